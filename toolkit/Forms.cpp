@@ -54,7 +54,7 @@ TForm::~TForm()
 {
     if (FModalLoop)
         FModalLoop->exit(mrCancel);
-    if (TApplication* app = Application())
+    if (TApplication* app = OwnerApplication())
         app->ChildGone(this);
     for (QMenu* m : std::as_const(FMenuItems))
         delete m;
@@ -79,7 +79,7 @@ void TForm::AfterConstruction()
     }
 }
 
-TApplication* TForm::Application() const
+TApplication* TForm::OwnerApplication() const
 {
     for (TComponent* o = Owner(); o; o = o->Owner())
         if (auto* app = qobject_cast<TApplication*>(o))
@@ -99,7 +99,7 @@ void TForm::SetFormStyle(TFormStyle style)
     if (style == FFormStyle)
         return;
     if (style == fsMDIChild) {
-        TApplication* app = Application();
+        TApplication* app = OwnerApplication();
         QMdiArea* area = app ? app->MdiArea() : nullptr;
         if (!area)
             throw EInvalidOperation(QStringLiteral("Cannot create form. No MDI forms are currently active"));
@@ -191,7 +191,7 @@ void TForm::DoShow()
     if (FMdiFrame) {
         if (QMdiArea* area = FMdiFrame->mdiArea())
             area->setActiveSubWindow(FMdiFrame);
-        if (TApplication* app = Application())
+        if (TApplication* app = OwnerApplication())
             app->ChildActivated(this);
     } else {
         f->raise();
@@ -302,7 +302,7 @@ bool TForm::eventFilter(QObject* watched, QEvent* event)
         return true;
     }
     if (event->type() == QEvent::WindowActivate && watched == FMdiFrame) {
-        if (TApplication* app = Application())
+        if (TApplication* app = OwnerApplication())
             app->ChildActivated(this);
     }
     return TWinControl::eventFilter(watched, event);

@@ -112,7 +112,7 @@ public:
     // The outer frame that is shown: the MDI sub-window, or the handle itself.
     QWidget* Frame() const;
     QMdiSubWindow* MdiFrame() const { return FMdiFrame; }
-    TApplication* Application() const;
+    TApplication* OwnerApplication() const;   // the application object up the owner chain
 
     // Creation/show/close/destroy hooks (OnCreate, OnShow, OnClose, OnDestroy).
     virtual void FormCreate() {}
