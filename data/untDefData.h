@@ -1,0 +1,17 @@
+#pragma once
+// The module's "Def" wrappers over the host's connection manager, host record
+// fields as text, and the login-unit checks. Database errors become false results.
+#include "data/untDbManager.h"
+
+struct THostField;
+class THostRecord;
+
+TAdoConn* DefConnection();
+bool ExecDefSQL(const QString& SQL);
+bool OpenDefSQL(const QString& SQL, IARQueryRef& Query);
+QString RecordFieldText(const THostField* Field);           // Null or missing: empty
+QString RecordFieldText(const THostRecord* Record, int index);
+bool IsFinanceOffice(const THostRecord* Unit);
+bool IsSingleUnit(const THostRecord* Unit);
+// Host parameter texts (GBK, null reads as empty).
+QString SysParamText(const char* value);
