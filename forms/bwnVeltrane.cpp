@@ -1,0 +1,4 @@
+#include "forms/bwnVeltrane.h"
+
+void bwnVeltrane_Initialize() {}
+void bwnVeltrane_Finalize() {}
