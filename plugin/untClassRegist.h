@@ -17,7 +17,7 @@ public:
     TRegGroup& operator=(const TRegGroup&) = delete;
 
     TClass MostSpecificBase(TClass AClass) const;
-    // Either group may be null; on a tie the first one wins.
+    // Either group may be null; on a tie the first argument wins.
     static TRegGroup* PreferredGroup(TRegGroup* Group1, TRegGroup* Group2, TClass AClass);
     TClass Lookup(const QString& Name) const;
     void Add(TClass AClass);               // EFilerError when the name is taken
