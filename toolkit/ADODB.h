@@ -84,10 +84,23 @@ public:
     // "a;b;c": the current row's values of those fields, in list order.
     QVariantList FieldValues(const QString& names) const;
 
+    // Bulk access to the stored result for readers of whole results (the grid
+    // manager): no per-cell objects, no cursor moves. row and col are 0-based;
+    // out of range reads as NULL. Views stay valid until the dataset is closed,
+    // reopened or destroyed.
+    bool CellIsNull(int row, int col) const;
+    // The cell as FieldText gives it: empty for NULL, numbers in their shortest
+    // round-trip form ("7", "12.5").
+    QStringView CellText(int row, int col) const;
+    // True for an INTEGER or REAL cell, with its value in *value.
+    bool CellNumber(int row, int col, double* value) const;
+    QVariant CellValue(int row, int col) const;
+
     void Notification(TComponent* AComponent, TOperation Operation) override;
 
-private:
     struct Result;
+
+private:
     TADOConnection* FConnection = nullptr;
     QString FSQL;
     std::unique_ptr<Result> FResult;

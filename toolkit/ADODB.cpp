@@ -1,0 +1,882 @@
+#include "toolkit/ADODB.h"
+
+#include <QAtomicInteger>
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QHash>
+#include <QMutex>
+#include <QSqlDatabase>
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QThread>
+#include <charconv>
+#include <cstring>
+#include <sqlite3.h>
+#include <vector>
+
+// ---------------------------------------------------------------------------
+// Connection string and provider
+
+namespace {
+
+struct ConnectionSettings {
+    QList<QPair<QString, QString>> pairs;   // keys as written, in order
+
+    QString Value(const QString& key) const
+    {
+        // The last occurrence wins, as ADO does.
+        for (auto it = pairs.crbegin(); it != pairs.crend(); ++it)
+            if (it->first.compare(key, Qt::CaseInsensitive) == 0)
+                return it->second;
+        return {};
+    }
+    bool Has(const QString& key) const
+    {
+        for (const auto& p : pairs)
+            if (p.first.compare(key, Qt::CaseInsensitive) == 0)
+                return true;
+        return false;
+    }
+};
+
+// "Key=Value;Key2='quoted;value'"; values may be quoted with ' or " (a doubled
+// quote inside stands for one), keys and unquoted values are trimmed.
+ConnectionSettings ParseConnectionString(const QString& text)
+{
+    ConnectionSettings out;
+    const qsizetype n = text.size();
+    qsizetype i = 0;
+    while (i < n) {
+        qsizetype eq = text.indexOf(QLatin1Char('='), i);
+        qsizetype semi = text.indexOf(QLatin1Char(';'), i);
+        if (eq < 0 || (semi >= 0 && semi < eq)) {
+            // A piece without '=' carries no setting.
+            if (semi < 0)
+                break;
+            i = semi + 1;
+            continue;
+        }
+        QString key = text.mid(i, eq - i).trimmed();
+        i = eq + 1;
+        while (i < n && text.at(i).isSpace())
+            ++i;
+        QString value;
+        if (i < n && (text.at(i) == QLatin1Char('"') || text.at(i) == QLatin1Char('\''))) {
+            const QChar q = text.at(i++);
+            while (i < n) {
+                if (text.at(i) == q) {
+                    if (i + 1 < n && text.at(i + 1) == q) {
+                        value += q;
+                        i += 2;
+                        continue;
+                    }
+                    ++i;
+                    break;
+                }
+                value += text.at(i++);
+            }
+            qsizetype next = text.indexOf(QLatin1Char(';'), i);
+            i = next < 0 ? n : next + 1;
+        } else {
+            qsizetype next = text.indexOf(QLatin1Char(';'), i);
+            value = text.mid(i, (next < 0 ? n : next) - i).trimmed();
+            i = next < 0 ? n : next + 1;
+        }
+        if (!key.isEmpty())
+            out.pairs.append({key, value});
+    }
+    return out;
+}
+
+enum class Backend { None, SQLite, Odbc };
+
+Backend BackendOf(const QString& provider)
+{
+    const QString p = AsciiUpper(provider);
+    if (p.contains(QLatin1String("SQLITE")))
+        return Backend::SQLite;
+    static const char* const odbc[] = {"SQLOLEDB", "MSSQL", "SQL SERVER", "JET.OLEDB", "ACCESS",
+                                       "ORAOLEDB", "MSDAORA", "ORACLE", "MSDASQL"};
+    for (const char* k : odbc)
+        if (p.contains(QLatin1String(k)))
+            return Backend::Odbc;
+    return Backend::None;
+}
+
+// One value of an ODBC connection string, braced when it would otherwise end early.
+QString OdbcValue(const QString& v)
+{
+    if (!v.contains(QLatin1Char(';')) && !v.contains(QLatin1Char('{')) && !v.contains(QLatin1Char('}'))
+        && v.trimmed() == v)
+        return v;
+    QString e = v;
+    e.replace(QLatin1String("}"), QLatin1String("}}"));
+    return QLatin1Char('{') + e + QLatin1Char('}');
+}
+
+QString OdbcConnectionString(const ConnectionSettings& s, const QString& provider)
+{
+    const QString p = AsciiUpper(provider);
+    const bool access = p.contains(QLatin1String("JET.OLEDB")) || p.contains(QLatin1String("ACCESS"));
+    QStringList parts;
+    auto add = [&](const char* odbcKey, const QString& value) {
+        if (!value.isEmpty())
+            parts << QLatin1String(odbcKey) + QLatin1Char('=') + OdbcValue(value);
+    };
+    auto first = [&](std::initializer_list<const char*> keys) {
+        for (const char* k : keys) {
+            QString v = s.Value(QLatin1String(k));
+            if (!v.isEmpty())
+                return v;
+        }
+        return QString();
+    };
+    QString driver = s.Value(QStringLiteral("Driver"));
+    if (driver.startsWith(QLatin1Char('{')) && driver.endsWith(QLatin1Char('}')))
+        driver = driver.mid(1, driver.size() - 2);
+    QString dsn = s.Value(QStringLiteral("DSN"));
+    // The ODBC bridge carries a whole ODBC string in its extended properties.
+    QString extended = s.Value(QStringLiteral("Extended Properties"));
+    if (driver.isEmpty() && dsn.isEmpty() && extended.isEmpty())
+        throw EDatabaseError(QStringLiteral("连接字符串没有指定ODBC驱动程序或数据源（提供程序：%1）").arg(provider));
+    if (!driver.isEmpty())
+        parts << QStringLiteral("DRIVER={") + QString(driver).replace(QLatin1String("}"), QLatin1String("}}"))
+                     + QLatin1Char('}');
+    add("DSN", dsn);
+    if (access) {
+        add("DBQ", first({"DBQ", "Data Source", "Database"}));
+    } else {
+        add("SERVER", first({"Server", "Data Source"}));
+        add("DATABASE", first({"Database", "Initial Catalog"}));
+    }
+    add("UID", first({"UID", "User ID"}));
+    add("PWD", first({"PWD", "Password"}));
+    QString out = parts.join(QLatin1Char(';'));
+    if (!extended.isEmpty())
+        out = out.isEmpty() ? extended : out + QLatin1Char(';') + extended;
+    return out;
+}
+
+sqlite3* SqliteHandle(const QSqlDatabase& db)
+{
+    if (!db.driver())
+        return nullptr;
+    QVariant v = db.driver()->handle();
+    if (v.isValid() && qstrcmp(v.typeName(), "sqlite3*") == 0)
+        return *static_cast<sqlite3* const*>(v.constData());
+    return nullptr;
+}
+
+QString SqliteMessage(sqlite3* h)
+{
+    return QString::fromUtf8(sqlite3_errmsg(h));
+}
+
+QAtomicInteger<quint64> connectionSerial;
+
+std::function<void(const QString&)>& TraceHookSlot()
+{
+    static std::function<void(const QString&)> hook;
+    return hook;
+}
+QMutex& TraceLock()
+{
+    static QMutex m;
+    return m;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Per-thread Qt connections.
+//
+// A Qt connection may only be used on the thread that made it, so every thread
+// that touches a TADOConnection gets a connection of its own, registered under a
+// unique name. The registry below is shared with the threads' exit hooks through
+// a shared pointer so that either side may go first.
+
+namespace {
+
+struct ConnectionRegistry {
+    QMutex lock;
+    QHash<QThread*, QString> names;   // thread -> Qt connection name
+    bool alive = true;
+};
+
+// Removes, when a worker thread ends, the Qt connections it made.
+struct ThreadExitCleanup {
+    struct Entry {
+        std::weak_ptr<ConnectionRegistry> registry;
+        QString name;
+    };
+    std::vector<Entry> entries;
+    ~ThreadExitCleanup()
+    {
+        QThread* self = QThread::currentThread();
+        for (Entry& e : entries) {
+            auto reg = e.registry.lock();
+            if (!reg)
+                continue;
+            QMutexLocker l(&reg->lock);
+            auto it = reg->names.find(self);
+            if (it != reg->names.end() && it.value() == e.name) {
+                reg->names.erase(it);
+                QSqlDatabase::removeDatabase(e.name);
+            }
+        }
+    }
+};
+
+thread_local ThreadExitCleanup threadCleanup;
+
+}  // namespace
+
+struct TADOConnection::Private {
+    QString connectionString;
+    ConnectionSettings settings;
+    quint64 serial = ++connectionSerial;
+    std::shared_ptr<ConnectionRegistry> registry = std::make_shared<ConnectionRegistry>();
+
+    void CloseAll()
+    {
+        QMutexLocker l(&registry->lock);
+        for (const QString& name : std::as_const(registry->names))
+            QSqlDatabase::removeDatabase(name);
+        registry->names.clear();
+    }
+};
+
+TADOConnection::TADOConnection(TComponent* AOwner) : TComponent(AOwner), d(std::make_unique<Private>()) {}
+
+TADOConnection::~TADOConnection()
+{
+    d->CloseAll();
+}
+
+QString TADOConnection::ConnectionString() const
+{
+    return d->connectionString;
+}
+
+void TADOConnection::SetConnectionString(const QString& s)
+{
+    Close();
+    d->connectionString = s;
+    d->settings = ParseConnectionString(s);
+}
+
+QString TADOConnection::Provider() const
+{
+    return d->settings.Value(QStringLiteral("Provider"));
+}
+
+QString TADOConnection::ConnectionValue(const QString& key) const
+{
+    return d->settings.Value(key);
+}
+
+bool TADOConnection::Connected() const
+{
+    QMutexLocker l(&d->registry->lock);
+    return !d->registry->names.isEmpty();
+}
+
+void TADOConnection::SetConnected(bool v)
+{
+    if (v)
+        Open();
+    else
+        Close();
+}
+
+void TADOConnection::Open()
+{
+    Database();
+}
+
+void TADOConnection::Close()
+{
+    d->CloseAll();
+}
+
+QSqlDatabase TADOConnection::Database()
+{
+    QThread* self = QThread::currentThread();
+    {
+        QMutexLocker l(&d->registry->lock);
+        auto it = d->registry->names.constFind(self);
+        if (it != d->registry->names.constEnd()) {
+            QSqlDatabase db = QSqlDatabase::database(it.value(), false);
+            if (db.isOpen())
+                return db;
+            const QString stale = it.value();
+            d->registry->names.remove(self);
+            db = QSqlDatabase();
+            QSqlDatabase::removeDatabase(stale);
+        }
+    }
+
+    const QString provider = Provider();
+    const Backend backend = BackendOf(provider);
+    if (backend == Backend::None) {
+        if (provider.isEmpty())
+            throw EDatabaseError(QStringLiteral("连接字符串没有指定数据库提供程序"));
+        throw EDatabaseError(QStringLiteral("无法识别的数据库提供程序：%1").arg(provider));
+    }
+    const QString driver = backend == Backend::SQLite ? QStringLiteral("QSQLITE") : QStringLiteral("QODBC");
+    if (!QSqlDatabase::isDriverAvailable(driver))
+        throw EDatabaseError(QStringLiteral("数据库驱动程序%1不可用（提供程序：%2）").arg(driver, provider));
+
+    QString databaseName;
+    if (backend == Backend::SQLite) {
+        databaseName = d->settings.Value(QStringLiteral("Data Source"));
+        if (databaseName.isEmpty())
+            throw EDatabaseError(QStringLiteral("连接字符串没有指定数据库文件（Data Source）"));
+    } else {
+        databaseName = OdbcConnectionString(d->settings, provider);
+    }
+
+    const QString name = QStringLiteral("TADOConnection-%1-%2")
+                             .arg(d->serial)
+                             .arg(reinterpret_cast<quintptr>(self), 0, 16);
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(driver, name);
+        db.setDatabaseName(databaseName);
+        if (backend == Backend::SQLite)
+            db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+        if (!db.open()) {
+            QString msg = db.lastError().text();
+            db = QSqlDatabase();
+            QSqlDatabase::removeDatabase(name);
+            throw EDatabaseError(msg.isEmpty() ? QStringLiteral("无法打开数据库：%1").arg(databaseName) : msg);
+        }
+        if (backend == Backend::SQLite) {
+            sqlite3* h = SqliteHandle(db);
+            char* err = nullptr;
+            int rc = h ? sqlite3_exec(h, "PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL;", nullptr, nullptr, &err)
+                       : SQLITE_ERROR;
+            if (rc != SQLITE_OK) {
+                QString msg = err ? QString::fromUtf8(err) : QStringLiteral("无法打开数据库：%1").arg(databaseName);
+                sqlite3_free(err);
+                db.close();
+                db = QSqlDatabase();
+                QSqlDatabase::removeDatabase(name);
+                throw EDatabaseError(msg);
+            }
+        }
+    }
+    {
+        QMutexLocker l(&d->registry->lock);
+        d->registry->names.insert(self, name);
+    }
+    // The interface thread's connections go with the TADOConnection; a worker's
+    // also go when the worker ends.
+    if (QCoreApplication::instance() && self != QCoreApplication::instance()->thread())
+        threadCleanup.entries.push_back({d->registry, name});
+    return QSqlDatabase::database(name, false);
+}
+
+void TADOConnection::SetTraceHook(std::function<void(const QString&)> hook)
+{
+    QMutexLocker l(&TraceLock());
+    TraceHookSlot() = std::move(hook);
+}
+
+void TADOConnection::Trace(const QString& sql)
+{
+    QMutexLocker l(&TraceLock());
+    if (TraceHookSlot())
+        TraceHookSlot()(sql);
+}
+
+// ---------------------------------------------------------------------------
+// The stored result: one column store per field. Every non-NULL cell keeps its
+// text in a UTF-16 pool (so readers get a view without converting); numeric
+// cells also keep their number.
+
+struct TADOQuery::Result {
+    enum CellType : quint8 { Null = 0, Integer = 1, Real = 2, Text = 3, Blob = 4 };
+    struct Column {
+        QString name;
+        std::vector<quint8> types;
+        std::vector<quint32> ends;       // end offset in pool of each row's text
+        std::vector<char16_t> pool;
+        std::vector<qint64> numbers;     // bit pattern per row; empty while no numeric cell
+    };
+    std::vector<Column> columns;
+    int rows = 0;
+
+    void AddColumn(const QString& name)
+    {
+        columns.push_back({});
+        columns.back().name = name;
+    }
+
+    void PutNull(Column& c)
+    {
+        c.types.push_back(Null);
+        c.ends.push_back(quint32(c.pool.size()));
+        if (!c.numbers.empty())
+            c.numbers.push_back(0);
+    }
+    void PutNumberBits(Column& c, CellType t, qint64 bits)
+    {
+        if (c.numbers.empty() && !c.types.empty())
+            c.numbers.assign(c.types.size(), 0);
+        c.types.push_back(t);
+        c.numbers.push_back(bits);
+    }
+    void PutAscii(Column& c, const char* s, size_t n)
+    {
+        const size_t at = c.pool.size();
+        c.pool.resize(at + n);
+        char16_t* out = c.pool.data() + at;
+        for (size_t i = 0; i < n; ++i)
+            out[i] = char16_t(static_cast<unsigned char>(s[i]));
+        c.ends.push_back(quint32(c.pool.size()));
+    }
+    void PutUtf16(Column& c, const char16_t* s, size_t n)
+    {
+        c.pool.insert(c.pool.end(), s, s + n);
+        c.ends.push_back(quint32(c.pool.size()));
+    }
+    void PutInteger(Column& c, qint64 v)
+    {
+        PutNumberBits(c, Integer, v);
+        char buf[24];
+        auto r = std::to_chars(buf, buf + sizeof buf, v);
+        PutAscii(c, buf, size_t(r.ptr - buf));
+    }
+    void PutReal(Column& c, double v)
+    {
+        qint64 bits;
+        std::memcpy(&bits, &v, sizeof bits);
+        PutNumberBits(c, Real, bits);
+        char buf[40];
+        auto r = std::to_chars(buf, buf + sizeof buf, v);
+        PutAscii(c, buf, size_t(r.ptr - buf));
+    }
+    void PutText(Column& c, const QString& s)
+    {
+        if (!c.numbers.empty())
+            c.numbers.push_back(0);
+        c.types.push_back(Text);
+        PutUtf16(c, reinterpret_cast<const char16_t*>(s.utf16()), size_t(s.size()));
+    }
+    void PutBlob(Column& c, const QByteArray& b)
+    {
+        // Bytes kept one per UTF-16 unit: lossless and readable as Latin-1 text.
+        if (!c.numbers.empty())
+            c.numbers.push_back(0);
+        c.types.push_back(Blob);
+        PutAscii(c, b.constData(), size_t(b.size()));
+    }
+
+    bool Valid(int row, int col) const
+    {
+        return col >= 0 && col < int(columns.size()) && row >= 0 && row < rows;
+    }
+    quint8 Type(int row, int col) const { return Valid(row, col) ? columns[col].types[row] : quint8(Null); }
+    QStringView TextAt(int row, int col) const
+    {
+        if (!Valid(row, col))
+            return {};
+        const Column& c = columns[col];
+        const quint32 begin = row == 0 ? 0 : c.ends[row - 1];
+        return QStringView(c.pool.data() + begin, qsizetype(c.ends[row] - begin));
+    }
+    QVariant Value(int row, int col) const
+    {
+        switch (Type(row, col)) {
+        case Integer:
+            return QVariant(qlonglong(columns[col].numbers[row]));
+        case Real: {
+            double v;
+            std::memcpy(&v, &columns[col].numbers[row], sizeof v);
+            return QVariant(v);
+        }
+        case Text:
+            return QVariant(TextAt(row, col).toString());
+        case Blob: {
+            QStringView t = TextAt(row, col);
+            QByteArray b(t.size(), Qt::Uninitialized);
+            for (qsizetype i = 0; i < t.size(); ++i)
+                b[i] = char(t[i].unicode());
+            return QVariant(b);
+        }
+        default:
+            return QVariant();
+        }
+    }
+};
+
+namespace {
+
+bool IsAscii(const unsigned char* s, int n)
+{
+    for (int i = 0; i < n; ++i)
+        if (s[i] & 0x80)
+            return false;
+    return true;
+}
+
+// Steps one SQLite statement to its end into the column store.
+void FetchSqlite(sqlite3* h, const QString& sql, TADOQuery::Result& res)
+{
+    using R = TADOQuery::Result;
+    const QByteArray text = sql.toUtf8();
+    sqlite3_stmt* st = nullptr;
+    const char* tail = nullptr;
+    if (sqlite3_prepare_v2(h, text.constData(), int(text.size()), &st, &tail) != SQLITE_OK)
+        throw EDatabaseError(SqliteMessage(h));
+    if (!st)
+        throw EDatabaseError(QStringLiteral("SQL语句为空"));
+    struct Finalizer {
+        sqlite3_stmt* s;
+        ~Finalizer() { sqlite3_finalize(s); }
+    } fin{st};
+    const int n = sqlite3_column_count(st);
+    for (int c = 0; c < n; ++c)
+        res.AddColumn(QString::fromUtf8(sqlite3_column_name(st, c)));
+    for (;;) {
+        const int rc = sqlite3_step(st);
+        if (rc == SQLITE_DONE)
+            break;
+        if (rc != SQLITE_ROW)
+            throw EDatabaseError(SqliteMessage(h));
+        for (int c = 0; c < n; ++c) {
+            R::Column& col = res.columns[size_t(c)];
+            switch (sqlite3_column_type(st, c)) {
+            case SQLITE_INTEGER:
+                res.PutInteger(col, sqlite3_column_int64(st, c));
+                break;
+            case SQLITE_FLOAT:
+                res.PutReal(col, sqlite3_column_double(st, c));
+                break;
+            case SQLITE_TEXT: {
+                const unsigned char* s = sqlite3_column_text(st, c);
+                const int len = sqlite3_column_bytes(st, c);
+                if (!col.numbers.empty())
+                    col.numbers.push_back(0);
+                col.types.push_back(R::Text);
+                if (IsAscii(s, len)) {
+                    res.PutAscii(col, reinterpret_cast<const char*>(s), size_t(len));
+                } else {
+                    const void* w = sqlite3_column_text16(st, c);
+                    const int wlen = sqlite3_column_bytes16(st, c) / 2;
+                    res.PutUtf16(col, static_cast<const char16_t*>(w), size_t(wlen));
+                }
+                break;
+            }
+            case SQLITE_BLOB: {
+                const char* b = static_cast<const char*>(sqlite3_column_blob(st, c));
+                res.PutBlob(col, QByteArray(b, sqlite3_column_bytes(st, c)));
+                break;
+            }
+            default:
+                res.PutNull(col);
+            }
+        }
+        ++res.rows;
+    }
+}
+
+void FetchQt(QSqlDatabase db, const QString& sql, TADOQuery::Result& res)
+{
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    if (!q.exec(sql))
+        throw EDatabaseError(q.lastError().text());
+    const QSqlRecord rec = q.record();
+    const int n = rec.count();
+    for (int c = 0; c < n; ++c)
+        res.AddColumn(rec.fieldName(c));
+    while (q.next()) {
+        for (int c = 0; c < n; ++c) {
+            auto& col = res.columns[size_t(c)];
+            const QVariant v = q.value(c);
+            if (v.isNull()) {
+                res.PutNull(col);
+                continue;
+            }
+            switch (v.typeId()) {
+            case QMetaType::Int:
+            case QMetaType::UInt:
+            case QMetaType::LongLong:
+            case QMetaType::Short:
+            case QMetaType::UShort:
+            case QMetaType::Char:
+            case QMetaType::UChar:
+            case QMetaType::Bool:
+                res.PutInteger(col, v.toLongLong());
+                break;
+            case QMetaType::Double:
+            case QMetaType::Float:
+                res.PutReal(col, v.toDouble());
+                break;
+            case QMetaType::QByteArray:
+                res.PutBlob(col, v.toByteArray());
+                break;
+            default:
+                res.PutText(col, v.toString());
+            }
+        }
+        ++res.rows;
+    }
+    if (q.lastError().isValid())
+        throw EDatabaseError(q.lastError().text());
+}
+
+TADOConnection* RequireConnection(TADOConnection* c)
+{
+    if (!c)
+        throw EDatabaseError(QStringLiteral("没有指定数据库连接"));
+    return c;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// TADOQuery
+
+TADOQuery::TADOQuery(TComponent* AOwner) : TComponent(AOwner) {}
+
+TADOQuery::~TADOQuery() = default;
+
+void TADOQuery::SetConnection(TADOConnection* c)
+{
+    if (FConnection == c)
+        return;
+    Close();
+    if (FConnection)
+        FConnection->RemoveFreeNotification(this);
+    FConnection = c;
+    if (FConnection)
+        FConnection->FreeNotification(this);
+}
+
+void TADOQuery::SetSQLText(const QString& sql)
+{
+    Close();
+    FSQL = sql;
+}
+
+void TADOQuery::Open()
+{
+    Close();
+    TADOConnection* conn = RequireConnection(FConnection);
+    QSqlDatabase db = conn->Database();
+    TADOConnection::Trace(FSQL);
+    auto res = std::make_unique<Result>();
+    if (sqlite3* h = SqliteHandle(db))
+        FetchSqlite(h, FSQL, *res);
+    else
+        FetchQt(db, FSQL, *res);
+    FResult = std::move(res);
+    FRow = 0;
+}
+
+void TADOQuery::Close()
+{
+    FResult.reset();
+    FRow = 0;
+}
+
+bool TADOQuery::Active() const
+{
+    return FResult != nullptr;
+}
+
+void TADOQuery::First()
+{
+    FRow = 0;
+}
+
+void TADOQuery::Next()
+{
+    if (FResult && FRow < FResult->rows)
+        ++FRow;
+}
+
+bool TADOQuery::Eof() const
+{
+    return !FResult || FRow >= FResult->rows;
+}
+
+bool TADOQuery::IsEmpty() const
+{
+    return !FResult || FResult->rows == 0;
+}
+
+int TADOQuery::RecordCount() const
+{
+    return FResult ? FResult->rows : 0;
+}
+
+int TADOQuery::RecNo() const
+{
+    return FRow;
+}
+
+int TADOQuery::FieldCount() const
+{
+    return FResult ? int(FResult->columns.size()) : 0;
+}
+
+QString TADOQuery::FieldName(int index) const
+{
+    if (!FResult || index < 0 || index >= int(FResult->columns.size()))
+        return {};
+    return FResult->columns[size_t(index)].name;
+}
+
+int TADOQuery::FieldIndex(const QString& name) const
+{
+    if (!FResult)
+        return -1;
+    for (size_t i = 0; i < FResult->columns.size(); ++i)
+        if (FResult->columns[i].name.compare(name, Qt::CaseInsensitive) == 0)
+            return int(i);
+    return -1;
+}
+
+QVariant TADOQuery::FieldValue(int index) const
+{
+    if (!FResult || index < 0 || index >= int(FResult->columns.size()))
+        throw EDatabaseError(QStringLiteral("Field index %1 out of range").arg(index));
+    if (Eof())
+        throw EDatabaseError(QStringLiteral("没有当前记录"));
+    return FResult->Value(FRow, index);
+}
+
+QVariant TADOQuery::FieldByName(const QString& name) const
+{
+    const int i = FieldIndex(name);
+    if (i < 0)
+        throw EDatabaseError(QStringLiteral("Field '%1' not found").arg(name));
+    return FieldValue(i);
+}
+
+QString TADOQuery::FieldText(const QString& name) const
+{
+    const int i = FieldIndex(name);
+    if (i < 0)
+        throw EDatabaseError(QStringLiteral("Field '%1' not found").arg(name));
+    if (Eof())
+        throw EDatabaseError(QStringLiteral("没有当前记录"));
+    return FResult->TextAt(FRow, i).toString();
+}
+
+QVariantList TADOQuery::FieldValues(const QString& names) const
+{
+    QVariantList out;
+    const QStringList list = names.split(QLatin1Char(';'));
+    for (const QString& n : list)
+        out << FieldByName(n.trimmed());
+    return out;
+}
+
+bool TADOQuery::CellIsNull(int row, int col) const
+{
+    return !FResult || FResult->Type(row, col) == Result::Null;
+}
+
+QStringView TADOQuery::CellText(int row, int col) const
+{
+    return FResult ? FResult->TextAt(row, col) : QStringView();
+}
+
+bool TADOQuery::CellNumber(int row, int col, double* value) const
+{
+    if (!FResult)
+        return false;
+    const quint8 t = FResult->Type(row, col);
+    if (t != Result::Integer && t != Result::Real)
+        return false;
+    if (value) {
+        const qint64 bits = FResult->columns[size_t(col)].numbers[size_t(row)];
+        if (t == Result::Integer)
+            *value = double(bits);
+        else
+            std::memcpy(value, &bits, sizeof *value);
+    }
+    return true;
+}
+
+QVariant TADOQuery::CellValue(int row, int col) const
+{
+    return FResult ? FResult->Value(row, col) : QVariant();
+}
+
+void TADOQuery::Notification(TComponent* AComponent, TOperation Operation)
+{
+    TComponent::Notification(AComponent, Operation);
+    if (Operation == opRemove && AComponent == FConnection) {
+        Close();
+        FConnection = nullptr;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// TADOCommand
+
+TADOCommand::TADOCommand(TComponent* AOwner) : TComponent(AOwner) {}
+
+TADOCommand::~TADOCommand() = default;
+
+void TADOCommand::SetConnection(TADOConnection* c)
+{
+    if (FConnection == c)
+        return;
+    if (FConnection)
+        FConnection->RemoveFreeNotification(this);
+    FConnection = c;
+    if (FConnection)
+        FConnection->FreeNotification(this);
+}
+
+void TADOCommand::Execute()
+{
+    TADOConnection* conn = RequireConnection(FConnection);
+    QSqlDatabase db = conn->Database();
+    TADOConnection::Trace(FText);
+    if (sqlite3* h = SqliteHandle(db)) {
+        const QByteArray text = FText.toUtf8();
+        const char* sql = text.constData();
+        const char* end = sql + text.size();
+        bool ran = false;
+        // Every statement of the text runs in turn; rows they return are dropped.
+        while (sql < end) {
+            sqlite3_stmt* st = nullptr;
+            const char* tail = nullptr;
+            if (sqlite3_prepare_v2(h, sql, int(end - sql), &st, &tail) != SQLITE_OK)
+                throw EDatabaseError(SqliteMessage(h));
+            sql = tail;
+            if (!st)
+                continue;   // only blanks or a comment left
+            ran = true;
+            int rc;
+            while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+            }
+            sqlite3_finalize(st);
+            if (rc != SQLITE_DONE)
+                throw EDatabaseError(SqliteMessage(h));
+        }
+        if (!ran)
+            throw EDatabaseError(QStringLiteral("SQL语句为空"));
+        return;
+    }
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    if (!q.exec(FText))
+        throw EDatabaseError(q.lastError().text());
+}
+
+void TADOCommand::Notification(TComponent* AComponent, TOperation Operation)
+{
+    TComponent::Notification(AComponent, Operation);
+    if (Operation == opRemove && AComponent == FConnection)
+        FConnection = nullptr;
+}
