@@ -5,6 +5,7 @@
 #include "plugin/untObjectStringList.h"
 #include "toolkit/ADODB.h"
 #include "toolkit/Interfaces.h"
+#include <QPointer>
 #include <atomic>
 
 DECLARE_EXCEPTION(DBMANAGER_EXPORT, TExceptDbManager, Exception)
@@ -65,6 +66,10 @@ public:
     int IndexOfConnection(const QString& Name) const;
 
     void Notification(TComponent* AComponent, TOperation Operation) override;
+
+private:
+    // Made by GetConnection (no owner): freed with the manager.
+    QList<QPointer<TAdoConn>> FOwnConnections;
 };
 
 DBMANAGER_EXPORT extern const QString DefConnectionName;   // "Def"
