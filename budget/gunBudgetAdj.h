@@ -1,0 +1,44 @@
+#pragma once
+// One row of the budget-adjustment table and the statements run on that table.
+#include "budget/untUserTable.h"
+#include <array>
+
+class TBudgetAdj : public TUserRecord {
+    Q_OBJECT
+public:
+    Q_INVOKABLE explicit TBudgetAdj(TComponent* AOwner = nullptr);
+
+    // Positions 1 and 2 of the record.
+    std::int32_t DataYear = 0;
+    QString BudgId;
+
+    // The further attributes, addressed by their position in the record (3 to 12 and
+    // 17 to 50 are texts, 13 to 16 numbers). Nothing reads them yet; they keep the
+    // record's shape and defaults. Out-of-range positions read as empty / 0.
+    static constexpr int FirstPosition = 3;
+    static constexpr int LastPosition = 50;
+    static bool IsNumberPosition(int position) { return position >= 13 && position <= 16; }
+    QString Text(int position) const;
+    void SetText(int position, const QString& value);
+    double Number(int position) const;
+    void SetNumber(int position, double value);
+
+private:
+    static int TextSlot(int position);
+    std::array<QString, 44> FTexts;
+    std::array<double, 4> FNumbers{};
+};
+
+class TBudgetAdjManage : public TUserTable {
+    Q_OBJECT
+public:
+    Q_INVOKABLE explicit TBudgetAdjManage(TComponent* AOwner = nullptr) : TUserTable(AOwner) {}
+
+    // Deletes the rows of the record's year with its BudgId (empty condition) or
+    // matching Condition, which starts with its own " and ...". False when the
+    // statement failed.
+    bool DeleteRecord(const TBudgetAdj* Record, const QString& Condition);
+};
+
+// The statement DeleteRecord runs.
+QString BudgetAdjDeleteSQL(const TBudgetAdj& Record, const QString& Condition);
