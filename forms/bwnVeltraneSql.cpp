@@ -1,0 +1,151 @@
+#include "forms/bwnVeltraneSql.h"
+#include "data/untSqlDialect.h"
+
+namespace {
+
+QString Q(const QString& value) { return QuotedValue(value); }
+
+// The key conditions shared by the summary update and the summary delete.
+QString SummaryKeyConditions(const TSummaryKey& Key)
+{
+    QString s;
+    s += QStringLiteral("   and eid like'") + Q(Key.Eid) + QStringLiteral("%' ");
+    s += QStringLiteral("   and mid ='") + Q(Key.Mid) + QStringLiteral("' ");
+    s += QStringLiteral("   and bkid ='") + Q(Key.Bkid) + QStringLiteral("' ");
+    s += QStringLiteral("   and pid ='") + Q(Key.Pid) + QStringLiteral("' ");
+    s += QStringLiteral("   and ipid ='") + Q(Key.Ipid) + QStringLiteral("' ");
+    s += QStringLiteral("   and bid ='") + Q(Key.Bid) + QStringLiteral("' ");
+    s += QStringLiteral("   and iid ='") + Q(Key.Iid) + QStringLiteral("' ");
+    return s;
+}
+
+}  // namespace
+
+QString DeptTreeSQL(TAdoConn* Conn, const QString& Prefix, bool DelegatedOnly)
+{
+    const QString op = ConcatOperator(Conn);
+    QString sql = QStringLiteral("select eid,peid,leafflag,ename,eid") + op + QStringLiteral("' '") + op
+                  + QStringLiteral("ename as tname  from pubdept  where useflag='0'     and eid like '")
+                  + Q(Prefix) + QStringLiteral("%'");
+    if (DelegatedOnly)
+        sql += QStringLiteral(" and replaceflag='0' ");
+    return sql;
+}
+
+QStringList ChildEntries()
+{
+    return {
+        QStringLiteral("'0'"), QStringLiteral("'控制数'"),
+        QStringLiteral("'1' and btype='1' and bkid='21' "), QStringLiteral("'年初预算'"),
+        QStringLiteral("'1' and btype='1' and bkid='22' "), QStringLiteral("'结余预算'"),
+        QStringLiteral("'2' and btype='1' "), QStringLiteral("'调整追加预算'"),
+        QStringLiteral("'2' and btype='2'"), QStringLiteral("'临时数'"),
+    };
+}
+
+QString SearchedCase(const QString& Expr, const QStringList& Entries)
+{
+    QString r = QStringLiteral(" CASE  ");
+    const int pairs = int(Entries.size()) / 2;
+    for (int p = 0; p < pairs; ++p)
+        r += QStringLiteral(" WHEN ") + Expr + QStringLiteral("=") + Entries[2 * p] + QStringLiteral(" THEN ")
+             + Entries[2 * p + 1] + QStringLiteral(" ");
+    if (Entries.size() % 2 == 1)
+        r += QStringLiteral(" ELSE ") + Entries.last() + QStringLiteral(" ");
+    r += QStringLiteral(" END  ");
+    return r;
+}
+
+QString ChildExpression(TAdoConn* Conn)
+{
+    const QString expr = QStringLiteral("btypechild");
+    if (DatabaseKind(Conn) == TDbKind::Oracle)
+        return SearchedCase(expr, ChildEntries());
+    QString result;
+    DecodeExpr(Conn, expr, ChildEntries(), result);
+    return result;
+}
+
+QString RecordQuerySQL(TAdoConn* Conn, const TRecordFilter& f)
+{
+    QString officeColumns;
+    QString conditions;
+    if (f.OfficeColumns) {
+        officeColumns = QStringLiteral(",burid,burname");
+        if (f.OfficeFilter == 1)
+            conditions = QStringLiteral(" and burid='") + Q(f.OfficeCode) + QStringLiteral("'");
+    } else {
+        officeColumns = QStringLiteral(",'' as burid,'' as burname");
+    }
+    if (f.Status == TStatusView::Unconfirmed)
+        conditions += QStringLiteral(" and status='0' ");
+    else if (f.Status == TStatusView::Confirmed)
+        conditions += QStringLiteral(" and status='1' ");
+    const QString year = QString::number(f.DataYear);
+
+    QString sql;
+    if (f.Detail) {
+        sql = QStringLiteral(
+                  " select 0 as chk,'' as NumId,BudgId,Eid,ecode,ename,Mid,mname,Bid,bname, Iid,iname,BKid,bkname,"
+                  "IPid,ipname,Pid,pname,EKid,ekname, BudgMoney,BudgMoney/10000 as BudgMoney_wy ,status,IniBudgId,"
+                  "InputDate,filename,secret,issecret,")
+              + ChildExpression(Conn) + QStringLiteral(" as child ") + officeColumns
+              + QStringLiteral(" from vwbudgetadj ") + QStringLiteral(" where datayear=") + year
+              + QStringLiteral(" and eid like '") + Q(f.UnitCode) + QStringLiteral("%'") + conditions
+              + QStringLiteral(" and  BType='") + Q(f.BType) + QStringLiteral("' ")
+              + QStringLiteral(" and deptclass='") + Q(f.DeptClass) + QStringLiteral("'")
+              + QStringLiteral("order by eid,bkid,mid,bid,ipid,pid");
+        return sql;
+    }
+    QString sub;
+    SubstrFunctionName(Conn, sub);
+    const QString n = QString::number(f.UnitCode.size());
+    sql = QStringLiteral(" select 0 as chk,'' as NumId,") + sub + QStringLiteral("(eid,1,") + n
+          + QStringLiteral(") as Eid,")
+          + QStringLiteral(" '' as ename,Mid,mname,Bid,bname,Iid,iname,BKid,bkname,IPid,ipname,Pid,pname,")
+          + QStringLiteral(" sum(BudgMoney) as BudgMoney,sum(BudgMoney)/10000 as BudgMoney_wy ")
+          + QStringLiteral(" from vwbudgetadj ") + QStringLiteral(" where datayear=") + year
+          + QStringLiteral("   and eid like '") + Q(f.UnitCode) + QStringLiteral("%'") + conditions
+          + QStringLiteral("   and  BType='") + Q(f.BType) + QStringLiteral("' ")
+          + QStringLiteral("   and deptclass='") + Q(f.DeptClass) + QStringLiteral("'")
+          + QStringLiteral(" group by ") + sub + QStringLiteral("(eid,1,") + n + QStringLiteral("),")
+          + QStringLiteral("          Mid,mname,Bid,bname,Iid,iname,bkid,bkname,IPid,ipname,Pid,pname ")
+          + QStringLiteral(" order by eid,bkid,mid,bid,ipid,pid");
+    return sql;
+}
+
+bool DeptClassNumber(const QString& Text, QString* Number)
+{
+    bool ok = false;
+    const QString t = Text.trimmed();
+    const qlonglong v = t.toLongLong(&ok);
+    if (!ok || v < INT32_MIN || v > INT32_MAX)
+        return false;
+    if (Number)
+        *Number = QString::number(v);
+    return true;
+}
+
+QString DetailStatusSQL(const QString& Status, const QString& BudgId, std::int32_t DataYear)
+{
+    return QStringLiteral("update BusiBudgetAdj  set status='") + Q(Status) + QStringLiteral("' ")
+           + QStringLiteral(" where budgid='") + Q(BudgId) + QStringLiteral("' ")
+           + QStringLiteral(" and datayear=") + QString::number(DataYear);
+}
+
+QString SummaryStatusSQL(const QString& Status, std::int32_t DataYear, const QString& BType,
+                         const QString& DeptClass, const TSummaryKey& Key)
+{
+    return QStringLiteral("update BusiBudgetAdj  set status='") + Q(Status) + QStringLiteral("' ")
+           + QStringLiteral(" where datayear=") + QString::number(DataYear)
+           + QStringLiteral("   and  BType='") + Q(BType) + QStringLiteral("' ")
+           + QStringLiteral("   and deptclass='") + Q(DeptClass) + QStringLiteral("'")
+           + SummaryKeyConditions(Key);
+}
+
+QString SummaryDeleteCondition(const QString& BType, const QString& DeptClass, const TSummaryKey& Key)
+{
+    return QStringLiteral("   and BType='") + Q(BType) + QStringLiteral("' ")
+           + QStringLiteral("   and deptclass='") + Q(DeptClass) + QStringLiteral("'")
+           + SummaryKeyConditions(Key);
+}

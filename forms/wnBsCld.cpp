@@ -1,0 +1,63 @@
+#include "forms/wnBsCld.h"
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QMenu>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+TfrmBsCld::TfrmBsCld(TComponent* AOwner) : TfrmBase(AOwner)
+{
+    QWidget* form = Handle();
+    form->setObjectName(QStringLiteral("frmBsCld"));
+    SetCaption(QStringLiteral("frmBsCld"));
+    SetLeft(395);
+    SetTop(451);
+    SetPosition(poDefault);
+
+    FFormLayout = new QVBoxLayout(form);
+    FFormLayout->setContentsMargins(0, 0, 0, 0);
+    FFormLayout->setSpacing(0);
+
+    ctblChild = new QFrame(form);
+    ctblChild->setObjectName(QStringLiteral("ctblChild"));
+    ctblChild->setFrameShape(QFrame::StyledPanel);
+    ctblChild->setFrameShadow(QFrame::Raised);
+    ctblChild->setMinimumHeight(39);
+    auto* band = new QHBoxLayout(ctblChild);
+    band->setContentsMargins(9, 2, 4, 2);
+    band->setSpacing(0);
+
+    tblChildMain = new QToolBar(ctblChild);
+    tblChildMain->setObjectName(QStringLiteral("tblChildMain"));
+    tblChildMain->setMovable(false);
+    tblChildMain->setFloatable(false);
+    tblChildMain->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    tblChildMain->setIconSize(QSize(16, 16));
+    tblChildMain->setMinimumHeight(35);
+    band->addWidget(tblChildMain);
+    FFormLayout->addWidget(ctblChild);
+
+    mitemOption = AddMenuItem(QStringLiteral("mitemOption"), QStringLiteral("辅助功能(&S)"));
+    mitemDataVind = AddMenuItem(QStringLiteral("mitemDataVind"), QStringLiteral("数据操作(&P)"));
+
+    // A created MDI child is made visible at the end of its creation unless
+    // FormCreate clears the mark; geometry set above applies to the frame.
+    SetFormStyle(fsMDIChild);
+    SetWindowState(wsMaximized);
+}
+
+TfrmBsCld::~TfrmBsCld() = default;
+
+void TfrmBsCld::FormCreate()
+{
+    // Shown by the plug-in entry after creation, not by the toolkit during it.
+    if (CreatedAsMDIChild())
+        SetPendingShow(false);
+    TfrmBase::FormCreate();
+    FModalShow = 0;
+}
+
+void TfrmBsCld::FormClose(TCloseAction& Action)
+{
+    Action = caFree;
+}

@@ -1,0 +1,32 @@
+#pragma once
+// The child-window base: an MDI child of the host's main window with a tool bar
+// in a cool bar and two menu items that merge into the host's menu bar. Closing
+// it frees it.
+#include "forms/wnBase.h"
+
+class QFrame;
+class QMenu;
+class QToolBar;
+class QVBoxLayout;
+
+class TfrmBsCld : public TfrmBase {
+    Q_OBJECT
+public:
+    Q_INVOKABLE explicit TfrmBsCld(TComponent* AOwner = nullptr);
+    ~TfrmBsCld() override;
+
+    void FormCreate() override;
+    void FormClose(TCloseAction& Action) override;
+
+    QMenu* mitemOption = nullptr;
+    QMenu* mitemDataVind = nullptr;
+    QFrame* ctblChild = nullptr;
+    QToolBar* tblChildMain = nullptr;
+
+protected:
+    // The form's top-to-bottom layout: the cool bar first, descendants add below it.
+    QVBoxLayout* FormLayout() const { return FFormLayout; }
+
+private:
+    QVBoxLayout* FFormLayout = nullptr;
+};

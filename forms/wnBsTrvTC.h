@@ -1,0 +1,32 @@
+#pragma once
+// The tree-and-two-pane child window: a tree on the left, an upper and a lower
+// work area on the right, each with a message strip.
+#include "forms/wnBsCld.h"
+
+class QFrame;
+class QSplitter;
+class TTreeView;
+
+class TfrmBsTrvTC : public TfrmBsCld {
+    Q_OBJECT
+public:
+    Q_INVOKABLE explicit TfrmBsTrvTC(TComponent* AOwner = nullptr);
+    ~TfrmBsTrvTC() override;
+
+    QFrame* pnlBottom = nullptr;
+    QSplitter* Splitter1 = nullptr;
+    QFrame* pnlLeft = nullptr;
+    TTreeView* trvList = nullptr;
+    QFrame* pnlNo = nullptr;
+    QSplitter* Splitter2 = nullptr;
+    QFrame* pnlBTop = nullptr;
+    QFrame* pnlRightTop = nullptr;
+    QFrame* pnlTopMessage = nullptr;
+    QFrame* pnlBBotton = nullptr;
+    QFrame* pnlRightBottom = nullptr;
+    QFrame* pnlBottonMessage = nullptr;
+
+protected:
+    // A panel as the layout draws it: raised, or without a bevel.
+    static QFrame* NewPanel(QWidget* parent, const QString& name, bool bevel);
+};
