@@ -1,0 +1,73 @@
+#pragma once
+// Worker threads: a body that runs on its own thread, a terminated flag it polls,
+// a completion event on the interface thread and a blocking call onto it.
+#include "toolkit/Export.h"
+#include <QObject>
+#include <atomic>
+#include <exception>
+#include <functional>
+#include <memory>
+
+class TThread;
+using TThreadNotifyEvent = std::function<void(TThread* Sender)>;
+
+// Created on the interface thread and always suspended: a base constructor cannot
+// start a body whose class is not built yet, so a class that wants to run at once
+// calls Resume at the end of its own constructor.
+//
+// With FreeOnTerminate the object deletes itself on the interface thread after its
+// completion event; without it the creator deletes it (the destructor terminates
+// and waits for a running body).
+class TOOLKIT_EXPORT TThread : public QObject {
+    Q_OBJECT
+public:
+    TThread();
+    ~TThread() override;
+
+    // Starts a suspended thread; does nothing once started.
+    void Resume();
+    void Start() { Resume(); }
+    bool Suspended() const { return !FStarted; }
+
+    // Asks the body to stop; the body polls Terminated().
+    void Terminate() { FTerminated.store(true, std::memory_order_relaxed); }
+    bool Terminated() const { return FTerminated.load(std::memory_order_relaxed); }
+
+    // True once the body has returned (the completion event may still be pending).
+    bool Finished() const;
+    // Blocks until the body has returned; on the interface thread it runs the
+    // synchronised calls of every worker meanwhile, so a body waiting in Synchronize
+    // cannot dead-lock it. Must not be used on a FreeOnTerminate thread.
+    void WaitFor();
+
+    bool FreeOnTerminate = false;
+    // Raised on the interface thread after the body has ended.
+    TThreadNotifyEvent OnTerminate;
+    // What the body threw, if it ended by an exception.
+    std::exception_ptr FatalException() const { return FFatal; }
+    // Message of the body's exception, empty when it ended normally.
+    QString FatalMessage() const;
+
+    // Runs the synchronised calls waiting for the interface thread; true when any ran.
+    static bool CheckSynchronize();
+    // Threads created and not yet deleted (for shutdown and tests).
+    static int LiveCount();
+
+protected:
+    virtual void Execute() = 0;
+    // Runs Method on the interface thread while the worker waits; an exception of
+    // Method is thrown again in the worker. On the interface thread it runs directly.
+    void Synchronize(const std::function<void()>& Method);
+
+private:
+    class Runner;
+    friend class Runner;
+    void RunBody();
+    void Complete();
+
+    std::unique_ptr<Runner> FRunner;
+    std::atomic<bool> FTerminated{false};
+    bool FStarted = false;
+    bool FCompleted = false;
+    std::exception_ptr FFatal;
+};
