@@ -1,0 +1,156 @@
+#pragma once
+// Organisation tree: fills a tree view from any table whose rows point to their
+// parent row, all at once or as nodes are opened, on the interface thread or with
+// the SQL on a worker thread.
+#include "toolkit/Classes.h"
+#include "toolkit/ComCtrls.h"
+#include "toolkit/SysUtils.h"
+#include <QList>
+#include <QPointer>
+#include <QStringList>
+#include <functional>
+
+class TADOConnection;
+class TADOQuery;
+class TQueryThread;
+
+DECLARE_EXCEPTION(, TExceptDynamicTree, Exception)
+
+enum TAutoExpandKind : quint8 { aekNone = 0, aekTitleNode = 1, aekFirstLeaf = 2 };
+
+// One per node, reached through the node's data pointer and owned by the node.
+class TItemInfo {
+public:
+    TItemInfo() = default;
+    // Virtual only so that a substituted subclass is freed whole.
+    virtual ~TItemInfo() = default;
+
+    QString Caption;
+    QString Id;
+    QString ParentId;
+    TTreeNode* Node = nullptr;
+    quint8 Kind = 0;          // 0 top node, 1 row node, 2 placeholder
+    bool IsLeaf = false;
+};
+
+// Stands for a class reference: makes an info object of one class.
+using TItemInfoClass = TItemInfo* (*)();
+template <class T>
+TItemInfo* CreateItemInfo()
+{
+    return new T;
+}
+
+// Fields: the dataset on the current row; null for the top node.
+using TOnBeforAddNode =
+    std::function<void(QObject* Sender, TADOQuery* Fields, TTreeNode* Node, TItemInfoClass& ItemInfoClass)>;
+using TOnAfterAddNode =
+    std::function<void(QObject* Sender, TADOQuery* Fields, TTreeNode* Node, TItemInfo* ItemInfo)>;
+
+class TNodeItem : public TTreeNode {
+public:
+    explicit TNodeItem(TTreeView* Owner);
+    ~TNodeItem() override;
+
+    TItemInfo* Info() const { return static_cast<TItemInfo*>(Data()); }
+
+    QList<TNodeItem*>* OwnerList = nullptr;
+    bool ExpandOnLoad = false;
+    bool ChildrenLoaded = false;
+    bool AutoExpanded = false;
+
+    // The worker loading this node's children, told when the node goes away.
+    QPointer<TQueryThread> Loader;
+};
+
+class TDynamicTree : public TComponent {
+    Q_OBJECT
+public:
+    Q_INVOKABLE explicit TDynamicTree(TComponent* AOwner = nullptr);
+    ~TDynamicTree() override;
+
+    QString TopVirNodeIdValue() const { return FTopVirNodeIdValue; }
+    void SetTopVirNodeIdValue(const QString& v) { FTopVirNodeIdValue = v; }
+    QString TopVirNodeTitle() const { return FTopVirNodeTitle; }
+    void SetTopVirNodeTitle(const QString& v);
+
+    TOnBeforAddNode OnBeforAddNode;
+    TOnAfterAddNode OnAfterAddNode;
+
+    const QStringList& SqlTable() const { return FSqlTable; }
+    void SetSqlTable(const QStringList& lines) { FSqlTable = lines; }
+    QString FieldId() const { return FFieldId; }
+    void SetFieldId(const QString& v);
+    QString FieldPid() const { return FFieldPid; }
+    void SetFieldPid(const QString& v) { FFieldPid = v; }
+    QString FieldIsLeaf() const { return FFieldIsLeaf; }
+    void SetFieldIsLeaf(const QString& v) { FFieldIsLeaf = v; }
+    QString ValueIsLeaf() const { return FValueIsLeaf; }
+    void SetValueIsLeaf(const QString& v) { FValueIsLeaf = v; }
+    QString FieldCaption() const { return FFieldCaption; }
+    void SetFieldCaption(const QString& v) { FFieldCaption = v; }
+    QString FieldText() const { return FFieldText; }
+    void SetFieldText(const QString& v) { FFieldText = v; }
+    QString FieldOrderBy() const { return FFieldOrderBy; }
+    void SetFieldOrderBy(const QString& v) { FFieldOrderBy = v; }
+
+    TADOConnection* AdoConn() const { return FAdoConn; }
+    void SetAdoConn(TADOConnection* v);
+    TTreeView* TreeView() const { return FTreeView; }
+    void SetTreeView(TTreeView* v);
+
+    bool Active() const { return FActive; }
+    void SetActive(bool v);
+    bool LoadAll() const { return FLoadAll; }
+    void SetLoadAll(bool v);
+    TAutoExpandKind AutoExpandKind() const { return FAutoExpandKind; }
+    void SetAutoExpandKind(TAutoExpandKind v);
+    bool SyncDataLoad() const { return FSyncDataLoad; }
+    void SetSyncDataLoad(bool v) { FSyncDataLoad = v; }
+
+    const QList<TNodeItem*>& PlaceholderList() const { return FPlaceholderList; }
+    const QList<TQueryThread*>& WorkerList() const { return FWorkerList; }
+
+    // Raises TExceptDynamicTree for the first missing setting; changes nothing.
+    void CheckProperties() const;
+    // The SQL that reads the children of the node with this info.
+    QString ChildrenQueryText(const TItemInfo* Info) const;
+
+    void Notification(TComponent* AComponent, TOperation Operation) override;
+
+private:
+    bool CanLoad();
+    void Activate();
+    void Deactivate();
+    void ClearTreeView();
+    void BuildTopNode();
+    void LoadChildren(TNodeItem* Node);
+    // Source is the node being filled (interface thread) or the worker (background).
+    void AddRowNode(TNodeItem* SourceNode, TQueryThread* Worker, TADOQuery* Fields);
+    void TreeViewExpanding(QObject* Sender, TTreeNode* Node, bool& AllowExpansion);
+    void WorkerDataReady(TQueryThread* Worker, TADOQuery* DataSet);
+    void WorkerTerminated(TQueryThread* Worker);
+    void ApplyAutoExpand();
+    TNodeItem* FirstLeafNode() const;
+    void TreeViewDestroyed(QObject* view);
+    void Attach(TNodeItem* parent, TNodeItem* node, const QString& text, TItemInfo* info);
+
+    QString FTopVirNodeIdValue;
+    QString FTopVirNodeTitle;
+    QStringList FSqlTable;
+    QString FFieldId, FFieldPid, FFieldIsLeaf, FValueIsLeaf, FFieldCaption, FFieldText, FFieldOrderBy;
+    TADOConnection* FAdoConn = nullptr;
+    TTreeView* FTreeView = nullptr;
+    QMetaObject::Connection FTreeViewWatch;
+    bool FActive = false;
+    bool FLoadAll = false;
+    TAutoExpandKind FAutoExpandKind = aekTitleNode;
+    bool FSyncDataLoad = true;
+
+    QList<TNodeItem*> FPlaceholderList;
+    QList<TQueryThread*> FWorkerList;
+    TTVExpandingEvent FSavedOnExpanding;
+    // Bumped whenever the tree view is cleared: node pointers held across a call
+    // that may have cleared it are stale when it moved.
+    quint64 FGeneration = 0;
+};

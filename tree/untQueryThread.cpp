@@ -1,0 +1,48 @@
+#include "tree/untQueryThread.h"
+#include "toolkit/ADODB.h"
+#include <utility>
+
+TQueryThread::TQueryThread(bool CreateSuspended, TADOQuery* AQuery) : FQuery(AQuery)
+{
+    FreeOnTerminate = true;
+    if (!CreateSuspended)
+        Resume();
+}
+
+TQueryThread::~TQueryThread()
+{
+    // Normally reached on the interface thread after the body, where the query was
+    // made; a body still running must not lose its query under it.
+    if (!Suspended() && !Finished()) {
+        Terminate();
+        WaitFor();
+    }
+    ReleaseQuery();
+}
+
+void TQueryThread::Execute()
+{
+    if (Terminated() || !FQuery)
+        return;
+    FQuery->Open();
+    Synchronize([this] { DataReady(); });
+}
+
+void TQueryThread::DataReady()
+{
+    if (!Terminated() && OnDataReady) {
+        TADOQuery* query = std::exchange(FQuery, nullptr);
+        TOnDataReady handler = OnDataReady;
+        handler(this, query);
+        return;
+    }
+    ReleaseQuery();
+}
+
+void TQueryThread::ReleaseQuery()
+{
+    if (TADOQuery* query = std::exchange(FQuery, nullptr)) {
+        query->Close();
+        query->Free();
+    }
+}
