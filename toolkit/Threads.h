@@ -16,8 +16,9 @@ using TThreadNotifyEvent = std::function<void(TThread* Sender)>;
 // calls Resume at the end of its own constructor.
 //
 // With FreeOnTerminate the object deletes itself on the interface thread after its
-// completion event; without it the creator deletes it (the destructor terminates
-// and waits for a running body).
+// completion event; without it the creator deletes it. A body still running when
+// the object is deleted must be stopped by the subclass's own destructor
+// (Terminate, WaitFor): by the time ours runs, the body's class is gone.
 class TOOLKIT_EXPORT TThread : public QObject {
     Q_OBJECT
 public:

@@ -1,0 +1,126 @@
+#include "toolkit/Threads.h"
+#include <gtest/gtest.h>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QPointer>
+#include <QThread>
+#include <atomic>
+
+namespace {
+
+// Runs a given body; the test decides what the body does.
+class BodyThread : public TThread {
+public:
+    explicit BodyThread(std::function<void(BodyThread*)> body) : FBody(std::move(body)) {}
+    // The body must end while this class is still whole.
+    ~BodyThread() override
+    {
+        Terminate();
+        WaitFor();
+    }
+    using TThread::Synchronize;
+protected:
+    void Execute() override { FBody(this); }
+private:
+    std::function<void(BodyThread*)> FBody;
+};
+
+bool WaitUntil(const std::function<bool()>& done, int ms = 5000)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!done() && t.elapsed() < ms)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    return done();
+}
+
+}  // namespace
+
+TEST(Thread, SuspendedUntilResumedAndSynchronizeBlocksTheWorker)
+{
+    std::atomic<bool> ran{false};
+    QThread* uiThread = QThread::currentThread();
+    QThread* syncThread = nullptr;
+    int seenAfterSync = 0;
+    int sharedValue = 0;
+    BodyThread worker([&](BodyThread* self) {
+        ran = true;
+        self->Synchronize([&] {
+            syncThread = QThread::currentThread();
+            sharedValue = 42;
+        });
+        seenAfterSync = sharedValue;   // written on the interface thread, read here after the call
+    });
+    QCoreApplication::processEvents();
+    QThread::msleep(20);
+    EXPECT_FALSE(ran);
+    EXPECT_TRUE(worker.Suspended());
+    worker.Resume();
+    worker.WaitFor();
+    EXPECT_TRUE(ran);
+    EXPECT_EQ(syncThread, uiThread);
+    EXPECT_EQ(seenAfterSync, 42);
+}
+
+TEST(Thread, OnTerminateRunsOnTheInterfaceThreadAfterTheBodyThenFreesItself)
+{
+    std::atomic<bool> bodyDone{false};
+    bool bodyDoneAtTerminate = false;
+    QThread* terminateThread = nullptr;
+    auto* worker = new BodyThread([&](BodyThread*) { bodyDone = true; });
+    worker->FreeOnTerminate = true;
+    worker->OnTerminate = [&](TThread* sender) {
+        EXPECT_EQ(sender, worker);
+        bodyDoneAtTerminate = bodyDone;
+        terminateThread = QThread::currentThread();
+    };
+    QPointer<TThread> alive(worker);
+    worker->Resume();
+    ASSERT_TRUE(WaitUntil([&] { return alive.isNull(); }));
+    EXPECT_TRUE(bodyDoneAtTerminate);
+    EXPECT_EQ(terminateThread, QThread::currentThread());
+}
+
+TEST(Thread, TerminateIsSeenByTheBodyAndFailuresAreKept)
+{
+    std::atomic<bool> started{false};
+    BodyThread polling([&](BodyThread* self) {
+        started = true;
+        while (!self->Terminated())
+            QThread::msleep(1);
+    });
+    polling.Resume();
+    while (!started)
+        QThread::msleep(1);
+    polling.Terminate();
+    polling.WaitFor();
+    EXPECT_TRUE(polling.Finished());
+    EXPECT_TRUE(polling.FatalMessage().isEmpty());
+
+    // A failure inside the synchronised call comes back to the worker and ends its body.
+    bool afterSync = false;
+    BodyThread failing([&](BodyThread* self) {
+        self->Synchronize([] { throw std::runtime_error("sync failed"); });
+        afterSync = true;
+    });
+    failing.Resume();
+    failing.WaitFor();
+    EXPECT_FALSE(afterSync);
+    EXPECT_EQ(failing.FatalMessage(), QStringLiteral("sync failed"));
+}
+
+TEST(Thread, DestroyingARunningThreadWaitsEvenWhileItSynchronizes)
+{
+    const int before = TThread::LiveCount();
+    int calls = 0;
+    {
+        BodyThread worker([&](BodyThread* self) {
+            for (int i = 0; i < 3; ++i)
+                self->Synchronize([&] { ++calls; });
+        });
+        worker.Resume();
+        // No event loop runs here: the destructor itself must serve the calls.
+    }
+    EXPECT_EQ(calls, 3);
+    EXPECT_EQ(TThread::LiveCount(), before);
+}

@@ -1,0 +1,159 @@
+#include "toolkit/ComCtrls.h"
+#include <gtest/gtest.h>
+#include <QTest>
+#include <memory>
+
+namespace {
+
+// A shown view with two roots; "A" holds one child so it has a branch mark.
+struct ShownTree {
+    ShownTree()
+    {
+        view.resize(300, 200);
+        a = view.AddChildObject(nullptr, QStringLiteral("A"));
+        a1 = view.AddChildObject(a, QStringLiteral("A1"));
+        b = view.AddChildObject(nullptr, QStringLiteral("B"));
+        view.show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&view));
+    }
+    QPoint BranchMarkOf(TTreeNode* node)
+    {
+        const QRect cell = view.visualItemRect(node);
+        return QPoint(cell.left() - view.indentation() / 2, cell.center().y());
+    }
+    TTreeView view;
+    TTreeNode* a = nullptr;
+    TTreeNode* a1 = nullptr;
+    TTreeNode* b = nullptr;
+};
+
+}  // namespace
+
+TEST(TreeView, NodeCollectionAttachesAsLastChildOrRoot)
+{
+    TTreeView view;
+    int payload = 7;
+    TTreeNode* root = view.AttachNode(nullptr, new TTreeNode(&view), QStringLiteral("r"), &payload);
+    TTreeNode* c1 = view.AddChildObject(root, QStringLiteral("c1"));
+    TTreeNode* c2 = view.AddChildObject(root, QStringLiteral("c2"));
+    TTreeNode* r2 = view.AddChildObject(nullptr, QStringLiteral("r2"));
+    EXPECT_EQ(view.GetFirstNode(), root);
+    EXPECT_EQ(view.Root(1), r2);
+    EXPECT_EQ(root->GetFirstChild(), c1);
+    EXPECT_EQ(root->Item(1), c2);
+    EXPECT_EQ(c2->Parent(), root);
+    EXPECT_EQ(c2->Level(), 1);
+    EXPECT_EQ(root->Data(), &payload);
+    EXPECT_EQ(view.NodeCount(), 4);
+    root->DeleteChildren();
+    EXPECT_FALSE(root->HasChildren());
+    EXPECT_EQ(view.NodeCount(), 2);
+    view.ClearNodes();
+    EXPECT_EQ(view.GetFirstNode(), nullptr);
+}
+
+TEST(TreeView, ExpandingHandlerRunsBeforeTheNodeOpensAndCanFillIt)
+{
+    TTreeView view;
+    TTreeNode* a = view.AddChildObject(nullptr, QStringLiteral("A"));
+    view.AddChildObject(a, QStringLiteral("placeholder"));
+    bool wasOpen = true;
+    view.OnExpanding = [&](QObject* sender, TTreeNode* node, bool& allow) {
+        EXPECT_EQ(sender, &view);
+        wasOpen = node->Expanded();
+        node->DeleteChildren();
+        view.AddChildObject(node, QStringLiteral("real"));
+        allow = true;
+    };
+    a->SetExpanded(true);
+    EXPECT_FALSE(wasOpen);
+    EXPECT_TRUE(a->Expanded());
+    ASSERT_EQ(a->Count(), 1);
+    EXPECT_EQ(a->GetFirstChild()->Text(), QStringLiteral("real"));
+}
+
+TEST(TreeView, RefusedExpansionStaysClosedWhateverOpensIt)
+{
+    ShownTree t;
+    int asked = 0;
+    t.view.OnExpanding = [&](QObject*, TTreeNode*, bool& allow) {
+        ++asked;
+        allow = false;
+    };
+    t.a->SetExpanded(true);
+    EXPECT_FALSE(t.a->Expanded());
+    EXPECT_EQ(asked, 1);
+
+    t.view.setCurrentItem(t.a);
+    QTest::keyClick(&t.view, Qt::Key_Right);
+    QTest::keyClick(&t.view, Qt::Key_Plus);
+    EXPECT_FALSE(t.a->Expanded());
+    EXPECT_EQ(asked, 3);
+
+    QTest::mouseClick(t.view.viewport(), Qt::LeftButton, {}, t.BranchMarkOf(t.a));
+    EXPECT_FALSE(t.a->Expanded());
+    EXPECT_EQ(asked, 4);
+
+    // Opened behind our back: asked afterwards and closed again.
+    t.view.expand(t.view.indexFromItem(t.a));
+    EXPECT_FALSE(t.a->Expanded());
+    EXPECT_EQ(asked, 5);
+
+    t.view.OnExpanding = nullptr;
+    QTest::mouseClick(t.view.viewport(), Qt::LeftButton, {}, t.BranchMarkOf(t.a));
+    EXPECT_TRUE(t.a->Expanded());
+}
+
+TEST(TreeView, AllowedGestureOpensOnceAndAsksOnce)
+{
+    ShownTree t;
+    int asked = 0;
+    t.view.OnExpanding = [&](QObject*, TTreeNode*, bool& allow) {
+        ++asked;
+        allow = true;
+    };
+    t.view.setCurrentItem(t.a);
+    QTest::keyClick(&t.view, Qt::Key_Right);
+    EXPECT_TRUE(t.a->Expanded());
+    EXPECT_EQ(asked, 1);
+    t.a->Collapse();
+    QTest::mouseClick(t.view.viewport(), Qt::LeftButton, {}, t.BranchMarkOf(t.a));
+    EXPECT_TRUE(t.a->Expanded());
+    EXPECT_EQ(asked, 2);
+}
+
+TEST(TreeView, HandlerFailureDuringAGestureIsReportedAndKeepsTheNodeClosed)
+{
+    ShownTree t;
+    QString reported;
+    t.view.OnException = [&](const std::exception& e) { reported = QString::fromUtf8(e.what()); };
+    t.view.OnExpanding = [](QObject*, TTreeNode*, bool&) { throw std::runtime_error("query failed"); };
+    t.view.setCurrentItem(t.a);
+    QTest::keyClick(&t.view, Qt::Key_Right);
+    EXPECT_FALSE(t.a->Expanded());
+    EXPECT_EQ(reported, QStringLiteral("query failed"));
+    // Our own callers get the failure itself.
+    EXPECT_THROW(t.a->SetExpanded(true), std::runtime_error);
+}
+
+TEST(TreeView, SelectionRaisesChangeOpensAncestorsAndStaysVisibleWithoutFocus)
+{
+    ShownTree t;
+    QList<TTreeNode*> changes;
+    t.view.OnChange = [&](QObject*, TTreeNode* node) { changes << node; };
+    t.a1->SetSelected(true);
+    EXPECT_TRUE(t.a->Expanded());
+    EXPECT_TRUE(t.a1->Selected());
+    EXPECT_EQ(t.view.Selected(), t.a1);
+    t.b->SetSelected(true);
+    EXPECT_FALSE(t.a1->Selected());
+    EXPECT_EQ(changes, (QList<TTreeNode*>{t.a1, t.b}));
+
+    // Clearing the view raises no change with a null node.
+    t.view.ClearNodes();
+    EXPECT_EQ(changes.size(), 2);
+
+    const QPalette pal = t.view.palette();
+    EXPECT_EQ(pal.color(QPalette::Inactive, QPalette::Highlight), pal.color(QPalette::Active, QPalette::Highlight));
+    EXPECT_EQ(t.view.editTriggers(), QAbstractItemView::NoEditTriggers);
+}
