@@ -1,1 +1,427 @@
 #include "data/untDemoData.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <sqlite3.h>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+QString SchemaText(QString* error)
+{
+    QFile f(QStringLiteral(":/sql/schema.sql"));
+    if (!f.open(QIODevice::ReadOnly)) {
+        if (error)
+            *error = QStringLiteral("找不到数据库结构脚本：%1").arg(f.fileName());
+        return {};
+    }
+    return QString::fromUtf8(f.readAll());
+}
+
+struct Db {
+    sqlite3* h = nullptr;
+    ~Db()
+    {
+        if (h)
+            sqlite3_close(h);
+    }
+    QString Message() const { return h ? QString::fromUtf8(sqlite3_errmsg(h)) : QStringLiteral("数据库未打开"); }
+    bool Open(const QString& path, QString* error)
+    {
+        const QByteArray p = QFile::encodeName(path);
+        if (sqlite3_open_v2(p.constData(), &h, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK) {
+            if (error)
+                *error = QStringLiteral("无法打开数据库%1：%2").arg(path, Message());
+            return false;
+        }
+        sqlite3_busy_timeout(h, 5000);
+        return Exec("PRAGMA journal_mode=WAL", error);
+    }
+    bool Exec(const QByteArray& sql, QString* error)
+    {
+        char* msg = nullptr;
+        if (sqlite3_exec(h, sql.constData(), nullptr, nullptr, &msg) != SQLITE_OK) {
+            if (error)
+                *error = msg ? QString::fromUtf8(msg) : Message();
+            sqlite3_free(msg);
+            return false;
+        }
+        return true;
+    }
+};
+
+// A prepared insert bound from texts; a null text binds NULL.
+struct Insert {
+    sqlite3_stmt* st = nullptr;
+    ~Insert() { sqlite3_finalize(st); }
+    bool Prepare(Db& db, const char* sql, QString* error)
+    {
+        if (sqlite3_prepare_v2(db.h, sql, -1, &st, nullptr) != SQLITE_OK) {
+            if (error)
+                *error = db.Message();
+            return false;
+        }
+        return true;
+    }
+    void Text(int i, const QByteArray& v)
+    {
+        if (v.isNull())
+            sqlite3_bind_null(st, i);
+        else
+            sqlite3_bind_text(st, i, v.constData(), int(v.size()), SQLITE_TRANSIENT);
+    }
+    void Text(int i, const char* v)
+    {
+        if (v)
+            sqlite3_bind_text(st, i, v, -1, SQLITE_TRANSIENT);
+        else
+            sqlite3_bind_null(st, i);
+    }
+    void Int(int i, qint64 v) { sqlite3_bind_int64(st, i, v); }
+    void Real(int i, double v) { sqlite3_bind_double(st, i, v); }
+    void Null(int i) { sqlite3_bind_null(st, i); }
+    bool Run(Db& db, QString* error)
+    {
+        const int rc = sqlite3_step(st);
+        sqlite3_reset(st);
+        sqlite3_clear_bindings(st);
+        if (rc != SQLITE_DONE) {
+            if (error)
+                *error = db.Message();
+            return false;
+        }
+        return true;
+    }
+};
+
+// Deterministic, so that every run (and every test) sees the same database.
+struct Random {
+    std::uint64_t s = 0x9E3779B97F4A7C15ull;
+    std::uint32_t Next()
+    {
+        s ^= s << 13;
+        s ^= s >> 7;
+        s ^= s << 17;
+        return std::uint32_t(s >> 16);
+    }
+    int Below(int n) { return int(Next() % std::uint32_t(n)); }
+};
+
+struct Unit {
+    const char* eid;
+    const char* name;
+    const char* office;
+    const char* useflag;
+    const char* replaceflag;
+};
+
+// Three levels; a unit's code begins with its parent's. 104 has a single
+// child, so 104001 stands alone.
+const Unit Units[] = {
+    {"101", "市教育局", "03", "0", "0"},
+    {"101001", "市教育局本级", "03", "0", "0"},
+    {"101002", "市第一中学", "03", "0", "0"},
+    {"101003", "市第二中学", "03", "0", "0"},
+    {"101004", "市职业教育中心", "04", "0", "0"},
+    {"101004001", "市职业教育中心本级", "04", "0", "0"},
+    {"101004002", "市机电职业学校", "04", "0", "0"},
+    {"101004003", "市商贸职业学校", "04", "0", "1"},
+    {"101005", "市教育考试院", "01", "0", "0"},
+    {"101005001", "市教育考试院本级", "01", "0", "0"},
+    {"101005002", "市招生考试服务中心", "01", "0", "0"},
+    {"101006", "市教育信息中心", "03", "1", "0"},
+    {"102", "市卫生健康委员会", "05", "0", "0"},
+    {"102001", "市卫生健康委员会本级", "05", "0", "0"},
+    {"102002", "市人民医院", "05", "0", "0"},
+    {"102003", "市中医院", "05", "0", "0"},
+    {"102003001", "市中医院本级", "05", "0", "0"},
+    {"102003002", "市中医院东院区", "05", "0", "1"},
+    {"102004", "市疾病预防控制中心", "05", "0", "0"},
+    {"103", "市交通运输局", "02", "0", "0"},
+    {"103001", "市交通运输局本级", "02", "0", "0"},
+    {"103002", "市公路管理处", "02", "0", "0"},
+    {"103002001", "市公路管理处本级", "02", "0", "0"},
+    {"103002002", "市公路养护站", "02", "0", "0"},
+    {"103003", "市道路运输管理所", "02", "0", "0"},
+    {"104", "市档案馆", "04", "0", "0"},
+    {"104001", "市档案馆本级", "04", "0", "0"},
+};
+
+struct Code {
+    const char* id;
+    const char* name;
+};
+
+const Code FundNatures[] = {{"1", "一般公共预算资金"}, {"2", "政府性基金预算资金"}, {"3", "国有资本经营预算资金"},
+                            {"4", "财政专户管理资金"}};
+const Code Subjects[] = {{"201", "一般公共服务支出"}, {"205", "教育支出"},         {"20502", "普通教育"},
+                         {"20503", "职业教育"},       {"208", "社会保障和就业支出"}, {"210", "卫生健康支出"},
+                         {"214", "交通运输支出"}};
+const Code Projects[] = {{"001", "人员经费"},   {"002", "日常公用经费"}, {"003", "校舍维修改造"},
+                         {"004", "信息化建设"}, {"005", "专用设备购置"}, {"006", "专项业务经费"}};
+const Code BudgetSources[] = {{"21", "年初预算"}, {"22", "上年结余"}, {"23", "追加预算"}, {"24", "调整预算"}};
+const Code ExpenditureTypes[] = {{"1", "基本支出"}, {"2", "项目支出"}};
+const Code PaymentMethods[] = {{"1", "财政直接支付"}, {"2", "财政授权支付"}, {"3", "实拨资金"}};
+const Code EconomicClasses[] = {{"301", "工资福利支出"}, {"302", "商品和服务支出"},
+                                {"303", "对个人和家庭的补助"}, {"310", "资本性支出"}};
+const Code Offices[] = {{"01", "预算处"}, {"02", "经济建设处"}, {"03", "教科文处"}, {"04", "行政政法处"},
+                        {"05", "社会保障处"}};
+
+template <size_t N>
+bool FillLookup(Db& db, const char* table, const Code (&codes)[N], QString* error)
+{
+    Insert ins;
+    const QByteArray sql = QByteArray("INSERT INTO ") + table + " VALUES(?,?)";
+    if (!ins.Prepare(db, sql.constData(), error))
+        return false;
+    for (const Code& c : codes) {
+        ins.Text(1, c.id);
+        ins.Text(2, c.name);
+        if (!ins.Run(db, error))
+            return false;
+    }
+    return true;
+}
+
+bool HasChildren(const char* eid)
+{
+    const size_t n = std::strlen(eid);
+    for (const Unit& u : Units)
+        if (std::strlen(u.eid) == n + 3 && std::strncmp(u.eid, eid, n) == 0)
+            return true;
+    return false;
+}
+
+QByteArray ParentOf(const char* eid)
+{
+    const size_t n = std::strlen(eid);
+    return n <= 3 ? QByteArray("") : QByteArray(eid, qsizetype(n - 3));
+}
+
+bool FillUnits(Db& db, QString* error)
+{
+    Insert ins;
+    if (!ins.Prepare(db,
+                     "INSERT INTO pubdept(eid,peid,ename,ecode,deptclass,leafflag,useflag,replaceflag,levelno,"
+                     "shortname,linkman,phone,address,burid,budglevel,remark,orderno,secretflag)"
+                     " VALUES(?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)",
+                     error))
+        return false;
+    int order = 0;
+    for (const Unit& u : Units) {
+        const QByteArray eid(u.eid);
+        ins.Text(1, eid);
+        ins.Text(2, ParentOf(u.eid));
+        ins.Text(3, u.name);
+        // A made-up organisation code of the usual 9-character shape.
+        ins.Text(4, QByteArray::number(570000000 + eid.toLongLong() % 100000000).left(8) + "-" +
+                        QByteArray::number(eid.size() % 10));
+        ins.Text(5, DemoDefaultDeptClass);
+        ins.Text(6, HasChildren(u.eid) ? "1" : "0");
+        ins.Text(7, u.useflag);
+        ins.Text(8, u.replaceflag);
+        ins.Int(9, eid.size() / 3);
+        ins.Text(10, u.name);
+        ins.Null(11);
+        ins.Text(12, QByteArray("0571-8") + QByteArray::number(1000000 + order * 7919 % 1000000));
+        ins.Null(13);
+        ins.Text(14, u.office);
+        ins.Text(15, "市级");
+        ins.Null(16);
+        ins.Int(17, ++order);
+        // Most units are not secret by default; the archive is.
+        ins.Text(18, eid.startsWith("104") ? "0" : "1");
+        if (!ins.Run(db, error))
+            return false;
+    }
+    return true;
+}
+
+std::vector<const Unit*> Leaves(const char* under)
+{
+    std::vector<const Unit*> out;
+    for (const Unit& u : Units)
+        if (!HasChildren(u.eid) && (!under || std::strncmp(u.eid, under, std::strlen(under)) == 0))
+            out.push_back(&u);
+    return out;
+}
+
+// Subjects that fit a department (by its top-level code).
+const Code& SubjectFor(const Unit& u, Random& rnd)
+{
+    switch (u.eid[2]) {
+    case '1': {
+        static const int idx[] = {1, 2, 3, 2};
+        return Subjects[idx[rnd.Below(4)]];
+    }
+    case '2':
+        return Subjects[rnd.Below(6) == 0 ? 4 : 5];
+    case '3':
+        return Subjects[6];
+    default:
+        return Subjects[0];
+    }
+}
+
+bool FillRecords(Db& db, int records, QString* error)
+{
+    Insert ins;
+    if (!ins.Prepare(db,
+                     "INSERT INTO BusiBudgetAdj(datayear,BudgId,eid,deptclass,BType,btypechild,mid,bid,iid,bkid,"
+                     "ipid,pid,ekid,BudgMoney,status,IniBudgId,InputDate,filename,secret,issecret,burid)"
+                     " VALUES(?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)",
+                     error))
+        return false;
+    const std::vector<const Unit*> home = Leaves(DemoDefaultUnit);
+    const std::vector<const Unit*> all = Leaves(nullptr);
+    // Budget type x status x office x secret flag: the window's filters and the
+    // office rule; the first records cover each once under the default unit.
+    constexpr int combos = 3 * 2 * 5 * 2;
+    Random rnd;
+    for (int r = 0; r < records; ++r) {
+        const bool covering = r < combos;
+        const std::vector<const Unit*>& pool = covering || rnd.Below(3) != 0 ? home : all;
+        const Unit& unit = *pool[covering ? size_t(r) % pool.size() : size_t(rnd.Below(int(pool.size())))];
+        const int year = covering || rnd.Below(10) != 0 ? DemoDefaultYear : DemoDefaultYear - 1;
+        int btype, status, office, secret;
+        if (covering) {
+            btype = r % 3;
+            status = (r / 3) % 2;
+            office = (r / 6) % 5;
+            secret = (r / 30) % 2;
+        } else {
+            const int t = rnd.Below(20);
+            btype = t < 5 ? 0 : (t < 16 ? 1 : 2);
+            status = rnd.Below(5) < 3 ? 0 : 1;
+            office = -1;
+            secret = rnd.Below(8) == 0 ? 1 : 0;
+        }
+        const char* child;
+        const char* source;
+        switch (btype) {
+        case 0:
+            child = "0";
+            source = "21";
+            break;
+        case 1:
+            if (rnd.Below(3) != 0) {
+                child = "1";
+                source = rnd.Below(4) == 0 ? "22" : "21";
+            } else {
+                child = "2";
+                source = rnd.Below(2) == 0 ? "23" : "24";
+            }
+            break;
+        default:
+            child = "2";
+            source = rnd.Below(2) == 0 ? "23" : "24";
+        }
+        const Code& project = Projects[rnd.Below(6)];
+        const bool basic = project.id[2] == '1' || project.id[2] == '2';
+        const char* econ = project.id[2] == '1' ? "301" : (basic ? "302" : (rnd.Below(3) == 0 ? "310" : "302"));
+        const int fund = rnd.Below(10);
+        const std::int64_t cents = 100000 + std::int64_t(rnd.Next() % 200000000u);
+        const int month = 1 + rnd.Below(12), day = 1 + rnd.Below(28);
+
+        ins.Int(1, year);
+        ins.Int(2, r + 1);
+        ins.Text(3, unit.eid);
+        ins.Text(4, DemoDefaultDeptClass);
+        ins.Text(5, QByteArray::number(btype));
+        ins.Text(6, child);
+        ins.Text(7, FundNatures[fund < 7 ? 0 : (fund < 9 ? 1 : 3)].id);
+        ins.Text(8, SubjectFor(unit, rnd).id);
+        ins.Text(9, project.id);
+        ins.Text(10, source);
+        ins.Text(11, basic ? "1" : "2");
+        ins.Text(12, PaymentMethods[rnd.Below(5) < 3 ? 0 : 1 + rnd.Below(2)].id);
+        ins.Text(13, econ);
+        ins.Real(14, double(cents) / 100.0);
+        ins.Text(15, status ? "1" : "0");
+        if (r > 0 && rnd.Below(7) == 0)
+            ins.Int(16, 1 + rnd.Below(r));
+        else
+            ins.Null(16);
+        ins.Text(17, QStringLiteral("%1-%2-%3")
+                         .arg(year)
+                         .arg(month, 2, 10, QLatin1Char('0'))
+                         .arg(day, 2, 10, QLatin1Char('0'))
+                         .toUtf8());
+        ins.Text(18, QStringLiteral("%1〔%2〕%3号")
+                         .arg(btype == 2 ? QStringLiteral("财追") : QStringLiteral("财预"))
+                         .arg(year)
+                         .arg(1 + r % 400)
+                         .toUtf8());
+        ins.Text(19, secret ? "秘密" : "");
+        ins.Text(20, secret ? "1" : "0");
+        ins.Text(21, office >= 0 ? Offices[office].id : unit.office);
+        if (!ins.Run(db, error))
+            return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool CreateSchema(const QString& path, QString* error)
+{
+    const QString schema = SchemaText(error);
+    if (schema.isEmpty())
+        return false;
+    Db db;
+    return db.Open(path, error) && db.Exec(schema.toUtf8(), error);
+}
+
+bool CreateDemoDatabase(const QString& path, int records, QString* error)
+{
+    if (records < 0) {
+        if (error)
+            *error = QStringLiteral("记录数不能为负数：%1").arg(records);
+        return false;
+    }
+    const QFileInfo target(path);
+    if (target.exists() && (target.isDir() || target.size() > 0)) {
+        if (error)
+            *error = QStringLiteral("数据库文件已存在：%1").arg(path);
+        return false;
+    }
+    if (!QDir().mkpath(target.absolutePath())) {
+        if (error)
+            *error = QStringLiteral("无法创建文件夹：%1").arg(target.absolutePath());
+        return false;
+    }
+    // Built beside the target and moved into place when complete, so that a
+    // failed or interrupted run never leaves a half-filled database behind.
+    const QString part = path + QStringLiteral(".part");
+    for (const char* suffix : {"", "-wal", "-shm", "-journal"})
+        QFile::remove(part + QLatin1String(suffix));
+    const QString schema = SchemaText(error);
+    bool ok = !schema.isEmpty();
+    if (ok) {
+        Db db;
+        ok = db.Open(part, error) && db.Exec("PRAGMA synchronous=OFF", error) && db.Exec(schema.toUtf8(), error)
+             && db.Exec("BEGIN", error) && FillUnits(db, error)
+             && FillLookup(db, "pubfundnature", FundNatures, error) && FillLookup(db, "pubsubject", Subjects, error)
+             && FillLookup(db, "pubproject", Projects, error)
+             && FillLookup(db, "pubbudgsource", BudgetSources, error)
+             && FillLookup(db, "pubexptype", ExpenditureTypes, error)
+             && FillLookup(db, "pubpaymethod", PaymentMethods, error)
+             && FillLookup(db, "pubeconclass", EconomicClasses, error)
+             && FillLookup(db, "puboffice", Offices, error) && FillRecords(db, records, error)
+             && db.Exec("COMMIT", error) && db.Exec("PRAGMA synchronous=FULL; ANALYZE", error);
+    }
+    if (ok && QFile::exists(path))
+        QFile::remove(path);   // the empty file that was there
+    if (ok && !QFile::rename(part, path)) {
+        if (error)
+            *error = QStringLiteral("无法写入数据库文件：%1").arg(path);
+        ok = false;
+    }
+    if (!ok)
+        for (const char* suffix : {"", "-wal", "-shm", "-journal"})
+            QFile::remove(part + QLatin1String(suffix));
+    return ok;
+}

@@ -3,8 +3,22 @@
 #include "data/DbExport.h"
 #include <QString>
 
-// Creates the schema (tables, view, indexes) in a SQLite file; true on success.
+// The demo operator: a top-level unit (the tree shows every unit below the
+// top), the budget year of the records and the operator's office code.
+inline constexpr char DemoDefaultUnit[] = "101";
+inline constexpr int DemoDefaultYear = 2024;
+inline constexpr char DemoDefaultOffice[] = "03";
+inline constexpr char DemoDefaultDeptClass[] = "2";
+inline constexpr int DemoDefaultRecords = 3000;
+// A unit that stands alone under its parent (one child only): the window shows
+// no tree for it.
+inline constexpr char DemoSingleUnit[] = "104001";
+
+// Creates the schema (tables, view, indexes) in a SQLite file, keeping what is
+// already there; true on success.
 DBMANAGER_EXPORT bool CreateSchema(const QString& path, QString* error);
-// Creates the schema and fills it with realistic demo data: a unit tree, lookups and
-// `records` budget records.
+// Creates a new demo database at path: the schema, a unit tree of three levels,
+// the lookups and `records` budget records (of year DemoDefaultYear mostly, every
+// budget type, status, office and secret flag under DemoDefaultUnit). Refuses to
+// touch an existing non-empty file; the file appears only when complete.
 DBMANAGER_EXPORT bool CreateDemoDatabase(const QString& path, int records, QString* error);
