@@ -54,6 +54,10 @@ TARQuery::~TARQuery()
     // First thing: references dropped while the dataset tears down must not
     // start a second destruction.
     FDestroying = true;
+    // Owned parts go while this is still a whole TARQuery, so that a reference
+    // they drop meets the guard and not a half-destroyed object.
+    while (ComponentCount() > 0)
+        Components(ComponentCount() - 1)->Free();
     Close();
     --liveQueries;
 }
@@ -154,7 +158,8 @@ void TDbManager::Notification(TComponent* AComponent, TOperation Operation)
     for (int i = Connections.Count() - 1; i >= 0; --i)
         if (Connections.ObjectAt(i) == AComponent)
             Connections.DeleteAt(i);
-    FOwnConnections.removeAll(static_cast<TAdoConn*>(AComponent));
+    FOwnConnections.removeIf(
+        [AComponent](const QPointer<TAdoConn>& c) { return !c || static_cast<QObject*>(c.data()) == AComponent; });
 }
 
 // ---------------------------------------------------------------------------

@@ -1,0 +1,168 @@
+#include "data/untDefData.h"
+#include "data/untHostRecords.h"
+#include "data/untSqlDialect.h"
+#include "plugin/untGlobals.h"
+
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+// The host's shared variables, built on the stack and made current.
+struct Host {
+    QTemporaryDir dir;
+    TDbManager manager;
+    THostRecord unit, user;
+    TSysParams params{};
+    QByteArray financeFlag = "0";
+    TPubVariables vars{};
+    TPubVariables* saved = PubVariables;
+
+    Host()
+    {
+        manager.ConnectionString = QStringLiteral("Provider=SQLite;Data Source=") + dir.filePath(QStringLiteral("h.db"));
+        params.FinanceOfficeFlag = financeFlag.constData();
+        vars.DataYear = 2024;
+        vars.DbManager = &manager;
+        vars.SysParams = &params;
+        vars.UnitRecord = &unit;
+        vars.UserRecord = &user;
+        PubVariables = &vars;
+    }
+    ~Host() { PubVariables = saved; }
+    void SetFinanceFlag(const char* v)
+    {
+        financeFlag = v;
+        params.FinanceOfficeFlag = v ? financeFlag.constData() : nullptr;
+    }
+    void Units(std::initializer_list<const char*> codes)
+    {
+        ASSERT_TRUE(ExecDefSQL(QStringLiteral("create table if not exists pubdept(eid text, ename text)")));
+        for (const char* c : codes)
+            ASSERT_TRUE(ExecDefSQL(QStringLiteral("insert into pubdept values('%1','u')").arg(QuotedValue(QLatin1String(c)))));
+    }
+};
+
+}  // namespace
+
+TEST(DefData, DefConnectionComesFromTheHostsManager)
+{
+    Host h;
+    TAdoConn* def = DefConnection();
+    ASSERT_NE(def, nullptr);
+    EXPECT_EQ(DefConnection(), def);
+    EXPECT_EQ(h.manager.Connections.Count(), 1);
+    EXPECT_EQ(h.manager.IndexOfConnection(QStringLiteral("Def")), 0);
+
+    PubVariables = nullptr;
+    EXPECT_EQ(DefConnection(), nullptr);
+    IARQueryRef q;
+    EXPECT_FALSE(OpenDefSQL(QStringLiteral("select 1"), q));
+    EXPECT_FALSE(ExecDefSQL(QStringLiteral("select 1")));
+}
+
+TEST(DefData, WrappersTurnErrorsIntoFalseAndLeaveTheCallersReference)
+{
+    Host h;
+    const int live = TARQuery::LiveCount();
+    EXPECT_TRUE(ExecDefSQL(QStringLiteral("create table t(a text)")));
+    EXPECT_TRUE(ExecDefSQL(QStringLiteral("insert into t values('1')")));
+    EXPECT_FALSE(ExecDefSQL(QStringLiteral("insert into nowhere values(1)")));
+    EXPECT_FALSE(ExecDefSQL(QStringLiteral("this is not sql")));
+
+    IARQueryRef q;
+    EXPECT_FALSE(OpenDefSQL(QStringLiteral("select * from nowhere"), q));
+    EXPECT_FALSE(q);
+
+    ASSERT_TRUE(OpenDefSQL(QStringLiteral("select a from t"), q));
+    TARQuery* first = q->GetQuery();
+    EXPECT_EQ(first->RefCount(), 1);
+    EXPECT_FALSE(OpenDefSQL(QStringLiteral("select b from t"), q));
+    EXPECT_EQ(q->GetQuery(), first);
+    EXPECT_EQ(first->RefCount(), 1);
+    EXPECT_EQ(TARQuery::LiveCount(), live + 1);
+
+    ASSERT_TRUE(OpenDefSQL(QStringLiteral("select count(*) as n from t"), q));
+    EXPECT_EQ(q->GetQuery()->FieldText(QStringLiteral("n")), QStringLiteral("1"));
+    EXPECT_EQ(TARQuery::LiveCount(), live + 1);   // the first one went with its last reference
+    q.Clear();
+    EXPECT_EQ(TARQuery::LiveCount(), live);
+}
+
+TEST(DefData, RecordFieldTextAndHostParameterText)
+{
+    THostRecord r;
+    r.SetField(0, QVariant());
+    r.SetField(1, 7);
+    r.SetField(2, QStringLiteral("财政"));
+    r.SetField(3, 2.5);
+    r.SetField(4, true);
+    r.SetField(5, QVariant::fromValue(nullptr));
+    EXPECT_EQ(RecordFieldText(&r, 0), QString());
+    EXPECT_EQ(RecordFieldText(&r, 1), QStringLiteral("7"));
+    EXPECT_EQ(RecordFieldText(&r, 2), QStringLiteral("财政"));
+    EXPECT_EQ(RecordFieldText(&r, 3), QStringLiteral("2.5"));
+    EXPECT_EQ(RecordFieldText(&r, 4), QStringLiteral("True"));
+    EXPECT_EQ(RecordFieldText(&r, 5), QString());
+    EXPECT_EQ(RecordFieldText(&r, 99), QString());
+    EXPECT_EQ(RecordFieldText(nullptr, 0), QString());
+    EXPECT_EQ(RecordFieldText(static_cast<const THostField*>(nullptr)), QString());
+
+    EXPECT_EQ(SysParamText(nullptr), QString());
+    EXPECT_EQ(SysParamText("\xb2\xc6\xd5\xfe"), QStringLiteral("财政"));   // GBK
+}
+
+TEST(DefData, FinanceOfficeNeedsSixCharactersEndingIn001AndTheFlag)
+{
+    Host h;
+    h.SetFinanceFlag("1");
+    for (const char* code : {"101", "1010010", "101001001", "101002", ""}) {
+        h.unit.SetField(0, QString::fromLatin1(code));
+        EXPECT_FALSE(IsFinanceOffice(&h.unit)) << code;
+    }
+    h.unit.SetField(0, QStringLiteral("101001"));
+    EXPECT_TRUE(IsFinanceOffice(&h.unit));
+    h.SetFinanceFlag("0");
+    EXPECT_FALSE(IsFinanceOffice(&h.unit));
+    h.SetFinanceFlag(nullptr);
+    EXPECT_FALSE(IsFinanceOffice(&h.unit));
+    h.SetFinanceFlag(" 1");
+    EXPECT_FALSE(IsFinanceOffice(&h.unit));
+    EXPECT_FALSE(IsFinanceOffice(nullptr));
+}
+
+TEST(DefData, SingleUnitCountsTheParentsRangeOnARealDatabase)
+{
+    Host h;
+    QStringList sent;
+    TADOConnection::SetTraceHook([&](const QString& sql) { sent << sql; });
+    h.Units({"123", "123456"});
+    h.unit.SetField(0, QStringLiteral("123456"));
+    sent.clear();
+    EXPECT_TRUE(IsSingleUnit(&h.unit));
+    EXPECT_EQ(sent, QStringList{QStringLiteral("select * from pubdept where eid like '123%'")});
+
+    h.Units({"123457"});
+    EXPECT_FALSE(IsSingleUnit(&h.unit));
+    TADOConnection::SetTraceHook(nullptr);
+
+    // A finance office is never single, whatever the count.
+    Host f;
+    f.Units({"123", "123001"});
+    f.unit.SetField(0, QStringLiteral("123001"));
+    EXPECT_TRUE(IsSingleUnit(&f.unit));
+    f.SetFinanceFlag("1");
+    EXPECT_FALSE(IsSingleUnit(&f.unit));
+    EXPECT_FALSE(IsSingleUnit(nullptr));
+}
+
+TEST(DefData, SingleUnitIsFalseWhenTheQueryCannotOpenAndQuotesAreDoubled)
+{
+    Host h;   // no pubdept table at all
+    h.unit.SetField(0, QStringLiteral("123456"));
+    EXPECT_FALSE(IsSingleUnit(&h.unit));
+
+    h.Units({"12'", "12'456"});
+    h.unit.SetField(0, QStringLiteral("12'456"));
+    EXPECT_TRUE(IsSingleUnit(&h.unit));
+}
