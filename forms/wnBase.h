@@ -3,6 +3,8 @@
 // flag that tells the plug-in entry how to show it, and it centres itself on the
 // screen each time it becomes visible.
 #include "toolkit/Forms.h"
+#include <QMainWindow>     // Forms.h keeps guarded pointers to these
+#include <QMdiSubWindow>
 #include <cstdint>
 
 class TfrmBase : public TForm {

@@ -1,1 +1,107 @@
-int main() { return 0; }
+// veltrane-host: the reference host of the module. Interactive with a display,
+// scripted with --script (tests, demos, automation).
+#include "data/untDemoData.h"
+#include "host/HostOptions.h"
+#include "host/HostSession.h"
+#include "host/ScriptRunner.h"
+#include "toolkit/ADODB.h"
+#include <QApplication>
+#include <QFile>
+#include <QTimer>
+#include <cstdio>
+
+namespace {
+
+void PrintErr(const QString& text)
+{
+    std::fprintf(stderr, "%s\n", text.toUtf8().constData());
+}
+
+bool HasDisplay()
+{
+    return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !HasDisplay())
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("veltrane-host"));
+    QApplication::setOrganizationName(QStringLiteral("Veltrane"));
+
+    HostOptions options;
+    QString error;
+    if (!ParseHostOptions(QApplication::arguments(), options, error)) {
+        PrintErr(error);
+        PrintErr(QStringLiteral("用 --help 查看全部选项"));
+        return 2;
+    }
+    if (options.help) {
+        std::fputs(HostHelpText().toUtf8().constData(), stdout);
+        return 0;
+    }
+    if (!options.createDemo.isEmpty()) {
+        const int records = options.records >= 0 ? options.records : DemoDefaultRecords;
+        if (!CreateDemoDatabase(options.createDemo, records, &error)) {
+            PrintErr(QStringLiteral("无法创建演示数据库 %1：%2").arg(options.createDemo, error));
+            return 1;
+        }
+        ScriptRunner::Print(QStringLiteral("created %1 records=%2").arg(options.createDemo).arg(records));
+        return 0;
+    }
+    const bool headless = QGuiApplication::platformName() == QLatin1String("offscreen");
+    if (options.script.isEmpty() && headless) {
+        PrintErr(QStringLiteral("没有可用的显示器：请用 --script FILE 在脚本模式下运行"));
+        return 2;
+    }
+
+    std::unique_ptr<QFile> trace;
+    if (!options.traceSql.isEmpty()) {
+        trace = std::make_unique<QFile>(options.traceSql);
+        if (!trace->open(QIODevice::WriteOnly | QIODevice::Append)) {
+            PrintErr(QStringLiteral("无法写入 SQL 跟踪文件 %1").arg(options.traceSql));
+            return 2;
+        }
+        QFile* file = trace.get();
+        TADOConnection::SetTraceHook([file](const QString& sql) {
+            file->write(sql.toUtf8());
+            file->write("\n");
+            file->flush();
+        });
+    }
+
+    int code = 0;
+    {
+        HostSession session(options);
+        if (!session.OpenDatabase(&error) || !session.FillRecords(&error) || !session.LoadModule(&error)) {
+            PrintErr(error);
+            TADOConnection::SetTraceHook(nullptr);
+            return 2;
+        }
+        session.PlugInManager().OnReleased = [](std::uint32_t token) {
+            ScriptRunner::Print(QStringLiteral("released %1").arg(token));
+        };
+        session.MainWindow()->show();
+        if (!options.script.isEmpty()) {
+            ScriptRunner runner(session);
+            if (!runner.Open(options.script, &error)) {
+                PrintErr(error);
+                code = 2;
+            } else {
+                runner.Start();
+                code = QApplication::exec();
+            }
+            // Windows still open go now, while the runner still reports what happens.
+            session.CloseAll();
+        } else {
+            QTimer::singleShot(0, [&session] { session.ShowPlugInWindow(QStringLiteral("TbfrmVeltrane")); });
+            code = QApplication::exec();
+            session.CloseAll();
+        }
+    }
+    TADOConnection::SetTraceHook(nullptr);
+    return code;
+}

@@ -1,0 +1,255 @@
+#include "host/HostSession.h"
+#include "data/untDbManager.h"
+#include "data/untDemoData.h"
+#include "data/untHostRecords.h"
+#include "toolkit/ADODB.h"
+#include <QMainWindow>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include "toolkit/Forms.h"
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QStandardPaths>
+
+namespace {
+
+// Defaults where neither the INI file nor the command line says otherwise: the
+// demo data's operator.
+constexpr int UnitRecordFields = 20;
+constexpr int UserRecordFields = 10;
+
+QString ModuleFileName()
+{
+#if defined(_WIN32)
+    return QStringLiteral("bVeltrane.dll");
+#else
+    return QStringLiteral("libbVeltrane.so");
+#endif
+}
+
+}  // namespace
+
+long PLUGIN_STDCALL HostPlugInManager::QueryInterface(const void*, void** obj)
+{
+    if (obj)
+        *obj = nullptr;
+    return static_cast<long>(0x80004002L);
+}
+
+void PLUGIN_STDCALL HostPlugInManager::PlugInReleased(std::uint32_t HostToken)
+{
+    if (OnReleased)
+        OnReleased(HostToken);
+}
+
+HostSession::HostSession(const HostOptions& options) : FOptions(options)
+{
+    BuildMainWindow();
+    FApplication = new TApplication;
+    FApplication->SetTitle(QStringLiteral("Korrindel 7.1"));
+    FApplication->SetMainWindow(&FMainWindow);
+    FScreen = new TScreen;
+    if (FOptions.screen.isValid())
+        FScreen->SetSize(FOptions.screen.width(), FOptions.screen.height());
+    FDbManager = new TDbManager;
+
+    FPlugInInfo.HostToken = FOptions.token;
+    static const char hostInfo[] = "veltrane-host";
+    FPlugInInfo.InfoText1 = hostInfo;
+    FPlugInInfo.InfoText2 = hostInfo;
+    FPlugInInfo.InfoText3 = hostInfo;
+    FPubVariables.DataYear = FOptions.year > 0 ? FOptions.year : DemoDefaultYear;
+    FPubVariables.DbManager = FDbManager;
+    FPubVariables.SysParams = &FSysParams;
+    FContext.PubVariables = &FPubVariables;
+    FContext.PlugInInfo = &FPlugInInfo;
+    FContext.PlugInManager = &FPlugInManager;
+    FContext.Application = FApplication;
+    FContext.Screen = FScreen;
+    SetParams();
+}
+
+HostSession::~HostSession()
+{
+    CloseAll();
+    // The windows go with the application object, while the module is loaded and the
+    // plug-in manager can still hear of it.
+    FreeAndNil(FApplication);
+    FreeAndNil(FScreen);
+    FPubVariables.DbManager = nullptr;
+    FDef = nullptr;
+    FreeAndNil(FDbManager);
+}
+
+void HostSession::BuildMainWindow()
+{
+    FMainWindow.setWindowTitle(QStringLiteral("Korrindel 7.1"));
+    FMdiArea = new QMdiArea;
+    FMdiArea->setObjectName(QStringLiteral("mdiArea"));
+    FMainWindow.setCentralWidget(FMdiArea);
+    QMenu* file = FMainWindow.menuBar()->addMenu(QStringLiteral("文件(&F)"));
+    file->addAction(QStringLiteral("打开支付范围划分确认(&O)"), [this] { ShowPlugInWindow(QStringLiteral("TbfrmVeltrane")); });
+    file->addSeparator();
+    file->addAction(QStringLiteral("退出(&X)"), &FMainWindow, &QWidget::close);
+    QMenu* windows = FMainWindow.menuBar()->addMenu(QStringLiteral("窗口(&W)"));
+    windows->setObjectName(QStringLiteral("mnuWindow"));
+    windows->addAction(QStringLiteral("层叠(&C)"), FMdiArea, &QMdiArea::cascadeSubWindows);
+    windows->addAction(QStringLiteral("平铺(&T)"), FMdiArea, &QMdiArea::tileSubWindows);
+    windows->addAction(QStringLiteral("全部关闭(&A)"), FMdiArea, &QMdiArea::closeAllSubWindows);
+    FMainWindow.resize(1024, 768);
+}
+
+void HostSession::SetParams()
+{
+    QMap<QString, QString> p{{QStringLiteral("AskBeforeDelete"), QStringLiteral("1")},
+                             {QStringLiteral("DefaultBType"), QStringLiteral("1")},
+                             {QStringLiteral("ReportDelete"), QStringLiteral("1")},
+                             {QStringLiteral("FinanceOfficeFlag"), QStringLiteral("1")},
+                             {QStringLiteral("OfficeColumns"), QStringLiteral("0")},
+                             {QStringLiteral("OfficeFilter"), QStringLiteral("0")}};
+    for (auto it = FOptions.params.cbegin(); it != FOptions.params.cend(); ++it)
+        p[it.key()] = it.value();
+    // The module keeps reading these pointers: the byte arrays live in the session.
+    FParamTexts.clear();
+    auto text = [this](const QString& v) {
+        FParamTexts.append(ToGbk(v));
+        return FParamTexts.last().constData();
+    };
+    FSysParams.AskBeforeDelete = text(p.value(QStringLiteral("AskBeforeDelete")));
+    FSysParams.ReportDelete = text(p.value(QStringLiteral("ReportDelete")));
+    FSysParams.FinanceOfficeFlag = text(p.value(QStringLiteral("FinanceOfficeFlag")));
+    FSysParams.OfficeColumns = text(p.value(QStringLiteral("OfficeColumns")));
+    FSysParams.DefaultBType = p.value(QStringLiteral("DefaultBType")).toInt();
+    FSysParams.OfficeFilter = p.value(QStringLiteral("OfficeFilter")).toInt();
+}
+
+QString HostSession::DefaultDemoDatabase()
+{
+    const QString dir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    return QDir(dir).filePath(QStringLiteral("demo.sqlite"));
+}
+
+bool HostSession::OpenDatabase(QString* error)
+{
+    QString connection = FOptions.connection;
+    if (connection.isEmpty()) {
+        const QString path = DefaultDemoDatabase();
+        if (!QFileInfo::exists(path)) {
+            QDir().mkpath(QFileInfo(path).absolutePath());
+            QString why;
+            if (!CreateDemoDatabase(path, DemoDefaultRecords, &why)) {
+                *error = QStringLiteral("无法创建演示数据库 %1：%2").arg(path, why);
+                return false;
+            }
+        }
+        connection = QStringLiteral("Provider=SQLite;Data Source=%1").arg(path);
+    }
+    FDatabaseDescription = connection;
+    FDbManager->ConnectionString = connection;
+    FDef = FDbManager->NewConnection(FDbManager);
+    try {
+        FDbManager->AddConnection(FDef, DefConnectionName);
+        FDef->Open();
+    } catch (const std::exception& e) {
+        *error = QStringLiteral("无法打开数据库（%1）：%2").arg(connection, QString::fromUtf8(e.what()));
+        return false;
+    }
+    return true;
+}
+
+bool HostSession::FillRecords(QString* error)
+{
+    Q_UNUSED(error);
+    const QString unit = FOptions.unit.isEmpty() ? QString::fromLatin1(DemoDefaultUnit) : FOptions.unit;
+    FUnitRecord = std::make_unique<THostRecord>(UnitRecordFields);
+    FUserRecord = std::make_unique<THostRecord>(UserRecordFields);
+    FUnitRecord->SetField(0, unit);
+    FUnitRecord->SetField(17, QStringLiteral("0"));
+    if (FDef) {
+        TADOQuery q;
+        q.SetConnection(FDef);
+        QString quoted = unit;
+        quoted.replace(QLatin1Char('\''), QLatin1String("''"));
+        q.SetSQLText(QStringLiteral("select eid, ename, deptclass from pubdept where eid='%1'").arg(quoted));
+        try {
+            q.Open();
+            if (q.IsEmpty()) {
+                fprintf(stderr, "%s\n", qPrintable(QStringLiteral("注意：单位 %1 不在 pubdept 中").arg(unit)));
+            } else {
+                FUnitRecord->SetField(1, q.FieldByName(QStringLiteral("ename")));
+                FUnitRecord->SetField(4, q.FieldByName(QStringLiteral("deptclass")));
+            }
+        } catch (const std::exception& e) {
+            fprintf(stderr, "%s\n", qPrintable(QStringLiteral("注意：无法读取单位 %1：%2").arg(unit, QString::fromUtf8(e.what()))));
+        }
+    }
+    for (auto it = FOptions.unitFields.cbegin(); it != FOptions.unitFields.cend(); ++it)
+        FUnitRecord->SetField(it.key(), it.value().compare(QLatin1String("null"), Qt::CaseInsensitive) == 0
+                                            ? QVariant() : QVariant(it.value()));
+    FUserRecord->SetField(7, FOptions.office.isEmpty() ? QString::fromLatin1(DemoDefaultOffice) : FOptions.office);
+    FPubVariables.UnitRecord = FUnitRecord.get();
+    FPubVariables.UserRecord = FUserRecord.get();
+    return true;
+}
+
+bool HostSession::LoadModule(QString* error)
+{
+    const QString path = FOptions.module.isEmpty()
+                             ? QDir(QCoreApplication::applicationDirPath()).filePath(ModuleFileName())
+                             : FOptions.module;
+    FModule.setFileName(path);
+    if (!FModule.load()) {
+        *error = QStringLiteral("无法载入模块 %1：%2").arg(path, FModule.errorString());
+        return false;
+    }
+    FShow = reinterpret_cast<TShowPlugInWindow>(FModule.resolve("ShowPlugInWindow"));
+    if (!FShow) {
+        *error = QStringLiteral("模块 %1 没有导出 ShowPlugInWindow").arg(path);
+        return false;
+    }
+    return true;
+}
+
+int HostSession::ShowPlugInWindow(const QString& name)
+{
+    if (!FShow)
+        return -1;
+    const QByteArray gbk = ToGbk(name);
+    return FShow(gbk.constData(), &FContext);
+}
+
+QList<TForm*> HostSession::ModuleWindows() const
+{
+    QList<TForm*> out;
+    if (!FApplication)
+        return out;
+    for (int i = 0; i < FApplication->ComponentCount(); ++i)
+        if (auto* f = qobject_cast<TForm*>(FApplication->Components(i)); f && !f->IsDestroying())
+            out.append(f);
+    return out;
+}
+
+TForm* HostSession::ActiveModuleWindow() const
+{
+    const QList<TForm*> windows = ModuleWindows();
+    if (QMdiSubWindow* active = FMdiArea->activeSubWindow())
+        for (TForm* f : windows)
+            if (f->MdiFrame() == active)
+                return f;
+    for (auto it = windows.crbegin(); it != windows.crend(); ++it)
+        if ((*it)->Visible())
+            return *it;
+    return windows.isEmpty() ? nullptr : windows.last();
+}
+
+void HostSession::CloseAll()
+{
+    if (!FApplication)
+        return;
+    for (TForm* f : ModuleWindows())
+        f->Free();
+}

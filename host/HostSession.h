@@ -1,0 +1,90 @@
+#pragma once
+// The reference host: main window with its MDI area, the host's application and
+// screen objects, the connection manager with "Def", the shared variables and
+// records handed to the module, the plug-in manager, and the loaded module.
+#include "host/HostOptions.h"
+#include "plugin/untIPlugIn.h"
+#include <QByteArray>
+#include <QLibrary>
+#include <QList>
+#include <QMainWindow>
+#include <QString>
+#include <functional>
+#include <memory>
+
+class TApplication;
+class TScreen;
+class TDbManager;
+class TAdoConn;
+class THostRecord;
+class TForm;
+class QMdiArea;
+class QMenu;
+
+// Receives PlugInReleased; the module calls nothing else of it.
+class HostPlugInManager : public IPlugInManager {
+public:
+    long PLUGIN_STDCALL QueryInterface(const void* iid, void** obj) override;
+    int PLUGIN_STDCALL AddRef() override { return 1; }
+    int PLUGIN_STDCALL Release() override { return 1; }
+    void PLUGIN_STDCALL PlugInReleased(std::uint32_t HostToken) override;
+    std::function<void(std::uint32_t)> OnReleased;
+};
+
+class HostSession {
+public:
+    explicit HostSession(const HostOptions& options);
+    ~HostSession();
+    HostSession(const HostSession&) = delete;
+    HostSession& operator=(const HostSession&) = delete;
+
+    // Every step that can fail says why, in *error. Order: database, records, module.
+    bool OpenDatabase(QString* error);
+    bool FillRecords(QString* error);
+    bool LoadModule(QString* error);
+
+    // Calls the module's export with the host's context.
+    int ShowPlugInWindow(const QString& name);
+
+    QMainWindow* MainWindow() { return &FMainWindow; }
+    TApplication* Application() const { return FApplication; }
+    TScreen* Screen() const { return FScreen; }
+    TAdoConn* Def() const { return FDef; }
+    HostPlugInManager& PlugInManager() { return FPlugInManager; }
+    const HostOptions& Options() const { return FOptions; }
+    QString DatabaseDescription() const { return FDatabaseDescription; }
+
+    // The module's windows: the forms the host's application object owns.
+    QList<TForm*> ModuleWindows() const;
+    // The one a user would act on: the active MDI child, else the last one shown.
+    TForm* ActiveModuleWindow() const;
+
+    // Closes the module's windows while the module is still loaded.
+    void CloseAll();
+
+    static QString DefaultDemoDatabase();
+
+private:
+    void BuildMainWindow();
+    void SetParams();
+
+    HostOptions FOptions;
+    QMainWindow FMainWindow;
+    QMdiArea* FMdiArea = nullptr;
+    TApplication* FApplication = nullptr;
+    TScreen* FScreen = nullptr;
+    TDbManager* FDbManager = nullptr;
+    TAdoConn* FDef = nullptr;
+    std::unique_ptr<THostRecord> FUnitRecord;
+    std::unique_ptr<THostRecord> FUserRecord;
+    // GBK texts of the system parameters, alive as long as the module may read them.
+    QList<QByteArray> FParamTexts;
+    TSysParams FSysParams{};
+    TPubVariables FPubVariables{};
+    TPlugInInfo FPlugInInfo{};
+    HostPlugInManager FPlugInManager;
+    TPlugInContext FContext{};
+    QLibrary FModule;
+    TShowPlugInWindow FShow = nullptr;
+    QString FDatabaseDescription;
+};

@@ -1,0 +1,276 @@
+#include "host/ScriptRunner.h"
+#include "data/untDbManager.h"
+#include "host/HostSession.h"
+#include "toolkit/ADODB.h"
+#include <QMainWindow>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include "toolkit/Forms.h"
+#include <QApplication>
+#include <QFile>
+#include <QMdiSubWindow>
+#include <QRegularExpression>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QTextStream>
+#include <QTimer>
+#include <cstdio>
+
+namespace {
+
+// Turns of the event loop between two lines: enough for a close, the release it
+// posts and the deletion that follows to be done before the next line looks.
+constexpr int SettleTicks = 6;
+
+}  // namespace
+
+ScriptRunner::ScriptRunner(HostSession& session, QObject* parent) : QObject(parent), FSession(session)
+{
+    RegisterBasicCommands();
+    RegisterWindowCommands(*this);
+    InstallHooks();
+}
+
+ScriptRunner::~ScriptRunner()
+{
+    if (TApplication* app = FSession.Application()) {
+        app->OnMessageBox = nullptr;
+        app->OnException = nullptr;
+    }
+}
+
+void ScriptRunner::Print(const QString& line)
+{
+    const QByteArray bytes = line.toUtf8();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+bool ScriptRunner::TakeAnswer()
+{
+    const bool yes = FAnswerYes;
+    FAnswerYes = true;
+    return yes;
+}
+
+void ScriptRunner::InstallHooks()
+{
+    TApplication* app = FSession.Application();
+    app->OnMessageBox = [this](const QString& text, const QString& caption, int flags) {
+        Print(QStringLiteral("message %1 | %2").arg(caption, text));
+        if ((flags & 0x0F) == MB_YESNO)
+            return TakeAnswer() ? int(IDYES) : int(IDNO);
+        if ((flags & 0x0F) == MB_OKCANCEL)
+            return TakeAnswer() ? int(IDOK) : int(IDCANCEL);
+        return int(IDOK);
+    };
+    app->OnException = [app](QObject*, const QString&, const QString& message) {
+        Print(QStringLiteral("message %1 | %2").arg(app->Title(), message));
+    };
+}
+
+bool ScriptRunner::Open(const QString& source, QString* error)
+{
+    if (source == QLatin1String("-")) {
+        FFile = std::make_unique<QFile>();
+        if (!FFile->open(stdin, QIODevice::ReadOnly)) {
+            *error = QStringLiteral("无法读取标准输入");
+            return false;
+        }
+    } else {
+        FFile = std::make_unique<QFile>(source);
+        if (!FFile->open(QIODevice::ReadOnly)) {
+            *error = QStringLiteral("无法打开脚本 %1：%2").arg(source, FFile->errorString());
+            return false;
+        }
+    }
+    FStream = std::make_unique<QTextStream>(FFile.get());
+    FStream->setEncoding(QStringConverter::Utf8);
+    return true;
+}
+
+void ScriptRunner::Start()
+{
+    Schedule(1);
+}
+
+bool ScriptRunner::NextLine(QString& line)
+{
+    if (!FStream || FStream->atEnd())
+        return false;
+    line = FStream->readLine();
+    ++FLineNo;
+    return true;
+}
+
+void ScriptRunner::Schedule(int ticks, int delayMs)
+{
+    const int generation = FGeneration;
+    auto step = std::make_shared<std::function<void(int)>>();
+    *step = [this, generation, step](int left) {
+        if (generation != FGeneration || FFinished)
+            return;
+        if (left > 0) {
+            QTimer::singleShot(0, this, [step, left] { (*step)(left - 1); });
+            return;
+        }
+        RunLine();
+    };
+    QTimer::singleShot(delayMs, this, [step, ticks] { (*step)(ticks); });
+}
+
+void ScriptRunner::Pause(int ms)
+{
+    ++FGeneration;
+    Schedule(SettleTicks, ms);
+}
+
+void ScriptRunner::RunLine()
+{
+    QString line;
+    for (;;) {
+        if (!NextLine(line)) {
+            Finish(0);
+            return;
+        }
+        line = line.trimmed();
+        if (!line.isEmpty() && !line.startsWith(QLatin1Char('#')))
+            break;
+    }
+    static const QRegularExpression space(QStringLiteral("\\s+"));
+    const qsizetype cut = line.indexOf(space);
+    const QString name = cut < 0 ? line : line.left(cut);
+    const QString rest = cut < 0 ? QString() : line.mid(cut).trimmed();
+    const QStringList args = rest.split(space, Qt::SkipEmptyParts);
+    const int lineNo = FLineNo;
+
+    auto it = FCommands.constFind(name.toLower());
+    if (it == FCommands.constEnd()) {
+        std::fprintf(stderr, "%s\n", qPrintable(QStringLiteral("脚本第%1行：未知命令“%2”").arg(lineNo).arg(name)));
+        Finish(1);
+        return;
+    }
+    // The next line is on its way before this one runs: a modal window opened now
+    // runs its own loop, and the script goes on inside it.
+    Schedule(SettleTicks);
+    QString error;
+    bool ok = false;
+    try {
+        ok = it->run(args, rest, error);
+    } catch (const std::exception& e) {
+        error = QString::fromUtf8(e.what());
+    }
+    if (!ok) {
+        std::fprintf(stderr, "%s\n", qPrintable(QStringLiteral("脚本第%1行（%2）：%3").arg(lineNo).arg(line, error)));
+        Finish(1);
+    }
+}
+
+void ScriptRunner::Finish(int code)
+{
+    if (FFinished)
+        return;
+    FFinished = true;
+    ++FGeneration;
+    QCoreApplication::exit(code);
+}
+
+void ScriptRunner::AddCommand(const QString& name, const QString& usage, Handler run)
+{
+    FCommands.insert(name, Command{usage, std::move(run)});
+}
+
+void ScriptRunner::RegisterBasicCommands()
+{
+    AddCommand(QStringLiteral("open"), QStringLiteral("open [NAME]"), [this](const QStringList& args, const QString&, QString& error) {
+        if (args.size() > 1) {
+            error = QStringLiteral("用法：open [NAME]");
+            return false;
+        }
+        const QString name = args.isEmpty() ? QStringLiteral("TbfrmVeltrane") : args.first();
+        Print(QStringLiteral("result %1").arg(FSession.ShowPlugInWindow(name)));
+        return true;
+    });
+    AddCommand(QStringLiteral("windows"), QStringLiteral("windows"), [this](const QStringList&, const QString&, QString&) {
+        for (TForm* f : FSession.ModuleWindows())
+            Print(QStringLiteral("window %1 caption=%2 left=%3 top=%4 width=%5 height=%6 visible=%7")
+                      .arg(f->ClassName(), f->Caption())
+                      .arg(f->Left())
+                      .arg(f->Top())
+                      .arg(f->Width())
+                      .arg(f->Height())
+                      .arg(f->Visible() ? 1 : 0));
+        return true;
+    });
+    AddCommand(QStringLiteral("close"), QStringLiteral("close"), [this](const QStringList&, const QString&, QString& error) {
+        TForm* f = FSession.ActiveModuleWindow();
+        if (!f) {
+            error = QStringLiteral("没有打开的模块窗口");
+            return false;
+        }
+        // As the user does: the frame's close button.
+        f->Frame()->close();
+        return true;
+    });
+    AddCommand(QStringLiteral("answer"), QStringLiteral("answer yes|no"), [this](const QStringList& args, const QString&, QString& error) {
+        if (args.size() != 1 || (args[0] != QLatin1String("yes") && args[0] != QLatin1String("no"))) {
+            error = QStringLiteral("用法：answer yes|no");
+            return false;
+        }
+        FAnswerYes = args[0] == QLatin1String("yes");
+        return true;
+    });
+    AddCommand(QStringLiteral("screenshot"), QStringLiteral("screenshot FILE"), [this](const QStringList&, const QString& rest, QString& error) {
+        if (rest.isEmpty()) {
+            error = QStringLiteral("用法：screenshot FILE");
+            return false;
+        }
+        if (!FSession.MainWindow()->grab().save(rest, "PNG")) {
+            error = QStringLiteral("无法保存截图 %1").arg(rest);
+            return false;
+        }
+        return true;
+    });
+    AddCommand(QStringLiteral("echo"), QStringLiteral("echo TEXT"), [](const QStringList&, const QString& rest, QString&) {
+        Print(rest);
+        return true;
+    });
+    AddCommand(QStringLiteral("wait"), QStringLiteral("wait MS"), [this](const QStringList& args, const QString&, QString& error) {
+        bool ok = false;
+        const int ms = args.size() == 1 ? args[0].toInt(&ok) : 0;
+        if (!ok || ms < 0) {
+            error = QStringLiteral("用法：wait MS");
+            return false;
+        }
+        Pause(ms);
+        return true;
+    });
+    AddCommand(QStringLiteral("sql"), QStringLiteral("sql STATEMENT"), [this](const QStringList&, const QString& rest, QString& error) {
+        TADOConnection* def = FSession.Def();
+        if (!def) {
+            error = QStringLiteral("没有“Def”连接");
+            return false;
+        }
+        if (rest.isEmpty()) {
+            error = QStringLiteral("用法：sql STATEMENT");
+            return false;
+        }
+        TADOConnection::Trace(rest);
+        QSqlQuery q(def->Database());
+        q.setForwardOnly(true);
+        if (!q.exec(rest)) {
+            error = q.lastError().text();
+            return false;
+        }
+        while (q.isSelect() && q.next()) {
+            QStringList cells;
+            const int n = q.record().count();
+            for (int i = 0; i < n; ++i)
+                cells << (q.isNull(i) ? QString() : q.value(i).toString());
+            Print(cells.join(QLatin1Char('\t')));
+        }
+        return true;
+    });
+}

@@ -1,0 +1,65 @@
+#pragma once
+// Scripted mode: one command per line, one line per turn of the event loop, so a
+// modal window's local loop does not stop the script (it goes on inside it).
+#include <QMap>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <memory>
+
+class HostSession;
+class QTextStream;
+class QFile;
+
+class ScriptRunner : public QObject {
+    Q_OBJECT
+public:
+    // A command gets its words after the name and the raw rest of the line; false
+    // with a message when it could not do what the line asks.
+    using Handler = std::function<bool(const QStringList& args, const QString& rest, QString& error)>;
+    struct Command {
+        QString usage;
+        Handler run;
+    };
+
+    ScriptRunner(HostSession& session, QObject* parent = nullptr);
+    ~ScriptRunner() override;
+
+    // FILE, or "-" for standard input. False with a message when it cannot be read.
+    bool Open(const QString& source, QString* error);
+    // Runs the script from the event loop; the application exits with its result.
+    void Start();
+
+    void AddCommand(const QString& name, const QString& usage, Handler run);
+    const QMap<QString, Command>& Commands() const { return FCommands; }
+
+    // One line of output (flushed at once, so a reader sees the order of events).
+    static void Print(const QString& line);
+
+    HostSession& Session() { return FSession; }
+    // The answer for the next question box; used once, then back to yes.
+    bool TakeAnswer();
+    // Holds the script for ms milliseconds, the event loop running meanwhile.
+    void Pause(int ms);
+
+private:
+    void RegisterBasicCommands();
+    void InstallHooks();
+    bool NextLine(QString& line);
+    void Schedule(int ticks, int delayMs = 0);
+    void RunLine();
+    void Finish(int code);
+
+    HostSession& FSession;
+    QMap<QString, Command> FCommands;
+    std::unique_ptr<QFile> FFile;
+    std::unique_ptr<QTextStream> FStream;
+    int FLineNo = 0;
+    int FGeneration = 0;
+    bool FAnswerYes = true;
+    bool FFinished = false;
+};
+
+// The window commands (tree, grid, buttons ...), kept beside the basic ones.
+void RegisterWindowCommands(ScriptRunner& runner);

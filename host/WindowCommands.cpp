@@ -1,0 +1,249 @@
+// Script commands that act on the module's window as its user would: through the
+// real widgets, found by their names.
+#include "host/HostSession.h"
+#include "host/ScriptRunner.h"
+#include <QMainWindow>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include "toolkit/Forms.h"
+#include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QMenu>
+#include <QRadioButton>
+#include <QTreeWidget>
+#include <QTest>
+
+namespace {
+
+
+TForm* Window(HostSession& s, QString& error)
+{
+    TForm* f = s.ActiveModuleWindow();
+    if (!f)
+        error = QStringLiteral("没有打开的模块窗口");
+    return f;
+}
+
+// Widgets live under the window's handle; actions may also sit in the window's
+// menus, which are kept apart from the handle to be merged into the host's bar.
+template <class T>
+T* Find(TForm* f, const QString& name)
+{
+    if (QWidget* h = f->Handle())
+        if (T* w = h->findChild<T*>(name))
+            return w;
+    if (T* o = f->findChild<T*>(name))
+        return o;
+    for (QMenu* m : f->MenuItems()) {
+        if constexpr (std::is_same_v<T, QAction>)
+            if (m->menuAction()->objectName() == name)
+                return m->menuAction();
+        if (T* o = m->findChild<T*>(name))
+            return o;
+    }
+    return nullptr;
+}
+
+template <class T>
+T* Need(HostSession& s, const QString& name, QString& error)
+{
+    TForm* f = Window(s, error);
+    if (!f)
+        return nullptr;
+    T* w = Find<T>(f, name);
+    if (!w)
+        error = QStringLiteral("窗口中没有名为 %1 的控件").arg(name);
+    return w;
+}
+
+void PrintTree(QTreeWidgetItem* item, int depth, QTreeWidgetItem* selected)
+{
+    QString line(depth * 2, QLatin1Char(' '));
+    line += item->text(0);
+    if (item == selected)
+        line += QStringLiteral(" *");
+    ScriptRunner::Print(line);
+    for (int i = 0; i < item->childCount(); ++i)
+        PrintTree(item->child(i), depth + 1, selected);
+}
+
+QTreeWidgetItem* FindNode(QTreeWidgetItem* item, const QString& id)
+{
+    if (item->data(0, Qt::UserRole).toString() == id)
+        return item;
+    for (int i = 0; i < item->childCount(); ++i)
+        if (QTreeWidgetItem* found = FindNode(item->child(i), id))
+            return found;
+    return nullptr;
+}
+
+// Clicks a radio button the way the user does; a disabled one is reported.
+bool ClickRadio(HostSession& s, const QString& name, QString& error)
+{
+    auto* b = Need<QAbstractButton>(s, name, error);
+    if (!b)
+        return false;
+    if (!b->isEnabled()) {
+        ScriptRunner::Print(QStringLiteral("disabled %1").arg(name));
+        return true;
+    }
+    b->click();
+    return true;
+}
+
+bool Choose(HostSession& s, const QString& name, const QStringList& args, QString& error)
+{
+    bool ok = false;
+    const int index = args.size() == 1 ? args[0].toInt(&ok) : -1;
+    auto* box = Need<QComboBox>(s, name, error);
+    if (!box)
+        return false;
+    if (!ok || index < 0 || index >= box->count()) {
+        error = QStringLiteral("%1 没有第 %2 项").arg(name, args.value(0));
+        return false;
+    }
+    if (!box->isEnabled()) {
+        ScriptRunner::Print(QStringLiteral("disabled %1").arg(name));
+        return true;
+    }
+    // A user's choice: the index changes, then the box reports the activation.
+    box->setCurrentIndex(index);
+    emit box->activated(index);
+    emit box->textActivated(box->itemText(index));
+    return true;
+}
+
+// A word out of two, mapped to the control a user would click for it.
+bool Pick(HostSession& s, const QStringList& args, const QString& a, const QString& nameA, const QString& b,
+          const QString& nameB, QString& error)
+{
+    if (args.size() == 1 && args[0] == a)
+        return ClickRadio(s, nameA, error);
+    if (args.size() == 1 && args[0] == b)
+        return ClickRadio(s, nameB, error);
+    error = QStringLiteral("用法：%1|%2").arg(a, b);
+    return false;
+}
+
+}  // namespace
+
+void RegisterGridCommands(ScriptRunner& runner);
+
+void RegisterWindowCommands(ScriptRunner& runner)
+{
+    HostSession& s = runner.Session();
+    runner.AddCommand(QStringLiteral("tree"), QStringLiteral("tree"), [&s](const QStringList&, const QString&, QString& error) {
+        auto* tree = Need<QTreeWidget>(s, QStringLiteral("trvList"), error);
+        if (!tree)
+            return false;
+        QTreeWidgetItem* selected = tree->currentItem();
+        for (int i = 0; i < tree->topLevelItemCount(); ++i)
+            PrintTree(tree->topLevelItem(i), 0, selected);
+        return true;
+    });
+    runner.AddCommand(QStringLiteral("select"), QStringLiteral("select EID|top"), [&s](const QStringList& args, const QString&, QString& error) {
+        if (args.size() != 1) {
+            error = QStringLiteral("用法：select EID|top");
+            return false;
+        }
+        auto* tree = Need<QTreeWidget>(s, QStringLiteral("trvList"), error);
+        if (!tree)
+            return false;
+        QTreeWidgetItem* node = nullptr;
+        if (args[0] == QLatin1String("top"))
+            node = tree->topLevelItem(0);
+        else
+            for (int i = 0; i < tree->topLevelItemCount() && !node; ++i)
+                node = FindNode(tree->topLevelItem(i), args[0]);
+        if (!node) {
+            error = QStringLiteral("树中没有节点 %1").arg(args[0]);
+            return false;
+        }
+        // What a click does: the node becomes current and selected, shown in view.
+        tree->scrollToItem(node);
+        tree->setCurrentItem(node);
+        return true;
+    });
+    runner.AddCommand(QStringLiteral("btype"), QStringLiteral("btype N"), [&s](const QStringList& args, const QString&, QString& error) {
+        return Choose(s, QStringLiteral("cobBType"), args, error);
+    });
+    runner.AddCommand(QStringLiteral("secret"), QStringLiteral("secret N"), [&s](const QStringList& args, const QString&, QString& error) {
+        return Choose(s, QStringLiteral("cobSecret"), args, error);
+    });
+    runner.AddCommand(QStringLiteral("mode"), QStringLiteral("mode summary|detail"), [&s](const QStringList& args, const QString&, QString& error) {
+        return Pick(s, args, QStringLiteral("summary"), QStringLiteral("rbtnSum"), QStringLiteral("detail"),
+                    QStringLiteral("rbtnDetail"), error);
+    });
+    runner.AddCommand(QStringLiteral("view"), QStringLiteral("view unconfirmed|confirmed"), [&s](const QStringList& args, const QString&, QString& error) {
+        return Pick(s, args, QStringLiteral("unconfirmed"), QStringLiteral("rbtnNO"), QStringLiteral("confirmed"),
+                    QStringLiteral("rbtnOK"), error);
+    });
+    runner.AddCommand(QStringLiteral("units"), QStringLiteral("units delegated|all"), [&s](const QStringList& args, const QString&, QString& error) {
+        return Pick(s, args, QStringLiteral("delegated"), QStringLiteral("rgpShowEid_0"), QStringLiteral("all"),
+                    QStringLiteral("rgpShowEid_1"), error);
+    });
+    runner.AddCommand(QStringLiteral("press"), QStringLiteral("press NAME"), [&s](const QStringList& args, const QString&, QString& error) {
+        if (args.size() != 1) {
+            error = QStringLiteral("用法：press NAME");
+            return false;
+        }
+        TForm* f = Window(s, error);
+        if (!f)
+            return false;
+        const QString& name = args[0];
+        if (auto* b = Find<QAbstractButton>(f, name)) {
+            if (!b->isEnabled())
+                ScriptRunner::Print(QStringLiteral("disabled %1").arg(name));
+            else
+                b->click();
+            return true;
+        }
+        if (auto* a = Find<QAction>(f, name)) {
+            if (!a->isEnabled())
+                ScriptRunner::Print(QStringLiteral("disabled %1").arg(name));
+            else
+                a->trigger();
+            return true;
+        }
+        error = QStringLiteral("窗口中没有名为 %1 的按钮或菜单项").arg(name);
+        return false;
+    });
+    runner.AddCommand(QStringLiteral("key"), QStringLiteral("key SHORTCUT"), [&s](const QStringList&, const QString& rest, QString& error) {
+        const QKeySequence seq = QKeySequence::fromString(rest, QKeySequence::PortableText);
+        if (rest.isEmpty() || seq.isEmpty()) {
+            error = QStringLiteral("无法识别的按键：%1").arg(rest);
+            return false;
+        }
+        TForm* f = Window(s, error);
+        if (!f)
+            return false;
+        // Keys go where the user's keys go: the focused control of the active window.
+        f->Frame()->activateWindow();
+        QWidget* target = QApplication::focusWidget();
+        if (!target || !f->Frame()->isAncestorOf(target))
+            target = f->Handle();
+        QTest::keySequence(target, seq);
+        return true;
+    });
+    runner.AddCommand(QStringLiteral("buttons"), QStringLiteral("buttons"), [&s](const QStringList&, const QString&, QString& error) {
+        for (const QString& name : {QStringLiteral("tbtnConfirm"), QStringLiteral("tbtnCancel")}) {
+            auto* b = Need<QAbstractButton>(s, name, error);
+            if (!b)
+                return false;
+            ScriptRunner::Print(QStringLiteral("%1 %2").arg(name, b->isEnabled() ? QStringLiteral("enabled")
+                                                                                   : QStringLiteral("disabled")));
+        }
+        return true;
+    });
+    runner.AddCommand(QStringLiteral("state"), QStringLiteral("state"), [&s](const QStringList&, const QString&, QString& error) {
+        TForm* f = Window(s, error);
+        if (!f)
+            return false;
+        ScriptRunner::Print(QStringLiteral("unit %1").arg(f->property("FUnitCode").toString()));
+        ScriptRunner::Print(QStringLiteral("btype %1").arg(f->property("FBType").toString()));
+        return true;
+    });
+    RegisterGridCommands(runner);
+}
