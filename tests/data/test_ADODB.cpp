@@ -242,6 +242,31 @@ TEST(ADOConnection, WorkerThreadUsesItsOwnCloneAndDropsItOnExit)
     EXPECT_FALSE(QSqlDatabase::contains(workerName));
 }
 
+TEST(ADOConnection, QtWorkerThreadCloneGoesWithTheThread)
+{
+    SqliteFile f;
+    TADOConnection c;
+    c.SetConnectionString(f.ConnectionString());
+    Exec(c, QStringLiteral("create table t(a integer); insert into t values(1),(2)"));
+    const int before = QSqlDatabase::connectionNames().size();
+    int rows = -1;
+    int during = -1;
+    std::unique_ptr<QThread> worker(QThread::create([&] {
+        TADOQuery q;
+        q.SetConnection(&c);
+        q.SetSQLText(QStringLiteral("select a from t"));
+        q.Open();
+        rows = q.RecordCount();
+        during = QSqlDatabase::connectionNames().size();
+    }));
+    worker->start();
+    ASSERT_TRUE(worker->wait(10000));
+    worker.reset();
+    EXPECT_EQ(rows, 2);
+    EXPECT_EQ(during, before + 1);
+    EXPECT_EQ(QSqlDatabase::connectionNames().size(), before);
+}
+
 TEST(ADOConnection, ConcurrentWorkersAndDestructionRemoveEveryClone)
 {
     SqliteFile f;
