@@ -1,0 +1,304 @@
+#include "toolkit/NextGrid.h"
+
+#include <QAbstractItemModelTester>
+#include <QHeaderView>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace {
+
+// A grid of a check-box, a text and a number column, shown offscreen.
+struct Grid {
+    TNextGrid grid;
+    TNxCheckBoxColumn* chk = new TNxCheckBoxColumn;
+    TNxTextColumn* name = new TNxTextColumn;
+    TNxNumberColumn* money = new TNxNumberColumn;
+
+    explicit Grid(int rows = 0)
+    {
+        chk->SetName(QStringLiteral("chk"));
+        chk->SetOptions(TColumnOptions(coCanClick) | coCanInput | coEditing);
+        chk->SetWidth(30);
+        name->SetName(QStringLiteral("Name"));
+        name->SetWidth(120);
+        money->SetName(QStringLiteral("money"));
+        money->SetFormatMask(QStringLiteral("#,##0.00"));
+        money->SetWidth(100);
+        grid.Columns().Add(chk);
+        grid.Columns().Add(name);
+        grid.Columns().Add(money);
+        grid.resize(400, 300);
+        grid.AddRows(rows);
+    }
+    QPoint CellCentre(int col, int row)
+    {
+        return grid.visualRect(grid.Model()->index(row, col)).center();
+    }
+};
+
+}  // namespace
+
+TEST(NextGrid, ModelPassesTheItemModelTesterThroughEveryKindOfChange)
+{
+    Grid g;
+    QAbstractItemModelTester tester(g.grid.Model(), QAbstractItemModelTester::FailureReportingMode::Fatal);
+    g.grid.AddRows(5);
+    for (int r = 0; r < 5; ++r) {
+        g.grid.SetCells(1, r, QStringLiteral("n%1").arg(r));
+        g.grid.SetCells(2, r, QString::number(5 - r));
+    }
+    g.grid.SetCellColor(2, 4, QColor(1, 2, 3));
+    g.grid.SelectRow(2);
+    g.grid.SortByColumn(2, true);
+    g.grid.SortByColumn(1, false);
+    g.grid.BeginUpdate();
+    g.grid.ClearRows();
+    g.grid.AddRows(3);
+    g.grid.SetCells(0, 1, QStringLiteral("True"));
+    g.grid.EndUpdate();
+    g.grid.Columns().Add(new TNxTextColumn);
+    EXPECT_EQ(g.grid.Model()->columnCount(), 4);
+    g.grid.Columns().Clear();
+    EXPECT_EQ(g.grid.RowCount(), 0);
+    EXPECT_EQ(g.grid.Model()->columnCount(), 0);
+}
+
+TEST(NextGrid, NumberColumnShowsTheMaskButKeepsTheText)
+{
+    Grid g(4);
+    g.grid.SetCells(2, 0, QStringLiteral("1234567.5"));
+    g.grid.SetCells(2, 1, QStringLiteral("-0.001"));
+    g.grid.SetCells(2, 2, QStringLiteral("abc"));
+    g.grid.SetCells(2, 3, QStringLiteral("-9876.555"));
+    EXPECT_EQ(g.grid.DisplayText(2, 0), QStringLiteral("1,234,567.50"));
+    EXPECT_EQ(g.grid.Cells(2, 0), QStringLiteral("1234567.5"));
+    EXPECT_EQ(g.grid.DisplayText(2, 1), QStringLiteral("0.00"));
+    EXPECT_EQ(g.grid.DisplayText(2, 2), QStringLiteral("abc"));
+    EXPECT_EQ(g.grid.Model()->data(g.grid.Model()->index(3, 2)).toString(), QStringLiteral("-9,876.56"));
+    EXPECT_EQ(g.grid.Model()->data(g.grid.Model()->index(0, 2), Qt::EditRole).toString(),
+              QStringLiteral("1234567.5"));
+    EXPECT_DOUBLE_EQ(g.grid.Cell(2, 0).AsFloat(), 1234567.5);
+    EXPECT_DOUBLE_EQ(g.grid.Cell(2, 2).AsFloat(), 0.0);
+
+    EXPECT_EQ(FormatNumberMask(QStringLiteral("#,##0.00"), QStringLiteral("0")), QStringLiteral("0.00"));
+    EXPECT_EQ(FormatNumberMask(QStringLiteral("#,##0.00"), QStringLiteral("999.999")), QStringLiteral("1,000.00"));
+    EXPECT_EQ(FormatNumberMask(QStringLiteral("0.##"), QStringLiteral("2.5")), QStringLiteral("2.5"));
+    EXPECT_EQ(FormatNumberMask(QStringLiteral("#,##0.00"), QString()), QString());
+    EXPECT_EQ(FormatNumberMask(QStringLiteral("#,##0.00"), QStringLiteral("nan")), QStringLiteral("nan"));
+}
+
+TEST(NextGrid, CheckBoxReadsTrueAsTickedAndUserTicksPassTheEditGate)
+{
+    Grid g(3);
+    g.grid.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&g.grid));
+    g.grid.SetCells(0, 0, QStringLiteral("True"));
+    g.grid.SetCells(0, 1, QStringLiteral("true"));
+    EXPECT_EQ(g.grid.DisplayText(0, 0), QStringLiteral("[x]"));
+    EXPECT_EQ(g.grid.DisplayText(0, 1), QStringLiteral("[ ]"));
+    EXPECT_EQ(g.grid.Model()->data(g.grid.Model()->index(0, 0), Qt::CheckStateRole).toInt(), Qt::Checked);
+
+    std::vector<std::pair<int, int>> asked;
+    g.grid.OnBeforeEdit = [&](TNextGrid* sender, int col, int row, bool& accept) {
+        EXPECT_EQ(sender, &g.grid);
+        asked.emplace_back(col, row);
+        if (row == 2)
+            accept = false;
+    };
+    // A mouse click anywhere in the cell ticks it.
+    QTest::mouseClick(g.grid.viewport(), Qt::LeftButton, {}, g.CellCentre(0, 1));
+    EXPECT_EQ(g.grid.Cells(0, 1), QStringLiteral("True"));
+    QTest::mouseClick(g.grid.viewport(), Qt::LeftButton, {}, g.CellCentre(0, 1));
+    EXPECT_EQ(g.grid.Cells(0, 1), QStringLiteral("False"));
+    // Refused: nothing changes.
+    QTest::mouseClick(g.grid.viewport(), Qt::LeftButton, {}, g.CellCentre(0, 2));
+    EXPECT_EQ(g.grid.Cells(0, 2), QString());
+    EXPECT_FALSE(g.grid.UserToggleCheck(0, 2));
+    // The space bar on the current check-box cell.
+    g.grid.setCurrentIndex(g.grid.Model()->index(0, 0));
+    QTest::keyClick(&g.grid, Qt::Key_Space);
+    EXPECT_EQ(g.grid.Cells(0, 0), QStringLiteral("False"));
+    EXPECT_EQ(asked, (std::vector<std::pair<int, int>>{{0, 1}, {0, 1}, {0, 2}, {0, 2}, {0, 0}}));
+    // Program writes are never refused.
+    g.grid.SetCells(0, 2, QStringLiteral("True"));
+    EXPECT_EQ(g.grid.Cells(0, 2), QStringLiteral("True"));
+    // Clicking a text cell ticks nothing; a column without coEditing refuses the user.
+    EXPECT_FALSE(g.grid.UserToggleCheck(1, 0));
+    g.chk->SetOptions(TColumnOptions(coCanClick));
+    EXPECT_FALSE(g.grid.UserToggleCheck(0, 0));
+    EXPECT_EQ(g.grid.Cells(0, 0), QStringLiteral("False"));
+}
+
+TEST(NextGrid, NestedUpdatesAnnounceOnceAtTheOutermostEnd)
+{
+    Grid g;
+    QSignalSpy resets(g.grid.Model(), &QAbstractItemModel::modelReset);
+    QSignalSpy inserted(g.grid.Model(), &QAbstractItemModel::rowsInserted);
+    QSignalSpy changed(g.grid.Model(), &QAbstractItemModel::dataChanged);
+    g.grid.BeginUpdate();
+    g.grid.BeginUpdate();
+    g.grid.AddRows(1000);
+    for (int r = 0; r < 1000; ++r)
+        g.grid.SetCells(1, r, QString::number(r));
+    g.grid.EndUpdate();
+    EXPECT_EQ(resets.count(), 0);
+    EXPECT_TRUE(g.grid.Updating());
+    g.grid.EndUpdate();
+    EXPECT_FALSE(g.grid.Updating());
+    EXPECT_EQ(resets.count(), 1);
+    EXPECT_EQ(inserted.count(), 0);
+    EXPECT_EQ(changed.count(), 0);
+    g.grid.EndUpdate();   // unbalanced: ignored
+    EXPECT_EQ(resets.count(), 1);
+    // Widths and hidden columns survive the reset.
+    EXPECT_EQ(g.grid.columnWidth(1), 120);
+    g.name->SetVisible(false);
+    g.grid.BeginUpdate();
+    g.grid.EndUpdate();
+    EXPECT_TRUE(g.grid.isColumnHidden(1));
+    EXPECT_EQ(g.grid.columnWidth(2), 100);
+    // Outside a batch each change is announced.
+    g.grid.SetCells(1, 5, QStringLiteral("x"));
+    EXPECT_EQ(changed.count(), 1);
+    g.grid.AddRows(2);
+    EXPECT_EQ(inserted.count(), 1);
+    EXPECT_EQ(g.grid.RowCount(), 1002);
+}
+
+TEST(NextGrid, SortingIsByValueAndKeepsTheFooterRowLast)
+{
+    Grid g(5);
+    const QStringList money = {QStringLiteral("10"), QStringLiteral("9.5"), QStringLiteral("100"),
+                               QStringLiteral("-2"), QStringLiteral("111.5")};
+    for (int r = 0; r < 5; ++r) {
+        g.grid.SetCells(1, r, QStringLiteral("r%1").arg(r));
+        g.grid.SetCells(2, r, money[r]);
+    }
+    g.grid.SetCells(1, 4, QStringLiteral("合计"));
+    g.grid.SetCellColor(1, 4, QColor(200, 200, 255));
+    g.grid.SetCellColor(1, 0, Qt::red);
+    g.grid.SetFooterRow(4);
+    g.grid.SortByColumn(2, true);
+    QStringList order;
+    for (int r = 0; r < 5; ++r)
+        order << g.grid.Cells(1, r);
+    EXPECT_EQ(order, (QStringList{"r3", "r1", "r0", "r2", "合计"}));
+    EXPECT_EQ(g.grid.FooterRow(), 4);
+    EXPECT_EQ(g.grid.CellColor(1, 4), QColor(200, 200, 255));
+    EXPECT_EQ(g.grid.CellColor(1, 2), QColor(Qt::red));
+    EXPECT_FALSE(g.grid.CellColor(1, 0).isValid());
+
+    // The header toggles the order of the column sorted last; numbers before texts.
+    g.grid.SetCells(2, 0, QStringLiteral("x"));
+    g.grid.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&g.grid));
+    QHeaderView* h = g.grid.horizontalHeader();
+    const QPoint at(h->sectionViewportPosition(2) + 5, h->height() / 2);
+    QTest::mouseClick(h->viewport(), Qt::LeftButton, {}, at);
+    EXPECT_EQ(g.grid.Cells(2, 0), QStringLiteral("x"));
+    EXPECT_EQ(g.grid.Cells(2, 1), QStringLiteral("100"));
+    EXPECT_EQ(g.grid.Cells(1, 4), QStringLiteral("合计"));
+    QTest::mouseClick(h->viewport(), Qt::LeftButton, {}, at);
+    EXPECT_EQ(g.grid.Cells(2, 0), QStringLiteral("9.5"));
+    EXPECT_EQ(g.grid.Cells(2, 3), QStringLiteral("x"));
+    EXPECT_EQ(g.grid.Cells(1, 4), QStringLiteral("合计"));
+    // A column without coCanSort ignores header clicks.
+    g.money->SetOptions(TColumnOptions(coCanClick));
+    QTest::mouseClick(h->viewport(), Qt::LeftButton, {}, at);
+    EXPECT_EQ(g.grid.Cells(2, 0), QStringLiteral("9.5"));
+}
+
+TEST(NextGrid, CellStoreKeepsAnyTextAndStaysCompact)
+{
+    Grid g(2000);
+    const QString chinese = QStringLiteral("预算单位合计");
+    const QString emoji = QString::fromUtf8("a\xF0\x9F\x98\x80z");
+    g.grid.SetCells(1, 0, chinese);
+    g.grid.SetCells(1, 1, emoji);
+    g.grid.SetCells(1, 2, QString(QChar(0xD800)));
+    g.grid.SetCells(1, 3, QString(200, QLatin1Char('w')));   // length needs two bytes
+    EXPECT_EQ(g.grid.Cells(1, 0), chinese);
+    EXPECT_EQ(g.grid.Cells(1, 1), emoji);
+    EXPECT_EQ(g.grid.Cells(1, 2), QString(QChar(0xFFFD)));
+    EXPECT_EQ(g.grid.Cells(1, 3), QString(200, QLatin1Char('w')));
+    EXPECT_EQ(g.grid.TextBytes(), 18 + 6 + 3 + 200);
+    g.grid.SetCells(1, 0, QString());
+    EXPECT_EQ(g.grid.TextBytes(), 6 + 3 + 200);
+    // Out-of-range cells read empty and ignore writes.
+    g.grid.SetCells(7, 0, QStringLiteral("x"));
+    g.grid.SetCells(1, 2000, QStringLiteral("x"));
+    EXPECT_EQ(g.grid.Cells(1, -1), QString());
+    EXPECT_EQ(g.grid.Cells(9, 9), QString());
+
+    // Rewriting every cell many times leaves the latest texts and bounded garbage.
+    for (int round = 0; round < 30; ++round)
+        for (int r = 0; r < 2000; ++r)
+            g.grid.SetCells(2, r, QStringLiteral("%1.%2").arg(r).arg(round));
+    for (int r = 0; r < 2000; r += 397)
+        EXPECT_EQ(g.grid.Cells(2, r), QStringLiteral("%1.29").arg(r));
+    EXPECT_LT(g.grid.StoreBytes(), 3 * (1 << 20));
+}
+
+TEST(NextGrid, ColumnsAreFoundByNameAndShowTheirSettings)
+{
+    Grid g(2);
+    EXPECT_EQ(g.grid.Columns().Count(), 3);
+    EXPECT_EQ(g.grid.Columns().FindByName(QStringLiteral("NAME")), 1);
+    EXPECT_EQ(g.grid.Columns().FindByName(QStringLiteral("none")), -1);
+    EXPECT_EQ(g.grid.Columns().Item(2), g.money);
+    EXPECT_EQ(g.grid.Columns().Item(3), nullptr);
+    EXPECT_EQ(g.money->Index(), 2);
+    g.name->SetHeaderCaption(QStringLiteral("单位名称"));
+    g.name->SetHeaderAlignment(Qt::AlignCenter);
+    EXPECT_EQ(g.grid.Model()->headerData(1, Qt::Horizontal).toString(), QStringLiteral("单位名称"));
+    EXPECT_EQ(g.grid.Model()->headerData(1, Qt::Horizontal, Qt::TextAlignmentRole).toInt(), int(Qt::AlignCenter));
+    g.money->SetVisible(false);
+    EXPECT_TRUE(g.grid.isColumnHidden(2));
+    g.name->SetWidth(77);
+    EXPECT_EQ(g.grid.columnWidth(1), 77);
+    // A column added to a grid with rows gets empty cells in them.
+    g.grid.Columns().Add(new TNxTextColumn);
+    EXPECT_EQ(g.grid.Cells(3, 1), QString());
+    g.grid.SetCells(3, 1, QStringLiteral("v"));
+    EXPECT_EQ(g.grid.Cells(3, 1), QStringLiteral("v"));
+}
+
+TEST(NextGrid, SelectionKeysWheelAndDoubleClick)
+{
+    Grid g(50);
+    g.grid.SetOptions(TGridOptions(goHeader) | goSelectFullRow);
+    g.grid.SetRowSize(20);
+    EXPECT_EQ(g.grid.verticalHeader()->defaultSectionSize(), 20);
+    g.grid.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&g.grid));
+    EXPECT_EQ(g.grid.SelectedRow(), -1);
+    g.grid.SelectRow(40);
+    EXPECT_EQ(g.grid.SelectedRow(), 40);
+    EXPECT_TRUE(g.grid.selectionModel()->isRowSelected(40, QModelIndex()));
+    EXPECT_GT(g.grid.verticalScrollBar()->value(), 0);
+
+    QString typed;
+    g.grid.OnKeyPress = [&](TNextGrid*, QChar& key) {
+        typed += key;
+        if (key == QLatin1Char(' '))
+            key = QChar();   // swallowed: no tick
+    };
+    g.grid.setCurrentIndex(g.grid.Model()->index(3, 0));
+    QTest::keyClicks(&g.grid, QStringLiteral("a "));
+    EXPECT_EQ(typed, QStringLiteral("a "));
+    EXPECT_EQ(g.grid.Cells(0, 3), QString());
+
+    g.grid.SetMouseWheelEnabled(false);
+    const int before = g.grid.verticalScrollBar()->value();
+    QWheelEvent wheel(QPointF(50, 50), g.grid.viewport()->mapToGlobal(QPointF(50, 50)), QPoint(),
+                      QPoint(0, -240), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(g.grid.viewport(), &wheel);
+    EXPECT_EQ(g.grid.verticalScrollBar()->value(), before);
+
+    int dbl = 0;
+    g.grid.OnDblClick = [&](TNextGrid*) { ++dbl; };
+    QTest::mouseDClick(g.grid.viewport(), Qt::LeftButton, {}, g.CellCentre(1, 41));
+    EXPECT_EQ(dbl, 1);
+}
