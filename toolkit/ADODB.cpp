@@ -234,6 +234,12 @@ thread_local ThreadExitCleanup threadCleanup;
 }  // namespace
 
 struct TADOConnection::Private {
+    struct User {
+        TADOConnection** slot;
+        TADOQuery* query;
+    };
+    QMutex usersLock;
+    std::vector<User> users;
     QString connectionString;
     ConnectionSettings settings;
     quint64 serial = ++connectionSerial;
@@ -252,7 +258,29 @@ TADOConnection::TADOConnection(TComponent* AOwner) : TComponent(AOwner), d(std::
 
 TADOConnection::~TADOConnection()
 {
+    std::vector<Private::User> users;
+    {
+        QMutexLocker l(&d->usersLock);
+        users.swap(d->users);
+    }
+    for (const Private::User& u : users) {
+        *u.slot = nullptr;
+        if (u.query)
+            u.query->Close();
+    }
     d->CloseAll();
+}
+
+void TADOConnection::Attach(TADOConnection** slot, TADOQuery* query)
+{
+    QMutexLocker l(&d->usersLock);
+    d->users.push_back({slot, query});
+}
+
+void TADOConnection::Detach(TADOConnection** slot)
+{
+    QMutexLocker l(&d->usersLock);
+    std::erase_if(d->users, [slot](const Private::User& u) { return u.slot == slot; });
 }
 
 QString TADOConnection::ConnectionString() const
@@ -643,7 +671,11 @@ TADOConnection* RequireConnection(TADOConnection* c)
 
 TADOQuery::TADOQuery(TComponent* AOwner) : TComponent(AOwner) {}
 
-TADOQuery::~TADOQuery() = default;
+TADOQuery::~TADOQuery()
+{
+    if (FConnection)
+        FConnection->Detach(&FConnection);
+}
 
 void TADOQuery::SetConnection(TADOConnection* c)
 {
@@ -651,10 +683,10 @@ void TADOQuery::SetConnection(TADOConnection* c)
         return;
     Close();
     if (FConnection)
-        FConnection->RemoveFreeNotification(this);
+        FConnection->Detach(&FConnection);
     FConnection = c;
     if (FConnection)
-        FConnection->FreeNotification(this);
+        FConnection->Attach(&FConnection, this);
 }
 
 void TADOQuery::SetSQLText(const QString& sql)
@@ -813,8 +845,9 @@ QVariant TADOQuery::CellValue(int row, int col) const
 void TADOQuery::Notification(TComponent* AComponent, TOperation Operation)
 {
     TComponent::Notification(AComponent, Operation);
-    if (Operation == opRemove && AComponent == FConnection) {
+    if (Operation == opRemove && AComponent && AComponent == FConnection) {
         Close();
+        FConnection->Detach(&FConnection);
         FConnection = nullptr;
     }
 }
@@ -824,17 +857,21 @@ void TADOQuery::Notification(TComponent* AComponent, TOperation Operation)
 
 TADOCommand::TADOCommand(TComponent* AOwner) : TComponent(AOwner) {}
 
-TADOCommand::~TADOCommand() = default;
+TADOCommand::~TADOCommand()
+{
+    if (FConnection)
+        FConnection->Detach(&FConnection);
+}
 
 void TADOCommand::SetConnection(TADOConnection* c)
 {
     if (FConnection == c)
         return;
     if (FConnection)
-        FConnection->RemoveFreeNotification(this);
+        FConnection->Detach(&FConnection);
     FConnection = c;
     if (FConnection)
-        FConnection->FreeNotification(this);
+        FConnection->Attach(&FConnection, nullptr);
 }
 
 void TADOCommand::Execute()
@@ -877,6 +914,8 @@ void TADOCommand::Execute()
 void TADOCommand::Notification(TComponent* AComponent, TOperation Operation)
 {
     TComponent::Notification(AComponent, Operation);
-    if (Operation == opRemove && AComponent == FConnection)
+    if (Operation == opRemove && AComponent && AComponent == FConnection) {
+        FConnection->Detach(&FConnection);
         FConnection = nullptr;
+    }
 }

@@ -10,6 +10,7 @@
 #include <memory>
 
 class QSqlDatabase;
+class TADOQuery;
 
 class TOOLKIT_EXPORT TADOConnection : public TComponent {
     Q_OBJECT
@@ -43,6 +44,14 @@ public:
     static void Trace(const QString& sql);
 
 private:
+    // Datasets and commands using this connection, told when it goes. Kept
+    // under a lock of its own (not free notifications): worker threads attach
+    // their queries while the interface thread attaches its own.
+    friend class TADOQuery;
+    friend class TADOCommand;
+    void Attach(TADOConnection** slot, TADOQuery* query);
+    void Detach(TADOConnection** slot);
+
     struct Private;
     std::unique_ptr<Private> d;
     bool FLoginPrompt = false;
