@@ -1,6 +1,10 @@
 #include "toolkit/Threads.h"
 #include <QCoreApplication>
+#include <QPointer>
+#include <QRunnable>
 #include <QThread>
+#include <QThreadPool>
+#include <algorithm>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -28,19 +32,39 @@ bool OnInterfaceThread()
 
 }  // namespace
 
-class TThread::Runner : public QThread {
-public:
-    explicit Runner(TThread* owner) : FOwner(owner) {}
-    void run() override { FOwner->RunBody(); }
+// Bodies run on a small pool of QThreads kept for a while between bodies: what a
+// thread sets up for itself (a database connection clone) is then paid once per
+// pool thread, not once per worker, and a burst of workers cannot pile up more
+// nested deliveries on the interface thread than the pool has threads.
+static QThreadPool* WorkerPool()
+{
+    static QPointer<QThreadPool> pool;
+    if (!pool) {
+        pool = new QThreadPool(QCoreApplication::instance());
+        pool->setMaxThreadCount(std::max(4, QThread::idealThreadCount() * 2));
+        pool->setExpiryTimeout(30000);
+        pool->setObjectName(QStringLiteral("TThread workers"));
+    }
+    return pool;
+}
 
-    TThread* FOwner;
+class TThread::Runner {
+public:
     std::mutex FMutex;
     std::condition_variable FDone;
     bool FBodyDone = false;
     bool FTerminateRaised = false;
 };
 
-TThread::TThread() : FRunner(std::make_unique<Runner>(this))
+class TThreadBodyTask : public QRunnable {
+public:
+    explicit TThreadBodyTask(TThread* owner) : FOwner(owner) { setAutoDelete(true); }
+    void run() override { FOwner->RunBody(); }
+private:
+    TThread* FOwner;
+};
+
+TThread::TThread() : FRunner(std::make_unique<Runner>())
 {
     gLive.fetch_add(1);
 }
@@ -50,7 +74,6 @@ TThread::~TThread()
     if (FStarted) {
         Terminate();
         WaitFor();
-        FRunner->wait();
     }
     gLive.fetch_sub(1);
 }
@@ -59,8 +82,12 @@ void TThread::Resume()
 {
     if (FStarted)
         return;
-    FStarted = true;
-    FRunner->start();
+    {
+        // Everything set before Resume is visible to the body through this lock.
+        std::lock_guard<std::mutex> lock(FRunner->FMutex);
+        FStarted = true;
+    }
+    WorkerPool()->start(new TThreadBodyTask(this));
 }
 
 bool TThread::Finished() const
@@ -84,6 +111,9 @@ QString TThread::FatalMessage() const
 
 void TThread::RunBody()
 {
+    {
+        std::lock_guard<std::mutex> lock(FRunner->FMutex);
+    }
     try {
         Execute();
     } catch (...) {
@@ -135,7 +165,6 @@ void TThread::Complete()
         std::unique_lock<std::mutex> lock(FRunner->FMutex);
         FRunner->FDone.wait(lock, [this] { return FRunner->FBodyDone; });
     }
-    FRunner->wait();
     if (!FRunner->FTerminateRaised) {
         FRunner->FTerminateRaised = true;
         if (OnTerminate) {

@@ -1,6 +1,8 @@
 #pragma once
-// Worker threads: a body that runs on its own thread, a terminated flag it polls,
+// Worker threads: a body that runs on a worker thread, a terminated flag it polls,
 // a completion event on the interface thread and a blocking call onto it.
+// Bodies share a bounded pool of QThreads: a body that never ends holds one of
+// them, so bodies are meant to finish (or to poll Terminated).
 #include "toolkit/Export.h"
 #include <QObject>
 #include <atomic>
@@ -62,13 +64,12 @@ protected:
 
 private:
     class Runner;
-    friend class Runner;
+    friend class TThreadBodyTask;
     void RunBody();
     void Complete();
 
     std::unique_ptr<Runner> FRunner;
     std::atomic<bool> FTerminated{false};
     bool FStarted = false;
-    bool FCompleted = false;
     std::exception_ptr FFatal;
 };
