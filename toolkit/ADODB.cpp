@@ -205,27 +205,32 @@ struct ConnectionRegistry {
     bool alive = true;
 };
 
-// Removes, when a worker thread ends, the Qt connections it made.
+void RemoveThreadClone(const std::weak_ptr<ConnectionRegistry>& registry, QThread* thread, const QString& name)
+{
+    auto reg = registry.lock();
+    if (!reg)
+        return;
+    QMutexLocker l(&reg->lock);
+    auto it = reg->names.find(thread);
+    if (it != reg->names.end() && it.value() == name) {
+        reg->names.erase(it);
+        QSqlDatabase::removeDatabase(name);
+    }
+}
+
+// Removes, when a thread that is not a QThread of ours ends, the Qt connections
+// it made. (A QThread's go with its finished signal, before wait() returns.)
 struct ThreadExitCleanup {
     struct Entry {
         std::weak_ptr<ConnectionRegistry> registry;
         QString name;
+        QThread* thread;   // kept: Qt's own thread data may already be gone here
     };
     std::vector<Entry> entries;
     ~ThreadExitCleanup()
     {
-        QThread* self = QThread::currentThread();
-        for (Entry& e : entries) {
-            auto reg = e.registry.lock();
-            if (!reg)
-                continue;
-            QMutexLocker l(&reg->lock);
-            auto it = reg->names.find(self);
-            if (it != reg->names.end() && it.value() == e.name) {
-                reg->names.erase(it);
-                QSqlDatabase::removeDatabase(e.name);
-            }
-        }
+        for (const Entry& e : entries)
+            RemoveThreadClone(e.registry, e.thread, e.name);
     }
 };
 
@@ -401,8 +406,15 @@ QSqlDatabase TADOConnection::Database()
     }
     // The interface thread's connections go with the TADOConnection; a worker's
     // also go when the worker ends.
-    if (QCoreApplication::instance() && self != QCoreApplication::instance()->thread())
-        threadCleanup.entries.push_back({d->registry, name});
+    if (QCoreApplication::instance() && self != QCoreApplication::instance()->thread()) {
+        std::erase_if(threadCleanup.entries, [](const ThreadExitCleanup::Entry& e) { return e.registry.expired(); });
+        threadCleanup.entries.push_back({d->registry, name, self});
+        std::weak_ptr<ConnectionRegistry> reg = d->registry;
+        // The application as context: a thread-less functor would tie the
+        // thread's data to its own signal and keep adopted threads alive.
+        QObject::connect(self, &QThread::finished, QCoreApplication::instance(),
+                         [reg, self, name] { RemoveThreadClone(reg, self, name); }, Qt::DirectConnection);
+    }
     return QSqlDatabase::database(name, false);
 }
 
