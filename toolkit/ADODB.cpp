@@ -371,9 +371,10 @@ QSqlDatabase TADOConnection::Database()
         databaseName = OdbcConnectionString(d->settings, provider);
     }
 
-    const QString name = QStringLiteral("TADOConnection-%1-%2")
+    const QString name = QStringLiteral("TADOConnection-%1-%2-%3")
                              .arg(d->serial)
-                             .arg(reinterpret_cast<quintptr>(self), 0, 16);
+                             .arg(reinterpret_cast<quintptr>(self), 0, 16)
+                             .arg(++connectionSerial);
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(driver, name);
         db.setDatabaseName(databaseName);

@@ -1,5 +1,6 @@
 #include "toolkit/ADODB.h"
 
+#include <QFile>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -97,6 +98,17 @@ TEST(ADOConnection, ProviderAndDriverFailuresNameTheCulprit)
     c.SetConnectionString(QStringLiteral("Provider=MSDASQL;Driver={No Such Driver 9};Server=s;UID=u;PWD=p"));
     msg = RaisedMessage([&] { c.Open(); });
     EXPECT_NE(msg, QStringLiteral("<no exception>"));
+    EXPECT_FALSE(c.Connected());
+
+    // A file that is not a database fails on first use, not later.
+    SqliteFile garbage;
+    {
+        QFile g(garbage.path);
+        ASSERT_TRUE(g.open(QIODevice::WriteOnly));
+        g.write(QByteArray(4096, 'x'));
+    }
+    c.SetConnectionString(garbage.ConnectionString());
+    EXPECT_TRUE(RaisedMessage([&] { c.Open(); }).contains(QStringLiteral("not a database")));
     EXPECT_FALSE(c.Connected());
 
     TADOQuery orphan;
