@@ -78,13 +78,6 @@ TEST(SqlDialect, BudgetSubTypeLabelsByteForByte)
     EXPECT_EQ(Decode(k.other, "btypechild", SubTypes), QStringLiteral("IIF(btypechild='0','控制数','临时数')"));
 }
 
-TEST(SqlDialect, IifChainNestsOnePairPerLevelAboveFiveEntries)
-{
-    EXPECT_EQ(IifChain("x", {"1", "a", "2", "b", "3", "c"}), QStringLiteral(" IIF(x=1,a,( IIF(x=2,b,c)))"));
-    EXPECT_EQ(IifChain("x", {"1", "a", "z"}), QStringLiteral(" IIF(x=1,a,z)"));
-    EXPECT_EQ(IifChain("x", {"1", "a"}), QStringLiteral(" IIF(x=1,a,a)"));
-}
-
 TEST(SqlDialect, ShortListsGiveTheDefaultOrNullInsteadOfFailing)
 {
     Kinds k;
