@@ -343,3 +343,34 @@ TEST(ADOConnection, TraceHookSeesEveryStatementAsSent)
     EXPECT_EQ(seen, (QStringList{QStringLiteral("create table t(a)"), QStringLiteral("select * from t where a='测试'"),
                                  QStringLiteral("select * from nowhere")}));
 }
+
+// The ODBC path for real: the bridge provider over the SQLite ODBC driver.
+TEST(ADOConnection, OdbcBridgeRunsStatementsThroughTheNamedDriver)
+{
+    QFile ini(QStringLiteral("/etc/odbcinst.ini"));
+    if (!ini.open(QIODevice::ReadOnly) || !ini.readAll().contains("[SQLite3]"))
+        GTEST_SKIP() << "SQLite3 ODBC driver not installed (scripts/setup.sh installs it)";
+    SqliteFile f;
+    TADOConnection c;
+    c.SetConnectionString(QStringLiteral("Provider=MSDASQL.1;Driver={SQLite3};Database=") + f.path);
+    Exec(c, QStringLiteral("create table t(id integer, name text, money real)"));
+    Exec(c, QStringLiteral("insert into t values(7, '财政局', 12.5)"));
+    Exec(c, QStringLiteral("insert into t values(8, null, null)"));
+    EXPECT_TRUE(c.Connected());
+
+    TADOQuery q;
+    q.SetConnection(&c);
+    q.SetSQLText(QStringLiteral("select id, name, money from t order by id"));
+    q.Open();
+    ASSERT_EQ(q.RecordCount(), 2);
+    EXPECT_EQ(q.FieldCount(), 3);
+    EXPECT_EQ(q.FieldText(QStringLiteral("id")), QStringLiteral("7"));
+    EXPECT_EQ(q.FieldText(QStringLiteral("name")), QStringLiteral("财政局"));
+    EXPECT_EQ(q.FieldByName(QStringLiteral("money")).toDouble(), 12.5);
+    q.Next();
+    EXPECT_TRUE(q.FieldByName(QStringLiteral("name")).isNull());
+    EXPECT_EQ(q.FieldText(QStringLiteral("money")), QString());
+
+    q.SetSQLText(QStringLiteral("select * from nowhere"));
+    EXPECT_TRUE(RaisedMessage([&] { q.Open(); }).contains(QStringLiteral("nowhere")));
+}
