@@ -9,7 +9,6 @@ packages=(
   qt6-base-dev libqt6sql6-sqlite libqt6sql6-odbc
   libgtest-dev libbenchmark-dev libsqlite3-dev
   odbcinst libsqliteodbc
-  odbcinst libsqliteodbc
   fonts-wqy-microhei
 )
 
