@@ -53,8 +53,12 @@ HostSession::HostSession(const HostOptions& options) : FOptions(options)
     FApplication->SetTitle(QStringLiteral("Korrindel 7.1"));
     FApplication->SetMainWindow(&FMainWindow);
     FScreen = new TScreen;
-    if (FOptions.screen.isValid())
+    if (FOptions.screen.isValid()) {
         FScreen->SetSize(FOptions.screen.width(), FOptions.screen.height());
+        // A fixed screen (headless runs, tests): the main window covers it, as a
+        // maximised host window does.
+        FMainWindow.resize(FOptions.screen);
+    }
     FDbManager = new TDbManager;
 
     FPlugInInfo.HostToken = FOptions.token;

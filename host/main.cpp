@@ -84,7 +84,10 @@ int main(int argc, char** argv)
         session.PlugInManager().OnReleased = [](std::uint32_t token) {
             ScriptRunner::Print(QStringLiteral("released %1").arg(token));
         };
-        session.MainWindow()->show();
+        if (options.script.isEmpty() && !options.screen.isValid())
+            session.MainWindow()->showMaximized();
+        else
+            session.MainWindow()->show();
         if (!options.script.isEmpty()) {
             ScriptRunner runner(session);
             if (!runner.Open(options.script, &error)) {
