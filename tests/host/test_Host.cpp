@@ -198,3 +198,74 @@ TEST_F(Host, FirstRunWithoutConnectionCreatesTheDemoDatabaseInTheUserFolder)
     EXPECT_EQ(r.lines(), QStringList{QStringLiteral("1")});
     EXPECT_TRUE(QFile::exists(home.filePath(QStringLiteral("data/Veltrane/veltrane-host/demo.sqlite"))));
 }
+
+namespace {
+
+int Count(const HostRun& r, const QString& marker)
+{
+    const QStringList lines = r.lines();
+    const int at = lines.indexOf(marker);
+    return at >= 0 && at + 1 < lines.size() ? lines[at + 1].toInt() : -1;
+}
+
+}  // namespace
+
+TEST_F(Host, WindowCommandsConfirmAndCancelThroughTheRealWidgets)
+{
+    // A copy: this test changes statuses.
+    const QString copy = dir->filePath(QStringLiteral("confirm.sqlite"));
+    QFile::remove(copy);
+    ASSERT_TRUE(QFile::copy(database, copy));
+    const QString confirmed = QStringLiteral("sql select count(*) from BusiBudgetAdj where status='1'\n");
+    const QString script = QStringLiteral("open\nstate\ntree\nselect 101002\nstate\nmode detail\nview unconfirmed\n"
+                                          "buttons\necho before\n") + confirmed +
+                           QStringLiteral("tick 0 1\npress tbtnConfirm\necho confirmed\n") + confirmed +
+                           QStringLiteral("view confirmed\nbuttons\ntick 0\nkey Ctrl+D\necho cancelled\n") + confirmed +
+                           QStringLiteral("cells\nselect 999999\n");
+    const HostRun r = Exec({QStringLiteral("--connection"), QStringLiteral("Provider=SQLite;Data Source=") + copy,
+                            QStringLiteral("--script"), QStringLiteral("-")},
+                           script);
+    EXPECT_EQ(r.code, 1);   // the last line names a node that is not there
+    EXPECT_TRUE(r.err.contains(QStringLiteral("第22行"))) << qPrintable(r.err);
+    const QStringList lines = r.lines();
+    ASSERT_GE(lines.size(), 10) << qPrintable(r.out);
+    EXPECT_EQ(lines[1], QStringLiteral("unit 101001"));
+    EXPECT_EQ(lines[2], QStringLiteral("btype 1"));
+    EXPECT_EQ(lines[3], QStringLiteral("预算单位"));
+    EXPECT_EQ(lines.filter(QRegularExpression(QStringLiteral(" \\*$"))).size(), 1);
+    EXPECT_TRUE(lines.contains(QStringLiteral("    101002 市第一中学")));
+    EXPECT_TRUE(lines.contains(QStringLiteral("unit 101002")));
+    // Unconfirmed view: 确认 on, 撤销 off; confirmed view the other way round.
+    const int firstButtons = int(lines.indexOf(QStringLiteral("tbtnConfirm enabled")));
+    ASSERT_GE(firstButtons, 0);
+    EXPECT_EQ(lines.value(firstButtons + 1), QStringLiteral("tbtnCancel disabled"));
+    EXPECT_TRUE(lines.contains(QStringLiteral("tbtnCancel enabled")));
+
+    const int before = Count(r, QStringLiteral("before"));
+    ASSERT_GE(before, 0) << qPrintable(r.out);
+    EXPECT_EQ(Count(r, QStringLiteral("confirmed")), before + 2);
+    EXPECT_EQ(Count(r, QStringLiteral("cancelled")), before + 1);
+    // The raw cells carry the field names, hidden key columns included.
+    EXPECT_EQ(lines.filter(QRegularExpression(QStringLiteral("(^|\\t)budgid(\\t|$)"))).size(), 1) << qPrintable(r.out);
+}
+
+TEST_F(Host, IniSettingsAreReadAndTheCommandLineWins)
+{
+    const QString ini = dir->filePath(QStringLiteral("host.ini"));
+    QFile f(ini);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("[host]\nunit=104001\ntoken=42\n[params]\nDefaultBType=2\n");
+    f.close();
+    const HostRun fromIni = Script(QStringLiteral("open\nstate\nclose\n"), {QStringLiteral("--config"), ini});
+    EXPECT_EQ(fromIni.code, 0) << qPrintable(fromIni.err);
+    EXPECT_TRUE(fromIni.lines().contains(QStringLiteral("unit 104001"))) << qPrintable(fromIni.out);
+    EXPECT_TRUE(fromIni.lines().contains(QStringLiteral("btype 2"))) << qPrintable(fromIni.out);
+    EXPECT_TRUE(fromIni.lines().contains(QStringLiteral("released 42"))) << qPrintable(fromIni.out);
+
+    const HostRun overridden = Script(QStringLiteral("open\nstate\n"),
+                                      {QStringLiteral("--config"), ini, QStringLiteral("--param"),
+                                       QStringLiteral("DefaultBType=0"), QStringLiteral("--token"), QStringLiteral("9")});
+    EXPECT_EQ(overridden.code, 0) << qPrintable(overridden.err);
+    EXPECT_TRUE(overridden.lines().contains(QStringLiteral("btype 0"))) << qPrintable(overridden.out);
+    EXPECT_TRUE(overridden.lines().contains(QStringLiteral("released 9"))) << qPrintable(overridden.out);
+}
