@@ -2,6 +2,9 @@
 // Controls, forms, the application object and the screen object.
 #include "toolkit/Classes.h"
 #include "toolkit/SysUtils.h"
+#include <QMainWindow>     // guarded pointers below need the complete types
+#include <QMdiSubWindow>
+#include <QMenu>
 #include <QPointer>
 #include <QWidget>
 #include <functional>
