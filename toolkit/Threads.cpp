@@ -1,13 +1,12 @@
 #include "toolkit/Threads.h"
 #include <QCoreApplication>
 #include <QPointer>
-#include <QRunnable>
 #include <QThread>
-#include <QThreadPool>
 #include <algorithm>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
+#include <vector>
 
 // Standard-library locks on purpose: the thread sanitizer sees through them, not
 // through Qt's own.
@@ -22,6 +21,7 @@ struct SyncRequest {
 std::mutex gSyncMutex;
 std::condition_variable gSyncDone;
 std::deque<SyncRequest*> gSyncQueue;
+std::deque<TThread*> gCompleted;   // bodies ended, completion not yet run
 std::atomic<int> gLive{0};
 
 bool OnInterfaceThread()
@@ -32,21 +32,117 @@ bool OnInterfaceThread()
 
 }  // namespace
 
-// Bodies run on a small pool of QThreads kept for a while between bodies: what a
-// thread sets up for itself (a database connection clone) is then paid once per
+// Bodies run on a small pool of QThreads that stay until the application ends:
+// what a thread sets up for itself (a database connection clone) is paid once per
 // pool thread, not once per worker, and a burst of workers cannot pile up more
-// nested deliveries on the interface thread than the pool has threads.
-static QThreadPool* WorkerPool()
-{
-    static QPointer<QThreadPool> pool;
-    if (!pool) {
-        pool = new QThreadPool(QCoreApplication::instance());
-        pool->setMaxThreadCount(std::max(4, QThread::idealThreadCount() * 2));
-        pool->setExpiryTimeout(30000);
-        pool->setObjectName(QStringLiteral("TThread workers"));
+// nested deliveries on the interface thread than the pool has threads. Work is
+// handed over under a standard lock, so the sanitizer sees every hand-over.
+class TThreadPool {
+public:
+    static TThreadPool& Instance()
+    {
+        static TThreadPool pool;
+        return pool;
     }
-    return pool;
-}
+
+    void Submit(TThread* thread)
+    {
+        std::unique_lock<std::mutex> lock(FMutex);
+        if (FThreads.empty())
+            qAddPostRoutine(&TThreadPool::Shutdown);
+        FQueue.push_back(thread);
+        if (FIdle == 0 && int(FThreads.size()) < FMax) {
+            QThread* t = QThread::create([this] { Loop(); });
+            t->setObjectName(QStringLiteral("TThread worker"));
+            FThreads.push_back(t);
+            lock.unlock();
+            t->start();
+            return;
+        }
+        FWork.notify_one();
+    }
+
+    // At application exit: stop the threads, serving synchronised calls meanwhile.
+    static void Shutdown()
+    {
+        TThreadPool& pool = Instance();
+        std::vector<QThread*> threads;
+        {
+            std::lock_guard<std::mutex> lock(pool.FMutex);
+            pool.FStopping = true;
+            threads.swap(pool.FThreads);
+            pool.FWork.notify_all();
+        }
+        for (QThread* t : threads) {
+            while (!t->wait(QDeadlineTimer(2)))
+                TThread::CheckSynchronize();
+            delete t;
+        }
+        std::lock_guard<std::mutex> lock(pool.FMutex);
+        pool.FStopping = false;
+    }
+
+private:
+    void Loop()
+    {
+        std::unique_lock<std::mutex> lock(FMutex);
+        for (;;) {
+            if (!FQueue.empty()) {
+                TThread* thread = FQueue.front();
+                FQueue.pop_front();
+                lock.unlock();
+                thread->RunBody();
+                lock.lock();
+                continue;
+            }
+            if (FStopping)
+                return;
+            ++FIdle;
+            FWork.wait(lock);
+            --FIdle;
+        }
+    }
+
+    std::mutex FMutex;
+    std::condition_variable FWork;
+    std::deque<TThread*> FQueue;
+    std::vector<QThread*> FThreads;
+    int FIdle = 0;
+    bool FStopping = false;
+    const int FMax = std::max(4, QThread::idealThreadCount() * 2);
+};
+
+// Wakes the interface thread for synchronised calls and completions. Posted by
+// name, so the event is made and freed inside Qt and carries no data of ours: what
+// it stands for travels through our queues.
+class TThreadWaker : public QObject {
+    Q_OBJECT
+public:
+    // Made on the interface thread before the first body starts.
+    static TThreadWaker* Instance()
+    {
+        static QPointer<TThreadWaker> waker;
+        if (!waker)
+            waker = new TThreadWaker(QCoreApplication::instance());
+        return waker.data();
+    }
+    static void Post()
+    {
+        QMetaObject::invokeMethod(FInstance.load(), "Wake", Qt::QueuedConnection);
+    }
+    static std::atomic<TThreadWaker*> FInstance;
+
+private:
+    explicit TThreadWaker(QObject* parent) : QObject(parent) { FInstance.store(this); }
+    ~TThreadWaker() override { FInstance.store(nullptr); }
+    Q_INVOKABLE void Wake()
+    {
+        TThread::CheckSynchronize();
+        TThread::RunCompletions();
+    }
+};
+
+std::atomic<TThreadWaker*> TThreadWaker::FInstance{nullptr};
 
 class TThread::Runner {
 public:
@@ -54,14 +150,6 @@ public:
     std::condition_variable FDone;
     bool FBodyDone = false;
     bool FTerminateRaised = false;
-};
-
-class TThreadBodyTask : public QRunnable {
-public:
-    explicit TThreadBodyTask(TThread* owner) : FOwner(owner) { setAutoDelete(true); }
-    void run() override { FOwner->RunBody(); }
-private:
-    TThread* FOwner;
 };
 
 TThread::TThread() : FRunner(std::make_unique<Runner>())
@@ -74,6 +162,8 @@ TThread::~TThread()
     if (FStarted) {
         Terminate();
         WaitFor();
+        std::lock_guard<std::mutex> lock(gSyncMutex);
+        gCompleted.erase(std::remove(gCompleted.begin(), gCompleted.end(), this), gCompleted.end());
     }
     gLive.fetch_sub(1);
 }
@@ -87,7 +177,8 @@ void TThread::Resume()
         std::lock_guard<std::mutex> lock(FRunner->FMutex);
         FStarted = true;
     }
-    WorkerPool()->start(new TThreadBodyTask(this));
+    TThreadWaker::Instance();
+    TThreadPool::Instance().Submit(this);
 }
 
 bool TThread::Finished() const
@@ -119,17 +210,35 @@ void TThread::RunBody()
     } catch (...) {
         FFatal = std::current_exception();
     }
-    // The completion is queued before the body is marked done: once it is marked,
-    // a waiting owner may delete this object.
-    QMetaObject::invokeMethod(
-        QCoreApplication::instance(), [self = QPointer<TThread>(this)] {
-            if (self)
-                self->Complete();
-        },
-        Qt::QueuedConnection);
-    std::lock_guard<std::mutex> lock(FRunner->FMutex);
-    FRunner->FBodyDone = true;
-    FRunner->FDone.notify_all();
+    // The completion goes through our own queue rather than data captured in a
+    // posted event, so what the body did is visible to the interface thread through
+    // a lock the sanitizer sees; a destructor that runs first takes it out again.
+    {
+        std::lock_guard<std::mutex> lock(gSyncMutex);
+        gCompleted.push_back(this);
+    }
+    {
+        std::lock_guard<std::mutex> lock(FRunner->FMutex);
+        FRunner->FBodyDone = true;
+        FRunner->FDone.notify_all();
+    }
+    // Nothing of this object is touched from here on: a waiting owner may delete it.
+    TThreadWaker::Post();
+}
+
+void TThread::RunCompletions()
+{
+    for (;;) {
+        TThread* thread = nullptr;
+        {
+            std::lock_guard<std::mutex> lock(gSyncMutex);
+            if (gCompleted.empty())
+                return;
+            thread = gCompleted.front();
+            gCompleted.pop_front();
+        }
+        thread->Complete();
+    }
 }
 
 void TThread::WaitFor()
@@ -192,7 +301,7 @@ void TThread::Synchronize(const std::function<void()>& Method)
         std::lock_guard<std::mutex> lock(gSyncMutex);
         gSyncQueue.push_back(&request);
     }
-    QMetaObject::invokeMethod(QCoreApplication::instance(), [] { CheckSynchronize(); }, Qt::QueuedConnection);
+    TThreadWaker::Post();
     std::unique_lock<std::mutex> lock(gSyncMutex);
     gSyncDone.wait(lock, [&request] { return request.done; });
     if (request.error)
@@ -232,3 +341,5 @@ int TThread::LiveCount()
 {
     return gLive.load();
 }
+
+#include "Threads.moc"

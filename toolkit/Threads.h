@@ -64,9 +64,11 @@ protected:
 
 private:
     class Runner;
-    friend class TThreadBodyTask;
+    friend class TThreadPool;
+    friend class TThreadWaker;
     void RunBody();
     void Complete();
+    static void RunCompletions();
 
     std::unique_ptr<Runner> FRunner;
     std::atomic<bool> FTerminated{false};

@@ -24,15 +24,6 @@ QList<Unit> ManyUnits(int count)
     return units;
 }
 
-bool WaitUntil(const std::function<bool()>& done, int ms = 10000)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    return done();
-}
-
 }  // namespace
 
 TEST(BackgroundTree, LoadsTheSameTreeWithTheSqlOnWorkers)
