@@ -1,0 +1,70 @@
+#pragma once
+// Builds grid columns from column definitions (or the grid's layout file), fills
+// the grid from a query with row numbers and a totals row, and reads cells back
+// by column name.
+#include "data/untDbManager.h"
+#include <QChar>
+#include <QList>
+#include <QString>
+#include <functional>
+
+class TComponent;
+class TNextGrid;
+class TADOQuery;
+
+// One grid column definition.
+struct TDTFieldType {
+    QString Caption;
+    QString FieldName;
+    quint8 ShowKind = 0;    // 1 = shown; any other value = hidden
+    quint8 DataKind = 1;    // 0 number, 1 text, 2 check box, 3 text; other = no column
+    qint32 Width = 0;
+    qint32 Order = 0;
+    qint32 OutputFlag = 0;  // carried, not interpreted
+    qint32 Reserved = 0;
+};
+
+TDTFieldType* NewDTFieldType(const QString& Caption, const QString& FieldName, quint8 ShowKind, quint8 DataKind,
+                             qint32 Width, qint32 Order, qint32 OutputFlag, qint32 Reserved = 0);
+
+class TNextGridManager {
+public:
+    using TRowLoadedEvent =
+        std::function<void(TNextGridManager* Sender, TADOQuery* Fields, int RowNo, int RecordCount)>;
+
+    // Takes ownership of the definitions. Owner is not used.
+    TNextGridManager(TComponent* Owner, const QList<TDTFieldType*>& Fields, const QString& GridName);
+    ~TNextGridManager();
+    TNextGridManager(const TNextGridManager&) = delete;
+    TNextGridManager& operator=(const TNextGridManager&) = delete;
+
+    void CreateColumns(TNextGrid* Grid);
+    bool LoadColumnLayout();
+    void LoadRows(TNextGrid* Grid, const QString& SQL, bool ShowTotal, bool HalveTotal, bool NumberRows);
+    void GetCellValue(TNextGrid* Grid, int Row, const QString& FieldName, QString& Value) const;
+
+    void GridBeforeEdit(TNextGrid* Sender, int ACol, int ARow, bool& Accept);
+    void GridKeyPress(TNextGrid* Sender, QChar& Key);
+
+    const QList<TDTFieldType*>& Fields() const { return FFields; }
+    QString LayoutFile;
+    bool ShowTotal() const { return FShowTotal; }
+    // Cleared by an OnRowLoaded handler, it stops the load after that row.
+    bool Loading = false;
+    bool AllowTotalEdit() const { return FAllowTotalEdit; }
+    // True when the latest load ended with a totals row.
+    bool TotalRowAdded() const { return FTotalRowAdded; }
+    TRowLoadedEvent OnRowLoaded;
+
+private:
+    enum class End { Normal, Empty, Stopped };
+    End FillRows(TNextGrid* Grid, const QString& SQL, bool ShowTotal, bool HalveTotal, bool NumberRows,
+                 IARQueryRef& Query);
+    QList<TDTFieldType*> FFields;
+    bool FShowTotal = false;
+    bool FAllowTotalEdit = false;
+    bool FTotalRowAdded = false;
+};
+
+// Up to 15 significant digits, no thousands separators, no trailing zeros.
+QString GeneralFloatText(double Value);

@@ -1,0 +1,401 @@
+#include "grid/untNextGridManager.h"
+
+#include "data/untDefData.h"
+#include "plugin/untGlobals.h"
+#include "toolkit/Forms.h"
+#include "toolkit/NextGrid.h"
+
+#include <QDir>
+#include <QMainWindow>
+#include <QMdiSubWindow>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace {
+
+const QColor kTotal(200, 200, 255);
+
+// The host: its folder (with the layout files), its application and screen
+// objects and a "Def" connection on a SQLite file, made current for a test.
+struct Host {
+    QTemporaryDir dir;
+    TDbManager manager;
+    TApplication app;
+    TScreen screen;
+    TPubVariables vars{};
+    TPubVariables* savedVars = PubVariables;
+    TApplication* savedApp = Application;
+    TScreen* savedScreen = Screen;
+
+    Host()
+    {
+        manager.ConnectionString = QStringLiteral("Provider=SQLITE;Data Source=") + dir.filePath(QStringLiteral("g.db"));
+        vars.DbManager = &manager;
+        app.SetExeName(dir.filePath(QStringLiteral("veltrane-host")));
+        PubVariables = &vars;
+        Application = &app;
+        Screen = &screen;
+    }
+    ~Host()
+    {
+        PubVariables = savedVars;
+        Application = savedApp;
+        Screen = savedScreen;
+    }
+    void Sql(const QString& sql) { ASSERT_TRUE(ExecDefSQL(sql)) << sql.toStdString(); }
+    void WriteLayout(const QByteArray& bytes)
+    {
+        QFile f(dir.filePath(QStringLiteral("ngdBudgetAdj.for")));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    }
+};
+
+// Modelled on the detail table: check box, shown and hidden texts, a date-like
+// text, two money columns and the row number last.
+QList<TDTFieldType*> Definitions()
+{
+    return {
+        NewDTFieldType(QString(), QStringLiteral("chk"), 1, 2, 20, 0, 1),
+        NewDTFieldType(QStringLiteral("状态"), QStringLiteral("status"), 0, 1, 70, 1, 1),
+        NewDTFieldType(QStringLiteral("编号"), QStringLiteral("budgid"), 1, 1, 35, 2, 1),
+        NewDTFieldType(QStringLiteral("预算编码"), QStringLiteral("eid"), 1, 1, 90, 3, 1),
+        NewDTFieldType(QStringLiteral("所属处室"), QStringLiteral("burid"), 2, 1, 80, 4, 1),
+        NewDTFieldType(QStringLiteral("指标金额(元)"), QStringLiteral("budgmoney"), 1, 0, 120, 5, 1),
+        NewDTFieldType(QStringLiteral("指标金额(万元)"), QStringLiteral("budgmoney_wy"), 1, 0, 120, 5, 1),
+        NewDTFieldType(QStringLiteral("录入日期"), QStringLiteral("inputdate"), 1, 3, 90, 6, 1),
+        NewDTFieldType(QStringLiteral("序号"), QStringLiteral("NumId"), 1, 1, 80, 7, 0),
+    };
+}
+
+const QString kRecords = QStringLiteral(
+    "select '' as chk, status, budgid, eid, burid, budgmoney, budgmoney_wy, inputdate, '' as NumId "
+    "from rec order by budgid");
+
+void ThreeRecords(Host& h)
+{
+    h.Sql(QStringLiteral("create table rec(budgid text, status text, eid text, burid text, budgmoney real, "
+                         "budgmoney_wy real, inputdate text, extra text)"));
+    h.Sql(QStringLiteral("insert into rec values('1','0','101001','03',1.5,0.00015,'2024-01-02','e1')"));
+    h.Sql(QStringLiteral("insert into rec values('2','0',null,'04',2.25,0.000225,'2024-01-03','e2')"));
+    h.Sql(QStringLiteral("insert into rec values('3','1','101003','05',null,null,null,'e3')"));
+}
+
+QStringList Column(TNextGrid& g, int col)
+{
+    QStringList out;
+    for (int r = 0; r < g.RowCount(); ++r)
+        out << g.Cells(col, r);
+    return out;
+}
+
+}  // namespace
+
+TEST(NextGridManager, ColumnsFollowTheDefinitionsHiddenOnesIncluded)
+{
+    Host h;
+    TNextGrid grid;
+    TNextGridManager m(nullptr, Definitions(), QStringLiteral("ngdBudgetAdj"));
+    EXPECT_EQ(QDir::cleanPath(m.LayoutFile), QDir::cleanPath(h.dir.filePath(QStringLiteral("ngdBudgetAdj.for"))));
+    EXPECT_FALSE(m.ShowTotal());
+    EXPECT_FALSE(m.Loading);
+    EXPECT_FALSE(m.AllowTotalEdit());
+    m.CreateColumns(&grid);
+    ASSERT_EQ(grid.Columns().Count(), 9);
+    EXPECT_EQ(grid.Options(), TGridOptions(goHeader) | goSelectFullRow);
+    EXPECT_EQ(grid.HeaderSize(), 20);
+    EXPECT_EQ(grid.RowSize(), 20);
+    EXPECT_EQ(grid.GridLinesColor(), clMenuBar());
+    EXPECT_EQ(grid.Columns().Item(0)->Kind(), TNxColumnKind::CheckBox);
+    EXPECT_EQ(grid.Columns().Item(0)->Options(),
+              TColumnOptions(coCanClick) | coCanInput | coCanSort | coEditing | coPublicUsing);
+    EXPECT_EQ(grid.Columns().Item(0)->Alignment(), Qt::AlignCenter);
+    EXPECT_EQ(grid.Columns().Item(5)->Kind(), TNxColumnKind::Number);
+    EXPECT_EQ(static_cast<TNxNumberColumn*>(grid.Columns().Item(5))->FormatMask(), QStringLiteral("#,##0.00"));
+    EXPECT_EQ(grid.Columns().Item(7)->Kind(), TNxColumnKind::Text);
+    EXPECT_EQ(grid.Columns().Item(2)->Name(), QStringLiteral("budgid"));
+    EXPECT_EQ(grid.Columns().Item(2)->Header().Caption, QStringLiteral("编号"));
+    EXPECT_EQ(grid.Columns().Item(2)->Header().Alignment, Qt::AlignCenter);
+    EXPECT_EQ(grid.Columns().Item(2)->Width(), 35);
+    EXPECT_FALSE(grid.Columns().Item(1)->Visible());   // ShowKind 0
+    EXPECT_FALSE(grid.Columns().Item(4)->Visible());   // ShowKind 2
+    EXPECT_TRUE(grid.isColumnHidden(4));
+    EXPECT_TRUE(grid.Columns().Item(3)->Visible());
+
+    // A definition of an unknown kind makes no column.
+    TNextGridManager odd(nullptr, {NewDTFieldType(QStringLiteral("x"), QStringLiteral("x"), 1, 7, 10, 0, 1),
+                                   NewDTFieldType(QStringLiteral("y"), QStringLiteral("y"), 1, 3, 10, 1, 1)},
+                         QStringLiteral("other"));
+    odd.CreateColumns(&grid);
+    ASSERT_EQ(grid.Columns().Count(), 1);
+    EXPECT_EQ(grid.Columns().Item(0)->Name(), QStringLiteral("y"));
+}
+
+TEST(NextGridManager, ThreeRecordsGiveRowNumbersAndATotalsRow)
+{
+    Host h;
+    ThreeRecords(h);
+    TNextGrid grid;
+    TNextGridManager m(nullptr, Definitions(), QStringLiteral("ngdBudgetAdj"));
+    m.CreateColumns(&grid);
+
+    QSignalSpy resets(grid.Model(), &QAbstractItemModel::modelReset);
+    QSignalSpy inserted(grid.Model(), &QAbstractItemModel::rowsInserted);
+    std::vector<std::pair<int, int>> loaded;
+    bool hourglass = true;
+    m.OnRowLoaded = [&](TNextGridManager* sender, TADOQuery* fields, int rowNo, int count) {
+        EXPECT_EQ(sender, &m);
+        EXPECT_EQ(fields->FieldText(QStringLiteral("budgid")), QString::number(rowNo));
+        EXPECT_TRUE(m.Loading);
+        hourglass = hourglass && h.screen.Cursor() == crHourGlass && grid.Updating();
+        loaded.emplace_back(rowNo, count);
+    };
+    m.LoadRows(&grid, kRecords, true, false, true);
+
+    EXPECT_EQ(loaded, (std::vector<std::pair<int, int>>{{1, 3}, {2, 3}, {3, 3}}));
+    EXPECT_TRUE(hourglass);
+    EXPECT_EQ(h.screen.Cursor(), crDefault);
+    EXPECT_EQ(resets.count(), 1);      // one batch
+    EXPECT_EQ(inserted.count(), 0);
+    EXPECT_FALSE(grid.Updating());
+    EXPECT_FALSE(m.Loading);
+    EXPECT_TRUE(m.ShowTotal());
+    EXPECT_TRUE(m.TotalRowAdded());
+
+    ASSERT_EQ(grid.RowCount(), 4);
+    EXPECT_EQ(Column(grid, 8), (QStringList{"1", "2", "3", QString()}));
+    EXPECT_EQ(Column(grid, 2), (QStringList{"1", "2", "3", "合计"}));   // first shown type-1 text column
+    EXPECT_EQ(grid.Cells(5, 3), QStringLiteral("3.75"));
+    EXPECT_EQ(grid.DisplayText(5, 3), QStringLiteral("3.75"));
+    EXPECT_EQ(grid.Cells(6, 3), QStringLiteral("0.000375"));
+    for (int c = 0; c < grid.Columns().Count(); ++c)
+        EXPECT_EQ(grid.CellColor(c, 3), kTotal) << c;
+    EXPECT_FALSE(grid.CellColor(2, 2).isValid());
+    EXPECT_EQ(grid.FooterRow(), 3);
+    EXPECT_EQ(grid.SelectedRow(), 0);
+
+    // Null is empty; hidden columns keep their values in their own cells.
+    EXPECT_EQ(grid.Cells(3, 1), QString());
+    EXPECT_EQ(grid.Cells(5, 2), QString());
+    EXPECT_EQ(grid.Cells(7, 2), QString());
+    EXPECT_EQ(Column(grid, 1), (QStringList{"0", "0", "1", QString()}));
+    EXPECT_EQ(Column(grid, 4), (QStringList{"03", "04", "05", QString()}));
+    EXPECT_EQ(grid.Cells(5, 0), QStringLiteral("1.5"));
+    EXPECT_EQ(grid.DisplayText(5, 1), QStringLiteral("2.25"));
+
+    // Halved totals, and a reload replaces every row.
+    m.LoadRows(&grid, kRecords, true, true, true);
+    ASSERT_EQ(grid.RowCount(), 4);
+    EXPECT_EQ(grid.Cells(5, 3), QStringLiteral("1.875"));
+    EXPECT_EQ(GeneralFloatText(1.5 + 2.25), QStringLiteral("3.75"));
+    EXPECT_EQ(GeneralFloatText(10.0), QStringLiteral("10"));
+    EXPECT_EQ(GeneralFloatText(0.1 + 0.2), QStringLiteral("0.3"));
+    EXPECT_EQ(GeneralFloatText(123456789012.345), QStringLiteral("123456789012.345"));
+    EXPECT_EQ(GeneralFloatText(-0.0), QStringLiteral("0"));
+
+    // Without numbering the last column takes its value from the query.
+    m.LoadRows(&grid, QStringLiteral("select budgid, budgmoney, 'n' || budgid as NumId from rec"), false, false, false);
+    ASSERT_EQ(grid.RowCount(), 3);
+    EXPECT_EQ(Column(grid, 8), (QStringList{"n1", "n2", "n3"}));
+    EXPECT_FALSE(m.TotalRowAdded());
+}
+
+TEST(NextGridManager, TotalsRowRefusesUserTicksWhileOtherRowsAcceptThem)
+{
+    Host h;
+    ThreeRecords(h);
+    TNextGrid grid;
+    grid.resize(600, 300);
+    TNextGridManager m(nullptr, Definitions(), QStringLiteral("ngdBudgetAdj"));
+    m.CreateColumns(&grid);
+    grid.OnBeforeEdit = [](TNextGrid*, int, int, bool& accept) { accept = false; };   // replaced by the load
+    m.LoadRows(&grid, kRecords, true, false, true);
+    grid.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&grid));
+
+    EXPECT_FALSE(grid.UserToggleCheck(0, 3));
+    EXPECT_EQ(grid.Cells(0, 3), QString());
+    EXPECT_TRUE(grid.UserToggleCheck(0, 0));
+    const QPoint row2 = grid.visualRect(grid.Model()->index(2, 0)).center();
+    QTest::mouseClick(grid.viewport(), Qt::LeftButton, {}, row2);
+    QString value;
+    m.GetCellValue(&grid, 0, QStringLiteral("CHK"), value);
+    EXPECT_EQ(value, QStringLiteral("True"));
+    m.GetCellValue(&grid, 2, QStringLiteral("chk"), value);
+    EXPECT_EQ(value, QStringLiteral("True"));
+    m.GetCellValue(&grid, 1, QStringLiteral("chk"), value);
+    EXPECT_EQ(value, QString());
+    m.GetCellValue(&grid, 0, QStringLiteral("nosuchcolumn"), value);
+    EXPECT_EQ(value, QString());
+    m.GetCellValue(&grid, 0, QStringLiteral("eid"), value);
+    EXPECT_EQ(value, QStringLiteral("101001"));
+
+    // Any user edit of the totals row is refused; program writes are not.
+    bool accept = true;
+    m.GridBeforeEdit(&grid, 5, 3, accept);
+    EXPECT_FALSE(accept);
+    accept = true;
+    m.GridBeforeEdit(&grid, 5, 2, accept);
+    EXPECT_TRUE(accept);
+    grid.SetCells(0, 3, QStringLiteral("True"));
+    EXPECT_EQ(grid.Cells(0, 3), QStringLiteral("True"));
+    QChar key(QLatin1Char('a'));
+    m.GridKeyPress(&grid, key);
+    EXPECT_EQ(key, QLatin1Char('a'));
+
+    // A load that added no totals row leaves the last row free.
+    QList<TDTFieldType*> textOnly = Definitions();
+    for (TDTFieldType* d : textOnly)
+        if (d->DataKind == 0)
+            d->DataKind = 1;
+    TNextGridManager plain(nullptr, textOnly, QStringLiteral("ngdBudgetAdj"));
+    plain.CreateColumns(&grid);
+    plain.LoadRows(&grid, kRecords, true, false, true);
+    ASSERT_EQ(grid.RowCount(), 3);
+    EXPECT_TRUE(plain.ShowTotal());
+    EXPECT_FALSE(plain.TotalRowAdded());
+    EXPECT_TRUE(grid.UserToggleCheck(0, 2));
+}
+
+TEST(NextGridManager, EmptyFailedAndStoppedLoads)
+{
+    Host h;
+    ThreeRecords(h);
+    TNextGrid grid;
+    TNextGridManager m(nullptr, Definitions(), QStringLiteral("ngdBudgetAdj"));
+    // Fewer than 3 columns: the load makes them.
+    m.LoadRows(&grid, kRecords + QStringLiteral(" limit 0"), true, false, true);
+    EXPECT_EQ(grid.Columns().Count(), 9);
+    EXPECT_EQ(grid.RowCount(), 0);
+    EXPECT_FALSE(m.TotalRowAdded());
+    EXPECT_FALSE(m.Loading);
+    EXPECT_EQ(h.screen.Cursor(), crDefault);
+
+    m.LoadRows(&grid, kRecords, true, false, true);
+    ASSERT_EQ(grid.RowCount(), 4);
+    m.LoadRows(&grid, QStringLiteral("select * from no_such_table"), true, false, true);
+    EXPECT_EQ(grid.RowCount(), 0);
+    EXPECT_EQ(grid.Columns().Count(), 9);
+    EXPECT_FALSE(grid.Updating());
+    EXPECT_EQ(h.screen.Cursor(), crDefault);
+    EXPECT_EQ(TARQuery::LiveCount(), 0);
+
+    // A handler that clears Loading stops after its row: the rows stay, no totals.
+    m.OnRowLoaded = [&](TNextGridManager* s, TADOQuery*, int rowNo, int) {
+        if (rowNo == 2)
+            s->Loading = false;
+    };
+    m.LoadRows(&grid, kRecords, true, false, true);
+    ASSERT_EQ(grid.RowCount(), 3);
+    EXPECT_EQ(Column(grid, 8), (QStringList{"1", "2", QString()}));
+    EXPECT_FALSE(m.TotalRowAdded());
+    EXPECT_FALSE(grid.Updating());
+    EXPECT_EQ(h.screen.Cursor(), crDefault);
+    EXPECT_EQ(grid.SelectedRow(), -1);
+    EXPECT_EQ(TARQuery::LiveCount(), 0);
+
+    // Without a screen object the load still runs.
+    Screen = nullptr;
+    m.OnRowLoaded = nullptr;
+    m.LoadRows(&grid, kRecords, true, false, true);
+    EXPECT_EQ(grid.RowCount(), 4);
+}
+
+TEST(NextGridManager, LoadsNeverGoPastTheDefinitions)
+{
+    Host h;
+    ThreeRecords(h);
+    TNextGrid grid;
+    // Three definitions, a query of eight fields (the grid keeps its three columns).
+    TNextGridManager m(nullptr,
+                       {NewDTFieldType(QString(), QStringLiteral("chk"), 1, 2, 20, 0, 1),
+                        NewDTFieldType(QStringLiteral("金额"), QStringLiteral("budgmoney"), 1, 0, 80, 1, 1),
+                        NewDTFieldType(QStringLiteral("序号"), QStringLiteral("NumId"), 1, 1, 40, 2, 0)},
+                       QStringLiteral("ngdBudgetAdj"));
+    m.CreateColumns(&grid);
+    m.LoadRows(&grid, QStringLiteral("select * , '' as chk, '' as NumId from rec order by budgid"), true, false, true);
+    ASSERT_EQ(grid.Columns().Count(), 3);
+    ASSERT_EQ(grid.RowCount(), 4);
+    EXPECT_EQ(Column(grid, 1), (QStringList{"1.5", "2.25", QString(), "3.75"}));
+    EXPECT_EQ(Column(grid, 2), (QStringList{"1", "2", "3", "合计"}));
+
+    // A query lacking a definition's field leaves its cells empty.
+    m.LoadRows(&grid, QStringLiteral("select budgid from rec"), false, false, true);
+    ASSERT_EQ(grid.RowCount(), 3);
+    EXPECT_EQ(Column(grid, 1), (QStringList{QString(), QString(), QString()}));
+    EXPECT_EQ(Column(grid, 2), (QStringList{"1", "2", "3"}));
+}
+
+TEST(NextGridManager, LayoutFileBesideTheHostReplacesTheDefinitionsByOrder)
+{
+    Host h;
+    ThreeRecords(h);
+    // GBK captions; definition 0 goes to position 2, 1 to 0, 2 to 1.
+    const QByteArray layout = ToGbk(QStringLiteral(
+        "[DTFormatInfo]\r\nhigh=2\r\n"
+        "[strFieldTital]\r\n0=序号\r\n1=指标金额(元)\r\n2=预算编码\r\n"
+        "[strFieldName]\r\n0=NumId\r\n1=budgmoney\r\n2=eid\r\n"
+        "[xcFieldType]\r\n0=1\r\n1=1\r\n2=9\r\n"
+        "[xcFieldDataType]\r\n0=1\r\n1=0\r\n2=1\r\n"
+        "[intFieldLen]\r\n0=50\r\n1=120\r\n2=90\r\n"
+        "[intOrder]\r\n0=2\r\n1=0\r\n2=1\r\n"));
+    h.WriteLayout(layout);
+    TNextGrid grid;
+    TNextGridManager m(nullptr, Definitions(), QStringLiteral("ngdBudgetAdj"));
+    m.CreateColumns(&grid);
+    ASSERT_EQ(m.Fields().size(), 3);
+    ASSERT_EQ(grid.Columns().Count(), 3);
+    EXPECT_EQ(grid.Columns().Item(0)->Name(), QStringLiteral("budgmoney"));
+    EXPECT_EQ(grid.Columns().Item(0)->Header().Caption, QStringLiteral("指标金额(元)"));
+    EXPECT_EQ(grid.Columns().Item(0)->Kind(), TNxColumnKind::Number);
+    EXPECT_EQ(grid.Columns().Item(1)->Name(), QStringLiteral("eid"));
+    EXPECT_FALSE(grid.Columns().Item(1)->Visible());   // ShowKind 9 became 0
+    EXPECT_EQ(grid.Columns().Item(2)->Header().Caption, QStringLiteral("序号"));
+    EXPECT_EQ(grid.Columns().Item(2)->Width(), 50);
+    EXPECT_EQ(m.Fields()[2]->Order, 2);
+    EXPECT_EQ(m.Fields()[2]->OutputFlag, 1);
+
+    m.LoadRows(&grid, kRecords, true, false, true);
+    ASSERT_EQ(grid.RowCount(), 4);
+    EXPECT_EQ(Column(grid, 0), (QStringList{"1.5", "2.25", QString(), "3.75"}));
+    EXPECT_EQ(Column(grid, 2), (QStringList{"1", "2", "3", "合计"}));
+    // No shown type-1 text column before NumId: the label lands there.
+    EXPECT_EQ(grid.Cells(1, 3), QString());
+    EXPECT_EQ(grid.Cells(2, 3), QStringLiteral("合计"));
+}
+
+TEST(NextGridManager, RejectedLayoutFilesLeaveTheDefinitionsInForce)
+{
+    Host h;
+    const QByteArray body = "[strFieldName]\n0=a\n1=b\n2=c\n[xcFieldDataType]\n0=1\n1=1\n2=1\n";
+    const QList<QByteArray> rejected = {
+        "[DTFormatInfo]\nhigh=0\n" + body,
+        "[DTFormatInfo]\nhigh=201\n" + body,
+        "[DTFormatInfo]\nhigh=two\n" + body,
+        body,
+        "[DTFormatInfo]\nhigh=2\n[intOrder]\n0=1\n1=1\n2=2\n" + body,    // position 0 left empty
+        "[DTFormatInfo]\nhigh=2\n[intOrder]\n0=0\n1=3\n2=2\n" + body,    // past the end
+        "[DTFormatInfo]\nhigh=2\n[intOrder]\n0=-1\n" + body,
+    };
+    for (const QByteArray& file : rejected) {
+        h.WriteLayout(file);
+        TNextGridManager m(nullptr, Definitions(), QStringLiteral("ngdBudgetAdj"));
+        const TDTFieldType* first = m.Fields().first();
+        EXPECT_FALSE(m.LoadColumnLayout()) << file.toStdString();
+        ASSERT_EQ(m.Fields().size(), 9);
+        EXPECT_EQ(m.Fields().first(), first);
+    }
+    QFile::remove(h.dir.filePath(QStringLiteral("ngdBudgetAdj.for")));
+    TNextGridManager missing(nullptr, Definitions(), QStringLiteral("ngdBudgetAdj"));
+    EXPECT_FALSE(missing.LoadColumnLayout());
+
+    // 200 is still accepted.
+    QByteArray big = "[DTFormatInfo]\nhigh=200\n";
+    h.WriteLayout(big);
+    TNextGridManager m(nullptr, Definitions(), QStringLiteral("ngdBudgetAdj"));
+    EXPECT_TRUE(m.LoadColumnLayout());
+    EXPECT_EQ(m.Fields().size(), 201);
+}
