@@ -1,5 +1,6 @@
 #include "toolkit/Threads.h"
 #include <QCoreApplication>
+#include <QMetaMethod>
 #include <QPointer>
 #include <QThread>
 #include <algorithm>
@@ -126,23 +127,31 @@ public:
             waker = new TThreadWaker(QCoreApplication::instance());
         return waker.data();
     }
+    // One wake-up pending at a time: it serves everything queued before it runs.
     static void Post()
     {
-        QMetaObject::invokeMethod(FInstance.load(), "Wake", Qt::QueuedConnection);
+        if (FPending.exchange(true))
+            return;
+        static const QMetaMethod wake =
+            staticMetaObject.method(staticMetaObject.indexOfMethod("Wake()"));
+        wake.invoke(FInstance.load(), Qt::QueuedConnection);
     }
     static std::atomic<TThreadWaker*> FInstance;
+    static std::atomic<bool> FPending;
 
 private:
     explicit TThreadWaker(QObject* parent) : QObject(parent) { FInstance.store(this); }
     ~TThreadWaker() override { FInstance.store(nullptr); }
     Q_INVOKABLE void Wake()
     {
+        FPending.store(false);
         TThread::CheckSynchronize();
         TThread::RunCompletions();
     }
 };
 
 std::atomic<TThreadWaker*> TThreadWaker::FInstance{nullptr};
+std::atomic<bool> TThreadWaker::FPending{false};
 
 class TThread::Runner {
 public:
