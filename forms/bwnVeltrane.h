@@ -1,5 +1,141 @@
 #pragma once
-// The payment-scope confirmation window.
+// The payment-scope confirmation window: the user picks a unit range in the
+// organisation tree and the filters, ticks budget records and confirms them or
+// takes the confirmation back.
+#include "forms/wnBsTrvTC.h"
+#include <QGroupBox>
+#include <QList>
+
+class QAction;
+class QButtonGroup;
+class QComboBox;
+class QLabel;
+class QMenu;
+class QProgressBar;
+class QRadioButton;
+class QToolButton;
+class TBudgetAdjManage;
+class TDynamicTree;
+class TNextGrid;
+class TNextGridManager;
+class TTreeNode;
+struct TDTFieldType;
+
+// A group of radio buttons laid out in columns, with the index of the chosen one.
+// Changing the index (by a click or in code) raises itemIndexChanged.
+class TRadioGroup : public QGroupBox {
+    Q_OBJECT
+    Q_PROPERTY(int ItemIndex READ ItemIndex WRITE SetItemIndex NOTIFY itemIndexChanged)
+public:
+    TRadioGroup(QWidget* parent, const QString& name, const QStringList& items, int columns);
+    int ItemIndex() const;
+    void SetItemIndex(int index);
+    QRadioButton* Item(int index) const { return FItems.value(index); }
+    int Count() const { return int(FItems.size()); }
+signals:
+    void itemIndexChanged(int index);
+private:
+    QButtonGroup* FGroup = nullptr;
+    QList<QRadioButton*> FItems;
+};
+
+// The grid's column definitions of the two views; the caller owns the records.
+// In the detail view the office name column follows OfficeColumns ("0": shown).
+QList<TDTFieldType*> DetailColumnTable(bool OfficeColumns);
+QList<TDTFieldType*> SummaryColumnTable();
+
+class TbfrmVeltrane : public TfrmBsTrvTC {
+    Q_OBJECT
+    Q_PROPERTY(QString FUnitCode READ UnitCode)
+    Q_PROPERTY(QString FBType READ BType)
+public:
+    Q_INVOKABLE explicit TbfrmVeltrane(TComponent* AOwner = nullptr);
+    ~TbfrmVeltrane() override;
+
+    QString UnitCode() const { return FUnitCode; }
+    QString BType() const { return FBType; }
+    TNextGridManager* GridManager() const { return FGridManager; }
+    // The record query of the latest load (empty when none could be built).
+    QString LastRecordSQL() const { return FLastRecordSQL; }
+
+    void FormCreate() override;
+    void FormShow() override;
+    void FormClose(TCloseAction& Action) override;
+
+    // Event handlers.
+    void trvListChange(TTreeNode* Node);
+    void rgpShowEidClick();
+    void cobMidChange();
+    void cobSecretChange();
+    void rbtnNOClick();
+    void mnuShowUTClick();
+    void sbtnHindUTClick();
+    void Splitter1Moved(int Pos);
+    void tbtnColseClick();
+    void pmuAllClick();
+    void pmuClearClick();
+    void tbtnConfirmClick();
+    void tbtnCancelClick();
+    void tbtnModClick();
+    void tbtnDelClick();
+
+    // Own operations.
+    void BuildColumns();
+    void UpdateButtons();
+    void BuildDeptTree();
+    void LoadRecords();
+    void SetCheckedStatus(const QString& Status);
+
+    // Tool bar and menus.
+    QToolButton* tbtnMod = nullptr;
+    QToolButton* tbtnDel = nullptr;
+    QToolButton* tbtnConfirm = nullptr;
+    QToolButton* tbtnCancel = nullptr;
+    QToolButton* tbtnColse = nullptr;
+    QAction* mnuShowUT = nullptr;
+    QAction* N1 = nullptr;
+    QAction* mnuColse = nullptr;
+    QAction* mnuConfirm = nullptr;
+    QAction* mnuCancel = nullptr;
+    // Tree pane and filters.
+    QFrame* Panel1 = nullptr;
+    QToolButton* sbtnHindUT = nullptr;
+    QFrame* Panel2 = nullptr;
+    QLabel* Label2 = nullptr;
+    QComboBox* cobBType = nullptr;
+    QRadioButton* rbtnSum = nullptr;
+    QRadioButton* rbtnDetail = nullptr;
+    QLabel* Label3 = nullptr;
+    QComboBox* cobSecret = nullptr;
+    TRadioGroup* rgpShowEid = nullptr;
+    // Record area.
+    QRadioButton* rbtnNO = nullptr;
+    QRadioButton* rbtnOK = nullptr;
+    TNextGrid* ngdBudgetAdj = nullptr;
+    QMenu* pmenu = nullptr;
+    QAction* pmuAll = nullptr;
+    QAction* pmuClear = nullptr;
+    QFrame* pnprocess = nullptr;
+    QProgressBar* pbProcess = nullptr;
+    TDynamicTree* DytDept = nullptr;
+
+private:
+    bool IsTicked(int Row) const;
+    QString CellText(int Row, const QString& FieldName) const;
+    int FirstTickedRow() const;
+    void TickAll(const QString& Text);
+    void ReplaceGridManager(TNextGridManager* Manager);
+    void DeptClassMessage();
+
+    QString FUnitCode;
+    QString FBType;
+    TNextGridManager* FGridManager = nullptr;
+    TBudgetAdjManage* FBudgetAdjManage = nullptr;
+    QString FLastRecordSQL;
+    // While the window is being shown its two loads report a bad department class once.
+    int FShowing = 0;
+    bool FDeptClassReported = false;
+};
 
 // Unit initialisation and finalisation, run by the module's load and unload sequence:
 // registers the window class (and its ancestors) with the class registry.

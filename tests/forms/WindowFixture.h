@@ -1,0 +1,137 @@
+#pragma once
+// A host for the window tests: a real main window with its MDI area, the module's
+// globals pointing at host records, and a "Def" connection on a SQLite file in a
+// temporary folder. Every statement sent and every message box is recorded.
+#include "data/untDbManager.h"
+#include "data/untDefData.h"
+#include "data/untDemoData.h"
+#include "data/untHostRecords.h"
+#include "plugin/untGlobals.h"
+#include "toolkit/ADODB.h"
+#include "toolkit/Forms.h"
+#include <gtest/gtest.h>
+#include <QApplication>
+#include <QMainWindow>
+#include <QMdiArea>
+#include <QTemporaryDir>
+#include <memory>
+
+namespace windowtest {
+
+struct Message {
+    QString text, caption;
+    int flags;
+};
+
+class HostFixture {
+public:
+    // records < 0: an empty schema; otherwise the demo database with that many records.
+    explicit HostFixture(int records = -1)
+    {
+        EXPECT_TRUE(dir.isValid());
+        path = dir.filePath(QStringLiteral("veltrane.db"));
+        QString error;
+        const bool ok = records < 0 ? CreateSchema(path, &error) : CreateDemoDatabase(path, records, &error);
+        EXPECT_TRUE(ok) << error.toStdString();
+
+        window.setCentralWidget(area);
+        window.resize(1024, 768);
+        app.SetMainWindow(&window);
+        app.OnMessageBox = [this](const QString& text, const QString& caption, int flags) {
+            messages.push_back({text, caption, flags});
+            return answer;
+        };
+        screen.SetSize(1024, 768);
+
+        db.ConnectionString = QStringLiteral("Provider=SQLite;Data Source=") + path;
+        unit.SetField(0, QString::fromLatin1(DemoDefaultUnit));
+        unit.SetField(4, QString::fromLatin1(DemoDefaultDeptClass));
+        unit.SetField(17, QVariant());
+        user.SetField(7, QString::fromLatin1(DemoDefaultOffice));
+        SetOfficeColumns("1");
+        params.AskBeforeDelete = "0";
+        params.ReportDelete = "0";
+        params.FinanceOfficeFlag = "0";
+        params.DefaultBType = 1;
+        params.OfficeFilter = 0;
+        pub.DataYear = DemoDefaultYear;
+        pub.DbManager = &db;
+        pub.UserRecord = &user;
+        pub.SysParams = &params;
+        pub.UnitRecord = &unit;
+
+        savedPub = PubVariables;
+        savedApp = Application;
+        savedScreen = Screen;
+        PubVariables = &pub;
+        Application = &app;
+        Screen = &screen;
+        window.show();
+        TADOConnection::SetTraceHook([this](const QString& sql) { sent.append(sql); });
+    }
+
+    ~HostFixture()
+    {
+        TADOConnection::SetTraceHook({});
+        PubVariables = savedPub;
+        Application = savedApp;
+        Screen = savedScreen;
+    }
+
+    void SetOfficeColumns(const char* value) { params.OfficeColumns = value; }
+
+    // Runs a statement of the test's own on the "Def" connection.
+    void Exec(const QString& sql)
+    {
+        ExecSQL(DefConnection(), sql);
+    }
+
+    // The first column of the first row of a query, as text.
+    QString Scalar(const QString& sql)
+    {
+        IARQueryRef q;
+        OpenQuery(DefConnection(), sql, q);
+        q->GetQuery()->First();
+        return q->GetQuery()->Eof() ? QString() : q->GetQuery()->FieldValue(0).toString();
+    }
+
+    // Statements sent since the last call that match a prefix (case ignored).
+    QStringList Sent(const QString& prefix)
+    {
+        QStringList out;
+        for (const QString& s : std::as_const(sent))
+            if (s.trimmed().startsWith(prefix, Qt::CaseInsensitive))
+                out.append(s);
+        return out;
+    }
+
+    // Declared so that the windows (owned by app) go before the database and the
+    // main window they live in.
+    QTemporaryDir dir;
+    QString path;
+    TDbManager db;
+    QMainWindow window;
+    QMdiArea* area = new QMdiArea;
+    TApplication app;
+    TScreen screen;
+    THostRecord unit{18};
+    THostRecord user{8};
+    TSysParams params{};
+    TPubVariables pub{};
+    std::vector<Message> messages;
+    int answer = IDOK;
+    QStringList sent;
+
+private:
+    TPubVariables* savedPub = nullptr;
+    TApplication* savedApp = nullptr;
+    TScreen* savedScreen = nullptr;
+};
+
+inline void Spin(int rounds = 5)
+{
+    for (int i = 0; i < rounds; ++i)
+        QApplication::processEvents();
+}
+
+}  // namespace windowtest
