@@ -1,0 +1,467 @@
+#include "forms/bwnVeltrane.h"
+#include "forms/bwnVeltraneSql.h"
+#include "grid/untNextGridManager.h"
+#include "plugin/untObjectFactory.h"
+#include "tests/forms/WindowFixture.h"
+#include "toolkit/ComCtrls.h"
+#include "toolkit/NextGrid.h"
+#include "tree/untDynamicTree.h"
+#include <QAction>
+#include <QComboBox>
+#include <QMenuBar>
+#include <QPointer>
+#include <QRadioButton>
+#include <QSplitter>
+#include <QTest>
+#include <QToolButton>
+
+using windowtest::HostFixture;
+using windowtest::Spin;
+
+namespace {
+
+struct Window {
+    explicit Window(HostFixture& h) : host(h)
+    {
+        TComponent* c = TObjectFactory::CreateComponent(&h.app, &TbfrmVeltrane::staticMetaObject);
+        w = qobject_cast<TbfrmVeltrane*>(c);
+        EXPECT_NE(w, nullptr);
+        w->Show();
+        Spin();
+    }
+    ~Window()
+    {
+        if (w)
+            w->Free();
+    }
+    TbfrmVeltrane* operator->() const { return w.data(); }
+    TNextGrid* grid() const { return w->ngdBudgetAdj; }
+    int rows() const { return grid()->RowCount(); }
+    int col(const char* name) const { return grid()->Columns().FindByName(QLatin1String(name)); }
+    QString cell(const char* name, int row) const { return grid()->Cells(col(name), row); }
+    int reloads() { return int(host.Sent(QStringLiteral("select 0 as chk")).size()); }
+    // Selects the tree node of that unit code as a click does.
+    void select(const QString& eid)
+    {
+        for (QTreeWidgetItemIterator it(w->trvList); *it; ++it) {
+            auto* n = static_cast<TTreeNode*>(*it);
+            auto* info = static_cast<TItemInfo*>(n->Data());
+            if (info && info->Id == eid && info->Kind == 1) {
+                w->trvList->SetSelected(n);
+                return;
+            }
+        }
+        ADD_FAILURE() << "no node " << eid.toStdString();
+    }
+    HostFixture& host;
+    QPointer<TbfrmVeltrane> w;
+};
+
+QString Count(HostFixture& h, const QString& where)
+{
+    return h.Scalar(QStringLiteral("select count(*) from BusiBudgetAdj where ") + where);
+}
+
+}  // namespace
+
+TEST(ConfirmationWindow, LayoutAndStartState)
+{
+    HostFixture host(300);
+    Window win(host);
+    TbfrmVeltrane* w = win.w;
+    EXPECT_EQ(w->Caption(), QStringLiteral("支付范围划分确认"));
+    EXPECT_EQ(w->Width(), 650);
+    EXPECT_EQ(w->Height(), 700);
+    EXPECT_EQ(w->Top(), 34);     // centred on the 1024 x 768 screen
+    EXPECT_EQ(w->Left(), 187);
+    EXPECT_TRUE(w->CreatedAsMDIChild());
+    EXPECT_EQ(w->FModalShow, 0);
+
+    QWidget* form = w->Handle();
+    for (const char* name : {"ctblChild", "tblChildMain", "tbtnConfirm", "tbtnCancel", "ToolButton3", "tbtnColse",
+                             "pnlLeft", "Panel1", "sbtnHindUT", "Panel2", "cobBType", "rbtnSum", "rbtnDetail",
+                             "rgpShowEid", "rgpShowEid_0", "rgpShowEid_1", "trvList", "rbtnNO", "rbtnOK",
+                             "ngdBudgetAdj", "pnlTopMessage", "Splitter1"})
+        EXPECT_NE(form->findChild<QWidget*>(QLatin1String(name)), nullptr) << name;
+    for (const char* name : {"tbtnMod", "tbtnDel", "pnprocess"})
+        EXPECT_FALSE(form->findChild<QWidget*>(QLatin1String(name))->isVisible()) << name;
+    EXPECT_FALSE(w->cobSecret->isVisibleTo(w->Panel2) && w->cobSecret->y() < w->Panel2->height());
+    EXPECT_EQ(w->tbtnConfirm->text(), QStringLiteral(" 确认 "));
+    EXPECT_EQ(w->tbtnColse->toolTip(), QStringLiteral("退出"));
+    EXPECT_EQ(w->mnuConfirm->shortcut(), QKeySequence(QStringLiteral("Ctrl+E")));
+    EXPECT_EQ(w->mnuCancel->shortcut(), QKeySequence(QStringLiteral("Ctrl+D")));
+    EXPECT_TRUE(w->mnuShowUT->isChecked());
+    EXPECT_FALSE(w->tbtnConfirm->icon().isNull());
+
+    // Its two menus sit in the host's menu bar while it is active.
+    QStringList bar;
+    for (QAction* a : host.window.menuBar()->actions())
+        bar.append(a->text());
+    EXPECT_TRUE(bar.contains(QStringLiteral("辅助功能(&S)")));
+    EXPECT_TRUE(bar.contains(QStringLiteral("数据操作(&P)")));
+
+    // Start: summary, unconfirmed, delegated units; the first leaf is the scope.
+    EXPECT_TRUE(w->rbtnSum->isChecked());
+    EXPECT_TRUE(w->rbtnNO->isChecked());
+    EXPECT_EQ(w->rgpShowEid->ItemIndex(), 0);
+    EXPECT_EQ(w->property("FUnitCode").toString(), QStringLiteral("101001"));
+    EXPECT_EQ(w->property("FBType").toString(), QStringLiteral("1"));
+    EXPECT_EQ(w->cobBType->currentText(), QStringLiteral("预算数"));
+    EXPECT_EQ(w->cobSecret->count(), 3);
+    ASSERT_GT(win.rows(), 1);
+    EXPECT_TRUE(w->tbtnConfirm->isEnabled());
+    EXPECT_FALSE(w->tbtnCancel->isEnabled());
+    EXPECT_TRUE(host.messages.empty());
+
+    // The tree: top node, the top-level units, delegated units only.
+    TTreeNode* top = w->trvList->GetFirstNode();
+    ASSERT_NE(top, nullptr);
+    EXPECT_EQ(top->Text(), QStringLiteral("预算单位"));
+    EXPECT_EQ(top->Count(), 4);
+    EXPECT_EQ(top->Item(0)->Text(), QStringLiteral("101 市教育局"));
+    EXPECT_EQ(top->Item(0)->Item(0)->Text(), QStringLiteral("101001 市教育局本级"));
+    const int delegated = w->trvList->NodeCount();
+    w->rgpShowEid->Item(1)->click();
+    EXPECT_EQ(w->rgpShowEid->ItemIndex(), 1);
+    EXPECT_GT(w->trvList->NodeCount(), delegated);   // the units entered on others' behalf too
+}
+
+TEST(ConfirmationWindow, SingleUnitRule)
+{
+    HostFixture host(50);
+    host.unit.SetField(0, QString::fromLatin1(DemoSingleUnit));   // 104 and 104001: 2 rows
+    {
+        Window win(host);
+        EXPECT_TRUE(win->trvList->isHidden());
+        EXPECT_TRUE(win->rgpShowEid->isHidden());
+        EXPECT_EQ(win->Panel1->height(), 150);
+        EXPECT_EQ(win->UnitCode(), QStringLiteral("104001"));
+    }
+    host.params.FinanceOfficeFlag = "1";   // 104001 is a finance office: always the tree
+    {
+        Window win(host);
+        EXPECT_FALSE(win->trvList->isHidden());
+    }
+    host.params.FinanceOfficeFlag = "0";
+    host.Exec(QStringLiteral("insert into pubdept(eid,peid,ename) values('104002','104','市档案馆分馆')"));
+    {
+        Window win(host);   // 3 rows
+        EXPECT_FALSE(win->trvList->isHidden());
+        EXPECT_FALSE(win->rgpShowEid->isHidden());
+    }
+}
+
+TEST(ConfirmationWindow, TopNodeScopesToTheFirstThreeCharacters)
+{
+    HostFixture host(400);
+    host.unit.SetField(0, QStringLiteral("101004001"));
+    Window win(host);
+    EXPECT_EQ(win->UnitCode(), QStringLiteral("101004001"));   // the first leaf
+    TTreeNode* top = win->trvList->GetFirstNode();
+    ASSERT_NE(top, nullptr);
+    EXPECT_EQ(top->Item(0)->Text(), QStringLiteral("101004 市职业教育中心"));
+    win->trvList->SetSelected(top);
+    EXPECT_EQ(win->UnitCode(), QStringLiteral("101"));
+    ASSERT_GT(win.rows(), 1);
+    for (int r = 0; r + 1 < win.rows(); ++r)
+        EXPECT_EQ(win.cell("eid", r), QStringLiteral("101"));
+    const QString sum = host.Scalar(QStringLiteral(
+        "select sum(BudgMoney) from BusiBudgetAdj where datayear=2024 and eid like '101%' and BType='1' and "
+        "deptclass='2' and status='0'"));
+    EXPECT_NEAR(win.grid()->CellAsFloat(win.col("budgmoney"), win.rows() - 1), sum.toDouble(), 0.005);
+
+    // A change with no node selected leaves everything as it was.
+    const int before = win.reloads();
+    win->trvListChange(nullptr);
+    EXPECT_EQ(win.reloads(), before);
+    EXPECT_EQ(win->UnitCode(), QStringLiteral("101"));
+}
+
+TEST(ConfirmationWindow, SummaryAndDetailColumnSets)
+{
+    HostFixture host(300);
+    Window win(host);
+    EXPECT_EQ(win.grid()->Columns().Count(), 18);
+    const int last = win.rows() - 1;
+    EXPECT_EQ(win.cell("eid", last), QStringLiteral("合计"));
+    EXPECT_EQ(win.cell("NumId", 0), QStringLiteral("1"));
+
+    win->rbtnDetail->click();
+    EXPECT_EQ(win.grid()->Columns().Count(), 31);
+    const int dlast = win.rows() - 1;
+    EXPECT_EQ(win.cell("budgid", dlast), QStringLiteral("合计"));
+    EXPECT_TRUE(win.cell("eid", dlast).isEmpty());
+    EXPECT_EQ(win.cell("NumId", dlast - 1), QString::number(dlast));
+    EXPECT_EQ(Count(host, QStringLiteral("datayear=2024 and eid like '101001%' and BType='1' and status='0'")),
+              QString::number(dlast));
+
+    // Office columns: hidden and blank unless OfficeColumns is "0".
+    const int burname = win.col("burname");
+    EXPECT_FALSE(win.grid()->Columns()[burname]->Visible());
+    EXPECT_TRUE(win.cell("burname", 0).isEmpty());
+    host.SetOfficeColumns("0");
+    win->rbtnSum->click();
+    win->rbtnDetail->click();
+    EXPECT_TRUE(win.grid()->Columns()[win.col("burname")]->Visible());
+    EXPECT_FALSE(win.cell("burname", 0).isEmpty());
+    bool otherOffice = false;
+    for (int r = 0; r + 1 < win.rows(); ++r)
+        otherOffice |= win.cell("burid", r) != QLatin1String("03");
+    EXPECT_TRUE(otherOffice);
+    host.params.OfficeFilter = 1;
+    win->rbtnOK->click();
+    win->rbtnNO->click();
+    ASSERT_GT(win.rows(), 1);
+    for (int r = 0; r + 1 < win.rows(); ++r)
+        EXPECT_EQ(win.cell("burid", r), QStringLiteral("03"));
+    EXPECT_TRUE(win->LastRecordSQL().contains(QStringLiteral(" and burid='03' and status='0' ")));
+}
+
+TEST(ConfirmationWindow, LoadsRunTheStatementsTheBuildersMake)
+{
+    HostFixture host(100);
+    Window win(host);
+    TRecordFilter f;
+    f.DataYear = 2024;
+    f.UnitCode = QStringLiteral("101001");
+    f.BType = QStringLiteral("1");
+    f.DeptClass = QStringLiteral("2");
+    EXPECT_EQ(win->LastRecordSQL(), RecordQuerySQL(DefConnection(), f));
+    EXPECT_TRUE(host.Sent(QString()).contains(win->LastRecordSQL()));
+
+    // The secret box reloads, with the same statement.
+    const int before = win.reloads();
+    const QString sql = win->LastRecordSQL();
+    win->cobSecret->setCurrentIndex(2);
+    EXPECT_EQ(win.reloads(), before + 1);
+    EXPECT_EQ(win->LastRecordSQL(), sql);
+
+    win->cobBType->setCurrentIndex(2);
+    EXPECT_EQ(win->BType(), QStringLiteral("2"));
+    EXPECT_TRUE(win->LastRecordSQL().contains(QStringLiteral("BType='2'")));
+}
+
+TEST(ConfirmationWindow, ButtonsFollowTheLoadWhileShortcutsStillAct)
+{
+    HostFixture host(200);
+    Window win(host);
+    host.window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&host.window));
+    win.grid()->setFocus();
+
+    win->rbtnOK->click();
+    ASSERT_GT(win.rows(), 0);
+    EXPECT_FALSE(win->tbtnConfirm->isEnabled());
+    EXPECT_TRUE(win->tbtnCancel->isEnabled());
+
+    host.pub.DataYear = 1999;   // nothing of that year
+    win->rbtnNO->click();
+    EXPECT_EQ(win.rows(), 0);
+    EXPECT_FALSE(win->tbtnConfirm->isEnabled());
+    EXPECT_FALSE(win->tbtnCancel->isEnabled());
+    QTest::keyClick(win.grid(), Qt::Key_E, Qt::ControlModifier);
+    QTest::keyClick(win.grid(), Qt::Key_D, Qt::ControlModifier);
+    ASSERT_EQ(host.messages.size(), 2u);
+    for (const auto& m : host.messages) {
+        EXPECT_EQ(m.text, QStringLiteral("请选择需要确认的预算指标信息!"));
+        EXPECT_EQ(m.caption, QStringLiteral("Korrindel 7.1-操作确认"));
+        EXPECT_EQ(m.flags, MB_OK | MB_ICONEXCLAMATION);
+    }
+}
+
+TEST(ConfirmationWindow, ConfirmTwoDetailRowsThenCancelBySummary)
+{
+    HostFixture host(300);
+    Window win(host);
+    win->rbtnDetail->click();
+    ASSERT_GT(win.rows(), 3);
+    const QString a = win.cell("budgid", 0), b = win.cell("budgid", 2);
+    ASSERT_TRUE(win.grid()->UserToggleCheck(0, 0));
+    ASSERT_TRUE(win.grid()->UserToggleCheck(0, 2));
+    EXPECT_FALSE(win.grid()->UserToggleCheck(0, win.rows() - 1));   // the totals row refuses
+    const int rowsBefore = win.rows();
+    host.sent.clear();
+    win->tbtnConfirm->click();
+    const QStringList updates = host.Sent(QStringLiteral("update"));
+    ASSERT_EQ(updates.size(), 2);
+    EXPECT_EQ(updates[0], DetailStatusSQL(QStringLiteral("1"), a, 2024));
+    EXPECT_EQ(updates[1], DetailStatusSQL(QStringLiteral("1"), b, 2024));
+    EXPECT_EQ(win.reloads(), 1);
+    EXPECT_EQ(win.rows(), rowsBefore - 2);   // confirmed records leave the unconfirmed view
+    EXPECT_EQ(Count(host, QStringLiteral("datayear=2024 and status='1' and BudgId in (") + a + QLatin1Char(',') + b
+                              + QLatin1Char(')')),
+              QStringLiteral("2"));
+
+    // Ctrl+D in the unconfirmed summary view: the button is off, the menu item is not,
+    // and the key combination's confirmed records go back too.
+    win->rbtnSum->click();
+    EXPECT_FALSE(win->tbtnCancel->isEnabled());
+    ASSERT_TRUE(win.grid()->UserToggleCheck(0, 0));
+    const TSummaryKey key{win.cell("eid", 0), win.cell("mid", 0), win.cell("bkid", 0), win.cell("pid", 0),
+                          win.cell("ipid", 0), win.cell("bid", 0), win.cell("iid", 0)};
+    host.sent.clear();
+    win->mnuCancel->trigger();
+    const QStringList cancel = host.Sent(QStringLiteral("update"));
+    ASSERT_EQ(cancel.size(), 1);
+    EXPECT_EQ(cancel[0], SummaryStatusSQL(QStringLiteral("0"), 2024, QStringLiteral("1"), QStringLiteral("2"), key));
+    EXPECT_EQ(Count(host, QStringLiteral("datayear=2024 and BType='1' and status='1' and eid like '") + key.Eid
+                              + QStringLiteral("%' and mid='") + key.Mid + QStringLiteral("' and bkid='") + key.Bkid
+                              + QStringLiteral("' and pid='") + key.Pid + QStringLiteral("' and ipid='") + key.Ipid
+                              + QStringLiteral("' and bid='") + key.Bid + QStringLiteral("' and iid='") + key.Iid
+                              + QLatin1Char('\'')),
+              QStringLiteral("0"));
+}
+
+TEST(ConfirmationWindow, SelectAllTicksTheTotalsRowAndConfirmsEverything)
+{
+    HostFixture host(300);
+    Window win(host);
+    win->rbtnDetail->click();
+    const int rows = win.rows();
+    ASSERT_GT(rows, 1);
+    win->pmuAll->trigger();
+    for (int r = 0; r < rows; ++r)
+        EXPECT_EQ(win.cell("chk", r), QStringLiteral("True"));
+    host.sent.clear();
+    win->mnuConfirm->trigger();
+    const QStringList updates = host.Sent(QStringLiteral("update"));
+    ASSERT_GE(updates.size(), rows);
+    EXPECT_TRUE(updates[rows - 1].contains(QStringLiteral("budgid='合计'")));
+    EXPECT_EQ(win.rows(), 0);
+    EXPECT_EQ(Count(host, QStringLiteral("datayear=2024 and eid like '101001%' and BType='1' and status='0'")),
+              QStringLiteral("0"));
+
+    win->rbtnOK->click();
+    ASSERT_GT(win.rows(), 1);
+    win->pmuAll->trigger();
+    win->pmuClear->trigger();
+    EXPECT_EQ(win.cell("chk", win.rows() - 1), QStringLiteral("false"));
+    host.messages.clear();
+    win->tbtnCancel->click();
+    ASSERT_EQ(host.messages.size(), 1u);
+}
+
+TEST(ConfirmationWindow, DeleteAsksAndReports)
+{
+    HostFixture host(300);
+    host.params.AskBeforeDelete = "1";
+    host.params.ReportDelete = "1";
+    Window win(host);
+    win->rbtnDetail->click();
+    const QString id = win.cell("budgid", 0);
+    const QString exists = QStringLiteral("datayear=2024 and BudgId=") + id;
+
+    win->tbtnDel->click();   // nothing ticked: silent
+    EXPECT_TRUE(host.messages.empty());
+
+    win.grid()->UserToggleCheck(0, 0);
+    host.answer = IDNO;
+    win->tbtnDel->click();
+    ASSERT_EQ(host.messages.size(), 1u);
+    EXPECT_EQ(host.messages[0].text, QStringLiteral("是否删除选中数据？"));
+    EXPECT_EQ(host.messages[0].caption, QStringLiteral("Korrindel 7.1-提示信息"));
+    EXPECT_EQ(host.messages[0].flags, MB_YESNO | MB_ICONQUESTION);
+    EXPECT_EQ(Count(host, exists), QStringLiteral("1"));
+
+    host.answer = IDYES;
+    host.messages.clear();
+    win->tbtnDel->click();
+    ASSERT_EQ(host.messages.size(), 2u);
+    EXPECT_EQ(host.messages[1].text, QStringLiteral("数据删除成功。"));
+    EXPECT_EQ(Count(host, exists), QStringLiteral("0"));
+    EXPECT_NE(win.cell("budgid", 0), id);   // reloaded
+
+    // A failed delete is reported, and never as a success.
+    host.params.AskBeforeDelete = "0";
+    win.grid()->UserToggleCheck(0, 0);
+    host.Exec(QStringLiteral("create trigger nodelete before delete on BusiBudgetAdj begin "
+                             "select raise(abort, 'locked'); end"));
+    host.messages.clear();
+    win->tbtnDel->click();
+    ASSERT_EQ(host.messages.size(), 1u);
+    EXPECT_EQ(host.messages[0].text, QStringLiteral("删除数据失败！。"));
+    EXPECT_EQ(host.messages[0].flags, MB_OK | MB_ICONINFORMATION);
+}
+
+TEST(ConfirmationWindow, SummaryDeleteTakesTheWholeKey)
+{
+    HostFixture host(300);
+    Window win(host);
+    ASSERT_TRUE(win.grid()->UserToggleCheck(0, 0));
+    const QString eid = win.cell("eid", 0), mid = win.cell("mid", 0), bid = win.cell("bid", 0);
+    const QString where = QStringLiteral("datayear=2024 and BType='1' and eid like '") + eid
+                          + QStringLiteral("%' and mid='") + mid + QStringLiteral("' and bid='") + bid
+                          + QStringLiteral("' and iid='") + win.cell("iid", 0) + QStringLiteral("' and bkid='")
+                          + win.cell("bkid", 0) + QStringLiteral("' and pid='") + win.cell("pid", 0)
+                          + QStringLiteral("' and ipid='") + win.cell("ipid", 0) + QLatin1Char('\'');
+    ASSERT_NE(Count(host, where), QStringLiteral("0"));
+    win->tbtnDel->click();
+    EXPECT_EQ(Count(host, where), QStringLiteral("0"));
+    EXPECT_TRUE(host.messages.empty());   // neither asked nor reported by these settings
+}
+
+TEST(ConfirmationWindow, BadDepartmentClassSendsNothing)
+{
+    HostFixture host(100);
+    host.unit.SetField(4, QStringLiteral("二类"));
+    Window win(host);
+    EXPECT_EQ(win.rows(), 0);
+    EXPECT_TRUE(host.Sent(QStringLiteral("select 0 as chk")).isEmpty());
+    EXPECT_FALSE(win->tbtnConfirm->isEnabled());
+    ASSERT_EQ(host.messages.size(), 1u);   // once for the opening, though it loads twice
+    EXPECT_EQ(host.messages[0].text, QStringLiteral("单位部门类别无效，无法提取预算指标！"));
+    EXPECT_EQ(host.messages[0].caption, QStringLiteral("Korrindel 7.1-提示信息"));
+
+    host.unit.SetField(4, QStringLiteral("02"));
+    win->rbtnDetail->click();
+    EXPECT_GT(win.rows(), 0);
+    EXPECT_TRUE(win->LastRecordSQL().contains(QStringLiteral("deptclass='2'")));
+    EXPECT_TRUE(bool(win.grid()->OnBeforeEdit));
+
+    // Each later load reports it again; the freed manager's handlers leave the grid.
+    host.unit.SetField(4, QVariant());
+    win->rbtnSum->click();
+    EXPECT_EQ(host.messages.size(), 2u);
+    EXPECT_EQ(win.rows(), 0);
+    EXPECT_FALSE(bool(win.grid()->OnBeforeEdit));
+    EXPECT_FALSE(bool(win.grid()->OnKeyPress));
+}
+
+TEST(ConfirmationWindow, TreePaneToggles)
+{
+    HostFixture host(50);
+    Window win(host);
+    win->sbtnHindUT->click();
+    EXPECT_TRUE(win->pnlLeft->isHidden());
+    EXPECT_FALSE(win->mnuShowUT->isChecked());
+    win->mnuShowUT->trigger();
+    EXPECT_FALSE(win->pnlLeft->isHidden());
+    EXPECT_TRUE(win->mnuShowUT->isChecked());
+    win->mnuShowUT->trigger();
+    EXPECT_TRUE(win->pnlLeft->isHidden());
+    EXPECT_FALSE(win->mnuShowUT->isChecked());
+    win->mnuShowUT->trigger();
+
+    win->Splitter1->setSizes({300, 347});
+    win->Splitter1Moved(300);
+    EXPECT_EQ(win->sbtnHindUT->x(), 273);
+}
+
+TEST(ConfirmationWindow, CloseFreesTheWindow)
+{
+    HostFixture host(50);
+    QPointer<TbfrmVeltrane> w;
+    {
+        Window win(host);
+        w = win.w;
+        win->tbtnColse->click();
+        Spin();
+        EXPECT_TRUE(w.isNull());
+    }
+    QStringList bar;
+    for (QAction* a : host.window.menuBar()->actions())
+        bar.append(a->text());
+    EXPECT_FALSE(bar.contains(QStringLiteral("数据操作(&P)")));
+    Window again(host);
+    EXPECT_NE(again.w.data(), nullptr);
+}
