@@ -29,29 +29,6 @@ struct ShownTree {
 
 }  // namespace
 
-TEST(TreeView, NodeCollectionAttachesAsLastChildOrRoot)
-{
-    TTreeView view;
-    int payload = 7;
-    TTreeNode* root = view.AttachNode(nullptr, new TTreeNode(&view), QStringLiteral("r"), &payload);
-    TTreeNode* c1 = view.AddChildObject(root, QStringLiteral("c1"));
-    TTreeNode* c2 = view.AddChildObject(root, QStringLiteral("c2"));
-    TTreeNode* r2 = view.AddChildObject(nullptr, QStringLiteral("r2"));
-    EXPECT_EQ(view.GetFirstNode(), root);
-    EXPECT_EQ(view.Root(1), r2);
-    EXPECT_EQ(root->GetFirstChild(), c1);
-    EXPECT_EQ(root->Item(1), c2);
-    EXPECT_EQ(c2->Parent(), root);
-    EXPECT_EQ(c2->Level(), 1);
-    EXPECT_EQ(root->Data(), &payload);
-    EXPECT_EQ(view.NodeCount(), 4);
-    root->DeleteChildren();
-    EXPECT_FALSE(root->HasChildren());
-    EXPECT_EQ(view.NodeCount(), 2);
-    view.ClearNodes();
-    EXPECT_EQ(view.GetFirstNode(), nullptr);
-}
-
 TEST(TreeView, ExpandingHandlerRunsBeforeTheNodeOpensAndCanFillIt)
 {
     TTreeView view;
