@@ -108,17 +108,19 @@ bool ScriptRunner::NextLine(QString& line)
 void ScriptRunner::Schedule(int ticks, int delayMs)
 {
     const int generation = FGeneration;
-    auto step = std::make_shared<std::function<void(int)>>();
-    *step = [this, generation, step](int left) {
-        if (generation != FGeneration || FFinished)
-            return;
-        if (left > 0) {
-            QTimer::singleShot(0, this, [step, left] { (*step)(left - 1); });
-            return;
-        }
-        RunLine();
-    };
-    QTimer::singleShot(delayMs, this, [step, ticks] { (*step)(ticks); });
+    QTimer::singleShot(delayMs, this, [this, generation, ticks] { Tick(generation, ticks); });
+}
+
+void ScriptRunner::Tick(int generation, int left)
+{
+    // A failed line, a pause or the end of the script stops the turns still queued.
+    if (generation != FGeneration || FFinished)
+        return;
+    if (left > 0) {
+        QTimer::singleShot(0, this, [this, generation, left] { Tick(generation, left - 1); });
+        return;
+    }
+    RunLine();
 }
 
 void ScriptRunner::Pause(int ms)

@@ -48,6 +48,7 @@ private:
     void InstallHooks();
     bool NextLine(QString& line);
     void Schedule(int ticks, int delayMs = 0);
+    void Tick(int generation, int left);
     void RunLine();
     void Finish(int code);
 
