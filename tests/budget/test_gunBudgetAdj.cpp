@@ -56,10 +56,11 @@ TEST(BudgetAdj, DeleteRecordOnARealDatabase)
     // By condition: the key is ignored.
     const int typed = host.Scalar(count + QStringLiteral(" where datayear=2024 and BType='2'")).toInt();
     ASSERT_GT(typed, 0);
-    r.BudgId = QStringLiteral("6");
+    r.BudgId = host.Scalar(QStringLiteral("select min(BudgId) from BusiBudgetAdj where BType<>'2'"));
     EXPECT_TRUE(manage.DeleteRecord(&r, QStringLiteral("   and BType='2' ")));
     EXPECT_EQ(host.Scalar(count).toInt(), all - 1 - typed);
-    EXPECT_EQ(host.Scalar(QStringLiteral("select count(*) from BusiBudgetAdj where BudgId=6")), QStringLiteral("1"));
+    EXPECT_EQ(host.Scalar(QStringLiteral("select count(*) from BusiBudgetAdj where BudgId=") + r.BudgId),
+              QStringLiteral("1"));
 
     // A failing statement is a false result, and no message of its own.
     host.Exec(QStringLiteral("drop view vwbudgetadj"));
