@@ -460,7 +460,15 @@ void TDynamicTree::WorkerDataReady(TQueryThread* Worker, TADOQuery* DataSet)
         AddRowNode(nullptr, Worker, query.get());
         if (!self || !CanLoad())
             break;
-        ProcessPendingMessages();
+        // Pending messages are let through between rows once a millisecond has
+        // passed since the last time: the interface answers within that, and a
+        // load of many short rows does not spend most of its time asking.
+        if (!FMessageSlice.isValid() || FMessageSlice.elapsed() >= 1) {
+            ProcessPendingMessages();
+            if (!self)
+                break;
+            FMessageSlice.start();
+        }
         if (!self || !CanLoad())
             break;
         query->Next();

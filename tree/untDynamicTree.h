@@ -5,6 +5,7 @@
 #include "toolkit/Classes.h"
 #include "toolkit/ComCtrls.h"
 #include "toolkit/SysUtils.h"
+#include <QElapsedTimer>
 #include <QList>
 #include <QPointer>
 #include <QStringList>
@@ -153,4 +154,5 @@ private:
     // Bumped whenever the tree view is cleared: node pointers held across a call
     // that may have cleared it are stale when it moved.
     quint64 FGeneration = 0;
+    QElapsedTimer FMessageSlice;   // since the background delivery last let messages through
 };
