@@ -247,6 +247,10 @@ bool TTreeView::ApproveGesture(TTreeNode* node)
         return true;
     if (!CanExpandReporting(node))
         return false;
+    // The handler may have opened the node itself (filling it) or left it with no
+    // children: Qt's own handling would then close it again or act on nothing.
+    if (node->treeWidget() != this || node->isExpanded() || node->childCount() == 0)
+        return false;
     FApproved = node;
     return true;
 }

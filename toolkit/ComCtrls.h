@@ -106,7 +106,8 @@ private:
     TTreeNode* NodeOf(QTreeWidgetItem* item) const { return static_cast<TTreeNode*>(item); }
     // The collapsed node whose branch mark is under pos, or null.
     TTreeNode* CollapsedBranchAt(const QPoint& pos) const;
-    // Asks before a gesture opens node; false when the gesture must be swallowed.
+    // Asks before a gesture opens node; false when the gesture must be swallowed
+    // (refused, or already dealt with by the handler).
     bool ApproveGesture(TTreeNode* node);
     // CanExpand for paths inside Qt's event delivery: failures go to OnException.
     bool CanExpandReporting(TTreeNode* node);

@@ -1,5 +1,6 @@
 #include "tests/tree/TreeTestData.h"
 #include <gtest/gtest.h>
+#include <QTest>
 
 using namespace treetest;
 
@@ -423,4 +424,22 @@ TEST(DynamicTree, ClosingTheConnectionStopsLoadingAtTheNextRow)
     EXPECT_EQ(added, 2);
     EXPECT_FALSE(t.Active());
     EXPECT_EQ(f.view->NodeCount(), 0);
+}
+
+TEST(DynamicTree, ClickOnABranchMarkLoadsTheNodeAndLeavesItOpen)
+{
+    TreeFixture f;
+    TDynamicTree& t = *f.tree;
+    f.Configure(t);
+    t.SetActive(true);     // the title node opens, 001 shows its placeholder
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(f.view.get()));
+    TNodeItem* a = FindById(f.view.get(), QStringLiteral("001"));
+    ASSERT_NE(a, nullptr);
+    const QRect cell = f.view->visualItemRect(a);
+    QTest::mouseClick(f.view->viewport(), Qt::LeftButton, {},
+                      QPoint(cell.left() - f.view->indentation() / 2, cell.center().y()));
+    // Loading opened the node; the click must not close it again.
+    EXPECT_TRUE(a->Expanded());
+    EXPECT_EQ(a->Count(), 3);
+    EXPECT_EQ(f.Queries(), 2);
 }
