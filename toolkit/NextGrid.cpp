@@ -729,8 +729,9 @@ public:
             QStyle* style = opt.widget ? opt.widget->style() : QApplication::style();
             style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, opt.widget);
             QStyleOptionViewItem box = option;
-            const QRect r = style->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &opt, opt.widget);
-            box.rect = QRect(QPoint(0, 0), r.size());
+            const int w = style->pixelMetric(QStyle::PM_IndicatorWidth, &opt, opt.widget);
+            const int h = style->pixelMetric(QStyle::PM_IndicatorHeight, &opt, opt.widget);
+            box.rect = QRect(0, 0, qMin(w, option.rect.width()), qMin(h, option.rect.height()));
             box.rect.moveCenter(option.rect.center());
             box.state = option.state & ~QStyle::State_HasFocus;
             box.state |= FGrid->Model()->TextIsTicked(index.column(), index.row()) ? QStyle::State_On
