@@ -54,14 +54,15 @@ int Ask(const QString& text, const QString& caption, int flags)
 QToolButton* ToolButton(QToolBar* bar, const QString& name, const QString& caption, int image,
                         QAction** placed)
 {
-    auto* b = new QToolButton(bar);
+    auto* b = new QToolButton;
     b->setObjectName(name);
     b->setText(caption);
     b->setIcon(ToolImage(image));
     b->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     b->setAutoRaise(true);
     b->setMinimumSize(43, 35);
-    *placed = bar->addWidget(b);
+    if (bar)
+        *placed = bar->addWidget(b);
     return b;
 }
 
@@ -198,15 +199,23 @@ TbfrmVeltrane::TbfrmVeltrane(TComponent* AOwner) : TfrmBsTrvTC(AOwner)
     SetHeight(700);
 
     // Tool bar: the hidden modify and delete buttons come first, as stored.
+    // The modify and delete buttons are stored hidden and never shown: kept out of
+    // the tool bar's layout so that nothing there changes their state.
     QAction* placed = nullptr;
-    tbtnMod = ToolButton(tblChildMain, QStringLiteral("tbtnMod"), QStringLiteral(" 修改 "), 0, &placed);
+    tbtnMod = ToolButton(nullptr, QStringLiteral("tbtnMod"), QStringLiteral(" 修改 "), 0, nullptr);
+    tbtnMod->setParent(tblChildMain);
     tbtnMod->setToolTip(QStringLiteral("修改"));
-    placed->setVisible(false);
-    ToolSeparator(tblChildMain, QStringLiteral("ToolButton6"), 8)->setVisible(false);
-    tbtnDel = ToolButton(tblChildMain, QStringLiteral("tbtnDel"), QStringLiteral(" 删除 "), 1, &placed);
+    tbtnMod->hide();
+    tbtnDel = ToolButton(nullptr, QStringLiteral("tbtnDel"), QStringLiteral(" 删除 "), 1, nullptr);
+    tbtnDel->setParent(tblChildMain);
     tbtnDel->setToolTip(QStringLiteral("删除"));
-    placed->setVisible(false);
-    ToolSeparator(tblChildMain, QStringLiteral("ToolButton4"), 8)->setVisible(false);
+    tbtnDel->hide();
+    for (const char* name : {"ToolButton6", "ToolButton4"}) {
+        auto* sep = new QFrame(tblChildMain);
+        sep->setObjectName(QLatin1String(name));
+        sep->setFrameShape(QFrame::VLine);
+        sep->hide();
+    }
     tbtnConfirm = ToolButton(tblChildMain, QStringLiteral("tbtnConfirm"), QStringLiteral(" 确认 "), 9, &placed);
     tbtnCancel = ToolButton(tblChildMain, QStringLiteral("tbtnCancel"), QStringLiteral(" 撤销 "), 7, &placed);
     ToolSeparator(tblChildMain, QStringLiteral("ToolButton3"), 8);

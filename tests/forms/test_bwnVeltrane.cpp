@@ -353,12 +353,13 @@ TEST(ConfirmationWindow, DeleteAsksAndReports)
     const QString id = win.cell("budgid", 0);
     const QString exists = QStringLiteral("datayear=2024 and BudgId=") + id;
 
-    win->tbtnDelClick();   // nothing ticked: silent
+    win->tbtnDel->click();   // nothing ticked: silent
     EXPECT_TRUE(host.messages.empty());
 
     win.grid()->UserToggleCheck(0, 0);
     host.answer = IDNO;
-    win->tbtnDelClick();
+    ASSERT_TRUE(win->tbtnDel->isEnabled());
+    win->tbtnDel->click();
     ASSERT_EQ(host.messages.size(), 1u);
     EXPECT_EQ(host.messages[0].text, QStringLiteral("是否删除选中数据？"));
     EXPECT_EQ(host.messages[0].caption, QStringLiteral("Korrindel 7.1-提示信息"));
