@@ -300,7 +300,6 @@ TbfrmVeltrane::TbfrmVeltrane(TComponent* AOwner) : TfrmBsTrvTC(AOwner)
     leftLayout->insertWidget(0, Panel1);
 
     // Record area: the status choice above the grid, which takes the whole right pane.
-    Splitter2->hide();
     pnlBBotton->hide();
     Splitter2->handle(1)->hide();
     auto* topLayout = static_cast<QVBoxLayout*>(pnlBTop->layout());

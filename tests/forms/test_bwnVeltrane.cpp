@@ -84,6 +84,10 @@ TEST(ConfirmationWindow, LayoutAndStartState)
                              "rgpShowEid", "rgpShowEid_0", "rgpShowEid_1", "trvList", "rbtnNO", "rbtnOK",
                              "ngdBudgetAdj", "pnlTopMessage", "Splitter1"})
         EXPECT_NE(form->findChild<QWidget*>(QLatin1String(name)), nullptr) << name;
+    // The grid takes the right pane; the lower pane of the base is gone.
+    EXPECT_TRUE(w->ngdBudgetAdj->isVisible());
+    EXPECT_GT(w->ngdBudgetAdj->height(), 400);
+    EXPECT_FALSE(w->pnlBBotton->isVisible());
     for (const char* name : {"tbtnMod", "tbtnDel", "pnprocess"})
         EXPECT_FALSE(form->findChild<QWidget*>(QLatin1String(name))->isVisible()) << name;
     EXPECT_FALSE(w->cobSecret->isVisibleTo(w->Panel2) && w->cobSecret->y() < w->Panel2->height());
