@@ -343,6 +343,13 @@ void TNextGridModel::BeginBatch()
 
 void TNextGridModel::EndBatch()
 {
+    // A batch usually fills a whole load: give back the growth slack of the store.
+    for (ColumnStore& c : FStores) {
+        if (c.pool.capacity() > c.pool.size() + c.pool.size() / 4)
+            c.pool.shrink_to_fit();
+        if (c.at.capacity() > c.at.size() + c.at.size() / 4)
+            c.at.shrink_to_fit();
+    }
     FResetting = false;
     endResetModel();
 }
