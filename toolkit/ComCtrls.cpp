@@ -102,8 +102,14 @@ TTreeView::TTreeView(QWidget* parent) : QTreeWidget(parent)
                  pal.color(QPalette::Active, QPalette::HighlightedText));
     setPalette(pal);
     connect(this, &QTreeWidget::itemExpanded, this, &TTreeView::ItemExpanded);
-    connect(this, &QTreeWidget::currentItemChanged, this,
-            [this](QTreeWidgetItem* current, QTreeWidgetItem*) { CurrentChanged(current); });
+    // The selection, not the current item: Qt moves the current item on its own
+    // (focus, removals) without selecting anything.
+    connect(this, &QTreeWidget::itemSelectionChanged, this, [this] {
+        const QList<QTreeWidgetItem*> selected = selectedItems();
+        SelectionChanged(selected.isEmpty() ? nullptr : selected.first());
+    });
+    // A reset drops the selection without a signal; the remembered node is gone.
+    connect(model(), &QAbstractItemModel::modelReset, this, [this] { FLastSelected = nullptr; });
 }
 
 TTreeView::~TTreeView()
@@ -118,6 +124,7 @@ TTreeView::~TTreeView()
 void TTreeView::ClearNodes()
 {
     clear();
+    FLastSelected = nullptr;
 }
 
 TTreeNode* TTreeView::GetFirstNode() const
@@ -328,10 +335,13 @@ void TTreeView::ItemExpanded(QTreeWidgetItem* item)
     }
 }
 
-void TTreeView::CurrentChanged(QTreeWidgetItem* current)
+void TTreeView::SelectionChanged(QTreeWidgetItem* selected)
 {
-    if (current && OnChange && !FDestroying) {
+    if (selected == FLastSelected)
+        return;
+    FLastSelected = selected;
+    if (selected && OnChange && !FDestroying) {
         TTVChangedEvent handler = OnChange;
-        handler(this, NodeOf(current));
+        handler(this, NodeOf(selected));
     }
 }

@@ -112,9 +112,10 @@ private:
     // CanExpand for paths inside Qt's event delivery: failures go to OnException.
     bool CanExpandReporting(TTreeNode* node);
     void ItemExpanded(QTreeWidgetItem* item);
-    void CurrentChanged(QTreeWidgetItem* current);
+    void SelectionChanged(QTreeWidgetItem* selected);
 
     TTreeNode* FApproved = nullptr;   // opening that was already asked for
+    QTreeWidgetItem* FLastSelected = nullptr;   // compared only, never used
     int FRefusing = 0;
     bool FDestroying = false;
 };

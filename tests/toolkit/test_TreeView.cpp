@@ -134,3 +134,19 @@ TEST(TreeView, SelectionRaisesChangeOpensAncestorsAndStaysVisibleWithoutFocus)
     EXPECT_EQ(pal.color(QPalette::Inactive, QPalette::Highlight), pal.color(QPalette::Active, QPalette::Highlight));
     EXPECT_EQ(t.view.editTriggers(), QAbstractItemView::NoEditTriggers);
 }
+
+TEST(TreeView, ChangeFollowsTheSelectionNotTheCurrentItem)
+{
+    ShownTree t;
+    int changes = 0;
+    t.view.OnChange = [&](QObject*, TTreeNode*) { ++changes; };
+    // Focus gives the view a current item but selects nothing.
+    t.view.setFocus();
+    QCoreApplication::processEvents();
+    t.view.setCurrentItem(t.b, 0, QItemSelectionModel::NoUpdate);
+    EXPECT_EQ(changes, 0);
+    t.b->SetSelected(true);
+    EXPECT_EQ(changes, 1);
+    t.b->SetSelected(true);
+    EXPECT_EQ(changes, 1);
+}
