@@ -195,29 +195,3 @@ TEST(RecordQuery, RunsOnSqlite)
     }
     EXPECT_NEAR(total, host.Scalar(QStringLiteral("select sum(BudgMoney)") + where).toDouble(), 1e-6);
 }
-
-TEST(StatusUpdate, RunsOnSqlite)
-{
-    windowtest::HostFixture host(200);
-    const QString id = host.Scalar(QStringLiteral("select BudgId from BusiBudgetAdj where status='0' and datayear=2024"));
-    ASSERT_FALSE(id.isEmpty());
-    ASSERT_TRUE(ExecDefSQL(DetailStatusSQL(QStringLiteral("1"), id, 2024)));
-    EXPECT_EQ(host.Scalar(QStringLiteral("select status from BusiBudgetAdj where datayear=2024 and BudgId=") + id),
-              QStringLiteral("1"));
-
-    // A summary key sets every record of that key under the prefix, whatever its status.
-    const QString keyWhere = QStringLiteral(" from BusiBudgetAdj where datayear=2024 and BType='1' and deptclass='2' and "
-                                            "eid like '101%' and mid='1' and bkid='21' and pid='1' and ipid='1' and "
-                                            "bid='205' and iid='001'");
-    const int n = host.Scalar(QStringLiteral("select count(*)") + keyWhere).toInt();
-    const TSummaryKey key{QStringLiteral("101"), QStringLiteral("1"),   QStringLiteral("21"), QStringLiteral("1"),
-                          QStringLiteral("1"),   QStringLiteral("205"), QStringLiteral("001")};
-    ASSERT_TRUE(ExecDefSQL(SummaryStatusSQL(QStringLiteral("0"), 2024, QStringLiteral("1"), QStringLiteral("2"), key)));
-    EXPECT_EQ(host.Scalar(QStringLiteral("select count(*)") + keyWhere + QStringLiteral(" and status='0'")).toInt(), n);
-    // The totals row's key ("合计" and empty codes) matches nothing.
-    const QString before = host.Scalar(QStringLiteral("select count(*) from BusiBudgetAdj where status='1'"));
-    ASSERT_TRUE(ExecDefSQL(SummaryStatusSQL(QStringLiteral("1"), 2024, QStringLiteral("1"), QStringLiteral("2"),
-                                            TSummaryKey{QStringLiteral("合计"), {}, {}, {}, {}, {}, {}})));
-    ASSERT_TRUE(ExecDefSQL(DetailStatusSQL(QStringLiteral("1"), QStringLiteral("合计"), 2024)));
-    EXPECT_EQ(host.Scalar(QStringLiteral("select count(*) from BusiBudgetAdj where status='1'")), before);
-}
