@@ -103,6 +103,10 @@ TEST(NextGridManager, ColumnsFollowTheDefinitionsHiddenOnesIncluded)
     EXPECT_FALSE(m.ShowTotal());
     EXPECT_FALSE(m.Loading);
     EXPECT_FALSE(m.AllowTotalEdit());
+    Application = nullptr;   // no host application: the running program's folder
+    EXPECT_EQ(QDir::cleanPath(TNextGridManager(nullptr, {}, QStringLiteral("g")).LayoutFile),
+              QDir::cleanPath(QCoreApplication::applicationDirPath() + QStringLiteral("/g.for")));
+    Application = &h.app;
     m.CreateColumns(&grid);
     ASSERT_EQ(grid.Columns().Count(), 9);
     EXPECT_EQ(grid.Options(), TGridOptions(goHeader) | goSelectFullRow);
