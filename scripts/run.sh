@@ -10,7 +10,8 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${VELTRANE_BUILD_DIR:-$root/build-run}"
 
 bash "$root/scripts/setup.sh"
-bash "$root/scripts/build.sh" "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELTRANE_BENCH=OFF
+VELTRANE_TARGETS="veltrane-host bVeltrane" \
+  bash "$root/scripts/build.sh" "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELTRANE_BENCH=OFF
 
 host="$build/bin/veltrane-host"
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ -z "${VELTRANE_HEADLESS:-}" ]; then
