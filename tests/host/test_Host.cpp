@@ -269,3 +269,23 @@ TEST_F(Host, IniSettingsAreReadAndTheCommandLineWins)
     EXPECT_TRUE(overridden.lines().contains(QStringLiteral("btype 0"))) << qPrintable(overridden.out);
     EXPECT_TRUE(overridden.lines().contains(QStringLiteral("released 9"))) << qPrintable(overridden.out);
 }
+
+TEST_F(Host, ParametersAndUnitFieldsReachTheModule)
+{
+    const QString script = QStringLiteral("open\nmode detail\ngrid\n");
+    const HostRun shown = Script(script, {QStringLiteral("--param"), QStringLiteral("OfficeColumns=0")});
+    const HostRun hidden = Script(script, {QStringLiteral("--param"), QStringLiteral("OfficeColumns=1")});
+    ASSERT_EQ(shown.code, 0) << qPrintable(shown.err);
+    ASSERT_EQ(hidden.code, 0) << qPrintable(hidden.err);
+    auto header = [](const HostRun& r) { return r.lines().filter(QStringLiteral("指标金额")).value(0); };
+    EXPECT_TRUE(header(shown).contains(QStringLiteral("所属处室"))) << qPrintable(shown.out);
+    EXPECT_FALSE(header(hidden).contains(QStringLiteral("所属处室"))) << qPrintable(hidden.out);
+    EXPECT_FALSE(header(hidden).isEmpty());
+
+    // A unit record without a department class: the window says so instead of querying.
+    const HostRun noClass = Script(QStringLiteral("open\nbuttons\n"), {QStringLiteral("--unit-field"), QStringLiteral("4=null")});
+    EXPECT_EQ(noClass.code, 0) << qPrintable(noClass.err);
+    EXPECT_TRUE(noClass.lines().contains(QStringLiteral("message Korrindel 7.1-提示信息 | 单位部门类别无效，无法提取预算指标！")))
+        << qPrintable(noClass.out);
+    EXPECT_TRUE(noClass.lines().contains(QStringLiteral("tbtnConfirm disabled"))) << qPrintable(noClass.out);
+}
