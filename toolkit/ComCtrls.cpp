@@ -119,6 +119,9 @@ TTreeView::~TTreeView()
     OnExpanding = nullptr;
     OnChange = nullptr;
     ClearNodes();
+    // Qt's own destructors still emit; nothing of this class may hear them.
+    disconnect(model(), nullptr, this, nullptr);
+    disconnect(this, nullptr, this, nullptr);
 }
 
 void TTreeView::ClearNodes()
