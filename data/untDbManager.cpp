@@ -42,6 +42,11 @@ bool TAdoConn::IsOracle()
     return ProviderHas(this, {"ORACLE", "ORAOLEDB", "MSDAORA"});
 }
 
+bool TAdoConn::IsPostgres()
+{
+    return ProviderHas(this, {"POSTGRES", "PGSQL", "NPGSQL"});
+}
+
 // ---------------------------------------------------------------------------
 
 TARQuery::TARQuery(TComponent* AOwner) : TADOQuery(AOwner)

@@ -18,6 +18,7 @@ public:
     bool IsAccess();
     bool IsSqlServer();
     bool IsOracle();
+    bool IsPostgres();
 };
 
 class TARQuery;

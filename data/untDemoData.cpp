@@ -3,7 +3,14 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <charconv>
+#include <functional>
 #include <sqlite3.h>
+#include "data/untDbManager.h"
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -423,5 +430,241 @@ bool CreateDemoDatabase(const QString& path, int records, QString* error)
     if (!ok)
         for (const char* suffix : {"", "-wal", "-shm", "-journal"})
             QFile::remove(part + QLatin1String(suffix));
+    return ok;
+}
+
+// ---------------------------------------------------------------------------
+// Server databases. The demo rows are generated into a scratch SQLite file by
+// the code above and copied over, so that both kinds hold the same data.
+
+namespace {
+
+QString ServerSchemaText(QString* error)
+{
+    QFile f(QStringLiteral(":/sql/schema_pg.sql"));
+    if (!f.open(QIODevice::ReadOnly)) {
+        if (error)
+            *error = QStringLiteral("找不到数据库结构脚本：%1").arg(f.fileName());
+        return {};
+    }
+    return QString::fromUtf8(f.readAll());
+}
+
+// Runs text on a server connection; false with the server's message.
+bool ServerExec(QSqlDatabase& db, const QString& sql, QString* error)
+{
+    QSqlQuery q(db);
+    if (q.exec(sql))
+        return true;
+    if (error)
+        *error = q.lastError().text();
+    return false;
+}
+
+// The statements of a schema script, one by one: the server driver reports
+// only the first statement's error of a text holding several. The scripts
+// keep ';' and "--" out of their literals.
+QStringList SchemaStatements(const QString& script)
+{
+    QString text;
+    for (const QString& line : script.split(QLatin1Char('\n'))) {
+        const qsizetype dash = line.indexOf(QLatin1String("--"));
+        text += (dash < 0 ? line : line.left(dash)) + QLatin1Char('\n');
+    }
+    QStringList out;
+    for (const QString& s : text.split(QLatin1Char(';'))) {
+        const QString t = s.trimmed();
+        if (!t.isEmpty())
+            out << t;
+    }
+    return out;
+}
+
+bool ServerSchema(QSqlDatabase& db, const QString& script, QString* error)
+{
+    for (const QString& statement : SchemaStatements(script))
+        if (!ServerExec(db, statement, error))
+            return false;
+    return true;
+}
+
+// One SQLite cell as a SQL literal.
+void AppendLiteral(QString& out, sqlite3_stmt* st, int c)
+{
+    switch (sqlite3_column_type(st, c)) {
+    case SQLITE_INTEGER:
+        out += QString::number(sqlite3_column_int64(st, c));
+        break;
+    case SQLITE_FLOAT: {
+        char buf[40];
+        auto r = std::to_chars(buf, buf + sizeof buf, sqlite3_column_double(st, c));
+        out += QLatin1String(buf, qsizetype(r.ptr - buf));
+        break;
+    }
+    case SQLITE_NULL:
+        out += QLatin1String("NULL");
+        break;
+    default: {
+        QString v = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, c)),
+                                      sqlite3_column_bytes(st, c));
+        v.replace(QLatin1Char('\''), QLatin1String("''"));
+        out += QLatin1Char('\'') + v + QLatin1Char('\'');
+    }
+    }
+}
+
+// Copies every row of one table, a few hundred rows per statement.
+bool CopyTable(Db& from, QSqlDatabase& to, const char* table, QString* error)
+{
+    sqlite3_stmt* st = nullptr;
+    const QByteArray sql = QByteArray("SELECT * FROM ") + table;
+    if (sqlite3_prepare_v2(from.h, sql.constData(), -1, &st, nullptr) != SQLITE_OK) {
+        if (error)
+            *error = from.Message();
+        return false;
+    }
+    struct Finalizer {
+        sqlite3_stmt* s;
+        ~Finalizer() { sqlite3_finalize(s); }
+    } fin{st};
+    const int n = sqlite3_column_count(st);
+    QString head = QStringLiteral("INSERT INTO ") + QLatin1String(table) + QLatin1Char('(');
+    for (int c = 0; c < n; ++c)
+        head += (c ? QStringLiteral(",") : QString()) + QString::fromUtf8(sqlite3_column_name(st, c));
+    head += QStringLiteral(") VALUES ");
+    QString batch;
+    int rows = 0;
+    int rc;
+    while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+        batch += rows ? QStringLiteral(",(") : head + QLatin1Char('(');
+        for (int c = 0; c < n; ++c) {
+            if (c)
+                batch += QLatin1Char(',');
+            AppendLiteral(batch, st, c);
+        }
+        batch += QLatin1Char(')');
+        if (++rows == 500) {
+            if (!ServerExec(to, batch, error))
+                return false;
+            batch.clear();
+            rows = 0;
+        }
+    }
+    if (rc != SQLITE_DONE) {
+        if (error)
+            *error = from.Message();
+        return false;
+    }
+    return rows == 0 || ServerExec(to, batch, error);
+}
+
+const char* const DemoTables[] = {"pubdept",      "pubfundnature", "pubsubject",   "pubproject",    "pubbudgsource",
+                                  "pubexptype",   "pubpaymethod",  "pubeconclass", "puboffice",     "BusiBudgetAdj"};
+
+// Runs work on a fresh server connection inside one transaction.
+bool WithServer(const QString& connectionString, QString* error,
+                const std::function<bool(QSqlDatabase&)>& work)
+{
+    TADOConnection conn;
+    conn.SetConnectionString(connectionString);
+    bool ok = false;
+    try {
+        QSqlDatabase db = conn.Database();
+        ok = ServerExec(db, QStringLiteral("BEGIN"), error);
+        if (ok) {
+            ok = work(db) && ServerExec(db, QStringLiteral("COMMIT"), error);
+            if (!ok) {
+                QString ignored;
+                ServerExec(db, QStringLiteral("ROLLBACK"), &ignored);
+            }
+        }
+    } catch (const Exception& e) {
+        if (error)
+            *error = e.Message();
+        ok = false;
+    }
+    return ok;
+}
+
+bool IsServerConnection(const QString& connectionString)
+{
+    TAdoConn probe;
+    probe.SetConnectionString(connectionString);
+    return probe.IsPostgres();
+}
+
+QString DataSourceOf(const QString& connectionString)
+{
+    TADOConnection probe;
+    probe.SetConnectionString(connectionString);
+    return probe.ConnectionValue(QStringLiteral("Data Source"));
+}
+
+}  // namespace
+
+bool CreateSchemaAt(const QString& connectionString, QString* error)
+{
+    if (!IsServerConnection(connectionString))
+        return CreateSchema(DataSourceOf(connectionString), error);
+    const QString schema = ServerSchemaText(error);
+    if (schema.isEmpty())
+        return false;
+    return WithServer(connectionString, error, [&](QSqlDatabase& db) { return ServerSchema(db, schema, error); });
+}
+
+bool CreateDemoDatabaseAt(const QString& connectionString, int records, QString* error)
+{
+    if (!IsServerConnection(connectionString)) {
+        const QString path = DataSourceOf(connectionString);
+        if (path.isEmpty()) {
+            if (error)
+                *error = QStringLiteral("连接字符串没有指定数据库文件（Data Source）");
+            return false;
+        }
+        return CreateDemoDatabase(path, records, error);
+    }
+    const QString schema = ServerSchemaText(error);
+    if (schema.isEmpty())
+        return false;
+    QTemporaryDir scratch;
+    const QString path = scratch.filePath(QStringLiteral("demo.db"));
+    if (!scratch.isValid() || !CreateDemoDatabase(path, records, error)) {
+        if (error && !scratch.isValid())
+            *error = QStringLiteral("无法创建临时文件夹");
+        return false;
+    }
+    Db source;
+    if (!source.Open(path, error))
+        return false;
+    const bool ok = WithServer(connectionString, error, [&](QSqlDatabase& db) {
+        if (!ServerSchema(db, schema, error))
+            return false;
+        QSqlQuery q(db);
+        if (!q.exec(QStringLiteral("SELECT count(*) FROM BusiBudgetAdj")) || !q.next()) {
+            if (error)
+                *error = q.lastError().text();
+            return false;
+        }
+        if (q.value(0).toLongLong() > 0) {
+            if (error)
+                *error = QStringLiteral("数据库中已有预算记录：%1").arg(db.databaseName());
+            return false;
+        }
+        for (const char* table : DemoTables)
+            if (!CopyTable(source, db, table, error))
+                return false;
+        return true;
+    });
+    // Fresh statistics for the planner; outside the transaction by necessity.
+    if (ok) {
+        QString ignored;
+        TADOConnection conn;
+        conn.SetConnectionString(connectionString);
+        try {
+            QSqlDatabase db = conn.Database();
+            ServerExec(db, QStringLiteral("ANALYZE"), &ignored);
+        } catch (const Exception&) {
+        }
+    }
     return ok;
 }

@@ -22,3 +22,11 @@ DBMANAGER_EXPORT bool CreateSchema(const QString& path, QString* error);
 // budget type, status, office and secret flag under DemoDefaultUnit). Refuses to
 // touch an existing non-empty file; the file appears only when complete.
 DBMANAGER_EXPORT bool CreateDemoDatabase(const QString& path, int records, QString* error);
+
+// The same for the database a connection string names: a PostgreSQL one gets
+// the server schema (sql/schema_pg.sql), any other kind is handled as above
+// (a SQLite "Data Source" file). On PostgreSQL everything is written in one
+// transaction, so a failed run leaves the database as it was; a database that
+// already holds budget records is refused.
+DBMANAGER_EXPORT bool CreateSchemaAt(const QString& connectionString, QString* error);
+DBMANAGER_EXPORT bool CreateDemoDatabaseAt(const QString& connectionString, int records, QString* error);

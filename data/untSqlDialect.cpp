@@ -12,6 +12,8 @@ TDbKind DatabaseKind(TAdoConn* Conn)
         return TDbKind::Access;
     if (Conn->IsSqlServer())
         return TDbKind::SqlServer;
+    if (Conn->IsPostgres())
+        return TDbKind::Postgres;
     return TDbKind::Other;
 }
 
@@ -45,7 +47,8 @@ void DecodeExpr(TAdoConn* Conn, const QString& Expr, const QStringList& Entries,
     case TDbKind::Access:
         Result = IifChain(Expr, Entries);
         break;
-    case TDbKind::SqlServer: {
+    case TDbKind::SqlServer:
+    case TDbKind::Postgres: {
         Result = QStringLiteral(" CASE  ");
         const qsizetype pairs = Entries.size() / 2;
         for (qsizetype p = 0; p < pairs; ++p)

@@ -9,6 +9,7 @@ packages=(
   qt6-base-dev libqt6sql6-sqlite libqt6sql6-odbc
   libgtest-dev libbenchmark-dev libsqlite3-dev
   odbcinst libsqliteodbc
+  postgresql libqt6sql6-psql
   fonts-wqy-microhei
 )
 

@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QHash>
+#include <QSet>
 #include <QMutex>
 #include <QSqlDatabase>
 #include <QSqlDriver>
@@ -90,13 +91,16 @@ ConnectionSettings ParseConnectionString(const QString& text)
     return out;
 }
 
-enum class Backend { None, SQLite, Odbc };
+enum class Backend { None, SQLite, Odbc, Postgres };
 
 Backend BackendOf(const QString& provider)
 {
     const QString p = AsciiUpper(provider);
     if (p.contains(QLatin1String("SQLITE")))
         return Backend::SQLite;
+    for (const char* k : {"POSTGRES", "PGSQL", "NPGSQL"})
+        if (p.contains(QLatin1String(k)))
+            return Backend::Postgres;
     static const char* const odbc[] = {"SQLOLEDB", "MSSQL", "SQL SERVER", "JET.OLEDB", "ACCESS",
                                        "ORAOLEDB", "MSDAORA", "ORACLE", "MSDASQL"};
     for (const char* k : odbc)
@@ -114,6 +118,16 @@ QString OdbcValue(const QString& v)
     QString e = v;
     e.replace(QLatin1String("}"), QLatin1String("}}"));
     return QLatin1Char('{') + e + QLatin1Char('}');
+}
+
+QString FirstValue(const ConnectionSettings& s, std::initializer_list<const char*> keys)
+{
+    for (const char* k : keys) {
+        QString v = s.Value(QLatin1String(k));
+        if (!v.isEmpty())
+            return v;
+    }
+    return QString();
 }
 
 QString OdbcConnectionString(const ConnectionSettings& s, const QString& provider)
@@ -202,6 +216,7 @@ namespace {
 struct ConnectionRegistry {
     QMutex lock;
     QHash<QThread*, QString> names;   // thread -> Qt connection name
+    QSet<QString> lost;               // connections found dead: made anew on next use
     bool alive = true;
 };
 
@@ -256,6 +271,7 @@ struct TADOConnection::Private {
         for (const QString& name : std::as_const(registry->names))
             QSqlDatabase::removeDatabase(name);
         registry->names.clear();
+        registry->lost.clear();
     }
 };
 
@@ -342,10 +358,11 @@ QSqlDatabase TADOConnection::Database()
         auto it = d->registry->names.constFind(self);
         if (it != d->registry->names.constEnd()) {
             QSqlDatabase db = QSqlDatabase::database(it.value(), false);
-            if (db.isOpen())
+            if (db.isOpen() && !d->registry->lost.contains(it.value()))
                 return db;
             const QString stale = it.value();
             d->registry->names.remove(self);
+            d->registry->lost.remove(stale);
             db = QSqlDatabase();
             QSqlDatabase::removeDatabase(stale);
         }
@@ -358,7 +375,9 @@ QSqlDatabase TADOConnection::Database()
             throw EDatabaseError(QStringLiteral("连接字符串没有指定数据库提供程序"));
         throw EDatabaseError(QStringLiteral("无法识别的数据库提供程序：%1").arg(provider));
     }
-    const QString driver = backend == Backend::SQLite ? QStringLiteral("QSQLITE") : QStringLiteral("QODBC");
+    const QString driver = backend == Backend::SQLite     ? QStringLiteral("QSQLITE")
+                           : backend == Backend::Postgres ? QStringLiteral("QPSQL")
+                                                          : QStringLiteral("QODBC");
     if (!QSqlDatabase::isDriverAvailable(driver))
         throw EDatabaseError(QStringLiteral("数据库驱动程序%1不可用（提供程序：%2）").arg(driver, provider));
 
@@ -367,6 +386,8 @@ QSqlDatabase TADOConnection::Database()
         databaseName = d->settings.Value(QStringLiteral("Data Source"));
         if (databaseName.isEmpty())
             throw EDatabaseError(QStringLiteral("连接字符串没有指定数据库文件（Data Source）"));
+    } else if (backend == Backend::Postgres) {
+        databaseName = FirstValue(d->settings, {"Database", "Initial Catalog"});
     } else {
         databaseName = OdbcConnectionString(d->settings, provider);
     }
@@ -380,6 +401,24 @@ QSqlDatabase TADOConnection::Database()
         db.setDatabaseName(databaseName);
         if (backend == Backend::SQLite)
             db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+        if (backend == Backend::Postgres) {
+            db.setHostName(FirstValue(d->settings, {"Server", "Host", "Data Source"}));
+            const QString port = d->settings.Value(QStringLiteral("Port"));
+            if (!port.isEmpty()) {
+                bool ok = false;
+                const int p = port.toInt(&ok);
+                if (!ok || p <= 0 || p > 65535) {
+                    db = QSqlDatabase();
+                    QSqlDatabase::removeDatabase(name);
+                    throw EDatabaseError(QStringLiteral("连接字符串的端口号无效：%1").arg(port));
+                }
+                db.setPort(p);
+            }
+            db.setUserName(FirstValue(d->settings, {"UID", "User ID"}));
+            db.setPassword(FirstValue(d->settings, {"PWD", "Password"}));
+            // A server that does not answer must not hang the window.
+            db.setConnectOptions(QStringLiteral("connect_timeout=10"));
+        }
         if (!db.open()) {
             QString msg = db.lastError().text();
             db = QSqlDatabase();
@@ -417,6 +456,24 @@ QSqlDatabase TADOConnection::Database()
                          [reg, self, name] { RemoveThreadClone(reg, self, name); }, Qt::DirectConnection);
     }
     return QSqlDatabase::database(name, false);
+}
+
+void TADOConnection::StatementFailed(QSqlDatabase db, const QSqlError& error)
+{
+    // A statement may fail because the server went away (restarted, network
+    // cut). The Qt connection then still reads as open, so ask the server; a
+    // dead one is dropped and made anew on the next use.
+    bool lost = !db.isOpen() || error.type() == QSqlError::ConnectionError;
+    if (!lost && db.driverName() == QLatin1String("QPSQL")) {
+        QSqlQuery probe(db);
+        lost = !probe.exec(QStringLiteral("select 1"));
+    }
+    if (!lost)
+        return;
+    QMutexLocker l(&d->registry->lock);
+    auto it = d->registry->names.constFind(QThread::currentThread());
+    if (it != d->registry->names.constEnd() && it.value() == db.connectionName())
+        d->registry->lost.insert(it.value());
 }
 
 void TADOConnection::SetTraceHook(std::function<void(const QString&)> hook)
@@ -624,12 +681,15 @@ void FetchSqlite(sqlite3* h, const QString& sql, TADOQuery::Result& res)
     }
 }
 
-void FetchQt(QSqlDatabase db, const QString& sql, TADOQuery::Result& res)
+// False with *error set when the statement fails.
+bool FetchQt(QSqlDatabase db, const QString& sql, TADOQuery::Result& res, QSqlError* error)
 {
     QSqlQuery q(db);
     q.setForwardOnly(true);
-    if (!q.exec(sql))
-        throw EDatabaseError(q.lastError().text());
+    if (!q.exec(sql)) {
+        *error = q.lastError();
+        return false;
+    }
     const QSqlRecord rec = q.record();
     const int n = rec.count();
     for (int c = 0; c < n; ++c)
@@ -666,8 +726,11 @@ void FetchQt(QSqlDatabase db, const QString& sql, TADOQuery::Result& res)
         }
         ++res.rows;
     }
-    if (q.lastError().isValid())
-        throw EDatabaseError(q.lastError().text());
+    if (q.lastError().isValid()) {
+        *error = q.lastError();
+        return false;
+    }
+    return true;
 }
 
 TADOConnection* RequireConnection(TADOConnection* c)
@@ -715,10 +778,15 @@ void TADOQuery::Open()
     QSqlDatabase db = conn->Database();
     TADOConnection::Trace(FSQL);
     auto res = std::make_unique<Result>();
-    if (sqlite3* h = SqliteHandle(db))
+    if (sqlite3* h = SqliteHandle(db)) {
         FetchSqlite(h, FSQL, *res);
-    else
-        FetchQt(db, FSQL, *res);
+    } else {
+        QSqlError error;
+        if (!FetchQt(db, FSQL, *res, &error)) {
+            conn->StatementFailed(db, error);
+            throw EDatabaseError(error.text());
+        }
+    }
     FResult = std::move(res);
     FRow = 0;
 }
@@ -920,8 +988,12 @@ void TADOCommand::Execute()
     }
     QSqlQuery q(db);
     q.setForwardOnly(true);
-    if (!q.exec(FText))
-        throw EDatabaseError(q.lastError().text());
+    if (!q.exec(FText)) {
+        const QSqlError error = q.lastError();
+        q = QSqlQuery();
+        conn->StatementFailed(db, error);
+        throw EDatabaseError(error.text());
+    }
 }
 
 void TADOCommand::Notification(TComponent* AComponent, TOperation Operation)

@@ -10,6 +10,7 @@
 #include <memory>
 
 class QSqlDatabase;
+class QSqlError;
 class TADOQuery;
 
 class TOOLKIT_EXPORT TADOConnection : public TComponent {
@@ -51,6 +52,9 @@ private:
     friend class TADOCommand;
     void Attach(TADOConnection** slot, TADOQuery* query);
     void Detach(TADOConnection** slot);
+    // After a failed statement on a server connection: if the connection was
+    // lost, the calling thread's Qt connection is made anew on its next use.
+    void StatementFailed(QSqlDatabase db, const QSqlError& error);
 
     struct Private;
     std::unique_ptr<Private> d;
