@@ -1,7 +1,5 @@
-// The data layer and the window's statements on a real PostgreSQL server. The
-// server comes from VELTRANE_PG_CONNECTION, or from the file named by
-// VELTRANE_PG_CONNECTION_FILE (written by scripts/pg-test-server.sh, which the
-// test run starts); without one these cases skip with a notice.
+// The data layer and the window's statements on a real PostgreSQL server
+// (see PgServer.h); without one these cases skip with a notice.
 #include "budget/gunBudgetAdj.h"
 #include "data/untDbManager.h"
 #include "data/untDefData.h"
@@ -10,11 +8,9 @@
 #include "data/untSqlDialect.h"
 #include "forms/bwnVeltraneSql.h"
 #include "plugin/untGlobals.h"
+#include "tests/data/PgServer.h"
 
-#include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QFile>
-#include <QProcess>
 #include <QSet>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -24,44 +20,10 @@
 
 namespace {
 
-QString ServerConnectionString()
-{
-    QString cs = qEnvironmentVariable("VELTRANE_PG_CONNECTION");
-    if (cs.isEmpty()) {
-        QFile f(qEnvironmentVariable("VELTRANE_PG_CONNECTION_FILE"));
-        if (f.open(QIODevice::ReadOnly))
-            cs = QString::fromUtf8(f.readAll()).trimmed();
-    }
-    return cs;
-}
-
-// The server connection string with another database.
-QString WithDatabase(const QString& cs, const QString& database)
-{
-    QStringList parts;
-    for (const QString& p : cs.split(QLatin1Char(';'), Qt::SkipEmptyParts))
-        if (!p.trimmed().startsWith(QLatin1String("Database="), Qt::CaseInsensitive))
-            parts << p;
-    parts << QStringLiteral("Database=") + database;
-    return parts.join(QLatin1Char(';'));
-}
-
-void Exec(TADOConnection& c, const QString& sql)
-{
-    TADOCommand cmd;
-    cmd.SetConnection(&c);
-    cmd.SetCommandText(sql);
-    cmd.Execute();
-}
-
-QString Scalar(TADOConnection& c, const QString& sql)
-{
-    TADOQuery q;
-    q.SetConnection(&c);
-    q.SetSQLText(sql);
-    q.Open();
-    return q.Eof() ? QString() : q.CellText(0, 0).toString();
-}
+using pgtest::Exec;
+using pgtest::Scalar;
+using pgtest::ServerConnectionString;
+using pgtest::WithDatabase;
 
 // Numbers to the cent ("1234.5" and "1234.50" agree), other text as it is.
 QString Normalised(const QString& v)
@@ -76,35 +38,11 @@ class Postgres : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        const QString server = ServerConnectionString();
-        if (server.isEmpty())
-            GTEST_SKIP() << "NOTICE: no PostgreSQL server (VELTRANE_PG_CONNECTION unset): server tests skipped";
-        admin.SetConnectionString(server);
-        try {
-            Scalar(admin, QStringLiteral("select 1"));
-        } catch (const Exception& e) {
-            GTEST_SKIP() << "NOTICE: PostgreSQL server not reachable, server tests skipped: "
-                         << e.Message().toStdString();
-        }
-        static std::atomic<int> serial{0};
-        database = QStringLiteral("veltrane_t%1_%2").arg(QCoreApplication::applicationPid()).arg(++serial);
-        Exec(admin, QStringLiteral("create database ") + database);
-        connectionString = WithDatabase(server, database);
+        if (!server.Skip.empty())
+            GTEST_SKIP() << server.Skip;
+        database = server.Name;
+        connectionString = server.ConnectionString;
         conn.SetConnectionString(connectionString);
-    }
-    void TearDown() override
-    {
-        if (database.isEmpty())
-            return;
-        conn.Close();
-        // Twice: the first try may meet a connection the server dropped.
-        for (int attempt = 0; attempt < 2; ++attempt) {
-            try {
-                Exec(admin, QStringLiteral("drop database if exists ") + database + QStringLiteral(" with (force)"));
-                break;
-            } catch (const Exception&) {
-            }
-        }
     }
 
     // A demo database on the server and the same data in a SQLite file.
@@ -128,7 +66,7 @@ protected:
         return f;
     }
 
-    TADOConnection admin;
+    pgtest::Database server;
     QString database;
     QString connectionString;
     TAdoConn conn;
@@ -463,15 +401,7 @@ TEST_F(Postgres, ConnectionLostBetweenLoadsIsReopened)
     ASSERT_GT(rows, 0);
     q = IARQueryRef();
 
-    const QString script = qEnvironmentVariable("VELTRANE_PG_SERVER");
-    const QString serverDir = qEnvironmentVariable("VELTRANE_PG_DIR");
-    if (!script.isEmpty() && !serverDir.isEmpty()) {
-        ASSERT_EQ(QProcess::execute(QStringLiteral("bash"), {script, QStringLiteral("restart"), serverDir}), 0);
-    } else {
-        // A server of someone else's: end our sessions instead of restarting it.
-        Scalar(admin, QStringLiteral("select count(pg_terminate_backend(pid)) from pg_stat_activity"
-                                     " where datname='%1'").arg(database));
-    }
+    ASSERT_TRUE(server.DropConnections());
     // The load that meets the dead connection fails quietly...
     EXPECT_FALSE(OpenDefSQL(sql, q));
     EXPECT_FALSE(q);

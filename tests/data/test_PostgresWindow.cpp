@@ -1,0 +1,155 @@
+// The confirmation window on a PostgreSQL database: tree, both views, confirm,
+// cancel, and a load that meets a connection the server dropped.
+#include "forms/bwnVeltrane.h"
+#include "forms/bwnVeltraneSql.h"
+#include "plugin/untObjectFactory.h"
+#include "tests/data/PgServer.h"
+#include "tests/forms/WindowFixture.h"
+#include "toolkit/ComCtrls.h"
+#include "toolkit/NextGrid.h"
+#include <QAction>
+#include <QPointer>
+#include <QRadioButton>
+#include <QToolButton>
+
+using windowtest::HostFixture;
+using windowtest::Spin;
+
+namespace {
+
+// The window test host with "Def" on the server database (or, for the
+// comparison, on the host's own SQLite file).
+struct ServerHost {
+    explicit ServerHost(int records, bool onServer = true) : host(onServer ? -1 : records)
+    {
+        if (!onServer)
+            return;
+        if (!server.Skip.empty())
+            return;
+        QString error;
+        created = CreateDemoDatabaseAt(server.ConnectionString, records, &error);
+        EXPECT_TRUE(created) << error.toStdString();
+        host.db.ConnectionString = server.ConnectionString;
+    }
+    pgtest::Database server;
+    bool created = false;
+    HostFixture host;
+};
+
+struct Window {
+    explicit Window(HostFixture& h)
+    {
+        w = qobject_cast<TbfrmVeltrane*>(TObjectFactory::CreateComponent(&h.app, &TbfrmVeltrane::staticMetaObject));
+        EXPECT_NE(w, nullptr);
+        w->Show();
+        Spin();
+    }
+    ~Window()
+    {
+        if (w)
+            w->Free();
+    }
+    TbfrmVeltrane* operator->() const { return w.data(); }
+    TNextGrid* grid() const { return w->ngdBudgetAdj; }
+    int rows() const { return grid()->RowCount(); }
+    QString cell(const char* name, int row) const
+    {
+        return grid()->Cells(grid()->Columns().FindByName(QLatin1String(name)), row);
+    }
+    QPointer<TbfrmVeltrane> w;
+};
+
+// What the window shows: the tree's captions, then each view's rows.
+QStringList Shown(Window& win)
+{
+    QStringList out;
+    for (QTreeWidgetItemIterator it(win->trvList); *it; ++it)
+        out << (*it)->text(0);
+    for (QRadioButton* view : {win->rbtnDetail, win->rbtnSum}) {
+        view->click();
+        out << QStringLiteral("rows %1").arg(win.rows());
+        if (win.rows() > 0)
+            out << win.cell("budgmoney", win.rows() - 1);   // the totals row
+    }
+    return out;
+}
+
+}  // namespace
+
+TEST(PostgresWindow, ShowsWhatItShowsOnSQLite)
+{
+    auto holder = std::make_unique<ServerHost>(400);
+    ServerHost& pg = *holder;
+    if (!pg.server.Skip.empty())
+        GTEST_SKIP() << pg.server.Skip;
+    ASSERT_TRUE(pg.created);
+    QStringList onServer, onSqlite;
+    {
+        Window win(pg.host);
+        onServer = Shown(win);
+    }
+    holder.reset();
+    {
+        // Made after the server's window is gone: a host makes its globals current.
+        ServerHost lite(400, false);
+        Window win(lite.host);
+        onSqlite = Shown(win);
+    }
+    ASSERT_GT(onServer.size(), 4);
+    EXPECT_EQ(onServer, onSqlite);
+}
+
+TEST(PostgresWindow, ConfirmAndCancel)
+{
+    ServerHost pg(300);
+    if (!pg.server.Skip.empty())
+        GTEST_SKIP() << pg.server.Skip;
+    HostFixture& host = pg.host;
+    Window win(host);
+    win->rbtnDetail->click();
+    ASSERT_GT(win.rows(), 3);
+    const QString a = win.cell("budgid", 0), b = win.cell("budgid", 2);
+    ASSERT_TRUE(win.grid()->UserToggleCheck(0, 0));
+    ASSERT_TRUE(win.grid()->UserToggleCheck(0, 2));
+    const int before = win.rows();
+    win->tbtnConfirm->click();
+    EXPECT_EQ(win.rows(), before - 2);
+    EXPECT_EQ(host.Scalar(QStringLiteral("select count(*) from BusiBudgetAdj where datayear=2024 and status='1'"
+                                         " and BudgId in (%1,%2)").arg(a, b)),
+              QStringLiteral("2"));
+
+    // Back by the summary row of the key, from the confirmed view.
+    win->rbtnSum->click();
+    win->rbtnOK->click();
+    ASSERT_GT(win.rows(), 1);
+    ASSERT_TRUE(win.grid()->UserToggleCheck(0, 0));
+    const QString confirmedBefore =
+        host.Scalar(QStringLiteral("select count(*) from BusiBudgetAdj where datayear=2024 and status='1'"));
+    win->tbtnCancel->click();
+    EXPECT_LT(host.Scalar(QStringLiteral("select count(*) from BusiBudgetAdj where datayear=2024 and status='1'"))
+                  .toInt(),
+              confirmedBefore.toInt());
+}
+
+TEST(PostgresWindow, LoadAfterTheServerRestartedFailsQuietlyThenRecovers)
+{
+    ServerHost pg(200);
+    if (!pg.server.Skip.empty())
+        GTEST_SKIP() << pg.server.Skip;
+    Window win(pg.host);
+    win->rbtnDetail->click();
+    const int rows = win.rows();
+    ASSERT_GT(rows, 1);
+    EXPECT_TRUE(win->tbtnConfirm->isEnabled());
+
+    ASSERT_TRUE(pg.server.DropConnections());
+    win->rbtnSum->click();
+    EXPECT_EQ(win.rows(), 0);
+    EXPECT_FALSE(win->tbtnConfirm->isEnabled());
+    EXPECT_FALSE(win->tbtnCancel->isEnabled());
+    EXPECT_TRUE(pg.host.messages.empty());
+
+    win->rbtnDetail->click();
+    EXPECT_EQ(win.rows(), rows);
+    EXPECT_TRUE(win->tbtnConfirm->isEnabled());
+}
