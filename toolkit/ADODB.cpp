@@ -98,14 +98,15 @@ Backend BackendOf(const QString& provider)
     const QString p = AsciiUpper(provider);
     if (p.contains(QLatin1String("SQLITE")))
         return Backend::SQLite;
-    for (const char* k : {"POSTGRES", "PGSQL", "NPGSQL"})
-        if (p.contains(QLatin1String(k)))
-            return Backend::Postgres;
     static const char* const odbc[] = {"SQLOLEDB", "MSSQL", "SQL SERVER", "JET.OLEDB", "ACCESS",
                                        "ORAOLEDB", "MSDAORA", "ORACLE", "MSDASQL"};
     for (const char* k : odbc)
         if (p.contains(QLatin1String(k)))
             return Backend::Odbc;
+    // After the ODBC kinds, as the database kind is told: those win a mixed name.
+    for (const char* k : {"POSTGRES", "PGSQL", "NPGSQL"})
+        if (p.contains(QLatin1String(k)))
+            return Backend::Postgres;
     return Backend::None;
 }
 
@@ -461,14 +462,10 @@ QSqlDatabase TADOConnection::Database()
 void TADOConnection::StatementFailed(QSqlDatabase db, const QSqlError& error)
 {
     // A statement may fail because the server went away (restarted, network
-    // cut). The Qt connection then still reads as open, so ask the server; a
-    // dead one is dropped and made anew on the next use.
-    bool lost = !db.isOpen() || error.type() == QSqlError::ConnectionError;
-    if (!lost && db.driverName() == QLatin1String("QPSQL")) {
-        QSqlQuery probe(db);
-        lost = !probe.exec(QStringLiteral("select 1"));
-    }
-    if (!lost)
+    // cut). The PostgreSQL driver then closes itself, and the next use opens a
+    // new connection; a driver that reports a connection error but still reads
+    // as open gets the same.
+    if (db.isOpen() && error.type() != QSqlError::ConnectionError)
         return;
     QMutexLocker l(&d->registry->lock);
     auto it = d->registry->names.constFind(QThread::currentThread());

@@ -114,8 +114,12 @@ TEST(PostgresKind, ProvidersKindAndDialect)
     // The four described kinds win as before, in their order.
     c.SetConnectionString(QStringLiteral("Provider=OraOLEDB.Oracle over Postgres"));
     EXPECT_EQ(DatabaseKind(&c), TDbKind::Oracle);
-    c.SetConnectionString(QStringLiteral("Provider=SQLOLEDB;x=Postgres"));
+    c.SetConnectionString(QStringLiteral("Provider=SQLOLEDB for PostgreSQL"));
     EXPECT_EQ(DatabaseKind(&c), TDbKind::SqlServer);
+    c.SetConnectionString(QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0 pgsql"));
+    EXPECT_EQ(DatabaseKind(&c), TDbKind::Access);
+    c.SetConnectionString(QStringLiteral("Provider=Npgsql;Data Source=SQLOLEDB"));   // only the provider counts
+    EXPECT_EQ(DatabaseKind(&c), TDbKind::Postgres);
     c.SetConnectionString(QStringLiteral("Provider=SQLite"));
     EXPECT_FALSE(c.IsPostgres());
     EXPECT_EQ(DatabaseKind(&c), TDbKind::Other);
@@ -157,6 +161,13 @@ TEST_F(Postgres, SettingsArePassedThrough)
     EXPECT_FALSE(wrong.Connected());
     EXPECT_EQ(Scalar(conn, QStringLiteral("select current_database()")), database);
     EXPECT_EQ(Scalar(conn, QStringLiteral("select current_user")), conn.ConnectionValue(QStringLiteral("UID")));
+    // The other spellings of the host and user keys.
+    QString spelled = connectionString;
+    spelled.replace(QLatin1String("Server="), QLatin1String("Host=")).replace(QLatin1String("UID="), QLatin1String("User ID="));
+    ASSERT_NE(spelled, connectionString);
+    TADOConnection other;
+    other.SetConnectionString(spelled);
+    EXPECT_EQ(Scalar(other, QStringLiteral("select current_user")), conn.ConnectionValue(QStringLiteral("UID")));
 }
 
 TEST_F(Postgres, DemoDatabaseHoldsTheSameDataAsSQLite)
@@ -400,6 +411,13 @@ TEST_F(Postgres, ConnectionLostBetweenLoadsIsReopened)
     const int rows = q->GetQuery()->RecordCount();
     ASSERT_GT(rows, 0);
     q = IARQueryRef();
+    auto session = [] {
+        IARQueryRef pid;
+        return OpenDefSQL(QStringLiteral("select pg_backend_pid()"), pid) ? pid->GetQuery()->CellText(0, 0).toString()
+                                                                           : QString();
+    };
+    const QString before = session();
+    ASSERT_FALSE(before.isEmpty());
 
     ASSERT_TRUE(server.DropConnections());
     // The load that meets the dead connection fails quietly...
@@ -409,9 +427,11 @@ TEST_F(Postgres, ConnectionLostBetweenLoadsIsReopened)
     ASSERT_TRUE(OpenDefSQL(sql, q));
     EXPECT_EQ(q->GetQuery()->RecordCount(), rows);
     q = IARQueryRef();
+    const QString after = session();
+    EXPECT_NE(after, before);
     // A plain statement error leaves a live connection alone.
     EXPECT_FALSE(ExecDefSQL(QStringLiteral("update no_such_table set a=1")));
-    EXPECT_TRUE(OpenDefSQL(sql, q));
+    EXPECT_EQ(session(), after);
 }
 
 TEST_F(Postgres, LoadAndConfirmFigures)
