@@ -14,6 +14,10 @@ TDbKind DatabaseKind(TAdoConn* Conn)
         return TDbKind::SqlServer;
     if (Conn->IsPostgres())
         return TDbKind::Postgres;
+    // The embedded default speaks CASE: the single IIF of unknown providers would
+    // label every budget sub-type other than 控制数 as 临时数.
+    if (AsciiUpper(Conn->Provider()).contains(QLatin1String("SQLITE")))
+        return TDbKind::SQLite;
     return TDbKind::Other;
 }
 
@@ -48,7 +52,8 @@ void DecodeExpr(TAdoConn* Conn, const QString& Expr, const QStringList& Entries,
         Result = IifChain(Expr, Entries);
         break;
     case TDbKind::SqlServer:
-    case TDbKind::Postgres: {
+    case TDbKind::Postgres:
+    case TDbKind::SQLite: {
         Result = QStringLiteral(" CASE  ");
         const qsizetype pairs = Entries.size() / 2;
         for (qsizetype p = 0; p < pairs; ++p)

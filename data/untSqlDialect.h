@@ -5,8 +5,8 @@
 
 class TAdoConn;
 
-enum class TDbKind { Oracle, Access, SqlServer, Postgres, Other };
-// Tested in the order Oracle, Access, SQL Server, PostgreSQL.
+enum class TDbKind { Oracle, Access, SqlServer, Postgres, SQLite, Other };
+// Tested in the order Oracle, Access, SQL Server, PostgreSQL, SQLite (the embedded default).
 TDbKind DatabaseKind(TAdoConn* Conn);
 
 void DecodeExpr(TAdoConn* Conn, const QString& Expr, const QStringList& Entries, QString& Result);

@@ -122,7 +122,7 @@ TEST(PostgresKind, ProvidersKindAndDialect)
     EXPECT_EQ(DatabaseKind(&c), TDbKind::Postgres);
     c.SetConnectionString(QStringLiteral("Provider=SQLite"));
     EXPECT_FALSE(c.IsPostgres());
-    EXPECT_EQ(DatabaseKind(&c), TDbKind::Other);
+    EXPECT_EQ(DatabaseKind(&c), TDbKind::SQLite);
 
     TAdoConn pg, mssql;
     pg.SetConnectionString(QStringLiteral("Provider=PostgreSQL"));
@@ -249,8 +249,8 @@ TEST_F(Postgres, RecordQueriesOfBothViewsMatchSQLite)
                 const QStringList ra = rows(a, true), rb = rows(b, false);
                 for (qsizetype i = 0; i < ra.size(); ++i)
                     ASSERT_EQ(ra[i].toStdString(), rb[i].toStdString()) << a.SQLText().toStdString();
-                // The sub-type label: SQLite's two-way IIF only tells 控制数 from
-                // the rest; the server's CASE gives each budget-type record its own.
+                // The sub-type label: both speak the searched CASE, so each
+                // budget-type record gets its own label.
                 if (detail) {
                     QSet<QString> labels;
                     for (int r = 0; r < a.RecordCount(); ++r)

@@ -13,7 +13,7 @@ struct Kinds {
         oracle.SetConnectionString(QStringLiteral("Provider=OraOLEDB.Oracle.1;Data Source=orcl"));
         access.SetConnectionString(QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=c:\\b.mdb"));
         sqlServer.SetConnectionString(QStringLiteral("Provider=SQLOLEDB.1;Data Source=srv"));
-        other.SetConnectionString(QStringLiteral("Provider=SQLite;Data Source=x.db"));
+        other.SetConnectionString(QStringLiteral("Provider=MSDASQL.1;DSN=budget"));
     }
 };
 

@@ -92,8 +92,10 @@ TEST(RecordQuery, OfficeStatusAndDialectPieces)
         "issecret, IIF(btypechild='0','控制数',( IIF(btypechild='1' and btype='1' and bkid='21' ,'年初预算',( "
         "IIF(btypechild='1' and btype='1' and bkid='22' ,'结余预算',( IIF(btypechild='2' and btype='1' "
         ",'调整追加预算','临时数'))))))) as child ")));
-    EXPECT_TRUE(RecordQuerySQL(&lite.c, f).contains(
-        QStringLiteral("issecret,IIF(btypechild='0','控制数','临时数') as child ")));
+    // The embedded default gets the searched CASE with all five labels.
+    EXPECT_TRUE(RecordQuerySQL(&lite.c, f).contains(QStringLiteral(
+        "issecret, CASE   WHEN btypechild='0' THEN '控制数'  WHEN btypechild='1' and btype='1' and bkid='21'  THEN "
+        "'年初预算' ")));
 }
 
 TEST(RecordQuery, QuotesInValuesAreDoubled)
