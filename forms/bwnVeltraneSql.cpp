@@ -5,11 +5,28 @@ namespace {
 
 QString Q(const QString& value) { return QuotedValue(value); }
 
+// The rest of a "like '<prefix>%'" after its opening quote. % and _ in a unit
+// code are wildcards to LIKE and would reach other units' rows, so such a
+// prefix is escaped; ordinary prefixes keep the plain statement.
+QString LikePrefix(const QString& value)
+{
+    if (!value.contains(QLatin1Char('%')) && !value.contains(QLatin1Char('_')))
+        return Q(value) + QStringLiteral("%'");
+    QString escaped;
+    escaped.reserve(value.size() * 2);
+    for (const QChar c : value) {
+        if (c == QLatin1Char('%') || c == QLatin1Char('_') || c == QLatin1Char('!'))
+            escaped += QLatin1Char('!');
+        escaped += c;
+    }
+    return Q(escaped) + QStringLiteral("%' escape '!'");
+}
+
 // The key conditions shared by the summary update and the summary delete.
 QString SummaryKeyConditions(const TSummaryKey& Key)
 {
     QString s;
-    s += QStringLiteral("   and eid like'") + Q(Key.Eid) + QStringLiteral("%' ");
+    s += QStringLiteral("   and eid like'") + LikePrefix(Key.Eid) + QStringLiteral(" ");
     s += QStringLiteral("   and mid ='") + Q(Key.Mid) + QStringLiteral("' ");
     s += QStringLiteral("   and bkid ='") + Q(Key.Bkid) + QStringLiteral("' ");
     s += QStringLiteral("   and pid ='") + Q(Key.Pid) + QStringLiteral("' ");
@@ -26,7 +43,7 @@ QString DeptTreeSQL(TAdoConn* Conn, const QString& Prefix, bool DelegatedOnly)
     const QString op = ConcatOperator(Conn);
     QString sql = QStringLiteral("select eid,peid,leafflag,ename,eid") + op + QStringLiteral("' '") + op
                   + QStringLiteral("ename as tname  from pubdept  where useflag='0'     and eid like '")
-                  + Q(Prefix) + QStringLiteral("%'");
+                  + LikePrefix(Prefix);
     if (DelegatedOnly)
         sql += QStringLiteral(" and replaceflag='0' ");
     return sql;
@@ -91,7 +108,7 @@ QString RecordQuerySQL(TAdoConn* Conn, const TRecordFilter& f)
                   "InputDate,filename,secret,issecret,")
               + ChildExpression(Conn) + QStringLiteral(" as child ") + officeColumns
               + QStringLiteral(" from vwbudgetadj ") + QStringLiteral(" where datayear=") + year
-              + QStringLiteral(" and eid like '") + Q(f.UnitCode) + QStringLiteral("%'") + conditions
+              + QStringLiteral(" and eid like '") + LikePrefix(f.UnitCode) + conditions
               + QStringLiteral(" and  BType='") + Q(f.BType) + QStringLiteral("' ")
               + QStringLiteral(" and deptclass='") + Q(f.DeptClass) + QStringLiteral("'")
               + QStringLiteral("order by eid,bkid,mid,bid,ipid,pid");
@@ -105,7 +122,7 @@ QString RecordQuerySQL(TAdoConn* Conn, const TRecordFilter& f)
           + QStringLiteral(" '' as ename,Mid,mname,Bid,bname,Iid,iname,BKid,bkname,IPid,ipname,Pid,pname,")
           + QStringLiteral(" sum(BudgMoney) as BudgMoney,sum(BudgMoney)/10000 as BudgMoney_wy ")
           + QStringLiteral(" from vwbudgetadj ") + QStringLiteral(" where datayear=") + year
-          + QStringLiteral("   and eid like '") + Q(f.UnitCode) + QStringLiteral("%'") + conditions
+          + QStringLiteral("   and eid like '") + LikePrefix(f.UnitCode) + conditions
           + QStringLiteral("   and  BType='") + Q(f.BType) + QStringLiteral("' ")
           + QStringLiteral("   and deptclass='") + Q(f.DeptClass) + QStringLiteral("'")
           + QStringLiteral(" group by ") + sub + QStringLiteral("(eid,1,") + n + QStringLiteral("),")
