@@ -84,15 +84,25 @@ public:
     // Output up to the marker; empty with Failed() set when the host ended or timed out.
     QString Send(const QString& lines, int timeoutMs = 30000)
     {
-        const QString marker = QStringLiteral("--mark-%1--").arg(++FMarks);
-        FProcess.write((lines + QStringLiteral("echo ") + marker + QLatin1Char('\n')).toUtf8());
+        Write(lines);
+        return Wait(timeoutMs);
+    }
+    // Write() then Wait() lets two hosts run their lines at the same time.
+    void Write(const QString& lines)
+    {
+        FPending = QStringLiteral("--mark-%1--").arg(++FMarks);
+        FProcess.write((lines + QStringLiteral("echo ") + FPending + QLatin1Char('\n')).toUtf8());
+        FProcess.waitForBytesWritten(1000);
+    }
+    QString Wait(int timeoutMs = 30000)
+    {
         QElapsedTimer t;
         t.start();
         while (t.elapsed() < timeoutMs) {
-            const int at = int(FOut.indexOf(marker));
+            const int at = int(FOut.indexOf(FPending));
             if (at >= 0) {
                 const QString part = FOut.left(at);
-                FOut = FOut.mid(at + marker.size() + 1);
+                FOut = FOut.mid(at + FPending.size() + 1);
                 return part;
             }
             if (FProcess.state() == QProcess::NotRunning)
@@ -120,6 +130,7 @@ public:
 private:
     QProcess FProcess;
     QString FOut;
+    QString FPending;
     int FMarks = 0;
     bool FFailed = false;
 };

@@ -1,0 +1,162 @@
+// Two host processes on one SQLite file, one confirming and one cancelling
+// summary rows whose key combinations overlap, round after round.
+#include "tests/host/HostProcess.h"
+#include <gtest/gtest.h>
+#include <QElapsedTimer>
+#include <QMap>
+#include <QRegularExpression>
+#include <QSet>
+#include <QTemporaryDir>
+#include <cstdio>
+
+using namespace hostproc;
+
+namespace {
+
+struct Update {
+    QChar status;
+    QSet<qlonglong> records;
+};
+
+// The status updates a host traced since the last call, each with the records it
+// matches. The key conditions do not involve the status, so the match can be
+// found afterwards with the same condition.
+class TraceReader {
+public:
+    explicit TraceReader(QString file) : FFile(std::move(file)) {}
+    QList<Update> Next(const Db& db)
+    {
+        QFile f(FFile);
+        QList<Update> updates;
+        if (!f.open(QIODevice::ReadOnly))
+            return updates;
+        const QStringList lines = QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        static const QRegularExpression update(QStringLiteral("^update BusiBudgetAdj  set status='(\\d)' (.*)$"));
+        for (qsizetype i = FSeen; i < lines.size(); ++i) {
+            const QRegularExpressionMatch m = update.match(lines[i]);
+            if (!m.hasMatch())
+                continue;
+            Update u;
+            u.status = m.captured(1).at(0);
+            QSqlQuery q(db.Handle());
+            EXPECT_TRUE(q.exec(QStringLiteral("select BudgId from BusiBudgetAdj ") + m.captured(2))) << qPrintable(lines[i]);
+            while (q.next())
+                u.records.insert(q.value(0).toLongLong());
+            updates << u;
+        }
+        FSeen = lines.size();
+        return updates;
+    }
+
+private:
+    QString FFile;
+    qsizetype FSeen = 0;
+};
+
+QMap<qlonglong, QChar> Statuses(const Db& db)
+{
+    QMap<qlonglong, QChar> all;
+    QSqlQuery q(db.Handle());
+    q.exec(QStringLiteral("select BudgId, status from BusiBudgetAdj where datayear=2024"));
+    while (q.next())
+        all.insert(q.value(0).toLongLong(), q.value(1).toString().at(0));
+    return all;
+}
+
+}  // namespace
+
+TEST(Concurrency, TwoHostsConfirmingAndCancellingOverlappingRowsLoseNoWrite)
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("shared.sqlite"));
+    ASSERT_TRUE(CreateDemo(file, 2000));
+    const QString traceA = dir.filePath(QStringLiteral("a.sql"));
+    const QString traceB = dir.filePath(QStringLiteral("b.sql"));
+    auto args = [&](const QString& trace) {
+        return QStringList{QStringLiteral("--connection"), Sqlite(file), QStringLiteral("--trace-sql"), trace,
+                           QStringLiteral("--script"), QStringLiteral("-")};
+    };
+    Session a(args(traceA));
+    Session b(args(traceB));
+    // Both work on the whole first unit range, summed per key combination.
+    const QString setup = QStringLiteral("open\nselect 101\nmode summary\n");
+    a.Send(setup);
+    b.Send(setup);
+    ASSERT_FALSE(a.Failed() || b.Failed());
+
+    Db db(file);
+    TraceReader readA(traceA), readB(traceB);
+    readA.Next(db);
+    readB.Next(db);
+    QMap<qlonglong, QChar> previous = Statuses(db);
+    ASSERT_GT(previous.size(), 0);
+
+    QElapsedTimer clock;
+    clock.start();
+    int rounds = 0, overlapping = 0;
+    while (rounds < 3 || (clock.elapsed() < 8000 && rounds < 150)) {
+        ++rounds;
+        const QString rows = rounds % 2 ? QStringLiteral("0 1 2 3 4 5") : QStringLiteral("2 3 4 5 6 7");
+        // Sent together; each host's statements run while the other's may.
+        a.Write(QStringLiteral("view unconfirmed\ntick ") + rows + QStringLiteral("\npress tbtnConfirm\n"));
+        b.Write(QStringLiteral("view confirmed\ntick ") + rows + QStringLiteral("\nkey Ctrl+D\n"));
+        const QString outA = a.Wait();
+        const QString outB = b.Wait();
+        ASSERT_FALSE(a.Failed()) << rounds << qPrintable(outA);
+        ASSERT_FALSE(b.Failed()) << rounds << qPrintable(outB);
+
+        const QList<Update> byA = readA.Next(db), byB = readB.Next(db);
+        ASSERT_EQ(byA.size(), 6) << rounds;
+        ASSERT_EQ(byB.size(), 6) << rounds;
+        const QMap<qlonglong, QChar> now = Statuses(db);
+        ASSERT_EQ(now.keys(), previous.keys());
+        QSet<qlonglong> touchedA, touchedB;
+        for (const Update& u : byA)
+            touchedA += u.records;
+        for (const Update& u : byB)
+            touchedB += u.records;
+        for (auto it = now.cbegin(); it != now.cend(); ++it) {
+            const bool inA = touchedA.contains(it.key()), inB = touchedB.contains(it.key());
+            QChar expected;
+            if (inA != inB)
+                expected = inA ? QLatin1Char('1') : QLatin1Char('0');
+            else if (!inA)
+                expected = previous.value(it.key());
+            if (!expected.isNull()) {
+                EXPECT_EQ(it.value(), expected) << "record " << it.key() << " round " << rounds;
+            }
+        }
+        // Where a confirmation and a cancellation met, each statement is whole:
+        // the records both matched all carry the status of whichever ran last.
+        for (const Update& x : byA) {
+            for (const Update& y : byB) {
+                QSet<qlonglong> both = x.records;
+                both.intersect(y.records);
+                if (both.isEmpty())
+                    continue;
+                ++overlapping;
+                const QChar first = now.value(*both.cbegin());
+                for (const qlonglong id : both)
+                    EXPECT_EQ(now.value(id), first) << "record " << id << " round " << rounds;
+            }
+        }
+        previous = now;
+    }
+    EXPECT_GT(overlapping, 0) << "the workload never made the two hosts meet";
+
+    // One last confirmation by one host alone: its records end confirmed.
+    a.Send(QStringLiteral("view unconfirmed\ntick 0\npress tbtnConfirm\n"));
+    const QList<Update> last = readA.Next(db);
+    ASSERT_EQ(last.size(), 1);
+    const QMap<qlonglong, QChar> final = Statuses(db);
+    for (const qlonglong id : last[0].records)
+        EXPECT_EQ(final.value(id), QLatin1Char('1')) << id;
+
+    EXPECT_EQ(a.Finish().code, 0);
+    EXPECT_EQ(b.Finish().code, 0);
+    EXPECT_EQ(db.Value(QStringLiteral("pragma integrity_check")).toString(), QStringLiteral("ok"));
+    RecordProperty("rounds", rounds);
+    RecordProperty("overlaps", overlapping);
+    std::printf("concurrency: %d rounds, %d overlapping statement pairs in %lld ms\n", rounds, overlapping,
+                static_cast<long long>(clock.elapsed()));
+}
