@@ -10,6 +10,7 @@ packages=(
   libgtest-dev libbenchmark-dev libsqlite3-dev
   odbcinst libsqliteodbc
   postgresql libqt6sql6-psql
+  clang-14 libclang-rt-14-dev
   fonts-wqy-microhei
 )
 

@@ -1,13 +1,27 @@
 #!/usr/bin/env bash
-# Installs what is needed, builds with the address and undefined-behaviour
-# sanitizers, and runs the whole test suite with CTest on the offscreen platform.
+# Installs what is needed, then:
+#  1. builds the libFuzzer targets with clang and runs each for a bounded time
+#     (VELTRANE_FUZZ_SECONDS, default 60; 0 skips);
+#  2. builds the thread and tree-loading tests with the thread sanitizer and runs them;
+#  3. builds everything with the address and undefined-behaviour sanitizers and runs
+#     the whole test suite with CTest on the offscreen platform.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${VELTRANE_BUILD_DIR:-$root/build-sanitize}"
+tsan="${VELTRANE_TSAN_DIR:-$root/build-tsan}"
+export QT_QPA_PLATFORM=offscreen
 
 bash "$root/scripts/setup.sh"
-bash "$root/scripts/build.sh" "$build" -DCMAKE_BUILD_TYPE=Debug -DVELTRANE_SANITIZE=ON
 
-export QT_QPA_PLATFORM=offscreen
+fuzz_seconds="${VELTRANE_FUZZ_SECONDS:-60}"
+if [ "$fuzz_seconds" != 0 ]; then
+  bash "$root/scripts/fuzz.sh" "$fuzz_seconds"
+fi
+
+cmake -S "$root" -B "$tsan" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVELTRANE_TSAN=ON -DVELTRANE_BENCH=OFF
+cmake --build "$tsan" -j "${VELTRANE_JOBS:-2}" --target test_toolkit test_tree
+(cd "$tsan" && ctest --output-on-failure -j 1 -R '^(toolkit|tree)$')
+
+bash "$root/scripts/build.sh" "$build" -DCMAKE_BUILD_TYPE=Debug -DVELTRANE_SANITIZE=ON
 cd "$build"
 exec ctest --output-on-failure -j 1

@@ -1,4 +1,5 @@
 #include "toolkit/ADODB.h"
+#include "toolkit/ConnectionString.h"
 
 #include <QAtomicInteger>
 #include <QCoreApplication>
@@ -21,75 +22,6 @@
 // Connection string and provider
 
 namespace {
-
-struct ConnectionSettings {
-    QList<QPair<QString, QString>> pairs;   // keys as written, in order
-
-    QString Value(const QString& key) const
-    {
-        // The last occurrence wins, as ADO does.
-        for (auto it = pairs.crbegin(); it != pairs.crend(); ++it)
-            if (it->first.compare(key, Qt::CaseInsensitive) == 0)
-                return it->second;
-        return {};
-    }
-    bool Has(const QString& key) const
-    {
-        for (const auto& p : pairs)
-            if (p.first.compare(key, Qt::CaseInsensitive) == 0)
-                return true;
-        return false;
-    }
-};
-
-// "Key=Value;Key2='quoted;value'"; values may be quoted with ' or " (a doubled
-// quote inside stands for one), keys and unquoted values are trimmed.
-ConnectionSettings ParseConnectionString(const QString& text)
-{
-    ConnectionSettings out;
-    const qsizetype n = text.size();
-    qsizetype i = 0;
-    while (i < n) {
-        qsizetype eq = text.indexOf(QLatin1Char('='), i);
-        qsizetype semi = text.indexOf(QLatin1Char(';'), i);
-        if (eq < 0 || (semi >= 0 && semi < eq)) {
-            // A piece without '=' carries no setting.
-            if (semi < 0)
-                break;
-            i = semi + 1;
-            continue;
-        }
-        QString key = text.mid(i, eq - i).trimmed();
-        i = eq + 1;
-        while (i < n && text.at(i).isSpace())
-            ++i;
-        QString value;
-        if (i < n && (text.at(i) == QLatin1Char('"') || text.at(i) == QLatin1Char('\''))) {
-            const QChar q = text.at(i++);
-            while (i < n) {
-                if (text.at(i) == q) {
-                    if (i + 1 < n && text.at(i + 1) == q) {
-                        value += q;
-                        i += 2;
-                        continue;
-                    }
-                    ++i;
-                    break;
-                }
-                value += text.at(i++);
-            }
-            qsizetype next = text.indexOf(QLatin1Char(';'), i);
-            i = next < 0 ? n : next + 1;
-        } else {
-            qsizetype next = text.indexOf(QLatin1Char(';'), i);
-            value = text.mid(i, (next < 0 ? n : next) - i).trimmed();
-            i = next < 0 ? n : next + 1;
-        }
-        if (!key.isEmpty())
-            out.pairs.append({key, value});
-    }
-    return out;
-}
 
 enum class Backend { None, SQLite, Odbc, Postgres };
 
