@@ -1,8 +1,10 @@
 // Bad input through the real host: window names, host records, odd data values
 // and broken databases. Each case ends with a clear message and loses nothing.
 #include "forms/bwnVeltraneSql.h"
-#include "tests/host/HostProcess.h"
+#include "tests/host/ModuleHost.h"
 #include <gtest/gtest.h>
+#include <QCoreApplication>
+#include <QEvent>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
@@ -296,4 +298,49 @@ TEST(LikePrefix, WildcardsInAUnitCodeAreEscapedAndPlainCodesKeepTheirStatement)
     key.Eid = QStringLiteral("1!");
     EXPECT_TRUE(SummaryStatusSQL(QStringLiteral("1"), 2024, QStringLiteral("1"), QStringLiteral("2"), key)
                     .contains(QStringLiteral("eid like'1!%'    and")));
+}
+
+TEST_F(BadInput, HostLeavingOutWhatTheModuleReadsGetsAWindowOrAMessageNotACrash)
+{
+    ModuleHost host(database);
+    ASSERT_TRUE(host.Load()) << qPrintable(host.module.errorString());
+    auto closeAll = [&host] {
+        for (TForm* f : host.Windows())
+            f->Close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCoreApplication::processEvents();
+    };
+    // No system parameters and no user record: their defaults apply.
+    host.pub.SysParams = nullptr;
+    host.pub.UserRecord = nullptr;
+    EXPECT_EQ(host.Show("TbfrmVeltrane"), 0);
+    EXPECT_EQ(host.Windows().size(), 1);
+    EXPECT_TRUE(host.messages.isEmpty()) << qPrintable(host.messages.join('\n'));
+    closeAll();
+    EXPECT_EQ(host.manager.released.size(), 1);
+    EXPECT_TRUE(host.Windows().isEmpty());
+
+    // Null and odd values in the unit record's fields.
+    host.unit.SetField(4, QVariant());
+    host.unit.SetField(0, QVariant(QVariant::fromValue(12.5)));
+    EXPECT_EQ(host.Show("TbfrmVeltrane"), 0);
+    EXPECT_EQ(host.messages, QStringList{QStringLiteral("Korrindel 7.1-提示信息 | 单位部门类别无效，无法提取预算指标！")});
+    closeAll();
+    host.messages.clear();
+
+    // No unit record and no public variables at all.
+    host.pub.UnitRecord = nullptr;
+    EXPECT_EQ(host.Show("TbfrmVeltrane"), 0);
+    EXPECT_EQ(host.messages.size(), 1) << qPrintable(host.messages.join('\n'));
+    closeAll();
+    host.messages.clear();
+    host.context.PubVariables = nullptr;
+    EXPECT_EQ(host.Show("TbfrmVeltrane"), 0);
+    EXPECT_EQ(host.messages.size(), 1) << qPrintable(host.messages.join('\n'));
+    closeAll();
+    // Every window that opened was released.
+    EXPECT_EQ(host.manager.released.size(), 4);
+    EXPECT_EQ(host.Show(""), 0);
+    EXPECT_EQ(host.Show(nullptr), 0);
+    EXPECT_TRUE(host.Windows().isEmpty());
 }

@@ -1,7 +1,9 @@
 // Faults around the real host: a database held by another writer, a database
 // file that goes away or turns to junk between two loads.
-#include "tests/host/HostProcess.h"
+#include "tests/host/ModuleHost.h"
 #include <gtest/gtest.h>
+#include <QCoreApplication>
+#include <QEvent>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
@@ -102,5 +104,36 @@ TEST(Faults, DatabaseDeletedOrOverwrittenBetweenLoadsLeavesTheHostWorking)
         EXPECT_TRUE(again.contains(QStringLiteral("alive")));
         const Result end = host.Finish();
         EXPECT_NE(end.code, -1) << qPrintable(end.err);
+    }
+}
+
+namespace {
+
+void FreeClosedWindows()
+{
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCoreApplication::processEvents();
+}
+
+}  // namespace
+
+TEST(Faults, ModuleUnloadedWithNoWindowOpenAndLoadedAgainOpensItsWindowAsBefore)
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("reload.sqlite"));
+    ASSERT_TRUE(CreateDemo(file));
+    ModuleHost host(file);
+    for (int load = 1; load <= 2; ++load) {
+        ASSERT_TRUE(host.Load()) << qPrintable(host.module.errorString());
+        EXPECT_EQ(host.Show("TbfrmVeltrane"), 0);
+        const QList<TForm*> open = host.Windows();
+        ASSERT_EQ(open.size(), 1) << load;
+        EXPECT_EQ(open[0]->Caption(), QStringLiteral("支付范围划分确认"));
+        EXPECT_TRUE(host.messages.isEmpty()) << qPrintable(host.messages.join('\n'));
+        open[0]->Close();
+        FreeClosedWindows();
+        EXPECT_TRUE(host.Windows().isEmpty()) << load;
+        EXPECT_EQ(host.manager.released, QList<std::uint32_t>(load, 77u));
+        ASSERT_TRUE(host.module.unload()) << qPrintable(host.module.errorString());
     }
 }
