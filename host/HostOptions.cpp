@@ -192,7 +192,7 @@ QString HostHelpText()
         "  --screen WxH           屏幕对象报告的尺寸（缺省：实际屏幕）\n"
         "  --script FILE|-        脚本模式：逐行执行命令（- 为标准输入）\n"
         "  --trace-sql FILE       把 \"Def\" 连接上执行的每条语句追加到 FILE（UTF-8，每行一条）\n"
-        "  --create-demo PATH     创建演示数据库后退出\n"
+        "  --create-demo PATH     创建演示数据库后退出（--connection 指向 PostgreSQL 时写入该数据库）\n"
         "  --records N            与 --create-demo 一起：预算记录条数\n"
         "  --help                 显示本帮助\n"
         "\n"

@@ -1,5 +1,6 @@
 // veltrane-host: the reference host of the module. Interactive with a display,
 // scripted with --script (tests, demos, automation).
+#include "data/untDbManager.h"
 #include "data/untDemoData.h"
 #include "host/HostOptions.h"
 #include "host/HostSession.h"
@@ -45,11 +46,18 @@ int main(int argc, char** argv)
     }
     if (!options.createDemo.isEmpty()) {
         const int records = options.records >= 0 ? options.records : DemoDefaultRecords;
-        if (!CreateDemoDatabase(options.createDemo, records, &error)) {
-            PrintErr(QStringLiteral("无法创建演示数据库 %1：%2").arg(options.createDemo, error));
+        // A server named by --connection receives the demo data; PATH is for SQLite files.
+        TAdoConn probe;
+        probe.SetConnectionString(options.connection);
+        const bool server = !options.connection.isEmpty() && probe.IsPostgres();
+        const QString target = server ? options.connection : options.createDemo;
+        const bool ok = server ? CreateDemoDatabaseAt(options.connection, records, &error)
+                               : CreateDemoDatabase(options.createDemo, records, &error);
+        if (!ok) {
+            PrintErr(QStringLiteral("无法创建演示数据库 %1：%2").arg(target, error));
             return 1;
         }
-        ScriptRunner::Print(QStringLiteral("created %1 records=%2").arg(options.createDemo).arg(records));
+        ScriptRunner::Print(QStringLiteral("created %1 records=%2").arg(target).arg(records));
         return 0;
     }
     const bool headless = QGuiApplication::platformName() == QLatin1String("offscreen");
