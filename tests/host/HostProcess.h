@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <functional>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -143,6 +144,14 @@ public:
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), FName);
         db.setDatabaseName(file);
+        db.open();
+    }
+    // A server database, set up by the caller (driver name, then host, port...).
+    Db(const QString& driver, const std::function<void(QSqlDatabase&)>& setup)
+        : FName(QUuid::createUuid().toString())
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(driver, FName);
+        setup(db);
         db.open();
     }
     ~Db()
