@@ -14,6 +14,7 @@
 
 using windowtest::HostFixture;
 using windowtest::Spin;
+using windowtest::Window;
 
 namespace {
 
@@ -36,28 +37,6 @@ struct ServerHost {
     HostFixture host;
 };
 
-struct Window {
-    explicit Window(HostFixture& h)
-    {
-        w = qobject_cast<TbfrmVeltrane*>(TObjectFactory::CreateComponent(&h.app, &TbfrmVeltrane::staticMetaObject));
-        EXPECT_NE(w, nullptr);
-        w->Show();
-        Spin();
-    }
-    ~Window()
-    {
-        if (w)
-            w->Free();
-    }
-    TbfrmVeltrane* operator->() const { return w.data(); }
-    TNextGrid* grid() const { return w->ngdBudgetAdj; }
-    int rows() const { return grid()->RowCount(); }
-    QString cell(const char* name, int row) const
-    {
-        return grid()->Cells(grid()->Columns().FindByName(QLatin1String(name)), row);
-    }
-    QPointer<TbfrmVeltrane> w;
-};
 
 // What the window shows: the tree's captions, then each view's rows.
 QStringList Shown(Window& win)

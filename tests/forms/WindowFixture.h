@@ -9,11 +9,18 @@
 #include "plugin/untGlobals.h"
 #include "toolkit/ADODB.h"
 #include "toolkit/Forms.h"
+#include "forms/bwnVeltrane.h"
+#include "plugin/untObjectFactory.h"
+#include "toolkit/ComCtrls.h"
+#include "toolkit/NextGrid.h"
+#include "tree/untDynamicTree.h"
 #include <gtest/gtest.h>
 #include <QApplication>
 #include <QMainWindow>
 #include <QMdiArea>
 #include <QTemporaryDir>
+#include <QTreeWidgetItemIterator>
+#include <QPointer>
 #include <memory>
 
 namespace windowtest {
@@ -133,5 +140,44 @@ inline void Spin(int rounds = 5)
     for (int i = 0; i < rounds; ++i)
         QApplication::processEvents();
 }
+
+// The confirmation window made through the object factory as the module makes it,
+// shown, and freed at the end; with readers of its grid and a tree click.
+struct Window {
+    explicit Window(HostFixture& h) : host(h)
+    {
+        TComponent* c = TObjectFactory::CreateComponent(&h.app, &TbfrmVeltrane::staticMetaObject);
+        w = qobject_cast<TbfrmVeltrane*>(c);
+        EXPECT_NE(w, nullptr);
+        w->Show();
+        Spin();
+    }
+    ~Window()
+    {
+        if (w)
+            w->Free();
+    }
+    TbfrmVeltrane* operator->() const { return w.data(); }
+    TNextGrid* grid() const { return w->ngdBudgetAdj; }
+    int rows() const { return grid()->RowCount(); }
+    int col(const char* name) const { return grid()->Columns().FindByName(QLatin1String(name)); }
+    QString cell(const char* name, int row) const { return grid()->Cells(col(name), row); }
+    int reloads() { return int(host.Sent(QStringLiteral("select 0 as chk")).size()); }
+    // Selects the tree node of that unit code as a click does.
+    void select(const QString& eid)
+    {
+        for (QTreeWidgetItemIterator it(w->trvList); *it; ++it) {
+            auto* n = static_cast<TTreeNode*>(*it);
+            auto* info = static_cast<TItemInfo*>(n->Data());
+            if (info && info->Id == eid && info->Kind == 1) {
+                w->trvList->SetSelected(n);
+                return;
+            }
+        }
+        ADD_FAILURE() << "no node " << eid.toStdString();
+    }
+    HostFixture& host;
+    QPointer<TbfrmVeltrane> w;
+};
 
 }  // namespace windowtest

@@ -18,45 +18,10 @@
 
 using windowtest::HostFixture;
 using windowtest::Spin;
+using windowtest::Window;
 
 namespace {
 
-struct Window {
-    explicit Window(HostFixture& h) : host(h)
-    {
-        TComponent* c = TObjectFactory::CreateComponent(&h.app, &TbfrmVeltrane::staticMetaObject);
-        w = qobject_cast<TbfrmVeltrane*>(c);
-        EXPECT_NE(w, nullptr);
-        w->Show();
-        Spin();
-    }
-    ~Window()
-    {
-        if (w)
-            w->Free();
-    }
-    TbfrmVeltrane* operator->() const { return w.data(); }
-    TNextGrid* grid() const { return w->ngdBudgetAdj; }
-    int rows() const { return grid()->RowCount(); }
-    int col(const char* name) const { return grid()->Columns().FindByName(QLatin1String(name)); }
-    QString cell(const char* name, int row) const { return grid()->Cells(col(name), row); }
-    int reloads() { return int(host.Sent(QStringLiteral("select 0 as chk")).size()); }
-    // Selects the tree node of that unit code as a click does.
-    void select(const QString& eid)
-    {
-        for (QTreeWidgetItemIterator it(w->trvList); *it; ++it) {
-            auto* n = static_cast<TTreeNode*>(*it);
-            auto* info = static_cast<TItemInfo*>(n->Data());
-            if (info && info->Id == eid && info->Kind == 1) {
-                w->trvList->SetSelected(n);
-                return;
-            }
-        }
-        ADD_FAILURE() << "no node " << eid.toStdString();
-    }
-    HostFixture& host;
-    QPointer<TbfrmVeltrane> w;
-};
 
 QString Count(HostFixture& h, const QString& where)
 {
