@@ -1,5 +1,6 @@
 #include "toolkit/ADODB.h"
 #include "toolkit/ConnectionString.h"
+#include "toolkit/SqliteStatements.h"
 
 #include <QAtomicInteger>
 #include <QCoreApplication>
@@ -12,6 +13,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QStringDecoder>
 #include <QThread>
 #include <charconv>
 #include <cstring>
@@ -150,7 +152,24 @@ struct ConnectionRegistry {
     QMutex lock;
     QHash<QThread*, QString> names;   // thread -> Qt connection name
     QSet<QString> lost;               // connections found dead: made anew on next use
+    // Kept statements of each SQLite connection, by connection name.
+    QHash<QString, std::shared_ptr<StatementCache>> statements;
     bool alive = true;
+
+    // With the lock held, before the Qt connection of that name is removed: a
+    // kept statement would keep the driver from closing the file.
+    void ForgetStatements(const QString& name)
+    {
+        const std::shared_ptr<StatementCache> cache = statements.take(name);
+        if (!cache)
+            return;
+        cache->closing = true;
+        if (cache->lock.tryLock()) {
+            cache->Clear();
+            cache->lock.unlock();
+        }
+        // Otherwise its thread is running one now and finalizes them after it.
+    }
 };
 
 void RemoveThreadClone(const std::weak_ptr<ConnectionRegistry>& registry, QThread* thread, const QString& name)
@@ -162,6 +181,7 @@ void RemoveThreadClone(const std::weak_ptr<ConnectionRegistry>& registry, QThrea
     auto it = reg->names.find(thread);
     if (it != reg->names.end() && it.value() == name) {
         reg->names.erase(it);
+        reg->ForgetStatements(name);
         QSqlDatabase::removeDatabase(name);
     }
 }
@@ -201,8 +221,10 @@ struct TADOConnection::Private {
     void CloseAll()
     {
         QMutexLocker l(&registry->lock);
-        for (const QString& name : std::as_const(registry->names))
+        for (const QString& name : std::as_const(registry->names)) {
+            registry->ForgetStatements(name);
             QSqlDatabase::removeDatabase(name);
+        }
         registry->names.clear();
         registry->lost.clear();
     }
@@ -285,17 +307,26 @@ void TADOConnection::Close()
 
 QSqlDatabase TADOConnection::Database()
 {
+    return ThreadDatabase(nullptr);
+}
+
+QSqlDatabase TADOConnection::ThreadDatabase(std::shared_ptr<StatementCache>* statements)
+{
     QThread* self = QThread::currentThread();
     {
         QMutexLocker l(&d->registry->lock);
         auto it = d->registry->names.constFind(self);
         if (it != d->registry->names.constEnd()) {
             QSqlDatabase db = QSqlDatabase::database(it.value(), false);
-            if (db.isOpen() && !d->registry->lost.contains(it.value()))
+            if (db.isOpen() && !d->registry->lost.contains(it.value())) {
+                if (statements)
+                    *statements = d->registry->statements.value(it.value());
                 return db;
+            }
             const QString stale = it.value();
             d->registry->names.remove(self);
             d->registry->lost.remove(stale);
+            d->registry->ForgetStatements(stale);
             db = QSqlDatabase();
             QSqlDatabase::removeDatabase(stale);
         }
@@ -376,6 +407,12 @@ QSqlDatabase TADOConnection::Database()
     {
         QMutexLocker l(&d->registry->lock);
         d->registry->names.insert(self, name);
+        if (backend == Backend::SQLite) {
+            auto cache = std::make_shared<StatementCache>();
+            d->registry->statements.insert(name, cache);
+            if (statements)
+                *statements = std::move(cache);
+        }
     }
     // The interface thread's connections go with the TADOConnection; a worker's
     // also go when the worker ends.
@@ -438,7 +475,13 @@ struct TADOQuery::Result {
     void AddColumn(const QString& name)
     {
         columns.push_back({});
-        columns.back().name = name;
+        Column& c = columns.back();
+        c.name = name;
+        // Most results are a few short rows: room for them at once instead of
+        // growing every vector of every column one doubling at a time.
+        c.types.reserve(16);
+        c.ends.reserve(16);
+        c.pool.reserve(256);
     }
 
     void PutNull(Column& c)
@@ -462,6 +505,18 @@ struct TADOQuery::Result {
         char16_t* out = c.pool.data() + at;
         for (size_t i = 0; i < n; ++i)
             out[i] = char16_t(static_cast<unsigned char>(s[i]));
+        c.ends.push_back(quint32(c.pool.size()));
+    }
+    void PutUtf8(Column& c, const char* s, size_t n)
+    {
+        // Decoded straight into the pool: UTF-16 never takes more units than
+        // UTF-8 takes bytes, a malformed byte included (it becomes U+FFFD).
+        const size_t at = c.pool.size();
+        c.pool.resize(at + n);
+        QStringDecoder decoder(QStringConverter::Utf8,
+                               QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
+        QChar* end = decoder.appendToBuffer(reinterpret_cast<QChar*>(c.pool.data() + at), QByteArrayView(s, qsizetype(n)));
+        c.pool.resize(size_t(reinterpret_cast<char16_t*>(end) - c.pool.data()));
         c.ends.push_back(quint32(c.pool.size()));
     }
     void PutUtf16(Column& c, const char16_t* s, size_t n)
@@ -549,26 +604,23 @@ bool IsAscii(const unsigned char* s, int n)
     return true;
 }
 
-// Steps one SQLite statement to its end into the column store.
-void FetchSqlite(sqlite3* h, const QString& sql, TADOQuery::Result& res)
+// Steps a prepared SQLite statement to its end into the column store.
+void StepSqlite(sqlite3* h, sqlite3_stmt* st, TADOQuery::Result& res)
 {
     using R = TADOQuery::Result;
-    const QByteArray text = sql.toUtf8();
-    sqlite3_stmt* st = nullptr;
-    const char* tail = nullptr;
-    if (sqlite3_prepare_v2(h, text.constData(), int(text.size()), &st, &tail) != SQLITE_OK)
-        throw EDatabaseError(SqliteMessage(h));
-    if (!st)
-        throw EDatabaseError(QStringLiteral("SQL语句为空"));
-    struct Finalizer {
-        sqlite3_stmt* s;
-        ~Finalizer() { sqlite3_finalize(s); }
-    } fin{st};
-    const int n = sqlite3_column_count(st);
-    for (int c = 0; c < n; ++c)
-        res.AddColumn(QString::fromUtf8(sqlite3_column_name(st, c)));
+    // Columns are read after the first step: a statement compiled before a change
+    // of the schema is compiled anew there, and may have other columns now.
+    int n = -1;
+    auto addColumns = [&] {
+        n = sqlite3_column_count(st);
+        res.columns.reserve(size_t(n));
+        for (int c = 0; c < n; ++c)
+            res.AddColumn(QString::fromUtf8(sqlite3_column_name(st, c)));
+    };
     for (;;) {
         const int rc = sqlite3_step(st);
+        if (n < 0 && (rc == SQLITE_ROW || rc == SQLITE_DONE))
+            addColumns();
         if (rc == SQLITE_DONE)
             break;
         if (rc != SQLITE_ROW)
@@ -588,13 +640,10 @@ void FetchSqlite(sqlite3* h, const QString& sql, TADOQuery::Result& res)
                 if (!col.numbers.empty())
                     col.numbers.push_back(0);
                 col.types.push_back(R::Text);
-                if (IsAscii(s, len)) {
+                if (IsAscii(s, len))
                     res.PutAscii(col, reinterpret_cast<const char*>(s), size_t(len));
-                } else {
-                    const void* w = sqlite3_column_text16(st, c);
-                    const int wlen = sqlite3_column_bytes16(st, c) / 2;
-                    res.PutUtf16(col, static_cast<const char16_t*>(w), size_t(wlen));
-                }
+                else
+                    res.PutUtf8(col, reinterpret_cast<const char*>(s), size_t(len));
                 break;
             }
             case SQLITE_BLOB: {
@@ -608,6 +657,48 @@ void FetchSqlite(sqlite3* h, const QString& sql, TADOQuery::Result& res)
         }
         ++res.rows;
     }
+}
+
+// Runs one SQLite query into the column store, on a kept statement when its
+// form allows (see SqliteStatements.h).
+void FetchSqlite(sqlite3* h, StatementCache* cache, const QString& sql, TADOQuery::Result& res)
+{
+    const QByteArray text = sql.toUtf8();
+    if (cache) {
+        QMutexLocker l(&cache->lock);
+        SqlShape shape;
+        if (cache->closing) {
+            cache->Clear();
+        } else if (ShapeOfSelect(text, &shape)) {
+            if (sqlite3_stmt* st = cache->Acquire(h, shape)) {
+                struct Back {
+                    StatementCache* cache;
+                    sqlite3_stmt* st;
+                    bool failed = true;
+                    ~Back()
+                    {
+                        cache->Release(st, failed);
+                        if (cache->closing)
+                            cache->Clear();
+                    }
+                } back{cache, st};
+                StepSqlite(h, st, res);
+                back.failed = false;
+                return;
+            }
+        }
+    }
+    sqlite3_stmt* st = nullptr;
+    const char* tail = nullptr;
+    if (sqlite3_prepare_v2(h, text.constData(), int(text.size()), &st, &tail) != SQLITE_OK)
+        throw EDatabaseError(SqliteMessage(h));
+    if (!st)
+        throw EDatabaseError(QStringLiteral("SQL语句为空"));
+    struct Finalizer {
+        sqlite3_stmt* s;
+        ~Finalizer() { sqlite3_finalize(s); }
+    } fin{st};
+    StepSqlite(h, st, res);
 }
 
 // False with *error set when the statement fails.
@@ -704,11 +795,12 @@ void TADOQuery::Open()
 {
     Close();
     TADOConnection* conn = RequireConnection(FConnection);
-    QSqlDatabase db = conn->Database();
+    std::shared_ptr<StatementCache> statements;
+    QSqlDatabase db = conn->ThreadDatabase(&statements);
     TADOConnection::Trace(FSQL);
     auto res = std::make_unique<Result>();
     if (sqlite3* h = SqliteHandle(db)) {
-        FetchSqlite(h, FSQL, *res);
+        FetchSqlite(h, statements.get(), FSQL, *res);
     } else {
         QSqlError error;
         if (!FetchQt(db, FSQL, *res, &error)) {

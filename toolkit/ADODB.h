@@ -12,6 +12,7 @@
 class QSqlDatabase;
 class QSqlError;
 class TADOQuery;
+class StatementCache;
 
 class TOOLKIT_EXPORT TADOConnection : public TComponent {
     Q_OBJECT
@@ -55,6 +56,8 @@ private:
     // After a failed statement on a server connection: if the connection was
     // lost, the calling thread's Qt connection is made anew on its next use.
     void StatementFailed(QSqlDatabase db, const QSqlError& error);
+    // Database(), and for an SQLite connection its kept statements.
+    QSqlDatabase ThreadDatabase(std::shared_ptr<StatementCache>* statements);
 
     struct Private;
     std::unique_ptr<Private> d;
