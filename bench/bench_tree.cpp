@@ -272,9 +272,28 @@ int main(int argc, char** argv)
     qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? QByteArray("offscreen")
                                                                       : qgetenv("QT_QPA_PLATFORM"));
     QApplication app(argc, argv);
-    // bench_tree [runs] [sync]: "sync" leaves the background load out (for profiling).
+    // bench_tree [runs] [sync|background]: for profiling, "sync" leaves the
+    // background load out and "background" runs only that (no ratios then).
     const int runs = argc > 1 ? std::max(1, atoi(argv[1])) : 3;
     const bool withBackground = !(argc > 2 && qstrcmp(argv[2], "sync") == 0);
+    if (argc > 2 && qstrcmp(argv[2], "background") == 0) {
+        QTemporaryDir dir;
+        const QString file = dir.path() + QStringLiteral("/units.db");
+        CreateDatabase(file);
+        TADOConnection conn;
+        conn.SetConnectionString(QStringLiteral("Provider=SQLITE;Data Source=") + file);
+        conn.Open();
+        TTreeView view;
+        view.resize(400, 600);
+        view.show();
+        TDynamicTree tree;
+        Configure(tree, &conn, &view);
+        for (int i = 0; i < runs; ++i) {
+            const LoadFigures f = BackgroundLoad(tree, &view);
+            std::printf("background load: %.1f ms, %d nodes, longest gap %.1f ms\n", f.ms, f.nodes, f.longestGapMs);
+        }
+        return 0;
+    }
     QTemporaryDir dir;
     const QString file = dir.path() + QStringLiteral("/units.db");
     const int units = CreateDatabase(file);

@@ -17,10 +17,12 @@ struct SyncRequest {
     const std::function<void()>* method;
     std::exception_ptr error;
     bool done = false;
+    // Its own: the interface thread wakes the one worker whose call it ran, not
+    // every worker waiting for one.
+    std::condition_variable finished;
 };
 
 std::mutex gSyncMutex;
-std::condition_variable gSyncDone;
 std::deque<SyncRequest*> gSyncQueue;
 std::deque<TThread*> gCompleted;   // bodies ended, completion not yet run
 std::atomic<int> gLive{0};
@@ -305,14 +307,14 @@ void TThread::Synchronize(const std::function<void()>& Method)
         Method();
         return;
     }
-    SyncRequest request{&Method, nullptr, false};
+    SyncRequest request{&Method, nullptr, false, {}};
     {
         std::lock_guard<std::mutex> lock(gSyncMutex);
         gSyncQueue.push_back(&request);
     }
     TThreadWaker::Post();
     std::unique_lock<std::mutex> lock(gSyncMutex);
-    gSyncDone.wait(lock, [&request] { return request.done; });
+    request.finished.wait(lock, [&request] { return request.done; });
     if (request.error)
         std::rethrow_exception(request.error);
 }
@@ -341,7 +343,9 @@ bool TThread::CheckSynchronize()
         std::lock_guard<std::mutex> lock(gSyncMutex);
         request->error = error;
         request->done = true;
-        gSyncDone.notify_all();
+        // Under the lock: the worker may leave (and its request go) as soon as
+        // it sees done.
+        request->finished.notify_one();
     }
     return any;
 }
