@@ -14,7 +14,9 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QStringDecoder>
+#include <QStringEncoder>
 #include <QThread>
+#include <algorithm>
 #include <charconv>
 #include <cstring>
 #include <sqlite3.h>
@@ -151,6 +153,8 @@ namespace {
 struct ConnectionRegistry {
     QMutex lock;
     QHash<QThread*, QString> names;   // thread -> Qt connection name
+    // Whether names holds any, readable without the lock (asked once per tree node).
+    std::atomic<bool> connected{false};
     QSet<QString> lost;               // connections found dead: made anew on next use
     // Kept statements of each SQLite connection, by connection name.
     QHash<QString, std::shared_ptr<StatementCache>> statements;
@@ -181,6 +185,7 @@ void RemoveThreadClone(const std::weak_ptr<ConnectionRegistry>& registry, QThrea
     auto it = reg->names.find(thread);
     if (it != reg->names.end() && it.value() == name) {
         reg->names.erase(it);
+        reg->connected = !reg->names.isEmpty();
         reg->ForgetStatements(name);
         QSqlDatabase::removeDatabase(name);
     }
@@ -226,6 +231,7 @@ struct TADOConnection::Private {
             QSqlDatabase::removeDatabase(name);
         }
         registry->names.clear();
+        registry->connected = false;
         registry->lost.clear();
     }
 };
@@ -283,8 +289,7 @@ QString TADOConnection::ConnectionValue(const QString& key) const
 
 bool TADOConnection::Connected() const
 {
-    QMutexLocker l(&d->registry->lock);
-    return !d->registry->names.isEmpty();
+    return d->registry->connected.load(std::memory_order_acquire);
 }
 
 void TADOConnection::SetConnected(bool v)
@@ -325,6 +330,7 @@ QSqlDatabase TADOConnection::ThreadDatabase(std::shared_ptr<StatementCache>* sta
             }
             const QString stale = it.value();
             d->registry->names.remove(self);
+            d->registry->connected = !d->registry->names.isEmpty();
             d->registry->lost.remove(stale);
             d->registry->ForgetStatements(stale);
             db = QSqlDatabase();
@@ -407,6 +413,7 @@ QSqlDatabase TADOConnection::ThreadDatabase(std::shared_ptr<StatementCache>* sta
     {
         QMutexLocker l(&d->registry->lock);
         d->registry->names.insert(self, name);
+        d->registry->connected = true;
         if (backend == Backend::SQLite) {
             auto cache = std::make_shared<StatementCache>();
             d->registry->statements.insert(name, cache);
@@ -456,127 +463,124 @@ void TADOConnection::Trace(const QString& sql)
 }
 
 // ---------------------------------------------------------------------------
-// The stored result: one column store per field. Every non-NULL cell keeps its
-// text in a UTF-16 pool (so readers get a view without converting); numeric
-// cells also keep their number.
+// The stored result, cell after cell row by row in a few flat arrays (a result of
+// a few rows costs a few allocations, not several per column). Every non-NULL
+// cell keeps its text in a UTF-16 pool, so readers get a view without
+// converting; numeric cells also keep their number, in a per-column array that
+// exists only for columns that hold numbers.
 
 struct TADOQuery::Result {
     enum CellType : quint8 { Null = 0, Integer = 1, Real = 2, Text = 3, Blob = 4 };
-    struct Column {
-        QString name;
-        std::vector<quint8> types;
-        std::vector<quint32> ends;       // end offset in pool of each row's text
-        std::vector<char16_t> pool;
-        std::vector<qint64> numbers;     // bit pattern per row; empty while no numeric cell
-    };
-    std::vector<Column> columns;
+    std::vector<QString> names;
+    std::vector<quint8> types;                  // per cell
+    std::vector<quint32> ends;                  // per cell: end offset of its text in pool
+    std::vector<char16_t> pool;
+    std::vector<std::vector<qint64>> numbers;   // per column, by row; empty while no numeric cell
     int rows = 0;
 
-    void AddColumn(const QString& name)
+    void AddColumn(const QString& name) { names.push_back(name); }
+    // After the columns: room for a few short rows at once.
+    void Reserve()
     {
-        columns.push_back({});
-        Column& c = columns.back();
-        c.name = name;
-        // Most results are a few short rows: room for them at once instead of
-        // growing every vector of every column one doubling at a time.
-        c.types.reserve(16);
-        c.ends.reserve(16);
-        c.pool.reserve(256);
+        const size_t n = std::max<size_t>(names.size(), 1);
+        types.reserve(16 * n);
+        ends.reserve(16 * n);
+        pool.reserve(64 * n);
+        numbers.resize(names.size());
     }
+    size_t ColumnCount() const { return names.size(); }
 
-    void PutNull(Column& c)
+    // The Put functions append the next cell of the current row (rows is its index).
+    void PutNull()
     {
-        c.types.push_back(Null);
-        c.ends.push_back(quint32(c.pool.size()));
-        if (!c.numbers.empty())
-            c.numbers.push_back(0);
+        types.push_back(Null);
+        ends.push_back(quint32(pool.size()));
     }
-    void PutNumberBits(Column& c, CellType t, qint64 bits)
+    void PutNumberBits(int col, CellType t, qint64 bits)
     {
-        if (c.numbers.empty() && !c.types.empty())
-            c.numbers.assign(c.types.size(), 0);
-        c.types.push_back(t);
-        c.numbers.push_back(bits);
+        std::vector<qint64>& v = numbers[size_t(col)];
+        v.resize(size_t(rows), 0);
+        v.push_back(bits);
+        types.push_back(t);
     }
-    void PutAscii(Column& c, const char* s, size_t n)
+    void PutAscii(const char* s, size_t n)
     {
-        const size_t at = c.pool.size();
-        c.pool.resize(at + n);
-        char16_t* out = c.pool.data() + at;
+        const size_t at = pool.size();
+        pool.resize(at + n);
+        char16_t* out = pool.data() + at;
         for (size_t i = 0; i < n; ++i)
             out[i] = char16_t(static_cast<unsigned char>(s[i]));
-        c.ends.push_back(quint32(c.pool.size()));
+        ends.push_back(quint32(pool.size()));
     }
-    void PutUtf8(Column& c, const char* s, size_t n)
+    void PutUtf8(const char* s, size_t n)
     {
         // Decoded straight into the pool: UTF-16 never takes more units than
         // UTF-8 takes bytes, a malformed byte included (it becomes U+FFFD).
-        const size_t at = c.pool.size();
-        c.pool.resize(at + n);
+        const size_t at = pool.size();
+        pool.resize(at + n);
         QStringDecoder decoder(QStringConverter::Utf8,
                                QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
-        QChar* end = decoder.appendToBuffer(reinterpret_cast<QChar*>(c.pool.data() + at), QByteArrayView(s, qsizetype(n)));
-        c.pool.resize(size_t(reinterpret_cast<char16_t*>(end) - c.pool.data()));
-        c.ends.push_back(quint32(c.pool.size()));
+        QChar* end = decoder.appendToBuffer(reinterpret_cast<QChar*>(pool.data() + at), QByteArrayView(s, qsizetype(n)));
+        pool.resize(size_t(reinterpret_cast<char16_t*>(end) - pool.data()));
+        ends.push_back(quint32(pool.size()));
     }
-    void PutUtf16(Column& c, const char16_t* s, size_t n)
+    void PutUtf16(const char16_t* s, size_t n)
     {
-        c.pool.insert(c.pool.end(), s, s + n);
-        c.ends.push_back(quint32(c.pool.size()));
+        pool.insert(pool.end(), s, s + n);
+        ends.push_back(quint32(pool.size()));
     }
-    void PutInteger(Column& c, qint64 v)
+    void PutInteger(int col, qint64 v)
     {
-        PutNumberBits(c, Integer, v);
+        PutNumberBits(col, Integer, v);
         char buf[24];
         auto r = std::to_chars(buf, buf + sizeof buf, v);
-        PutAscii(c, buf, size_t(r.ptr - buf));
+        PutAscii(buf, size_t(r.ptr - buf));
     }
-    void PutReal(Column& c, double v)
+    void PutReal(int col, double v)
     {
         qint64 bits;
         std::memcpy(&bits, &v, sizeof bits);
-        PutNumberBits(c, Real, bits);
+        PutNumberBits(col, Real, bits);
         char buf[40];
         auto r = std::to_chars(buf, buf + sizeof buf, v);
-        PutAscii(c, buf, size_t(r.ptr - buf));
+        PutAscii(buf, size_t(r.ptr - buf));
     }
-    void PutText(Column& c, const QString& s)
+    void PutText(const QString& s)
     {
-        if (!c.numbers.empty())
-            c.numbers.push_back(0);
-        c.types.push_back(Text);
-        PutUtf16(c, reinterpret_cast<const char16_t*>(s.utf16()), size_t(s.size()));
+        types.push_back(Text);
+        PutUtf16(reinterpret_cast<const char16_t*>(s.utf16()), size_t(s.size()));
     }
-    void PutBlob(Column& c, const QByteArray& b)
+    void PutBlob(const QByteArray& b)
     {
         // Bytes kept one per UTF-16 unit: lossless and readable as Latin-1 text.
-        if (!c.numbers.empty())
-            c.numbers.push_back(0);
-        c.types.push_back(Blob);
-        PutAscii(c, b.constData(), size_t(b.size()));
+        types.push_back(Blob);
+        PutAscii(b.constData(), size_t(b.size()));
     }
 
     bool Valid(int row, int col) const
     {
-        return col >= 0 && col < int(columns.size()) && row >= 0 && row < rows;
+        return col >= 0 && size_t(col) < names.size() && row >= 0 && row < rows;
     }
-    quint8 Type(int row, int col) const { return Valid(row, col) ? columns[col].types[row] : quint8(Null); }
+    size_t Cell(int row, int col) const { return size_t(row) * names.size() + size_t(col); }
+    quint8 Type(int row, int col) const { return Valid(row, col) ? types[Cell(row, col)] : quint8(Null); }
+    qint64 NumberBits(int row, int col) const { return numbers[size_t(col)][size_t(row)]; }
     QStringView TextAt(int row, int col) const
     {
         if (!Valid(row, col))
             return {};
-        const Column& c = columns[col];
-        const quint32 begin = row == 0 ? 0 : c.ends[row - 1];
-        return QStringView(c.pool.data() + begin, qsizetype(c.ends[row] - begin));
+        const size_t cell = Cell(row, col);
+        const quint32 begin = cell == 0 ? 0 : ends[cell - 1];
+        return QStringView(pool.data() + begin, qsizetype(ends[cell] - begin));
     }
     QVariant Value(int row, int col) const
     {
         switch (Type(row, col)) {
         case Integer:
-            return QVariant(qlonglong(columns[col].numbers[row]));
+            return QVariant(qlonglong(NumberBits(row, col)));
         case Real: {
             double v;
-            std::memcpy(&v, &columns[col].numbers[row], sizeof v);
+            const qint64 bits = NumberBits(row, col);
+            std::memcpy(&v, &bits, sizeof v);
             return QVariant(v);
         }
         case Text:
@@ -605,7 +609,7 @@ bool IsAscii(const unsigned char* s, int n)
 }
 
 // Steps a prepared SQLite statement to its end into the column store.
-void StepSqlite(sqlite3* h, sqlite3_stmt* st, TADOQuery::Result& res)
+void StepSqlite(sqlite3* h, sqlite3_stmt* st, TADOQuery::Result& res, StatementCache::ColumnNames* kept = nullptr)
 {
     using R = TADOQuery::Result;
     // Columns are read after the first step: a statement compiled before a change
@@ -613,9 +617,23 @@ void StepSqlite(sqlite3* h, sqlite3_stmt* st, TADOQuery::Result& res)
     int n = -1;
     auto addColumns = [&] {
         n = sqlite3_column_count(st);
-        res.columns.reserve(size_t(n));
-        for (int c = 0; c < n; ++c)
-            res.AddColumn(QString::fromUtf8(sqlite3_column_name(st, c)));
+        res.names.reserve(size_t(n));
+        if (kept && kept->size() != size_t(n))
+            kept->resize(size_t(n));
+        for (int c = 0; c < n; ++c) {
+            const char* name = sqlite3_column_name(st, c);
+            if (!kept) {
+                res.AddColumn(QString::fromUtf8(name));
+                continue;
+            }
+            auto& [bytes, text] = (*kept)[size_t(c)];
+            if (bytes.isNull() || bytes != name) {
+                bytes = QByteArray(name);
+                text = QString::fromUtf8(bytes);
+            }
+            res.AddColumn(text);
+        }
+        res.Reserve();
     };
     for (;;) {
         const int rc = sqlite3_step(st);
@@ -626,33 +644,30 @@ void StepSqlite(sqlite3* h, sqlite3_stmt* st, TADOQuery::Result& res)
         if (rc != SQLITE_ROW)
             throw EDatabaseError(SqliteMessage(h));
         for (int c = 0; c < n; ++c) {
-            R::Column& col = res.columns[size_t(c)];
             switch (sqlite3_column_type(st, c)) {
             case SQLITE_INTEGER:
-                res.PutInteger(col, sqlite3_column_int64(st, c));
+                res.PutInteger(c, sqlite3_column_int64(st, c));
                 break;
             case SQLITE_FLOAT:
-                res.PutReal(col, sqlite3_column_double(st, c));
+                res.PutReal(c, sqlite3_column_double(st, c));
                 break;
             case SQLITE_TEXT: {
                 const unsigned char* s = sqlite3_column_text(st, c);
                 const int len = sqlite3_column_bytes(st, c);
-                if (!col.numbers.empty())
-                    col.numbers.push_back(0);
-                col.types.push_back(R::Text);
+                res.types.push_back(R::Text);
                 if (IsAscii(s, len))
-                    res.PutAscii(col, reinterpret_cast<const char*>(s), size_t(len));
+                    res.PutAscii(reinterpret_cast<const char*>(s), size_t(len));
                 else
-                    res.PutUtf8(col, reinterpret_cast<const char*>(s), size_t(len));
+                    res.PutUtf8(reinterpret_cast<const char*>(s), size_t(len));
                 break;
             }
             case SQLITE_BLOB: {
                 const char* b = static_cast<const char*>(sqlite3_column_blob(st, c));
-                res.PutBlob(col, QByteArray(b, sqlite3_column_bytes(st, c)));
+                res.PutBlob(QByteArray(b, sqlite3_column_bytes(st, c)));
                 break;
             }
             default:
-                res.PutNull(col);
+                res.PutNull();
             }
         }
         ++res.rows;
@@ -663,31 +678,38 @@ void StepSqlite(sqlite3* h, sqlite3_stmt* st, TADOQuery::Result& res)
 // form allows (see SqliteStatements.h).
 void FetchSqlite(sqlite3* h, StatementCache* cache, const QString& sql, TADOQuery::Result& res)
 {
-    const QByteArray text = sql.toUtf8();
     if (cache) {
         QMutexLocker l(&cache->lock);
-        SqlShape shape;
         if (cache->closing) {
             cache->Clear();
-        } else if (ShapeOfSelect(text, &shape)) {
-            if (sqlite3_stmt* st = cache->Acquire(h, shape)) {
-                struct Back {
-                    StatementCache* cache;
-                    sqlite3_stmt* st;
-                    bool failed = true;
-                    ~Back()
-                    {
-                        cache->Release(st, failed);
-                        if (cache->closing)
-                            cache->Clear();
-                    }
-                } back{cache, st};
-                StepSqlite(h, st, res);
-                back.failed = false;
-                return;
+        } else {
+            // Into the cache's own buffers, which keep their room between queries.
+            QByteArray& text = cache->text;
+            text.resize(sql.size() * 3);
+            QStringEncoder encoder(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+            char* end = encoder.appendToBuffer(text.data(), sql);
+            text.resize(end - text.constData());
+            if (ShapeOfSelect(text, &cache->shape)) {
+                if (sqlite3_stmt* st = cache->Acquire(h, cache->shape)) {
+                    struct Back {
+                        StatementCache* cache;
+                        sqlite3_stmt* st;
+                        bool failed = true;
+                        ~Back()
+                        {
+                            cache->Release(st, failed);
+                            if (cache->closing)
+                                cache->Clear();
+                        }
+                    } back{cache, st};
+                    StepSqlite(h, st, res, cache->LastNames());
+                    back.failed = false;
+                    return;
+                }
             }
         }
     }
+    const QByteArray text = sql.toUtf8();
     sqlite3_stmt* st = nullptr;
     const char* tail = nullptr;
     if (sqlite3_prepare_v2(h, text.constData(), int(text.size()), &st, &tail) != SQLITE_OK)
@@ -714,12 +736,12 @@ bool FetchQt(QSqlDatabase db, const QString& sql, TADOQuery::Result& res, QSqlEr
     const int n = rec.count();
     for (int c = 0; c < n; ++c)
         res.AddColumn(rec.fieldName(c));
+    res.Reserve();
     while (q.next()) {
         for (int c = 0; c < n; ++c) {
-            auto& col = res.columns[size_t(c)];
             const QVariant v = q.value(c);
             if (v.isNull()) {
-                res.PutNull(col);
+                res.PutNull();
                 continue;
             }
             switch (v.typeId()) {
@@ -731,17 +753,17 @@ bool FetchQt(QSqlDatabase db, const QString& sql, TADOQuery::Result& res, QSqlEr
             case QMetaType::Char:
             case QMetaType::UChar:
             case QMetaType::Bool:
-                res.PutInteger(col, v.toLongLong());
+                res.PutInteger(c, v.toLongLong());
                 break;
             case QMetaType::Double:
             case QMetaType::Float:
-                res.PutReal(col, v.toDouble());
+                res.PutReal(c, v.toDouble());
                 break;
             case QMetaType::QByteArray:
-                res.PutBlob(col, v.toByteArray());
+                res.PutBlob(v.toByteArray());
                 break;
             default:
-                res.PutText(col, v.toString());
+                res.PutText(v.toString());
             }
         }
         ++res.rows;
@@ -856,29 +878,35 @@ int TADOQuery::RecNo() const
 
 int TADOQuery::FieldCount() const
 {
-    return FResult ? int(FResult->columns.size()) : 0;
+    return FResult ? int(FResult->ColumnCount()) : 0;
 }
 
 QString TADOQuery::FieldName(int index) const
 {
-    if (!FResult || index < 0 || index >= int(FResult->columns.size()))
+    if (!FResult || index < 0 || index >= int(FResult->ColumnCount()))
         return {};
-    return FResult->columns[size_t(index)].name;
+    return FResult->names[size_t(index)];
 }
 
 int TADOQuery::FieldIndex(const QString& name) const
 {
     if (!FResult)
         return -1;
-    for (size_t i = 0; i < FResult->columns.size(); ++i)
-        if (FResult->columns[i].name.compare(name, Qt::CaseInsensitive) == 0)
+    // Callers mostly spell the name as the database does: a plain comparison
+    // first, the case-insensitive one only when that finds nothing.
+    const std::vector<QString>& names = FResult->names;
+    for (size_t i = 0; i < names.size(); ++i)
+        if (names[i] == name)
+            return int(i);
+    for (size_t i = 0; i < names.size(); ++i)
+        if (names[i].compare(name, Qt::CaseInsensitive) == 0)
             return int(i);
     return -1;
 }
 
 QVariant TADOQuery::FieldValue(int index) const
 {
-    if (!FResult || index < 0 || index >= int(FResult->columns.size()))
+    if (!FResult || index < 0 || index >= int(FResult->ColumnCount()))
         throw EDatabaseError(QStringLiteral("Field index %1 out of range").arg(index));
     if (Eof())
         throw EDatabaseError(QStringLiteral("没有当前记录"));
@@ -895,12 +923,17 @@ QVariant TADOQuery::FieldByName(const QString& name) const
 
 QString TADOQuery::FieldText(const QString& name) const
 {
+    return FieldView(name).toString();
+}
+
+QStringView TADOQuery::FieldView(const QString& name) const
+{
     const int i = FieldIndex(name);
     if (i < 0)
         throw EDatabaseError(QStringLiteral("Field '%1' not found").arg(name));
     if (Eof())
         throw EDatabaseError(QStringLiteral("没有当前记录"));
-    return FResult->TextAt(FRow, i).toString();
+    return FResult->TextAt(FRow, i);
 }
 
 QVariantList TADOQuery::FieldValues(const QString& names) const
@@ -930,7 +963,7 @@ bool TADOQuery::CellNumber(int row, int col, double* value) const
     if (t != Result::Integer && t != Result::Real)
         return false;
     if (value) {
-        const qint64 bits = FResult->columns[size_t(col)].numbers[size_t(row)];
+        const qint64 bits = FResult->NumberBits(row, col);
         if (t == Result::Integer)
             *value = double(bits);
         else

@@ -97,6 +97,8 @@ public:
     QVariant FieldValue(int index) const;
     QVariant FieldByName(const QString& name) const;
     QString FieldText(const QString& name) const;   // NULL reads as empty text
+    // FieldText without the copy; valid while the dataset stays open.
+    QStringView FieldView(const QString& name) const;
     // "a;b;c": the current row's values of those fields, in list order.
     QVariantList FieldValues(const QString& names) const;
 

@@ -37,8 +37,10 @@ qsizetype QuotedEnd(const QByteArray& s, qsizetype i, char q)
 
 bool ShapeOfSelect(const QByteArray& s, SqlShape* shape)
 {
-    shape->key.clear();
-    shape->values.clear();
+    // Emptied, not freed: the room is used again.
+    shape->key.resize(0);
+    shape->bytes.resize(0);
+    shape->spans.clear();
     const qsizetype n = s.size();
     qsizetype i = 0;
     while (i < n && (IsBlank(uchar(s[i])) || s[i] == '('))
@@ -57,9 +59,13 @@ bool ShapeOfSelect(const QByteArray& s, SqlShape* shape)
             if (i > 0 && IsIdentChar(uchar(s[i - 1]))) {
                 shape->key.append(s.constData() + i, end - i);
             } else {
-                QByteArray value(s.constData() + i + 1, end - i - 2);
-                value.replace("''", "'");
-                shape->values.push_back(std::move(value));
+                const qsizetype at = shape->bytes.size();
+                for (qsizetype j = i + 1; j < end - 1; ++j) {
+                    shape->bytes.append(s[j]);
+                    if (s[j] == '\'')
+                        ++j;   // the second of a doubled quote
+                }
+                shape->spans.emplace_back(at, shape->bytes.size() - at);
                 shape->key.append('?');
             }
             i = end;
@@ -95,8 +101,12 @@ bool ShapeOfSelect(const QByteArray& s, SqlShape* shape)
             shape->key.append(s.constData() + i, n - i);
             i = n;
         } else {
-            shape->key.append(c);
-            ++i;
+            // Up to the next character that means something here, in one piece.
+            qsizetype j = i + 1;
+            while (j < n && !std::strchr("'\"`[-/?:@$;", s[j]))
+                ++j;
+            shape->key.append(s.constData() + i, j - i);
+            i = j;
         }
     }
     return true;
@@ -130,7 +140,7 @@ sqlite3_stmt* StatementCache::Acquire(sqlite3* h, const SqlShape& shape)
             // named in quotes): the text as written decides.
             sqlite3_finalize(st);
             st = nullptr;
-        } else if (sqlite3_bind_parameter_count(st) != int(shape.values.size())) {
+        } else if (sqlite3_bind_parameter_count(st) != int(shape.Count())) {
             sqlite3_finalize(st);
             st = nullptr;
         } else {
@@ -153,10 +163,10 @@ sqlite3_stmt* StatementCache::Acquire(sqlite3* h, const SqlShape& shape)
             sqlite3_finalize(entries.front().stmt);
             entries.erase(entries.begin());
         }
-        entries.push_back({shape.key, hash, st});
+        entries.push_back({shape.key, hash, st, {}});
     }
-    for (size_t i = 0; i < shape.values.size(); ++i) {
-        const QByteArray& v = shape.values[i];
+    for (size_t i = 0; i < shape.Count(); ++i) {
+        const QByteArrayView v = shape.Value(i);
         // The values outlive the run: Release unbinds them.
         if (sqlite3_bind_text(st, int(i) + 1, v.constData(), int(v.size()), SQLITE_STATIC) != SQLITE_OK) {
             Release(st, true);

@@ -13,16 +13,23 @@
 #include "toolkit/Export.h"
 #include <QByteArray>
 #include <QMutex>
+#include <QString>
 #include <atomic>
+#include <utility>
 #include <vector>
 
 struct sqlite3;
 struct sqlite3_stmt;
 
-// A SELECT text with its single-quoted literals taken out.
+// A SELECT text with its single-quoted literals taken out. Reused from query to
+// query, so its buffers keep their room.
 struct TOOLKIT_EXPORT SqlShape {
-    QByteArray key;                 // the text with every literal replaced by ?
-    std::vector<QByteArray> values; // the literals' values, quotes undoubled, in order
+    QByteArray key;       // the text with every literal replaced by ?
+    QByteArray bytes;     // the literals' values one after another, quotes undoubled
+    std::vector<std::pair<qsizetype, qsizetype>> spans;   // offset and length of each in bytes
+
+    size_t Count() const { return spans.size(); }
+    QByteArrayView Value(size_t i) const { return QByteArrayView(bytes).sliced(spans[i].first, spans[i].second); }
 };
 
 // False when the text is not a single SELECT that can be parameterised: another
@@ -41,12 +48,20 @@ public:
 
     QMutex lock;
     std::atomic<bool> closing{false};
+    // Scratch of the owning thread, with the lock held: the text in UTF-8 and its shape.
+    QByteArray text;
+    SqlShape shape;
+    // Result column names of a statement, kept with it so that each run need not
+    // make them again: the name as SQLite gives it, and as text.
+    using ColumnNames = std::vector<std::pair<QByteArray, QString>>;
 
     // With the lock held. The kept statement for this shape on h, compiled now if
     // needed; null when the shape cannot be kept (the caller compiles the text as
     // written). A returned statement is reset, with its literals bound; the caller
     // steps it and calls Release.
     sqlite3_stmt* Acquire(sqlite3* h, const SqlShape& shape);
+    // The column names kept with the statement Acquire returned last.
+    ColumnNames* LastNames() { return entries.empty() ? nullptr : &entries.back().names; }
     // With the lock held: back to the cache, reset and unbound; on a failure of
     // its run the statement is dropped instead.
     void Release(sqlite3_stmt* stmt, bool failed);
@@ -60,6 +75,7 @@ private:
         QByteArray key;
         size_t hash;
         sqlite3_stmt* stmt;
+        ColumnNames names;
     };
     std::vector<Entry> entries;        // most recently used last
     std::vector<QByteArray> refused;   // shapes found not keepable (bounded)

@@ -96,6 +96,7 @@ void TDynamicTree::SetFieldId(const QString& v)
     // The id column is the default sort column.
     FFieldId = v;
     FFieldOrderBy = v;
+    FQueryStale = true;
 }
 
 void TDynamicTree::SetAdoConn(TADOConnection* v)
@@ -186,20 +187,25 @@ void TDynamicTree::CheckProperties() const
 
 QString TDynamicTree::ChildrenQueryText(const TItemInfo* Info) const
 {
-    const QString base = TrimControls(FSqlTable.join(QStringLiteral("\r\n")));
-    QString sql;
-    if (FFieldPid == QLatin1String("Piid")) {
-        sql = QStringLiteral("select a.* from (") + base + QStringLiteral(") a ");
-    } else {
-        // Ids come from the data; a quote inside one must not end the literal.
-        sql = QStringLiteral("select a.* from (") + base + QStringLiteral(") a where a.")
-            + TrimControls(FFieldPid) + QStringLiteral("='") + QuotedValue(Info ? Info->Id : QString())
-            + QStringLiteral("'");
+    const bool allRows = FFieldPid == QLatin1String("Piid");
+    if (FQueryStale) {
+        const QString base = TrimControls(FSqlTable.join(QStringLiteral("\r\n")));
+        const QString order = TrimControls(FFieldOrderBy);
+        const QString orderClause = order.isEmpty() ? QString() : QStringLiteral(" Order by a.") + order;
+        if (allRows) {
+            FQueryHead = QStringLiteral("select a.* from (") + base + QStringLiteral(") a ") + orderClause;
+            FQueryTail.clear();
+        } else {
+            FQueryHead = QStringLiteral("select a.* from (") + base + QStringLiteral(") a where a.")
+                + TrimControls(FFieldPid) + QStringLiteral("='");
+            FQueryTail = QStringLiteral("'") + orderClause;
+        }
+        FQueryStale = false;
     }
-    const QString order = TrimControls(FFieldOrderBy);
-    if (!order.isEmpty())
-        sql += QStringLiteral(" Order by a.") + order;
-    return sql;
+    if (allRows)
+        return FQueryHead;
+    // Ids come from the data; a quote inside one must not end the literal.
+    return FQueryHead + QuotedValue(Info ? Info->Id : QString()) + FQueryTail;
 }
 
 void TDynamicTree::Notification(TComponent* AComponent, TOperation Operation)
@@ -379,7 +385,7 @@ void TDynamicTree::AddRowNode(TNodeItem* SourceNode, TQueryThread* Worker, TADOQ
         info->Id = Fields->FieldText(TrimControls(FFieldId));
         info->ParentId = Fields->FieldText(TrimControls(FFieldPid));
         info->Caption = Fields->FieldText(TrimControls(FFieldCaption));
-        info->IsLeaf = Fields->FieldText(TrimControls(FFieldIsLeaf)) == FValueIsLeaf;
+        info->IsLeaf = Fields->FieldView(TrimControls(FFieldIsLeaf)) == FValueIsLeaf;
         QString text = node->Text();
         if (TrimControls(text).isEmpty()) {
             if (!FFieldText.isEmpty())

@@ -79,11 +79,19 @@ public:
     TOnAfterAddNode OnAfterAddNode;
 
     const QStringList& SqlTable() const { return FSqlTable; }
-    void SetSqlTable(const QStringList& lines) { FSqlTable = lines; }
+    void SetSqlTable(const QStringList& lines)
+    {
+        FSqlTable = lines;
+        FQueryStale = true;
+    }
     QString FieldId() const { return FFieldId; }
     void SetFieldId(const QString& v);
     QString FieldPid() const { return FFieldPid; }
-    void SetFieldPid(const QString& v) { FFieldPid = v; }
+    void SetFieldPid(const QString& v)
+    {
+        FFieldPid = v;
+        FQueryStale = true;
+    }
     QString FieldIsLeaf() const { return FFieldIsLeaf; }
     void SetFieldIsLeaf(const QString& v) { FFieldIsLeaf = v; }
     QString ValueIsLeaf() const { return FValueIsLeaf; }
@@ -93,7 +101,11 @@ public:
     QString FieldText() const { return FFieldText; }
     void SetFieldText(const QString& v) { FFieldText = v; }
     QString FieldOrderBy() const { return FFieldOrderBy; }
-    void SetFieldOrderBy(const QString& v) { FFieldOrderBy = v; }
+    void SetFieldOrderBy(const QString& v)
+    {
+        FFieldOrderBy = v;
+        FQueryStale = true;
+    }
 
     TADOConnection* AdoConn() const { return FAdoConn; }
     void SetAdoConn(TADOConnection* v);
@@ -155,4 +167,7 @@ private:
     // that may have cleared it are stale when it moved.
     quint64 FGeneration = 0;
     QElapsedTimer FMessageSlice;   // since the background delivery last let messages through
+    // The children query around the id, made again after a setting it uses changed.
+    mutable QString FQueryHead, FQueryTail;
+    mutable bool FQueryStale = true;
 };

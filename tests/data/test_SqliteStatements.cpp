@@ -98,17 +98,17 @@ TEST(SqlShape, LiteralsBecomeParametersAndEverythingElseStays)
     SqlShape s;
     ASSERT_TRUE(ShapeOfSelect("select a.* from (select * from t) a where a.pid='1''0' Order by a.id", &s));
     EXPECT_EQ(s.key, QByteArray("select a.* from (select * from t) a where a.pid=? Order by a.id"));
-    ASSERT_EQ(s.values.size(), 1u);
-    EXPECT_EQ(s.values[0], QByteArray("1'0"));
+    ASSERT_EQ(s.Count(), 1u);
+    EXPECT_EQ(s.Value(0), QByteArrayView("1'0"));
 
     // Quoted names, comments and prefixed literals are not values.
     ASSERT_TRUE(ShapeOfSelect(" (SELECT \"it's\", [a'b], `c'd`, X'0A' -- it's\n"
                               " from t /* 'x' */ where n in ('', '单位') ;",
                               &s));
     EXPECT_EQ(s.key, QByteArray(" (SELECT \"it's\", [a'b], `c'd`, X'0A' -- it's\n from t /* 'x' */ where n in (?, ?) ;"));
-    ASSERT_EQ(s.values.size(), 2u);
-    EXPECT_EQ(s.values[0], QByteArray());
-    EXPECT_EQ(QString::fromUtf8(s.values[1]), QStringLiteral("单位"));
+    ASSERT_EQ(s.Count(), 2u);
+    EXPECT_EQ(s.Value(0).size(), 0);
+    EXPECT_EQ(QString::fromUtf8(s.Value(1)), QStringLiteral("单位"));
 
     // Left as written: other statements, parameters of their own, a second
     // statement, an open quote, a word that only starts like select.
