@@ -24,6 +24,8 @@ if [ -f "$root/fuzz/fuzz_connection_string.cpp" ]; then
         "$root/toolkit/SysUtils.cpp"
 fi
 
+build fuzz_sql_shape "$root/fuzz/fuzz_sql_shape.cpp" "$root/toolkit/SqliteStatements.cpp" -lsqlite3
+
 for target in "$out"/fuzz_*; do
   [ -x "$target" ] || continue
   name="$(basename "$target")"
