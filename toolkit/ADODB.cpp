@@ -18,6 +18,7 @@
 #include <QThread>
 #include <algorithm>
 #include <charconv>
+#include <limits>
 #include <cstring>
 #include <sqlite3.h>
 #include <vector>
@@ -490,11 +491,20 @@ struct TADOQuery::Result {
     }
     size_t ColumnCount() const { return names.size(); }
 
+    // Offsets are 32 bits: a result with more text than that is refused rather
+    // than read back wrong.
+    void EndCell()
+    {
+        if (pool.size() > std::numeric_limits<quint32>::max())
+            throw EDatabaseError(QStringLiteral("查询结果过大，无法读入"));
+        ends.push_back(quint32(pool.size()));
+    }
+
     // The Put functions append the next cell of the current row (rows is its index).
     void PutNull()
     {
         types.push_back(Null);
-        ends.push_back(quint32(pool.size()));
+        EndCell();
     }
     void PutNumberBits(int col, CellType t, qint64 bits)
     {
@@ -510,7 +520,7 @@ struct TADOQuery::Result {
         char16_t* out = pool.data() + at;
         for (size_t i = 0; i < n; ++i)
             out[i] = char16_t(static_cast<unsigned char>(s[i]));
-        ends.push_back(quint32(pool.size()));
+        EndCell();
     }
     void PutUtf8(const char* s, size_t n)
     {
@@ -522,12 +532,12 @@ struct TADOQuery::Result {
                                QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
         QChar* end = decoder.appendToBuffer(reinterpret_cast<QChar*>(pool.data() + at), QByteArrayView(s, qsizetype(n)));
         pool.resize(size_t(reinterpret_cast<char16_t*>(end) - pool.data()));
-        ends.push_back(quint32(pool.size()));
+        EndCell();
     }
     void PutUtf16(const char16_t* s, size_t n)
     {
         pool.insert(pool.end(), s, s + n);
-        ends.push_back(quint32(pool.size()));
+        EndCell();
     }
     void PutInteger(int col, qint64 v)
     {
