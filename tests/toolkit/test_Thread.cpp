@@ -124,3 +124,42 @@ TEST(Thread, DestroyingARunningThreadWaitsEvenWhileItSynchronizes)
     EXPECT_EQ(calls, 3);
     EXPECT_EQ(TThread::LiveCount(), before);
 }
+
+TEST(Thread, ManyWorkersSynchronizingAtOnceEachGetTheirOwnAnswer)
+{
+    // More workers than the pool has threads, each asking many times: every call
+    // must come back to the worker that made it, with its own value or failure.
+    constexpr int kWorkers = 12, kCalls = 40;
+    std::vector<std::unique_ptr<BodyThread>> workers;
+    std::vector<int> sums(kWorkers, 0), failures(kWorkers, 0);
+    int callsOnInterface = 0;
+    for (int w = 0; w < kWorkers; ++w) {
+        workers.push_back(std::make_unique<BodyThread>([&, w](BodyThread* self) {
+            for (int c = 0; c < kCalls; ++c) {
+                int answer = -1;
+                try {
+                    self->Synchronize([&] {
+                        ++callsOnInterface;
+                        if (c == w)
+                            throw std::runtime_error("refused");
+                        answer = w * 1000 + c;
+                    });
+                } catch (const std::runtime_error&) {
+                    ++failures[size_t(w)];
+                    continue;
+                }
+                sums[size_t(w)] += answer - w * 1000;
+            }
+        }));
+    }
+    for (auto& w : workers)
+        w->Resume();
+    for (auto& w : workers)
+        w->WaitFor();
+    EXPECT_EQ(callsOnInterface, kWorkers * kCalls);
+    for (int w = 0; w < kWorkers; ++w) {
+        EXPECT_EQ(failures[size_t(w)], 1) << w;
+        EXPECT_EQ(sums[size_t(w)], kCalls * (kCalls - 1) / 2 - w) << w;
+        EXPECT_TRUE(workers[size_t(w)]->FatalMessage().isEmpty()) << w;
+    }
+}
