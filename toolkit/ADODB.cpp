@@ -173,7 +173,8 @@ struct ConnectionRegistry {
             cache->Clear();
             cache->lock.unlock();
         }
-        // Otherwise its thread is running one now and finalizes them after it.
+        // Otherwise its thread is running one now: taken out of the registry,
+        // the cache goes (finalizing them) when that run lets go of it.
     }
 };
 
@@ -705,12 +706,7 @@ void FetchSqlite(sqlite3* h, StatementCache* cache, const QString& sql, TADOQuer
                         StatementCache* cache;
                         sqlite3_stmt* st;
                         bool failed = true;
-                        ~Back()
-                        {
-                            cache->Release(st, failed);
-                            if (cache->closing)
-                                cache->Clear();
-                        }
+                        ~Back() { cache->Release(st, failed); }
                     } back{cache, st};
                     StepSqlite(h, st, res, cache->LastNames());
                     back.failed = false;

@@ -37,9 +37,10 @@ struct TOOLKIT_EXPORT SqlShape {
 TOOLKIT_EXPORT bool ShapeOfSelect(const QByteArray& utf8, SqlShape* shape);
 
 // The kept statements of one SQLite connection. Only the thread that owns the
-// connection runs them; it holds the lock while it does. Another thread closing
-// the connection finalizes them first when the lock is free, and otherwise marks
-// the cache closing so that the owner finalizes them when it is done.
+// connection runs them; it holds the lock while it does. Closing the connection
+// takes the cache out of the registry and marks it closing, so that no run starts
+// on it again; the statements are finalized at once when the lock is free, and
+// otherwise when the running query lets go of the cache (its destructor).
 class StatementCache {
 public:
     static constexpr size_t Capacity = 32;

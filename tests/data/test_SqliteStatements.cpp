@@ -231,3 +231,52 @@ TEST(SqliteStatements, ClosingFinalizesKeptStatementsOfEveryThread)
     q.Open();
     EXPECT_EQ(q.RecordCount(), 2);
 }
+
+TEST(SqliteStatements, ClosingWhileAWorkerRunsAKeptStatementLetsTheWorkerFinish)
+{
+    Db db;
+    QSemaphore entered, go;
+    QString workerError;
+    int workerRows = -1;
+    std::thread worker([&] {
+        try {
+            // A function of this connection that holds the run until the test lets it go.
+            QVariant v = db.conn.Database().driver()->handle();
+            sqlite3* h = *static_cast<sqlite3* const*>(v.constData());
+            struct Gate {
+                QSemaphore* entered;
+                QSemaphore* go;
+            } gate{&entered, &go};
+            sqlite3_create_function_v2(
+                h, "hold_here", 0, SQLITE_UTF8, &gate,
+                [](sqlite3_context* ctx, int, sqlite3_value**) {
+                    auto* g = static_cast<Gate*>(sqlite3_user_data(ctx));
+                    g->entered->release();
+                    g->go->acquire();
+                    sqlite3_result_int(ctx, 1);
+                },
+                nullptr, nullptr, nullptr);
+            TADOQuery q;
+            q.SetConnection(&db.conn);
+            q.SetSQLText(QStringLiteral("select hold_here() as h, name from t where id='101'"));
+            q.Open();
+            workerRows = q.RecordCount();
+        } catch (const Exception& e) {
+            workerError = e.Message();
+        }
+    });
+    entered.acquire();
+    // The worker is inside its run: its statements cannot be finalized now.
+    db.conn.Close();
+    go.release();
+    worker.join();
+    EXPECT_EQ(workerError, QString());
+    EXPECT_EQ(workerRows, 1);
+
+    // The interface thread opens a connection of its own again.
+    TADOQuery q;
+    q.SetConnection(&db.conn);
+    q.SetSQLText(QStringLiteral("select * from t where pid='1'"));
+    q.Open();
+    EXPECT_EQ(q.RecordCount(), 2);
+}
