@@ -276,24 +276,6 @@ int main(int argc, char** argv)
     // background load out and "background" runs only that (no ratios then).
     const int runs = argc > 1 ? std::max(1, atoi(argv[1])) : 3;
     const bool withBackground = !(argc > 2 && qstrcmp(argv[2], "sync") == 0);
-    if (argc > 2 && qstrcmp(argv[2], "background") == 0) {
-        QTemporaryDir dir;
-        const QString file = dir.path() + QStringLiteral("/units.db");
-        CreateDatabase(file);
-        TADOConnection conn;
-        conn.SetConnectionString(QStringLiteral("Provider=SQLITE;Data Source=") + file);
-        conn.Open();
-        TTreeView view;
-        view.resize(400, 600);
-        view.show();
-        TDynamicTree tree;
-        Configure(tree, &conn, &view);
-        for (int i = 0; i < runs; ++i) {
-            const LoadFigures f = BackgroundLoad(tree, &view);
-            std::printf("background load: %.1f ms, %d nodes, longest gap %.1f ms\n", f.ms, f.nodes, f.longestGapMs);
-        }
-        return 0;
-    }
     QTemporaryDir dir;
     const QString file = dir.path() + QStringLiteral("/units.db");
     const int units = CreateDatabase(file);
@@ -301,12 +283,20 @@ int main(int argc, char** argv)
     TADOConnection conn;
     conn.SetConnectionString(QStringLiteral("Provider=SQLITE;Data Source=") + file);
     conn.Open();
-    TADOConnection::SetTraceHook([](const QString&) { gQueries.fetch_add(1); });
     TTreeView view;
     view.resize(400, 600);
     view.show();
     TDynamicTree tree;
     Configure(tree, &conn, &view);
+
+    if (argc > 2 && qstrcmp(argv[2], "background") == 0) {
+        for (int i = 0; i < runs; ++i) {
+            const LoadFigures f = BackgroundLoad(tree, &view);
+            std::printf("background load: %.1f ms, %d nodes, longest gap %.1f ms\n", f.ms, f.nodes, f.longestGapMs);
+        }
+        return 0;
+    }
+    TADOConnection::SetTraceHook([](const QString&) { gQueries.fetch_add(1); });
 
     std::vector<double> base, sync, background, gaps, queriesOnly;
     LoadFigures lastSync, lastBackground;
