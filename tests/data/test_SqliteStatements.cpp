@@ -34,11 +34,16 @@ struct Db {
         cmd.SetCommandText(sql);
         cmd.Execute();
     }
+    // The SQLite connection of the calling thread.
+    sqlite3* Handle()
+    {
+        QVariant v = conn.Database().driver()->handle();
+        return *static_cast<sqlite3* const*>(v.constData());
+    }
     // Statements the calling thread's connection has compiled and not finalized.
     int LiveStatements()
     {
-        QVariant v = conn.Database().driver()->handle();
-        sqlite3* h = *static_cast<sqlite3* const*>(v.constData());
+        sqlite3* h = Handle();
         int n = 0;
         for (sqlite3_stmt* s = sqlite3_next_stmt(h, nullptr); s; s = sqlite3_next_stmt(h, s))
             ++n;
@@ -241,8 +246,7 @@ TEST(SqliteStatements, ClosingWhileAWorkerRunsAKeptStatementLetsTheWorkerFinish)
     std::thread worker([&] {
         try {
             // A function of this connection that holds the run until the test lets it go.
-            QVariant v = db.conn.Database().driver()->handle();
-            sqlite3* h = *static_cast<sqlite3* const*>(v.constData());
+            sqlite3* h = db.Handle();
             struct Gate {
                 QSemaphore* entered;
                 QSemaphore* go;
