@@ -853,6 +853,12 @@ void TNextGrid::AddRows(int count) { FModel->AddRows(count); }
 
 int TNextGrid::RowCount() const { return FModel->Rows(); }
 
+int TNextGrid::ShownRowCount() const { return RowCount(); }
+
+int TNextGrid::ShownRow(int index) const { return index >= 0 && index < RowCount() ? index : -1; }
+
+bool TNextGrid::IsRowShown(int row) const { return row >= 0 && row < RowCount(); }
+
 void TNextGrid::BeginUpdate()
 {
     if (FUpdateCount++ == 0)

@@ -181,6 +181,12 @@ public:
     void ClearRows();
     void AddRows(int count);
     int RowCount() const;
+    // The rows the view shows, in the order it shows them; the totals row, when
+    // there is one, is shown last. Without a row filter every row is shown, in
+    // store order. Cells(), SetCells() and RowCount() always address store rows.
+    int ShownRowCount() const;
+    int ShownRow(int index) const;   // store row of the index-th shown row; -1 when out of range
+    bool IsRowShown(int row) const;
 
     // Nested; the view is told of the changes once, at the outermost end.
     void BeginUpdate();
