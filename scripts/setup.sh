@@ -12,6 +12,8 @@ packages=(
   postgresql libqt6sql6-psql
   clang-14 libclang-rt-14-dev
   fonts-wqy-microhei
+  libxlsxwriter-dev libpq-dev qt6-translations-l10n
+  python3 python3-openpyxl poppler-utils
 )
 
 missing=()
