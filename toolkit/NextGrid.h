@@ -1,33 +1,15 @@
 #pragma once
-// The grid control: a table view over a column store. Cell texts are kept per
-// column as UTF-8 in one pool with one offset per cell, so a grid of a million
-// rows holds no object per cell; only the visible cells are decoded for painting.
+// The grid control: a table view over a column store (toolkit/NextGridModel.h)
+// with text, number and check-box columns (toolkit/NextGridColumns.h).
 #include "toolkit/Export.h"
-#include <QAbstractTableModel>
+#include "toolkit/NextGridColumns.h"
+#include "toolkit/NextGridModel.h"
 #include <QColor>
 #include <QFlags>
-#include <QHash>
+#include <QMenu>
 #include <QPointer>
 #include <QTableView>
 #include <functional>
-#include <memory>
-#include <vector>
-
-#include <QMenu>
-class TNextGrid;
-class TNextGridModel;
-
-enum TColumnOption {
-    coCanClick = 0x01,
-    coCanInput = 0x02,
-    coCanSort = 0x04,
-    coEditing = 0x08,
-    coPublicUsing = 0x10,
-    coAutoSize = 0x20,
-    coFixedSize = 0x40,
-};
-Q_DECLARE_FLAGS(TColumnOptions, TColumnOption)
-Q_DECLARE_OPERATORS_FOR_FLAGS(TColumnOptions)
 
 enum TGridOption {
     goHeader = 0x01,
@@ -51,108 +33,6 @@ Q_DECLARE_OPERATORS_FOR_FLAGS(TAppearanceOptions)
 
 // The system colour of menu bars, as the grid lines of the record grid use it.
 TOOLKIT_EXPORT QColor clMenuBar();
-
-enum class TNxColumnKind { Text, Number, CheckBox };
-
-struct TNxColumnHeader {
-    QString Caption;
-    Qt::Alignment Alignment = Qt::AlignLeft | Qt::AlignVCenter;
-};
-
-// A column's settings. The cells themselves live in the grid's model.
-class TOOLKIT_EXPORT TNxCustomColumn {
-public:
-    virtual ~TNxCustomColumn();
-    virtual TNxColumnKind Kind() const = 0;
-    // What the view shows for a cell whose stored text is `text`.
-    virtual QString DisplayText(const QString& text) const { return text; }
-
-    QString Name() const { return FName; }
-    void SetName(const QString& name) { FName = name; }
-    const TNxColumnHeader& Header() const { return FHeader; }
-    void SetHeaderCaption(const QString& caption);
-    void SetHeaderAlignment(Qt::Alignment alignment);
-    bool Visible() const { return FVisible; }
-    void SetVisible(bool visible);
-    int Width() const { return FWidth; }
-    void SetWidth(int width);
-    Qt::Alignment Alignment() const { return FAlignment; }
-    void SetAlignment(Qt::Alignment alignment);
-    TColumnOptions Options() const { return FOptions; }
-    void SetOptions(TColumnOptions options) { FOptions = options; }
-    TNextGrid* Grid() const { return FGrid; }
-    int Index() const;
-
-protected:
-    TNxCustomColumn(Qt::Alignment alignment);
-    void Changed();   // the grid shows the new settings
-
-private:
-    friend class TNxColumns;
-    TNextGrid* FGrid = nullptr;
-    QString FName;
-    TNxColumnHeader FHeader;
-    bool FVisible = true;
-    int FWidth = 75;
-    Qt::Alignment FAlignment;
-    TColumnOptions FOptions = TColumnOptions(coCanClick) | coCanSort | coPublicUsing;
-};
-
-class TOOLKIT_EXPORT TNxTextColumn : public TNxCustomColumn {
-public:
-    TNxTextColumn();
-    TNxColumnKind Kind() const override { return TNxColumnKind::Text; }
-};
-
-// Shows its cells through FormatMask; the cell keeps the text as written.
-class TOOLKIT_EXPORT TNxNumberColumn : public TNxCustomColumn {
-public:
-    TNxNumberColumn();
-    TNxColumnKind Kind() const override { return TNxColumnKind::Number; }
-    QString DisplayText(const QString& text) const override;
-    QString FormatMask() const { return FFormatMask; }
-    void SetFormatMask(const QString& mask);
-private:
-    QString FFormatMask;
-};
-
-// A ticked box reads exactly "True"; any other text is an empty box.
-class TOOLKIT_EXPORT TNxCheckBoxColumn : public TNxCustomColumn {
-public:
-    TNxCheckBoxColumn();
-    TNxColumnKind Kind() const override { return TNxColumnKind::CheckBox; }
-    QString DisplayText(const QString& text) const override;
-    static bool IsTicked(QStringView text) { return text == QLatin1String("True"); }
-};
-
-// Formats a number with a mask of the "#,##0.00" family: grouping when the mask
-// holds ',', as many decimals as the mask has digits after '.'. Text that is not
-// a number is returned unchanged.
-TOOLKIT_EXPORT QString FormatNumberMask(const QString& mask, const QString& text);
-
-// The grid's column collection; owns its columns.
-class TOOLKIT_EXPORT TNxColumns {
-public:
-    explicit TNxColumns(TNextGrid* grid) : FGrid(grid) {}
-    ~TNxColumns();
-    TNxColumns(const TNxColumns&) = delete;
-    TNxColumns& operator=(const TNxColumns&) = delete;
-
-    void Clear();
-    int Count() const { return int(FItems.size()); }
-    // Appends the column (taking ownership) and gives it an empty cell in every row.
-    TNxCustomColumn* Add(TNxCustomColumn* column);
-    TNxCustomColumn* Item(int index) const;
-    TNxCustomColumn* operator[](int index) const { return Item(index); }
-    // Index of the first column of that name, letter case aside; -1 when none.
-    int FindByName(const QString& name) const;
-    int IndexOf(const TNxCustomColumn* column) const;
-
-private:
-    friend class TNextGridModel;
-    TNextGrid* FGrid;
-    std::vector<std::unique_ptr<TNxCustomColumn>> FItems;
-};
 
 // A handle on one cell, made on demand: the grid keeps no cell objects.
 class TOOLKIT_EXPORT TNxCell {
@@ -187,6 +67,10 @@ public:
     int ShownRowCount() const;
     int ShownRow(int index) const;   // store row of the index-th shown row; -1 when out of range
     bool IsRowShown(int row) const;
+
+    // Replaces every row by the given cells (made with as many columns as the
+    // grid has, possibly on another thread); footerRow is the totals row or -1.
+    void AdoptCells(TNxCellStore&& cells, int footerRow = -1);
 
     // Nested; the view is told of the changes once, at the outermost end.
     void BeginUpdate();
@@ -271,52 +155,4 @@ private:
     QPointer<QMenu> FPopupMenu;
     int FSortColumn = -1;
     bool FSortAscending = true;
-};
-
-// The column store behind the view. Changes made inside a batch of the grid
-// are announced as one reset when the batch ends.
-class TOOLKIT_EXPORT TNextGridModel : public QAbstractTableModel {
-    Q_OBJECT
-public:
-    explicit TNextGridModel(TNextGrid* grid);
-    ~TNextGridModel() override;
-
-    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
-    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
-    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
-    bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
-    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
-    Qt::ItemFlags flags(const QModelIndex& index) const override;
-    void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
-
-    // Raw store access for the grid.
-    int Rows() const { return FRows; }
-    QString Text(int col, int row) const;
-    bool TextIsTicked(int col, int row) const;
-    double Number(int col, int row, bool* ok = nullptr) const;
-    void SetText(int col, int row, QStringView text);
-    QColor Color(int col, int row) const;
-    void SetColor(int col, int row, const QColor& color);
-    qint64 StoreBytes() const;
-    qint64 TextBytes() const;
-
-private:
-    friend class TNextGrid;
-    struct ColumnStore;
-    bool Batched() const;
-    void BeginBatch();
-    void EndBatch();
-    void AddColumnStore();
-    void ClearColumns();
-    void ClearRows();
-    void AddRows(int count);
-    void CompactColumn(ColumnStore& c);
-    void SortRows(int col, bool ascending, int footerRow);
-    void ColumnHeaderChanged(int col);
-
-    TNextGrid* FGrid;
-    std::vector<ColumnStore> FStores;
-    int FRows = 0;
-    QHash<quint64, QColor> FColors;   // only cells whose colour was set
-    bool FResetting = false;
 };

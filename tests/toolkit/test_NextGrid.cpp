@@ -6,6 +6,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <gtest/gtest.h>
+#include <thread>
 
 namespace {
 
@@ -301,4 +302,49 @@ TEST(NextGrid, SelectionKeysWheelAndDoubleClick)
     g.grid.OnDblClick = [&](TNextGrid*) { ++dbl; };
     QTest::mouseDClick(g.grid.viewport(), Qt::LeftButton, {}, g.CellCentre(1, 41));
     EXPECT_EQ(dbl, 1);
+}
+
+TEST(NextGrid, CellsFilledOnAnotherThreadReplaceTheRowsInOneReset)
+{
+    Grid g(2);
+    g.grid.SetCells(1, 0, QStringLiteral("old"));
+    g.grid.SelectRow(1);
+    QAbstractItemModelTester tester(g.grid.Model(), QAbstractItemModelTester::FailureReportingMode::Fatal);
+    QSignalSpy resets(g.grid.Model(), &QAbstractItemModel::modelReset);
+
+    TNxCellStore cells(3);
+    std::thread worker([&cells] {
+        cells.AddRows(1000);
+        for (int r = 0; r < 1000; ++r) {
+            cells.SetText(1, r, QStringLiteral("单位%1").arg(r));
+            cells.SetText(2, r, QString::number(r * 1.5));
+        }
+        cells.AddRows(1);
+        cells.SetText(1, 1000, QStringLiteral("合计"));
+        cells.SetColor(1, 1000, QColor(200, 200, 255));
+        // Writes outside the store say so and change nothing.
+        EXPECT_FALSE(cells.SetText(3, 0, QStringLiteral("x")));
+        EXPECT_FALSE(cells.SetText(0, 1001, QStringLiteral("x")));
+    });
+    worker.join();
+    g.grid.AdoptCells(std::move(cells), 1000);
+
+    EXPECT_EQ(resets.count(), 1);
+    EXPECT_EQ(g.grid.RowCount(), 1001);
+    EXPECT_EQ(g.grid.FooterRow(), 1000);
+    EXPECT_EQ(g.grid.Cells(1, 999), QStringLiteral("单位999"));
+    EXPECT_EQ(g.grid.DisplayText(2, 999), QStringLiteral("1,498.50"));
+    EXPECT_EQ(g.grid.CellColor(1, 1000), QColor(200, 200, 255));
+    EXPECT_EQ(g.grid.Model()->data(g.grid.Model()->index(1000, 1), Qt::BackgroundRole).value<QBrush>().color(),
+              QColor(200, 200, 255));
+    // The totals row stays last through a sort.
+    g.grid.SortByColumn(2, false);
+    EXPECT_EQ(g.grid.Cells(1, 0), QStringLiteral("单位999"));
+    EXPECT_EQ(g.grid.Cells(1, 1000), QStringLiteral("合计"));
+
+    // Cells made for other columns are refused whole, the grid untouched.
+    TNxCellStore wrong(2);
+    wrong.AddRows(1);
+    EXPECT_THROW(g.grid.AdoptCells(std::move(wrong)), std::invalid_argument);
+    EXPECT_EQ(g.grid.RowCount(), 1001);
 }

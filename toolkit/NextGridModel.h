@@ -1,0 +1,109 @@
+#pragma once
+// The cells of the grid and the item model over them. Cell texts are kept per
+// column as UTF-8 in one pool with one offset per cell, so a grid of a million
+// rows holds no object per cell; only the visible cells are decoded for painting.
+#include "toolkit/Export.h"
+#include <QAbstractTableModel>
+#include <QByteArrayView>
+#include <QColor>
+#include <QHash>
+#include <vector>
+
+class TNextGrid;
+
+// The cells of a grid: texts column by column, and the colours of the cells that
+// have one. A plain object: it may be filled away from the grid (on a worker
+// thread, for a large load) and handed to the grid whole (TNextGrid::AdoptCells).
+class TOOLKIT_EXPORT TNxCellStore {
+public:
+    TNxCellStore() = default;
+    explicit TNxCellStore(int columns);
+
+    int ColumnCount() const { return int(FColumns.size()); }
+    int RowCount() const { return FRows; }
+    void AddColumn();
+    // Appends empty rows; throws std::length_error beyond the grid's row range.
+    void AddRows(int count);
+    void ClearRows();
+    void Clear();   // columns too
+
+    // Out-of-range cells read as empty and ignore writes (the setters say false).
+    QString Text(int col, int row) const;
+    QByteArrayView Utf8(int col, int row) const;   // valid until the cell or store changes
+    bool TextIsTicked(int col, int row) const;
+    double Number(int col, int row, bool* ok = nullptr) const;   // 0 when not a number
+    bool SetText(int col, int row, QStringView text);
+    QColor Color(int col, int row) const;
+    bool SetColor(int col, int row, const QColor& color);
+
+    // Row i takes what row order[i] held (order is a permutation of the rows).
+    void Reorder(const std::vector<int>& order);
+    // Gives back the growth slack of a finished fill.
+    void Squeeze();
+    qint64 StoreBytes() const;
+    qint64 TextBytes() const;
+
+private:
+    struct Column {
+        std::vector<quint32> at;   // per row: where its entry starts in pool; 0 = the empty text
+        std::vector<char> pool{char(0)};
+        qint64 garbage = 0;        // bytes of entries no row points at any more
+        qint64 text = 0;           // UTF-8 bytes of the live texts
+    };
+    bool Valid(int col, int row) const
+    {
+        return col >= 0 && col < int(FColumns.size()) && row >= 0 && row < FRows;
+    }
+    static void Compact(Column& c);
+
+    std::vector<Column> FColumns;
+    int FRows = 0;
+    QHash<quint64, QColor> FColors;   // only cells whose colour was set
+};
+
+// The item model behind the view. Changes made inside a batch of the grid are
+// announced as one reset when the batch ends.
+class TOOLKIT_EXPORT TNextGridModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    explicit TNextGridModel(TNextGrid* grid);
+    ~TNextGridModel() override;
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
+
+    // Raw store access for the grid.
+    const TNxCellStore& Cells() const { return FCells; }
+    int Rows() const { return FCells.RowCount(); }
+    QString Text(int col, int row) const { return FCells.Text(col, row); }
+    bool TextIsTicked(int col, int row) const { return FCells.TextIsTicked(col, row); }
+    double Number(int col, int row, bool* ok = nullptr) const { return FCells.Number(col, row, ok); }
+    void SetText(int col, int row, QStringView text);
+    QColor Color(int col, int row) const { return FCells.Color(col, row); }
+    void SetColor(int col, int row, const QColor& color);
+    qint64 StoreBytes() const;
+    qint64 TextBytes() const { return FCells.TextBytes(); }
+
+private:
+    friend class TNextGrid;
+    bool Batched() const;
+    void BeginBatch();
+    void EndBatch();
+    void AddColumnStore();
+    void ClearColumns();
+    void ClearRows();
+    void AddRows(int count);
+    // Replaces every row by those of cells, which has as many columns.
+    void AdoptCells(TNxCellStore&& cells);
+    void SortRows(int col, bool ascending, int footerRow);
+    void ColumnHeaderChanged(int col);
+
+    TNextGrid* FGrid;
+    TNxCellStore FCells;
+    bool FResetting = false;
+};
