@@ -1,0 +1,81 @@
+#include "toolkit/ADOCommand.h"
+#include "toolkit/ADOInternal.h"
+
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <sqlite3.h>
+
+using namespace adointernal;
+
+// ---------------------------------------------------------------------------
+// TADOCommand
+
+TADOCommand::TADOCommand(TComponent* AOwner) : TComponent(AOwner) {}
+
+TADOCommand::~TADOCommand()
+{
+    if (FConnection)
+        FConnection->Detach(&FConnection);
+}
+
+void TADOCommand::SetConnection(TADOConnection* c)
+{
+    if (FConnection == c)
+        return;
+    if (FConnection)
+        FConnection->Detach(&FConnection);
+    FConnection = c;
+    if (FConnection)
+        FConnection->Attach(&FConnection, nullptr);
+}
+
+void TADOCommand::Execute()
+{
+    TADOConnection* conn = RequireConnection(FConnection);
+    QSqlDatabase db = conn->Database();
+    TADOConnection::Trace(FText);
+    if (sqlite3* h = SqliteHandle(db)) {
+        const QByteArray text = FText.toUtf8();
+        const char* sql = text.constData();
+        const char* end = sql + text.size();
+        bool ran = false;
+        // Every statement of the text runs in turn; rows they return are dropped.
+        while (sql < end) {
+            sqlite3_stmt* st = nullptr;
+            const char* tail = nullptr;
+            if (sqlite3_prepare_v2(h, sql, int(end - sql), &st, &tail) != SQLITE_OK)
+                throw EDatabaseError(SqliteMessage(h));
+            sql = tail;
+            if (!st)
+                continue;   // only blanks or a comment left
+            ran = true;
+            int rc;
+            while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+            }
+            sqlite3_finalize(st);
+            if (rc != SQLITE_DONE)
+                throw EDatabaseError(SqliteMessage(h));
+        }
+        if (!ran)
+            throw EDatabaseError(QStringLiteral("SQL语句为空"));
+        return;
+    }
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    if (!q.exec(FText)) {
+        const QSqlError error = q.lastError();
+        q = QSqlQuery();
+        conn->StatementFailed(db, error);
+        throw EDatabaseError(error.text());
+    }
+}
+
+void TADOCommand::Notification(TComponent* AComponent, TOperation Operation)
+{
+    TComponent::Notification(AComponent, Operation);
+    if (Operation == opRemove && AComponent && AComponent == FConnection) {
+        FConnection->Detach(&FConnection);
+        FConnection = nullptr;
+    }
+}

@@ -1,0 +1,20 @@
+#pragma once
+// A command over a connection: one statement that returns no rows.
+#include "toolkit/ADOConnection.h"
+
+// Executes one statement that returns no rows.
+class TOOLKIT_EXPORT TADOCommand : public TComponent {
+    Q_OBJECT
+public:
+    Q_INVOKABLE explicit TADOCommand(TComponent* AOwner = nullptr);
+    ~TADOCommand() override;
+    TADOConnection* Connection() const { return FConnection; }
+    void SetConnection(TADOConnection* c);
+    QString CommandText() const { return FText; }
+    void SetCommandText(const QString& text) { FText = text; }
+    void Execute();
+    void Notification(TComponent* AComponent, TOperation Operation) override;
+private:
+    TADOConnection* FConnection = nullptr;
+    QString FText;
+};

@@ -1,0 +1,483 @@
+#include "toolkit/ADOConnection.h"
+#include "toolkit/ADOInternal.h"
+#include "toolkit/ADODataset.h"
+#include "toolkit/ConnectionString.h"
+#include "toolkit/SqliteStatements.h"
+
+#include <QAtomicInteger>
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QHash>
+#include <QSet>
+#include <QMutex>
+#include <QSqlDatabase>
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QStringDecoder>
+#include <QStringEncoder>
+#include <QThread>
+#include <algorithm>
+#include <charconv>
+#include <limits>
+#include <cstring>
+#include <sqlite3.h>
+#include <vector>
+
+using namespace adointernal;
+
+// ---------------------------------------------------------------------------
+// Connection string and provider
+
+namespace {
+
+enum class Backend { None, SQLite, Odbc, Postgres };
+
+Backend BackendOf(const QString& provider)
+{
+    const QString p = AsciiUpper(provider);
+    if (p.contains(QLatin1String("SQLITE")))
+        return Backend::SQLite;
+    static const char* const odbc[] = {"SQLOLEDB", "MSSQL", "SQL SERVER", "JET.OLEDB", "ACCESS",
+                                       "ORAOLEDB", "MSDAORA", "ORACLE", "MSDASQL"};
+    for (const char* k : odbc)
+        if (p.contains(QLatin1String(k)))
+            return Backend::Odbc;
+    // After the ODBC kinds, as the database kind is told: those win a mixed name.
+    for (const char* k : {"POSTGRES", "PGSQL", "NPGSQL"})
+        if (p.contains(QLatin1String(k)))
+            return Backend::Postgres;
+    return Backend::None;
+}
+
+// One value of an ODBC connection string, braced when it would otherwise end early.
+QString OdbcValue(const QString& v)
+{
+    if (!v.contains(QLatin1Char(';')) && !v.contains(QLatin1Char('{')) && !v.contains(QLatin1Char('}'))
+        && v.trimmed() == v)
+        return v;
+    QString e = v;
+    e.replace(QLatin1String("}"), QLatin1String("}}"));
+    return QLatin1Char('{') + e + QLatin1Char('}');
+}
+
+QString FirstValue(const ConnectionSettings& s, std::initializer_list<const char*> keys)
+{
+    for (const char* k : keys) {
+        QString v = s.Value(QLatin1String(k));
+        if (!v.isEmpty())
+            return v;
+    }
+    return QString();
+}
+
+QString OdbcConnectionString(const ConnectionSettings& s, const QString& provider)
+{
+    const QString p = AsciiUpper(provider);
+    const bool access = p.contains(QLatin1String("JET.OLEDB")) || p.contains(QLatin1String("ACCESS"));
+    QStringList parts;
+    auto add = [&](const char* odbcKey, const QString& value) {
+        if (!value.isEmpty())
+            parts << QLatin1String(odbcKey) + QLatin1Char('=') + OdbcValue(value);
+    };
+    auto first = [&](std::initializer_list<const char*> keys) {
+        for (const char* k : keys) {
+            QString v = s.Value(QLatin1String(k));
+            if (!v.isEmpty())
+                return v;
+        }
+        return QString();
+    };
+    QString driver = s.Value(QStringLiteral("Driver"));
+    if (driver.startsWith(QLatin1Char('{')) && driver.endsWith(QLatin1Char('}')))
+        driver = driver.mid(1, driver.size() - 2);
+    QString dsn = s.Value(QStringLiteral("DSN"));
+    // The ODBC bridge carries a whole ODBC string in its extended properties.
+    QString extended = s.Value(QStringLiteral("Extended Properties"));
+    if (driver.isEmpty() && dsn.isEmpty() && extended.isEmpty())
+        throw EDatabaseError(QStringLiteral("连接字符串没有指定ODBC驱动程序或数据源（提供程序：%1）").arg(provider));
+    if (!driver.isEmpty())
+        parts << QStringLiteral("DRIVER={") + QString(driver).replace(QLatin1String("}"), QLatin1String("}}"))
+                     + QLatin1Char('}');
+    add("DSN", dsn);
+    if (access) {
+        add("DBQ", first({"DBQ", "Data Source", "Database"}));
+    } else {
+        add("SERVER", first({"Server", "Data Source"}));
+        add("DATABASE", first({"Database", "Initial Catalog"}));
+    }
+    add("UID", first({"UID", "User ID"}));
+    add("PWD", first({"PWD", "Password"}));
+    QString out = parts.join(QLatin1Char(';'));
+    if (!extended.isEmpty())
+        out = out.isEmpty() ? extended : out + QLatin1Char(';') + extended;
+    return out;
+}
+
+QAtomicInteger<quint64> connectionSerial;
+
+std::function<void(const QString&)>& TraceHookSlot()
+{
+    static std::function<void(const QString&)> hook;
+    return hook;
+}
+QMutex& TraceLock()
+{
+    static QMutex m;
+    return m;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Per-thread Qt connections.
+//
+// A Qt connection may only be used on the thread that made it, so every thread
+// that touches a TADOConnection gets a connection of its own, registered under a
+// unique name. The registry below is shared with the threads' exit hooks through
+// a shared pointer so that either side may go first.
+
+namespace {
+
+struct ConnectionRegistry {
+    QMutex lock;
+    QHash<QThread*, QString> names;   // thread -> Qt connection name
+    // Whether names holds any, readable without the lock (asked once per tree node).
+    std::atomic<bool> connected{false};
+    QSet<QString> lost;               // connections found dead: made anew on next use
+    // Kept statements of each SQLite connection, by connection name.
+    QHash<QString, std::shared_ptr<StatementCache>> statements;
+    bool alive = true;
+
+    // With the lock held, before the Qt connection of that name is removed: a
+    // kept statement would keep the driver from closing the file.
+    void ForgetStatements(const QString& name)
+    {
+        const std::shared_ptr<StatementCache> cache = statements.take(name);
+        if (!cache)
+            return;
+        cache->closing = true;
+        if (cache->lock.tryLock()) {
+            cache->Clear();
+            cache->lock.unlock();
+        }
+        // Otherwise its thread is running one now: taken out of the registry,
+        // the cache goes (finalizing them) when that run lets go of it.
+    }
+};
+
+void RemoveThreadClone(const std::weak_ptr<ConnectionRegistry>& registry, QThread* thread, const QString& name)
+{
+    auto reg = registry.lock();
+    if (!reg)
+        return;
+    QMutexLocker l(&reg->lock);
+    auto it = reg->names.find(thread);
+    if (it != reg->names.end() && it.value() == name) {
+        reg->names.erase(it);
+        reg->connected = !reg->names.isEmpty();
+        reg->ForgetStatements(name);
+        QSqlDatabase::removeDatabase(name);
+    }
+}
+
+// Removes, when a thread that is not a QThread of ours ends, the Qt connections
+// it made. (A QThread's go with its finished signal, before wait() returns.)
+struct ThreadExitCleanup {
+    struct Entry {
+        std::weak_ptr<ConnectionRegistry> registry;
+        QString name;
+        QThread* thread;   // kept: Qt's own thread data may already be gone here
+    };
+    std::vector<Entry> entries;
+    ~ThreadExitCleanup()
+    {
+        for (const Entry& e : entries)
+            RemoveThreadClone(e.registry, e.thread, e.name);
+    }
+};
+
+thread_local ThreadExitCleanup threadCleanup;
+
+}  // namespace
+
+struct TADOConnection::Private {
+    struct User {
+        TADOConnection** slot;
+        TADOQuery* query;
+    };
+    QMutex usersLock;
+    std::vector<User> users;
+    QString connectionString;
+    ConnectionSettings settings;
+    quint64 serial = ++connectionSerial;
+    std::shared_ptr<ConnectionRegistry> registry = std::make_shared<ConnectionRegistry>();
+
+    void CloseAll()
+    {
+        QMutexLocker l(&registry->lock);
+        for (const QString& name : std::as_const(registry->names)) {
+            registry->ForgetStatements(name);
+            QSqlDatabase::removeDatabase(name);
+        }
+        registry->names.clear();
+        registry->connected = false;
+        registry->lost.clear();
+    }
+};
+
+TADOConnection::TADOConnection(TComponent* AOwner) : TComponent(AOwner), d(std::make_unique<Private>()) {}
+
+TADOConnection::~TADOConnection()
+{
+    std::vector<Private::User> users;
+    {
+        QMutexLocker l(&d->usersLock);
+        users.swap(d->users);
+    }
+    for (const Private::User& u : users) {
+        *u.slot = nullptr;
+        if (u.query)
+            u.query->Close();
+    }
+    d->CloseAll();
+}
+
+void TADOConnection::Attach(TADOConnection** slot, TADOQuery* query)
+{
+    QMutexLocker l(&d->usersLock);
+    d->users.push_back({slot, query});
+}
+
+void TADOConnection::Detach(TADOConnection** slot)
+{
+    QMutexLocker l(&d->usersLock);
+    std::erase_if(d->users, [slot](const Private::User& u) { return u.slot == slot; });
+}
+
+QString TADOConnection::ConnectionString() const
+{
+    return d->connectionString;
+}
+
+void TADOConnection::SetConnectionString(const QString& s)
+{
+    Close();
+    d->connectionString = s;
+    d->settings = ParseConnectionString(s);
+}
+
+QString TADOConnection::Provider() const
+{
+    return d->settings.Value(QStringLiteral("Provider"));
+}
+
+QString TADOConnection::ConnectionValue(const QString& key) const
+{
+    return d->settings.Value(key);
+}
+
+bool TADOConnection::Connected() const
+{
+    return d->registry->connected.load(std::memory_order_acquire);
+}
+
+void TADOConnection::SetConnected(bool v)
+{
+    if (v)
+        Open();
+    else
+        Close();
+}
+
+void TADOConnection::Open()
+{
+    Database();
+}
+
+void TADOConnection::Close()
+{
+    d->CloseAll();
+}
+
+QSqlDatabase TADOConnection::Database()
+{
+    return ThreadDatabase(nullptr);
+}
+
+QSqlDatabase TADOConnection::ThreadDatabase(std::shared_ptr<StatementCache>* statements)
+{
+    QThread* self = QThread::currentThread();
+    {
+        QMutexLocker l(&d->registry->lock);
+        auto it = d->registry->names.constFind(self);
+        if (it != d->registry->names.constEnd()) {
+            QSqlDatabase db = QSqlDatabase::database(it.value(), false);
+            if (db.isOpen() && !d->registry->lost.contains(it.value())) {
+                if (statements)
+                    *statements = d->registry->statements.value(it.value());
+                return db;
+            }
+            const QString stale = it.value();
+            d->registry->names.remove(self);
+            d->registry->connected = !d->registry->names.isEmpty();
+            d->registry->lost.remove(stale);
+            d->registry->ForgetStatements(stale);
+            db = QSqlDatabase();
+            QSqlDatabase::removeDatabase(stale);
+        }
+    }
+
+    const QString provider = Provider();
+    const Backend backend = BackendOf(provider);
+    if (backend == Backend::None) {
+        if (provider.isEmpty())
+            throw EDatabaseError(QStringLiteral("连接字符串没有指定数据库提供程序"));
+        throw EDatabaseError(QStringLiteral("无法识别的数据库提供程序：%1").arg(provider));
+    }
+    const QString driver = backend == Backend::SQLite     ? QStringLiteral("QSQLITE")
+                           : backend == Backend::Postgres ? QStringLiteral("QPSQL")
+                                                          : QStringLiteral("QODBC");
+    if (!QSqlDatabase::isDriverAvailable(driver))
+        throw EDatabaseError(QStringLiteral("数据库驱动程序%1不可用（提供程序：%2）").arg(driver, provider));
+
+    QString databaseName;
+    if (backend == Backend::SQLite) {
+        databaseName = d->settings.Value(QStringLiteral("Data Source"));
+        if (databaseName.isEmpty())
+            throw EDatabaseError(QStringLiteral("连接字符串没有指定数据库文件（Data Source）"));
+    } else if (backend == Backend::Postgres) {
+        databaseName = FirstValue(d->settings, {"Database", "Initial Catalog"});
+    } else {
+        databaseName = OdbcConnectionString(d->settings, provider);
+    }
+
+    const QString name = QStringLiteral("TADOConnection-%1-%2-%3")
+                             .arg(d->serial)
+                             .arg(reinterpret_cast<quintptr>(self), 0, 16)
+                             .arg(++connectionSerial);
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(driver, name);
+        db.setDatabaseName(databaseName);
+        if (backend == Backend::SQLite)
+            db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+        if (backend == Backend::Postgres) {
+            db.setHostName(FirstValue(d->settings, {"Server", "Host", "Data Source"}));
+            const QString port = d->settings.Value(QStringLiteral("Port"));
+            if (!port.isEmpty()) {
+                bool ok = false;
+                const int p = port.toInt(&ok);
+                if (!ok || p <= 0 || p > 65535) {
+                    db = QSqlDatabase();
+                    QSqlDatabase::removeDatabase(name);
+                    throw EDatabaseError(QStringLiteral("连接字符串的端口号无效：%1").arg(port));
+                }
+                db.setPort(p);
+            }
+            db.setUserName(FirstValue(d->settings, {"UID", "User ID"}));
+            db.setPassword(FirstValue(d->settings, {"PWD", "Password"}));
+            // A server that does not answer must not hang the window.
+            db.setConnectOptions(QStringLiteral("connect_timeout=10"));
+        }
+        if (!db.open()) {
+            QString msg = db.lastError().text();
+            db = QSqlDatabase();
+            QSqlDatabase::removeDatabase(name);
+            throw EDatabaseError(msg.isEmpty() ? QStringLiteral("无法打开数据库：%1").arg(databaseName) : msg);
+        }
+        if (backend == Backend::SQLite) {
+            sqlite3* h = SqliteHandle(db);
+            char* err = nullptr;
+            int rc = h ? sqlite3_exec(h, "PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL;", nullptr, nullptr, &err)
+                       : SQLITE_ERROR;
+            if (rc != SQLITE_OK) {
+                QString msg = err ? QString::fromUtf8(err) : QStringLiteral("无法打开数据库：%1").arg(databaseName);
+                sqlite3_free(err);
+                db.close();
+                db = QSqlDatabase();
+                QSqlDatabase::removeDatabase(name);
+                throw EDatabaseError(msg);
+            }
+        }
+    }
+    {
+        QMutexLocker l(&d->registry->lock);
+        d->registry->names.insert(self, name);
+        d->registry->connected = true;
+        if (backend == Backend::SQLite) {
+            auto cache = std::make_shared<StatementCache>();
+            d->registry->statements.insert(name, cache);
+            if (statements)
+                *statements = std::move(cache);
+        }
+    }
+    // The interface thread's connections go with the TADOConnection; a worker's
+    // also go when the worker ends.
+    if (QCoreApplication::instance() && self != QCoreApplication::instance()->thread()) {
+        std::erase_if(threadCleanup.entries, [](const ThreadExitCleanup::Entry& e) { return e.registry.expired(); });
+        threadCleanup.entries.push_back({d->registry, name, self});
+        std::weak_ptr<ConnectionRegistry> reg = d->registry;
+        // The application as context: a thread-less functor would tie the
+        // thread's data to its own signal and keep adopted threads alive.
+        QObject::connect(self, &QThread::finished, QCoreApplication::instance(),
+                         [reg, self, name] { RemoveThreadClone(reg, self, name); }, Qt::DirectConnection);
+    }
+    return QSqlDatabase::database(name, false);
+}
+
+void TADOConnection::StatementFailed(QSqlDatabase db, const QSqlError& error)
+{
+    // A statement may fail because the server went away (restarted, network
+    // cut). The PostgreSQL driver then closes itself, and the next use opens a
+    // new connection; a driver that reports a connection error but still reads
+    // as open gets the same.
+    if (db.isOpen() && error.type() != QSqlError::ConnectionError)
+        return;
+    QMutexLocker l(&d->registry->lock);
+    auto it = d->registry->names.constFind(QThread::currentThread());
+    if (it != d->registry->names.constEnd() && it.value() == db.connectionName())
+        d->registry->lost.insert(it.value());
+}
+
+void TADOConnection::SetTraceHook(std::function<void(const QString&)> hook)
+{
+    QMutexLocker l(&TraceLock());
+    TraceHookSlot() = std::move(hook);
+}
+
+void TADOConnection::Trace(const QString& sql)
+{
+    QMutexLocker l(&TraceLock());
+    if (TraceHookSlot())
+        TraceHookSlot()(sql);
+}
+
+// ---------------------------------------------------------------------------
+// Shared with the dataset and the command
+
+namespace adointernal {
+
+sqlite3* SqliteHandle(const QSqlDatabase& db)
+{
+    if (!db.driver())
+        return nullptr;
+    QVariant v = db.driver()->handle();
+    if (v.isValid() && qstrcmp(v.typeName(), "sqlite3*") == 0)
+        return *static_cast<sqlite3* const*>(v.constData());
+    return nullptr;
+}
+
+QString SqliteMessage(sqlite3* h)
+{
+    return QString::fromUtf8(sqlite3_errmsg(h));
+}
+
+TADOConnection* RequireConnection(TADOConnection* c)
+{
+    if (!c)
+        throw EDatabaseError(QStringLiteral("没有指定数据库连接"));
+    return c;
+}
+
+}  // namespace adointernal
