@@ -16,7 +16,32 @@ TDbKind DatabaseKind(TAdoConn* Conn)
         return TDbKind::Postgres;
     // The embedded default speaks CASE: the single IIF of unknown providers would
     // label every budget sub-type other than 控制数 as 临时数.
-    if (AsciiUpper(Conn->Provider()).contains(QLatin1String("SQLITE")))
+    const QString provider = AsciiUpper(Conn->Provider());
+    if (provider.contains(QLatin1String("SQLITE")))
+        return TDbKind::SQLite;
+    if (provider.contains(QLatin1String("MSDASQL")))
+        return OdbcDriverKind(Conn->ConnectionValue(QStringLiteral("Driver")));
+    return TDbKind::Other;
+}
+
+TDbKind OdbcDriverKind(const QString& Driver)
+{
+    const QString d = AsciiUpper(Driver);
+    auto has = [&d](std::initializer_list<const char*> keys) {
+        for (const char* k : keys)
+            if (d.contains(QLatin1String(k)))
+                return true;
+        return false;
+    };
+    if (has({"ORACLE"}))
+        return TDbKind::Oracle;
+    if (has({"ACCESS", "*.MDB", "*.ACCDB"}))
+        return TDbKind::Access;
+    if (has({"SQL SERVER", "SQL NATIVE CLIENT", "SQLNCLI", "MSODBCSQL"}))
+        return TDbKind::SqlServer;
+    if (has({"POSTGRES", "PSQLODBC"}))
+        return TDbKind::Postgres;
+    if (has({"SQLITE"}))
         return TDbKind::SQLite;
     return TDbKind::Other;
 }
@@ -100,5 +125,28 @@ QString QuotedValue(const QString& value)
 {
     QString out = value;
     out.replace(QLatin1Char('\''), QLatin1String("''"));
+    return out;
+}
+
+QString QuotedValue(TAdoConn* Conn, const QString& value)
+{
+    if (value.contains(QChar(0)))
+        throw EDatabaseError(QStringLiteral("值中含有空字符，不能写入SQL语句"));
+    QString out = QuotedValue(value);
+    if (!Conn || !value.contains(QLatin1Char('\\')))
+        return out;
+    switch (DatabaseKind(Conn)) {
+    case TDbKind::Postgres:
+        if (Conn->BackslashEscapes())
+            out.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
+        break;
+    case TDbKind::Other:
+        // Some servers read a backslash as an escape by default (MySQL does);
+        // where the kind is not known, such a value could end its literal early.
+        throw EDatabaseError(QStringLiteral("值“%1”中含有反斜杠，无法确定该数据库是否把它当作转义符，不能安全地写入SQL语句")
+                                 .arg(value));
+    default:
+        break;   // the others read a backslash as itself
+    }
     return out;
 }

@@ -45,7 +45,7 @@ void TADOCommand::Execute()
             sqlite3_stmt* st = nullptr;
             const char* tail = nullptr;
             if (sqlite3_prepare_v2(h, sql, int(end - sql), &st, &tail) != SQLITE_OK)
-                throw EDatabaseError(SqliteMessage(h));
+                throw SqliteError(h);
             sql = tail;
             if (!st)
                 continue;   // only blanks or a comment left
@@ -55,7 +55,7 @@ void TADOCommand::Execute()
             }
             sqlite3_finalize(st);
             if (rc != SQLITE_DONE)
-                throw EDatabaseError(SqliteMessage(h));
+                throw SqliteError(h);
         }
         if (!ran)
             throw EDatabaseError(QStringLiteral("SQL语句为空"));
@@ -66,8 +66,7 @@ void TADOCommand::Execute()
     if (!q.exec(FText)) {
         const QSqlError error = q.lastError();
         q = QSqlQuery();
-        conn->StatementFailed(db, error);
-        throw EDatabaseError(error.text());
+        throw conn->StatementFailed(db, error);
     }
 }
 

@@ -22,6 +22,7 @@
 #include <charconv>
 #include <limits>
 #include <cstring>
+#include <libpq-fe.h>
 #include <sqlite3.h>
 #include <vector>
 
@@ -347,6 +348,10 @@ QSqlDatabase TADOConnection::ThreadDatabase(std::shared_ptr<StatementCache>* sta
         databaseName = d->settings.Value(QStringLiteral("Data Source"));
         if (databaseName.isEmpty())
             throw EDatabaseError(QStringLiteral("连接字符串没有指定数据库文件（Data Source）"));
+        // The driver would make an empty database of a mistyped name, which then
+        // reads as a database without units. Only the demo builder creates files.
+        if (databaseName != QLatin1String(":memory:") && !QFileInfo(databaseName).isFile())
+            throw EDatabaseError(QStringLiteral("数据库文件不存在：%1").arg(databaseName), EDatabaseError::Lost);
     } else if (backend == Backend::Postgres) {
         databaseName = FirstValue(d->settings, {"Database", "Initial Catalog"});
     } else {
@@ -384,7 +389,8 @@ QSqlDatabase TADOConnection::ThreadDatabase(std::shared_ptr<StatementCache>* sta
             QString msg = db.lastError().text();
             db = QSqlDatabase();
             QSqlDatabase::removeDatabase(name);
-            throw EDatabaseError(msg.isEmpty() ? QStringLiteral("无法打开数据库：%1").arg(databaseName) : msg);
+            throw EDatabaseError(msg.isEmpty() ? QStringLiteral("无法打开数据库：%1").arg(databaseName) : msg,
+                                 EDatabaseError::Lost);
         }
         if (backend == Backend::SQLite) {
             sqlite3* h = SqliteHandle(db);
@@ -397,7 +403,25 @@ QSqlDatabase TADOConnection::ThreadDatabase(std::shared_ptr<StatementCache>* sta
                 db.close();
                 db = QSqlDatabase();
                 QSqlDatabase::removeDatabase(name);
-                throw EDatabaseError(msg);
+                throw EDatabaseError(msg, EDatabaseError::Lost);
+            }
+        }
+        const bool postgresSession =
+            backend == Backend::Postgres
+            || (backend == Backend::Odbc
+                && AsciiUpper(d->settings.Value(QStringLiteral("Driver"))).contains(QLatin1String("POSTGRES")));
+        if (postgresSession) {
+            // With standard_conforming_strings off (a database, role or server
+            // setting) a backslash in a quoted value would escape its closing
+            // quote. Every session of ours reads literals as the standard says.
+            QSqlQuery set(db);
+            if (!set.exec(QStringLiteral("SET standard_conforming_strings = on"))) {
+                const QString msg = set.lastError().text();
+                set = QSqlQuery();
+                db.close();
+                db = QSqlDatabase();
+                QSqlDatabase::removeDatabase(name);
+                throw EDatabaseError(QStringLiteral("无法设置数据库会话：%1").arg(msg), EDatabaseError::Lost);
             }
         }
     }
@@ -426,18 +450,35 @@ QSqlDatabase TADOConnection::ThreadDatabase(std::shared_ptr<StatementCache>* sta
     return QSqlDatabase::database(name, false);
 }
 
-void TADOConnection::StatementFailed(QSqlDatabase db, const QSqlError& error)
+bool TADOConnection::BackslashEscapes()
 {
+    QSqlDatabase db = Database();
+    if (!db.driver())
+        return false;
+    const QVariant v = db.driver()->handle();
+    if (v.isValid() && qstrcmp(v.typeName(), "PGconn*") == 0) {
+        // The server reports every change of the setting to the client, so this
+        // is the session's own value, also after a SET of someone else's.
+        const char* value = PQparameterStatus(*static_cast<PGconn* const*>(v.constData()), "standard_conforming_strings");
+        return !value || qstrcmp(value, "on") != 0;
+    }
+    return false;
+}
+
+EDatabaseError TADOConnection::StatementFailed(QSqlDatabase db, const QSqlError& error)
+{
+    const bool lost = !db.isOpen() || error.type() == QSqlError::ConnectionError;
     // A statement may fail because the server went away (restarted, network
     // cut). The PostgreSQL driver then closes itself, and the next use opens a
     // new connection; a driver that reports a connection error but still reads
     // as open gets the same.
-    if (db.isOpen() && error.type() != QSqlError::ConnectionError)
-        return;
-    QMutexLocker l(&d->registry->lock);
-    auto it = d->registry->names.constFind(QThread::currentThread());
-    if (it != d->registry->names.constEnd() && it.value() == db.connectionName())
-        d->registry->lost.insert(it.value());
+    if (lost) {
+        QMutexLocker l(&d->registry->lock);
+        auto it = d->registry->names.constFind(QThread::currentThread());
+        if (it != d->registry->names.constEnd() && it.value() == db.connectionName())
+            d->registry->lost.insert(it.value());
+    }
+    return ServerError(error, lost);
 }
 
 void TADOConnection::SetTraceHook(std::function<void(const QString&)> hook)
@@ -471,6 +512,55 @@ sqlite3* SqliteHandle(const QSqlDatabase& db)
 QString SqliteMessage(sqlite3* h)
 {
     return QString::fromUtf8(sqlite3_errmsg(h));
+}
+
+EDatabaseError SqliteError(sqlite3* h)
+{
+    EDatabaseError::TKind kind = EDatabaseError::Statement;
+    switch (sqlite3_extended_errcode(h) & 0xFF) {
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        kind = EDatabaseError::Busy;
+        break;
+    case SQLITE_READONLY:
+        kind = EDatabaseError::ReadOnly;
+        break;
+    case SQLITE_FULL:
+        kind = EDatabaseError::Full;
+        break;
+    case SQLITE_IOERR:
+    case SQLITE_CANTOPEN:
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB:
+    case SQLITE_PERM:
+        kind = EDatabaseError::Io;
+        break;
+    default:
+        break;
+    }
+    return EDatabaseError(SqliteMessage(h), kind);
+}
+
+EDatabaseError ServerError(const QSqlError& error, bool lost)
+{
+    // SQLSTATE classes (PostgreSQL and ODBC report them alike): 08 connection,
+    // 53 insufficient resources, 57P0x shut down, 58 system (I/O) errors.
+    const QString state = error.nativeErrorCode().trimmed().toUpper();
+    EDatabaseError::TKind kind = EDatabaseError::Statement;
+    if (lost || state.startsWith(QLatin1String("08")) || state.startsWith(QLatin1String("57P0")))
+        kind = EDatabaseError::Lost;
+    else if (state == QLatin1String("25006"))
+        kind = EDatabaseError::ReadOnly;
+    else if (state.startsWith(QLatin1String("53")))
+        kind = EDatabaseError::Full;
+    else if (state.startsWith(QLatin1String("58")))
+        kind = EDatabaseError::Io;
+    else if (state == QLatin1String("55P03") || state == QLatin1String("HYT00") || state == QLatin1String("HYT01"))
+        kind = EDatabaseError::Busy;
+    QString text = error.text().trimmed();
+    if (text.isEmpty())
+        text = QStringLiteral("数据库操作失败");
+    return EDatabaseError(text, kind);
 }
 
 TADOConnection* RequireConnection(TADOConnection* c)

@@ -40,6 +40,11 @@ public:
     // thread's own, or a per-thread clone on a worker thread.
     QSqlDatabase Database();
 
+    // Whether the calling thread's session reads a backslash inside a quoted
+    // literal as an escape (a PostgreSQL session with standard_conforming_strings
+    // off): quoting must then double backslashes too.
+    bool BackslashEscapes();
+
     // Every statement sent on any connection is passed to this hook first (the
     // host's SQL trace). Set on the interface thread before any use.
     static void SetTraceHook(std::function<void(const QString& sql)> hook);
@@ -55,7 +60,8 @@ private:
     void Detach(TADOConnection** slot);
     // After a failed statement on a server connection: if the connection was
     // lost, the calling thread's Qt connection is made anew on its next use.
-    void StatementFailed(QSqlDatabase db, const QSqlError& error);
+    // Returns the error to raise, of the kind the failure was.
+    EDatabaseError StatementFailed(QSqlDatabase db, const QSqlError& error);
     // Database(), and for an SQLite connection its kept statements.
     QSqlDatabase ThreadDatabase(std::shared_ptr<StatementCache>* statements);
 

@@ -207,7 +207,7 @@ void StepSqlite(sqlite3* h, sqlite3_stmt* st, TADOQuery::Result& res, StatementC
         if (rc == SQLITE_DONE)
             break;
         if (rc != SQLITE_ROW)
-            throw EDatabaseError(SqliteMessage(h));
+            throw SqliteError(h);
         for (int c = 0; c < n; ++c) {
             switch (sqlite3_column_type(st, c)) {
             case SQLITE_INTEGER:
@@ -273,7 +273,7 @@ void FetchSqlite(sqlite3* h, StatementCache* cache, const QString& sql, TADOQuer
     sqlite3_stmt* st = nullptr;
     const char* tail = nullptr;
     if (sqlite3_prepare_v2(h, text.constData(), int(text.size()), &st, &tail) != SQLITE_OK)
-        throw EDatabaseError(SqliteMessage(h));
+        throw SqliteError(h);
     if (!st)
         throw EDatabaseError(QStringLiteral("SQL语句为空"));
     struct Finalizer {
@@ -379,8 +379,7 @@ void TADOQuery::Open()
     } else {
         QSqlError error;
         if (!FetchQt(db, FSQL, *res, &error)) {
-            conn->StatementFailed(db, error);
-            throw EDatabaseError(error.text());
+            throw conn->StatementFailed(db, error);
         }
     }
     FResult = std::move(res);

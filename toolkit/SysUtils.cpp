@@ -6,6 +6,8 @@ Exception::Exception(QString message) : FMessage(std::move(message)), FWhat(FMes
 Exception::~Exception() = default;
 const char* Exception::what() const noexcept { return FWhat.constData(); }
 
+EDatabaseError::EDatabaseError(QString message, TKind kind) : Exception(std::move(message)), FKind(kind) {}
+
 QString SDuplicateClassMessage(const QString& className)
 {
     return QStringLiteral("A class named %1 already exists").arg(className);

@@ -28,7 +28,19 @@ private:
 
 DECLARE_EXCEPTION(TOOLKIT_EXPORT, EFilerError, Exception)
 DECLARE_EXCEPTION(TOOLKIT_EXPORT, EInvalidOperation, Exception)
-DECLARE_EXCEPTION(TOOLKIT_EXPORT, EDatabaseError, Exception)
+// A database failure, with what it says of the statements that would follow it
+// on the same connection: a busy or read-only database, a full disk, an I/O error
+// or a lost connection fails them as well, so a run of statements ends there.
+class TOOLKIT_EXPORT EDatabaseError : public Exception {
+public:
+    enum TKind { Statement, Busy, ReadOnly, Full, Io, Lost };
+    explicit EDatabaseError(QString message, TKind kind = Statement);
+    TKind Kind() const { return FKind; }
+    bool Persistent() const { return FKind != Statement; }
+    QString ClassName() const override { return QStringLiteral("EDatabaseError"); }
+private:
+    TKind FKind;
+};
 DECLARE_EXCEPTION(TOOLKIT_EXPORT, EConvertError, Exception)
 
 // The run-time library's duplicate-class message, formatted with the class name.

@@ -11,9 +11,12 @@
 
 namespace {
 
+// An empty file: the connection opens existing files only, and SQLite makes a
+// database of an empty one.
 struct SqliteFile {
     QTemporaryDir dir;
     QString path = dir.filePath(QStringLiteral("t.db"));
+    SqliteFile() { QFile(path).open(QIODevice::WriteOnly); }
     QString ConnectionString() const { return QStringLiteral("Provider=SQLite;Data Source=") + path; }
 };
 
@@ -373,4 +376,46 @@ TEST(ADOConnection, OdbcBridgeRunsStatementsThroughTheNamedDriver)
 
     q.SetSQLText(QStringLiteral("select * from nowhere"));
     EXPECT_TRUE(RaisedMessage([&] { q.Open(); }).contains(QStringLiteral("nowhere")));
+}
+
+namespace {
+
+EDatabaseError::TKind RaisedKind(const std::function<void()>& f)
+{
+    try {
+        f();
+    } catch (const EDatabaseError& e) {
+        return e.Kind();
+    }
+    ADD_FAILURE() << "no exception";
+    return EDatabaseError::Statement;
+}
+
+}  // namespace
+
+TEST(ADOConnection, FailuresSayWhetherTheStatementsAfterThemWouldFailToo)
+{
+    // A file that is not there is not made: the name was mistyped.
+    QTemporaryDir dir;
+    const QString missing = dir.filePath(QStringLiteral("missing.db"));
+    TADOConnection gone;
+    gone.SetConnectionString(QStringLiteral("Provider=SQLite;Data Source=") + missing);
+    EXPECT_EQ(RaisedMessage([&] { gone.Open(); }), QStringLiteral("数据库文件不存在：") + missing);
+    EXPECT_EQ(RaisedKind([&] { Exec(gone, QStringLiteral("select 1")); }), EDatabaseError::Lost);
+    EXPECT_FALSE(QFile::exists(missing));
+
+    SqliteFile f;
+    TADOConnection c;
+    c.SetConnectionString(f.ConnectionString());
+    Exec(c, QStringLiteral("create table t(x)"));
+    // A statement of its own making fails alone.
+    EXPECT_EQ(RaisedKind([&] { Exec(c, QStringLiteral("insert into nosuch values(1)")); }), EDatabaseError::Statement);
+    TADOQuery q;
+    q.SetConnection(&c);
+    q.SetSQLText(QStringLiteral("select nosuch from t"));
+    EXPECT_EQ(RaisedKind([&] { q.Open(); }), EDatabaseError::Statement);
+    // A database that cannot grow fails every write after it.
+    Exec(c, QStringLiteral("pragma max_page_count = 3"));
+    EXPECT_EQ(RaisedKind([&] { Exec(c, QStringLiteral("insert into t values(zeroblob(100000))")); }),
+              EDatabaseError::Full);
 }

@@ -1,5 +1,6 @@
 #include "data/untDbManager.h"
 
+#include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -7,7 +8,9 @@ namespace {
 
 QString SqliteConnectionString(const QTemporaryDir& dir)
 {
-    return QStringLiteral("Provider=SQLite;Data Source=") + dir.filePath(QStringLiteral("m.db"));
+    const QString path = dir.filePath(QStringLiteral("m.db"));
+    QFile(path).open(QIODevice::Append);   // connections open existing files only
+    return QStringLiteral("Provider=SQLite;Data Source=") + path;
 }
 
 }  // namespace

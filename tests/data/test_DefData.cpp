@@ -3,6 +3,7 @@
 #include "data/untSqlDialect.h"
 #include "plugin/untGlobals.h"
 
+#include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -20,6 +21,7 @@ struct Host {
 
     Host()
     {
+        QFile(dir.filePath(QStringLiteral("h.db"))).open(QIODevice::WriteOnly);
         manager.ConnectionString = QStringLiteral("Provider=SQLite;Data Source=") + dir.filePath(QStringLiteral("h.db"));
         params.FinanceOfficeFlag = financeFlag.constData();
         vars.DataYear = 2024;

@@ -125,3 +125,47 @@ TEST(SqlDialect, QuotedValueDoublesQuotesOnly)
     EXPECT_EQ(QuotedValue(QStringLiteral("'; drop table t; --")), QStringLiteral("''; drop table t; --"));
     EXPECT_EQ(QuotedValue(QString()), QString());
 }
+
+TEST(SqlDialect, TheOdbcBridgeTakesItsKindFromTheDriverName)
+{
+    TAdoConn c;
+    const std::pair<const char*, TDbKind> cases[] = {
+        {"Provider=MSDASQL;Driver={ODBC Driver 18 for SQL Server};Server=db", TDbKind::SqlServer},
+        {"Provider=MSDASQL.1;Driver={SQL Server Native Client 11.0}", TDbKind::SqlServer},
+        {"Provider=MSDASQL;Driver={Microsoft Access Driver (*.mdb, *.accdb)};DBQ=a.mdb", TDbKind::Access},
+        {"Provider=MSDASQL;Driver={Oracle in OraClient19Home1}", TDbKind::Oracle},
+        {"Provider=MSDASQL;Driver={PostgreSQL Unicode}", TDbKind::Postgres},
+        {"Provider=MSDASQL;Driver=SQLite3;Database=x.db", TDbKind::SQLite},
+        {"Provider=MSDASQL;Driver={MySQL ODBC 8.0 Unicode Driver}", TDbKind::Other},
+        {"Provider=MSDASQL;DSN=budget", TDbKind::Other},
+        // The provider still decides where it names a database itself.
+        {"Provider=SQLOLEDB;Driver={PostgreSQL Unicode}", TDbKind::SqlServer},
+    };
+    for (const auto& [text, kind] : cases) {
+        c.SetConnectionString(QLatin1String(text));
+        EXPECT_EQ(DatabaseKind(&c), kind) << text;
+    }
+    // The statements follow the kind: SQL Server through ODBC concatenates with +.
+    c.SetConnectionString(QStringLiteral("Provider=MSDASQL;Driver={ODBC Driver 18 for SQL Server}"));
+    EXPECT_EQ(ConcatOperator(&c), QStringLiteral("+"));
+    QString sub;
+    c.SetConnectionString(QStringLiteral("Provider=MSDASQL;Driver={Microsoft Access Driver (*.mdb)}"));
+    SubstrFunctionName(&c, sub);
+    EXPECT_EQ(sub, QStringLiteral("MID"));
+}
+
+TEST(SqlDialect, QuotingForAConnectionRefusesWhatItCannotWriteSafely)
+{
+    TAdoConn sqlServer, unknown;
+    sqlServer.SetConnectionString(QStringLiteral("Provider=SQLOLEDB"));
+    unknown.SetConnectionString(QStringLiteral("Provider=MSDASQL;Driver={MySQL ODBC 8.0 Unicode Driver}"));
+    // Ordinary values read as plain doubling on every kind.
+    EXPECT_EQ(QuotedValue(&sqlServer, QStringLiteral("o'b")), QStringLiteral("o''b"));
+    EXPECT_EQ(QuotedValue(&unknown, QStringLiteral("o'b")), QStringLiteral("o''b"));
+    // A backslash is itself where the kind says so, and refused where it is not known.
+    EXPECT_EQ(QuotedValue(&sqlServer, QStringLiteral("\\' or 1=1 --")), QStringLiteral("\\'' or 1=1 --"));
+    EXPECT_THROW(QuotedValue(&unknown, QStringLiteral("\\' or 1=1 --")), EDatabaseError);
+    // A NUL would cut the statement short in some drivers: never written.
+    EXPECT_THROW(QuotedValue(&sqlServer, QStringLiteral("a") + QChar(0) + QStringLiteral("b")), EDatabaseError);
+    EXPECT_EQ(QuotedValue(nullptr, QStringLiteral("a\\'")), QStringLiteral("a\\''"));
+}

@@ -22,6 +22,7 @@ struct Db {
     TADOConnection conn;
     Db()
     {
+        QFile(path).open(QIODevice::WriteOnly);
         conn.SetConnectionString(QStringLiteral("Provider=SQLite;Data Source=") + path);
         Exec(QStringLiteral("create table t(id text primary key, pid text, n integer, name text);"
                             "insert into t values('1','',10,'总部'),('101','1',5,'it''s'),('102','1',7,'b'),"

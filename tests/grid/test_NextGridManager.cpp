@@ -32,6 +32,7 @@ struct Host {
 
     Host()
     {
+        QFile(dir.filePath(QStringLiteral("g.db"))).open(QIODevice::WriteOnly);
         manager.ConnectionString = QStringLiteral("Provider=SQLITE;Data Source=") + dir.filePath(QStringLiteral("g.db"));
         vars.DbManager = &manager;
         app.SetExeName(dir.filePath(QStringLiteral("veltrane-host")));
