@@ -179,7 +179,7 @@ void BenchConfirm(const QString& dir)
     {
         QSqlQuery q(base);
         for (const QString& id : std::as_const(ids))
-            q.exec(DetailStatusSQL(QStringLiteral("1"), id, DemoDefaultYear));
+            q.exec(DetailStatusSQL(nullptr, QStringLiteral("1"), id, DemoDefaultYear));
     }
     const int left = FetchAll(base, reload);
     const double baseMs = double(t.nsecsElapsed()) / 1e6;

@@ -43,11 +43,11 @@ void TBudgetAdj::SetNumber(int position, double value)
         FNumbers[std::size_t(position - 13)] = value;
 }
 
-QString BudgetAdjDeleteSQL(const TBudgetAdj& Record, const QString& Condition)
+QString BudgetAdjDeleteSQL(const TBudgetAdj& Record, const QString& Condition, TAdoConn* Conn)
 {
     QString sql = QStringLiteral(" delete from busibudgetAdj  where datayear=") + QString::number(Record.DataYear);
     if (Condition.isEmpty())
-        sql += QStringLiteral(" and BudgId='") + QuotedValue(Record.BudgId) + QStringLiteral("'");
+        sql += QStringLiteral(" and BudgId='") + QuotedValue(Conn, Record.BudgId) + QStringLiteral("'");
     else
         sql += Condition;
     return sql;
@@ -57,5 +57,23 @@ bool TBudgetAdjManage::DeleteRecord(const TBudgetAdj* Record, const QString& Con
 {
     if (!Record)
         return false;
-    return ExecDefSQL(BudgetAdjDeleteSQL(*Record, Condition));
+    return DeleteRecord(Record, Condition, nullptr, nullptr);
+}
+
+bool TBudgetAdjManage::DeleteRecord(const TBudgetAdj* Record, const QString& Condition, QString* Error,
+                                    bool* Persistent)
+{
+    if (!Record)
+        return false;
+    QString sql;
+    try {
+        sql = BudgetAdjDeleteSQL(*Record, Condition, DefConnection());
+    } catch (const Exception& e) {
+        if (Error)
+            *Error = e.Message();
+        if (Persistent)
+            *Persistent = false;
+        return false;
+    }
+    return ExecDefSQL(sql, Error, Persistent);
 }

@@ -38,7 +38,11 @@ public:
     // matching Condition, which starts with its own " and ...". False when the
     // statement failed.
     bool DeleteRecord(const TBudgetAdj* Record, const QString& Condition);
+    // The same, saying why it failed: the driver's message, and whether the
+    // failure would fail the statements after it as well (EDatabaseError::Persistent).
+    bool DeleteRecord(const TBudgetAdj* Record, const QString& Condition, QString* Error, bool* Persistent);
 };
 
-// The statement DeleteRecord runs.
-QString BudgetAdjDeleteSQL(const TBudgetAdj& Record, const QString& Condition);
+class TAdoConn;
+// The statement DeleteRecord runs; the key is quoted for Conn (see QuotedValue).
+QString BudgetAdjDeleteSQL(const TBudgetAdj& Record, const QString& Condition, TAdoConn* Conn = nullptr);

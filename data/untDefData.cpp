@@ -13,12 +13,31 @@ TAdoConn* DefConnection()
 
 bool ExecDefSQL(const QString& SQL)
 {
+    return ExecDefSQL(SQL, nullptr, nullptr);
+}
+
+bool ExecDefSQL(const QString& SQL, QString* Error, bool* Persistent)
+{
     try {
         ExecSQL(DefConnection(), SQL);
         return true;
+    } catch (const EDatabaseError& e) {
+        if (Error)
+            *Error = e.Message();
+        if (Persistent)
+            *Persistent = e.Persistent();
+    } catch (const Exception& e) {
+        if (Error)
+            *Error = e.Message();
+        if (Persistent)
+            *Persistent = false;
     } catch (...) {
-        return false;
+        if (Error)
+            *Error = QStringLiteral("执行SQL语句失败");
+        if (Persistent)
+            *Persistent = false;
     }
+    return false;
 }
 
 bool OpenDefSQL(const QString& SQL, IARQueryRef& Query)
@@ -73,9 +92,13 @@ bool IsSingleUnit(const THostRecord* Unit)
     const QString code = RecordFieldText(Unit, 0);
     const QString prefix = code.left(qMax<qsizetype>(0, code.size() - 3));
     IARQueryRef q;
-    if (!OpenDefSQL(QStringLiteral("select * from pubdept where eid like '") + QuotedValue(prefix)
-                        + QStringLiteral("%'"),
-                    q))
+    QString quoted;
+    try {
+        quoted = QuotedValue(DefConnection(), prefix);
+    } catch (const Exception&) {
+        return false;   // a code no statement can carry: show the tree
+    }
+    if (!OpenDefSQL(QStringLiteral("select * from pubdept where eid like '") + quoted + QStringLiteral("%'"), q))
         return false;   // no count to judge by: show the tree
     return q->GetQuery()->RecordCount() <= 2;
 }

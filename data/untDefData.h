@@ -8,6 +8,9 @@ class THostRecord;
 
 TAdoConn* DefConnection();
 bool ExecDefSQL(const QString& SQL);
+// The same, saying why it failed: the driver's message, and whether the failure
+// would fail the statements after it on this connection as well.
+bool ExecDefSQL(const QString& SQL, QString* Error, bool* Persistent);
 bool OpenDefSQL(const QString& SQL, IARQueryRef& Query);
 QString RecordFieldText(const THostField* Field);           // Null or missing: empty
 QString RecordFieldText(const THostRecord* Record, int index);

@@ -565,9 +565,9 @@ void TbfrmVeltrane::SetCheckedStatus(const QString& Status)
                                   CellText(r, QStringLiteral("bkid")), CellText(r, QStringLiteral("pid")),
                                   CellText(r, QStringLiteral("ipid")), CellText(r, QStringLiteral("bid")),
                                   CellText(r, QStringLiteral("iid"))};
-            sql = SummaryStatusSQL(Status, year, FBType, deptClass, key);
+            sql = SummaryStatusSQL(DefConnection(), Status, year, FBType, deptClass, key);
         } else {
-            sql = DetailStatusSQL(Status, CellText(r, QStringLiteral("budgid")), year);
+            sql = DetailStatusSQL(DefConnection(), Status, CellText(r, QStringLiteral("budgid")), year);
         }
         // One statement per row, no transaction: a failed row keeps its status and
         // stays in the reloaded view.
@@ -598,7 +598,7 @@ void TbfrmVeltrane::tbtnDelClick()
                                   CellText(r, QStringLiteral("bkid")), CellText(r, QStringLiteral("pid")),
                                   CellText(r, QStringLiteral("ipid")), CellText(r, QStringLiteral("bid")),
                                   CellText(r, QStringLiteral("iid"))};
-            ok = FBudgetAdjManage->DeleteRecord(&record, SummaryDeleteCondition(FBType, deptClass, key));
+            ok = FBudgetAdjManage->DeleteRecord(&record, SummaryDeleteCondition(DefConnection(), FBType, deptClass, key));
         } else {
             record.BudgId = CellText(r, QStringLiteral("budgid"));
             ok = FBudgetAdjManage->DeleteRecord(&record, QString());

@@ -3,15 +3,17 @@
 
 namespace {
 
-QString Q(const QString& value) { return QuotedValue(value); }
+// Between quotes, as the connection's session reads literals (refused with
+// EDatabaseError when a value cannot be written safely).
+QString Q(TAdoConn* conn, const QString& value) { return QuotedValue(conn, value); }
 
 // The rest of a "like '<prefix>%'" after its opening quote. % and _ in a unit
 // code are wildcards to LIKE and would reach other units' rows, so such a
 // prefix is escaped; ordinary prefixes keep the plain statement.
-QString LikePrefix(const QString& value)
+QString LikePrefix(TAdoConn* conn, const QString& value)
 {
     if (!value.contains(QLatin1Char('%')) && !value.contains(QLatin1Char('_')))
-        return Q(value) + QStringLiteral("%'");
+        return Q(conn, value) + QStringLiteral("%'");
     QString escaped;
     escaped.reserve(value.size() * 2);
     for (const QChar c : value) {
@@ -19,20 +21,20 @@ QString LikePrefix(const QString& value)
             escaped += QLatin1Char('!');
         escaped += c;
     }
-    return Q(escaped) + QStringLiteral("%' escape '!'");
+    return Q(conn, escaped) + QStringLiteral("%' escape '!'");
 }
 
 // The key conditions shared by the summary update and the summary delete.
-QString SummaryKeyConditions(const TSummaryKey& Key)
+QString SummaryKeyConditions(TAdoConn* Conn, const TSummaryKey& Key)
 {
     QString s;
-    s += QStringLiteral("   and eid like'") + LikePrefix(Key.Eid) + QStringLiteral(" ");
-    s += QStringLiteral("   and mid ='") + Q(Key.Mid) + QStringLiteral("' ");
-    s += QStringLiteral("   and bkid ='") + Q(Key.Bkid) + QStringLiteral("' ");
-    s += QStringLiteral("   and pid ='") + Q(Key.Pid) + QStringLiteral("' ");
-    s += QStringLiteral("   and ipid ='") + Q(Key.Ipid) + QStringLiteral("' ");
-    s += QStringLiteral("   and bid ='") + Q(Key.Bid) + QStringLiteral("' ");
-    s += QStringLiteral("   and iid ='") + Q(Key.Iid) + QStringLiteral("' ");
+    s += QStringLiteral("   and eid like'") + LikePrefix(Conn, Key.Eid) + QStringLiteral(" ");
+    s += QStringLiteral("   and mid ='") + Q(Conn, Key.Mid) + QStringLiteral("' ");
+    s += QStringLiteral("   and bkid ='") + Q(Conn, Key.Bkid) + QStringLiteral("' ");
+    s += QStringLiteral("   and pid ='") + Q(Conn, Key.Pid) + QStringLiteral("' ");
+    s += QStringLiteral("   and ipid ='") + Q(Conn, Key.Ipid) + QStringLiteral("' ");
+    s += QStringLiteral("   and bid ='") + Q(Conn, Key.Bid) + QStringLiteral("' ");
+    s += QStringLiteral("   and iid ='") + Q(Conn, Key.Iid) + QStringLiteral("' ");
     return s;
 }
 
@@ -43,7 +45,7 @@ QString DeptTreeSQL(TAdoConn* Conn, const QString& Prefix, bool DelegatedOnly)
     const QString op = ConcatOperator(Conn);
     QString sql = QStringLiteral("select eid,peid,leafflag,ename,eid") + op + QStringLiteral("' '") + op
                   + QStringLiteral("ename as tname  from pubdept  where useflag='0'     and eid like '")
-                  + LikePrefix(Prefix);
+                  + LikePrefix(Conn, Prefix);
     if (DelegatedOnly)
         sql += QStringLiteral(" and replaceflag='0' ");
     return sql;
@@ -90,7 +92,7 @@ QString RecordQuerySQL(TAdoConn* Conn, const TRecordFilter& f)
     if (f.OfficeColumns) {
         officeColumns = QStringLiteral(",burid,burname");
         if (f.OfficeFilter == 1)
-            conditions = QStringLiteral(" and burid='") + Q(f.OfficeCode) + QStringLiteral("'");
+            conditions = QStringLiteral(" and burid='") + Q(Conn, f.OfficeCode) + QStringLiteral("'");
     } else {
         officeColumns = QStringLiteral(",'' as burid,'' as burname");
     }
@@ -108,9 +110,9 @@ QString RecordQuerySQL(TAdoConn* Conn, const TRecordFilter& f)
                   "InputDate,filename,secret,issecret,")
               + ChildExpression(Conn) + QStringLiteral(" as child ") + officeColumns
               + QStringLiteral(" from vwbudgetadj ") + QStringLiteral(" where datayear=") + year
-              + QStringLiteral(" and eid like '") + LikePrefix(f.UnitCode) + conditions
-              + QStringLiteral(" and  BType='") + Q(f.BType) + QStringLiteral("' ")
-              + QStringLiteral(" and deptclass='") + Q(f.DeptClass) + QStringLiteral("'")
+              + QStringLiteral(" and eid like '") + LikePrefix(Conn, f.UnitCode) + conditions
+              + QStringLiteral(" and  BType='") + Q(Conn, f.BType) + QStringLiteral("' ")
+              + QStringLiteral(" and deptclass='") + Q(Conn, f.DeptClass) + QStringLiteral("'")
               + QStringLiteral("order by eid,bkid,mid,bid,ipid,pid");
         return sql;
     }
@@ -122,9 +124,9 @@ QString RecordQuerySQL(TAdoConn* Conn, const TRecordFilter& f)
           + QStringLiteral(" '' as ename,Mid,mname,Bid,bname,Iid,iname,BKid,bkname,IPid,ipname,Pid,pname,")
           + QStringLiteral(" sum(BudgMoney) as BudgMoney,sum(BudgMoney)/10000 as BudgMoney_wy ")
           + QStringLiteral(" from vwbudgetadj ") + QStringLiteral(" where datayear=") + year
-          + QStringLiteral("   and eid like '") + LikePrefix(f.UnitCode) + conditions
-          + QStringLiteral("   and  BType='") + Q(f.BType) + QStringLiteral("' ")
-          + QStringLiteral("   and deptclass='") + Q(f.DeptClass) + QStringLiteral("'")
+          + QStringLiteral("   and eid like '") + LikePrefix(Conn, f.UnitCode) + conditions
+          + QStringLiteral("   and  BType='") + Q(Conn, f.BType) + QStringLiteral("' ")
+          + QStringLiteral("   and deptclass='") + Q(Conn, f.DeptClass) + QStringLiteral("'")
           + QStringLiteral(" group by ") + sub + QStringLiteral("(eid,1,") + n + QStringLiteral("),")
           + QStringLiteral("          Mid,mname,Bid,bname,Iid,iname,bkid,bkname,IPid,ipname,Pid,pname ")
           + QStringLiteral(" order by eid,bkid,mid,bid,ipid,pid");
@@ -143,26 +145,27 @@ bool DeptClassNumber(const QString& Text, QString* Number)
     return true;
 }
 
-QString DetailStatusSQL(const QString& Status, const QString& BudgId, std::int32_t DataYear)
+QString DetailStatusSQL(TAdoConn* Conn, const QString& Status, const QString& BudgId, std::int32_t DataYear)
 {
-    return QStringLiteral("update BusiBudgetAdj  set status='") + Q(Status) + QStringLiteral("' ")
-           + QStringLiteral(" where budgid='") + Q(BudgId) + QStringLiteral("' ")
+    return QStringLiteral("update BusiBudgetAdj  set status='") + Q(Conn, Status) + QStringLiteral("' ")
+           + QStringLiteral(" where budgid='") + Q(Conn, BudgId) + QStringLiteral("' ")
            + QStringLiteral(" and datayear=") + QString::number(DataYear);
 }
 
-QString SummaryStatusSQL(const QString& Status, std::int32_t DataYear, const QString& BType,
+QString SummaryStatusSQL(TAdoConn* Conn, const QString& Status, std::int32_t DataYear, const QString& BType,
                          const QString& DeptClass, const TSummaryKey& Key)
 {
-    return QStringLiteral("update BusiBudgetAdj  set status='") + Q(Status) + QStringLiteral("' ")
+    return QStringLiteral("update BusiBudgetAdj  set status='") + Q(Conn, Status) + QStringLiteral("' ")
            + QStringLiteral(" where datayear=") + QString::number(DataYear)
-           + QStringLiteral("   and  BType='") + Q(BType) + QStringLiteral("' ")
-           + QStringLiteral("   and deptclass='") + Q(DeptClass) + QStringLiteral("'")
-           + SummaryKeyConditions(Key);
+           + QStringLiteral("   and  BType='") + Q(Conn, BType) + QStringLiteral("' ")
+           + QStringLiteral("   and deptclass='") + Q(Conn, DeptClass) + QStringLiteral("'")
+           + SummaryKeyConditions(Conn, Key);
 }
 
-QString SummaryDeleteCondition(const QString& BType, const QString& DeptClass, const TSummaryKey& Key)
+QString SummaryDeleteCondition(TAdoConn* Conn, const QString& BType, const QString& DeptClass,
+                               const TSummaryKey& Key)
 {
-    return QStringLiteral("   and BType='") + Q(BType) + QStringLiteral("' ")
-           + QStringLiteral("   and deptclass='") + Q(DeptClass) + QStringLiteral("'")
-           + SummaryKeyConditions(Key);
+    return QStringLiteral("   and BType='") + Q(Conn, BType) + QStringLiteral("' ")
+           + QStringLiteral("   and deptclass='") + Q(Conn, DeptClass) + QStringLiteral("'")
+           + SummaryKeyConditions(Conn, Key);
 }

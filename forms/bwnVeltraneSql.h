@@ -1,7 +1,9 @@
 #pragma once
 // Statements of the confirmation window, built from its state as plain text so
 // that they can be checked without a database. Every value put between quotes
-// has its quotes doubled; for values without quotes the text is the fixed form.
+// is quoted for the connection's session (QuotedValue); for ordinary values the
+// text is the fixed form. A value that cannot be written safely on that
+// connection raises EDatabaseError, so no statement is made of it.
 #include <QString>
 #include <QStringList>
 #include <cstdint>
@@ -47,8 +49,10 @@ struct TSummaryKey {
 };
 
 // Status updates: one record by number, or every record of a summary row's key.
-QString DetailStatusSQL(const QString& Status, const QString& BudgId, std::int32_t DataYear);
-QString SummaryStatusSQL(const QString& Status, std::int32_t DataYear, const QString& BType,
+// Conn: the connection the statement will be sent on, from the thread that sends it.
+QString DetailStatusSQL(TAdoConn* Conn, const QString& Status, const QString& BudgId, std::int32_t DataYear);
+QString SummaryStatusSQL(TAdoConn* Conn, const QString& Status, std::int32_t DataYear, const QString& BType,
                          const QString& DeptClass, const TSummaryKey& Key);
 // The condition of a summary row's delete (starts with its own "and").
-QString SummaryDeleteCondition(const QString& BType, const QString& DeptClass, const TSummaryKey& Key);
+QString SummaryDeleteCondition(TAdoConn* Conn, const QString& BType, const QString& DeptClass,
+                               const TSummaryKey& Key);

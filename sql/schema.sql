@@ -24,7 +24,8 @@ CREATE TABLE IF NOT EXISTS pubdept (
     orderno     INTEGER,
     secretflag  TEXT NOT NULL DEFAULT '0'   -- '1': the unit's records are not secret by default
 );
-CREATE INDEX IF NOT EXISTS ix_pubdept_peid ON pubdept(peid);
+-- The tree's children of one unit, in code order.
+CREATE INDEX IF NOT EXISTS ix_pubdept_parent ON pubdept(peid, eid);
 
 -- Lookups behind the record view.
 CREATE TABLE IF NOT EXISTS pubfundnature (mid  TEXT NOT NULL PRIMARY KEY, mname  TEXT NOT NULL);
@@ -61,8 +62,13 @@ CREATE TABLE IF NOT EXISTS BusiBudgetAdj (
     burid       TEXT,
     PRIMARY KEY (datayear, BudgId)
 );
--- The record query's filter: year, unit range, budget type, department class.
-CREATE INDEX IF NOT EXISTS ix_budgetadj_filter ON BusiBudgetAdj(datayear, BType, deptclass, eid);
+-- The record query: year, budget type, department class and status, then the
+-- unit range; the rest in the order the detail view lists its records, so the
+-- index walks only the rows of the range and needs no sort.
+CREATE INDEX IF NOT EXISTS ix_budgetadj_filter ON BusiBudgetAdj(datayear, BType, deptclass, status, eid, bkid, mid, bid, ipid, pid);
+-- The summary view's update and delete: every key of a summary row, then the
+-- unit range, so a statement touches only the records of its key combination.
+CREATE INDEX IF NOT EXISTS ix_budgetadj_key ON BusiBudgetAdj(datayear, BType, deptclass, mid, bkid, pid, ipid, bid, iid, eid);
 
 CREATE VIEW IF NOT EXISTS vwbudgetadj AS
 SELECT a.BudgId, a.eid AS Eid, d.ecode, d.ename,

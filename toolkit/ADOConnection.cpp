@@ -395,8 +395,12 @@ QSqlDatabase TADOConnection::ThreadDatabase(std::shared_ptr<StatementCache>* sta
         if (backend == Backend::SQLite) {
             sqlite3* h = SqliteHandle(db);
             char* err = nullptr;
-            int rc = h ? sqlite3_exec(h, "PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL;", nullptr, nullptr, &err)
-                       : SQLITE_ERROR;
+            // A unit range is a LIKE prefix of unit codes. Codes are compared as
+            // written (unit A01 is not a01), and only a case-sensitive LIKE can walk
+            // the index of the codes.
+            static const char setup[] =
+                "PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL; PRAGMA case_sensitive_like=ON;";
+            int rc = h ? sqlite3_exec(h, setup, nullptr, nullptr, &err) : SQLITE_ERROR;
             if (rc != SQLITE_OK) {
                 QString msg = err ? QString::fromUtf8(err) : QStringLiteral("无法打开数据库：%1").arg(databaseName);
                 sqlite3_free(err);

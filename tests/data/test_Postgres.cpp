@@ -299,17 +299,17 @@ TEST_F(Postgres, ConfirmCancelAndDeleteStatements)
     const int year = DemoDefaultYear;
     const QString unconfirmed = Scalar(conn, QStringLiteral("select min(BudgId) from BusiBudgetAdj where status='0'"
                                                             " and datayear=%1").arg(year));
-    ASSERT_TRUE(ExecDefSQL(DetailStatusSQL(QStringLiteral("1"), unconfirmed, year)));
+    ASSERT_TRUE(ExecDefSQL(DetailStatusSQL(DefConnection(), QStringLiteral("1"), unconfirmed, year)));
     EXPECT_EQ(Scalar(conn, QStringLiteral("select status from BusiBudgetAdj where BudgId=") + unconfirmed),
               QStringLiteral("1"));
-    ASSERT_TRUE(ExecDefSQL(DetailStatusSQL(QStringLiteral("0"), unconfirmed, year)));
+    ASSERT_TRUE(ExecDefSQL(DetailStatusSQL(DefConnection(), QStringLiteral("0"), unconfirmed, year)));
     EXPECT_EQ(Scalar(conn, QStringLiteral("select status from BusiBudgetAdj where BudgId=") + unconfirmed),
               QStringLiteral("0"));
 
     // A quoted record number stays inside its literal: the server rejects it
     // as a number, and nothing changes.
     const QString before = Scalar(conn, QStringLiteral("select count(*) from BusiBudgetAdj where status='1'"));
-    EXPECT_FALSE(ExecDefSQL(DetailStatusSQL(QStringLiteral("1"), QStringLiteral("1' or '1'='1"), year)));
+    EXPECT_FALSE(ExecDefSQL(DetailStatusSQL(DefConnection(), QStringLiteral("1"), QStringLiteral("1' or '1'='1"), year)));
     EXPECT_EQ(Scalar(conn, QStringLiteral("select count(*) from BusiBudgetAdj where status='1'")), before);
 
     // A summary row's key confirms every record under it, and deletes them.
@@ -321,10 +321,10 @@ TEST_F(Postgres, ConfirmCancelAndDeleteStatements)
     auto cell = [&](const char* name) { return sum.FieldText(QLatin1String(name)); };
     const TSummaryKey key{cell("eid"), cell("mid"), cell("bkid"), cell("pid"), cell("ipid"), cell("bid"), cell("iid")};
     const QString where = QStringLiteral(" from BusiBudgetAdj where datayear=%1").arg(year)
-                          + SummaryDeleteCondition(QStringLiteral("1"), QLatin1String(DemoDefaultDeptClass), key);
+                          + SummaryDeleteCondition(DefConnection(), QStringLiteral("1"), QLatin1String(DemoDefaultDeptClass), key);
     const int members = Scalar(conn, QStringLiteral("select count(*)") + where).toInt();
     ASSERT_GT(members, 0);
-    ASSERT_TRUE(ExecDefSQL(SummaryStatusSQL(QStringLiteral("1"), year, QStringLiteral("1"),
+    ASSERT_TRUE(ExecDefSQL(SummaryStatusSQL(DefConnection(), QStringLiteral("1"), year, QStringLiteral("1"),
                                             QLatin1String(DemoDefaultDeptClass), key)));
     EXPECT_EQ(Scalar(conn, QStringLiteral("select count(*)") + where + QStringLiteral(" and status='1'")).toInt(),
               members);
@@ -334,7 +334,7 @@ TEST_F(Postgres, ConfirmCancelAndDeleteStatements)
     record.DataYear = year;
     const int total = Scalar(conn, QStringLiteral("select count(*) from BusiBudgetAdj")).toInt();
     ASSERT_TRUE(manage.DeleteRecord(
-        &record, SummaryDeleteCondition(QStringLiteral("1"), QLatin1String(DemoDefaultDeptClass), key)));
+        &record, SummaryDeleteCondition(DefConnection(), QStringLiteral("1"), QLatin1String(DemoDefaultDeptClass), key)));
     EXPECT_EQ(Scalar(conn, QStringLiteral("select count(*)") + where), QStringLiteral("0"));
     EXPECT_EQ(Scalar(conn, QStringLiteral("select count(*) from BusiBudgetAdj")).toInt(), total - members);
     record.BudgId = unconfirmed;
@@ -377,7 +377,7 @@ TEST_F(Postgres, TwoUsersConfirmingOverlappingKeys)
             const size_t k = rnd() % 2 ? rnd() % (keys.size() / 2) : rnd() % keys.size();
             const QString status = rnd() % 2 ? QStringLiteral("1") : QStringLiteral("0");
             try {
-                ExecSQL(&mine, SummaryStatusSQL(status, DemoDefaultYear, QStringLiteral("1"),
+                ExecSQL(&mine, SummaryStatusSQL(&mine, status, DemoDefaultYear, QStringLiteral("1"),
                                                 QLatin1String(DemoDefaultDeptClass), keys[k]));
                 ++sent;
             } catch (const Exception&) {
@@ -460,7 +460,7 @@ TEST_F(Postgres, LoadAndConfirmFigures)
             ids.push_back(first.CellText(r, 0).toString());
         t.restart();
         for (const QString& id : ids)
-            ExecSQL(&c, DetailStatusSQL(QStringLiteral("1"), id, DemoDefaultYear));
+            ExecSQL(&c, DetailStatusSQL(&c, QStringLiteral("1"), id, DemoDefaultYear));
         const double confirm = double(t.nsecsElapsed()) / 1e6;
         std::printf("[figures] %-10s detail load of %d rows: %.1f ms; confirm %zu rows one by one: %.1f ms (%.3f ms/row)\n",
                     kind, rows, load, ids.size(), confirm, confirm / double(ids.size()));

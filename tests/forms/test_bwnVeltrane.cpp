@@ -255,8 +255,8 @@ TEST(ConfirmationWindow, ConfirmTwoDetailRowsThenCancelBySummary)
     win->tbtnConfirm->click();
     const QStringList updates = host.Sent(QStringLiteral("update"));
     ASSERT_EQ(updates.size(), 2);
-    EXPECT_EQ(updates[0], DetailStatusSQL(QStringLiteral("1"), a, 2024));
-    EXPECT_EQ(updates[1], DetailStatusSQL(QStringLiteral("1"), b, 2024));
+    EXPECT_EQ(updates[0], DetailStatusSQL(nullptr, QStringLiteral("1"), a, 2024));
+    EXPECT_EQ(updates[1], DetailStatusSQL(nullptr, QStringLiteral("1"), b, 2024));
     EXPECT_EQ(win.reloads(), 1);
     EXPECT_EQ(win.rows(), rowsBefore - 2);   // confirmed records leave the unconfirmed view
     EXPECT_EQ(Count(host, QStringLiteral("datayear=2024 and status='1' and BudgId in (") + a + QLatin1Char(',') + b
@@ -274,7 +274,7 @@ TEST(ConfirmationWindow, ConfirmTwoDetailRowsThenCancelBySummary)
     win->mnuCancel->trigger();
     const QStringList cancel = host.Sent(QStringLiteral("update"));
     ASSERT_EQ(cancel.size(), 1);
-    EXPECT_EQ(cancel[0], SummaryStatusSQL(QStringLiteral("0"), 2024, QStringLiteral("1"), QStringLiteral("2"), key));
+    EXPECT_EQ(cancel[0], SummaryStatusSQL(nullptr, QStringLiteral("0"), 2024, QStringLiteral("1"), QStringLiteral("2"), key));
     EXPECT_EQ(Count(host, QStringLiteral("datayear=2024 and BType='1' and status='1' and eid like '") + key.Eid
                               + QStringLiteral("%' and mid='") + key.Mid + QStringLiteral("' and bkid='") + key.Bkid
                               + QStringLiteral("' and pid='") + key.Pid + QStringLiteral("' and ipid='") + key.Ipid

@@ -111,7 +111,7 @@ TEST(RecordQuery, QuotesInValuesAreDoubled)
     f.Detail = false;
     // The prefix length counts the value, not its quoted form.
     EXPECT_TRUE(RecordQuerySQL(&ss.c, f).contains(QStringLiteral("SUBSTRING(eid,1,3) as Eid")));
-    EXPECT_EQ(DetailStatusSQL(QStringLiteral("1"), QStringLiteral("12'34"), 2024),
+    EXPECT_EQ(DetailStatusSQL(nullptr, QStringLiteral("1"), QStringLiteral("12'34"), 2024),
               QStringLiteral("update BusiBudgetAdj  set status='1'  where budgid='12''34'  and datayear=2024"));
 }
 
@@ -119,13 +119,13 @@ TEST(StatusUpdate, WorkedExamplesAreExact)
 {
     const TSummaryKey key{QStringLiteral("101"), QStringLiteral("1"),   QStringLiteral("21"), QStringLiteral("1"),
                           QStringLiteral("2"),   QStringLiteral("201"), QStringLiteral("001")};
-    EXPECT_EQ(SummaryStatusSQL(QStringLiteral("1"), 2024, QStringLiteral("1"), QStringLiteral("2"), key),
+    EXPECT_EQ(SummaryStatusSQL(nullptr, QStringLiteral("1"), 2024, QStringLiteral("1"), QStringLiteral("2"), key),
               QStringLiteral("update BusiBudgetAdj  set status='1'  where datayear=2024   and  BType='1'    and "
                              "deptclass='2'   and eid like'101%'    and mid ='1'    and bkid ='21'    and pid ='1' "
                              "   and ipid ='2'    and bid ='201'    and iid ='001' "));
-    EXPECT_EQ(DetailStatusSQL(QStringLiteral("1"), QStringLiteral("1234"), 2024),
+    EXPECT_EQ(DetailStatusSQL(nullptr, QStringLiteral("1"), QStringLiteral("1234"), 2024),
               QStringLiteral("update BusiBudgetAdj  set status='1'  where budgid='1234'  and datayear=2024"));
-    EXPECT_EQ(SummaryDeleteCondition(QStringLiteral("1"), QStringLiteral("02"), key),
+    EXPECT_EQ(SummaryDeleteCondition(nullptr, QStringLiteral("1"), QStringLiteral("02"), key),
               QStringLiteral("   and BType='1'    and deptclass='02'   and eid like'101%'    and mid ='1'    and "
                              "bkid ='21'    and pid ='1'    and ipid ='2'    and bid ='201'    and iid ='001' "));
 }

@@ -288,16 +288,16 @@ TEST(LikePrefix, WildcardsInAUnitCodeAreEscapedAndPlainCodesKeepTheirStatement)
 {
     TSummaryKey key{QStringLiteral("101"), QStringLiteral("1"), QStringLiteral("21"), QStringLiteral("2"),
                     QStringLiteral("1"), QStringLiteral("20502"), QStringLiteral("002")};
-    const QString plain = SummaryDeleteCondition(QStringLiteral("1"), QStringLiteral("2"), key);
+    const QString plain = SummaryDeleteCondition(nullptr, QStringLiteral("1"), QStringLiteral("2"), key);
     EXPECT_TRUE(plain.contains(QStringLiteral("   and eid like'101%'    and mid ='1' "))) << qPrintable(plain);
     EXPECT_FALSE(plain.contains(QStringLiteral("escape")));
 
     // The escape character itself is doubled once escaping is on; a quote is still doubled.
     key.Eid = QStringLiteral("1_%!'");
-    const QString odd = SummaryStatusSQL(QStringLiteral("1"), 2024, QStringLiteral("1"), QStringLiteral("2"), key);
+    const QString odd = SummaryStatusSQL(nullptr, QStringLiteral("1"), 2024, QStringLiteral("1"), QStringLiteral("2"), key);
     EXPECT_TRUE(odd.contains(QStringLiteral("   and eid like'1!_!%!!''%' escape '!'    and mid ='1' "))) << qPrintable(odd);
     key.Eid = QStringLiteral("1!");
-    EXPECT_TRUE(SummaryStatusSQL(QStringLiteral("1"), 2024, QStringLiteral("1"), QStringLiteral("2"), key)
+    EXPECT_TRUE(SummaryStatusSQL(nullptr, QStringLiteral("1"), 2024, QStringLiteral("1"), QStringLiteral("2"), key)
                     .contains(QStringLiteral("eid like'1!%'    and")));
 }
 
