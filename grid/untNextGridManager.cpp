@@ -10,7 +10,10 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QDateTime>
 #include <QFileInfo>
+#include <QHash>
+#include <QMutex>
 #include <cmath>
 
 namespace {
@@ -64,6 +67,13 @@ TDTFieldType* NewDTFieldType(const QString& Caption, const QString& FieldName, q
     return d;
 }
 
+const QString TotalOutOfRangeText = QStringLiteral("超出范围");
+
+QString TotalText(double Value)
+{
+    return std::isfinite(Value) ? GeneralFloatText(Value) : TotalOutOfRangeText;
+}
+
 QString GeneralFloatText(double Value)
 {
     if (Value == 0 || !std::isfinite(Value))
@@ -80,12 +90,55 @@ TNextGridManager::TNextGridManager(TComponent* Owner, const QList<TDTFieldType*>
 
 TNextGridManager::~TNextGridManager() { qDeleteAll(FFields); }
 
+namespace {
+
+// Layout files as last read, by path: every load builds its columns anew, and a
+// file that has not changed since need not be read and parsed again.
+struct LayoutCache {
+    struct Entry {
+        qint64 size = -1;
+        QDateTime modified;
+        std::optional<QList<TLayoutDefinition>> definitions;
+    };
+    QMutex lock;
+    QHash<QString, Entry> files;
+};
+
+LayoutCache& Layouts()
+{
+    static LayoutCache cache;
+    return cache;
+}
+
+}  // namespace
+
+std::optional<QList<TLayoutDefinition>> ReadLayoutFile(const QString& path)
+{
+    const QFileInfo info(path);
+    if (!info.isFile())
+        return std::nullopt;
+    // A layout file holds at most 201 short definitions; anything much larger
+    // is not one, and reading it on every load would stall the window.
+    if (info.size() > MaxLayoutFileBytes)
+        return std::nullopt;
+    LayoutCache& cache = Layouts();
+    QMutexLocker l(&cache.lock);
+    LayoutCache::Entry& e = cache.files[info.absoluteFilePath()];
+    if (e.size == info.size() && e.modified == info.lastModified())
+        return e.definitions;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    const QByteArray bytes = file.read(MaxLayoutFileBytes + 1);
+    e.size = info.size();
+    e.modified = info.lastModified();
+    e.definitions = bytes.size() > MaxLayoutFileBytes ? std::nullopt : ParseLayoutFile(bytes);
+    return e.definitions;
+}
+
 bool TNextGridManager::LoadColumnLayout()
 {
-    QFile file(LayoutFile);
-    if (!file.exists() || !file.open(QIODevice::ReadOnly))
-        return false;
-    const auto defs = ParseLayoutFile(file.readAll());
+    const auto defs = ReadLayoutFile(LayoutFile);
     if (!defs)
         return false;
     QList<TDTFieldType*> fields;
@@ -139,8 +192,7 @@ void TNextGridManager::CreateColumns(TNextGrid* Grid)
     }
 }
 
-void TNextGridManager::LoadRows(TNextGrid* Grid, const QString& SQL, bool ShowTotal, bool HalveTotal,
-                                bool NumberRows)
+void TNextGridManager::BeginLoad(TNextGrid* Grid, bool ShowTotal)
 {
     Loading = true;
     FShowTotal = ShowTotal;
@@ -148,100 +200,144 @@ void TNextGridManager::LoadRows(TNextGrid* Grid, const QString& SQL, bool ShowTo
     Grid->SetAppearanceOptions(TAppearanceOptions(aoBoldTextSelection) | aoHighlightSlideCells);
     Grid->OnBeforeEdit = [this](TNextGrid* s, int c, int r, bool& a) { GridBeforeEdit(s, c, r, a); };
     Grid->OnKeyPress = [this](TNextGrid* s, QChar& k) { GridKeyPress(s, k); };
-
-    End how = End::Normal;
-    {
-        CursorGuard cursor;
-        UpdateGuard update(Grid);
-        IARQueryRef query;
-        struct QueryCloser {
-            IARQueryRef& q;
-            ~QueryCloser()
-            {
-                if (q) {
-                    q->GetQuery()->Close();
-                    q.Clear();
-                }
-            }
-        } closer{query};
-        how = FillRows(Grid, SQL, ShowTotal, HalveTotal, NumberRows, query);
-    }
-    // The load is over however it ended; only a complete one selects a row.
-    Loading = false;
-    if (how == End::Normal && Grid->RowCount() > 0)
-        Grid->SelectRow(0);
 }
 
-TNextGridManager::End TNextGridManager::FillRows(TNextGrid* Grid, const QString& SQL, bool ShowTotal,
-                                                 bool HalveTotal, bool NumberRows, IARQueryRef& query)
+void TNextGridManager::LoadRows(TNextGrid* Grid, const QString& SQL, bool ShowTotal, bool HalveTotal,
+                                bool NumberRows)
 {
-    if (Grid->Columns().Count() < 3)
-        CreateColumns(Grid);
-    Grid->ClearRows();
+    BeginLoad(Grid, ShowTotal);
+    CursorGuard cursor;
+    bool complete = false;
+    {
+        // Every change of the load in one batch: the view is told once, at its end.
+        UpdateGuard update(Grid);
+        if (Grid->Columns().Count() < 3)
+            CreateColumns(Grid);
+        Grid->ClearRows();
+        IARQueryRef query;
+        if (!OpenDefSQL(SQL, query)) {
+            Loading = false;   // no rows; the error was dropped by the wrapper
+            return;
+        }
+        TADOQuery* q = query->GetQuery();
+        TGridRows rows = FillRows(PlanLoad(Grid, ShowTotal, HalveTotal, NumberRows), q, [this, q](int n, int count) {
+            if (OnRowLoaded)
+                OnRowLoaded(this, q, n, count);
+            return Loading;
+        });
+        q->Close();
+        query.Clear();
+        complete = PutRows(Grid, std::move(rows));
+    }
+    FinishLoad(Grid, complete);
+}
 
-    bool hasNumber = false;
-    for (const TDTFieldType* d : std::as_const(FFields))
-        hasNumber = hasNumber || d->DataKind == 0;
-
-    if (!OpenDefSQL(SQL, query))
-        return End::Normal;   // no rows; the error was dropped by the wrapper
-    TADOQuery* q = query->GetQuery();
-    if (q->IsEmpty())
-        return End::Empty;
-
+TGridLoadPlan TNextGridManager::PlanLoad(TNextGrid* Grid, bool ShowTotal, bool HalveTotal, bool NumberRows) const
+{
+    TGridLoadPlan plan;
+    plan.Columns = Grid->Columns().Count();
+    plan.ShowTotal = ShowTotal;
+    plan.HalveTotal = HalveTotal;
+    plan.NumberRows = NumberRows;
     // Only the definitions are written, and only where a column exists for them.
-    const int columns = int(qMin<qsizetype>(FFields.size(), Grid->Columns().Count()));
+    const qsizetype n = qMin<qsizetype>(FFields.size(), plan.Columns);
+    for (qsizetype i = 0; i < n; ++i)
+        plan.Fields.push_back({FFields[i]->FieldName, FFields[i]->DataKind, FFields[i]->ShowKind});
+    return plan;
+}
+
+TGridRows TNextGridManager::FillRows(const TGridLoadPlan& Plan, TADOQuery* q,
+                                     const std::function<bool(int, int)>& RowLoaded)
+{
+    TGridRows out;
+    out.ShowTotal = Plan.ShowTotal;
+    out.Cells = TNxCellStore(Plan.Columns);
+    if (!q || q->IsEmpty())
+        return out;
+    const int columns = int(Plan.Fields.size());
     std::vector<int> source(size_t(columns), -1);
-    for (int i = 0; i < columns; ++i)
-        source[size_t(i)] = q->FieldIndex(FFields[i]->FieldName);
-    const int valueColumns = NumberRows ? columns - 1 : columns;
+    bool hasNumber = false;
+    for (int i = 0; i < columns; ++i) {
+        source[size_t(i)] = q->FieldIndex(Plan.Fields[size_t(i)].Name);
+        hasNumber = hasNumber || Plan.Fields[size_t(i)].DataKind == 0;
+    }
+    const int valueColumns = Plan.NumberRows ? columns - 1 : columns;
 
     q->First();
     const int count = q->RecordCount();
-    Grid->AddRows(count);
-    TNextGridModel* model = Grid->Model();
+    out.Records = count;
+    TNxCellStore& cells = out.Cells;
+    cells.AddRows(count);
     int n = 0;
     while (!q->Eof()) {
-        if (!Loading)
-            return End::Stopped;
         ++n;
         const int r = n - 1;
         const int rec = q->RecNo();
         for (int i = 0; i < valueColumns; ++i) {
             const int f = source[size_t(i)];
             if (f >= 0 && !q->CellIsNull(rec, f))
-                model->SetText(i, r, q->CellText(rec, f));
+                cells.SetText(i, r, q->CellText(rec, f));
         }
-        if (NumberRows && columns > 0)
-            model->SetText(columns - 1, r, QString::number(n));
-        if (OnRowLoaded)
-            OnRowLoaded(this, q, n, count);
+        if (Plan.NumberRows && columns > 0)
+            cells.SetText(columns - 1, r, QString::number(n));
+        if (RowLoaded && !RowLoaded(n, count)) {
+            out.Stopped = true;   // rows filled so far stay, without a totals row
+            return out;
+        }
         q->Next();
     }
 
-    if (ShowTotal && hasNumber) {
-        Grid->AddRows(1);
-        const int t = Grid->RowCount() - 1;
+    if (Plan.ShowTotal && hasNumber) {
+        cells.AddRows(1);
+        const int t = cells.RowCount() - 1;
         bool labelled = false;
         for (int i = 0; i < columns; ++i) {
-            const TDTFieldType* d = FFields[i];
-            if (d->DataKind == 0) {
+            const TGridLoadPlan::Field& d = Plan.Fields[size_t(i)];
+            if (d.DataKind == 0) {
                 double sum = 0;
                 for (int r = 0; r < t; ++r)
-                    sum += Grid->CellAsFloat(i, r);
-                if (HalveTotal)
+                    sum += cells.Number(i, r);
+                if (Plan.HalveTotal)
                     sum /= 2;
-                Grid->SetCells(i, t, GeneralFloatText(sum));
-            } else if (!labelled && d->DataKind == 1 && d->ShowKind == 1) {
-                Grid->SetCells(i, t, QStringLiteral("合计"));
+                cells.SetText(i, t, TotalText(sum));
+            } else if (!labelled && d.DataKind == 1 && d.ShowKind == 1) {
+                cells.SetText(i, t, QStringLiteral("合计"));
                 labelled = true;
             }
-            Grid->SetCellColor(i, t, kTotalColor);
+            cells.SetColor(i, t, kTotalColor);
         }
-        Grid->SetFooterRow(t);
-        FTotalRowAdded = true;
+        out.FooterRow = t;
     }
-    return End::Normal;
+    cells.Squeeze();
+    return out;
+}
+
+bool TNextGridManager::PutRows(TNextGrid* Grid, TGridRows&& Rows)
+{
+    if (Rows.Cells.ColumnCount() != Grid->Columns().Count()) {
+        // The columns changed since the plan was made: nothing of it fits.
+        Grid->ClearRows();
+        return false;
+    }
+    FTotalRowAdded = Rows.FooterRow >= 0;
+    const bool complete = !Rows.Stopped;
+    Grid->AdoptCells(std::move(Rows.Cells), Rows.FooterRow);
+    return complete;
+}
+
+void TNextGridManager::FinishLoad(TNextGrid* Grid, bool Complete)
+{
+    // The load is over however it ended; only a complete one selects a row.
+    Loading = false;
+    if (Complete && Grid->RowCount() > 0)
+        Grid->SelectRow(0);
+}
+
+void TNextGridManager::ApplyRows(TNextGrid* Grid, TGridRows&& Rows)
+{
+    BeginLoad(Grid, Rows.ShowTotal);
+    const bool complete = PutRows(Grid, std::move(Rows));
+    FinishLoad(Grid, complete);
 }
 
 void TNextGridManager::GetCellValue(TNextGrid* Grid, int Row, const QString& FieldName, QString& Value) const

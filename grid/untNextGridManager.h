@@ -3,10 +3,12 @@
 // the grid from a query with row numbers and a totals row, and reads cells back
 // by column name.
 #include "data/untDbManager.h"
+#include "toolkit/NextGridModel.h"
 #include <QChar>
 #include <QList>
 #include <QString>
 #include <functional>
+#include <optional>
 
 class TComponent;
 class TNextGrid;
@@ -27,6 +29,30 @@ struct TDTFieldType {
 TDTFieldType* NewDTFieldType(const QString& Caption, const QString& FieldName, quint8 ShowKind, quint8 DataKind,
                              qint32 Width, qint32 Order, qint32 OutputFlag, qint32 Reserved = 0);
 
+// What a load needs of the definitions and of the grid, copied, so that its rows
+// can be made on any thread.
+struct TGridLoadPlan {
+    struct Field {
+        QString Name;
+        quint8 DataKind = 1;
+        quint8 ShowKind = 0;
+    };
+    std::vector<Field> Fields;   // the definitions that have a grid column, in column order
+    int Columns = 0;             // the grid's columns
+    bool ShowTotal = false;
+    bool HalveTotal = false;
+    bool NumberRows = false;
+};
+
+// The rows of one load.
+struct TGridRows {
+    TNxCellStore Cells;
+    int FooterRow = -1;      // the totals row, -1 for none
+    int Records = 0;         // rows of the query
+    bool Stopped = false;    // the row callback stopped the load: no totals row
+    bool ShowTotal = false;  // the plan's
+};
+
 class TNextGridManager {
 public:
     using TRowLoadedEvent =
@@ -43,6 +69,15 @@ public:
     void LoadRows(TNextGrid* Grid, const QString& SQL, bool ShowTotal, bool HalveTotal, bool NumberRows);
     void GetCellValue(TNextGrid* Grid, int Row, const QString& FieldName, QString& Value) const;
 
+    // LoadRows in three steps, for a load whose query runs on another thread:
+    // the plan (interface thread, after the columns exist), the rows of an opened
+    // query (any thread; RowLoaded, when set, follows each row and may stop the
+    // load by returning false), and putting them into the grid (interface thread).
+    TGridLoadPlan PlanLoad(TNextGrid* Grid, bool ShowTotal, bool HalveTotal, bool NumberRows) const;
+    static TGridRows FillRows(const TGridLoadPlan& Plan, TADOQuery* Query,
+                              const std::function<bool(int RowNo, int RecordCount)>& RowLoaded = {});
+    void ApplyRows(TNextGrid* Grid, TGridRows&& Rows);
+
     void GridBeforeEdit(TNextGrid* Sender, int ACol, int ARow, bool& Accept);
     void GridKeyPress(TNextGrid* Sender, QChar& Key);
 
@@ -57,9 +92,10 @@ public:
     TRowLoadedEvent OnRowLoaded;
 
 private:
-    enum class End { Normal, Empty, Stopped };
-    End FillRows(TNextGrid* Grid, const QString& SQL, bool ShowTotal, bool HalveTotal, bool NumberRows,
-                 IARQueryRef& Query);
+    // The state LoadRows and ApplyRows share at the start of a load.
+    void BeginLoad(TNextGrid* Grid, bool ShowTotal);
+    bool PutRows(TNextGrid* Grid, TGridRows&& Rows);   // false: the load did not complete
+    void FinishLoad(TNextGrid* Grid, bool Complete);
     QList<TDTFieldType*> FFields;
     bool FShowTotal = false;
     bool FAllowTotalEdit = false;
@@ -68,3 +104,13 @@ private:
 
 // Up to 15 significant digits, no thousands separators, no trailing zeros.
 QString GeneralFloatText(double Value);
+// The text of a total: GeneralFloatText, or 超出范围 for a sum that no longer
+// fits a number (reading it as 0.00 would be a plainly wrong total).
+QString TotalText(double Value);
+extern const QString TotalOutOfRangeText;
+
+// The largest layout file read; a larger one is ignored.
+inline constexpr qint64 MaxLayoutFileBytes = 1 << 20;
+struct TLayoutDefinition;
+// The definitions of a layout file, read again only when its size or time changed.
+std::optional<QList<TLayoutDefinition>> ReadLayoutFile(const QString& path);
