@@ -33,6 +33,24 @@ qsizetype QuotedEnd(const QByteArray& s, qsizetype i, char q)
     return -1;
 }
 
+// Whether the key so far ends with one of the pattern keywords (LIKE, GLOB,
+// ESCAPE) and blanks: SQLite plans a LIKE from the pattern's value (an index
+// range for a prefix), so a bound pattern makes it compile the statement again
+// at every run. Such a literal stays in the text.
+bool AfterPatternKeyword(const QByteArray& key)
+{
+    qsizetype e = key.size();
+    while (e > 0 && IsBlank(uchar(key[e - 1])))
+        --e;
+    qsizetype b = e;
+    while (b > 0 && IsIdentChar(uchar(key[b - 1])))
+        --b;
+    const qsizetype len = e - b;
+    const char* w = key.constData() + b;
+    return (len == 4 && (qstrnicmp(w, "like", 4) == 0 || qstrnicmp(w, "glob", 4) == 0))
+           || (len == 6 && qstrnicmp(w, "escape", 6) == 0);
+}
+
 }  // namespace
 
 bool ShapeOfSelect(const QByteArray& s, SqlShape* shape)
@@ -56,7 +74,7 @@ bool ShapeOfSelect(const QByteArray& s, SqlShape* shape)
             if (end < 0)
                 return false;
             // A quote glued to a word is not a plain text literal (X'0A' is a blob).
-            if (i > 0 && IsIdentChar(uchar(s[i - 1]))) {
+            if ((i > 0 && IsIdentChar(uchar(s[i - 1]))) || AfterPatternKeyword(shape->key)) {
                 shape->key.append(s.constData() + i, end - i);
             } else {
                 const qsizetype at = shape->bytes.size();

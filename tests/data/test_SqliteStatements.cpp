@@ -41,6 +41,15 @@ struct Db {
         QVariant v = conn.Database().driver()->handle();
         return *static_cast<sqlite3* const*>(v.constData());
     }
+    // Times the kept statements were compiled again since they were made.
+    int Recompiles()
+    {
+        sqlite3* h = Handle();
+        int n = 0;
+        for (sqlite3_stmt* s = sqlite3_next_stmt(h, nullptr); s; s = sqlite3_next_stmt(h, s))
+            n += sqlite3_stmt_status(s, SQLITE_STMTSTATUS_REPREPARE, 0);
+        return n;
+    }
     // Statements the calling thread's connection has compiled and not finalized.
     int LiveStatements()
     {
@@ -116,6 +125,11 @@ TEST(SqlShape, LiteralsBecomeParametersAndEverythingElseStays)
     EXPECT_EQ(s.Value(0).size(), 0);
     EXPECT_EQ(QString::fromUtf8(s.Value(1)), QStringLiteral("单位"));
 
+    // A pattern stays in the text: SQLite plans a LIKE from its value.
+    ASSERT_TRUE(ShapeOfSelect("select * from t where id like '1%' escape '!' and pid='1' and name glob 'a*'", &s));
+    EXPECT_EQ(s.key, QByteArray("select * from t where id like '1%' escape '!' and pid=? and name glob 'a*'"));
+    ASSERT_EQ(s.Count(), 1u);
+
     // Left as written: other statements, parameters of their own, a second
     // statement, an open quote, a word that only starts like select.
     for (const char* text : {"update t set n='1'", "select * from t where id=?", "select * from t where id=:id",
@@ -141,6 +155,20 @@ TEST(SqliteStatements, SameFormRunsOnOneStatementWithTheResultsOfTheTextAsWritte
     }
     // One kept statement served all five.
     EXPECT_EQ(db.LiveStatements(), before + 1);
+
+    // So does the tree's form with a unit range in its base query, without being
+    // compiled again for each parent: the range is part of the kept text.
+    const int kept = db.LiveStatements();
+    for (const char* pid : {"1", "101", "102", "1"}) {
+        const QString sql = QStringLiteral("select a.* from (select id,pid,name from t where id like '1%') a "
+                                           "where a.pid='%1' Order by a.id")
+                                .arg(QLatin1String(pid));
+        q.SetSQLText(sql);
+        q.Open();
+        EXPECT_EQ(Rows(q), RowsFromQt(db.path, sql)) << pid;
+    }
+    EXPECT_EQ(db.LiveStatements(), kept + 1);
+    EXPECT_EQ(db.Recompiles(), 0);
 
     // Texts whose result would differ with a parameter, or that cannot take one,
     // run as written, column names included.
