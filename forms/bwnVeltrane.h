@@ -10,6 +10,7 @@ class QAction;
 class QButtonGroup;
 class QComboBox;
 class QLabel;
+class QLineEdit;
 class QMenu;
 class QProgressBar;
 class QRadioButton;
@@ -19,6 +20,7 @@ class TDynamicTree;
 class TNextGrid;
 class TNextGridManager;
 class TTreeNode;
+class TTreeSearch;
 struct TDTFieldType;
 
 // A group of radio buttons laid out in columns, with the index of the chosen one.
@@ -118,6 +120,24 @@ public:
     QFrame* pnprocess = nullptr;
     QProgressBar* pbProcess = nullptr;
     TDynamicTree* DytDept = nullptr;
+
+    // --- Find a unit in the tree (Ctrl+F; forms/bwnVeltraneFind.cpp) ---------
+    // Builds the find bar above the tree and its short-cuts; the constructor's last step.
+    void BuildFindBar();
+    void ShowFindBar();
+    void HideFindBar();
+    // Enter or 下一个: a new text starts a new search, the same text goes on to the next match.
+    void FindBarNext();
+    // Selects the match as a click does and returns its unit code; empty when none.
+    // With next, goes on from the current match of the same text.
+    Q_INVOKABLE QString FindUnit(const QString& text, bool next);
+    QFrame* pnlFind = nullptr;
+    QLineEdit* edtFind = nullptr;
+    QToolButton* tbtnFindNext = nullptr;
+    QLabel* lblFind = nullptr;
+    QAction* mnuFind = nullptr;
+    TTreeSearch* DytFind = nullptr;
+    // --- end of find a unit ---------------------------------------------------
 
 private:
     bool IsTicked(int Row) const;

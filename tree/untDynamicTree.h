@@ -131,6 +131,16 @@ public:
 
     void Notification(TComponent* AComponent, TOperation Operation) override;
 
+    // --- For the search (TTreeSearch, defined in tree/untTreeSearch.cpp) ---
+    // Loads Node's children at once on the interface thread, whatever SyncDataLoad
+    // says; a worker still bringing them is stopped first, so they do not come
+    // twice. A node whose children are settled is left alone. False when the tree
+    // view was cleared meanwhile: every node pointer held across the call is stale.
+    bool LoadChildrenNow(TNodeItem* Node);
+    // Moves whenever the tree view is cleared.
+    quint64 Generation() const { return FGeneration; }
+    // --- end of the search's part ---
+
 private:
     bool CanLoad();
     void Activate();
