@@ -45,6 +45,9 @@ public:
 
     void GridBeforeEdit(TNextGrid* Sender, int ACol, int ARow, bool& Accept);
     void GridKeyPress(TNextGrid* Sender, QChar& Key);
+    // Rewrites the totals row of the latest load as the sums of the rows the grid
+    // shows, in the loader's texts; nothing when that load added no totals row.
+    void UpdateTotals(TNextGrid* Grid);
 
     const QList<TDTFieldType*>& Fields() const { return FFields; }
     QString LayoutFile;
@@ -62,6 +65,7 @@ private:
                  IARQueryRef& Query);
     QList<TDTFieldType*> FFields;
     bool FShowTotal = false;
+    bool FHalveTotal = false;
     bool FAllowTotalEdit = false;
     bool FTotalRowAdded = false;
 };
