@@ -136,6 +136,10 @@ TNextGrid::TNextGrid(QWidget* parent) : QTableView(parent), FColumns(this)
 
 TNextGrid::~TNextGrid()
 {
+    // Whoever follows the header and the model (a filter row) must not be called
+    // into a grid that is half gone.
+    horizontalHeader()->blockSignals(true);
+    FModel->blockSignals(true);
     setModel(nullptr);
     delete FModel;
     FModel = nullptr;
@@ -636,7 +640,7 @@ bool TNextGrid::event(QEvent* event)
     if (event->type() == QEvent::ShortcutOverride) {
         auto* key = static_cast<QKeyEvent*>(event);
         if (key->matches(QKeySequence::Copy) || key->matches(QKeySequence::SelectAll)
-            || (key->key() == Qt::Key_Space && key->modifiers() == Qt::NoModifier)) {
+            || (key->key() == Qt::Key_Space && key->modifiers() == Qt::NoModifier && KeyCheckColumn() >= 0)) {
             event->accept();
             return true;
         }
