@@ -63,60 +63,45 @@ struct Budget {
     }
 };
 
-bool Amount(const char* condition, const char* cell, int decimals = 2)
-{
-    const TNxFilterCondition c = TNxFilterCondition::Range(QString::fromUtf8(condition), decimals);
-    EXPECT_TRUE(c.Active()) << condition;
-    return c.Matches(QByteArrayView(cell));
-}
-
 }  // namespace
 
 TEST(FilterCondition, AmountRangesAreReadTheWayPeopleTypeThem)
 {
-    // Inclusive ranges, open ends, comparisons; a plain number means equal.
-    EXPECT_TRUE(Amount("1000..5000", "1000"));
-    EXPECT_TRUE(Amount("1000..5000", "5000"));
-    EXPECT_FALSE(Amount("1000..5000", "999.99"));
-    EXPECT_FALSE(Amount("1000..5000", "5000.01"));
-    EXPECT_TRUE(Amount("1000..", "1e6"));
-    EXPECT_FALSE(Amount("..-10", "-9"));
-    EXPECT_TRUE(Amount(">=1000", "1000"));
-    EXPECT_FALSE(Amount(">1000", "1000"));
-    EXPECT_TRUE(Amount("<500", "499.99"));
-    EXPECT_FALSE(Amount("<500", "500"));
-    EXPECT_TRUE(Amount("<=500", "500"));
-    EXPECT_TRUE(Amount("=12.5", "12.50"));
-    EXPECT_TRUE(Amount("12.5", "12.5"));
-    EXPECT_FALSE(Amount("12.5", "12.51"));
-    // Compared as the column shows them: 12.504 shows as 12.50, 0.1+0.2 as 0.30.
-    EXPECT_TRUE(Amount("12.5", "12.504"));
-    EXPECT_TRUE(Amount("0.3", "0.30000000000000004"));
-    EXPECT_FALSE(Amount("0.3", "0.30000000000000004", -1));
-    // 4999.995 is stored a little below: the column shows 4,999.99.
-    EXPECT_TRUE(Amount("=4999.99", "4999.995"));
-    EXPECT_FALSE(Amount(">=5000", "4999.995"));
-    EXPECT_TRUE(Amount("=12.51", "12.505"));
-    EXPECT_TRUE(Amount("=0.13", "0.125"));
-    EXPECT_TRUE(Amount("=-0.13", "-0.125"));
-    // Blanks, separators, full-width forms of a Chinese input method, a range given
-    // high to low, the other range sign.
-    EXPECT_TRUE(Amount(" >= 1,000 ", "1000"));
-    EXPECT_TRUE(Amount("＞＝１０００", "1000"));
-    EXPECT_TRUE(Amount("≤ 5", "5"));
-    EXPECT_TRUE(Amount("5000..1000", "3000"));
-    EXPECT_TRUE(Amount("1000～5000", "3000"));
-    EXPECT_TRUE(Amount("-500~-100", "-300"));
-    EXPECT_TRUE(Amount("１２。５", "12.5"));
-    // A cell without a number is in no range.
-    EXPECT_FALSE(Amount(">=-1e300", ""));
-    EXPECT_FALSE(Amount(">=-1e300", "合计"));
+    struct Case {
+        const char* condition;
+        const char* cell;
+        bool match;
+    };
+    const Case cases[] = {
+        // Inclusive ranges, open ends, comparisons; a plain number means equal.
+        {"1000..5000", "1000", true}, {"1000..5000", "5000", true}, {"1000..5000", "999.99", false},
+        {"1000..5000", "5000.01", false}, {"1000..", "1e6", true}, {"..-10", "-9", false},
+        {">=1000", "1000", true}, {">1000", "1000", false}, {"<500", "499.99", true}, {"<500", "500", false},
+        {"<=500", "500", true}, {"=12.5", "12.50", true}, {"12.5", "12.51", false},
+        // Compared as the column shows them: 12.504 as 12.50, 0.1+0.2 as 0.30, and
+        // 4999.995 (stored a little below) as 4,999.99.
+        {"12.5", "12.504", true}, {"0.3", "0.30000000000000004", true}, {"=4999.99", "4999.995", true},
+        {">=5000", "4999.995", false}, {"=12.51", "12.505", true}, {"=-0.13", "-0.125", true},
+        // Blanks, separators, full-width forms of a Chinese input method, a range
+        // given high to low, the other range sign.
+        {" >= 1,000 ", "1000", true}, {"＞＝１０００", "1000", true}, {"≤ 5", "5", true},
+        {"5000..1000", "3000", true}, {"1000～5000", "3000", true}, {"-500~-100", "-300", true},
+        {"１２。５", "12.5", true},
+        // A cell without a number is in no range.
+        {">=-1e300", "", false}, {">=-1e300", "合计", false},
+    };
+    for (const Case& c : cases) {
+        const TNxFilterCondition f = TNxFilterCondition::Range(QString::fromUtf8(c.condition), 2);
+        EXPECT_TRUE(f.Active()) << c.condition;
+        EXPECT_EQ(f.Matches(QByteArrayView(c.cell)), c.match) << c.condition << " / " << c.cell;
+    }
+    // Without decimals the stored value counts.
+    EXPECT_FALSE(TNxFilterCondition::Range(QStringLiteral("0.3")).Matches(QByteArrayView("0.30000000000000004")));
 
     for (const char* bad : {"abc", ">=", "..", "1..2..3", "<>5", "1e400", "nan", "inf", "1000-5000", "=",
                             "10元", ">=1000,<5000x"}) {
         const TNxFilterCondition c = TNxFilterCondition::Range(QString::fromUtf8(bad), 2);
         EXPECT_FALSE(c.Valid()) << bad;
-        EXPECT_FALSE(c.Active()) << bad;
         EXPECT_TRUE(c.Matches(QByteArrayView("1"))) << bad;
     }
     EXPECT_EQ(TNxFilterCondition::Range(QStringLiteral("   ")).ConditionKind(), TNxFilterCondition::Kind::None);
@@ -182,30 +167,20 @@ TEST(NextGridFilter, TextAndRangeCombineAndTheTotalsRowStaysShownLast)
     EXPECT_TRUE(b.grid.ColumnFilter(1).isEmpty());
     EXPECT_FALSE(b.grid.Filtered());
 
-    // A totals row that is not the store's last row is still shown last.
-    b.grid.SetFooterRow(0);
-    EXPECT_EQ(b.Shown(), (QList<int>{1, 2, 3, 4, 5, 6, 7, 0}));
-}
-
-TEST(NextGridFilter, TextThatIsNoConditionIsKeptButFiltersNothing)
-{
-    Budget b;
-    b.grid.SetColumnFilter(2, QStringLiteral(">=1000"));
-    EXPECT_EQ(b.grid.ShownRowCount(), 4);
-    // Half typed: the grid does not empty itself meanwhile.
+    // Half typed, a range filters nothing meanwhile; check boxes take no condition.
+    b.grid.SetColumnFilter(1, QStringLiteral("市"));
     EXPECT_FALSE(b.grid.SetColumnFilter(2, QStringLiteral(">=")));
     EXPECT_EQ(b.grid.ColumnFilter(2), QStringLiteral(">="));
     EXPECT_FALSE(b.grid.ColumnFilterValid(2));
-    EXPECT_EQ(b.grid.ShownRowCount(), 8);
-    EXPECT_FALSE(b.grid.Filtered());
-    EXPECT_TRUE(b.grid.SetColumnFilter(1, QStringLiteral("市")));
-    EXPECT_EQ(b.grid.ShownRowCount(), 4);
-    // Check boxes and columns that do not exist take no condition.
+    EXPECT_EQ(b.Shown(), (QList<int>{0, 1, 5, 7}));
     EXPECT_FALSE(b.grid.SetColumnFilter(0, QStringLiteral("True")));
-    EXPECT_EQ(b.grid.ShownRowCount(), 4);
     EXPECT_FALSE(b.grid.SetColumnFilter(9, QStringLiteral("x")));
-    EXPECT_FALSE(b.grid.SetColumnFilter(-1, QStringLiteral("x")));
-    EXPECT_TRUE(b.grid.ColumnFilterValid(1));
+    EXPECT_EQ(b.grid.ShownRowCount(), 4);
+    b.grid.ClearFilters();
+
+    // A totals row that is not the store's last row is still shown last.
+    b.grid.SetFooterRow(0);
+    EXPECT_EQ(b.Shown(), (QList<int>{1, 2, 3, 4, 5, 6, 7, 0}));
 }
 
 TEST(NextGridFilter, SortingKeepsTheFilterAndTheTotalsRowLast)
@@ -359,10 +334,8 @@ TEST(NextGridFilter, AMillionRowsAreFilteredQuickly)
     b.grid.ClearFilters();
     const qint64 cleared = t.restart();
     EXPECT_EQ(b.grid.ShownRowCount(), rows + 1);
-    QTest::qWait(1);
     std::printf("filter 1 000 000 rows: text %lld ms, + range %lld ms, Latin letters %lld ms, clear %lld ms\n",
-                static_cast<long long>(text), static_cast<long long>(range), static_cast<long long>(folded),
-                static_cast<long long>(cleared));
+                qint64(text), qint64(range), qint64(folded), qint64(cleared));
     // Generous: a Debug or sanitizer build on a busy machine.
     EXPECT_LT(text + range + folded + cleared, 8000);
 }
