@@ -379,6 +379,7 @@ TbfrmVeltrane::TbfrmVeltrane(TComponent* AOwner) : TfrmBsTrvTC(AOwner)
     ngdBudgetAdj->OnDblClick = [this](TNextGrid*) { tbtnModClick(); };
     connect(tbtnDel, &QToolButton::clicked, this, [this] { tbtnDelClick(); });
     BuildFindBar();
+    BuildGridFeatures();
 }
 
 TbfrmVeltrane::~TbfrmVeltrane()
@@ -502,8 +503,12 @@ void TbfrmVeltrane::tbtnColseClick() { Close(); }
 void TbfrmVeltrane::TickAll(const QString& Text)
 {
     const int rows = ngdBudgetAdj->RowCount();
-    for (int r = 0; r < rows; ++r)
+    for (int r = 0; r < rows; ++r) {
+        // Ticks only what the filter shows; clearing clears every row.
+        if (Text == QLatin1String("True") && !ngdBudgetAdj->IsRowShown(r))
+            continue;
         ngdBudgetAdj->SetCells(0, r, Text);
+    }
 }
 
 void TbfrmVeltrane::pmuAllClick() { TickAll(QStringLiteral("True")); }
@@ -685,6 +690,7 @@ void TbfrmVeltrane::LoadRecords()
     FLastRecordSQL = RecordQuerySQL(DefConnection(), f);
     FGridManager->LoadRows(ngdBudgetAdj, FLastRecordSQL, true, false, true);
     UpdateButtons();
+    AfterRecordsLoaded();
 }
 
 void bwnVeltrane_Initialize()

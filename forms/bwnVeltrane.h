@@ -4,6 +4,7 @@
 // takes the confirmation back.
 #include "forms/wnBsTrvTC.h"
 #include <QGroupBox>
+#include <QHash>
 #include <QList>
 
 class QAction;
@@ -18,6 +19,7 @@ class QToolButton;
 class TBudgetAdjManage;
 class TDynamicTree;
 class TNextGrid;
+class TNextGridFilterRow;
 class TNextGridManager;
 class TTreeNode;
 class TTreeSearch;
@@ -138,6 +140,20 @@ public:
     QAction* mnuFind = nullptr;
     TTreeSearch* DytFind = nullptr;
     // --- end of find a unit ---------------------------------------------------
+    // ---- Grid features, in forms/bwnVeltraneGrid.cpp ----------------------
+    // The filter row above the grid with totals of what it shows, copying,
+    // the grid's focus on show, and columns fitted to every load.
+    void BuildGridFeatures();
+    void AfterRecordsLoaded();
+    void pmuCopyClick();
+    void pmuFilterRowClick();
+    TNextGridFilterRow* ngfBudgetAdj = nullptr;
+    QAction* N2 = nullptr;
+    QAction* pmuCopy = nullptr;
+    QAction* pmuFilterRow = nullptr;
+private:
+    QHash<QString, int> FColumnWidths;   // widths the user dragged, by field name
+    // ---- end of grid features ----------------------------------------------
 
 private:
     bool IsTicked(int Row) const;

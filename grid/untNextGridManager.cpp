@@ -196,6 +196,7 @@ void TNextGridManager::BeginLoad(TNextGrid* Grid, bool ShowTotal)
 {
     Loading = true;
     FShowTotal = ShowTotal;
+    FHalveTotal = HalveTotal;
     FTotalRowAdded = false;
     Grid->SetAppearanceOptions(TAppearanceOptions(aoBoldTextSelection) | aoHighlightSlideCells);
     Grid->OnBeforeEdit = [this](TNextGrid* s, int c, int r, bool& a) { GridBeforeEdit(s, c, r, a); };
@@ -357,4 +358,31 @@ void TNextGridManager::GridKeyPress(TNextGrid* Sender, QChar& Key)
 {
     Q_UNUSED(Sender);
     Q_UNUSED(Key);
+}
+
+void TNextGridManager::UpdateTotals(TNextGrid* Grid)
+{
+    if (!Grid || !FShowTotal || !FTotalRowAdded)
+        return;
+    const int t = Grid->FooterRow();
+    if (t < 0)
+        return;
+    // The columns the loader summed, by the same definitions.
+    const int columns = int(qMin<qsizetype>(FFields.size(), Grid->Columns().Count()));
+    const int shown = Grid->ShownRowCount();
+    for (int i = 0; i < columns; ++i) {
+        if (FFields[i]->DataKind != 0)
+            continue;
+        double sum = 0;
+        for (int v = 0; v < shown; ++v) {
+            const int r = Grid->ShownRow(v);
+            if (r != t)
+                sum += Grid->CellAsFloat(i, r);
+        }
+        if (FHalveTotal)
+            sum /= 2;
+        const QString text = GeneralFloatText(sum);
+        if (Grid->Cells(i, t) != text)
+            Grid->SetCells(i, t, text);
+    }
 }

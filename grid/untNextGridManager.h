@@ -80,6 +80,9 @@ public:
 
     void GridBeforeEdit(TNextGrid* Sender, int ACol, int ARow, bool& Accept);
     void GridKeyPress(TNextGrid* Sender, QChar& Key);
+    // Rewrites the totals row of the latest load as the sums of the rows the grid
+    // shows, in the loader's texts; nothing when that load added no totals row.
+    void UpdateTotals(TNextGrid* Grid);
 
     const QList<TDTFieldType*>& Fields() const { return FFields; }
     QString LayoutFile;
@@ -98,6 +101,7 @@ private:
     void FinishLoad(TNextGrid* Grid, bool Complete);
     QList<TDTFieldType*> FFields;
     bool FShowTotal = false;
+    bool FHalveTotal = false;
     bool FAllowTotalEdit = false;
     bool FTotalRowAdded = false;
 };

@@ -1,8 +1,11 @@
-// Script commands on the record grid: what it shows, its raw cells, and ticking.
+// Script commands on the record grid: what it shows, its raw cells, ticking,
+// its row filter and copying.
 #include "host/HostSession.h"
 #include "host/ScriptRunner.h"
 #include <QMainWindow>
 #include <QMdiSubWindow>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QMenu>
 #include "toolkit/Forms.h"
 #include "toolkit/NextGrid.h"
@@ -77,7 +80,8 @@ void RegisterGridCommands(ScriptRunner& runner)
                 header << g->Columns()[c]->Header().Caption;
             }
         ScriptRunner::Print(header.join(QLatin1Char('\t')));
-        for (int r = 0; r < g->RowCount(); ++r) {
+        for (int i = 0; i < g->ShownRowCount(); ++i) {
+            const int r = g->ShownRow(i);
             QStringList cells;
             for (int c : shown)
                 cells << g->DisplayText(c, r);
@@ -106,5 +110,45 @@ void RegisterGridCommands(ScriptRunner& runner)
     });
     runner.AddCommand(QStringLiteral("untick"), QStringLiteral("untick ROW..."), [&s](const QStringList& args, const QString&, QString& error) {
         return Tick(s, args, false, error);
+    });
+    // The condition as the user types it into the filter row; applied at once.
+    runner.AddCommand(QStringLiteral("filter"), QStringLiteral("filter COLUMN TEXT"), [&s](const QStringList&, const QString& rest, QString& error) {
+        const QString line = rest.trimmed();
+        const qsizetype gap = line.indexOf(QLatin1Char(' '));
+        const QString name = gap < 0 ? line : line.left(gap);
+        const QString text = gap < 0 ? QString() : line.mid(gap + 1).trimmed();
+        if (name.isEmpty()) {
+            error = QStringLiteral("用法：filter COLUMN TEXT");
+            return false;
+        }
+        TNextGrid* g = Grid(s, error);
+        if (!g)
+            return false;
+        const int col = g->Columns().FindByName(name);
+        if (col < 0) {
+            error = QStringLiteral("表格没有列 %1").arg(name);
+            return false;
+        }
+        if (g->Columns()[col]->Kind() == TNxColumnKind::CheckBox) {
+            error = QStringLiteral("复选框列 %1 不能筛选").arg(name);
+            return false;
+        }
+        if (!g->SetColumnFilter(col, text))
+            ScriptRunner::Print(QStringLiteral("invalid %1 %2").arg(name, text));
+        ScriptRunner::Print(QStringLiteral("shown %1/%2").arg(g->ShownRowCount()).arg(g->RowCount()));
+        return true;
+    });
+    runner.AddCommand(QStringLiteral("copy"), QStringLiteral("copy"), [&s](const QStringList&, const QString&, QString& error) {
+        TNextGrid* g = Grid(s, error);
+        if (!g)
+            return false;
+        // What Ctrl+C does; what is printed is read back from the clipboard.
+        if (g->CopySelection().isEmpty())
+            return true;
+        const QStringList lines = QGuiApplication::clipboard()->text().split(QLatin1Char('\n'));
+        for (qsizetype i = 0; i < lines.size(); ++i)
+            if (i + 1 < lines.size() || !lines[i].isEmpty())
+                ScriptRunner::Print(lines[i]);
+        return true;
     });
 }

@@ -1,6 +1,7 @@
 #include "toolkit/NextGrid.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -56,8 +57,8 @@ public:
             box.rect = QRect(0, 0, qMin(w, option.rect.width()), qMin(h, option.rect.height()));
             box.rect.moveCenter(option.rect.center());
             box.state = option.state & ~QStyle::State_HasFocus;
-            box.state |= FGrid->Model()->TextIsTicked(index.column(), index.row()) ? QStyle::State_On
-                                                                                    : QStyle::State_Off;
+            const int row = FGrid->Model()->StoreRow(index.row());
+            box.state |= FGrid->Model()->TextIsTicked(index.column(), row) ? QStyle::State_On : QStyle::State_Off;
             style->drawPrimitive(QStyle::PE_IndicatorItemViewItemCheck, &box, painter, opt.widget);
             return;
         }
@@ -79,7 +80,11 @@ public:
         if (event->type() == QEvent::MouseButtonRelease) {
             auto* me = static_cast<QMouseEvent*>(event);
             if (me->button() == Qt::LeftButton && option.rect.contains(me->position().toPoint())) {
-                FGrid->UserToggleCheck(index.column(), index.row());
+                const int row = FGrid->Model()->StoreRow(index.row());
+                if (me->modifiers() & Qt::ShiftModifier)
+                    FGrid->UserTickRange(index.column(), row);
+                else
+                    FGrid->UserToggleCheck(index.column(), row);
                 return true;
             }
         }
@@ -118,16 +123,23 @@ TNextGrid::TNextGrid(QWidget* parent) : QTableView(parent), FColumns(this)
     hh->setSectionsClickable(true);
     hh->setFixedHeight(FHeaderSize);
     connect(hh, &QHeaderView::sectionClicked, this, &TNextGrid::HeaderClicked);
+    connect(hh, &QHeaderView::sectionResized, this, &TNextGrid::SectionResized);
     // The header forgets widths and hidden sections on a reset; give them back.
+    connect(FModel, &QAbstractItemModel::modelAboutToBeReset, this, [this] { ++FQuietWidths; });
     connect(FModel, &QAbstractItemModel::modelReset, this, [this] {
         for (int i = 0; i < FColumns.Count(); ++i)
             ApplyColumn(i);
+        --FQuietWidths;
     });
     SetOptions(FOptions);
 }
 
 TNextGrid::~TNextGrid()
 {
+    // Whoever follows the header and the model (a filter row) must not be called
+    // into a grid that is half gone.
+    horizontalHeader()->blockSignals(true);
+    FModel->blockSignals(true);
     setModel(nullptr);
     delete FModel;
     FModel = nullptr;
@@ -136,13 +148,18 @@ TNextGrid::~TNextGrid()
 void TNextGrid::ColumnAdded(TNxCustomColumn* column)
 {
     FModel->AddColumnStore();
-    ApplyColumn(FColumns.IndexOf(column));
+    const int col = FColumns.IndexOf(column);
+    ApplyColumn(col);
+    // A condition kept under this column's name takes effect on rows already there.
+    if (RowCount() > 0 && !ColumnFilter(col).isEmpty())
+        FModel->ResetShown();
 }
 
 void TNextGrid::ColumnsCleared()
 {
     FFooterRow = -1;
     FSortColumn = -1;
+    FTickAnchor = -1;
     horizontalHeader()->setSortIndicatorShown(false);
     FModel->ClearColumns();
 }
@@ -152,15 +169,30 @@ void TNextGrid::ApplyColumn(int index)
     const TNxCustomColumn* column = FColumns.Item(index);
     if (!column || !FModel || index >= FModel->columnCount() || FModel->Batched())
         return;
+    ++FQuietWidths;
     setColumnHidden(index, !column->Visible());
     if (column->Visible())
         setColumnWidth(index, column->Width());
+    --FQuietWidths;
     FModel->ColumnHeaderChanged(index);
+}
+
+void TNextGrid::SectionResized(int section, int oldSize, int newSize)
+{
+    Q_UNUSED(oldSize);
+    TNxCustomColumn* column = FColumns.Item(section);
+    if (!column || FQuietWidths > 0 || FModel->Batched() || newSize <= 0 || isColumnHidden(section))
+        return;
+    if (column->FWidth == newSize)
+        return;
+    column->FWidth = newSize;
+    emit columnResized(section, newSize);
 }
 
 void TNextGrid::ClearRows()
 {
     FFooterRow = -1;
+    FTickAnchor = -1;
     FModel->ClearRows();
 }
 
@@ -170,15 +202,107 @@ int TNextGrid::RowCount() const { return FModel->Rows(); }
 
 void TNextGrid::AdoptCells(TNxCellStore&& cells, int footerRow)
 {
-    FModel->AdoptCells(std::move(cells));
-    SetFooterRow(footerRow);
+    // The shown rows are worked out inside the model's reset, totals row included.
+    const int saved = FFooterRow;
+    FFooterRow = footerRow >= 0 && footerRow < cells.RowCount() ? footerRow : -1;
+    try {
+        FModel->AdoptCells(std::move(cells));
+    } catch (...) {
+        FFooterRow = saved;
+        throw;
+    }
+    FTickAnchor = -1;
 }
 
-int TNextGrid::ShownRowCount() const { return RowCount(); }
+int TNextGrid::ShownRowCount() const { return FModel->ShownCount(); }
 
-int TNextGrid::ShownRow(int index) const { return index >= 0 && index < RowCount() ? index : -1; }
+int TNextGrid::ShownRow(int index) const { return FModel->StoreRow(index); }
 
-bool TNextGrid::IsRowShown(int row) const { return row >= 0 && row < RowCount(); }
+bool TNextGrid::IsRowShown(int row) const { return FModel->ViewRow(row) >= 0; }
+
+// ---------------------------------------------------------------- row filter
+
+QString TNextGrid::FilterKey(int col) const
+{
+    const TNxCustomColumn* column = FColumns.Item(col);
+    if (!column)
+        return {};
+    return column->Name().isEmpty() ? QStringLiteral("#%1").arg(col) : column->Name().toLower();
+}
+
+bool TNextGrid::SetColumnFilter(int col, const QString& text)
+{
+    const TNxCustomColumn* column = FColumns.Item(col);
+    if (!column)
+        return false;
+    const QString key = FilterKey(col);
+    const QString kept = text.trimmed().isEmpty() ? QString() : text;
+    auto it = std::find_if(FFilters.begin(), FFilters.end(), [&key](const FilterText& f) { return f.key == key; });
+    const QString before = it == FFilters.end() ? QString() : it->text;
+    if (kept.isEmpty()) {
+        if (it != FFilters.end())
+            FFilters.erase(it);
+    } else if (it == FFilters.end()) {
+        FFilters.append({key, kept});
+    } else {
+        it->text = kept;
+    }
+    const bool valid = ColumnFilterValid(col) && column->Kind() != TNxColumnKind::CheckBox;
+    if (before != kept) {
+        // Only a change of what is in force costs a pass over the rows.
+        const TNxFilterCondition was = TNxFilterCondition::ForColumn(column, before);
+        const TNxFilterCondition now = TNxFilterCondition::ForColumn(column, kept);
+        if (was.Active() || now.Active())
+            FModel->ResetShown();
+        emit filterChanged();
+    }
+    return valid;
+}
+
+QString TNextGrid::ColumnFilter(int col) const
+{
+    const QString key = FilterKey(col);
+    for (const FilterText& f : FFilters)
+        if (f.key == key)
+            return f.text;
+    return {};
+}
+
+bool TNextGrid::ColumnFilterValid(int col) const
+{
+    return TNxFilterCondition::ForColumn(FColumns.Item(col), ColumnFilter(col)).Valid();
+}
+
+void TNextGrid::ClearFilters()
+{
+    if (FFilters.isEmpty())
+        return;
+    const bool active = Filtered();
+    FFilters.clear();
+    if (active)
+        FModel->ResetShown();
+    emit filterChanged();
+}
+
+bool TNextGrid::Filtered() const { return !ActiveConditions().empty(); }
+
+void TNextGrid::ReapplyFilter() { FModel->ResetShown(); }
+
+std::vector<std::pair<int, TNxFilterCondition>> TNextGrid::ActiveConditions() const
+{
+    std::vector<std::pair<int, TNxFilterCondition>> out;
+    if (FFilters.isEmpty())
+        return out;
+    for (int c = 0; c < FColumns.Count() && c < FModel->columnCount(); ++c) {
+        const QString text = ColumnFilter(c);
+        if (text.isEmpty())
+            continue;
+        TNxFilterCondition condition = TNxFilterCondition::ForColumn(FColumns.Item(c), text);
+        if (condition.Active())
+            out.emplace_back(c, std::move(condition));
+    }
+    return out;
+}
 
 void TNextGrid::BeginUpdate()
 {
@@ -190,20 +314,23 @@ void TNextGrid::EndUpdate()
 {
     if (FUpdateCount == 0)
         return;
-    if (--FUpdateCount == 0)
+    if (--FUpdateCount == 0) {
+        FTickAnchor = -1;
         FModel->EndBatch();
+    }
 }
 
 void TNextGrid::SelectRow(int row)
 {
-    if (row < 0 || row >= RowCount() || FColumns.Count() == 0)
+    const int view = FModel->ViewRow(row);
+    if (view < 0 || FColumns.Count() == 0)
         return;
     int col = 0;
     while (col < FColumns.Count() && isColumnHidden(col))
         ++col;
     if (col >= FColumns.Count())
         col = 0;
-    const QModelIndex i = FModel->index(row, col);
+    const QModelIndex i = FModel->index(view, col);
     selectionModel()->setCurrentIndex(i, (FOptions & goSelectFullRow)
                                              ? QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows
                                              : QItemSelectionModel::ClearAndSelect);
@@ -217,8 +344,100 @@ int TNextGrid::SelectedRow() const
     const QItemSelectionModel* sm = selectionModel();
     const QModelIndex i = currentIndex();
     if (i.isValid() && sm->isSelected(i))
-        return i.row();
-    return sm->hasSelection() ? sm->selection().first().top() : -1;
+        return FModel->StoreRow(i.row());
+    return sm->hasSelection() ? FModel->StoreRow(sm->selection().first().top()) : -1;
+}
+
+std::vector<int> TNextGrid::SelectedViewRows() const
+{
+    std::vector<std::pair<int, int>> spans;
+    for (const QItemSelectionRange& r : selectionModel()->selection())
+        spans.emplace_back(r.top(), r.bottom());
+    std::sort(spans.begin(), spans.end());
+    std::vector<int> rows;
+    int next = 0;   // spans may overlap: rows below next are taken
+    for (const auto& [top, bottom] : spans) {
+        for (int v = std::max(top, next); v <= bottom; ++v)
+            rows.push_back(v);
+        next = std::max(next, bottom + 1);
+    }
+    return rows;
+}
+
+QList<int> TNextGrid::SelectedRows() const
+{
+    QList<int> out;
+    for (int v : SelectedViewRows())
+        out.append(FModel->StoreRow(v));
+    return out;
+}
+
+QString TNextGrid::SelectionText() const
+{
+    const QItemSelection selection = selectionModel()->selection();
+    if (selection.isEmpty())
+        return {};
+    const int lastCol = FModel->columnCount() - 1;
+    bool wholeRows = selectionBehavior() == QAbstractItemView::SelectRows;
+    if (!wholeRows) {
+        wholeRows = true;
+        for (const QItemSelectionRange& r : selection)
+            if (r.left() > 0 || r.right() < lastCol)
+                wholeRows = false;
+    }
+    QList<int> cols;
+    for (int c = 0; c <= lastCol; ++c) {
+        const TNxCustomColumn* column = FColumns.Item(c);
+        if (!column || !column->Visible() || isColumnHidden(c) || column->Kind() == TNxColumnKind::CheckBox)
+            continue;
+        bool spanned = wholeRows;
+        for (qsizetype k = 0; !spanned && k < selection.size(); ++k)
+            spanned = selection[k].left() <= c && c <= selection[k].right();
+        if (spanned)
+            cols.append(c);
+    }
+    if (cols.isEmpty())
+        return {};
+    // A cell's own tabs and line breaks would break the table apart.
+    auto clean = [](QString text) {
+        for (QChar& ch : text)
+            if (ch == QLatin1Char('\t') || ch == QLatin1Char('\n') || ch == QLatin1Char('\r'))
+                ch = QLatin1Char(' ');
+        return text;
+    };
+    QString out;
+    for (qsizetype k = 0; k < cols.size(); ++k) {
+        if (k > 0)
+            out += QLatin1Char('\t');
+        out += clean(FColumns.Item(cols[k])->Header().Caption);
+    }
+    out += QLatin1Char('\n');
+    const bool oneBlock = selection.size() == 1;
+    for (int v : SelectedViewRows()) {
+        const int row = FModel->StoreRow(v);
+        for (qsizetype k = 0; k < cols.size(); ++k) {
+            if (k > 0)
+                out += QLatin1Char('\t');
+            if (wholeRows || oneBlock || selectionModel()->isSelected(FModel->index(v, cols[k])))
+                out += clean(Cells(cols[k], row));
+        }
+        out += QLatin1Char('\n');
+    }
+    return out;
+}
+
+QString TNextGrid::CopySelection()
+{
+    QString text;
+    try {
+        text = SelectionText();
+    } catch (const std::bad_alloc&) {
+        // A selection too large to copy leaves the clipboard as it was.
+        return {};
+    }
+    if (!text.isEmpty())
+        QGuiApplication::clipboard()->setText(text);
+    return text;
 }
 
 QString TNextGrid::Cells(int col, int row) const { return FModel->Text(col, row); }
@@ -244,23 +463,115 @@ bool TNextGrid::UserToggleCheck(int col, int row)
     const TNxCustomColumn* column = FColumns.Item(col);
     if (!column || column->Kind() != TNxColumnKind::CheckBox || row < 0 || row >= RowCount())
         return false;
-    const bool ticked = FModel->TextIsTicked(col, row);
-    return FModel->setData(FModel->index(row, col), ticked ? Qt::Unchecked : Qt::Checked, Qt::CheckStateRole);
+    const bool tick = !FModel->TextIsTicked(col, row);
+    if (FModel->UserSetChecks(col, {row}, tick) == 0)
+        return false;
+    TicksChangedByUser(row, tick);
+    return true;
+}
+
+void TNextGrid::TicksChangedByUser(int row, bool ticked)
+{
+    FTickAnchor = row;
+    FAnchorTicked = ticked;
+    emit ticksChanged();
+}
+
+int TNextGrid::KeyCheckColumn() const
+{
+    auto usable = [this](int c) {
+        const TNxCustomColumn* column = FColumns.Item(c);
+        return column && column->Kind() == TNxColumnKind::CheckBox && (column->Options() & coEditing)
+               && column->Visible();
+    };
+    const int current = currentIndex().isValid() ? currentIndex().column() : -1;
+    if (usable(current))
+        return current;
+    for (int c = 0; c < FColumns.Count(); ++c)
+        if (usable(c))
+            return c;
+    return -1;
+}
+
+int TNextGrid::UserTickSelectedRows()
+{
+    const int col = KeyCheckColumn();
+    if (col < 0)
+        return 0;
+    std::vector<int> rows;
+    for (int v : SelectedViewRows()) {
+        const int row = FModel->StoreRow(v);
+        if (row >= 0 && row != FFooterRow)
+            rows.push_back(row);
+    }
+    // Nothing selected: the box of the current row, as a plain Space always did.
+    const QModelIndex cur = currentIndex();
+    const int currentRow = cur.isValid() ? FModel->StoreRow(cur.row()) : -1;
+    if (rows.empty() && currentRow >= 0 && currentRow != FFooterRow && cur.column() == col)
+        rows.push_back(currentRow);
+    if (rows.empty())
+        return 0;
+    const bool allTicked = std::all_of(rows.begin(), rows.end(), [&](int r) { return FModel->TextIsTicked(col, r); });
+    const int changed = FModel->UserSetChecks(col, rows, !allTicked);
+    if (changed > 0) {
+        const bool currentIn = std::find(rows.begin(), rows.end(), currentRow) != rows.end();
+        TicksChangedByUser(currentIn ? currentRow : rows.back(), !allTicked);
+    }
+    return changed;
+}
+
+int TNextGrid::UserTickRange(int col, int row)
+{
+    const TNxCustomColumn* column = FColumns.Item(col);
+    if (!column || column->Kind() != TNxColumnKind::CheckBox || row < 0 || row >= RowCount())
+        return 0;
+    const int from = FModel->ViewRow(FTickAnchor);
+    const int to = FModel->ViewRow(row);
+    if (from < 0 || to < 0 || FTickAnchor == row)
+        return UserToggleCheck(col, row) ? 1 : 0;
+    std::vector<int> rows;
+    for (int v = std::min(from, to); v <= std::max(from, to); ++v) {
+        const int r = FModel->StoreRow(v);
+        if (r != FFooterRow)
+            rows.push_back(r);
+    }
+    const bool tick = FAnchorTicked;
+    const int changed = FModel->UserSetChecks(col, rows, tick);
+    if (changed > 0)
+        TicksChangedByUser(row, tick);
+    return changed;
 }
 
 bool TNextGrid::UserSetText(int col, int row, const QString& text)
 {
-    if (row < 0 || row >= RowCount() || col < 0 || col >= FColumns.Count())
+    const TNxCustomColumn* column = FColumns.Item(col);
+    if (!column || row < 0 || row >= RowCount() || !(column->Options() & coEditing))
         return false;
-    return FModel->setData(FModel->index(row, col), text, Qt::EditRole);
+    bool accept = true;
+    if (OnBeforeEdit)
+        OnBeforeEdit(this, col, row, accept);
+    if (!accept)
+        return false;
+    FModel->SetText(col, row, text);
+    return true;
 }
 
-void TNextGrid::SetFooterRow(int row) { FFooterRow = row >= 0 && row < RowCount() ? row : -1; }
+void TNextGrid::SetFooterRow(int row)
+{
+    const int footer = row >= 0 && row < RowCount() ? row : -1;
+    if (footer == FFooterRow)
+        return;
+    FFooterRow = footer;
+    // A totals row is shown last wherever it sits in the store.
+    if (!FModel->Batched() && (FModel->FMapped || (footer >= 0 && footer != RowCount() - 1)))
+        FModel->ResetShown();
+}
 
 void TNextGrid::SortByColumn(int col, bool ascending)
 {
     if (col < 0 || col >= FColumns.Count())
         return;
+    FTickAnchor = -1;
     FModel->SortRows(col, ascending, FFooterRow);
     if (FFooterRow >= 0)
         FFooterRow = RowCount() - 1;
@@ -287,8 +598,9 @@ void TNextGrid::SetOptions(TGridOptions options)
     setShowGrid(options & goGrid);
     setSelectionBehavior((options & goSelectFullRow) ? QAbstractItemView::SelectRows
                                                      : QAbstractItemView::SelectItems);
-    setSelectionMode((options & goMultiSelect) ? QAbstractItemView::ExtendedSelection
-                                               : QAbstractItemView::SingleSelection);
+    // Full rows are picked as a spreadsheet's are: Shift and Ctrl with clicks and arrows.
+    setSelectionMode((options & (goMultiSelect | goSelectFullRow)) ? QAbstractItemView::ExtendedSelection
+                                                                   : QAbstractItemView::SingleSelection);
 }
 
 void TNextGrid::SetAppearanceOptions(TAppearanceOptions options)
@@ -321,6 +633,21 @@ void TNextGrid::SetGridLinesColor(const QColor& color)
 qint64 TNextGrid::StoreBytes() const { return FModel->StoreBytes(); }
 qint64 TNextGrid::TextBytes() const { return FModel->TextBytes(); }
 
+bool TNextGrid::event(QEvent* event)
+{
+    // These keys are the grid's while it has the focus, whatever a window's
+    // short-cuts say.
+    if (event->type() == QEvent::ShortcutOverride) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->matches(QKeySequence::Copy) || key->matches(QKeySequence::SelectAll)
+            || (key->key() == Qt::Key_Space && key->modifiers() == Qt::NoModifier && KeyCheckColumn() >= 0)) {
+            event->accept();
+            return true;
+        }
+    }
+    return QTableView::event(event);
+}
+
 void TNextGrid::keyPressEvent(QKeyEvent* event)
 {
     if (OnKeyPress && !event->text().isEmpty()) {
@@ -331,14 +658,20 @@ void TNextGrid::keyPressEvent(QKeyEvent* event)
             return;
         }
     }
-    if (event->key() == Qt::Key_Space && event->modifiers() == Qt::NoModifier) {
-        const QModelIndex i = currentIndex();
-        const TNxCustomColumn* column = FColumns.Item(i.column());
-        if (i.isValid() && column && column->Kind() == TNxColumnKind::CheckBox) {
-            UserToggleCheck(i.column(), i.row());
-            event->accept();
-            return;
-        }
+    if (event->matches(QKeySequence::Copy)) {
+        CopySelection();
+        event->accept();
+        return;
+    }
+    if (event->matches(QKeySequence::SelectAll) && selectionMode() == QAbstractItemView::ExtendedSelection) {
+        selectAll();
+        event->accept();
+        return;
+    }
+    if (event->key() == Qt::Key_Space && event->modifiers() == Qt::NoModifier && KeyCheckColumn() >= 0) {
+        UserTickSelectedRows();
+        event->accept();
+        return;
     }
     QTableView::keyPressEvent(event);
 }
@@ -367,4 +700,58 @@ void TNextGrid::contextMenuEvent(QContextMenuEvent* event)
         return;
     }
     QTableView::contextMenuEvent(event);
+}
+
+// ------------------------------------------------------------- column widths
+
+int TNextGrid::ContentWidth(int col) const
+{
+    const TNxCustomColumn* column = FColumns.Item(col);
+    if (!column)
+        return 0;
+    // The selected row is painted bold: its text must fit too.
+    QFont font = this->font();
+    if (FAppearance & aoBoldTextSelection)
+        font.setBold(true);
+    const QFontMetrics fm(font);
+    int widest = 0;
+    auto measure = [&](int row) {
+        if (row >= 0)
+            widest = std::max(widest, fm.horizontalAdvance(column->DisplayText(Cells(col, row))));
+    };
+    const int shown = ShownRowCount();
+    constexpr int sample = 300;
+    for (int v = 0; v < std::min(shown, sample); ++v)
+        measure(ShownRow(v));
+    measure(FFooterRow);
+    // The item view's text margins on both sides, the grid line, and some air.
+    const int margin = style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1;
+    return widest + 2 * margin + (showGrid() ? 1 : 0) + 6;
+}
+
+int TNextGrid::sizeHintForColumn(int column) const
+{
+    const TNxCustomColumn* c = FColumns.Item(column);
+    if (!c || c->Kind() == TNxColumnKind::CheckBox)
+        return QTableView::sizeHintForColumn(column);
+    return std::clamp(ContentWidth(column), MinFitWidth, MaxFitWidth);
+}
+
+void TNextGrid::FitColumnsToContent()
+{
+    const QHeaderView* hh = horizontalHeader();
+    const QFontMetrics hf(hh->font());
+    const int headerMargin = style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, hh);
+    const int mark = style()->pixelMetric(QStyle::PM_HeaderMarkSize, nullptr, hh);
+    for (int c = 0; c < FColumns.Count(); ++c) {
+        TNxCustomColumn* column = FColumns.Item(c);
+        if (!column->Visible() || column->Kind() == TNxColumnKind::CheckBox)
+            continue;
+        int caption = hf.horizontalAdvance(column->Header().Caption) + 2 * headerMargin + 4;
+        // Room for the sort arrow once the column is sorted.
+        if ((column->Options() & coCanSort) && (column->Options() & coCanClick))
+            caption += mark + headerMargin;
+        const int width = std::clamp(std::max(caption, ContentWidth(c)), MinFitWidth, MaxFitWidth);
+        column->SetWidth(width);
+    }
 }

@@ -3,6 +3,7 @@
 // with text, number and check-box columns (toolkit/NextGridColumns.h).
 #include "toolkit/Export.h"
 #include "toolkit/NextGridColumns.h"
+#include "toolkit/NextGridFilter.h"
 #include "toolkit/NextGridModel.h"
 #include <QColor>
 #include <QFlags>
@@ -68,6 +69,20 @@ public:
     int ShownRow(int index) const;   // store row of the index-th shown row; -1 when out of range
     bool IsRowShown(int row) const;
 
+    // The row filter: one condition per column (TNxFilterCondition tells what the
+    // texts mean), kept under the column's name so that it outlives a rebuild of
+    // the columns. A row is shown when every valid condition holds. Conditions
+    // are applied when set and whenever rows are loaded; a cell written later
+    // keeps its row shown or hidden until ReapplyFilter. SetColumnFilter is false
+    // when the text is no valid condition for the column (kept, filtering nothing)
+    // or the column does not exist or has check boxes.
+    bool SetColumnFilter(int col, const QString& text);
+    QString ColumnFilter(int col) const;
+    bool ColumnFilterValid(int col) const;
+    void ClearFilters();
+    bool Filtered() const;   // some valid condition is in force
+    void ReapplyFilter();
+
     // Replaces every row by the given cells (made with as many columns as the
     // grid has, possibly on another thread); footerRow is the totals row or -1.
     void AdoptCells(TNxCellStore&& cells, int footerRow = -1);
@@ -77,8 +92,19 @@ public:
     void EndUpdate();
     bool Updating() const { return FUpdateCount > 0; }
 
+    // A row that is not shown cannot be selected: SelectRow ignores it.
     void SelectRow(int row);
     int SelectedRow() const;   // -1 when none
+    // Store rows with a selected cell, in the order shown.
+    QList<int> SelectedRows() const;
+    // The selection as tab-separated text for a spreadsheet: a line of captions,
+    // then one line per row of the stored values of the visible columns (check
+    // boxes left out): whole rows when rows are selected, otherwise the block of
+    // columns the selected cells span (cells not selected left empty). Empty when
+    // nothing is selected.
+    QString SelectionText() const;
+    // Ctrl+C: puts SelectionText on the clipboard (when there is any) and returns it.
+    QString CopySelection();
 
     // Program access: never refused. Out-of-range cells read as empty and ignore writes.
     QString Cells(int col, int row) const;
@@ -94,6 +120,14 @@ public:
     // coEditing and when OnBeforeEdit accepts. Clicks, the space bar and scripts
     // all come through here. False when refused or not a check-box cell.
     bool UserToggleCheck(int col, int row);
+    // Space: ticks the selected rows, or clears them when all are ticked; the
+    // number of boxes changed. The totals row is never part of it.
+    int UserTickSelectedRows();
+    // Shift+click on a box: the shown rows from the row the user ticked last to
+    // row are given the state that row was given (the totals row left out).
+    // Without such a row it is a plain toggle of row. Boxes changed.
+    int UserTickRange(int col, int row);
+    int LastUserTickedRow() const { return FTickAnchor; }
     // A user's edit of a cell's text, through OnBeforeEdit like a tick.
     bool UserSetText(int col, int row, const QString& text);
 
@@ -118,6 +152,26 @@ public:
     QMenu* PopupMenu() const { return FPopupMenu; }
     void SetPopupMenu(QMenu* menu) { FPopupMenu = menu; }
 
+    // Each visible column as wide as its caption and the widest text of the shown
+    // rows (the first few hundred and the totals row), as the selected row paints
+    // it, within MinFitWidth..MaxFitWidth. Check-box columns keep their width. A width
+    // the user drags is taken into the column's Width() (columnResized).
+    void FitColumnsToContent();
+    static constexpr int MinFitWidth = 24;
+    static constexpr int MaxFitWidth = 420;
+    int sizeHintForColumn(int column) const override;
+
+signals:
+    // The shown rows changed: a filter, a load, a sort.
+    void shownRowsChanged();
+    // A column's filter text changed (by SetColumnFilter or ClearFilters).
+    void filterChanged();
+    // Once after every tick operation of the user (a click, Space, a range).
+    void ticksChanged();
+    // The user resized a column (header drag or double-click on its edge).
+    void columnResized(int col, int width);
+
+public:
     std::function<void(TNextGrid* Sender, int ACol, int ARow, bool& Accept)> OnBeforeEdit;
     std::function<void(TNextGrid* Sender, QChar& Key)> OnKeyPress;
     std::function<void(TNextGrid* Sender)> OnDblClick;
@@ -128,6 +182,7 @@ public:
     qint64 TextBytes() const;
 
 protected:
+    bool event(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
@@ -141,6 +196,22 @@ private:
     void ColumnsCleared();
     void ApplyColumn(int index);
     void HeaderClicked(int section);
+    void SectionResized(int section, int oldSize, int newSize);
+    QString FilterKey(int col) const;
+    std::vector<std::pair<int, TNxFilterCondition>> ActiveConditions() const;
+    std::vector<int> SelectedViewRows() const;
+    int KeyCheckColumn() const;
+    int ContentWidth(int col) const;
+    void TicksChangedByUser(int row, bool ticked);
+
+    struct FilterText {
+        QString key;
+        QString text;
+    };
+    QList<FilterText> FFilters;
+    int FTickAnchor = -1;        // store row of the user's latest tick, -1 none
+    bool FAnchorTicked = true;   // what that tick did
+    int FQuietWidths = 0;        // widths set by the grid itself, not the user
 
     TNxColumns FColumns;
     TNextGridModel* FModel = nullptr;

@@ -59,6 +59,7 @@ protected:
 
 private:
     friend class TNxColumns;
+    friend class TNextGrid;   // takes the width the user drags without re-applying it
     TNextGrid* FGrid = nullptr;
     QString FName;
     TNxColumnHeader FHeader;

@@ -1,8 +1,10 @@
 #include "toolkit/NextGridModel.h"
 #include "toolkit/GridText.h"
 #include "toolkit/NextGrid.h"
+#include "toolkit/NextGridFilter.h"
 
 #include <QBrush>
+#include <QItemSelectionModel>
 #include <algorithm>
 #include <cstring>
 #include <limits>
@@ -218,11 +220,144 @@ void TNextGridModel::EndBatch()
 {
     // A batch usually fills a whole load.
     FCells.Squeeze();
+    ComputeShown();
     FResetting = false;
     endResetModel();
+    ShownChanged();
 }
 
-int TNextGridModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : Rows(); }
+int TNextGridModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : ShownCount(); }
+
+int TNextGridModel::StoreRow(int viewRow) const
+{
+    if (viewRow < 0 || viewRow >= ShownCount())
+        return -1;
+    return FMapped ? FShown[size_t(viewRow)] : viewRow;
+}
+
+int TNextGridModel::ViewRow(int storeRow) const
+{
+    if (storeRow < 0 || storeRow >= Rows())
+        return -1;
+    if (!FMapped)
+        return storeRow;
+    if (storeRow == FShownFooter)
+        return int(FShown.size()) - 1;
+    const auto end = FShown.end() - (FShownFooter >= 0 ? 1 : 0);
+    const auto at = std::lower_bound(FShown.begin(), end, storeRow);
+    return at != end && *at == storeRow ? int(at - FShown.begin()) : -1;
+}
+
+void TNextGridModel::ComputeShown()
+{
+    const int rows = Rows();
+    const int footer = FGrid->FFooterRow >= 0 && FGrid->FFooterRow < rows ? FGrid->FFooterRow : -1;
+    const auto conditions = FGrid->ActiveConditions();
+    FShown.clear();
+    FShownFooter = -1;
+    if (conditions.empty() && (footer < 0 || footer == rows - 1)) {
+        FMapped = false;
+        FShown.shrink_to_fit();
+        return;
+    }
+    FMapped = true;
+    FShown.reserve(size_t(rows));
+    for (int r = 0; r < rows; ++r) {
+        if (r == footer)
+            continue;
+        bool pass = true;
+        for (const auto& [col, condition] : conditions)
+            if (!condition.Matches(FCells.Utf8(col, r))) {
+                pass = false;
+                break;
+            }
+        if (pass)
+            FShown.push_back(r);
+    }
+    if (footer >= 0) {
+        FShown.push_back(footer);
+        FShownFooter = footer;
+    }
+    if (FShown.capacity() > FShown.size() + FShown.size() / 4 + 1024)
+        FShown.shrink_to_fit();
+}
+
+void TNextGridModel::ResetShown(const std::function<void()>& change)
+{
+    if (Batched()) {
+        if (change)
+            change();
+        return;
+    }
+    // The selection as store rows, in runs; a scattered one is not worth keeping.
+    QItemSelectionModel* sm = FGrid->selectionModel();
+    std::vector<std::pair<int, int>> selected;   // store row, column
+    bool rowsWhole = false;
+    int currentRow = -1, currentCol = -1;
+    if (sm) {
+        const QModelIndex cur = sm->currentIndex();
+        currentRow = cur.isValid() ? StoreRow(cur.row()) : -1;
+        currentCol = cur.column();
+        const QItemSelection sel = sm->selection();
+        qint64 cells = 0;
+        for (const QItemSelectionRange& r : sel)
+            cells += qint64(r.height()) * (FGrid->selectionBehavior() == QAbstractItemView::SelectRows ? 1 : r.width());
+        rowsWhole = FGrid->selectionBehavior() == QAbstractItemView::SelectRows;
+        if (cells <= 2000000)
+            for (const QItemSelectionRange& r : sel)
+                for (int v = r.top(); v <= r.bottom(); ++v) {
+                    const int s = StoreRow(v);
+                    if (s < 0)
+                        continue;
+                    if (rowsWhole)
+                        selected.emplace_back(s, 0);
+                    else
+                        for (int c = r.left(); c <= r.right(); ++c)
+                            selected.emplace_back(s, c);
+                }
+    }
+    beginResetModel();
+    if (change)
+        change();
+    ComputeShown();
+    endResetModel();
+    if (sm) {
+        std::vector<std::pair<int, int>> views;   // view row, column
+        views.reserve(selected.size());
+        for (const auto& [row, col] : selected) {
+            const int v = ViewRow(row);
+            if (v >= 0)
+                views.emplace_back(v, col);
+        }
+        std::sort(views.begin(), views.end(), [](const auto& a, const auto& b) {
+            return a.second != b.second ? a.second < b.second : a.first < b.first;
+        });
+        QItemSelection restored;
+        const int lastCol = columnCount() - 1;
+        for (size_t i = 0; i < views.size() && restored.size() < 10000;) {
+            size_t j = i + 1;
+            while (j < views.size() && views[j].second == views[i].second && views[j].first == views[j - 1].first + 1)
+                ++j;
+            const int top = views[i].first, bottom = views[j - 1].first;
+            const int left = rowsWhole ? 0 : views[i].second, right = rowsWhole ? lastCol : views[i].second;
+            if (lastCol >= 0)
+                restored.append(QItemSelectionRange(index(top, left), index(bottom, right)));
+            i = j;
+        }
+        const int v = ViewRow(currentRow);
+        if (v >= 0 && currentCol >= 0 && currentCol < columnCount())
+            sm->setCurrentIndex(index(v, currentCol), QItemSelectionModel::NoUpdate);
+        if (!restored.isEmpty())
+            sm->select(restored, QItemSelectionModel::Select);
+    }
+    ShownChanged();
+}
+
+void TNextGridModel::ShownChanged()
+{
+    if (!Batched())
+        emit FGrid->shownRowsChanged();
+}
 
 int TNextGridModel::columnCount(const QModelIndex& parent) const
 {
@@ -232,7 +367,10 @@ int TNextGridModel::columnCount(const QModelIndex& parent) const
 void TNextGridModel::SetText(int col, int row, QStringView text)
 {
     if (FCells.SetText(col, row, text) && !Batched()) {
-        const QModelIndex i = index(row, col);
+        const int v = ViewRow(row);
+        if (v < 0)
+            return;
+        const QModelIndex i = index(v, col);
         emit dataChanged(i, i);
     }
 }
@@ -240,7 +378,10 @@ void TNextGridModel::SetText(int col, int row, QStringView text)
 void TNextGridModel::SetColor(int col, int row, const QColor& color)
 {
     if (FCells.SetColor(col, row, color) && !Batched()) {
-        const QModelIndex i = index(row, col);
+        const int v = ViewRow(row);
+        if (v < 0)
+            return;
+        const QModelIndex i = index(v, col);
         emit dataChanged(i, i, {Qt::BackgroundRole});
     }
 }
@@ -262,8 +403,10 @@ void TNextGridModel::ClearColumns()
         beginResetModel();
     FCells.Clear();
     FGrid->FColumns.FItems.clear();
+    ComputeShown();
     if (!batched)
         endResetModel();
+    ShownChanged();
 }
 
 void TNextGridModel::ClearRows()
@@ -272,8 +415,10 @@ void TNextGridModel::ClearRows()
     if (!batched)
         beginResetModel();
     FCells.ClearRows();
+    ComputeShown();
     if (!batched)
         endResetModel();
+    ShownChanged();
 }
 
 void TNextGridModel::AddRows(int count)
@@ -282,11 +427,20 @@ void TNextGridModel::AddRows(int count)
         return;
     if (qint64(Rows()) + count > std::numeric_limits<int>::max())
         throw std::length_error("too many grid rows");
-    if (!Batched())
+    if (Batched()) {
+        FCells.AddRows(count);
+        return;
+    }
+    // New rows join the end of the view unless conditions or a totals row that
+    // must stay last decide where they go.
+    if (!FMapped && FGrid->FFooterRow < 0 && FGrid->ActiveConditions().empty()) {
         beginInsertRows(QModelIndex(), Rows(), Rows() + count - 1);
-    FCells.AddRows(count);
-    if (!Batched())
+        FCells.AddRows(count);
         endInsertRows();
+        ShownChanged();
+        return;
+    }
+    ResetShown([this, count] { FCells.AddRows(count); });
 }
 
 void TNextGridModel::AdoptCells(TNxCellStore&& cells)
@@ -298,8 +452,10 @@ void TNextGridModel::AdoptCells(TNxCellStore&& cells)
         beginResetModel();
     FCells = std::move(cells);
     FCells.Squeeze();
+    ComputeShown();
     if (!batched)
         endResetModel();
+    ShownChanged();
 }
 
 void TNextGridModel::ColumnHeaderChanged(int col)
@@ -310,7 +466,8 @@ void TNextGridModel::ColumnHeaderChanged(int col)
 
 QVariant TNextGridModel::data(const QModelIndex& index, int role) const
 {
-    if (!index.isValid() || index.row() >= Rows() || index.column() >= FCells.ColumnCount())
+    const int row = index.isValid() ? StoreRow(index.row()) : -1;
+    if (row < 0 || index.column() >= FCells.ColumnCount())
         return {};
     const TNxCustomColumn* column = FGrid->Columns().Item(index.column());
     if (!column)
@@ -320,17 +477,17 @@ QVariant TNextGridModel::data(const QModelIndex& index, int role) const
     case Qt::DisplayRole:
         if (check)
             return {};
-        return column->DisplayText(Text(index.column(), index.row()));
+        return column->DisplayText(Text(index.column(), row));
     case Qt::EditRole:
-        return Text(index.column(), index.row());
+        return Text(index.column(), row);
     case Qt::CheckStateRole:
         if (!check)
             return {};
-        return TextIsTicked(index.column(), index.row()) ? Qt::Checked : Qt::Unchecked;
+        return TextIsTicked(index.column(), row) ? Qt::Checked : Qt::Unchecked;
     case Qt::TextAlignmentRole:
         return int(column->Alignment());
     case Qt::BackgroundRole: {
-        const QColor c = Color(index.column(), index.row());
+        const QColor c = Color(index.column(), row);
         return c.isValid() ? QVariant(QBrush(c)) : QVariant();
     }
     default:
@@ -338,10 +495,39 @@ QVariant TNextGridModel::data(const QModelIndex& index, int role) const
     }
 }
 
+int TNextGridModel::UserSetChecks(int col, const std::vector<int>& rows, bool tick)
+{
+    const TNxCustomColumn* column = FGrid->Columns().Item(col);
+    if (!column || column->Kind() != TNxColumnKind::CheckBox || !(column->Options() & coEditing))
+        return 0;
+    int changed = 0, top = std::numeric_limits<int>::max(), bottom = -1;
+    for (int row : rows) {
+        if (row < 0 || row >= Rows() || TextIsTicked(col, row) == tick)
+            continue;
+        bool accept = true;
+        if (FGrid->OnBeforeEdit)
+            FGrid->OnBeforeEdit(FGrid, col, row, accept);
+        if (!accept)
+            continue;
+        FCells.SetText(col, row, tick ? u"True" : u"False");
+        ++changed;
+        const int v = ViewRow(row);
+        if (v >= 0) {
+            top = std::min(top, v);
+            bottom = std::max(bottom, v);
+        }
+    }
+    // One announcement for a range: a million rows ticked at once stay quick.
+    if (bottom >= 0 && !Batched())
+        emit dataChanged(index(top, col), index(bottom, col), {Qt::CheckStateRole, Qt::DisplayRole, Qt::EditRole});
+    return changed;
+}
+
 bool TNextGridModel::setData(const QModelIndex& index, const QVariant& value, int role)
 {
     // The view's edits are the user's: they go through the grid's edit gate.
-    if (!index.isValid() || index.row() >= Rows() || index.column() >= FCells.ColumnCount())
+    const int row = index.isValid() ? StoreRow(index.row()) : -1;
+    if (row < 0 || index.column() >= FCells.ColumnCount())
         return false;
     const TNxCustomColumn* column = FGrid->Columns().Item(index.column());
     if (!column)
@@ -350,14 +536,11 @@ bool TNextGridModel::setData(const QModelIndex& index, const QVariant& value, in
         if (column->Kind() != TNxColumnKind::CheckBox || !(column->Options() & coEditing))
             return false;
         const bool tick = value.toInt() == Qt::Checked;
-        if (tick == TextIsTicked(index.column(), index.row()))
+        if (tick == TextIsTicked(index.column(), row))
             return true;
-        bool accept = true;
-        if (FGrid->OnBeforeEdit)
-            FGrid->OnBeforeEdit(FGrid, index.column(), index.row(), accept);
-        if (!accept)
+        if (UserSetChecks(index.column(), {row}, tick) == 0)
             return false;
-        SetText(index.column(), index.row(), tick ? u"True" : u"False");
+        FGrid->TicksChangedByUser(row, tick);
         return true;
     }
     if (role == Qt::EditRole) {
@@ -365,10 +548,10 @@ bool TNextGridModel::setData(const QModelIndex& index, const QVariant& value, in
             return false;
         bool accept = true;
         if (FGrid->OnBeforeEdit)
-            FGrid->OnBeforeEdit(FGrid, index.column(), index.row(), accept);
+            FGrid->OnBeforeEdit(FGrid, index.column(), row, accept);
         if (!accept)
             return false;
-        SetText(index.column(), index.row(), value.toString());
+        SetText(index.column(), row, value.toString());
         return true;
     }
     return false;
@@ -377,8 +560,9 @@ bool TNextGridModel::setData(const QModelIndex& index, const QVariant& value, in
 QVariant TNextGridModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
     if (orientation == Qt::Vertical) {
-        if (role == Qt::DisplayRole && section >= 0 && section < Rows())
-            return section + 1;
+        const int row = StoreRow(section);
+        if (role == Qt::DisplayRole && row >= 0)
+            return row + 1;
         return {};
     }
     const TNxCustomColumn* column = FGrid->Columns().Item(section);
@@ -458,18 +642,39 @@ void TNextGridModel::SortRows(int col, bool ascending, int footerRow)
     const bool batched = Batched();
     if (!batched)
         emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    // Persistent indexes are view rows: remember their store rows before the move.
+    const QModelIndexList from = batched ? QModelIndexList() : persistentIndexList();
+    std::vector<int> fromStore;
+    fromStore.reserve(size_t(from.size()));
+    for (const QModelIndex& i : from)
+        fromStore.push_back(StoreRow(i.row()));
     FCells.Reorder(order);
+    std::vector<int> newRowOf(static_cast<size_t>(rows));
+    for (int i = 0; i < rows; ++i)
+        newRowOf[size_t(order[size_t(i)])] = i;
+    if (FMapped) {
+        // The same rows stay shown, at their new places; the totals row is last in the store now.
+        const bool footer = FShownFooter >= 0;
+        const size_t data = FShown.size() - (footer ? 1 : 0);
+        for (size_t i = 0; i < data; ++i)
+            FShown[i] = newRowOf[size_t(FShown[i])];
+        std::sort(FShown.begin(), FShown.begin() + std::ptrdiff_t(data));
+        if (footer) {
+            FShownFooter = newRowOf[size_t(FShownFooter)];
+            FShown.back() = FShownFooter;
+        }
+    }
     if (!batched) {
-        std::vector<int> newRowOf(static_cast<size_t>(rows));
-        for (int i = 0; i < rows; ++i)
-            newRowOf[size_t(order[size_t(i)])] = i;
-        const QModelIndexList from = persistentIndexList();
         QModelIndexList to;
         to.reserve(from.size());
-        for (const QModelIndex& i : from)
-            to.append(index(newRowOf[size_t(i.row())], i.column()));
+        for (qsizetype k = 0; k < from.size(); ++k) {
+            const int s = fromStore[size_t(k)];
+            const int v = s >= 0 ? ViewRow(newRowOf[size_t(s)]) : -1;
+            to.append(v >= 0 ? index(v, from[k].column()) : QModelIndex());
+        }
         changePersistentIndexList(from, to);
         emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+        ShownChanged();
     }
 }
 

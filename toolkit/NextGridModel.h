@@ -7,6 +7,7 @@
 #include <QByteArrayView>
 #include <QColor>
 #include <QHash>
+#include <functional>
 #include <vector>
 
 class TNextGrid;
@@ -89,6 +90,12 @@ public:
     qint64 StoreBytes() const;
     qint64 TextBytes() const { return FCells.TextBytes(); }
 
+    // The model's rows are the rows the view shows; the store keeps them all.
+    // Without a row filter they are the store's rows, in its order.
+    int ShownCount() const { return FMapped ? int(FShown.size()) : Rows(); }
+    int StoreRow(int viewRow) const;   // -1 out of range
+    int ViewRow(int storeRow) const;   // -1 when not shown
+
 private:
     friend class TNextGrid;
     bool Batched() const;
@@ -103,7 +110,20 @@ private:
     void SortRows(int col, bool ascending, int footerRow);
     void ColumnHeaderChanged(int col);
 
+    // Which rows pass the grid's conditions; the totals row always, last.
+    void ComputeShown();
+    // Runs change (which may alter the store) and recomputes the shown rows in
+    // one reset, keeping the view's selection and current row where they stay shown.
+    void ResetShown(const std::function<void()>& change = {});
+    void ShownChanged();
+    // A user's tick of store rows through the grid's edit gate; how many changed.
+    int UserSetChecks(int col, const std::vector<int>& rows, bool tick);
+
     TNextGrid* FGrid;
     TNxCellStore FCells;
     bool FResetting = false;
+    // While mapped: the shown store rows, ascending, then the totals row.
+    bool FMapped = false;
+    std::vector<int> FShown;
+    int FShownFooter = -1;
 };

@@ -404,3 +404,56 @@ TEST(NextGridManager, RejectedLayoutFilesLeaveTheDefinitionsInForce)
     EXPECT_TRUE(m.LoadColumnLayout());
     EXPECT_EQ(m.Fields().size(), 201);
 }
+
+TEST(NextGridManager, TotalsFollowTheRowsTheGridShows)
+{
+    Host h;
+    ThreeRecords(h);
+    h.Sql(QStringLiteral("insert into rec values('4','0','102001','03',0.1,0.00001,null,'e4')"));
+    h.Sql(QStringLiteral("insert into rec values('5','0','102002','03',0.2,0.00002,null,'e5')"));
+    TNextGrid grid;
+    TNextGridManager m(nullptr, Definitions(), QStringLiteral("ngdBudgetAdj"));
+    m.CreateColumns(&grid);
+    m.LoadRows(&grid, kRecords, true, false, true);
+    ASSERT_EQ(grid.RowCount(), 6);
+    const int money = grid.Columns().FindByName(QStringLiteral("budgmoney"));
+    const int wy = grid.Columns().FindByName(QStringLiteral("budgmoney_wy"));
+    const int eid = grid.Columns().FindByName(QStringLiteral("eid"));
+    const QString loaded = grid.Cells(money, 5);
+    EXPECT_EQ(loaded, QStringLiteral("4.05"));
+
+    grid.SetColumnFilter(eid, QStringLiteral("102"));
+    m.UpdateTotals(&grid);
+    EXPECT_EQ(grid.Cells(money, 5), QStringLiteral("0.3"));   // 0.1 + 0.2, in the loader's text
+    EXPECT_EQ(grid.Cells(wy, 5), QStringLiteral("3e-05"));
+    EXPECT_EQ(grid.Cells(eid, 5), QString());
+    EXPECT_EQ(grid.Cells(grid.Columns().FindByName(QStringLiteral("budgid")), 5), QStringLiteral("合计"));
+    EXPECT_EQ(grid.CellColor(money, 5), kTotal);
+    // A range on the amounts; nothing shown but the totals row sums to 0.
+    grid.SetColumnFilter(eid, QString());
+    grid.SetColumnFilter(money, QStringLiteral(">=1.5"));
+    m.UpdateTotals(&grid);
+    EXPECT_EQ(grid.Cells(money, 5), QStringLiteral("3.75"));
+    grid.SetColumnFilter(money, QStringLiteral(">100"));
+    m.UpdateTotals(&grid);
+    EXPECT_EQ(grid.Cells(money, 5), QStringLiteral("0"));
+    // Without a filter the loader's totals come back exactly, sorted or not.
+    grid.ClearFilters();
+    grid.SortByColumn(money, false);
+    m.UpdateTotals(&grid);
+    EXPECT_EQ(grid.Cells(money, 5), loaded);
+
+    // A halving load halves the shown sums as well.
+    m.LoadRows(&grid, kRecords, true, true, true);
+    grid.SetColumnFilter(money, QStringLiteral("1.5"));
+    m.UpdateTotals(&grid);
+    EXPECT_EQ(grid.Cells(money, 5), QStringLiteral("0.75"));
+
+    // A load that added no totals row leaves the last row alone.
+    grid.ClearFilters();
+    m.LoadRows(&grid, kRecords, false, false, true);
+    ASSERT_EQ(grid.RowCount(), 5);
+    grid.SetColumnFilter(eid, QStringLiteral("102"));
+    m.UpdateTotals(&grid);
+    EXPECT_EQ(grid.Cells(money, 4), QStringLiteral("0.2"));
+}

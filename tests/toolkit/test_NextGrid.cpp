@@ -1,6 +1,9 @@
 #include "toolkit/NextGrid.h"
 
 #include <QAbstractItemModelTester>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QMenu>
 #include <QHeaderView>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -347,4 +350,261 @@ TEST(NextGrid, CellsFilledOnAnotherThreadReplaceTheRowsInOneReset)
     wrong.AddRows(1);
     EXPECT_THROW(g.grid.AdoptCells(std::move(wrong)), std::invalid_argument);
     EXPECT_EQ(g.grid.RowCount(), 1001);
+}
+
+namespace {
+
+// A full-row grid as the record grid is set up: five records and a totals row
+// whose edit the gate refuses, shown offscreen.
+struct Records : Grid {
+    std::vector<int> asked;
+    Records() : Grid(6)
+    {
+        grid.SetOptions(TGridOptions(goHeader) | goSelectFullRow);
+        name->SetHeaderCaption(QStringLiteral("单位名称"));
+        money->SetHeaderCaption(QStringLiteral("金额(元)"));
+        const char* names[] = {"一中", "二中", "医院", "财政\t局", "税务局"};
+        const char* amounts[] = {"1234567.5", "20", "-3.25", "0", "1e3"};
+        for (int r = 0; r < 5; ++r) {
+            grid.SetCells(1, r, QString::fromUtf8(names[r]));
+            grid.SetCells(2, r, QString::fromLatin1(amounts[r]));
+        }
+        grid.SetCells(1, 5, QStringLiteral("合计"));
+        grid.SetCells(2, 5, QStringLiteral("1235587.25"));
+        grid.SetFooterRow(5);
+        grid.OnBeforeEdit = [this](TNextGrid* g, int, int row, bool& accept) {
+            asked.push_back(row);
+            if (row == g->RowCount() - 1)
+                accept = false;
+        };
+        grid.show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&grid));
+        grid.setFocus();
+    }
+    QStringList Ticks() const
+    {
+        QStringList out;
+        for (int r = 0; r < grid.RowCount(); ++r)
+            out << grid.Cells(0, r);
+        return out;
+    }
+    void Click(int col, int viewRow, Qt::KeyboardModifiers mods = {})
+    {
+        QTest::mouseClick(grid.viewport(), Qt::LeftButton, mods, CellCentre(col, viewRow));
+    }
+};
+
+}  // namespace
+
+TEST(NextGrid, RowsAreSelectedByClicksAndArrowsWithShiftAndCtrl)
+{
+    Records g;
+    g.Click(1, 1);
+    EXPECT_EQ(g.grid.SelectedRows(), QList<int>{1});
+    g.Click(1, 3, Qt::ShiftModifier);
+    EXPECT_EQ(g.grid.SelectedRows(), (QList<int>{1, 2, 3}));
+    g.Click(1, 2, Qt::ControlModifier);
+    EXPECT_EQ(g.grid.SelectedRows(), (QList<int>{1, 3}));
+    g.Click(1, 0);
+    QTest::keyClick(&g.grid, Qt::Key_Down, Qt::ShiftModifier);
+    QTest::keyClick(&g.grid, Qt::Key_Down, Qt::ShiftModifier);
+    EXPECT_EQ(g.grid.SelectedRows(), (QList<int>{0, 1, 2}));
+    EXPECT_TRUE(g.grid.selectionModel()->isRowSelected(2, QModelIndex()));
+
+    // A right click on a selected row keeps the selection and opens the menu.
+    QMenu menu;
+    menu.addAction(QStringLiteral("全选"));
+    g.grid.SetPopupMenu(&menu);
+    // The platform follows a right click with a context-menu event.
+    auto rightClick = [&](int viewRow) {
+        const QPoint at = g.CellCentre(1, viewRow);
+        QTest::mouseClick(g.grid.viewport(), Qt::RightButton, {}, at);
+        QContextMenuEvent event(QContextMenuEvent::Mouse, at, g.grid.viewport()->mapToGlobal(at));
+        QApplication::sendEvent(g.grid.viewport(), &event);
+    };
+    rightClick(1);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return menu.isVisible(); }, 2000));
+    menu.hide();
+    EXPECT_EQ(g.grid.SelectedRows(), (QList<int>{0, 1, 2}));
+    // On a row outside the selection the click selects that row, as usual.
+    rightClick(4);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return menu.isVisible(); }, 2000));
+    menu.hide();
+    EXPECT_EQ(g.grid.SelectedRows(), QList<int>{4});
+
+    // Ctrl+A selects the shown rows only.
+    g.grid.SetColumnFilter(1, QStringLiteral("中"));
+    QTest::keyClick(&g.grid, Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(g.grid.SelectedRows(), (QList<int>{0, 1, 5}));
+}
+
+TEST(NextGrid, CtrlCCopiesTheSelectionAsTabSeparatedStoredValues)
+{
+    Records g;
+    auto* hidden = new TNxTextColumn;
+    hidden->SetName(QStringLiteral("eid"));
+    hidden->SetVisible(false);
+    g.grid.Columns().Add(hidden);
+    g.grid.SetCells(3, 0, QStringLiteral("secret"));
+    QGuiApplication::clipboard()->setText(QStringLiteral("before"));
+    // Nothing selected: nothing to copy, the clipboard keeps its text.
+    g.grid.selectionModel()->clearSelection();
+    QTest::keyClick(&g.grid, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("before"));
+
+    QTest::keyClick(&g.grid, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(&g.grid, Qt::Key_C, Qt::ControlModifier);
+    const QString all = QStringLiteral("单位名称\t金额(元)\n"
+                                       "一中\t1234567.5\n"
+                                       "二中\t20\n"
+                                       "医院\t-3.25\n"
+                                       "财政 局\t0\n"
+                                       "税务局\t1e3\n"
+                                       "合计\t1235587.25\n");
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), all);
+    EXPECT_EQ(g.grid.SelectionText(), all);
+
+    // Rows in the order shown, whatever order they were picked in.
+    g.grid.SortByColumn(2, false);
+    g.Click(1, 3);
+    g.Click(1, 0, Qt::ControlModifier);
+    EXPECT_EQ(g.grid.CopySelection(), QStringLiteral("单位名称\t金额(元)\n一中\t1234567.5\n财政 局\t0\n"));
+    g.grid.SetColumnFilter(2, QStringLiteral(">1"));
+    EXPECT_EQ(g.grid.SelectionText(), QStringLiteral("单位名称\t金额(元)\n一中\t1234567.5\n"));
+
+    // A grid of cells: the block of the selected cells.
+    Grid cells(3);
+    cells.grid.SetOptions(TGridOptions(goHeader) | goMultiSelect);
+    cells.name->SetHeaderCaption(QStringLiteral("名称"));
+    cells.money->SetHeaderCaption(QStringLiteral("金额"));
+    for (int r = 0; r < 3; ++r) {
+        cells.grid.SetCells(1, r, QStringLiteral("n%1").arg(r));
+        cells.grid.SetCells(2, r, QString::number(r * 1000));
+    }
+    cells.grid.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&cells.grid));
+    QTest::mouseClick(cells.grid.viewport(), Qt::LeftButton, {}, cells.CellCentre(2, 1));
+    QTest::mouseClick(cells.grid.viewport(), Qt::LeftButton, Qt::ShiftModifier, cells.CellCentre(2, 2));
+    EXPECT_EQ(cells.grid.SelectionText(), QStringLiteral("金额\n1000\n2000\n"));
+    QTest::mouseClick(cells.grid.viewport(), Qt::LeftButton, Qt::ControlModifier, cells.CellCentre(1, 0));
+    EXPECT_EQ(cells.grid.SelectionText(), QStringLiteral("名称\t金额\nn0\t\n\t1000\n\t2000\n"));
+}
+
+TEST(NextGrid, SpaceTicksTheSelectedRowsOrClearsThemWhenAllAreTicked)
+{
+    Records g;
+    QSignalSpy ticks(&g.grid, &TNextGrid::ticksChanged);
+    g.Click(1, 1);
+    g.Click(1, 3, Qt::ShiftModifier);
+    g.grid.SetCells(0, 2, QStringLiteral("True"));
+    QTest::keyClick(&g.grid, Qt::Key_Space);
+    EXPECT_EQ(g.Ticks(), (QStringList{"", "True", "True", "True", "", ""}));
+    EXPECT_EQ(ticks.count(), 1);
+    EXPECT_EQ(g.asked, (std::vector<int>{1, 3}));   // the gate sees every box it changes
+    QTest::keyClick(&g.grid, Qt::Key_Space);
+    EXPECT_EQ(g.Ticks(), (QStringList{"", "False", "False", "False", "", ""}));
+    EXPECT_EQ(ticks.count(), 2);
+
+    // Ctrl+A and Space: every shown row but the totals row, in one operation.
+    g.asked.clear();
+    g.grid.SetColumnFilter(2, QStringLiteral("<=20"));
+    QTest::keyClick(&g.grid, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(&g.grid, Qt::Key_Space);
+    EXPECT_EQ(g.Ticks(), (QStringList{"", "True", "True", "True", "", ""}));
+    EXPECT_EQ(ticks.count(), 3);
+    EXPECT_EQ(std::count(g.asked.begin(), g.asked.end(), 5), 0);
+    // The totals row alone: nothing to tick, nothing announced.
+    g.grid.SelectRow(5);
+    QTest::keyClick(&g.grid, Qt::Key_Space);
+    EXPECT_EQ(g.grid.Cells(0, 5), QString());
+    EXPECT_EQ(ticks.count(), 3);
+    // A refused row stays as it was; the others change.
+    g.grid.ClearFilters();
+    g.grid.OnBeforeEdit = [](TNextGrid*, int, int row, bool& accept) { accept = row != 0; };
+    QTest::keyClick(&g.grid, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(&g.grid, Qt::Key_Space);
+    EXPECT_EQ(g.Ticks(), (QStringList{"", "True", "True", "True", "True", ""}));
+}
+
+TEST(NextGrid, ShiftClickOnABoxTicksTheShownRowsFromTheLastTick)
+{
+    Records g;
+    g.grid.AddRows(0);
+    QSignalSpy ticks(&g.grid, &TNextGrid::ticksChanged);
+    // Without an earlier tick it is a plain tick.
+    g.Click(0, 1, Qt::ShiftModifier);
+    EXPECT_EQ(g.Ticks(), (QStringList{"", "True", "", "", "", ""}));
+    EXPECT_EQ(g.grid.LastUserTickedRow(), 1);
+    g.Click(0, 4, Qt::ShiftModifier);
+    EXPECT_EQ(g.Ticks(), (QStringList{"", "True", "True", "True", "True", ""}));
+    EXPECT_EQ(ticks.count(), 2);
+    // After an untick the range is cleared; rows the filter hides are left alone.
+    g.Click(0, 4);
+    g.grid.SetColumnFilter(1, QStringLiteral("中"));   // rows 0, 1 and the totals row
+    g.grid.SetColumnFilter(1, QString());
+    g.grid.SetColumnFilter(2, QStringLiteral(">=0"));   // hides row 2 (-3.25)
+    ASSERT_EQ(g.grid.ShownRowCount(), 5);
+    g.Click(0, 0, Qt::ShiftModifier);   // view row 0 = store row 0, anchor store row 4 = view row 3
+    EXPECT_EQ(g.Ticks(), (QStringList{"", "False", "True", "False", "False", ""}));
+    EXPECT_EQ(ticks.count(), 4);
+    // Towards the totals row: it is never ticked, by the range or by the gate.
+    g.Click(0, 3);   // ticks store row 4
+    g.Click(0, 4, Qt::ShiftModifier);   // the totals row
+    EXPECT_EQ(g.grid.Cells(0, 5), QString());
+    EXPECT_EQ(g.grid.Cells(0, 4), QStringLiteral("True"));
+    EXPECT_FALSE(g.grid.UserToggleCheck(0, 5));
+    EXPECT_EQ(g.grid.Cells(0, 5), QString());
+}
+
+TEST(NextGrid, ColumnsFitTheBoldSelectedTextAndTakeTheWidthTheUserDrags)
+{
+    Records g;
+    g.grid.SetAppearanceOptions(aoBoldTextSelection);
+    g.grid.SetCells(1, 2, QStringLiteral("市第一人民医院附属第二分院"));
+    g.name->SetWidth(30);
+    g.money->SetWidth(30);
+    g.chk->SetWidth(22);
+    g.grid.FitColumnsToContent();
+    QFont bold = g.grid.font();
+    bold.setBold(true);
+    const QFontMetrics fm(bold);
+    const int textRoom = g.grid.columnWidth(1) - 2 * (g.grid.style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1);
+    EXPECT_GT(textRoom, fm.horizontalAdvance(QStringLiteral("市第一人民医院附属第二分院")));
+    EXPECT_GT(g.grid.columnWidth(2), fm.horizontalAdvance(QStringLiteral("1,235,587.25")));
+    EXPECT_EQ(g.money->Width(), g.grid.columnWidth(2));
+    EXPECT_EQ(g.chk->Width(), 22);   // check boxes keep their width
+    // The caption counts as well; a very long text is held to the upper bound.
+    g.money->SetHeaderCaption(QStringLiteral("指标金额（元）调整后的合计数"));
+    g.grid.SetCells(1, 0, QString(400, QChar(0x4E2D)));
+    g.grid.FitColumnsToContent();
+    EXPECT_GT(g.grid.columnWidth(2), QFontMetrics(g.grid.horizontalHeader()->font())
+                                         .horizontalAdvance(QStringLiteral("指标金额（元）调整后的合计数")));
+    EXPECT_EQ(g.grid.columnWidth(1), TNextGrid::MaxFitWidth);
+
+    // A drag of the header's section edge: the column keeps the new width, also
+    // through a reload.
+    QSignalSpy resized(&g.grid, &TNextGrid::columnResized);
+    g.name->SetWidth(100);
+    EXPECT_EQ(resized.count(), 0);   // set by the program: not the user's
+    QHeaderView* h = g.grid.horizontalHeader();
+    const int edge = h->sectionViewportPosition(1) + h->sectionSize(1) - 1;
+    const int y = h->height() / 2;
+    QTest::mousePress(h->viewport(), Qt::LeftButton, {}, QPoint(edge, y));
+    QTest::mouseMove(h->viewport(), QPoint(edge + 40, y));
+    QTest::mouseRelease(h->viewport(), Qt::LeftButton, {}, QPoint(edge + 40, y));
+    EXPECT_EQ(g.grid.columnWidth(1), 140);
+    EXPECT_EQ(g.name->Width(), 140);
+    ASSERT_EQ(resized.count(), 1);
+    EXPECT_EQ(resized[0][0].toInt(), 1);
+    g.grid.BeginUpdate();
+    g.grid.EndUpdate();
+    g.grid.SetColumnFilter(1, QStringLiteral("中"));
+    EXPECT_EQ(g.grid.columnWidth(1), 140);
+    EXPECT_EQ(g.name->Width(), 140);
+    // A hidden column keeps its width for when it is shown again.
+    g.name->SetVisible(false);
+    EXPECT_EQ(g.name->Width(), 140);
+    g.name->SetVisible(true);
+    EXPECT_EQ(g.grid.columnWidth(1), 140);
+    EXPECT_EQ(resized.count(), 1);
 }
