@@ -378,6 +378,7 @@ TbfrmVeltrane::TbfrmVeltrane(TComponent* AOwner) : TfrmBsTrvTC(AOwner)
     connect(tbtnMod, &QToolButton::clicked, this, [this] { tbtnModClick(); });
     ngdBudgetAdj->OnDblClick = [this](TNextGrid*) { tbtnModClick(); };
     connect(tbtnDel, &QToolButton::clicked, this, [this] { tbtnDelClick(); });
+    BuildOutputActions();
 }
 
 TbfrmVeltrane::~TbfrmVeltrane()
