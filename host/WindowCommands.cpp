@@ -130,6 +130,7 @@ bool Pick(HostSession& s, const QStringList& args, const QString& a, const QStri
 }  // namespace
 
 void RegisterGridCommands(ScriptRunner& runner);
+void RegisterOutputCommands(ScriptRunner& runner);
 
 void RegisterWindowCommands(ScriptRunner& runner)
 {
@@ -246,4 +247,5 @@ void RegisterWindowCommands(ScriptRunner& runner)
         return true;
     });
     RegisterGridCommands(runner);
+    RegisterOutputCommands(runner);
 }
