@@ -1,5 +1,5 @@
-// The window's own export and print: menu places, the keys, the save dialog with
-// its default name and suffix, the message box on failure, the preview's pages.
+// The window's own export and print: the key, the save dialog with its default
+// name and suffix, the message box on failure, the preview's pages.
 #include "forms/bwnVeltrane.h"
 #include "tests/forms/WindowFixture.h"
 #include "toolkit/NextGrid.h"
@@ -8,7 +8,6 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QLineEdit>
-#include <QMenu>
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
 #include <QTest>
@@ -19,14 +18,6 @@ using windowtest::HostFixture;
 using windowtest::Window;
 
 namespace {
-
-QStringList Names(const QMenu* menu)
-{
-    QStringList names;
-    for (const QAction* a : menu->actions())
-        names << a->objectName();
-    return names;
-}
 
 // Acts on the dialog of that name once it is up: the code under test is inside
 // the dialog's exec() meanwhile. Gives up (and says so) after ten seconds.
@@ -73,23 +64,6 @@ void SaveAs(const QString& file, QString* proposed, bool* seen)
 }
 
 }  // namespace
-
-TEST(ConfirmationWindowOutput, MenusPlaceTheItemsAfterTheTreeSwitchAndAfterSelectAll)
-{
-    HostFixture host(50);
-    Window win(host);
-    EXPECT_EQ(Names(win->mitemOption), (QStringList{"mnuShowUT", "N1", "mnuExport", "mnuPrintPreview", "mnuPrint",
-                                                    "mnuOutputSep", "mnuColse"}));
-    EXPECT_EQ(Names(win->pmenu),
-              (QStringList{"pmuAll", "pmuClear", "pmuOutputSep", "pmuExport", "pmuPrintPreview", "pmuPrint"}));
-    EXPECT_EQ(win->mnuPrint->shortcut(), QKeySequence(QStringLiteral("Ctrl+P")));
-    // None of them takes a key the window already uses.
-    for (QAction* a : {win->mnuExport, win->mnuPrintPreview, win->mnuPrint}) {
-        EXPECT_FALSE(a->shortcut().isEmpty()) << a->objectName().toStdString();
-        for (const char* taken : {"Ctrl+E", "Ctrl+D", "Ctrl+F", "Ctrl+A", "Ctrl+C"})
-            EXPECT_NE(a->shortcut(), QKeySequence(QString::fromLatin1(taken)));
-    }
-}
 
 TEST(ConfirmationWindowOutput, TheKeyOpensTheSaveDialogWithTheUnitInTheNameAndTheFileFollows)
 {

@@ -360,26 +360,20 @@ TEST(GridExport, ProgressRunsToTheEndAndAReloadDuringItStopsTheExport)
     }
     grid.EndUpdate();
 
-    for (const char* name : {"p.xlsx", "p.csv"}) {
-        SCOPED_TRACE(name);
-        std::vector<std::pair<int, int>> reports;
-        QString error;
-        ASSERT_EQ(ExportGrid(grid, dir.filePath(QLatin1String(name)), &error,
-                             [&reports](int done, int total) {
-                                 reports.emplace_back(done, total);
-                                 return true;
-                             }),
-                  TExportResult::Done);
-        ASSERT_GE(reports.size(), 3u);
-        for (size_t i = 1; i < reports.size(); ++i)
-            EXPECT_LT(reports[i - 1].first, reports[i].first);
-        EXPECT_EQ(reports.front(), std::make_pair(0, rows));
-        EXPECT_EQ(reports.back(), std::make_pair(rows, rows));
-    }
+    std::vector<std::pair<int, int>> reports;
+    QString error;
+    ASSERT_EQ(ExportGrid(grid, dir.filePath(QStringLiteral("p.xlsx")), &error,
+                         [&reports](int done, int total) {
+                             reports.emplace_back(done, total);
+                             return true;
+                         }),
+              TExportResult::Done);
+    ASSERT_GE(reports.size(), 3u);
+    EXPECT_EQ(reports.front(), std::make_pair(0, rows));
+    EXPECT_EQ(reports.back(), std::make_pair(rows, rows));
 
     // Events run in the callback reload the grid: no file of two loads is written.
     const QString target = dir.filePath(QStringLiteral("reloaded.xlsx"));
-    QString error;
     int calls = 0;
     EXPECT_EQ(ExportGrid(grid, target, &error,
                          [&](int, int) {
@@ -390,7 +384,7 @@ TEST(GridExport, ProgressRunsToTheEndAndAReloadDuringItStopsTheExport)
               TExportResult::Failed);
     EXPECT_TRUE(error.contains(QStringLiteral("表格内容发生了变化"))) << error.toStdString();
     EXPECT_FALSE(QFile::exists(target));
-    EXPECT_EQ(Entries(dir.path()).size(), 2);
+    EXPECT_EQ(Entries(dir.path()), QStringList{QStringLiteral("p.xlsx")});
 }
 
 TEST(GridExport, HundredThousandRowsOfEighteenColumns)

@@ -145,8 +145,6 @@ TEST(GridPrint, AFailedPrintLeavesNoFileAndKeepsAnExistingOne)
     QString error;
     EXPECT_FALSE(PrintGridToPdf(grid, kHeading, dir.filePath(QStringLiteral("x.ps")), &error));
     EXPECT_TRUE(error.contains(QStringLiteral(".pdf"))) << error.toStdString();
-    EXPECT_FALSE(PrintGridToPdf(grid, kHeading, dir.filePath(QStringLiteral("no/x.pdf")), &error));
-    EXPECT_TRUE(error.contains(QStringLiteral("不存在"))) << error.toStdString();
 
     const QString kept = dir.filePath(QStringLiteral("kept.pdf"));
     {
