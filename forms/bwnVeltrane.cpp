@@ -380,6 +380,7 @@ TbfrmVeltrane::TbfrmVeltrane(TComponent* AOwner) : TfrmBsTrvTC(AOwner)
     connect(tbtnDel, &QToolButton::clicked, this, [this] { tbtnDelClick(); });
     BuildFindBar();
     BuildGridFeatures();
+    BuildOutputActions();
 }
 
 TbfrmVeltrane::~TbfrmVeltrane()

@@ -171,6 +171,33 @@ private:
     // While the window is being shown its two loads report a bad department class once.
     int FShowing = 0;
     bool FDeptClassReported = false;
+
+    // ---- Export and print of the record grid (forms/bwnVeltraneOutput.cpp) ----
+public:
+    // Empty text on success, else the message the user would be shown. No dialogs:
+    // the host's scripts call these by name.
+    Q_INVOKABLE QString ExportGrid(const QString& file);
+    Q_INVOKABLE QString PrintGridToPdf(const QString& file);
+    void mnuExportClick();
+    void mnuPrintPreviewClick();
+    void mnuPrintClick();
+    // The unit and the filters the grid shows, for the heading of printed pages.
+    QString OutputDetails() const;
+
+    QAction* mnuExport = nullptr;
+    QAction* mnuPrintPreview = nullptr;
+    QAction* mnuPrint = nullptr;
+    QAction* mnuOutputSep = nullptr;
+    QAction* pmuOutputSep = nullptr;
+    QAction* pmuExport = nullptr;
+    QAction* pmuPrintPreview = nullptr;
+    QAction* pmuPrint = nullptr;
+
+private:
+    void BuildOutputActions();
+    void OutputMessage(const QString& Text, int Flags);
+    QString FOutputFolder;   // where the latest export went
+    // ---- end of export and print ----
 };
 
 // Unit initialisation and finalisation, run by the module's load and unload sequence:

@@ -131,6 +131,7 @@ bool Pick(HostSession& s, const QStringList& args, const QString& a, const QStri
 
 void RegisterGridCommands(ScriptRunner& runner);
 void RegisterTreeCommands(ScriptRunner& runner);
+void RegisterOutputCommands(ScriptRunner& runner);
 
 void RegisterWindowCommands(ScriptRunner& runner)
 {
@@ -248,4 +249,5 @@ void RegisterWindowCommands(ScriptRunner& runner)
     });
     RegisterGridCommands(runner);
     RegisterTreeCommands(runner);
+    RegisterOutputCommands(runner);
 }

@@ -1,0 +1,575 @@
+#include "grid/untGridExport.h"
+
+#include "toolkit/NextGrid.h"
+#include <QDir>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QTemporaryFile>
+#include <cerrno>
+#include <filesystem>
+#include <system_error>
+#include <xlsxwriter.h>
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
+
+namespace {
+
+// Rows between two progress reports: often enough for a responsive dialog, rare
+// enough to cost nothing.
+constexpr int kProgressStep = 2048;
+// Excel's limit on the characters of one cell.
+constexpr int kCellTextMax = 32767;
+
+std::filesystem::path NativePath(const QString& file)
+{
+#ifdef Q_OS_WIN
+    return std::filesystem::path(file.toStdWString());
+#else
+    return std::filesystem::path(QFile::encodeName(file).toStdString());
+#endif
+}
+
+QString Reason(const std::error_code& ec)
+{
+    const std::error_condition c = ec.default_error_condition();
+    if (c == std::errc::permission_denied || c == std::errc::operation_not_permitted)
+        return QStringLiteral("没有写入权限");
+    if (c == std::errc::no_such_file_or_directory)
+        return QStringLiteral("文件夹不存在");
+    if (c == std::errc::no_space_on_device)
+        return QStringLiteral("磁盘空间不足");
+    if (c == std::errc::is_a_directory || c == std::errc::directory_not_empty)
+        return QStringLiteral("已有同名的文件夹");
+    if (c == std::errc::read_only_file_system)
+        return QStringLiteral("磁盘是只读的");
+    if (c == std::errc::not_a_directory)
+        return QStringLiteral("路径中有一段不是文件夹");
+    if (c == std::errc::file_too_large)
+        return QStringLiteral("文件过大");
+    return QString::fromLocal8Bit(ec.message().c_str());
+}
+
+// Any change of the grid while the progress callback lets events run: a reload
+// would leave rows of two loads in one file, a cleared column a dangling one.
+class GridWatch {
+public:
+    explicit GridWatch(const TNextGrid& grid)
+    {
+        const QAbstractItemModel* m = grid.Model();
+        auto mark = [this] { FChanged = true; };
+        FConnections = {
+            QObject::connect(&grid, &QObject::destroyed, mark),
+            QObject::connect(m, &QObject::destroyed, mark),
+            QObject::connect(m, &QAbstractItemModel::modelAboutToBeReset, mark),
+            QObject::connect(m, &QAbstractItemModel::rowsAboutToBeInserted, mark),
+            QObject::connect(m, &QAbstractItemModel::rowsAboutToBeRemoved, mark),
+            QObject::connect(m, &QAbstractItemModel::columnsAboutToBeInserted, mark),
+            QObject::connect(m, &QAbstractItemModel::columnsAboutToBeRemoved, mark),
+            QObject::connect(m, &QAbstractItemModel::layoutAboutToBeChanged, mark),
+            QObject::connect(m, &QAbstractItemModel::dataChanged, mark),
+        };
+    }
+    ~GridWatch()
+    {
+        for (const QMetaObject::Connection& c : FConnections)
+            QObject::disconnect(c);
+    }
+    GridWatch(const GridWatch&) = delete;
+    GridWatch& operator=(const GridWatch&) = delete;
+    bool Changed() const { return FChanged; }
+
+private:
+    bool FChanged = false;
+    std::vector<QMetaObject::Connection> FConnections;
+};
+
+const QString kGridChanged = QStringLiteral("导出过程中表格内容发生了变化，导出已停止，请重新导出");
+
+// Reports progress; false when the export must stop (cancelled or grid changed).
+struct Reporter {
+    const TExportProgress& progress;
+    const GridWatch& watch;
+    int total;
+    TExportResult stop = TExportResult::Done;
+    QString error;
+
+    bool Report(int done)
+    {
+        if (!progress)
+            return true;
+        if (!progress(done, total)) {
+            stop = TExportResult::Cancelled;
+            return false;
+        }
+        if (watch.Changed()) {
+            stop = TExportResult::Failed;
+            error = kGridChanged;
+            return false;
+        }
+        return true;
+    }
+};
+
+struct ColumnInfo {
+    int index;
+    bool number;
+    QString caption;
+    QString mask;
+    int width;
+};
+
+std::vector<ColumnInfo> Columns(const TNextGrid& grid, const TShownGrid& shown)
+{
+    std::vector<ColumnInfo> out;
+    out.reserve(shown.Columns.size());
+    for (int c : shown.Columns) {
+        const TNxCustomColumn* column = grid.Columns().Item(c);
+        ColumnInfo info{c, column->Kind() == TNxColumnKind::Number, column->Header().Caption, QString(),
+                        column->Width()};
+        if (info.number)
+            info.mask = static_cast<const TNxNumberColumn*>(column)->FormatMask();
+        out.push_back(info);
+    }
+    return out;
+}
+
+// ---------------------------------------------------------------- xlsx
+
+// Sheet names: at most 31 characters, none of []:*?/\ and no apostrophe at either end.
+QByteArray SheetName(const QString& wanted)
+{
+    QString name;
+    for (QChar c : wanted)
+        if (!QStringLiteral("[]:*?/\\").contains(c) && c.unicode() >= 0x20)
+            name += c;
+    while (name.startsWith(QLatin1Char('\'')))
+        name.remove(0, 1);
+    while (name.endsWith(QLatin1Char('\'')))
+        name.chop(1);
+    name.truncate(31);
+    if (name.endsWith(QLatin1Char('\'')) || (!name.isEmpty() && name.back().isHighSurrogate()))
+        name.chop(1);
+    return name.trimmed().toUtf8();
+}
+
+QString CellReason(lxw_error e)
+{
+    if (e == LXW_ERROR_MAX_STRING_LENGTH_EXCEEDED)
+        return QStringLiteral("内容超过 Excel 单元格 %1 个字符的上限").arg(kCellTextMax);
+    return QString::fromUtf8(lxw_strerror(e));
+}
+
+TExportResult WriteXlsx(const TNextGrid& grid, const TShownGrid& shown, const QString& file,
+                        const QString& sheet, Reporter& reporter, QString* error)
+{
+    const std::vector<ColumnInfo> columns = Columns(grid, shown);
+    if (shown.Rows.size() + 1 > size_t(LXW_ROW_MAX)) {
+        *error = QStringLiteral("表格共 %1 行，超过 Excel 工作表 %2 行的上限，请导出为 CSV 文件")
+                     .arg(shown.Rows.size())
+                     .arg(LXW_ROW_MAX - 1);
+        return TExportResult::Failed;
+    }
+    if (columns.size() > size_t(LXW_COL_MAX)) {
+        *error = QStringLiteral("表格共 %1 列，超过 Excel 工作表 %2 列的上限").arg(columns.size()).arg(LXW_COL_MAX);
+        return TExportResult::Failed;
+    }
+
+    const QByteArray path = QFile::encodeName(file);
+    lxw_workbook_options options{};
+    // Rows go to disk as they are written: a 100 000-row grid costs no more memory than one row.
+    options.constant_memory = LXW_TRUE;
+    lxw_workbook* book = workbook_new_opt(path.constData(), &options);
+    if (!book) {
+        *error = OutputFileError(file, QStringLiteral("无法创建 Excel 工作簿"));
+        return TExportResult::Failed;
+    }
+    struct BookGuard {
+        lxw_workbook* book;
+        ~BookGuard()
+        {
+            if (book)
+                lxw_workbook_free(book);
+        }
+    } guard{book};
+
+    const QByteArray sheetName = SheetName(sheet);
+    lxw_worksheet* ws = workbook_add_worksheet(book, sheetName.isEmpty() ? nullptr : sheetName.constData());
+    if (!ws) {
+        *error = OutputFileError(file, QStringLiteral("无法创建工作表"));
+        return TExportResult::Failed;
+    }
+
+    lxw_format* header = workbook_add_format(book);
+    format_set_bold(header);
+    format_set_align(header, LXW_ALIGN_CENTER);
+    format_set_bg_color(header, 0xE8E8E8);
+    format_set_bottom(header, LXW_BORDER_THIN);
+    lxw_format* footerText = workbook_add_format(book);
+    format_set_bold(footerText);
+    format_set_top(footerText, LXW_BORDER_THIN);
+    std::vector<lxw_format*> numberFormat(columns.size(), nullptr);
+    std::vector<lxw_format*> footerFormat(columns.size(), footerText);
+    for (size_t j = 0; j < columns.size(); ++j) {
+        if (!columns[j].number || columns[j].mask.isEmpty())
+            continue;
+        const QByteArray mask = columns[j].mask.toUtf8();
+        numberFormat[j] = workbook_add_format(book);
+        format_set_num_format(numberFormat[j], mask.constData());
+        footerFormat[j] = workbook_add_format(book);
+        format_set_num_format(footerFormat[j], mask.constData());
+        format_set_bold(footerFormat[j]);
+        format_set_top(footerFormat[j], LXW_BORDER_THIN);
+    }
+
+    for (size_t j = 0; j < columns.size(); ++j) {
+        const auto col = lxw_col_t(j);
+        worksheet_set_column_pixels(ws, col, col, uint32_t(columns[j].width), nullptr);
+    }
+    worksheet_freeze_panes(ws, 1, 0);
+
+    auto fail = [&](size_t row, size_t col, lxw_error e) {
+        const QString where = row == 0 ? QStringLiteral("表头") : QStringLiteral("第 %1 行").arg(row);
+        *error = QStringLiteral("%1“%2”列：%3，无法导出为 Excel 文件").arg(where, columns[col].caption, CellReason(e));
+        return TExportResult::Failed;
+    };
+    for (size_t j = 0; j < columns.size(); ++j) {
+        const QByteArray caption = columns[j].caption.toUtf8();
+        if (const lxw_error e = worksheet_write_string(ws, 0, lxw_col_t(j), caption.constData(), header))
+            return fail(0, j, e);
+    }
+
+    TNextGridModel* model = grid.Model();
+    const size_t rows = shown.Rows.size();
+    for (size_t i = 0; i < rows; ++i) {
+        if (i % kProgressStep == 0 && !reporter.Report(int(i))) {
+            *error = reporter.error;
+            return reporter.stop;
+        }
+        const int r = shown.Rows[i];
+        const bool footer = r == shown.FooterRow;
+        const auto xr = lxw_row_t(i + 1);
+        for (size_t j = 0; j < columns.size(); ++j) {
+            const int c = columns[j].index;
+            const auto xc = lxw_col_t(j);
+            lxw_format* format = footer ? footerFormat[j] : numberFormat[j];
+            lxw_error e = LXW_NO_ERROR;
+            bool isNumber = false;
+            const double value = columns[j].number ? model->Number(c, r, &isNumber) : 0.0;
+            if (isNumber) {
+                e = worksheet_write_number(ws, xr, xc, value, format);
+            } else {
+                const QString text = model->Text(c, r);
+                if (!footer)
+                    format = nullptr;
+                if (!text.isEmpty()) {
+                    const QByteArray bytes = text.toUtf8();
+                    e = worksheet_write_string(ws, xr, xc, bytes.constData(), format);
+                } else if (footer) {
+                    // The totals row keeps its look across empty cells.
+                    e = worksheet_write_blank(ws, xr, xc, format);
+                }
+            }
+            if (e != LXW_NO_ERROR)
+                return fail(i + 1, j, e);
+        }
+    }
+    if (!reporter.Report(int(rows))) {
+        *error = reporter.error;
+        return reporter.stop;
+    }
+
+    guard.book = nullptr;   // closing frees it, also when it fails
+    if (const lxw_error e = workbook_close(book)) {
+        *error = OutputFileError(file, QString::fromUtf8(lxw_strerror(e)));
+        return TExportResult::Failed;
+    }
+    return TExportResult::Done;
+}
+
+// ---------------------------------------------------------------- csv
+
+// A value that would start a formula when the file is opened in a spreadsheet
+// program is kept as text there by a leading apostrophe.
+bool LooksLikeFormula(QStringView text)
+{
+    if (text.isEmpty())
+        return false;
+    const QChar c = text.front();
+    return c == QLatin1Char('=') || c == QLatin1Char('+') || c == QLatin1Char('-') || c == QLatin1Char('@')
+           || c == QLatin1Char('\t') || c == QLatin1Char('\r');
+}
+
+void AppendField(QByteArray& out, const QString& text, bool guard)
+{
+    const bool formula = guard && LooksLikeFormula(text);
+    bool quote = false;
+    for (QChar c : text)
+        if (c == QLatin1Char(',') || c == QLatin1Char('"') || c == QLatin1Char('\r') || c == QLatin1Char('\n')) {
+            quote = true;
+            break;
+        }
+    if (!quote) {
+        if (formula)
+            out += '\'';
+        out += text.toUtf8();
+        return;
+    }
+    out += '"';
+    if (formula)
+        out += '\'';
+    const QByteArray bytes = text.toUtf8();
+    for (char b : bytes) {
+        if (b == '"')
+            out += '"';
+        out += b;
+    }
+    out += '"';
+}
+
+TExportResult WriteCsv(const TNextGrid& grid, const TShownGrid& shown, QFile& file, Reporter& reporter,
+                       QString* error)
+{
+    const std::vector<ColumnInfo> columns = Columns(grid, shown);
+    TNextGridModel* model = grid.Model();
+    QByteArray out;
+    out.reserve(1 << 20);
+    auto flush = [&] {
+        if (file.write(out) != out.size()) {
+            *error = OutputFileError(file.fileName(), file.errorString());
+            return false;
+        }
+        out.clear();
+        return true;
+    };
+
+    out += "\xEF\xBB\xBF";
+    for (size_t j = 0; j < columns.size(); ++j) {
+        if (j)
+            out += ',';
+        AppendField(out, columns[j].caption, true);
+    }
+    out += "\r\n";
+
+    const size_t rows = shown.Rows.size();
+    for (size_t i = 0; i < rows; ++i) {
+        if (i % kProgressStep == 0 && !reporter.Report(int(i))) {
+            *error = reporter.error;
+            return reporter.stop;
+        }
+        const int r = shown.Rows[i];
+        for (size_t j = 0; j < columns.size(); ++j) {
+            if (j)
+                out += ',';
+            const int c = columns[j].index;
+            bool isNumber = false;
+            if (columns[j].number)
+                model->Number(c, r, &isNumber);
+            AppendField(out, model->Text(c, r), !isNumber);
+        }
+        out += "\r\n";
+        if (out.size() >= (1 << 20) && !flush())
+            return TExportResult::Failed;
+    }
+    if (!reporter.Report(int(rows))) {
+        *error = reporter.error;
+        return reporter.stop;
+    }
+    if (!flush() || !file.flush()) {
+        if (error->isEmpty())
+            *error = OutputFileError(file.fileName(), file.errorString());
+        return TExportResult::Failed;
+    }
+    return TExportResult::Done;
+}
+
+}  // namespace
+
+TShownGrid ShownGrid(const TNextGrid& Grid)
+{
+    TShownGrid s;
+    const int count = Grid.Columns().Count();
+    const QHeaderView* header = Grid.horizontalHeader();
+    // The header knows the order the user sees; while it is out of step with the
+    // columns (inside a batch) the columns' own order is that order.
+    const bool useHeader = header && header->count() == count;
+    for (int v = 0; v < count; ++v) {
+        const int c = useHeader ? header->logicalIndex(v) : v;
+        const TNxCustomColumn* column = Grid.Columns().Item(c);
+        if (column && column->Visible() && column->Kind() != TNxColumnKind::CheckBox)
+            s.Columns.push_back(c);
+    }
+    const int footer = Grid.FooterRow();
+    const int shown = Grid.ShownRowCount();
+    s.Rows.reserve(size_t(qMax(0, shown)));
+    bool footerShown = false;
+    for (int i = 0; i < shown; ++i) {
+        const int r = Grid.ShownRow(i);
+        if (r < 0)
+            continue;
+        if (r == footer)
+            footerShown = true;
+        else
+            s.Rows.push_back(r);
+    }
+    if (footerShown) {
+        s.Rows.push_back(footer);
+        s.FooterRow = footer;
+    }
+    return s;
+}
+
+TExportFormat ExportFormatOf(const QString& FileName)
+{
+    const QString suffix = QFileInfo(FileName).suffix().toLower();
+    if (suffix == QLatin1String("xlsx"))
+        return TExportFormat::Xlsx;
+    if (suffix == QLatin1String("csv"))
+        return TExportFormat::Csv;
+    return TExportFormat::Unknown;
+}
+
+QString OutputFileError(const QString& FileName, const QString& Reason)
+{
+    return QStringLiteral("无法写入文件“%1”：%2").arg(QDir::toNativeSeparators(FileName), Reason);
+}
+
+TExportResult ExportGrid(const TNextGrid& Grid, const QString& FileName, QString* Error,
+                         const TExportProgress& Progress, const QString& SheetName)
+{
+    QString scratch;
+    QString& error = Error ? *Error : scratch;
+    error.clear();
+    const TExportFormat format = ExportFormatOf(FileName);
+    if (format == TExportFormat::Unknown) {
+        error = QStringLiteral("不支持的导出格式“%1”：请选择 .xlsx（Excel 工作簿）或 .csv 文件")
+                    .arg(QFileInfo(FileName).suffix());
+        return TExportResult::Failed;
+    }
+    if (Grid.Updating()) {
+        error = QStringLiteral("表格正在更新，请稍后再导出");
+        return TExportResult::Failed;
+    }
+    const TShownGrid shown = ShownGrid(Grid);
+    if (shown.Columns.empty()) {
+        error = QStringLiteral("表格中没有可导出的列");
+        return TExportResult::Failed;
+    }
+
+    TOutputFile out(FileName);
+    if (!out.Open(&error))
+        return TExportResult::Failed;
+    GridWatch watch(Grid);
+    Reporter reporter{Progress, watch, int(shown.Rows.size()), TExportResult::Done, QString()};
+    TExportResult result = TExportResult::Failed;
+    try {
+        if (format == TExportFormat::Csv) {
+            result = WriteCsv(Grid, shown, out.File(), reporter, &error);
+        } else {
+            // The library writes the file by its name; ours stays reserved, closed.
+            out.File().close();
+            result = WriteXlsx(Grid, shown, out.TemporaryName(), SheetName, reporter, &error);
+        }
+    } catch (const std::bad_alloc&) {
+        error = QStringLiteral("内存不足，无法导出");
+        result = TExportResult::Failed;
+    }
+    if (result == TExportResult::Done && !out.Commit(&error))
+        result = TExportResult::Failed;
+    if (result == TExportResult::Cancelled)
+        error.clear();
+    // Anything but success: the temporary file goes with `out`.
+    if (result == TExportResult::Failed && error.isEmpty())
+        error = OutputFileError(FileName, QStringLiteral("未知错误"));
+    return result;
+}
+
+// ---------------------------------------------------------------- TOutputFile
+
+TOutputFile::TOutputFile(const QString& Target) : FTarget(Target) {}
+
+TOutputFile::~TOutputFile() = default;   // QTemporaryFile removes an uncommitted file
+
+QString TOutputFile::TemporaryName() const { return FFile ? FFile->fileName() : QString(); }
+
+bool TOutputFile::Open(QString* Error)
+{
+    if (FTarget.trimmed().isEmpty()) {
+        *Error = QStringLiteral("没有指定文件名");
+        return false;
+    }
+    const QFileInfo info(FTarget);
+    const QFileInfo folder(info.absolutePath());
+    if (info.isDir()) {
+        *Error = OutputFileError(FTarget, QStringLiteral("已有同名的文件夹"));
+        return false;
+    }
+    if (!folder.exists()) {
+        *Error = OutputFileError(FTarget, QStringLiteral("文件夹“%1”不存在")
+                                              .arg(QDir::toNativeSeparators(folder.absoluteFilePath())));
+        return false;
+    }
+    if (!folder.isDir()) {
+        *Error = OutputFileError(FTarget, QStringLiteral("“%1”不是文件夹")
+                                              .arg(QDir::toNativeSeparators(folder.absoluteFilePath())));
+        return false;
+    }
+    // Hidden, beside the target, with its extension (the PDF printer goes by it).
+    QString pattern = QLatin1Char('.') + info.completeBaseName() + QStringLiteral("-XXXXXX");
+    if (!info.suffix().isEmpty())
+        pattern += QLatin1Char('.') + info.suffix();
+    FFile = std::make_unique<QTemporaryFile>(QDir(info.absolutePath()).filePath(pattern));
+    errno = 0;
+    if (!FFile->open()) {
+        const int e = errno;
+        *Error = OutputFileError(FTarget, e ? Reason(std::error_code(e, std::generic_category()))
+                                            : FFile->errorString());
+        FFile.reset();
+        return false;
+    }
+    return true;
+}
+
+bool TOutputFile::Commit(QString* Error)
+{
+    if (!FFile) {
+        *Error = OutputFileError(FTarget, QStringLiteral("临时文件未创建"));
+        return false;
+    }
+    if (FFile->isOpen()) {
+        const bool flushed = FFile->flush();
+        FFile->close();
+        if (!flushed || FFile->error() != QFileDevice::NoError) {
+            *Error = OutputFileError(FTarget, FFile->errorString());
+            return false;
+        }
+    }
+    const QString temp = FFile->fileName();
+#ifdef Q_OS_UNIX
+    // On disk before the name moves: after a power cut the target is the old file
+    // or the whole new one, never an empty one.
+    {
+        QFile f(temp);
+        if (!f.open(QIODevice::ReadOnly) || ::fsync(f.handle()) != 0) {
+            *Error = OutputFileError(FTarget, Reason(std::error_code(errno, std::generic_category())));
+            return false;
+        }
+    }
+#endif
+    // A replaced file keeps its permissions; a new one is readable by others, as
+    // a file saved by hand would be (the temporary file is the owner's alone).
+    const QFileInfo target(FTarget);
+    const QFile::Permissions permissions =
+        target.exists() ? QFile::permissions(FTarget)
+                        : (QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser
+                           | QFile::ReadGroup | QFile::ReadOther);
+    QFile::setPermissions(temp, permissions);
+    std::error_code ec;
+    std::filesystem::rename(NativePath(temp), NativePath(FTarget), ec);
+    if (ec) {
+        *Error = OutputFileError(FTarget, Reason(ec));
+        return false;
+    }
+    FFile->setAutoRemove(false);
+    return true;
+}

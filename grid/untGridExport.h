@@ -1,0 +1,63 @@
+#pragma once
+// Export of a grid as the user sees it, to an Excel workbook or a CSV file, and
+// the safe way of putting an output file in place that printing to PDF shares.
+#include <QString>
+#include <functional>
+#include <memory>
+#include <vector>
+
+class QTemporaryFile;
+class TNextGrid;
+
+// What output takes of a grid: its visible columns in the view's order without
+// the check-box columns (a tick is no data), and the shown rows in the order
+// shown with the totals row last.
+struct TShownGrid {
+    std::vector<int> Columns;   // column indices
+    std::vector<int> Rows;      // store rows
+    int FooterRow = -1;         // store row of the totals row when it is the last of Rows
+};
+TShownGrid ShownGrid(const TNextGrid& Grid);
+
+enum class TExportFormat { Unknown, Xlsx, Csv };
+// From the file name's extension, letter case aside.
+TExportFormat ExportFormatOf(const QString& FileName);
+
+enum class TExportResult { Done, Failed, Cancelled };
+
+// Rows written so far and rows in all; returning false cancels the export.
+using TExportProgress = std::function<bool(int Done, int Total)>;
+
+// Writes the shown grid to FileName in the format of its extension. The file
+// appears only when complete: a failed or cancelled export leaves no file of its
+// own and an existing file of that name as it was. Failed: *Error says why.
+// The grid must not change while the export runs; when Progress lets events
+// run and something reloads or frees the grid, the export fails instead of
+// writing a mixture.
+TExportResult ExportGrid(const TNextGrid& Grid, const QString& FileName, QString* Error,
+                         const TExportProgress& Progress = {}, const QString& SheetName = {});
+
+// A file written under a temporary name in its target's folder and renamed onto
+// the target only by Commit, replacing what was there. Until then the target is
+// untouched; the temporary file goes when the object goes uncommitted.
+class TOutputFile {
+public:
+    explicit TOutputFile(const QString& Target);
+    ~TOutputFile();
+    TOutputFile(const TOutputFile&) = delete;
+    TOutputFile& operator=(const TOutputFile&) = delete;
+
+    // Creates the temporary file, left open for writing.
+    bool Open(QString* Error);
+    QTemporaryFile& File() { return *FFile; }
+    QString TemporaryName() const;
+    QString Target() const { return FTarget; }
+    bool Commit(QString* Error);
+
+private:
+    QString FTarget;
+    std::unique_ptr<QTemporaryFile> FFile;
+};
+
+// "无法写入文件“name”：reason", the one form every output failure is told in.
+QString OutputFileError(const QString& FileName, const QString& Reason);

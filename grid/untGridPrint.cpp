@@ -1,0 +1,272 @@
+#include "grid/untGridPrint.h"
+
+#include "grid/untGridExport.h"
+#include "toolkit/NextGrid.h"
+#include <QFileInfo>
+#include <QFontMetricsF>
+#include <QPageLayout>
+#include <QPainter>
+#include <QPrintDialog>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+#include <cmath>
+
+namespace {
+
+// The grid's widths are screen pixels of a 96 dpi screen.
+constexpr double kScreenDpi = 96.0;
+constexpr double kBodyPoints = 9.0;
+constexpr double kSmallestPoints = 5.0;
+constexpr double kTitlePoints = 11.0;
+
+QFont PrintFont(double points, bool bold)
+{
+    QFont f;
+    // A CJK face first, so that the Chinese texts do not depend on font fallback.
+    f.setFamilies({QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("Noto Sans CJK SC"),
+                   QStringLiteral("Microsoft YaHei"), QStringLiteral("SimSun")});
+    f.setPointSizeF(points);
+    f.setBold(bold);
+    return f;
+}
+
+double TotalWidth(const TNextGrid& grid, const TShownGrid& shown)
+{
+    double total = 0;
+    for (int c : shown.Columns)
+        total += qMax(0, grid.Columns().Item(c)->Width());
+    return total;
+}
+
+class PageLayout {
+public:
+    PageLayout(const TNextGrid& grid, QPrinter& printer) : FGrid(grid), FShown(ShownGrid(grid))
+    {
+        const int dpi = printer.resolution();
+        const QRect page = printer.pageLayout().paintRectPixels(dpi);
+        FWidth = page.width();
+        FHeight = page.height();
+
+        const double total = TotalWidth(grid, FShown);
+        const size_t n = FShown.Columns.size();
+        // Scaled to the page width; the text shrinks with the columns, down to a readable size.
+        const double fit = total > 0 ? FWidth / (total * dpi / kScreenDpi) : 1.0;
+        const double points = qBound(kSmallestPoints, kBodyPoints * fit, kBodyPoints);
+        FBody = PrintFont(points, false);
+        FBold = PrintFont(points, true);
+        FTitle = PrintFont(kTitlePoints, true);
+        FDetails = PrintFont(kTitlePoints - 1, false);
+        double x = 0;
+        for (size_t j = 0; j < n; ++j) {
+            const double w = total > 0 ? qMax(0, grid.Columns().Item(FShown.Columns[j])->Width()) * FWidth / total
+                                       : FWidth / double(n);
+            FX.push_back(x);
+            FW.push_back(w);
+            x += w;
+        }
+
+        const QFontMetricsF body(FBody, &printer);
+        const QFontMetricsF title(FTitle, &printer);
+        FRowHeight = std::ceil(body.height() * 1.45);
+        FPadding = body.averageCharWidth() * 0.6;
+        FHeadingHeight = std::ceil(title.height() * 1.9);
+        FFooterHeight = std::ceil(body.height() * 2.2);
+        const double room = FHeight - FHeadingHeight - FRowHeight - FFooterHeight;
+        RowsPerPage = qMax(1, int(std::floor(room / FRowHeight)));
+        const qsizetype rows = qsizetype(FShown.Rows.size());
+        PageCount = qMax<qsizetype>(1, (rows + RowsPerPage - 1) / RowsPerPage);
+        FLine = qMax(1.0, dpi / 200.0);
+    }
+
+    const TShownGrid& Shown() const { return FShown; }
+
+    void Paint(QPainter& p, int page, const TGridPrintHeading& heading) const
+    {
+        const QColor lines(150, 150, 150);
+        const QColor captions(232, 232, 232);
+        // Heading: the title bold, the unit and filters after it, cut to the line.
+        p.setPen(Qt::black);
+        p.setFont(FTitle);
+        const QRectF headRect(0, 0, FWidth, FHeadingHeight * 0.8);
+        const QFontMetricsF title(FTitle, p.device());
+        const QString titleText = title.elidedText(heading.Title, Qt::ElideRight, FWidth);
+        p.drawText(headRect, Qt::AlignLeft | Qt::AlignVCenter, titleText);
+        const double after = title.horizontalAdvance(titleText) + title.averageCharWidth() * 2;
+        if (after < FWidth && !heading.Details.isEmpty()) {
+            p.setFont(FDetails);
+            const QFontMetricsF details(FDetails, p.device());
+            p.drawText(QRectF(after, 0, FWidth - after, headRect.height()), Qt::AlignLeft | Qt::AlignVCenter,
+                       details.elidedText(heading.Details, Qt::ElideRight, FWidth - after));
+        }
+
+        double y = FHeadingHeight;
+        const size_t n = FShown.Columns.size();
+        p.setPen(QPen(lines, FLine));
+        p.fillRect(QRectF(0, y, FWidth, FRowHeight), captions);
+        p.setFont(FBold);
+        for (size_t j = 0; j < n; ++j) {
+            const TNxCustomColumn* column = FGrid.Columns().Item(FShown.Columns[j]);
+            DrawCell(p, j, y, column->Header().Caption,
+                     (column->Header().Alignment & Qt::AlignHorizontal_Mask) | Qt::AlignVCenter, lines);
+        }
+        y += FRowHeight;
+
+        const qsizetype first = qsizetype(page) * RowsPerPage;
+        const qsizetype last = qMin<qsizetype>(first + RowsPerPage, qsizetype(FShown.Rows.size()));
+        for (qsizetype i = first; i < last; ++i) {
+            const int r = FShown.Rows[size_t(i)];
+            const bool footer = r == FShown.FooterRow;
+            if (footer) {
+                QColor fill = FShown.Columns.empty() ? QColor() : FGrid.CellColor(FShown.Columns[0], r);
+                p.fillRect(QRectF(0, y, FWidth, FRowHeight), fill.isValid() ? fill : captions);
+            }
+            p.setFont(footer ? FBold : FBody);
+            for (size_t j = 0; j < n; ++j) {
+                const int c = FShown.Columns[j];
+                const TNxCustomColumn* column = FGrid.Columns().Item(c);
+                DrawCell(p, j, y, FGrid.DisplayText(c, r),
+                         (column->Alignment() & Qt::AlignHorizontal_Mask) | Qt::AlignVCenter, lines);
+            }
+            y += FRowHeight;
+        }
+
+        p.setFont(FBody);
+        p.setPen(Qt::black);
+        p.drawText(QRectF(0, FHeight - FFooterHeight, FWidth, FFooterHeight), Qt::AlignHCenter | Qt::AlignBottom,
+                   QStringLiteral("第 %1 页，共 %2 页").arg(page + 1).arg(PageCount));
+    }
+
+    int RowsPerPage = 1;
+    int PageCount = 1;
+
+private:
+    void DrawCell(QPainter& p, size_t j, double y, const QString& text, Qt::Alignment alignment,
+                  const QColor& lines) const
+    {
+        const QRectF cell(FX[j], y, FW[j], FRowHeight);
+        p.setPen(QPen(lines, FLine));
+        p.drawRect(cell);
+        const QRectF inner = cell.adjusted(FPadding, 0, -FPadding, 0);
+        if (inner.width() <= 0 || text.isEmpty())
+            return;
+        p.setPen(Qt::black);
+        const QFontMetricsF fm(p.font(), p.device());
+        p.drawText(inner, int(alignment), fm.elidedText(text, Qt::ElideRight, inner.width()));
+    }
+
+    const TNextGrid& FGrid;
+    TShownGrid FShown;
+    double FWidth = 0, FHeight = 0;
+    std::vector<double> FX, FW;
+    QFont FBody, FBold, FTitle, FDetails;
+    double FRowHeight = 1, FPadding = 0, FHeadingHeight = 0, FFooterHeight = 0, FLine = 1;
+};
+
+}  // namespace
+
+TGridPageLayout GridPageLayout(const TNextGrid& Grid, QPrinter& Printer)
+{
+    const PageLayout layout(Grid, Printer);
+    return {layout.RowsPerPage, layout.PageCount};
+}
+
+void ChooseOrientation(const TNextGrid& Grid, QPrinter& Printer)
+{
+    const double needed = TotalWidth(Grid, ShownGrid(Grid)) / kScreenDpi;
+    QPageLayout upright = Printer.pageLayout();
+    upright.setOrientation(QPageLayout::Portrait);
+    const double room = upright.paintRect(QPageLayout::Inch).width();
+    Printer.setPageOrientation(needed > room ? QPageLayout::Landscape : QPageLayout::Portrait);
+}
+
+bool PaintGrid(const TNextGrid& Grid, const TGridPrintHeading& Heading, QPrinter& Printer, QString* Error)
+{
+    if (Grid.Updating()) {
+        *Error = QStringLiteral("表格正在更新，请稍后再打印");
+        return false;
+    }
+    const PageLayout layout(Grid, Printer);
+    if (layout.Shown().Columns.empty()) {
+        *Error = QStringLiteral("表格中没有可打印的列");
+        return false;
+    }
+    QPainter painter;
+    if (!painter.begin(&Printer)) {
+        *Error = QStringLiteral("无法开始打印，请检查打印机设置");
+        return false;
+    }
+    for (int page = 0; page < layout.PageCount; ++page) {
+        if (page > 0 && !Printer.newPage()) {
+            painter.end();
+            *Error = QStringLiteral("打印第 %1 页时出错").arg(page + 1);
+            return false;
+        }
+        layout.Paint(painter, page, Heading);
+    }
+    if (!painter.end() || Printer.printerState() == QPrinter::Error) {
+        *Error = QStringLiteral("打印未能完成");
+        return false;
+    }
+    return true;
+}
+
+bool PrintGridToPdf(const TNextGrid& Grid, const TGridPrintHeading& Heading, const QString& FileName,
+                    QString* Error)
+{
+    if (QFileInfo(FileName).suffix().compare(QLatin1String("pdf"), Qt::CaseInsensitive) != 0) {
+        *Error = QStringLiteral("打印文件“%1”须以 .pdf 结尾").arg(FileName);
+        return false;
+    }
+    TOutputFile out(FileName);
+    if (!out.Open(Error))
+        return false;
+    // The printer writes the file by its name; ours stays reserved, closed.
+    out.File().close();
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFileName(out.TemporaryName());
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setPageSize(QPageSize(QPageSize::A4));
+    printer.setDocName(Heading.Title);
+    printer.setCreator(Heading.Title);
+    ChooseOrientation(Grid, printer);
+    QString error;
+    if (!PaintGrid(Grid, Heading, printer, &error)) {
+        *Error = OutputFileError(FileName, error);
+        return false;
+    }
+    return out.Commit(Error);
+}
+
+bool PreviewGrid(const TNextGrid& Grid, const TGridPrintHeading& Heading, QWidget* Parent, QString* Error)
+{
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setDocName(Heading.Title);
+    ChooseOrientation(Grid, printer);
+    QPrintPreviewDialog dialog(&printer, Parent);
+    dialog.setObjectName(QStringLiteral("dlgPrintPreview"));
+    dialog.setWindowTitle(QStringLiteral("打印预览"));
+    QString failure;
+    QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog, [&](QPrinter* p) {
+        QString error;
+        if (!PaintGrid(Grid, Heading, *p, &error))
+            failure = error;
+    });
+    dialog.exec();
+    *Error = failure;
+    return failure.isEmpty();
+}
+
+bool PrintGridWithDialog(const TNextGrid& Grid, const TGridPrintHeading& Heading, QWidget* Parent,
+                         QString* Error)
+{
+    Error->clear();
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setDocName(Heading.Title);
+    ChooseOrientation(Grid, printer);
+    QPrintDialog dialog(&printer, Parent);
+    dialog.setObjectName(QStringLiteral("dlgPrint"));
+    dialog.setWindowTitle(QStringLiteral("打印"));
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    return PaintGrid(Grid, Heading, printer, Error);
+}

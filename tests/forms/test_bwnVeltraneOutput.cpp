@@ -1,0 +1,127 @@
+// The window's own export and print: the key, the save dialog with its default
+// name and suffix, the message box on failure, the preview's pages.
+#include "forms/bwnVeltrane.h"
+#include "tests/forms/WindowFixture.h"
+#include "toolkit/NextGrid.h"
+#include <QAction>
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QPrintPreviewDialog>
+#include <QPrintPreviewWidget>
+#include <QTest>
+#include <QTimer>
+#include <functional>
+
+using windowtest::HostFixture;
+using windowtest::Window;
+
+namespace {
+
+// Acts on the dialog of that name once it is up: the code under test is inside
+// the dialog's exec() meanwhile. Gives up (and says so) after ten seconds.
+template <class T>
+void WhenShown(const QString& name, std::function<void(T*)> act, bool* seen)
+{
+    *seen = false;
+    auto* timer = new QTimer;
+    const QDeadlineTimer deadline(10000);
+    QObject::connect(timer, &QTimer::timeout, timer, [=] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            auto* d = qobject_cast<T*>(w);
+            if (d && d->objectName() == name && d->isVisible()) {
+                timer->deleteLater();
+                *seen = true;
+                act(d);
+                return;
+            }
+        }
+        if (deadline.hasExpired())
+            timer->deleteLater();
+    });
+    timer->start(20);
+}
+
+// Saves under `name` in the dialog, as a user who types it and presses 保存.
+void SaveAs(const QString& file, QString* proposed, bool* seen)
+{
+    WhenShown<QFileDialog>(QStringLiteral("dlgExport"),
+                           [=](QFileDialog* d) {
+                               *proposed = QFileInfo(d->selectedFiles().value(0)).fileName();
+                               // Into the folder first: the dialog reads it in the background
+                               // and puts its proposal back once done. Then type the name.
+                               d->setDirectory(QFileInfo(file).absolutePath());
+                               QTest::qWait(200);
+                               auto* edit = d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+                               if (edit)
+                                   edit->setText(QFileInfo(file).fileName());
+                               else
+                                   d->selectFile(QFileInfo(file).fileName());
+                               static_cast<QDialog*>(d)->accept();   // the dialog's own check of the name runs
+                           },
+                           seen);
+}
+
+}  // namespace
+
+TEST(ConfirmationWindowOutput, TheKeyOpensTheSaveDialogWithTheUnitInTheNameAndTheFileFollows)
+{
+    HostFixture host(200);
+    Window win(host);
+    host.window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&host.window));
+    win.grid()->setFocus();
+    ASSERT_GT(win.rows(), 1);
+
+    // Typed without an extension: the chosen format's is added.
+    QString proposed;
+    bool seen = false;
+    SaveAs(host.dir.filePath(QStringLiteral("records")), &proposed, &seen);
+    QTest::keySequence(win.grid(), win->mnuExport->shortcut());
+    ASSERT_TRUE(seen) << "the save dialog did not open";
+    EXPECT_EQ(proposed, QStringLiteral("支付范围划分确认-101001.xlsx"));
+    QFile made(host.dir.filePath(QStringLiteral("records.xlsx")));
+    ASSERT_TRUE(made.open(QIODevice::ReadOnly)) << (host.messages.empty() ? std::string("no message") : host.messages[0].text.toStdString());
+    EXPECT_TRUE(made.read(2) == "PK");
+    ASSERT_EQ(host.messages.size(), 1u);
+    EXPECT_TRUE(host.messages[0].text.startsWith(QStringLiteral("数据已导出到："))) << host.messages[0].text.toStdString();
+    EXPECT_EQ(host.messages[0].flags, MB_OK | MB_ICONINFORMATION);
+
+    // A name the export cannot take reaches the user as the module's message.
+    host.messages.clear();
+    SaveAs(host.dir.filePath(QStringLiteral("records.txt")), &proposed, &seen);
+    win->pmuExport->trigger();
+    ASSERT_TRUE(seen);
+    ASSERT_EQ(host.messages.size(), 1u);
+    EXPECT_TRUE(host.messages[0].text.contains(QStringLiteral("不支持的导出格式"))) << host.messages[0].text.toStdString();
+    EXPECT_EQ(host.messages[0].caption, QStringLiteral("Korrindel 7.1-提示信息"));
+    EXPECT_EQ(host.messages[0].flags, MB_OK | MB_ICONEXCLAMATION);
+    EXPECT_FALSE(QFile::exists(host.dir.filePath(QStringLiteral("records.txt"))));
+
+    // Cancelling the dialog does nothing at all.
+    host.messages.clear();
+    WhenShown<QFileDialog>(QStringLiteral("dlgExport"), [](QFileDialog* d) { d->reject(); }, &seen);
+    win->mnuExport->trigger();
+    EXPECT_TRUE(seen);
+    EXPECT_TRUE(host.messages.empty());
+}
+
+TEST(ConfirmationWindowOutput, PreviewShowsThePagesOfTheGrid)
+{
+    HostFixture host(200);
+    Window win(host);
+    int pages = 0;
+    bool seen = false;
+    WhenShown<QPrintPreviewDialog>(QStringLiteral("dlgPrintPreview"),
+                                   [&pages](QPrintPreviewDialog* d) {
+                                       if (auto* view = d->findChild<QPrintPreviewWidget*>())
+                                           pages = view->pageCount();
+                                       d->reject();
+                                   },
+                                   &seen);
+    win->mnuPrintPreview->trigger();
+    ASSERT_TRUE(seen) << "the preview did not open";
+    EXPECT_GE(pages, 1);
+    EXPECT_TRUE(host.messages.empty());
+}

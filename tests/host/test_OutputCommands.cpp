@@ -1,0 +1,160 @@
+// export and print through the real host and module: the files hold what the
+// database holds for the window's view, read back by independent readers.
+#include "tests/grid/OutputReaders.h"
+#include "tests/host/HostProcess.h"
+#include <gtest/gtest.h>
+#include <QMap>
+#include <QTemporaryDir>
+#include <cmath>
+
+namespace {
+
+class Output : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        dir = new QTemporaryDir;
+        database = dir->filePath(QStringLiteral("demo.sqlite"));
+        ASSERT_TRUE(hostproc::CreateDemo(database, 600));
+    }
+    static void TearDownTestSuite()
+    {
+        delete dir;
+        dir = nullptr;
+    }
+    static QString File(const char* name) { return dir->filePath(QLatin1String(name)); }
+
+    // The unconfirmed budget-type-1 records of the operator's whole range, as the
+    // top node of the tree shows them: budgid -> amount.
+    static QMap<QString, double> Records()
+    {
+        hostproc::Db db(database);
+        QSqlQuery q(db.Handle());
+        EXPECT_TRUE(q.exec(QStringLiteral("select budgid, budgmoney from BusiBudgetAdj where datayear=2024 "
+                                          "and eid like '101%' and BType='1' and status='0'")));
+        QMap<QString, double> out;
+        while (q.next())
+            out.insert(q.value(0).toString(), q.value(1).toDouble());
+        return out;
+    }
+
+    static inline QTemporaryDir* dir = nullptr;
+    static inline QString database;
+};
+
+int ColumnOf(const QJsonArray& header, const QString& caption)
+{
+    for (int j = 0; j < header.size(); ++j)
+        if (header.at(j).toArray().at(0).toString() == caption)
+            return j;
+    return -1;
+}
+
+}  // namespace
+
+TEST_F(Output, ExportOfTheSummaryAndDetailViewsHoldsTheDatabasesRecords)
+{
+    const hostproc::Result r = hostproc::Script(
+        database, QStringLiteral("open\nselect top\nexport %1\nmode detail\nexport %2\nexport %3\n")
+                      .arg(File("summary.xlsx"), File("detail.xlsx"), File("detail.csv")));
+    ASSERT_EQ(r.code, 0) << qPrintable(r.err);
+    const QMap<QString, double> records = Records();
+    ASSERT_GT(records.size(), 50);
+    double sum = 0;
+    for (double v : records)
+        sum += v;
+
+    const QJsonArray detail = outputcheck::ReadXlsx(File("detail.xlsx"))[QStringLiteral("rows")].toArray();
+    ASSERT_EQ(detail.size(), records.size() + 2);
+    const QJsonArray header = detail.at(0).toArray();
+    const int id = ColumnOf(header, QStringLiteral("编号"));
+    const int money = ColumnOf(header, QStringLiteral("指标金额(元)"));
+    ASSERT_EQ(id, 0);
+    ASSERT_GT(money, 0);
+    EXPECT_EQ(ColumnOf(header, QString()), -1) << "no check-box column";
+    QMap<QString, double> exported;
+    for (int i = 1; i + 1 < detail.size(); ++i) {
+        const QJsonArray row = detail.at(i).toArray();
+        EXPECT_EQ(row.at(money).toArray().at(1).toString(), QStringLiteral("n"));
+        exported.insert(row.at(id).toArray().at(0).toString(), row.at(money).toArray().at(0).toDouble());
+    }
+    EXPECT_EQ(exported, records);
+    const QJsonArray detailTotal = detail.at(detail.size() - 1).toArray();
+    EXPECT_EQ(detailTotal.at(0).toArray().at(0).toString(), QStringLiteral("合计"));
+    EXPECT_NEAR(detailTotal.at(money).toArray().at(0).toDouble(), sum, 0.005);
+
+    // The summary: fewer rows, the same money.
+    const QJsonArray summary = outputcheck::ReadXlsx(File("summary.xlsx"))[QStringLiteral("rows")].toArray();
+    ASSERT_GE(summary.size(), 3);
+    EXPECT_LT(summary.size(), detail.size());
+    const int summaryMoney = ColumnOf(summary.at(0).toArray(), QStringLiteral("指标金额(元)"));
+    ASSERT_GT(summaryMoney, 0);
+    EXPECT_EQ(ColumnOf(summary.at(0).toArray(), QStringLiteral("编号")), -1);
+    const QJsonArray summaryTotal = summary.at(summary.size() - 1).toArray();
+    EXPECT_EQ(summaryTotal.at(0).toArray().at(0).toString(), QStringLiteral("合计"));
+    EXPECT_NEAR(summaryTotal.at(summaryMoney).toArray().at(0).toDouble(), sum, 0.005);
+
+    const QList<QStringList> csv = outputcheck::ReadCsv(File("detail.csv"));
+    ASSERT_EQ(csv.size(), detail.size());
+    for (int i = 1; i + 1 < csv.size(); ++i)
+        EXPECT_EQ(csv[i].value(money).toDouble(), records.value(csv[i].value(id))) << qPrintable(csv[i].join(','));
+}
+
+TEST_F(Output, PrintedPagesHoldEveryRowOnceAndTheirCountFollowsTheRows)
+{
+    const QString pdf = File("detail.pdf");
+    const hostproc::Result r =
+        hostproc::Script(database, QStringLiteral("open\nselect top\nmode detail\nprint %1\n").arg(pdf));
+    ASSERT_EQ(r.code, 0) << qPrintable(r.err);
+    const QMap<QString, double> records = Records();
+    const outputcheck::PdfInfo info = outputcheck::ReadPdfInfo(pdf);
+    ASSERT_GT(info.pages, 1) << "enough records for more than one page";
+    EXPECT_EQ(info.size, QStringLiteral("842 x 595")) << "the detail view's columns ask for landscape";
+
+    // A record's line starts with its number, then the unit code.
+    static const QRegularExpression line(QStringLiteral("^\\s*(\\d+)\\s+101\\d*\\s"),
+                                         QRegularExpression::MultilineOption);
+    QStringList printed;
+    int perPage = 0;
+    for (int page = 1; page <= info.pages; ++page) {
+        SCOPED_TRACE(page);
+        const QString text = outputcheck::PdfPageText(pdf, page);
+        for (const char* part : {"支付范围划分确认", "单位：101", "指标类型：预算数", "明细", "未确认", "编号", "指标金额(元)"})
+            EXPECT_TRUE(text.contains(QString::fromUtf8(part))) << part;
+        EXPECT_TRUE(text.contains(QStringLiteral("第 %1 页，共 %2 页").arg(page).arg(info.pages)));
+        int rows = 0;
+        for (auto it = line.globalMatch(text); it.hasNext(); ++rows)
+            printed << it.next().captured(1);
+        if (page == 1) {
+            perPage = rows;
+        } else if (page < info.pages) {
+            EXPECT_EQ(rows, perPage);
+        }
+    }
+    ASSERT_GT(perPage, 0);
+    printed.sort();
+    QStringList expected = records.keys();
+    expected.sort();
+    EXPECT_EQ(printed, expected);
+    // The totals row is one more line on the last page.
+    EXPECT_EQ(info.pages, (int(records.size()) + 1 + perPage - 1) / perPage);
+}
+
+TEST_F(Output, AnExportOrPrintThatCannotBeDoneFailsItsLineWithTheReason)
+{
+    const hostproc::Result none = hostproc::Script(database, QStringLiteral("export %1\n").arg(File("x.xlsx")));
+    EXPECT_EQ(none.code, 1);
+    EXPECT_TRUE(none.err.contains(QStringLiteral("没有打开的模块窗口"))) << qPrintable(none.err);
+
+    const hostproc::Result missing =
+        hostproc::Script(database, QStringLiteral("open\nexport %1\n").arg(File("missing/x.xlsx")));
+    EXPECT_EQ(missing.code, 1);
+    EXPECT_TRUE(missing.err.contains(QStringLiteral("第2行"))) << qPrintable(missing.err);
+    EXPECT_TRUE(missing.err.contains(QStringLiteral("无法写入文件"))) << qPrintable(missing.err);
+    EXPECT_TRUE(missing.err.contains(QStringLiteral("不存在"))) << qPrintable(missing.err);
+
+    const hostproc::Result print = hostproc::Script(database, QStringLiteral("open\nprint %1\n").arg(File("x.txt")));
+    EXPECT_EQ(print.code, 1);
+    EXPECT_TRUE(print.err.contains(QStringLiteral("print FILE.pdf"))) << qPrintable(print.err);
+    EXPECT_FALSE(QFile::exists(File("x.xlsx")));
+}
