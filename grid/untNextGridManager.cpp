@@ -192,7 +192,7 @@ void TNextGridManager::CreateColumns(TNextGrid* Grid)
     }
 }
 
-void TNextGridManager::BeginLoad(TNextGrid* Grid, bool ShowTotal)
+void TNextGridManager::BeginLoad(TNextGrid* Grid, bool ShowTotal, bool HalveTotal)
 {
     Loading = true;
     FShowTotal = ShowTotal;
@@ -206,7 +206,7 @@ void TNextGridManager::BeginLoad(TNextGrid* Grid, bool ShowTotal)
 void TNextGridManager::LoadRows(TNextGrid* Grid, const QString& SQL, bool ShowTotal, bool HalveTotal,
                                 bool NumberRows)
 {
-    BeginLoad(Grid, ShowTotal);
+    BeginLoad(Grid, ShowTotal, HalveTotal);
     CursorGuard cursor;
     bool complete = false;
     {
@@ -252,6 +252,7 @@ TGridRows TNextGridManager::FillRows(const TGridLoadPlan& Plan, TADOQuery* q,
 {
     TGridRows out;
     out.ShowTotal = Plan.ShowTotal;
+    out.HalveTotal = Plan.HalveTotal;
     out.Cells = TNxCellStore(Plan.Columns);
     if (!q || q->IsEmpty())
         return out;
@@ -336,7 +337,7 @@ void TNextGridManager::FinishLoad(TNextGrid* Grid, bool Complete)
 
 void TNextGridManager::ApplyRows(TNextGrid* Grid, TGridRows&& Rows)
 {
-    BeginLoad(Grid, Rows.ShowTotal);
+    BeginLoad(Grid, Rows.ShowTotal, Rows.HalveTotal);
     const bool complete = PutRows(Grid, std::move(Rows));
     FinishLoad(Grid, complete);
 }
@@ -381,7 +382,7 @@ void TNextGridManager::UpdateTotals(TNextGrid* Grid)
         }
         if (FHalveTotal)
             sum /= 2;
-        const QString text = GeneralFloatText(sum);
+        const QString text = TotalText(sum);
         if (Grid->Cells(i, t) != text)
             Grid->SetCells(i, t, text);
     }

@@ -51,6 +51,7 @@ struct TGridRows {
     int Records = 0;         // rows of the query
     bool Stopped = false;    // the row callback stopped the load: no totals row
     bool ShowTotal = false;  // the plan's
+    bool HalveTotal = false;
 };
 
 class TNextGridManager {
@@ -96,7 +97,7 @@ public:
 
 private:
     // The state LoadRows and ApplyRows share at the start of a load.
-    void BeginLoad(TNextGrid* Grid, bool ShowTotal);
+    void BeginLoad(TNextGrid* Grid, bool ShowTotal, bool HalveTotal);
     bool PutRows(TNextGrid* Grid, TGridRows&& Rows);   // false: the load did not complete
     void FinishLoad(TNextGrid* Grid, bool Complete);
     QList<TDTFieldType*> FFields;
