@@ -90,7 +90,7 @@ bool IsSingleUnit(const THostRecord* Unit)
     if (!Unit || IsFinanceOffice(Unit))
         return false;
     const QString code = RecordFieldText(Unit, 0);
-    const QString prefix = code.left(qMax<qsizetype>(0, code.size() - 3));
+    const QString prefix = WithoutLastCharacters(code, 3);
     IARQueryRef q;
     QString quoted;
     try {
@@ -102,3 +102,36 @@ bool IsSingleUnit(const THostRecord* Unit)
         return false;   // no count to judge by: show the tree
     return q->GetQuery()->RecordCount() <= 2;
 }
+
+namespace {
+
+// Index of the UTF-16 unit where character number Count starts (the length when
+// there are fewer).
+qsizetype CharacterOffset(const QString& Text, int Count)
+{
+    qsizetype i = 0;
+    for (int c = 0; c < Count && i < Text.size(); ++c)
+        i += (Text[i].isHighSurrogate() && i + 1 < Text.size() && Text[i + 1].isLowSurrogate()) ? 2 : 1;
+    return i;
+}
+
+}  // namespace
+
+int CharacterCount(const QString& Text)
+{
+    int n = 0;
+    for (qsizetype i = 0; i < Text.size(); ++n)
+        i += (Text[i].isHighSurrogate() && i + 1 < Text.size() && Text[i + 1].isLowSurrogate()) ? 2 : 1;
+    return n;
+}
+
+QString FirstCharacters(const QString& Text, int Count)
+{
+    return Text.left(CharacterOffset(Text, qMax(0, Count)));
+}
+
+QString WithoutLastCharacters(const QString& Text, int Count)
+{
+    return FirstCharacters(Text, qMax(0, CharacterCount(Text) - Count));
+}
+

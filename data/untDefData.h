@@ -16,5 +16,11 @@ QString RecordFieldText(const THostField* Field);           // Null or missing: 
 QString RecordFieldText(const THostRecord* Record, int index);
 bool IsFinanceOffice(const THostRecord* Unit);
 bool IsSingleUnit(const THostRecord* Unit);
+// Unit codes by characters, not by UTF-16 units: a code may hold a character
+// outside the basic plane (two units), which must not be cut in two.
+QString FirstCharacters(const QString& Text, int Count);
+QString WithoutLastCharacters(const QString& Text, int Count);
+int CharacterCount(const QString& Text);
+
 // Host parameter texts (GBK, null reads as empty).
 QString SysParamText(const char* value);

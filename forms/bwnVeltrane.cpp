@@ -5,6 +5,7 @@
 #include "data/untHostRecords.h"
 #include "forms/bwnVeltraneSql.h"
 #include "forms/untImages.h"
+#include "forms/untRecordWork.h"
 #include "grid/untNextGridManager.h"
 #include "plugin/untClassRegist.h"
 #include "plugin/untGlobals.h"
@@ -19,10 +20,17 @@
 #include <QLabel>
 #include <QMenu>
 #include <QProgressBar>
+#include <QPushButton>
+#include <QShortcut>
+#include <QTimer>
 #include <QRadioButton>
 #include <QSplitter>
 #include <QToolBar>
 #include <QToolButton>
+#include <QApplication>
+#include <QCoreApplication>
+#include <QPointer>
+#include <QTreeWidgetItemIterator>
 #include <QVBoxLayout>
 
 namespace {
@@ -326,22 +334,50 @@ TbfrmVeltrane::TbfrmVeltrane(TComponent* AOwner) : TfrmBsTrvTC(AOwner)
     pmuClear = MenuAction(pmenu, QStringLiteral("pmuClear"), QStringLiteral("全清"), -1);
     ngdBudgetAdj->SetPopupMenu(pmenu);
 
-    pnprocess = new QFrame(pnlRightTop);
+    // The status line under the grid: what it lists and what is ticked, and what
+    // the latest run did.
+    pnlStatus = new QFrame(pnlRightTop);
+    pnlStatus->setObjectName(QStringLiteral("pnlStatus"));
+    pnlStatus->setFrameShape(QFrame::StyledPanel);
+    auto* statusLayout = new QHBoxLayout(pnlStatus);
+    statusLayout->setContentsMargins(6, 2, 6, 2);
+    lblStatus = new QLabel(pnlStatus);
+    lblStatus->setObjectName(QStringLiteral("lblStatus"));
+    lblStatus->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    statusLayout->addWidget(lblStatus, 1);
+    gridLayout->addWidget(pnlStatus);
+
+    // The progress panel floats over the grid. It belongs to the form itself, so
+    // that it stays usable while the rest of the window takes no input.
+    pnprocess = new QFrame(form);
     pnprocess->setObjectName(QStringLiteral("pnprocess"));
     pnprocess->setFrameShape(QFrame::Panel);
     pnprocess->setFrameShadow(QFrame::Raised);
+    pnprocess->setAutoFillBackground(true);
     auto* proc = new QVBoxLayout(pnprocess);
-    auto* l1 = new QLabel(QStringLiteral("正在提取数据："), pnprocess);
-    l1->setObjectName(QStringLiteral("Label4"));
-    auto* l2 = new QLabel(QStringLiteral("进度："), pnprocess);
-    l2->setObjectName(QStringLiteral("Label5"));
+    Label4 = new QLabel(QStringLiteral("正在提取数据："), pnprocess);
+    Label4->setObjectName(QStringLiteral("Label4"));
+    Label5 = new QLabel(QStringLiteral("进度："), pnprocess);
+    Label5->setObjectName(QStringLiteral("Label5"));
     pbProcess = new QProgressBar(pnprocess);
     pbProcess->setObjectName(QStringLiteral("pbProcess"));
-    proc->addWidget(l1);
-    proc->addWidget(l2);
+    btnProcessCancel = new QPushButton(QStringLiteral("取消"), pnprocess);
+    btnProcessCancel->setObjectName(QStringLiteral("btnProcessCancel"));
+    proc->addWidget(Label4);
+    proc->addWidget(Label5);
     proc->addWidget(pbProcess);
-    pnprocess->setGeometry(100, 150, 300, 90);
+    auto* cancelRow = new QHBoxLayout;
+    cancelRow->addStretch(1);
+    cancelRow->addWidget(btnProcessCancel);
+    proc->addLayout(cancelRow);
+    pnprocess->resize(320, 130);
     pnprocess->hide();
+    // Short work shows no panel: it would only flicker.
+    FProcessTimer = new QTimer(this);
+    FProcessTimer->setSingleShot(true);
+    FProcessTimer->setInterval(300);
+    connect(FProcessTimer, &QTimer::timeout, this, [this] { ShowProcessPanel(); });
+    connect(btnProcessCancel, &QPushButton::clicked, this, [this] { CancelWork(); });
 
     DytDept = new TDynamicTree(this);
     DytDept->SetName(QStringLiteral("DytDept"));
@@ -378,6 +414,24 @@ TbfrmVeltrane::TbfrmVeltrane(TComponent* AOwner) : TfrmBsTrvTC(AOwner)
     connect(tbtnMod, &QToolButton::clicked, this, [this] { tbtnModClick(); });
     ngdBudgetAdj->OnDblClick = [this](TNextGrid*) { tbtnModClick(); };
     connect(tbtnDel, &QToolButton::clicked, this, [this] { tbtnDelClick(); });
+    // The menu items follow their buttons; on an empty grid their keys still say
+    // what is missing.
+    FEmptyConfirmKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_E), form);
+    FEmptyCancelKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_D), form);
+    for (QShortcut* k : {FEmptyConfirmKey, FEmptyCancelKey}) {
+        k->setContext(Qt::WidgetWithChildrenShortcut);
+        k->setEnabled(false);
+    }
+    connect(FEmptyConfirmKey, &QShortcut::activated, this, [this] { tbtnConfirmClick(); });
+    connect(FEmptyCancelKey, &QShortcut::activated, this, [this] { tbtnCancelClick(); });
+    // The status line follows every change of the rows and their ticks, once per
+    // turn of the event loop however many cells changed.
+    TNextGridModel* model = ngdBudgetAdj->Model();
+    connect(model, &QAbstractItemModel::dataChanged, this, [this] { ScheduleStatus(); });
+    connect(model, &QAbstractItemModel::modelReset, this, [this] { ScheduleStatus(); });
+    connect(ngdBudgetAdj, &TNextGrid::ticksChanged, this, [this] { ScheduleStatus(); });
+    connect(ngdBudgetAdj, &TNextGrid::shownRowsChanged, this, [this] { ScheduleStatus(); });
+    UpdateStatus();
     BuildFindBar();
     BuildGridFeatures();
     BuildOutputActions();
@@ -385,6 +439,13 @@ TbfrmVeltrane::TbfrmVeltrane(TComponent* AOwner) : TfrmBsTrvTC(AOwner)
 
 TbfrmVeltrane::~TbfrmVeltrane()
 {
+    // Work on the workers ends first: it holds the connection and reports here.
+    if (FRun) {
+        FRun->OnTerminate = nullptr;
+        delete FRun;   // stops after the statement in flight
+        FRun = nullptr;
+    }
+    DropLoads();
     // The tree goes first: clearing it must not raise selection changes into a
     // window that is half gone.
     if (trvList)
@@ -404,7 +465,7 @@ void TbfrmVeltrane::FormCreate()
         Panel1->setFixedHeight(150);
         FUnitCode = code;
     } else {
-        FUnitCode = code.left(3);
+        FUnitCode = FirstCharacters(code, 3);
     }
     FBudgetAdjManage = new TBudgetAdjManage(this);
 }
@@ -426,6 +487,14 @@ void TbfrmVeltrane::FormShow()
 void TbfrmVeltrane::FormClose(TCloseAction& Action)
 {
     TfrmBsCld::FormClose(Action);
+    // A run is not cut short by closing: the statement in flight ends, the rest
+    // is not sent, and nothing of it reports into a closing window.
+    if (FRun) {
+        FRun->OnTerminate = nullptr;
+        delete FRun;
+        FRun = nullptr;
+    }
+    DropLoads();
     ReplaceGridManager(nullptr);
     FreeAndNil(FBudgetAdjManage);
 }
@@ -433,9 +502,16 @@ void TbfrmVeltrane::FormClose(TCloseAction& Action)
 void TbfrmVeltrane::BuildDeptTree()
 {
     const QString code = RecordFieldText(UnitRecord(), 0);
-    const QString prefix = code.left(qMax<qsizetype>(0, code.size() - 3));
+    const QString prefix = WithoutLastCharacters(code, 3);
     TAdoConn* conn = DefConnection();
-    const QString sql = DeptTreeSQL(conn, prefix, rgpShowEid->ItemIndex() == 0);
+    QString sql;
+    try {
+        sql = DeptTreeSQL(conn, prefix, rgpShowEid->ItemIndex() == 0);
+    } catch (const Exception& e) {
+        DytDept->SetActive(false);
+        Ask(QStringLiteral("无法加载单位树：%1").arg(e.Message()), InfoCaption, MB_OK | MB_ICONEXCLAMATION);
+        return;
+    }
     DytDept->SetActive(false);
     DytDept->SetAdoConn(conn);
     DytDept->SetSqlTable({sql});
@@ -444,19 +520,23 @@ void TbfrmVeltrane::BuildDeptTree()
     DytDept->SetFieldIsLeaf(QStringLiteral("leafflag"));
     DytDept->SetFieldCaption(QStringLiteral("ename"));
     DytDept->SetFieldText(QStringLiteral("tname"));
-    DytDept->SetTopVirNodeIdValue(prefix.left(qMax<qsizetype>(0, prefix.size() - 3)));
+    DytDept->SetTopVirNodeIdValue(WithoutLastCharacters(prefix, 3));
     DytDept->SetValueIsLeaf(QStringLiteral("0"));
     DytDept->SetTopVirNodeTitle(QStringLiteral("预算单位"));
     DytDept->SetTreeView(trvList);
     DytDept->SetActive(true);
+    // A tree whose query the database refused would read as a range without units.
+    if (!DytDept->LoadError().isEmpty())
+        Ask(QStringLiteral("无法加载单位树：%1").arg(DytDept->LoadError()), InfoCaption, MB_OK | MB_ICONEXCLAMATION);
 }
 
 void TbfrmVeltrane::trvListChange(TTreeNode* Node)
 {
-    if (!Node)
+    // While the tree is rebuilt the selection it makes is not yet the user's.
+    if (!Node || FTreeRebuilding)
         return;
     if (Node == trvList->GetFirstNode()) {
-        FUnitCode = RecordFieldText(UnitRecord(), 0).left(3);
+        FUnitCode = FirstCharacters(RecordFieldText(UnitRecord(), 0), 3);
     } else if (auto* info = static_cast<TItemInfo*>(Node->Data())) {
         FUnitCode = info->Id;
     } else {
@@ -467,7 +547,30 @@ void TbfrmVeltrane::trvListChange(TTreeNode* Node)
 
 void TbfrmVeltrane::rgpShowEidClick()
 {
+    // The unit the user works on stays selected when the other list holds it too,
+    // and the records are loaded once, for the unit selected at the end.
+    TTreeNode* before = trvList->Selected();
+    const bool wasTop = before && before == trvList->GetFirstNode();
+    const auto* beforeInfo = before ? static_cast<TItemInfo*>(before->Data()) : nullptr;
+    const QString keep = beforeInfo && beforeInfo->Kind == 1 ? beforeInfo->Id : QString();
+    FTreeRebuilding = true;
     BuildDeptTree();
+    FTreeRebuilding = false;
+    TTreeNode* node = nullptr;
+    if (wasTop)
+        node = trvList->GetFirstNode();
+    for (QTreeWidgetItemIterator it(trvList); *it && !node && !keep.isEmpty(); ++it) {
+        auto* n = static_cast<TTreeNode*>(*it);
+        const auto* info = static_cast<TItemInfo*>(n->Data());
+        if (info && info->Kind == 1 && info->Id == keep)
+            node = n;
+    }
+    if (node && node != trvList->Selected()) {
+        trvList->scrollToItem(node);
+        trvList->SetSelected(node);   // raises trvListChange, which loads
+    } else {
+        trvListChange(trvList->Selected());
+    }
     UpdateButtons();
 }
 
@@ -503,13 +606,16 @@ void TbfrmVeltrane::tbtnColseClick() { Close(); }
 
 void TbfrmVeltrane::TickAll(const QString& Text)
 {
+    // Ticks only what the filter shows; clearing clears every row. One write for
+    // the column: a quarter of a million rows ticked at once stay quick.
+    const bool tick = Text == QLatin1String("True");
     const int rows = ngdBudgetAdj->RowCount();
-    for (int r = 0; r < rows; ++r) {
-        // Ticks only what the filter shows; clearing clears every row.
-        if (Text == QLatin1String("True") && !ngdBudgetAdj->IsRowShown(r))
-            continue;
-        ngdBudgetAdj->SetCells(0, r, Text);
-    }
+    std::vector<int> which;
+    which.reserve(size_t(rows));
+    for (int r = 0; r < rows; ++r)
+        if (!tick || ngdBudgetAdj->IsRowShown(r))
+            which.push_back(r);
+    ngdBudgetAdj->SetColumnCells(0, which, Text);
 }
 
 void TbfrmVeltrane::pmuAllClick() { TickAll(QStringLiteral("True")); }
@@ -539,8 +645,24 @@ int TbfrmVeltrane::FirstTickedRow() const
     return -1;
 }
 
+bool TbfrmVeltrane::ActionAllowed(QToolButton* Button)
+{
+    if (Running())
+        return false;
+    if (Button->isEnabled())
+        return true;
+    // A disabled action does nothing: Ctrl+D in the unconfirmed view would take
+    // back confirmations the user cannot see. On an empty grid its key still
+    // says what is missing.
+    if (ngdBudgetAdj->RowCount() == 0 && !Busy())
+        Ask(QStringLiteral("请选择需要确认的预算指标信息!"), ConfirmCaption, MB_OK | MB_ICONEXCLAMATION);
+    return false;
+}
+
 void TbfrmVeltrane::tbtnConfirmClick()
 {
+    if (!ActionAllowed(tbtnConfirm))
+        return;
     if (FirstTickedRow() < 0) {
         Ask(QStringLiteral("请选择需要确认的预算指标信息!"), ConfirmCaption, MB_OK | MB_ICONEXCLAMATION);
         return;
@@ -550,6 +672,8 @@ void TbfrmVeltrane::tbtnConfirmClick()
 
 void TbfrmVeltrane::tbtnCancelClick()
 {
+    if (!ActionAllowed(tbtnCancel))
+        return;
     if (FirstTickedRow() < 0) {
         Ask(QStringLiteral("请选择需要确认的预算指标信息!"), ConfirmCaption, MB_OK | MB_ICONEXCLAMATION);
         return;
@@ -557,84 +681,341 @@ void TbfrmVeltrane::tbtnCancelClick()
     SetCheckedStatus(QStringLiteral("0"));
 }
 
+QStringList TbfrmVeltrane::MissingKeyColumns() const
+{
+    // The cells a statement is made of: without one of them a row cannot be
+    // told from its neighbours (an empty eid would reach every unit).
+    static const QStringList summary{QStringLiteral("eid"), QStringLiteral("mid"), QStringLiteral("bkid"),
+                                     QStringLiteral("pid"), QStringLiteral("ipid"), QStringLiteral("bid"),
+                                     QStringLiteral("iid")};
+    static const QStringList detail{QStringLiteral("budgid")};
+    QStringList missing;
+    for (const QString& name : rbtnSum->isChecked() ? summary : detail)
+        if (ngdBudgetAdj->Columns().FindByName(name) < 0)
+            missing << name;
+    return missing;
+}
+
+bool TbfrmVeltrane::CheckKeyColumns()
+{
+    const QStringList missing = MissingKeyColumns();
+    if (missing.isEmpty())
+        return true;
+    Ask(QStringLiteral("表格中缺少列 %1，无法确定选中行对应的预算指标，没有修改任何数据。").arg(missing.join(QStringLiteral("、"))),
+        InfoCaption, MB_OK | MB_ICONEXCLAMATION);
+    return false;
+}
+
+std::vector<TRunRow> TbfrmVeltrane::TickedRows(bool Summary, QString* Unidentified) const
+{
+    static const char* const summaryKeys[] = {"eid", "mid", "bkid", "pid", "ipid", "bid", "iid"};
+    const int moneyCol = ngdBudgetAdj->Columns().FindByName(QStringLiteral("budgmoney"));
+    std::vector<TRunRow> out;
+    const int rows = ngdBudgetAdj->RowCount();
+    const int footer = ngdBudgetAdj->FooterRow();
+    for (int r = 0; r < rows; ++r) {
+        // The totals row stands for no record; rows the filter hides are not the user's choice now.
+        if (r == footer || !ngdBudgetAdj->IsRowShown(r) || !IsTicked(r))
+            continue;
+        TRunRow row;
+        row.Row = r;
+        row.Amount = moneyCol >= 0 ? ngdBudgetAdj->CellAsFloat(moneyCol, r) : 0.0;
+        if (Summary) {
+            for (const char* key : summaryKeys)
+                row.Cells << CellText(r, QLatin1String(key));
+        } else {
+            row.Cells << CellText(r, QStringLiteral("budgid"));
+        }
+        if (row.Cells.first().isEmpty()) {
+            if (Unidentified && Unidentified->isEmpty())
+                *Unidentified = QStringLiteral("第 %1 行没有%2，无法确定对应的预算指标").arg(r + 1).arg(
+                    Summary ? QStringLiteral("预算编码") : QStringLiteral("编号"));
+            row.Cells.clear();   // never written
+        }
+        out.push_back(std::move(row));
+    }
+    return out;
+}
+
 void TbfrmVeltrane::SetCheckedStatus(const QString& Status)
 {
-    const std::int32_t year = DataYear();
-    const QString deptClass = RecordFieldText(UnitRecord(), 4);
-    const bool summary = rbtnSum->isChecked();
-    const int rows = ngdBudgetAdj->RowCount();
-    for (int r = 0; r < rows; ++r) {
-        if (!IsTicked(r))
-            continue;
-        QString sql;
-        if (summary) {
-            const TSummaryKey key{CellText(r, QStringLiteral("eid")),  CellText(r, QStringLiteral("mid")),
-                                  CellText(r, QStringLiteral("bkid")), CellText(r, QStringLiteral("pid")),
-                                  CellText(r, QStringLiteral("ipid")), CellText(r, QStringLiteral("bid")),
-                                  CellText(r, QStringLiteral("iid"))};
-            sql = SummaryStatusSQL(DefConnection(), Status, year, FBType, deptClass, key);
-        } else {
-            sql = DetailStatusSQL(DefConnection(), Status, CellText(r, QStringLiteral("budgid")), year);
-        }
-        // One statement per row, no transaction: a failed row keeps its status and
-        // stays in the reloaded view.
-        ExecDefSQL(sql);
-    }
-    LoadRecords();
+    StartRun(Status == QLatin1String("1") ? TRunKind::Confirm : TRunKind::Cancel, Status);
 }
 
 void TbfrmVeltrane::tbtnDelClick()
 {
-    if (FirstTickedRow() < 0)
+    if (Running() || FirstTickedRow() < 0)
         return;
     if (SysText(&TSysParams::AskBeforeDelete) == QLatin1String("1")
         && Ask(QStringLiteral("是否删除选中数据？"), InfoCaption, MB_YESNO | MB_ICONQUESTION) != IDYES)
         return;
-    TBudgetAdj record(nullptr);
-    const QString deptClass = RecordFieldText(UnitRecord(), 4);
+    StartRun(TRunKind::Delete, QString());
+}
+
+void TbfrmVeltrane::StartRun(TRunKind Kind, const QString& Status)
+{
+    if (Running() || !CheckKeyColumns())
+        return;
     const bool summary = rbtnSum->isChecked();
-    int deleted = 0, failed = 0;
+    QString unidentified;
+    std::vector<TRunRow> rows = TickedRows(summary, &unidentified);
+    if (rows.empty()) {
+        // Only the totals row (or hidden rows) ticked: nothing stands for a record.
+        Ask(QStringLiteral("请选择需要确认的预算指标信息!"), ConfirmCaption, MB_OK | MB_ICONEXCLAMATION);
+        return;
+    }
+
+    const std::int32_t year = DataYear();
+    const QString deptClass = RecordFieldText(UnitRecord(), 4);
+    const QString btype = FBType;
+    TBudgetAdjManage* manage = FBudgetAdjManage;
+    TStatusRun::TSend send;
+    if (Kind == TRunKind::Delete) {
+        send = [manage, year, btype, deptClass, summary](TAdoConn* conn, const TRunRow& row) -> TRunResult {
+            if (row.Cells.isEmpty())
+                return {false, QStringLiteral("无法确定对应的预算指标"), false};
+            TBudgetAdj record(nullptr);
+            record.DataYear = year;
+            QString condition;
+            if (summary)
+                condition = SummaryDeleteCondition(conn, btype, deptClass,
+                                                   {row.Cells[0], row.Cells[1], row.Cells[2], row.Cells[3],
+                                                    row.Cells[4], row.Cells[5], row.Cells[6]});
+            else
+                record.BudgId = row.Cells[0];
+            TRunResult r;
+            r.Ok = manage->DeleteRecord(&record, condition, &r.Error, &r.Persistent);
+            return r;
+        };
+    } else {
+        send = [Status, year, btype, deptClass, summary](TAdoConn* conn, const TRunRow& row) -> TRunResult {
+            if (row.Cells.isEmpty())
+                return {false, QStringLiteral("无法确定对应的预算指标"), false};
+            const QString sql =
+                summary ? SummaryStatusSQL(conn, Status, year, btype, deptClass,
+                                           {row.Cells[0], row.Cells[1], row.Cells[2], row.Cells[3], row.Cells[4],
+                                            row.Cells[5], row.Cells[6]})
+                        : DetailStatusSQL(conn, Status, row.Cells[0], year);
+            ExecSQL(conn, sql);   // a failure raises, with its kind
+            return {true, QString(), false};
+        };
+    }
+
+    FRunKind = Kind;
+    FRunStatus = Status;
+    FWrittenSinceLoad = true;
+    const int cancelAfter = FCancelAfter;
+    FCancelAfter = -1;
+    FRun = new TStatusRun(DefConnection(), std::move(rows), std::move(send), cancelAfter, this,
+                          [this](int done, int total) { RunProgress(done, total); });
+    FRun->OnTerminate = [this](TThread*) { RunFinished(); };
+    if (!unidentified.isEmpty())
+        FRunText = unidentified;
+    Label4->setText(Kind == TRunKind::Confirm  ? QStringLiteral("正在确认…")
+                    : Kind == TRunKind::Cancel ? QStringLiteral("正在撤销…")
+                                               : QStringLiteral("正在删除…"));
+    RunProgress(0, FRun->Total());
+    SetInputBlocked(true);
+    FProcessTimer->start();
+    FRun->Resume();
+}
+
+void TbfrmVeltrane::RunProgress(int Done, int Total)
+{
+    Label5->setText(QStringLiteral("进度：%1 / %2 行").arg(Done).arg(Total));
+    pbProcess->setRange(0, qMax(1, Total));
+    pbProcess->setValue(Done);
+}
+
+void TbfrmVeltrane::RunFinished()
+{
+    TStatusRun* run = FRun;
+    if (!run)
+        return;
+    FRun = nullptr;
+    run->OnTerminate = nullptr;
+    // Deleted once its completion has fully returned.
+    run->deleteLater();
+    SetInputBlocked(false);
+    if (!Busy()) {
+        FProcessTimer->stop();
+        pnprocess->hide();
+    }
+
+    const QString verb = FRunKind == TRunKind::Confirm  ? QStringLiteral("确认")
+                         : FRunKind == TRunKind::Cancel ? QStringLiteral("撤销")
+                                                        : QStringLiteral("删除");
+    const int notAttempted = run->Total() - run->Attempted;
+    QString line = QStringLiteral("已%1 %2 条，金额 %3 元")
+                       .arg(verb)
+                       .arg(run->Succeeded)
+                       .arg(FormatNumberMask(QStringLiteral("#,##0.00"), GeneralFloatText(run->SucceededAmount)));
+    if (run->Failed > 0)
+        line += QStringLiteral("；%1 条失败").arg(run->Failed);
+    if (run->Cancelled)
+        line = QStringLiteral("已取消：") + line + QStringLiteral("；%1 条未处理").arg(notAttempted);
+    else if (run->Stopped && notAttempted > 0)
+        line += QStringLiteral("；%1 条未处理").arg(notAttempted);
+    FRunText = line;
+
+    // What succeeded leaves the view; what failed stays in it.
+    if (FRunKind != TRunKind::Delete || run->Succeeded > 0)
+        LoadRecords();
+    UpdateStatus();
+
+    if (run->Failed > 0) {
+        const QString head = FRunKind == TRunKind::Delete ? QStringLiteral("删除数据失败！。")
+                                                          : QStringLiteral("%1预算指标时出错。").arg(verb);
+        QString text = head + QStringLiteral("\n成功 %1 行，失败 %2 行").arg(run->Succeeded).arg(run->Failed);
+        if (notAttempted > 0)
+            text += QStringLiteral("，未处理 %1 行（保持原状态）").arg(notAttempted);
+        text += QStringLiteral("。\n错误：") + run->FirstError;
+        Ask(text, InfoCaption, MB_OK | MB_ICONEXCLAMATION);
+    } else if (FRunKind == TRunKind::Delete && !run->Cancelled
+               && SysText(&TSysParams::ReportDelete) == QLatin1String("1")) {
+        Ask(QStringLiteral("数据删除成功。"), InfoCaption, MB_OK | MB_ICONINFORMATION);
+    }
+}
+
+void TbfrmVeltrane::CancelWork()
+{
+    if (FRun) {
+        FRun->Cancel();
+        return;
+    }
+    if (!FLoads.empty()) {
+        // The grid stays as it is now: without the rows of the dropped load.
+        DropLoads();
+        ++FLoadGeneration;
+        FLoadState = TLoadState::Failed;
+        FRunText = QStringLiteral("已取消提取数据");
+        FProcessTimer->stop();
+        pnprocess->hide();
+        UpdateButtons();
+        UpdateStatus();
+    }
+}
+
+void TbfrmVeltrane::SetInputBlocked(bool Blocked)
+{
+    // Everything but the progress panel: no filter, tick or action may change
+    // what the run works on. Disabling takes the focus away; it comes back after.
+    if (Blocked) {
+        QWidget* focus = QApplication::focusWidget();
+        FFocusBeforeRun = focus && Handle()->isAncestorOf(focus) ? focus : nullptr;
+    }
+    pnlBottom->setEnabled(!Blocked);
+    tblChildMain->setEnabled(!Blocked);
+    for (QMenu* m : {mitemOption, mitemDataVind})
+        m->menuAction()->setEnabled(!Blocked);
+    for (QAction* a : pmenu->actions())
+        a->setEnabled(!Blocked);
+    if (!Blocked) {
+        UpdateButtons();
+        if (FFocusBeforeRun)
+            FFocusBeforeRun->setFocus(Qt::OtherFocusReason);
+    }
+}
+
+void TbfrmVeltrane::PlaceProcessPanel()
+{
+    QWidget* form = Handle();
+    const QRect area(ngdBudgetAdj->mapTo(form, QPoint(0, 0)), ngdBudgetAdj->size());
+    QRect r(QPoint(0, 0), pnprocess->sizeHint().expandedTo(QSize(320, 120)));
+    r.moveCenter(area.center());
+    pnprocess->setGeometry(r);
+}
+
+void TbfrmVeltrane::ShowProcessPanel()
+{
+    if (!Busy())
+        return;
+    if (!Running()) {
+        Label4->setText(QStringLiteral("正在提取数据："));
+        Label5->setText(QStringLiteral("进度：正在查询数据库…"));
+        pbProcess->setRange(0, 0);   // a query tells nothing of its progress
+    }
+    PlaceProcessPanel();
+    pnprocess->show();
+    pnprocess->raise();
+}
+
+bool TbfrmVeltrane::Busy() const
+{
+    return FRun != nullptr || !FLoads.empty();
+}
+
+void TbfrmVeltrane::WaitIdle()
+{
+    QPointer<TbfrmVeltrane> self(this);
+    while (self && self->Busy()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        TThread::CheckSynchronize();
+    }
+    if (self)
+        QCoreApplication::processEvents();
+}
+
+void TbfrmVeltrane::ScheduleStatus()
+{
+    if (FStatusPending)
+        return;
+    FStatusPending = true;
+    QTimer::singleShot(0, this, [this] {
+        FStatusPending = false;
+        UpdateStatus();
+    });
+}
+
+void TbfrmVeltrane::UpdateStatus()
+{
     const int rows = ngdBudgetAdj->RowCount();
+    const int footer = ngdBudgetAdj->FooterRow();
+    const int chk = ngdBudgetAdj->Columns().FindByName(QStringLiteral("chk"));
+    const int money = ngdBudgetAdj->Columns().FindByName(QStringLiteral("budgmoney"));
+    const TNextGridModel* model = ngdBudgetAdj->Model();
+    int shown = 0, ticked = 0;
+    double amount = 0;
     for (int r = 0; r < rows; ++r) {
-        if (!IsTicked(r))
+        if (r == footer || !ngdBudgetAdj->IsRowShown(r))
             continue;
-        record.DataYear = DataYear();
-        bool ok;
-        if (summary) {
-            const TSummaryKey key{CellText(r, QStringLiteral("eid")),  CellText(r, QStringLiteral("mid")),
-                                  CellText(r, QStringLiteral("bkid")), CellText(r, QStringLiteral("pid")),
-                                  CellText(r, QStringLiteral("ipid")), CellText(r, QStringLiteral("bid")),
-                                  CellText(r, QStringLiteral("iid"))};
-            ok = FBudgetAdjManage->DeleteRecord(&record, SummaryDeleteCondition(DefConnection(), FBType, deptClass, key));
-        } else {
-            record.BudgId = CellText(r, QStringLiteral("budgid"));
-            ok = FBudgetAdjManage->DeleteRecord(&record, QString());
-        }
-        if (ok) {
-            ++deleted;
-        } else {
-            ++failed;
-            Ask(QStringLiteral("删除数据失败！。"), InfoCaption, MB_OK | MB_ICONINFORMATION);
+        ++shown;
+        if (chk >= 0 && model->TextIsTicked(chk, r)) {
+            ++ticked;
+            if (money >= 0)
+                amount += model->Number(money, r);
         }
     }
-    // Whatever was deleted must leave the grid; success is reported only when
-    // every ticked row went.
-    if (deleted > 0)
-        LoadRecords();
-    if (failed == 0 && SysText(&TSysParams::ReportDelete) == QLatin1String("1"))
-        Ask(QStringLiteral("数据删除成功。"), InfoCaption, MB_OK | MB_ICONINFORMATION);
+    QString text = QStringLiteral("共 %1 条　已选 %2 条　金额 %3 元")
+                       .arg(shown)
+                       .arg(ticked)
+                       .arg(FormatNumberMask(QStringLiteral("#,##0.00"), TotalText(amount)));
+    if (!FRunText.isEmpty())
+        text += QStringLiteral("　｜　") + FRunText;
+    lblStatus->setText(text);
+}
+
+QString TbfrmVeltrane::StatusText() const
+{
+    return lblStatus ? lblStatus->text() : QString();
 }
 
 void TbfrmVeltrane::UpdateButtons()
 {
     tbtnConfirm->setEnabled(false);
     tbtnCancel->setEnabled(false);
-    if (ngdBudgetAdj->RowCount() == 0)
-        return;
-    if (rbtnNO->isChecked())
-        tbtnConfirm->setEnabled(true);
-    if (rbtnOK->isChecked())
-        tbtnCancel->setEnabled(true);
+    if (ngdBudgetAdj->RowCount() > 0 && !Running()) {
+        if (rbtnNO->isChecked())
+            tbtnConfirm->setEnabled(true);
+        if (rbtnOK->isChecked())
+            tbtnCancel->setEnabled(true);
+    }
+    // The menu items and their keys act exactly when their buttons do.
+    mnuConfirm->setEnabled(tbtnConfirm->isEnabled());
+    mnuCancel->setEnabled(tbtnCancel->isEnabled());
+    const bool empty = ngdBudgetAdj->RowCount() == 0 && !Running();
+    FEmptyConfirmKey->setEnabled(empty);
+    FEmptyCancelKey->setEnabled(empty);
 }
 
 void TbfrmVeltrane::ReplaceGridManager(TNextGridManager* Manager)
@@ -665,12 +1046,17 @@ void TbfrmVeltrane::DeptClassMessage()
     Ask(QStringLiteral("单位部门类别无效，无法提取预算指标！"), InfoCaption, MB_OK | MB_ICONEXCLAMATION);
 }
 
+void TbfrmVeltrane::DropLoads()
+{
+    for (TRecordLoad* load : FLoads) {
+        load->OnTerminate = nullptr;
+        delete load;   // cancels it and waits for its body to give up
+    }
+    FLoads.clear();
+}
+
 void TbfrmVeltrane::LoadRecords()
 {
-    ngdBudgetAdj->ClearRows();
-    BuildColumns();
-    FLastRecordSQL.clear();
-
     TRecordFilter f;
     f.Detail = rbtnDetail->isChecked();
     f.Status = rbtnNO->isChecked() ? TStatusView::Unconfirmed
@@ -682,16 +1068,86 @@ void TbfrmVeltrane::LoadRecords()
     f.OfficeColumns = SysText(&TSysParams::OfficeColumns) == QLatin1String("0");
     f.OfficeFilter = SysNumber(&TSysParams::OfficeFilter);
     f.OfficeCode = RecordFieldText(UserRecord(), 7);
+    QString sql;
+    QString failure;
     if (!DeptClassNumber(RecordFieldText(UnitRecord(), 4), &f.DeptClass)) {
-        // Nothing sensible can be asked of the database; the grid stays empty.
-        DeptClassMessage();
+        failure = QStringLiteral("dept");
+    } else {
+        try {
+            sql = RecordQuerySQL(DefConnection(), f);
+        } catch (const Exception& e) {
+            failure = e.Message();
+        }
+    }
+
+    // The grid holds (or is being given) the rows of this very statement, and
+    // this window wrote nothing since: a second load would bring the same rows.
+    if (failure.isEmpty() && sql == FLastRecordSQL && !FWrittenSinceLoad
+        && (FLoadState == TLoadState::Loading || FLoadState == TLoadState::Loaded)) {
         UpdateButtons();
         return;
     }
-    FLastRecordSQL = RecordQuerySQL(DefConnection(), f);
-    FGridManager->LoadRows(ngdBudgetAdj, FLastRecordSQL, true, false, true);
+
+    ++FLoadGeneration;   // what is still loading is stale now
+    for (TRecordLoad* load : FLoads)
+        load->Cancel();
+    ngdBudgetAdj->ClearRows();
+    BuildColumns();
+    FLastRecordSQL.clear();
+    FWrittenSinceLoad = false;
+    if (!failure.isEmpty()) {
+        FLoadState = TLoadState::Failed;
+        // Nothing sensible can be asked of the database; the grid stays empty.
+        if (failure == QLatin1String("dept"))
+            DeptClassMessage();
+        else
+            Ask(QStringLiteral("无法提取预算指标：%1").arg(failure), InfoCaption, MB_OK | MB_ICONEXCLAMATION);
+        UpdateButtons();
+        UpdateStatus();
+        return;
+    }
+    FLastRecordSQL = sql;
+    StartLoad(sql);
     UpdateButtons();
-    AfterRecordsLoaded();
+}
+
+void TbfrmVeltrane::StartLoad(const QString& SQL)
+{
+    FLoadState = TLoadState::Loading;
+    auto* load = new TRecordLoad(DefConnection(), SQL, FGridManager->PlanLoad(ngdBudgetAdj, true, false, true),
+                                 FLoadGeneration);
+    load->OnTerminate = [this](TThread* t) { LoadFinished(static_cast<TRecordLoad*>(t)); };
+    FLoads.push_back(load);
+    if (!Running())
+        FProcessTimer->start();
+    load->Resume();
+}
+
+void TbfrmVeltrane::LoadFinished(TRecordLoad* Load)
+{
+    std::erase(FLoads, Load);
+    Load->OnTerminate = nullptr;
+    Load->deleteLater();
+    if (!Busy()) {
+        FProcessTimer->stop();
+        pnprocess->hide();
+    }
+    // A newer selection made this load stale: its rows are not the ones asked for.
+    if (Load->Generation != FLoadGeneration || Load->Cancelled())
+        return;
+    if (Load->Opened) {
+        FLoadState = TLoadState::Loaded;
+        FGridManager->ApplyRows(ngdBudgetAdj, std::move(Load->Rows));
+        AfterRecordsLoaded();
+    } else {
+        FLoadState = TLoadState::Failed;
+        ngdBudgetAdj->ClearRows();
+    }
+    UpdateButtons();
+    UpdateStatus();
+    if (FLoadState == TLoadState::Failed)
+        // An empty grid would read as "nothing left to confirm".
+        Ask(QStringLiteral("提取预算指标失败：%1").arg(Load->Error), InfoCaption, MB_OK | MB_ICONEXCLAMATION);
 }
 
 void bwnVeltrane_Initialize()

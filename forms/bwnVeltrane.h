@@ -6,8 +6,16 @@
 #include <QGroupBox>
 #include <QHash>
 #include <QList>
+#include <QPointer>
+#include <vector>
 
 class QAction;
+class QPushButton;
+class QShortcut;
+class QTimer;
+class TRecordLoad;
+class TStatusRun;
+struct TRunRow;
 class QButtonGroup;
 class QComboBox;
 class QLabel;
@@ -52,6 +60,8 @@ class TbfrmVeltrane : public TfrmBsTrvTC {
     Q_OBJECT
     Q_PROPERTY(QString FUnitCode READ UnitCode)
     Q_PROPERTY(QString FBType READ BType)
+    Q_PROPERTY(bool Busy READ Busy)
+    Q_PROPERTY(QString StatusText READ StatusText)
 public:
     Q_INVOKABLE explicit TbfrmVeltrane(TComponent* AOwner = nullptr);
     ~TbfrmVeltrane() override;
@@ -61,6 +71,23 @@ public:
     TNextGridManager* GridManager() const { return FGridManager; }
     // The record query of the latest load (empty when none could be built).
     QString LastRecordSQL() const { return FLastRecordSQL; }
+
+    // Long work runs on a worker: a record load (the window stays usable; a newer
+    // load makes it stale) or a run of confirm, cancel or delete statements (the
+    // window takes no input but 取消 until it ends). Busy while either is on.
+    bool Busy() const;
+    bool Running() const { return FRun != nullptr; }
+    // The status line under the grid: what it lists and what is ticked, and what
+    // the latest run did.
+    QString StatusText() const;
+    // As 取消 on the progress panel: the run stops after the statement in flight,
+    // a load is dropped.
+    Q_INVOKABLE void CancelWork();
+    // The next confirm, cancel or delete stops as if 取消 were pressed after that
+    // many statements (for scripts and tests); negative: no limit.
+    Q_INVOKABLE void SetCancelAfter(int Statements) { FCancelAfter = Statements; }
+    // Runs the interface's events until no work is on (tests, scripts, closing).
+    void WaitIdle();
 
     void FormCreate() override;
     void FormShow() override;
@@ -120,7 +147,12 @@ public:
     QAction* pmuAll = nullptr;
     QAction* pmuClear = nullptr;
     QFrame* pnprocess = nullptr;
+    QLabel* Label4 = nullptr;                 // what is being done
+    QLabel* Label5 = nullptr;                 // 进度：
     QProgressBar* pbProcess = nullptr;
+    QPushButton* btnProcessCancel = nullptr;  // 取消
+    QFrame* pnlStatus = nullptr;              // the status line under the grid
+    QLabel* lblStatus = nullptr;
     TDynamicTree* DytDept = nullptr;
 
     // --- Find a unit in the tree (Ctrl+F; forms/bwnVeltraneFind.cpp) ---------
@@ -156,6 +188,23 @@ private:
     // ---- end of grid features ----------------------------------------------
 
 private:
+    enum class TRunKind { Confirm, Cancel, Delete };
+    enum class TLoadState { None, Loading, Loaded, Failed };
+    void StartLoad(const QString& SQL);
+    void LoadFinished(TRecordLoad* Load);
+    void DropLoads();
+    bool ActionAllowed(QToolButton* Button);
+    QStringList MissingKeyColumns() const;
+    bool CheckKeyColumns();
+    std::vector<TRunRow> TickedRows(bool Summary, QString* Unidentified) const;
+    void StartRun(TRunKind Kind, const QString& Status);
+    void RunProgress(int Done, int Total);
+    void RunFinished();
+    void ShowProcessPanel();
+    void PlaceProcessPanel();
+    void SetInputBlocked(bool Blocked);
+    void ScheduleStatus();
+    void UpdateStatus();
     bool IsTicked(int Row) const;
     QString CellText(int Row, const QString& FieldName) const;
     int FirstTickedRow() const;
@@ -168,6 +217,21 @@ private:
     TNextGridManager* FGridManager = nullptr;
     TBudgetAdjManage* FBudgetAdjManage = nullptr;
     QString FLastRecordSQL;
+    TLoadState FLoadState = TLoadState::None;
+    bool FWrittenSinceLoad = false;       // this window wrote since the grid was loaded
+    int FLoadGeneration = 0;
+    std::vector<TRecordLoad*> FLoads;     // started and not yet completed, the stale ones too
+    TStatusRun* FRun = nullptr;
+    TRunKind FRunKind = TRunKind::Confirm;
+    QString FRunStatus;
+    int FCancelAfter = -1;
+    QString FRunText;                     // what the latest run did, for the status line
+    bool FStatusPending = false;
+    bool FTreeRebuilding = false;
+    QPointer<QWidget> FFocusBeforeRun;
+    QTimer* FProcessTimer = nullptr;
+    QShortcut* FEmptyConfirmKey = nullptr;   // Ctrl+E/Ctrl+D on an empty grid: the hint
+    QShortcut* FEmptyCancelKey = nullptr;
     // While the window is being shown its two loads report a bad department class once.
     int FShowing = 0;
     bool FDeptClassReported = false;

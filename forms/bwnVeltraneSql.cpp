@@ -1,4 +1,5 @@
 #include "forms/bwnVeltraneSql.h"
+#include "data/untDefData.h"
 #include "data/untSqlDialect.h"
 
 namespace {
@@ -118,7 +119,8 @@ QString RecordQuerySQL(TAdoConn* Conn, const TRecordFilter& f)
     }
     QString sub;
     SubstrFunctionName(Conn, sub);
-    const QString n = QString::number(f.UnitCode.size());
+    // The database counts characters, as the prefix's length must.
+    const QString n = QString::number(CharacterCount(f.UnitCode));
     sql = QStringLiteral(" select 0 as chk,'' as NumId,") + sub + QStringLiteral("(eid,1,") + n
           + QStringLiteral(") as Eid,")
           + QStringLiteral(" '' as ename,Mid,mname,Bid,bname,Iid,iname,BKid,bkname,IPid,ipname,Pid,pname,")

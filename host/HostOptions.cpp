@@ -199,6 +199,7 @@ QString HostHelpText()
         "脚本命令: open [NAME], windows, close, answer yes|no, screenshot FILE, echo TEXT,\n"
         "  sql STATEMENT, tree, select EID|top, find TEXT, btype N, secret N, mode summary|detail,\n"
         "  view unconfirmed|confirmed, units delegated|all, grid, cells, tick ROW..., untick ROW...,\n"
-        "  filter COLUMN TEXT, copy, press NAME, key SHORTCUT, buttons, state, wait MS,\n"
+        "  filter COLUMN TEXT, copy, press NAME, key SHORTCUT, buttons, state, status, wait MS,\n"
+        "  stalls, cancelafter N,\n"
         "  export FILE（.xlsx 或 .csv，按扩展名）, print FILE.pdf\n");
 }

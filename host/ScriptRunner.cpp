@@ -30,6 +30,25 @@ ScriptRunner::ScriptRunner(HostSession& session, QObject* parent) : QObject(pare
     RegisterBasicCommands();
     RegisterWindowCommands(*this);
     InstallHooks();
+    FStallTimer = new QTimer(this);
+    FStallTimer->setTimerType(Qt::PreciseTimer);
+    FStallTimer->setInterval(2);
+    connect(FStallTimer, &QTimer::timeout, this, &ScriptRunner::StallTick);
+    FSinceTick.start();
+    FStallTimer->start();
+}
+
+void ScriptRunner::StallTick()
+{
+    FLongestStall = qMax(FLongestStall, FSinceTick.restart());
+}
+
+bool ScriptRunner::WindowBusy() const
+{
+    for (TForm* f : FSession.ModuleWindows())
+        if (f->property("Busy").toBool())
+            return true;
+    return false;
 }
 
 ScriptRunner::~ScriptRunner()
@@ -118,6 +137,12 @@ void ScriptRunner::Tick(int generation, int left)
         return;
     if (left > 0) {
         QTimer::singleShot(0, this, [this, generation, left] { Tick(generation, left - 1); });
+        return;
+    }
+    // Work a line started (a load, a confirmation) ends before the next line
+    // looks at its result; the window stays responsive meanwhile.
+    if (WindowBusy()) {
+        QTimer::singleShot(5, this, [this, generation] { Tick(generation, 0); });
         return;
     }
     RunLine();
@@ -233,6 +258,12 @@ void ScriptRunner::RegisterBasicCommands()
             error = QStringLiteral("无法保存截图 %1").arg(rest);
             return false;
         }
+        return true;
+    });
+    AddCommand(QStringLiteral("stalls"), QStringLiteral("stalls"), [this](const QStringList&, const QString&, QString&) {
+        StallTick();
+        Print(QStringLiteral("stalls %1").arg(FLongestStall));
+        FLongestStall = 0;
         return true;
     });
     AddCommand(QStringLiteral("echo"), QStringLiteral("echo TEXT"), [](const QStringList&, const QString& rest, QString&) {

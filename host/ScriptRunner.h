@@ -2,6 +2,7 @@
 // Scripted mode: one command per line, one line per turn of the event loop, so a
 // modal window's local loop does not stop the script (it goes on inside it).
 #include <QMap>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -11,6 +12,7 @@
 class HostSession;
 class QTextStream;
 class QFile;
+class QTimer;
 
 class ScriptRunner : public QObject {
     Q_OBJECT
@@ -51,6 +53,9 @@ private:
     void Tick(int generation, int left);
     void RunLine();
     void Finish(int code);
+    // Whether a window of the module still has work on: the next line waits.
+    bool WindowBusy() const;
+    void StallTick();
 
     HostSession& FSession;
     QMap<QString, Command> FCommands;
@@ -60,6 +65,11 @@ private:
     int FGeneration = 0;
     bool FAnswerYes = true;
     bool FFinished = false;
+    // The longest time the interface thread went without processing events, as
+    // seen by a timer that fires every few milliseconds whenever it can.
+    QTimer* FStallTimer = nullptr;
+    QElapsedTimer FSinceTick;
+    qint64 FLongestStall = 0;
 };
 
 // The window commands (tree, grid, buttons ...), kept beside the basic ones.

@@ -247,6 +247,29 @@ void RegisterWindowCommands(ScriptRunner& runner)
         ScriptRunner::Print(QStringLiteral("btype %1").arg(f->property("FBType").toString()));
         return true;
     });
+    runner.AddCommand(QStringLiteral("status"), QStringLiteral("status"), [&s](const QStringList&, const QString&, QString& error) {
+        TForm* f = Window(s, error);
+        if (!f)
+            return false;
+        ScriptRunner::Print(QStringLiteral("status %1").arg(f->property("StatusText").toString()));
+        return true;
+    });
+    runner.AddCommand(QStringLiteral("cancelafter"), QStringLiteral("cancelafter N"), [&s](const QStringList& args, const QString&, QString& error) {
+        bool ok = false;
+        const int n = args.size() == 1 ? args[0].toInt(&ok) : -1;
+        if (!ok || n < 0) {
+            error = QStringLiteral("用法：cancelafter N");
+            return false;
+        }
+        TForm* f = Window(s, error);
+        if (!f)
+            return false;
+        if (!QMetaObject::invokeMethod(f, "SetCancelAfter", Q_ARG(int, n))) {
+            error = QStringLiteral("窗口不支持 cancelafter");
+            return false;
+        }
+        return true;
+    });
     RegisterGridCommands(runner);
     RegisterTreeCommands(runner);
     RegisterOutputCommands(runner);

@@ -10,6 +10,7 @@
 #include <QStringDecoder>
 #include <QStringEncoder>
 #include <algorithm>
+#include <optional>
 #include <charconv>
 #include <cstring>
 #include <limits>
@@ -375,11 +376,31 @@ void TADOQuery::Open()
     TADOConnection::Trace(FSQL);
     auto res = std::make_unique<Result>();
     if (sqlite3* h = SqliteHandle(db)) {
+        struct Progress {
+            sqlite3* h;
+            ~Progress() { sqlite3_progress_handler(h, 0, nullptr, nullptr); }
+        };
+        std::optional<Progress> progress;
+        if (FCancel) {
+            sqlite3_progress_handler(
+                h, 4000, [](void* flag) { return static_cast<const std::atomic<bool>*>(flag)->load() ? 1 : 0; },
+                const_cast<std::atomic<bool>*>(FCancel));
+            progress.emplace(Progress{h});
+        }
         FetchSqlite(h, statements.get(), FSQL, *res);
     } else {
         QSqlError error;
         if (!FetchQt(db, FSQL, *res, &error)) {
-            throw conn->StatementFailed(db, error);
+            EDatabaseError failure = conn->StatementFailed(db, error);
+            // A session the server dropped (a restart, a cut connection) is not
+            // the query's fault: a SELECT may be asked again once, on a new one.
+            if (failure.Kind() != EDatabaseError::Lost)
+                throw failure;
+            db = QSqlDatabase();
+            db = conn->ThreadDatabase(nullptr);
+            res = std::make_unique<Result>();
+            if (!FetchQt(db, FSQL, *res, &error))
+                throw conn->StatementFailed(db, error);
         }
     }
     FResult = std::move(res);

@@ -1,6 +1,7 @@
 #pragma once
 // A dataset over a connection: runs its SELECT and keeps the whole result.
 #include "toolkit/ADOConnection.h"
+#include <atomic>
 
 // A dataset: opens its SQL on its connection and keeps the whole result (client cursor).
 class TOOLKIT_EXPORT TADOQuery : public TComponent {
@@ -17,6 +18,10 @@ public:
 
     // Runs the SQL and fetches every row; may be called on a worker thread.
     void Open();
+    // While set, Open stops early (with EDatabaseError) once the flag turns true:
+    // a load nobody waits for any more need not run to its end. The embedded
+    // database stops within a few thousand steps; a server runs the statement out.
+    void SetCancelFlag(const std::atomic<bool>* flag) { FCancel = flag; }
     void Close();
     bool Active() const;
 
@@ -61,4 +66,5 @@ private:
     QString FSQL;
     std::unique_ptr<Result> FResult;
     int FRow = 0;
+    const std::atomic<bool>* FCancel = nullptr;
 };

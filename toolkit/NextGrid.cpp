@@ -442,6 +442,11 @@ QString TNextGrid::CopySelection()
 
 QString TNextGrid::Cells(int col, int row) const { return FModel->Text(col, row); }
 
+void TNextGrid::SetColumnCells(int col, const std::vector<int>& rows, const QString& text)
+{
+    FModel->SetTexts(col, rows, text);
+}
+
 void TNextGrid::SetCells(int col, int row, const QString& text) { FModel->SetText(col, row, text); }
 
 double TNextGrid::CellAsFloat(int col, int row) const { return FModel->Number(col, row); }

@@ -109,6 +109,8 @@ public:
     // Program access: never refused. Out-of-range cells read as empty and ignore writes.
     QString Cells(int col, int row) const;
     void SetCells(int col, int row, const QString& text);
+    // The same text into the cells of those rows; the view is told once.
+    void SetColumnCells(int col, const std::vector<int>& rows, const QString& text);
     TNxCell Cell(int col, int row) { return TNxCell(this, col, row); }
     double CellAsFloat(int col, int row) const;
     QColor CellColor(int col, int row) const;

@@ -523,6 +523,22 @@ int TNextGridModel::UserSetChecks(int col, const std::vector<int>& rows, bool ti
     return changed;
 }
 
+void TNextGridModel::SetTexts(int col, const std::vector<int>& rows, QStringView text)
+{
+    int top = std::numeric_limits<int>::max(), bottom = -1;
+    for (int row : rows) {
+        if (!FCells.SetText(col, row, text))
+            continue;
+        const int v = ViewRow(row);
+        if (v >= 0) {
+            top = std::min(top, v);
+            bottom = std::max(bottom, v);
+        }
+    }
+    if (bottom >= 0 && !Batched())
+        emit dataChanged(index(top, col), index(bottom, col));
+}
+
 bool TNextGridModel::setData(const QModelIndex& index, const QVariant& value, int role)
 {
     // The view's edits are the user's: they go through the grid's edit gate.

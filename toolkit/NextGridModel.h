@@ -118,6 +118,8 @@ private:
     void ShownChanged();
     // A user's tick of store rows through the grid's edit gate; how many changed.
     int UserSetChecks(int col, const std::vector<int>& rows, bool tick);
+    // A program's write of one text into many cells of a column, announced once.
+    void SetTexts(int col, const std::vector<int>& rows, QStringView text);
 
     TNextGrid* FGrid;
     TNxCellStore FCells;

@@ -277,8 +277,15 @@ void TDynamicTree::Attach(TNodeItem* parent, TNodeItem* node, const QString& tex
     FTreeView->AttachNode(parent, node, text, info);
 }
 
+void TDynamicTree::NoteLoadError(const std::exception& e)
+{
+    if (FLoadError.isEmpty())
+        FLoadError = QString::fromUtf8(e.what());
+}
+
 void TDynamicTree::BuildTopNode()
 {
+    FLoadError.clear();
     ClearTreeView();
     const quint64 generation = FGeneration;
     auto fresh = std::make_unique<TNodeItem>(FTreeView);
@@ -313,7 +320,8 @@ void TDynamicTree::BuildTopNode()
         if (generation != FGeneration)
             return;
         ApplyAutoExpand();
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
+        NoteLoadError(e);
         // The top node goes with whatever was loaded below it; the tree stays active.
         if (attached && generation == FGeneration)
             delete node;
@@ -431,7 +439,8 @@ void TDynamicTree::AddRowNode(TNodeItem* SourceNode, TQueryThread* Worker, TADOQ
         if (generation != FGeneration)
             return;
         ApplyAutoExpand();
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
+        NoteLoadError(e);
         // The row is dropped with whatever was loaded below it; the next row goes on.
         if (attached && generation == FGeneration)
             delete node;

@@ -139,6 +139,10 @@ public:
     bool LoadChildrenNow(TNodeItem* Node);
     // Moves whenever the tree view is cleared.
     quint64 Generation() const { return FGeneration; }
+    // The first failure the latest build of the tree passed over (a children
+    // query the database refused, say), empty when none: the tree's owner can
+    // tell the user why a pane stayed empty.
+    const QString& LoadError() const { return FLoadError; }
     // --- end of the search's part ---
 
 private:
@@ -176,6 +180,8 @@ private:
     // Bumped whenever the tree view is cleared: node pointers held across a call
     // that may have cleared it are stale when it moved.
     quint64 FGeneration = 0;
+    QString FLoadError;
+    void NoteLoadError(const std::exception& e);
     QElapsedTimer FMessageSlice;   // since the background delivery last let messages through
     // The children query around the id, made again after a setting it uses changed.
     mutable QString FQueryHead, FQueryTail;

@@ -151,6 +151,13 @@ struct Window {
         EXPECT_NE(w, nullptr);
         w->Show();
         Spin();
+        idle();
+    }
+    // Until the window's work (a load, a run of statements) has ended.
+    void idle()
+    {
+        if (w)
+            w->WaitIdle();
     }
     ~Window()
     {
@@ -171,6 +178,7 @@ struct Window {
             auto* info = static_cast<TItemInfo*>(n->Data());
             if (info && info->Id == eid && info->Kind == 1) {
                 w->trvList->SetSelected(n);
+                idle();
                 return;
             }
         }

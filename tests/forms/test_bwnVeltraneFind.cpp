@@ -32,6 +32,7 @@ void Type(QWidget* target, const QString& text)
 void Enter(TbfrmVeltrane* w)
 {
     QTest::keyClick(w->edtFind, Qt::Key_Return);
+    w->WaitIdle();   // the records of the unit selected
 }
 
 QString Invoke(TbfrmVeltrane* w, const QString& text, bool next)
@@ -39,6 +40,7 @@ QString Invoke(TbfrmVeltrane* w, const QString& text, bool next)
     QString eid;
     EXPECT_TRUE(QMetaObject::invokeMethod(w, "FindUnit", Q_RETURN_ARG(QString, eid), Q_ARG(QString, text),
                                           Q_ARG(bool, next)));
+    w->WaitIdle();
     return eid;
 }
 
