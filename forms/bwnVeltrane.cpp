@@ -203,6 +203,7 @@ TbfrmVeltrane::TbfrmVeltrane(TComponent* AOwner) : TfrmBsTrvTC(AOwner)
     QWidget* form = Handle();
     form->setObjectName(QStringLiteral("bfrmVeltrane"));
     SetCaption(QStringLiteral("支付范围划分确认"));
+    form->setWindowIcon(WindowImage());
     SetWidth(650);
     SetHeight(700);
 
@@ -306,6 +307,7 @@ TbfrmVeltrane::TbfrmVeltrane(TComponent* AOwner) : TfrmBsTrvTC(AOwner)
 
     auto* leftLayout = static_cast<QVBoxLayout*>(pnlLeft->layout());
     leftLayout->insertWidget(0, Panel1);
+    Panel2->setMinimumWidth(225);
 
     // Record area: the status choice above the grid, which takes the whole right pane.
     pnlBBotton->hide();
@@ -314,6 +316,19 @@ TbfrmVeltrane::TbfrmVeltrane(TComponent* AOwner) : TfrmBsTrvTC(AOwner)
     topLayout->removeWidget(pnlTopMessage);
     topLayout->insertWidget(0, pnlTopMessage);
     pnlTopMessage->setFixedHeight(33);
+    pnlFilterStrip = new QFrame(pnlBTop);
+    pnlFilterStrip->setObjectName(QStringLiteral("pnlFilterStrip"));
+    auto* stripLayout = new QHBoxLayout(pnlFilterStrip);
+    stripLayout->setContentsMargins(2, 0, 2, 0);
+    sbtnShowUT = new QToolButton(pnlFilterStrip);
+    sbtnShowUT->setObjectName(QStringLiteral("sbtnShowUT"));
+    sbtnShowUT->setAutoRaise(true);
+    sbtnShowUT->setIcon(ShowPaneGlyph());
+    sbtnShowUT->setToolTip(QStringLiteral("显示单位树"));
+    stripLayout->addWidget(sbtnShowUT, 0, Qt::AlignTop);
+    stripLayout->addStretch(1);
+    topLayout->insertWidget(1, pnlFilterStrip);
+    pnlFilterStrip->hide();
     rbtnNO = new QRadioButton(QStringLiteral("未确认"), pnlTopMessage);
     rbtnNO->setObjectName(QStringLiteral("rbtnNO"));
     rbtnNO->move(16, 8);
@@ -402,6 +417,7 @@ TbfrmVeltrane::TbfrmVeltrane(TComponent* AOwner) : TfrmBsTrvTC(AOwner)
         });
     connect(mnuShowUT, &QAction::triggered, this, [this] { mnuShowUTClick(); });
     connect(sbtnHindUT, &QToolButton::clicked, this, [this] { sbtnHindUTClick(); });
+    connect(sbtnShowUT, &QToolButton::clicked, this, [this] { ShowTreePane(true); });
     connect(Splitter1, &QSplitter::splitterMoved, this, [this](int pos, int) { Splitter1Moved(pos); });
     connect(tbtnColse, &QToolButton::clicked, this, [this] { tbtnColseClick(); });
     connect(mnuColse, &QAction::triggered, this, [this] { tbtnColseClick(); });
@@ -463,6 +479,8 @@ void TbfrmVeltrane::FormCreate()
         trvList->hide();
         rgpShowEid->hide();
         Panel1->setFixedHeight(150);
+        // Without the tree the filters stay at the top of the pane.
+        static_cast<QVBoxLayout*>(pnlLeft->layout())->addStretch(1);
         FUnitCode = code;
     } else {
         FUnitCode = FirstCharacters(code, 3);
@@ -482,10 +500,14 @@ void TbfrmVeltrane::FormShow()
     LoadRecords();
     UpdateButtons();
     --FShowing;
+    RestoreSettings();
+    if (QWidget* frame = Frame())
+        frame->setWindowIcon(Handle()->windowIcon());
 }
 
 void TbfrmVeltrane::FormClose(TCloseAction& Action)
 {
+    SaveSettings();
     TfrmBsCld::FormClose(Action);
     // A run is not cut short by closing: the statement in flight ends, the rest
     // is not sent, and nothing of it reports into a closing window.
@@ -586,15 +608,31 @@ void TbfrmVeltrane::rbtnNOClick() { LoadRecords(); }
 
 void TbfrmVeltrane::mnuShowUTClick()
 {
-    const bool show = pnlLeft->isHidden();
-    pnlLeft->setVisible(show);
-    mnuShowUT->setChecked(show);
+    ShowTreePane(pnlLeft->isHidden());
 }
 
 void TbfrmVeltrane::sbtnHindUTClick()
 {
-    pnlLeft->hide();
-    mnuShowUT->setChecked(false);
+    ShowTreePane(false);
+}
+
+void TbfrmVeltrane::ShowTreePane(bool Show)
+{
+    // The filter boxes live in the tree pane; while it is hidden they move to a
+    // strip above the grid, beside the button that brings the pane back.
+    auto* paneFilters = static_cast<QVBoxLayout*>(Panel1->layout());
+    auto* strip = static_cast<QHBoxLayout*>(pnlFilterStrip->layout());
+    if (Show) {
+        strip->removeWidget(Panel2);
+        paneFilters->insertWidget(1, Panel2);
+    } else {
+        paneFilters->removeWidget(Panel2);
+        strip->insertWidget(1, Panel2);
+    }
+    Panel2->show();
+    pnlFilterStrip->setVisible(!Show);
+    pnlLeft->setVisible(Show);
+    mnuShowUT->setChecked(Show);
 }
 
 void TbfrmVeltrane::Splitter1Moved(int Pos)

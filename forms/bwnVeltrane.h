@@ -101,6 +101,7 @@ public:
     void rbtnNOClick();
     void mnuShowUTClick();
     void sbtnHindUTClick();
+    void ShowTreePane(bool Show);
     void Splitter1Moved(int Pos);
     void tbtnColseClick();
     void pmuAllClick();
@@ -128,6 +129,10 @@ public:
     QAction* mnuColse = nullptr;
     QAction* mnuConfirm = nullptr;
     QAction* mnuCancel = nullptr;
+    // Brings the tree pane back when the hide button took it away; the filters
+    // stay above the grid meanwhile.
+    QToolButton* sbtnShowUT = nullptr;
+    QFrame* pnlFilterStrip = nullptr;
     // Tree pane and filters.
     QFrame* Panel1 = nullptr;
     QToolButton* sbtnHindUT = nullptr;
@@ -184,7 +189,9 @@ public:
     QAction* pmuCopy = nullptr;
     QAction* pmuFilterRow = nullptr;
 private:
-    QHash<QString, int> FColumnWidths;   // widths the user dragged, by field name
+    // Widths the user gave columns, by field name, of the summary [0] and detail [1] view.
+    QHash<QString, int> FColumnWidths[2];
+    QHash<QString, int>& ViewColumnWidths();
     // ---- end of grid features ----------------------------------------------
 
 private:
@@ -235,6 +242,13 @@ private:
     // While the window is being shown its two loads report a bad department class once.
     int FShowing = 0;
     bool FDeptClassReported = false;
+
+    // ---- What the window remembers per user (forms/bwnVeltraneSettings.cpp) ----
+    // Size, place and maximised state, the tree pane and its splitter, and the
+    // column widths of each view. Nothing saved yet: the window opens as designed.
+    void RestoreSettings();
+    void SaveSettings();
+    // ---- end of remembered settings ----
 
     // ---- Export and print of the record grid (forms/bwnVeltraneOutput.cpp) ----
 public:

@@ -58,7 +58,7 @@ void TbfrmVeltrane::BuildGridFeatures()
     });
     connect(ngdBudgetAdj, &TNextGrid::columnResized, this, [this](int col, int width) {
         if (const TNxCustomColumn* column = ngdBudgetAdj->Columns().Item(col))
-            FColumnWidths.insert(column->Name().toLower(), width);
+            ViewColumnWidths().insert(column->Name().toLower(), width);
     });
     new GridFocusOnShow(Handle(), ngdBudgetAdj);
 }
@@ -67,12 +67,13 @@ void TbfrmVeltrane::AfterRecordsLoaded()
 {
     ngdBudgetAdj->FitColumnsToContent();
     // A width the user chose outlasts the reloads.
-    if (FColumnWidths.isEmpty())
+    const QHash<QString, int>& widths = ViewColumnWidths();
+    if (widths.isEmpty())
         return;
     for (int c = 0; c < ngdBudgetAdj->Columns().Count(); ++c) {
         TNxCustomColumn* column = ngdBudgetAdj->Columns().Item(c);
-        const auto it = FColumnWidths.constFind(column->Name().toLower());
-        if (it != FColumnWidths.cend() && column->Visible())
+        const auto it = widths.constFind(column->Name().toLower());
+        if (it != widths.cend() && column->Visible())
             column->SetWidth(it.value());
     }
 }

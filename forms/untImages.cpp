@@ -2,6 +2,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
+#include <QTransform>
 
 namespace {
 
@@ -121,6 +122,39 @@ QIcon HidePaneGlyph()
     }
     p.end();
     return QIcon(pm);
+}
+
+QIcon ShowPaneGlyph()
+{
+    const QPixmap left = HidePaneGlyph().pixmap(12, 12);
+    return QIcon(left.transformed(QTransform().scale(-1, 1)));
+}
+
+QIcon WindowImage()
+{
+    QIcon icon;
+    for (int size : {16, 32, 48}) {
+        QPixmap pm = Canvas(size);
+        QPainter p(&pm);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.scale(size / 32.0, size / 32.0);
+        p.setPen(QPen(QColor(60, 70, 100), 1.5));
+        p.setBrush(QColor(245, 247, 252));
+        p.drawRoundedRect(QRectF(5, 2.5, 20, 26), 2, 2);
+        p.setPen(QPen(QColor(150, 160, 185), 1.5));
+        for (qreal y : {9.0, 13.5, 18.0})
+            p.drawLine(QPointF(9, y), QPointF(21, y));
+        p.setPen(QPen(QColor(30, 150, 60), 4, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        QPainterPath tick;
+        tick.moveTo(14, 22);
+        tick.lineTo(19, 27);
+        tick.lineTo(28.5, 15);
+        p.setBrush(Qt::NoBrush);
+        p.drawPath(tick);
+        p.end();
+        icon.addPixmap(pm);
+    }
+    return icon;
 }
 
 QIcon UnitTreeImage(bool Leaf)

@@ -5,4 +5,6 @@
 
 QIcon ToolImage(int Index);      // 16 x 16; an index without a picture gives a null icon
 QIcon HidePaneGlyph();           // 12 x 12 double arrow pointing left
+QIcon ShowPaneGlyph();           // the same pointing right
+QIcon WindowImage();             // the window's own icon: a ledger with a green tick
 QIcon UnitTreeImage(bool Leaf);  // tree nodes: an office building, a folder for branches

@@ -75,8 +75,16 @@ bool Apply(HostOptions& o, const QString& key, const QString& value, QString& er
     } else if (key == QLatin1String("screen")) {
         const QStringList wh = value.toLower().split(QLatin1Char('x'));
         int w = 0, h = 0;
-        if (wh.size() != 2 || !ToInt(wh[0], w) || !ToInt(wh[1], h) || w <= 0 || h <= 0)
-            return bad();
+        // The main window is made that large and painted: a size far beyond any
+        // screen would need more memory than a picture of it can have.
+        if (wh.size() != 2 || !ToInt(wh[0], w) || !ToInt(wh[1], h) || w < MinScreenSide || h < MinScreenSide
+            || w > MaxScreenSide || h > MaxScreenSide) {
+            error = QStringLiteral("选项 --%1 的值无效：%2（宽和高须在 %3 到 %4 之间）")
+                        .arg(key, value)
+                        .arg(MinScreenSide)
+                        .arg(MaxScreenSide);
+            return false;
+        }
         o.screen = QSize(w, h);
     } else if (key == QLatin1String("create-demo")) {
         o.createDemo = value;

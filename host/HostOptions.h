@@ -5,6 +5,10 @@
 #include <QString>
 #include <QStringList>
 
+// The sizes --screen accepts, in pixels.
+inline constexpr int MinScreenSide = 200;
+inline constexpr int MaxScreenSide = 8192;
+
 struct HostOptions {
     QString configFile;
     int year = 0;                      // 0: the demo data's year

@@ -6,6 +6,7 @@
 #include "host/HostSession.h"
 #include "host/ScriptRunner.h"
 #include "toolkit/ADODB.h"
+#include "toolkit/Forms.h"
 #include <QApplication>
 #include <QFile>
 #include <QTimer>
@@ -32,6 +33,8 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("veltrane-host"));
     QApplication::setOrganizationName(QStringLiteral("Veltrane"));
+    // The dialogs' own buttons read 确定 and 取消, as the module's texts are Chinese.
+    LoadQtTranslations();
 
     HostOptions options;
     QString error;

@@ -1,4 +1,7 @@
 #include "toolkit/Forms.h"
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QEventLoop>
@@ -455,4 +458,24 @@ void TScreen::SetCursor(TCursor cursor)
         QGuiApplication::setOverrideCursor(Qt::WaitCursor);
         ++FOverrides;
     }
+}
+
+bool LoadQtTranslations()
+{
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app)
+        return false;
+    // Once per process: a second translator would be asked first for nothing.
+    static QTranslator* installed = nullptr;
+    if (installed)
+        return true;
+    auto* translator = new QTranslator(app);
+    if (!translator->load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"), QStringLiteral("_"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete translator;
+        return false;
+    }
+    app->installTranslator(translator);
+    installed = translator;
+    return true;
 }

@@ -144,6 +144,10 @@ private:
 };
 
 // The application object: main window with its MDI area, exception and message boxes.
+// Installs Qt's own translations of its dialogs and buttons (确定, 取消, ...) for
+// the language of the module's texts; false when they are not installed.
+TOOLKIT_EXPORT bool LoadQtTranslations();
+
 class TOOLKIT_EXPORT TApplication : public TComponent {
     Q_OBJECT
 public:

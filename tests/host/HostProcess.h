@@ -11,6 +11,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <QUuid>
 #include <QVariant>
 #include <memory>
@@ -32,10 +33,23 @@ inline QString Bin(const QString& name) { return QDir(testsupport::BinDir()).fil
 
 inline QString Sqlite(const QString& file) { return QStringLiteral("Provider=SQLite;Data Source=") + file; }
 
+// Where the hosts keep their per-user settings: a new folder for every host
+// unless a test sets one for hosts that must remember across runs.
+inline QString& ConfigHome()
+{
+    static QString home;
+    return home;
+}
+
 inline void Prepare(QProcess& p)
 {
     QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
     e.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    // The host's windows remember their layout per user: not across tests.
+    static QTemporaryDir config;
+    static int hosts = 0;
+    e.insert(QStringLiteral("XDG_CONFIG_HOME"),
+             ConfigHome().isEmpty() ? config.filePath(QString::number(++hosts)) : ConfigHome());
     p.setProcessEnvironment(e);
 }
 

@@ -1,4 +1,6 @@
 #include "toolkit/Forms.h"
+#include <QMessageBox>
+#include <QPushButton>
 #include <gtest/gtest.h>
 #include <QApplication>
 #include <QMainWindow>
@@ -185,4 +187,15 @@ TEST(Text, GbkRoundTripAndFormatting)
     EXPECT_EQ(FromGbk(static_cast<const char*>(nullptr)), QString());
     EXPECT_EQ(FormatOne("没有指定%S属性值！", "TreeView"), QStringLiteral("没有指定TreeView属性值！"));
     EXPECT_EQ(AsciiUpper("jet.oledb.4.0 ä"), QStringLiteral("JET.OLEDB.4.0 ä"));
+}
+
+TEST(Forms, MessageBoxButtonsSpeakTheModulesLanguage)
+{
+    ASSERT_TRUE(LoadQtTranslations()) << "qt6-translations-l10n is not installed";
+    EXPECT_TRUE(LoadQtTranslations());   // once is enough
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("标题"), QStringLiteral("内容"),
+                    QMessageBox::Ok | QMessageBox::Yes | QMessageBox::No);
+    EXPECT_EQ(box.button(QMessageBox::Ok)->text(), QStringLiteral("确定"));
+    EXPECT_EQ(box.button(QMessageBox::Yes)->text().left(1), QStringLiteral("是"));
+    EXPECT_EQ(box.button(QMessageBox::No)->text().left(1), QStringLiteral("否"));
 }
