@@ -5,6 +5,7 @@
 #include "toolkit/Forms.h"
 #include "toolkit/NextGrid.h"
 
+#include <QThread>
 #include <QDir>
 #include <QMainWindow>
 #include <QMdiSubWindow>
@@ -456,4 +457,40 @@ TEST(NextGridManager, TotalsFollowTheRowsTheGridShows)
     grid.SetColumnFilter(eid, QStringLiteral("102"));
     m.UpdateTotals(&grid);
     EXPECT_EQ(grid.Cells(money, 4), QStringLiteral("0.2"));
+}
+
+TEST(NextGridManager, LayoutFilesAreBoundedAndReadAgainOnlyWhenChanged)
+{
+    Host h;
+    const QByteArray three = "[DTFormatInfo]\nhigh=2\n[strFieldName]\n0=a\n1=b\n2=c\n[xcFieldDataType]\n0=1\n1=1\n2=1\n";
+    h.WriteLayout(three);
+    TNextGridManager first(nullptr, Definitions(), QStringLiteral("ngdBudgetAdj"));
+    ASSERT_TRUE(first.LoadColumnLayout());
+    EXPECT_EQ(first.Fields().size(), 3);
+
+    // A new content is seen at the next load.
+    QThread::msleep(20);
+    h.WriteLayout("[DTFormatInfo]\nhigh=1\n[strFieldName]\n0=x\n1=y\n");
+    TNextGridManager second(nullptr, Definitions(), QStringLiteral("ngdBudgetAdj"));
+    ASSERT_TRUE(second.LoadColumnLayout());
+    ASSERT_EQ(second.Fields().size(), 2);
+    EXPECT_EQ(second.Fields()[0]->FieldName, QStringLiteral("x"));
+
+    // Past the size a layout file can have, the file is not one: the built-in
+    // columns stay, whatever it says at its start.
+    QByteArray huge = three;
+    while (huge.size() <= MaxLayoutFileBytes)
+        huge += "; padding padding padding padding padding padding padding padding\n";
+    h.WriteLayout(huge);
+    TNextGridManager third(nullptr, Definitions(), QStringLiteral("ngdBudgetAdj"));
+    EXPECT_FALSE(third.LoadColumnLayout());
+    EXPECT_EQ(third.Fields().size(), 9);
+}
+
+TEST(NextGridManager, ATotalTooLargeForANumberSaysSo)
+{
+    EXPECT_EQ(TotalText(1e308 + 1e308), QStringLiteral("超出范围"));
+    EXPECT_EQ(TotalText(-(1e308 + 1e308)), QStringLiteral("超出范围"));
+    EXPECT_EQ(TotalText(3.75), QStringLiteral("3.75"));
+    EXPECT_EQ(TotalText(0), QStringLiteral("0"));
 }
