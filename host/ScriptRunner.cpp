@@ -78,7 +78,10 @@ void ScriptRunner::InstallHooks()
 {
     TApplication* app = FSession.Application();
     app->OnMessageBox = [this](const QString& text, const QString& caption, int flags) {
-        Print(QStringLiteral("message %1 | %2").arg(caption, text));
+        // One line per message, so that a script reads each whole.
+        QString line = text;
+        line.replace(QLatin1Char('\n'), QLatin1Char(' '));
+        Print(QStringLiteral("message %1 | %2").arg(caption, line));
         if ((flags & 0x0F) == MB_YESNO)
             return TakeAnswer() ? int(IDYES) : int(IDNO);
         if ((flags & 0x0F) == MB_OKCANCEL)

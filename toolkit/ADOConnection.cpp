@@ -460,7 +460,8 @@ bool TADOConnection::BackslashEscapes()
     if (!db.driver())
         return false;
     const QVariant v = db.driver()->handle();
-    if (v.isValid() && qstrcmp(v.typeName(), "PGconn*") == 0) {
+    // The driver names the handle's type by libpq's struct (pg_conn*), or by its typedef.
+    if (v.isValid() && (qstrcmp(v.typeName(), "pg_conn*") == 0 || qstrcmp(v.typeName(), "PGconn*") == 0)) {
         // The server reports every change of the setting to the client, so this
         // is the session's own value, also after a SET of someone else's.
         const char* value = PQparameterStatus(*static_cast<PGconn* const*>(v.constData()), "standard_conforming_strings");

@@ -476,3 +476,64 @@ TEST_F(Postgres, LoadAndConfirmFigures)
     EXPECT_EQ(Scalar(conn, QStringLiteral("select count(*) from BusiBudgetAdj where status='1'")),
               Scalar(sqlite, QStringLiteral("select count(*) from BusiBudgetAdj where status='1'")));
 }
+
+TEST_F(Postgres, QuotingFollowsTheSessionsOwnSettingOfStandardStrings)
+{
+    MakeDemo(100);
+    // Every session starts with standard strings, whatever the database says.
+    pgtest::Exec(server.admin, QStringLiteral("alter database %1 set standard_conforming_strings = off").arg(database));
+    TAdoConn c;
+    c.SetConnectionString(connectionString);
+    EXPECT_EQ(pgtest::Scalar(c, QStringLiteral("show standard_conforming_strings")), QStringLiteral("on"));
+    EXPECT_FALSE(c.BackslashEscapes());
+    const QString evil = QStringLiteral("\\' or 1=1 --");
+    EXPECT_EQ(QuotedValue(&c, evil), QStringLiteral("\\'' or 1=1 --"));
+
+    // A session switched off later is quoted for what it is now.
+    ExecSQL(&c, QStringLiteral("set standard_conforming_strings = off"));
+    EXPECT_TRUE(c.BackslashEscapes());
+    EXPECT_EQ(QuotedValue(&c, evil), QStringLiteral("\\\\'' or 1=1 --"));
+    pgtest::Exec(c, QStringLiteral("update busibudgetadj set mid=E'\\\\\\' or 1=1 --' where budgid=1"));
+    const QString confirmed = pgtest::Scalar(c, QStringLiteral("select count(*) from busibudgetadj where status='1'"));
+    const TSummaryKey key{QStringLiteral("1"), evil, QStringLiteral("%"), QStringLiteral("%"), QStringLiteral("%"),
+                          QStringLiteral("%"), QStringLiteral("%")};
+    ExecSQL(&c, SummaryStatusSQL(&c, QStringLiteral("1"), DemoDefaultYear, QStringLiteral("1"),
+                                 QLatin1String(DemoDefaultDeptClass), key));
+    // The value stayed one value: it matched its own text, never every record.
+    EXPECT_EQ(pgtest::Scalar(c, QStringLiteral("select count(*) from busibudgetadj where status='1'")), confirmed);
+}
+
+TEST_F(Postgres, StatementsWalkTheirIndexesOverTheUnitRange)
+{
+    MakeDemo(300);
+    TAdoConn c;
+    c.SetConnectionString(connectionString);
+    // A small table is read whole when that is cheaper; the plan asked for here is
+    // the one the server takes on a large one.
+    ExecSQL(&c, QStringLiteral("set enable_seqscan = off"));
+    auto plan = [&c](const QString& sql) {
+        TADOQuery q;
+        q.SetConnection(&c);
+        q.SetSQLText(QStringLiteral("explain ") + sql);
+        q.Open();
+        QStringList lines;
+        for (q.First(); !q.Eof(); q.Next())
+            lines << q.CellText(q.RecNo(), 0).toString();
+        return lines.join(QLatin1Char('\n'));
+    };
+    TRecordFilter f = Filter(true, TStatusView::Unconfirmed);
+    f.UnitCode = QStringLiteral("101001");
+    const QString detail = plan(RecordQuerySQL(&c, f));
+    EXPECT_TRUE(detail.contains(QLatin1String("ix_budgetadj_filter"))) << qPrintable(detail);
+    EXPECT_TRUE(detail.contains(QLatin1String("(eid >= '101001'::text) AND (eid < '101002'::text)"))) << qPrintable(detail);
+    const TSummaryKey key{QStringLiteral("101"), QStringLiteral("1"),   QStringLiteral("21"), QStringLiteral("1"),
+                          QStringLiteral("2"),   QStringLiteral("205"), QStringLiteral("003")};
+    const QString update = plan(SummaryStatusSQL(&c, QStringLiteral("1"), DemoDefaultYear, QStringLiteral("1"),
+                                                 QLatin1String(DemoDefaultDeptClass), key));
+    EXPECT_TRUE(update.contains(QLatin1String("ix_budgetadj_key"))) << qPrintable(update);
+    EXPECT_TRUE(update.contains(QLatin1String("(eid >= '101'::text)"))) << qPrintable(update);
+    const QString children = plan(QStringLiteral("select a.* from (") + DeptTreeSQL(&c, QStringLiteral("101"), true)
+                                  + QStringLiteral(") a where a.peid='101' Order by a.eid"));
+    EXPECT_TRUE(children.contains(QLatin1String("ix_pubdept_parent"))) << qPrintable(children);
+    EXPECT_FALSE(children.contains(QLatin1String("Sort"))) << qPrintable(children);
+}
