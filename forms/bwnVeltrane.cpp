@@ -986,10 +986,9 @@ bool TbfrmVeltrane::Busy() const
 void TbfrmVeltrane::WaitIdle()
 {
     QPointer<TbfrmVeltrane> self(this);
-    while (self && self->Busy()) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        TThread::CheckSynchronize();
-    }
+    // Sleeps until an event comes: the end of a worker's body always posts one.
+    while (self && self->Busy())
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
     if (self)
         QCoreApplication::processEvents();
 }

@@ -2,7 +2,8 @@
 # Installs what is needed, then:
 #  1. builds the libFuzzer targets with clang and runs each for a bounded time
 #     (VELTRANE_FUZZ_SECONDS, default 60; 0 skips);
-#  2. builds the thread and tree-loading tests with the thread sanitizer and runs them;
+#  2. builds the thread, tree-loading and window tests (the window works on workers)
+#     with the thread sanitizer and runs them;
 #  3. builds everything with the address and undefined-behaviour sanitizers and runs
 #     the whole test suite with CTest on the offscreen platform.
 set -euo pipefail
@@ -19,8 +20,8 @@ if [ "$fuzz_seconds" != 0 ]; then
 fi
 
 cmake -S "$root" -B "$tsan" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVELTRANE_TSAN=ON -DVELTRANE_BENCH=OFF
-cmake --build "$tsan" -j "${VELTRANE_JOBS:-2}" --target test_toolkit test_tree
-(cd "$tsan" && ctest --output-on-failure -j 1 -R '^(toolkit|tree)$')
+cmake --build "$tsan" -j "${VELTRANE_JOBS:-2}" --target test_toolkit test_tree test_forms
+(cd "$tsan" && ctest --output-on-failure -j 1 -R '^(toolkit|tree|forms)$')
 
 bash "$root/scripts/build.sh" "$build" -DCMAKE_BUILD_TYPE=Debug -DVELTRANE_SANITIZE=ON
 cd "$build"

@@ -20,6 +20,7 @@
 #include <QMdiArea>
 #include <QTemporaryDir>
 #include <QTreeWidgetItemIterator>
+#include <QMutex>
 #include <QPointer>
 #include <memory>
 
@@ -74,7 +75,11 @@ public:
         Application = &app;
         Screen = &screen;
         window.show();
-        TADOConnection::SetTraceHook([this](const QString& sql) { sent.append(sql); });
+        // Statements come from the window's workers as well.
+        TADOConnection::SetTraceHook([this](const QString& sql) {
+            QMutexLocker l(&sentLock);
+            sent.append(sql);
+        });
     }
 
     ~HostFixture()
@@ -102,9 +107,16 @@ public:
         return q->GetQuery()->Eof() ? QString() : q->GetQuery()->FieldValue(0).toString();
     }
 
+    void ClearSent()
+    {
+        QMutexLocker l(&sentLock);
+        sent.clear();
+    }
+
     // Statements sent since the last call that match a prefix (case ignored).
     QStringList Sent(const QString& prefix)
     {
+        QMutexLocker l(&sentLock);
         QStringList out;
         for (const QString& s : std::as_const(sent))
             if (s.trimmed().startsWith(prefix, Qt::CaseInsensitive))
@@ -128,6 +140,7 @@ public:
     std::vector<Message> messages;
     int answer = IDOK;
     QStringList sent;
+    QMutex sentLock;
 
 private:
     TPubVariables* savedPub = nullptr;

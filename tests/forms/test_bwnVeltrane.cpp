@@ -265,7 +265,7 @@ TEST(ConfirmationWindow, ConfirmTwoDetailRowsThenCancelBySummary)
     ASSERT_TRUE(win.grid()->UserToggleCheck(0, 2));
     EXPECT_FALSE(win.grid()->UserToggleCheck(0, win.rows() - 1));   // the totals row refuses
     const int rowsBefore = win.rows();
-    host.sent.clear();
+    host.ClearSent();
     win->tbtnConfirm->click();
     win.idle();
     const QStringList updates = host.Sent(QStringLiteral("update"));
@@ -286,7 +286,7 @@ TEST(ConfirmationWindow, ConfirmTwoDetailRowsThenCancelBySummary)
     EXPECT_FALSE(win->mnuCancel->isEnabled());
     ASSERT_TRUE(win.grid()->UserToggleCheck(0, 0));
     const QString confirmed = Count(host, QStringLiteral("status='1'"));
-    host.sent.clear();
+    host.ClearSent();
     host.messages.clear();
     win->tbtnCancelClick();
     win.grid()->setFocus();
@@ -309,7 +309,7 @@ TEST(ConfirmationWindow, SelectAllTicksTheTotalsRowWhichSendsNoStatement)
     win.idle();
     for (int r = 0; r < rows; ++r)
         EXPECT_EQ(win.cell("chk", r), QStringLiteral("True"));
-    host.sent.clear();
+    host.ClearSent();
     win->mnuConfirm->trigger();
     win.idle();
     // One statement per record; the totals row stands for none.
@@ -396,7 +396,7 @@ TEST(ConfirmationWindow, SummaryDeleteTakesTheWholeKey)
                           + win.cell("bkid", 0) + QStringLiteral("' and pid='") + win.cell("pid", 0)
                           + QStringLiteral("' and ipid='") + win.cell("ipid", 0) + QLatin1Char('\'');
     ASSERT_NE(Count(host, where), QStringLiteral("0"));
-    host.sent.clear();
+    host.ClearSent();
     win->tbtnDelClick();
     win.idle();
     EXPECT_EQ(Count(host, where), QStringLiteral("0"));

@@ -126,7 +126,7 @@ TEST(FindUnit, ThroughTheMetaObjectWithUnsafeTextsAndAfterTheTreeChanges)
     // The bar shows the script's text, so that Enter there goes on from it.
     EXPECT_EQ(w->edtFind->text(), QStringLiteral("市第二中学"));
 
-    host.sent.clear();
+    host.ClearSent();
     for (const char* text : {"'", "%", "_", "101' or '1'='1", "!"})
         EXPECT_EQ(Invoke(w, QString::fromUtf8(text), false), QString()) << text;
     EXPECT_EQ(w->lblFind->text(), QStringLiteral("没有找到匹配的单位"));

@@ -75,7 +75,7 @@ TEST(WindowWork, ARunThatMeetsAHeldLockStopsThereAndSaysWhatWasDone)
 
     Writer other(host.path);
     ASSERT_TRUE(other.Exec(QStringLiteral("begin immediate")));
-    host.sent.clear();
+    host.ClearSent();
     QElapsedTimer t;
     t.start();
     win->tbtnConfirm->click();
@@ -118,7 +118,7 @@ TEST(WindowWork, TheProgressPanelShowsOnLongWorkAndCancelStopsAfterTheStatementI
     // The first statement waits for the lock, so the run is long enough to watch.
     Writer other(host.path);
     ASSERT_TRUE(other.Exec(QStringLiteral("begin immediate")));
-    host.sent.clear();
+    host.ClearSent();
     win->tbtnConfirm->click();
     QTest::qWait(600);
     ASSERT_TRUE(win->Running());
@@ -146,7 +146,7 @@ TEST(WindowWork, TheProgressPanelShowsOnLongWorkAndCancelStopsAfterTheStatementI
 
     // The statement limit of scripts stops a run the same way.
     Tick(win, {0, 1, 2, 3});
-    host.sent.clear();
+    host.ClearSent();
     win->SetCancelAfter(2);
     win->tbtnConfirm->click();
     win.idle();
@@ -154,7 +154,7 @@ TEST(WindowWork, TheProgressPanelShowsOnLongWorkAndCancelStopsAfterTheStatementI
     EXPECT_TRUE(win->StatusText().contains(QStringLiteral("已取消：已确认 2 条，"))) << qPrintable(win->StatusText());
     // Only the next run: the one after it goes to its end.
     Tick(win, {0, 1, 2});
-    host.sent.clear();
+    host.ClearSent();
     win->tbtnConfirm->click();
     win.idle();
     EXPECT_EQ(host.Sent(QStringLiteral("update")).size(), 3);
@@ -167,7 +167,7 @@ TEST(WindowWork, ALoadMadeStaleByANewerChoiceIsDroppedAndOneLoadIsEnough)
     // Opening loads the records once, though the tree's first leaf and the show
     // step each ask for them.
     EXPECT_EQ(win.reloads(), 1);
-    host.sent.clear();
+    host.ClearSent();
     // Two clicks before the first load is back: the grid shows the second unit.
     for (const char* eid : {"101002", "101003"})
         for (QTreeWidgetItemIterator it(win->trvList); *it; ++it) {
@@ -227,7 +227,7 @@ TEST(WindowWork, RowsWhoseKeyColumnsAreMissingAreNeverWritten)
     ASSERT_GT(win.rows(), 1);
     Tick(win, {0});
     const QString confirmed = host.Scalar(QStringLiteral("select count(*) from BusiBudgetAdj where status='1'"));
-    host.sent.clear();
+    host.ClearSent();
     win->tbtnConfirm->click();
     win.idle();
     EXPECT_TRUE(host.Sent(QStringLiteral("update")).isEmpty());

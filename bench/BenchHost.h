@@ -1,0 +1,80 @@
+#pragma once
+// What the window benchmarks share: a host of the module in the same process (main
+// window, application, records, the "Def" connection on a SQLite file) and the
+// window opened through the plug-in entry as the host does.
+#include "data/untDbManager.h"
+#include "data/untDemoData.h"
+#include "data/untHostRecords.h"
+#include "forms/bwnVeltrane.h"
+#include "plugin/untGlobals.h"
+#include "plugin/untPlugIn.h"
+#include "toolkit/Forms.h"
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QMainWindow>
+#include <QMdiArea>
+
+namespace benchhost {
+
+struct Host {
+    explicit Host(const QString& path)
+    {
+        window.setCentralWidget(area);
+        window.resize(1024, 768);
+        app.SetMainWindow(&window);
+        app.OnMessageBox = [](const QString&, const QString&, int) { return IDOK; };
+        screen.SetSize(1024, 768);
+        db.ConnectionString = QStringLiteral("Provider=SQLite;Data Source=") + path;
+        unit.SetField(0, QString::fromLatin1(DemoDefaultUnit));
+        unit.SetField(4, QString::fromLatin1(DemoDefaultDeptClass));
+        user.SetField(7, QString::fromLatin1(DemoDefaultOffice));
+        params.OfficeColumns = "0";
+        params.DefaultBType = 1;
+        pub.DataYear = DemoDefaultYear;
+        pub.DbManager = &db;
+        pub.UserRecord = &user;
+        pub.SysParams = &params;
+        pub.UnitRecord = &unit;
+        info.InfoText1 = info.InfoText2 = info.InfoText3 = "";
+        context.PubVariables = &pub;
+        context.PlugInInfo = &info;
+        context.Application = &app;
+        context.Screen = &screen;
+        window.show();
+    }
+    TDbManager db;
+    QMainWindow window;
+    QMdiArea* area = new QMdiArea;
+    TApplication app;
+    TScreen screen;
+    THostRecord unit{18};
+    THostRecord user{8};
+    TSysParams params{};
+    TPubVariables pub{};
+    TPlugInInfo info{};
+    TPlugInContext context{};
+};
+
+// Opens the window and waits for its first records; ms: how long that took.
+inline TbfrmVeltrane* OpenWindow(Host& host, double* ms)
+{
+    QElapsedTimer t;
+    t.start();
+    ShowPlugInWindowBody("TbfrmVeltrane", &host.context);
+    auto* w = qobject_cast<TbfrmVeltrane*>(OpenPlugInWindow(QStringLiteral("TbfrmVeltrane")));
+    if (w)
+        w->WaitIdle();   // the records are in the grid
+    if (ms)
+        *ms = double(t.nsecsElapsed()) / 1e6;
+    return w;
+}
+
+inline void CloseWindow(TbfrmVeltrane* w)
+{
+    if (w)
+        w->Free();
+    QApplication::processEvents();
+}
+
+
+}  // namespace benchhost
