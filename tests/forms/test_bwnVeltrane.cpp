@@ -105,6 +105,7 @@ TEST(ConfirmationWindow, SingleUnitRule)
         EXPECT_TRUE(win->trvList->isHidden());
         EXPECT_TRUE(win->rgpShowEid->isHidden());
         EXPECT_EQ(win->Panel1->height(), 150);
+        EXPECT_LT(win->Panel1->y(), 10);   // the filters at the top of the pane, not in its middle
         EXPECT_EQ(win->UnitCode(), QStringLiteral("104001"));
     }
     host.params.FinanceOfficeFlag = "1";   // 104001 is a finance office: always the tree

@@ -371,3 +371,25 @@ TEST(WindowWork, TheInterfaceThreadStaysResponsiveWhileThousandsOfRowsAreConfirm
     EXPECT_LT(longest, 250);
     EXPECT_GT(took, longest * 4);
 }
+
+TEST(WindowWork, TheUnitListChoiceKeepsTheSelectedUnitWhereBothListsHoldIt)
+{
+    HostFixture host(300);
+    Window win(host);
+    win.select(QStringLiteral("101003"));
+    const int loads = win.reloads();
+    win->rgpShowEid->Item(1)->click();   // 显示全部单位
+    win.idle();
+    EXPECT_EQ(win->UnitCode(), QStringLiteral("101003"));
+    EXPECT_EQ(static_cast<TItemInfo*>(win->trvList->Selected()->Data())->Id, QStringLiteral("101003"));
+    // The same unit's records are in the grid already: nothing to load again.
+    EXPECT_EQ(win.reloads(), loads);
+
+    // A unit entered on another's behalf is listed only among all units; back in
+    // the delegated list the tree's first unit is taken, and its records loaded once.
+    win.select(QStringLiteral("101004003"));
+    win->rgpShowEid->Item(0)->click();
+    win.idle();
+    EXPECT_EQ(win->UnitCode(), QStringLiteral("101001"));
+    EXPECT_TRUE(win->LastRecordSQL().contains(QStringLiteral("eid like '101001%'")));
+}
