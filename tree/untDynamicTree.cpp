@@ -11,17 +11,6 @@ namespace {
 
 const QString kMissingProperty = QStringLiteral("没有指定%S属性值！");
 
-// Trim as the platform does: every character up to the blank counts as space.
-QString TrimControls(const QString& s)
-{
-    qsizetype b = 0, e = s.size();
-    while (b < e && s.at(b).unicode() <= ' ')
-        ++b;
-    while (e > b && s.at(e - 1).unicode() <= ' ')
-        --e;
-    return s.mid(b, e - b);
-}
-
 bool ApplicationClosing()
 {
     return (Application && Application->Terminated()) || QCoreApplication::closingDown();
@@ -45,6 +34,16 @@ struct QueryRelease {
 using OwnedQuery = std::unique_ptr<TADOQuery, QueryRelease>;
 
 }  // namespace
+
+QString TrimControls(const QString& s)
+{
+    qsizetype b = 0, e = s.size();
+    while (b < e && s.at(b).unicode() <= ' ')
+        ++b;
+    while (e > b && s.at(e - 1).unicode() <= ' ')
+        --e;
+    return s.mid(b, e - b);
+}
 
 // --- TNodeItem -----------------------------------------------------------------
 

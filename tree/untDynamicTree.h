@@ -15,6 +15,9 @@ class TADOConnection;
 class TADOQuery;
 class TQueryThread;
 
+// A setting trimmed as the platform trims: every character up to the blank counts as space.
+QString TrimControls(const QString& s);
+
 DECLARE_EXCEPTION(, TExceptDynamicTree, Exception)
 
 enum TAutoExpandKind : quint8 { aekNone = 0, aekTitleNode = 1, aekFirstLeaf = 2 };

@@ -6,17 +6,6 @@
 
 namespace {
 
-// Trimmed as the tree trims its settings.
-QString TrimControls(const QString& s)
-{
-    qsizetype b = 0, e = s.size();
-    while (b < e && s.at(b).unicode() <= ' ')
-        ++b;
-    while (e > b && s.at(e - 1).unicode() <= ' ')
-        --e;
-    return s.mid(b, e - b);
-}
-
 TItemInfo* InfoOf(TTreeNode* node)
 {
     return node ? static_cast<TNodeItem*>(node)->Info() : nullptr;

@@ -204,6 +204,27 @@ private:
     QString FName;
 };
 
+// Makes a file nobody may write for the life of the object (as root only the
+// immutable flag stops writes); Made() is false where no such file can be made.
+class ReadOnlyFile {
+public:
+    explicit ReadOnlyFile(const QString& file) : FFile(file)
+    {
+        QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther);
+        FImmutable = QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), file}) == 0;
+    }
+    ~ReadOnlyFile()
+    {
+        if (FImmutable)
+            QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), FFile});
+    }
+    bool Made() const { return !QFile(FFile).open(QIODevice::ReadWrite); }
+
+private:
+    QString FFile;
+    bool FImmutable = false;
+};
+
 // A fresh demo database of a few hundred records.
 inline bool CreateDemo(const QString& file, int records = 300)
 {

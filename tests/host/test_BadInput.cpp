@@ -254,18 +254,8 @@ TEST_F(BadInput, BrokenDatabasesAndProvidersEndWithAMessageNotACrash)
     // A file nobody may write (as root only the immutable flag stops writes):
     // confirming is passed over and the records keep their status.
     const QString readOnly = Copy(QStringLiteral("read-only.sqlite"));
-    QFile::setPermissions(readOnly, QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther);
-    const bool immutable = QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), readOnly}) == 0;
-    struct Unlock {
-        QString file;
-        bool on;
-        ~Unlock()
-        {
-            if (on)
-                QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), file});
-        }
-    } unlock{readOnly, immutable};
-    if (QFile(readOnly).open(QIODevice::ReadWrite)) {
+    ReadOnlyFile locked(readOnly);
+    if (!locked.Made()) {
         std::printf("notice: no way to make a read-only file here; that case was not run\n");
     } else {
         const QString count = QStringLiteral("sql select count(*) from BusiBudgetAdj where status='1'\n");

@@ -35,22 +35,9 @@ TEST(Safety, AFileNobodyMayWriteEndsTheRunAtItsFirstRow)
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("read-only.sqlite"));
     ASSERT_TRUE(CreateDemo(file));
-    // As root only the immutable flag stops writes.
-    const bool immutable = QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), file}) == 0;
-    struct Unlock {
-        QString file;
-        bool on;
-        ~Unlock()
-        {
-            if (on)
-                QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), file});
-        }
-    } unlock{file, immutable};
-    if (!immutable) {
-        QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther);
-        if (QFile(file).open(QIODevice::ReadWrite))
-            GTEST_SKIP() << "no way to make a read-only file here";
-    }
+    ReadOnlyFile locked(file);
+    if (!locked.Made())
+        GTEST_SKIP() << "no way to make a read-only file here";
     const Result r = Script(file, QStringLiteral("echo before\n") + Confirmed
                                       + QStringLiteral("open\nmode detail\ntick 0 1 2 3 4 5\npress tbtnConfirm\nstatus\n"
                                                        "echo after\n")
