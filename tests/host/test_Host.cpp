@@ -289,3 +289,23 @@ TEST_F(Host, ParametersAndUnitFieldsReachTheModule)
         << qPrintable(noClass.out);
     EXPECT_TRUE(noClass.lines().contains(QStringLiteral("tbtnConfirm disabled"))) << qPrintable(noClass.out);
 }
+
+TEST_F(Host, TheOdbcBridgeSpeaksTheDialectOfTheDatabaseItsDriverNames)
+{
+    // The SQLite file through the SQLite ODBC driver: the same tree and the same
+    // rows as through the embedded driver, the budget sub-type labels included
+    // (a dialect of unknown kind would label every one but 控制数 as 临时数).
+    const QString script = QStringLiteral("open\ntree\nmode detail\ngrid\n");
+    const HostRun native = Exec({QStringLiteral("--connection"), QStringLiteral("Provider=SQLite;Data Source=") + database,
+                                 QStringLiteral("--script"), QStringLiteral("-")},
+                                script);
+    const HostRun odbc = Exec({QStringLiteral("--connection"),
+                               QStringLiteral("Provider=MSDASQL;Driver=SQLite3;Database=") + database,
+                               QStringLiteral("--script"), QStringLiteral("-")},
+                              script);
+    ASSERT_EQ(native.code, 0) << qPrintable(native.err);
+    ASSERT_EQ(odbc.code, 0) << qPrintable(odbc.err);
+    EXPECT_TRUE(native.out.contains(QStringLiteral("年初预算")));
+    EXPECT_GT(native.lines().size(), 20);
+    EXPECT_EQ(odbc.out, native.out);
+}
