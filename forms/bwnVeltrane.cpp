@@ -507,15 +507,16 @@ void TbfrmVeltrane::FormShow()
 
 void TbfrmVeltrane::FormClose(TCloseAction& Action)
 {
+    // A run in progress is not cut short unseen: the window stays until it ends
+    // or the user stops it, and then says what was done.
+    if (Running()) {
+        Action = caNone;
+        Ask(QStringLiteral("正在处理选中的预算指标，请等待完成或点击“取消”后再关闭窗口。"), InfoCaption,
+            MB_OK | MB_ICONEXCLAMATION);
+        return;
+    }
     SaveSettings();
     TfrmBsCld::FormClose(Action);
-    // A run is not cut short by closing: the statement in flight ends, the rest
-    // is not sent, and nothing of it reports into a closing window.
-    if (FRun) {
-        FRun->OnTerminate = nullptr;
-        delete FRun;
-        FRun = nullptr;
-    }
     DropLoads();
     ReplaceGridManager(nullptr);
     FreeAndNil(FBudgetAdjManage);

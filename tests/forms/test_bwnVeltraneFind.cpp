@@ -91,6 +91,7 @@ TEST(FindUnit, CtrlFOpensTheBarAndEnterSelectsEachMatchWithItsRecords)
     Enter(w);
     EXPECT_EQ(SelectedUnit(w), QStringLiteral("101001"));
     w->tbtnFindNext->click();
+    w->WaitIdle();
     EXPECT_EQ(SelectedUnit(w), QStringLiteral("101002"));
 
     // Nothing found: said in the bar, no message box, the unit stays.

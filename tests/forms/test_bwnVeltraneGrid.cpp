@@ -54,6 +54,7 @@ TEST(ConfirmationWindowGrid, FilterRowAboveTheGridNarrowsTheRowsAndTheTotals)
     HostFixture host(300);
     Window win(host);
     win->rbtnDetail->click();
+    win.idle();
     Spin();
     TNextGrid* grid = win.grid();
     TNextGridFilterRow* strip = win->ngfBudgetAdj;
@@ -86,7 +87,9 @@ TEST(ConfirmationWindowGrid, FilterRowAboveTheGridNarrowsTheRowsAndTheTotals)
 
     // A reload (another view and back) keeps the condition and its totals.
     win->rbtnOK->click();
+    win.idle();
     win->rbtnNO->click();
+    win.idle();
     Spin();
     EXPECT_EQ(strip->Editor(win.col("iname"))->text(), kFunds);
     EXPECT_EQ(grid->ShownRowCount(), kept + 1);
@@ -101,10 +104,12 @@ TEST(ConfirmationWindowGrid, FilterRowAboveTheGridNarrowsTheRowsAndTheTotals)
     // The menu item hides the row and with it every condition.
     grid->SetColumnFilter(win.col("budgmoney"), QStringLiteral(">=0"));
     win->pmuFilterRow->trigger();
+    win.idle();
     EXPECT_FALSE(strip->isVisible());
     EXPECT_FALSE(win->pmuFilterRow->isChecked());
     EXPECT_FALSE(grid->Filtered());
     win->pmuFilterRow->trigger();
+    win.idle();
     EXPECT_TRUE(strip->isVisible());
     EXPECT_TRUE(win->pmuFilterRow->isChecked());
 }
@@ -114,6 +119,7 @@ TEST(ConfirmationWindowGrid, SelectAllWithAFilterTicksAndConfirmsOnlyTheShownRow
     HostFixture host(300);
     Window win(host);
     win->rbtnDetail->click();
+    win.idle();
     Spin();
     TNextGrid* grid = win.grid();
     // A tick that the filter will hide, then 全清: it must go too.
@@ -126,9 +132,11 @@ TEST(ConfirmationWindowGrid, SelectAllWithAFilterTicksAndConfirmsOnlyTheShownRow
     Type(win->ngfBudgetAdj->Editor(win.col("iname")), kFunds);
     ASSERT_FALSE(grid->IsRowShown(hidden));
     win->pmuClear->trigger();
+    win.idle();
     EXPECT_EQ(TickedBudgetIds(win), QStringList());
 
     win->pmuAll->trigger();
+    win.idle();
     QStringList ticked = TickedBudgetIds(win);
     EXPECT_EQ(ticked.size(), grid->ShownRowCount());   // the totals row is ticked as well
     EXPECT_EQ(ticked.takeLast(), QStringLiteral("合计"));
@@ -145,6 +153,7 @@ TEST(ConfirmationWindowGrid, SelectAllWithAFilterTicksAndConfirmsOnlyTheShownRow
 
     const int confirmedBefore = host.Scalar(QStringLiteral("select count(*) from BusiBudgetAdj where status='1'")).toInt();
     win->tbtnConfirm->click();
+    win.idle();
     Spin();
     const QString ids = QStringLiteral("'") + expected.join(QStringLiteral("','")) + QStringLiteral("'");
     EXPECT_EQ(host.Scalar(QStringLiteral("select count(*) from BusiBudgetAdj where status='1' and datayear=%1 and budgid in (%2)")
@@ -175,6 +184,7 @@ TEST(ConfirmationWindowGrid, KeyboardMenuCopyAndColumnsThatFitTheirText)
     EXPECT_EQ(grid->SelectedRows().size(), win.rows());
     QGuiApplication::clipboard()->clear();
     win->pmuCopy->trigger();
+    win.idle();
     const QStringList lines = QGuiApplication::clipboard()->text().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), win.rows() + 1);
     EXPECT_TRUE(lines[0].startsWith(QStringLiteral("预算编码\t科目编码\t科目名称"))) << lines[0].toStdString();
@@ -184,6 +194,7 @@ TEST(ConfirmationWindowGrid, KeyboardMenuCopyAndColumnsThatFitTheirText)
 
     // After a load every text fits, the bold selected row's too.
     win->rbtnDetail->click();
+    win.idle();
     Spin();
     QFont bold = grid->font();
     bold.setBold(true);
@@ -198,7 +209,9 @@ TEST(ConfirmationWindowGrid, KeyboardMenuCopyAndColumnsThatFitTheirText)
     // A width the user gives a column outlasts the reloads.
     grid->horizontalHeader()->resizeSection(win.col("bname"), 260);
     win->rbtnOK->click();
+    win.idle();
     win->rbtnNO->click();
+    win.idle();
     Spin();
     EXPECT_EQ(grid->columnWidth(win.col("bname")), 260);
 }

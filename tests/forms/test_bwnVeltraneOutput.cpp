@@ -92,6 +92,7 @@ TEST(ConfirmationWindowOutput, TheKeyOpensTheSaveDialogWithTheUnitInTheNameAndTh
     host.messages.clear();
     SaveAs(host.dir.filePath(QStringLiteral("records.txt")), &proposed, &seen);
     win->pmuExport->trigger();
+    win.idle();
     ASSERT_TRUE(seen);
     ASSERT_EQ(host.messages.size(), 1u);
     EXPECT_TRUE(host.messages[0].text.contains(QStringLiteral("不支持的导出格式"))) << host.messages[0].text.toStdString();
@@ -103,6 +104,7 @@ TEST(ConfirmationWindowOutput, TheKeyOpensTheSaveDialogWithTheUnitInTheNameAndTh
     host.messages.clear();
     WhenShown<QFileDialog>(QStringLiteral("dlgExport"), [](QFileDialog* d) { d->reject(); }, &seen);
     win->mnuExport->trigger();
+    win.idle();
     EXPECT_TRUE(seen);
     EXPECT_TRUE(host.messages.empty());
 }
@@ -121,6 +123,7 @@ TEST(ConfirmationWindowOutput, PreviewShowsThePagesOfTheGrid)
                                    },
                                    &seen);
     win->mnuPrintPreview->trigger();
+    win.idle();
     ASSERT_TRUE(seen) << "the preview did not open";
     EXPECT_GE(pages, 1);
     EXPECT_TRUE(host.messages.empty());

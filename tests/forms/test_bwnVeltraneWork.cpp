@@ -129,6 +129,13 @@ TEST(WindowWork, TheProgressPanelShowsOnLongWorkAndCancelStopsAfterTheStatementI
     EXPECT_FALSE(win->pnlBottom->isEnabled());
     EXPECT_FALSE(win->tblChildMain->isEnabled());
     EXPECT_TRUE(win->btnProcessCancel->isEnabled());
+    // Closing waits for the run: nothing of it is cut short unseen.
+    win->Close();
+    Spin();
+    ASSERT_TRUE(win.w);
+    ASSERT_EQ(host.messages.size(), 1u);
+    EXPECT_TRUE(host.messages[0].text.startsWith(QStringLiteral("正在处理选中的预算指标")));
+    host.messages.clear();
     QTest::mouseClick(win->btnProcessCancel, Qt::LeftButton);
     ASSERT_TRUE(other.Exec(QStringLiteral("rollback")));
     win.idle();
