@@ -121,6 +121,11 @@ QString ConcatOperator(TAdoConn* Conn)
     }
 }
 
+QString UpperFunctionName(TAdoConn* Conn)
+{
+    return DatabaseKind(Conn) == TDbKind::Access ? QStringLiteral("UCASE") : QStringLiteral("UPPER");
+}
+
 QString QuotedValue(const QString& value)
 {
     QString out = value;

@@ -19,6 +19,8 @@ void SubstrFunctionName(TAdoConn* Conn, QString& Name);
 // The string concatenation operator: "+" for SQL Server and Access, "||" otherwise
 // (Oracle, PostgreSQL, SQLite).
 QString ConcatOperator(TAdoConn* Conn);
+// The function that turns text into capitals: UCASE on Access, UPPER elsewhere.
+QString UpperFunctionName(TAdoConn* Conn);
 // A value for insertion between single quotes: every quote inside it doubled.
 QString QuotedValue(const QString& value);
 // The same for a statement that the calling thread sends on Conn: backslashes are

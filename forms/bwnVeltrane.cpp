@@ -1031,6 +1031,8 @@ void TbfrmVeltrane::UpdateStatus()
     if (!FRunText.isEmpty())
         text += QStringLiteral("　｜　") + FRunText;
     lblStatus->setText(text);
+    // The whole line, for a window too narrow to show it.
+    lblStatus->setToolTip(text);
 }
 
 QString TbfrmVeltrane::StatusText() const

@@ -1,4 +1,5 @@
 #include "tree/untTreeSearch.h"
+#include "data/untDbManager.h"
 #include "data/untSqlDialect.h"
 #include "toolkit/ADODB.h"
 #include "tree/untDynamicTree.h"
@@ -110,12 +111,16 @@ QString TTreeSearch::MatchQueryText(const QString& Text) const
         return {};
     const QString base = TrimControls(FTree->SqlTable().join(QStringLiteral("\r\n")));
     const QString id = TrimControls(FTree->FieldId());
-    const QString like = QStringLiteral(" like '") + ContainsPattern(Text) + QStringLiteral("' escape '!'");
+    // Letters match whatever their case: LIKE itself compares them as written on
+    // the embedded database (the unit ranges need that) and on PostgreSQL.
+    const QString upper = UpperFunctionName(qobject_cast<TAdoConn*>(FTree->AdoConn()));
+    const QString like = QStringLiteral(") like ") + upper + QStringLiteral("('") + ContainsPattern(Text)
+                         + QStringLiteral("') escape '!'");
     QString sql = QStringLiteral("select a.") + id;
     if (!AllRows(FTree))
         sql += QStringLiteral(",a.") + TrimControls(FTree->FieldPid());
-    sql += QStringLiteral(" from (") + base + QStringLiteral(") a where a.") + id + like + QStringLiteral(" or a.")
-           + TrimControls(FTree->FieldCaption()) + like;
+    sql += QStringLiteral(" from (") + base + QStringLiteral(") a where ") + upper + QStringLiteral("(a.") + id + like
+           + QStringLiteral(" or ") + upper + QStringLiteral("(a.") + TrimControls(FTree->FieldCaption()) + like;
     return sql;
 }
 

@@ -91,6 +91,7 @@ TEST(WindowWork, ARunThatMeetsAHeldLockStopsThereAndSaysWhatWasDone)
     EXPECT_EQ(host.messages[0].caption, QStringLiteral("Korrindel 7.1-提示信息"));
     EXPECT_TRUE(win->StatusText().contains(QStringLiteral("已确认 0 条，金额 0.00 元；1 条失败；4 条未处理")))
         << qPrintable(win->StatusText());
+    EXPECT_EQ(win->lblStatus->toolTip(), win->StatusText());
     // The grid was loaded again: every record is still there, unticked.
     EXPECT_EQ(win.cell("budgid", 0), first);
     EXPECT_NE(win.cell("chk", 0), QStringLiteral("True"));

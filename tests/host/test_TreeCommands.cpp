@@ -35,7 +35,7 @@ TEST(TreeCommands, FindSelectsTheUnitAsTheUserWouldAndSaysWhenThereIsNone)
     QFile f(trace);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     const QString sent = QString::fromUtf8(f.readAll());
-    EXPECT_TRUE(sent.contains(QStringLiteral("like '%50!%!_''!!%' escape '!'"))) << qPrintable(sent);
+    EXPECT_TRUE(sent.contains(QStringLiteral("like UPPER('%50!%!_''!!%') escape '!'"))) << qPrintable(sent);
     // The unit found is the one whose records the window loads.
     EXPECT_TRUE(sent.contains(QStringLiteral("eid like '101003%'"))) << qPrintable(sent);
 }

@@ -130,6 +130,9 @@ TEST(TreeSearch, FindsByCodeOrByNameAnywhereInTheText)
                                                              QStringLiteral("001001")}));
     EXPECT_EQ(f.Run(QStringLiteral("审计"), 3),
               (QStringList{QStringLiteral("002"), QStringLiteral("002001"), QStringLiteral("002")}));
+    // Letters match whatever their case, in names and codes alike.
+    EXPECT_EQ(f.Run(QStringLiteral("AXB"), 2), (QStringList{QStringLiteral("007"), QStringLiteral("007")}));
+    EXPECT_EQ(f.Run(QStringLiteral("o'neil"), 2), (QStringList{QStringLiteral("003"), QStringLiteral("003")}));
     // Blanks and control characters around the text do not count.
     EXPECT_EQ(SearchFixture::Id(f.search.Find(QStringLiteral(" \t分局\n"))), QStringLiteral("001002"));
     EXPECT_EQ(f.search.Text(), QStringLiteral("分局"));
@@ -165,9 +168,9 @@ TEST(TreeSearch, QuotesAndWildcardsInTheTextMatchLiterallyAndReachSqlEscaped)
     TADOConnection::SetTraceHook(nullptr);
 
     EXPECT_TRUE(sent.contains(f.search.MatchQueryText(QStringLiteral("'"))));
-    EXPECT_TRUE(f.search.MatchQueryText(QStringLiteral("'")).contains(QStringLiteral("like '%''%' escape '!'")));
+    EXPECT_TRUE(f.search.MatchQueryText(QStringLiteral("'")).contains(QStringLiteral("like UPPER('%''%') escape '!'")));
     EXPECT_TRUE(f.search.MatchQueryText(QStringLiteral("50%!"))
-                    .contains(QStringLiteral("a.ename like '%50!%!!%' escape '!'")));
+                    .contains(QStringLiteral("UPPER(a.ename) like UPPER('%50!%!!%') escape '!'")));
     for (const QString& sql : std::as_const(sent))
         EXPECT_TRUE(sql.startsWith(QStringLiteral("select "))) << sql.toStdString();
 }
