@@ -13,8 +13,16 @@
 #include <QElapsedTimer>
 #include <QMainWindow>
 #include <QMdiArea>
+#include <algorithm>
+#include <vector>
 
 namespace benchhost {
+
+inline double Median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v[v.size() / 2];
+}
 
 struct Host {
     explicit Host(const QString& path)

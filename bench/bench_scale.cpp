@@ -25,17 +25,12 @@
 
 using benchhost::CloseWindow;
 using benchhost::Host;
+using benchhost::Median;
 using benchhost::OpenWindow;
 
 namespace {
 
 double Ms(const QElapsedTimer& t) { return double(t.nsecsElapsed()) / 1e6; }
-
-double Median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
 
 bool Exec(sqlite3* h, const char* sql)
 {

@@ -670,16 +670,27 @@ QString TbfrmVeltrane::CellText(int Row, const QString& FieldName) const
     return value;
 }
 
+int TbfrmVeltrane::TickColumn() const
+{
+    return FGridManager ? ngdBudgetAdj->Columns().FindByName(QStringLiteral("chk")) : -1;
+}
+
 bool TbfrmVeltrane::IsTicked(int Row) const
 {
-    return CellText(Row, QStringLiteral("chk")) == QLatin1String("True");
+    const int chk = TickColumn();
+    return chk >= 0 && ngdBudgetAdj->Model()->TextIsTicked(chk, Row);
 }
 
 int TbfrmVeltrane::FirstTickedRow() const
 {
+    // The column is looked up once: a grid may hold hundreds of thousands of rows.
+    const int chk = TickColumn();
+    if (chk < 0)
+        return -1;
+    const TNextGridModel* model = ngdBudgetAdj->Model();
     const int rows = ngdBudgetAdj->RowCount();
     for (int r = 0; r < rows; ++r)
-        if (IsTicked(r))
+        if (model->TextIsTicked(chk, r))
             return r;
     return -1;
 }
@@ -748,23 +759,31 @@ bool TbfrmVeltrane::CheckKeyColumns()
 std::vector<TRunRow> TbfrmVeltrane::TickedRows(bool Summary, QString* Unidentified) const
 {
     static const char* const summaryKeys[] = {"eid", "mid", "bkid", "pid", "ipid", "bid", "iid"};
-    const int moneyCol = ngdBudgetAdj->Columns().FindByName(QStringLiteral("budgmoney"));
     std::vector<TRunRow> out;
+    const int chk = TickColumn();
+    if (chk < 0)
+        return out;
+    const int moneyCol = ngdBudgetAdj->Columns().FindByName(QStringLiteral("budgmoney"));
+    // Columns by name once, not once a row; a missing one reads as empty.
+    std::vector<int> keyCols;
+    if (Summary) {
+        for (const char* key : summaryKeys)
+            keyCols.push_back(ngdBudgetAdj->Columns().FindByName(QLatin1String(key)));
+    } else {
+        keyCols.push_back(ngdBudgetAdj->Columns().FindByName(QStringLiteral("budgid")));
+    }
+    const TNextGridModel* model = ngdBudgetAdj->Model();
     const int rows = ngdBudgetAdj->RowCount();
     const int footer = ngdBudgetAdj->FooterRow();
     for (int r = 0; r < rows; ++r) {
         // The totals row stands for no record; rows the filter hides are not the user's choice now.
-        if (r == footer || !ngdBudgetAdj->IsRowShown(r) || !IsTicked(r))
+        if (r == footer || !model->TextIsTicked(chk, r) || !ngdBudgetAdj->IsRowShown(r))
             continue;
         TRunRow row;
         row.Row = r;
         row.Amount = moneyCol >= 0 ? ngdBudgetAdj->CellAsFloat(moneyCol, r) : 0.0;
-        if (Summary) {
-            for (const char* key : summaryKeys)
-                row.Cells << CellText(r, QLatin1String(key));
-        } else {
-            row.Cells << CellText(r, QStringLiteral("budgid"));
-        }
+        for (const int col : keyCols)
+            row.Cells << (col < 0 ? QString() : ngdBudgetAdj->Cells(col, r));
         if (row.Cells.first().isEmpty()) {
             if (Unidentified && Unidentified->isEmpty())
                 *Unidentified = QStringLiteral("第 %1 行没有%2，无法确定对应的预算指标").arg(r + 1).arg(

@@ -53,8 +53,12 @@ void TbfrmVeltrane::BuildGridFeatures()
 
     // Every load brings a new grid manager: ask for the current one each time.
     connect(ngdBudgetAdj, &TNextGrid::shownRowsChanged, this, [this] {
-        if (TNextGridManager* manager = GridManager())
-            manager->UpdateTotals(ngdBudgetAdj);
+        TNextGridManager* manager = GridManager();
+        // A load that shows every row brings the loader's totals of them: summing a
+        // large grid again would only hold up the window.
+        if (!manager || (manager->Loading && ngdBudgetAdj->ShownRowCount() == ngdBudgetAdj->RowCount()))
+            return;
+        manager->UpdateTotals(ngdBudgetAdj);
     });
     connect(ngdBudgetAdj, &TNextGrid::columnResized, this, [this](int col, int width) {
         if (const TNxCustomColumn* column = ngdBudgetAdj->Columns().Item(col))

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
+#include <QHash>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMenu>
@@ -719,16 +720,44 @@ int TNextGrid::ContentWidth(int col) const
     if (FAppearance & aoBoldTextSelection)
         font.setBold(true);
     const QFontMetrics fm(font);
-    int widest = 0;
-    auto measure = [&](int row) {
-        if (row >= 0)
-            widest = std::max(widest, fm.horizontalAdvance(column->DisplayText(Cells(col, row))));
-    };
+    // Laying text out is the dear part: the sampled rows are ranked by the sum of
+    // their characters' advances (each character measured once) and only the
+    // widest few are laid out whole.
     const int shown = ShownRowCount();
     constexpr int sample = 300;
-    for (int v = 0; v < std::min(shown, sample); ++v)
-        measure(ShownRow(v));
-    measure(FFooterRow);
+    constexpr size_t measured = 12;
+    QHash<char16_t, int> advances;
+    auto advance = [&](QChar c) {
+        if (c.isLowSurrogate())
+            return 0;
+        const char16_t key = c.isHighSurrogate() ? char16_t(0x4E00) : c.unicode();
+        auto it = advances.constFind(key);
+        if (it == advances.cend())
+            it = advances.insert(key, fm.horizontalAdvance(QChar(key)));
+        return it.value();
+    };
+    std::vector<std::pair<int, QString>> texts;
+    texts.reserve(size_t(std::min(shown, sample)));
+    for (int v = 0; v < std::min(shown, sample); ++v) {
+        const int row = ShownRow(v);
+        if (row == FFooterRow)
+            continue;
+        QString text = column->DisplayText(Cells(col, row));
+        int estimate = 0;
+        for (const QChar c : std::as_const(text))
+            estimate += advance(c);
+        texts.emplace_back(estimate, std::move(text));
+    }
+    if (texts.size() > measured) {
+        std::nth_element(texts.begin(), texts.begin() + measured, texts.end(),
+                         [](const auto& a, const auto& b) { return a.first > b.first; });
+        texts.resize(measured);
+    }
+    int widest = 0;
+    for (const auto& [estimate, text] : texts)
+        widest = std::max(widest, fm.horizontalAdvance(text));
+    if (FFooterRow >= 0)
+        widest = std::max(widest, fm.horizontalAdvance(column->DisplayText(Cells(col, FFooterRow))));
     // The item view's text margins on both sides, the grid line, and some air.
     const int margin = style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1;
     return widest + 2 * margin + (showGrid() ? 1 : 0) + 6;

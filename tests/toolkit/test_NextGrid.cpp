@@ -573,6 +573,15 @@ TEST(NextGrid, ColumnsFitTheBoldSelectedTextAndTakeTheWidthTheUserDrags)
     EXPECT_GT(g.grid.columnWidth(2), fm.horizontalAdvance(QStringLiteral("1,235,587.25")));
     EXPECT_EQ(g.money->Width(), g.grid.columnWidth(2));
     EXPECT_EQ(g.chk->Width(), 22);   // check boxes keep their width
+    // Among many rows the widest text is found, not the one of most characters.
+    g.grid.SetCells(1, 2, QString());
+    g.grid.AddRows(400);
+    for (int r = 6; r < 406; ++r)
+        g.grid.SetCells(1, r, QStringLiteral("iiiiiiiiii"));
+    g.grid.SetCells(1, 250, QStringLiteral("WWWWWWW"));
+    g.grid.FitColumnsToContent();
+    EXPECT_GT(g.grid.columnWidth(1) - 2 * (g.grid.style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1),
+              fm.horizontalAdvance(QStringLiteral("WWWWWWW")));
     // The caption counts as well; a very long text is held to the upper bound.
     g.money->SetHeaderCaption(QStringLiteral("指标金额（元）调整后的合计数"));
     g.grid.SetCells(1, 0, QString(400, QChar(0x4E2D)));
