@@ -675,12 +675,6 @@ int TbfrmVeltrane::TickColumn() const
     return FGridManager ? ngdBudgetAdj->Columns().FindByName(QStringLiteral("chk")) : -1;
 }
 
-bool TbfrmVeltrane::IsTicked(int Row) const
-{
-    const int chk = TickColumn();
-    return chk >= 0 && ngdBudgetAdj->Model()->TextIsTicked(chk, Row);
-}
-
 int TbfrmVeltrane::FirstTickedRow() const
 {
     // The column is looked up once: a grid may hold hundreds of thousands of rows.

@@ -213,7 +213,6 @@ private:
     void ScheduleStatus();
     void UpdateStatus();
     int TickColumn() const;   // -1 when the grid has no check boxes
-    bool IsTicked(int Row) const;
     QString CellText(int Row, const QString& FieldName) const;
     int FirstTickedRow() const;
     void TickAll(const QString& Text);

@@ -114,13 +114,16 @@ QString TTreeSearch::MatchQueryText(const QString& Text) const
     // Letters match whatever their case: LIKE itself compares them as written on
     // the embedded database (the unit ranges need that) and on PostgreSQL.
     const QString upper = UpperFunctionName(qobject_cast<TAdoConn*>(FTree->AdoConn()));
-    const QString like = QStringLiteral(") like ") + upper + QStringLiteral("('") + ContainsPattern(Text)
-                         + QStringLiteral("') escape '!'");
+    const QString pattern = ContainsPattern(Text);
+    auto matches = [&](const QString& field) {
+        return upper + QStringLiteral("(a.") + field + QStringLiteral(") like ") + upper + QStringLiteral("('")
+               + pattern + QStringLiteral("') escape '!'");
+    };
     QString sql = QStringLiteral("select a.") + id;
     if (!AllRows(FTree))
         sql += QStringLiteral(",a.") + TrimControls(FTree->FieldPid());
-    sql += QStringLiteral(" from (") + base + QStringLiteral(") a where ") + upper + QStringLiteral("(a.") + id + like
-           + QStringLiteral(" or ") + upper + QStringLiteral("(a.") + TrimControls(FTree->FieldCaption()) + like;
+    sql += QStringLiteral(" from (") + base + QStringLiteral(") a where ") + matches(id) + QStringLiteral(" or ")
+           + matches(TrimControls(FTree->FieldCaption()));
     return sql;
 }
 
