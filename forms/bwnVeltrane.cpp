@@ -858,7 +858,7 @@ void TbfrmVeltrane::StartRun(TRunKind Kind, const QString& Status)
     FWrittenSinceLoad = true;
     const int cancelAfter = FCancelAfter;
     FCancelAfter = -1;
-    FRun = new TStatusRun(DefConnection(), std::move(rows), std::move(send), cancelAfter, this,
+    FRun = new TStatusRun(DefConnection(), std::move(rows), std::move(send), cancelAfter,
                           [this](int done, int total) { RunProgress(done, total); });
     FRun->OnTerminate = [this](TThread*) { RunFinished(); };
     if (!unidentified.isEmpty())

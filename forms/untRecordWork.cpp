@@ -2,7 +2,6 @@
 #include "data/untDbManager.h"
 
 #include <QElapsedTimer>
-#include <QMetaObject>
 
 // ---------------------------------------------------------------- TRecordLoad
 
@@ -42,9 +41,8 @@ void TRecordLoad::Execute()
 
 // ----------------------------------------------------------------- TStatusRun
 
-TStatusRun::TStatusRun(TAdoConn* Conn, std::vector<TRunRow> Rows, TSend Send, int CancelAfter, QObject* Receiver,
-                       TProgress Progress)
-    : FConn(Conn), FRows(std::move(Rows)), FSend(std::move(Send)), FCancelAfter(CancelAfter), FReceiver(Receiver),
+TStatusRun::TStatusRun(TAdoConn* Conn, std::vector<TRunRow> Rows, TSend Send, int CancelAfter, TProgress Progress)
+    : FConn(Conn), FRows(std::move(Rows)), FSend(std::move(Send)), FCancelAfter(CancelAfter),
       FProgress(std::move(Progress))
 {
 }
@@ -52,6 +50,7 @@ TStatusRun::TStatusRun(TAdoConn* Conn, std::vector<TRunRow> Rows, TSend Send, in
 TStatusRun::~TStatusRun()
 {
     Cancel();
+    DiscardQueued();   // the owner deleting a run mid-way is going itself
     WaitFor();
 }
 
@@ -61,10 +60,10 @@ void TStatusRun::Execute()
     QElapsedTimer sinceReport;
     sinceReport.start();
     auto report = [this, total](int done) {
-        if (!FProgress || !FReceiver)
+        if (!FProgress)
             return;
         TProgress progress = FProgress;
-        QMetaObject::invokeMethod(FReceiver, [progress, done, total] { progress(done, total); }, Qt::QueuedConnection);
+        Queue([progress, done, total] { progress(done, total); });
     };
     for (const TRunRow& row : FRows) {
         // The statement in flight always ends; 取消 takes effect before the next.

@@ -63,10 +63,10 @@ public:
     using TSend = std::function<TRunResult(TAdoConn* Conn, const TRunRow& Row)>;
     using TProgress = std::function<void(int Done, int Total)>;
 
-    // Progress is called on Receiver's thread (the interface thread), a few times
-    // a second at most.
-    TStatusRun(TAdoConn* Conn, std::vector<TRunRow> Rows, TSend Send, int CancelAfter, QObject* Receiver,
-               TProgress Progress);
+    // Progress is called on the interface thread, a few times a second at most and
+    // once more at the end, always before the completion event; calls still pending
+    // when the run is deleted are dropped.
+    TStatusRun(TAdoConn* Conn, std::vector<TRunRow> Rows, TSend Send, int CancelAfter, TProgress Progress);
     ~TStatusRun() override;
     void Cancel() { FCancel.store(true); }
 
@@ -88,7 +88,6 @@ private:
     std::vector<TRunRow> FRows;
     TSend FSend;
     int FCancelAfter;
-    QObject* FReceiver;   // outlives the run: its owner waits for the run before it goes
     TProgress FProgress;
     std::atomic<bool> FCancel{false};
 };

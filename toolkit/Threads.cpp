@@ -22,8 +22,14 @@ struct SyncRequest {
     std::condition_variable finished;
 };
 
+struct QueuedCall {
+    const TThread* owner = nullptr;
+    std::function<void()> method;
+};
+
 std::mutex gSyncMutex;
 std::deque<SyncRequest*> gSyncQueue;
+std::deque<QueuedCall> gQueued;   // calls handed over without waiting
 std::deque<TThread*> gCompleted;   // bodies ended, completion not yet run
 std::atomic<int> gLive{0};
 
@@ -176,6 +182,7 @@ TThread::~TThread()
         std::lock_guard<std::mutex> lock(gSyncMutex);
         gCompleted.erase(std::remove(gCompleted.begin(), gCompleted.end(), this), gCompleted.end());
     }
+    DiscardQueued();
     gLive.fetch_sub(1);
 }
 
@@ -269,8 +276,10 @@ void TThread::WaitFor()
         }
     }
     lock.unlock();
-    // The completion event is due before the creator sees the thread as done.
+    // The completion event is due before the creator sees the thread as done, and
+    // after what the body queued.
     if (ui && !FRunner->FTerminateRaised) {
+        CheckSynchronize();
         FRunner->FTerminateRaised = true;
         if (OnTerminate) {
             TThreadNotifyEvent handler = OnTerminate;
@@ -319,11 +328,58 @@ void TThread::Synchronize(const std::function<void()>& Method)
         std::rethrow_exception(request.error);
 }
 
+void TThread::Queue(std::function<void()> Method)
+{
+    if (OnInterfaceThread()) {
+        Method();
+        return;
+    }
+    {
+        std::lock_guard<std::mutex> lock(gSyncMutex);
+        if (FQueueClosed)
+            return;
+        gQueued.push_back({this, std::move(Method)});
+    }
+    TThreadWaker::Post();
+}
+
+void TThread::DiscardQueued()
+{
+    std::deque<QueuedCall> dropped;   // destroyed outside the lock
+    std::lock_guard<std::mutex> lock(gSyncMutex);
+    FQueueClosed = true;
+    for (auto it = gQueued.begin(); it != gQueued.end();) {
+        if (it->owner == this) {
+            dropped.push_back(std::move(*it));
+            it = gQueued.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
 bool TThread::CheckSynchronize()
 {
     if (!OnInterfaceThread())
         return false;
     bool any = false;
+    for (;;) {
+        QueuedCall call;
+        {
+            std::lock_guard<std::mutex> lock(gSyncMutex);
+            if (gQueued.empty())
+                break;
+            call = std::move(gQueued.front());
+            gQueued.pop_front();
+        }
+        any = true;
+        try {
+            call.method();
+        } catch (const std::exception& e) {
+            // Nobody waits for a queued call to take its exception.
+            qWarning("%s", e.what());
+        }
+    }
     for (;;) {
         SyncRequest* request = nullptr;
         {

@@ -61,6 +61,14 @@ protected:
     // Runs Method on the interface thread while the worker waits; an exception of
     // Method is thrown again in the worker. On the interface thread it runs directly.
     void Synchronize(const std::function<void()>& Method);
+    // Hands Method to the interface thread without waiting for it. Calls queued by a
+    // body all run before its completion event, in the order queued; those still
+    // waiting when the object is deleted are dropped. On the interface thread it runs
+    // directly.
+    void Queue(std::function<void()> Method);
+    // Drops the calls queued and not yet run, and every call queued from now on: for
+    // a destructor whose queued calls would reach an owner that is going.
+    void DiscardQueued();
 
 private:
     class Runner;
@@ -73,5 +81,6 @@ private:
     std::unique_ptr<Runner> FRunner;
     std::atomic<bool> FTerminated{false};
     bool FStarted = false;
+    bool FQueueClosed = false;   // under the queue lock
     std::exception_ptr FFatal;
 };

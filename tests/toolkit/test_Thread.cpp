@@ -5,6 +5,8 @@
 #include <QPointer>
 #include <QThread>
 #include <atomic>
+#include <memory>
+#include <vector>
 
 namespace {
 
@@ -18,6 +20,8 @@ public:
         Terminate();
         WaitFor();
     }
+    using TThread::DiscardQueued;
+    using TThread::Queue;
     using TThread::Synchronize;
 protected:
     void Execute() override { FBody(this); }
@@ -162,4 +166,69 @@ TEST(Thread, ManyWorkersSynchronizingAtOnceEachGetTheirOwnAnswer)
         EXPECT_EQ(sums[size_t(w)], kCalls * (kCalls - 1) / 2 - w) << w;
         EXPECT_TRUE(workers[size_t(w)]->FatalMessage().isEmpty()) << w;
     }
+}
+
+TEST(Thread, QueuedCallsRunInOrderOnTheInterfaceThreadBeforeTheCompletion)
+{
+    QThread* uiThread = QThread::currentThread();
+    std::vector<int> seen;
+    bool offThread = false;
+    std::vector<int> seenAtCompletion;
+    {
+        // Each call carries its own heap data; the sanitizer checks it travels safely.
+        auto* worker = new BodyThread([&](BodyThread* self) {
+            for (int i = 0; i < 200; ++i) {
+                auto payload = std::make_shared<std::vector<int>>(16, i);
+                self->Queue([&, payload] {
+                    offThread |= QThread::currentThread() != uiThread;
+                    seen.push_back(payload->back());
+                });
+            }
+        });
+        bool completed = false;
+        worker->OnTerminate = [&](TThread*) {
+            seenAtCompletion = seen;
+            completed = true;
+        };
+        worker->FreeOnTerminate = false;
+        worker->Resume();
+        ASSERT_TRUE(WaitUntil([&] { return completed; }));
+        delete worker;
+    }
+    EXPECT_FALSE(offThread);
+    ASSERT_EQ(seenAtCompletion.size(), 200u);
+    for (int i = 0; i < 200; ++i)
+        EXPECT_EQ(seenAtCompletion[size_t(i)], i);
+
+    // WaitFor delivers the queued calls before it raises the completion itself.
+    seen.clear();
+    seenAtCompletion.clear();
+    BodyThread waited([&](BodyThread* self) { self->Queue([&] { seen.push_back(7); }); });
+    waited.OnTerminate = [&](TThread*) { seenAtCompletion = seen; };
+    waited.Resume();
+    waited.WaitFor();
+    EXPECT_EQ(seenAtCompletion, std::vector<int>{7});
+}
+
+TEST(Thread, DiscardedQueuedCallsNeverRun)
+{
+    std::atomic<bool> queued{false};
+    std::atomic<bool> release{false};
+    int ran = 0;
+    auto* worker = new BodyThread([&](BodyThread* self) {
+        self->Queue([&] { ++ran; });
+        queued = true;
+        while (!release)
+            QThread::msleep(1);
+        self->Queue([&] { ++ran; });   // after the discard: dropped as well
+    });
+    worker->Resume();
+    while (!queued)
+        QThread::msleep(1);
+    worker->DiscardQueued();
+    release = true;
+    delete worker;
+    QCoreApplication::processEvents();
+    TThread::CheckSynchronize();
+    EXPECT_EQ(ran, 0);
 }
