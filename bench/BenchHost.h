@@ -2,6 +2,7 @@
 // What the window benchmarks share: a host of the module in the same process (main
 // window, application, records, the "Def" connection on a SQLite file) and the
 // window opened through the plug-in entry as the host does.
+#include "bench/BenchStats.h"
 #include "data/untDbManager.h"
 #include "data/untDemoData.h"
 #include "data/untHostRecords.h"
@@ -18,11 +19,7 @@
 
 namespace benchhost {
 
-inline double Median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
+using benchstats::Median;
 
 struct Host {
     explicit Host(const QString& path)

@@ -6,6 +6,7 @@
 // the text, letter case aside (QString::contains): the least a filter over the
 // same texts has to do, without a view or a row mapping. The grid's figures
 // include its model reset and the view taking the new rows. Medians of 5 runs.
+#include "bench/BenchStats.h"
 #include "toolkit/NextGrid.h"
 
 #include <QApplication>
@@ -17,11 +18,7 @@
 
 namespace {
 
-double Median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
+using benchstats::Median;
 
 double Time(const std::function<void()>& before, const std::function<void()>& run)
 {

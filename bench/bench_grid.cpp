@@ -5,6 +5,7 @@
 //
 // B1 steps the same SQL on the same file with the SQLite C API and turns every
 // value into a QString. Figures are medians of a few runs in this process.
+#include "bench/BenchStats.h"
 #include "data/untDefData.h"
 #include "grid/untNextGridManager.h"
 #include "plugin/untGlobals.h"
@@ -185,11 +186,7 @@ double BaselineMs(const QString& path, const QString& sql, qint64* checksum)
     return double(t.nsecsElapsed()) / 1e6;
 }
 
-double Median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
+using benchstats::Median;
 
 qint64 ResidentBytes()
 {
