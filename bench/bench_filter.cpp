@@ -56,7 +56,7 @@ int main(int argc, char** argv)
         const QString& u = units[r % 4];
         names[size_t(r)] = u.contains(QLatin1Char('%')) ? u.arg(r) : u;
         cells.SetText(1, r, names[size_t(r)]);
-        cells.SetText(2, r, QString::number((r * 7919) % 1000000) + QStringLiteral(".25"));
+        cells.SetText(2, r, QString::number((qint64(r) * 7919) % 1000000) + QStringLiteral(".25"));
     }
     cells.SetText(1, rows, QStringLiteral("合计"));
     grid.AdoptCells(std::move(cells), rows);
