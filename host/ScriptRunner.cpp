@@ -145,9 +145,19 @@ void ScriptRunner::Tick(int generation, int left)
     // Work a line started (a load, a confirmation) ends before the next line
     // looks at its result; the window stays responsive meanwhile.
     if (WindowBusy()) {
+        FQuietRounds = 0;
         QTimer::singleShot(5, this, [this, generation] { Tick(generation, 0); });
         return;
     }
+    // Idle once is not enough: what the finished work posts (a reload after a run,
+    // a selection the tree makes when it is shown) may start more work. The window
+    // must stay idle over a second round of settling.
+    if (FQuietRounds == 0) {
+        FQuietRounds = 1;
+        Tick(generation, SettleTicks);
+        return;
+    }
+    FQuietRounds = 0;
     RunLine();
 }
 

@@ -65,6 +65,8 @@ private:
     int FGeneration = 0;
     bool FAnswerYes = true;
     bool FFinished = false;
+    // Turns of settling the window has been idle for since the line before ended.
+    int FQuietRounds = 0;
     // The longest time the interface thread went without processing events, as
     // seen by a timer that fires every few milliseconds whenever it can.
     QTimer* FStallTimer = nullptr;

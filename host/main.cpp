@@ -7,6 +7,7 @@
 #include "host/ScriptRunner.h"
 #include "toolkit/ADODB.h"
 #include "toolkit/Forms.h"
+#include "toolkit/Threads.h"
 #include <QApplication>
 #include <QFile>
 #include <QTimer>
@@ -115,6 +116,9 @@ int main(int argc, char** argv)
             code = QApplication::exec();
             session.CloseAll();
         }
+        // Then the workers with their own connections, before the session closes
+        // the database and unloads the module.
+        TThread::StopWorkers();
     }
     TADOConnection::SetTraceHook(nullptr);
     return code;

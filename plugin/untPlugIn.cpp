@@ -5,6 +5,7 @@
 #include "plugin/untGlobals.h"
 #include "plugin/untResRefManager.h"
 #include "toolkit/Forms.h"
+#include "toolkit/Threads.h"
 
 TResRefManager* ResRefManager = nullptr;
 TApplication* SavedApplication = nullptr;
@@ -152,6 +153,9 @@ void ModuleUnload()
     if (!Loaded)
         return;
     Loaded = false;
+    // No worker may run the module's code, or hold a session of the host's
+    // connection on its own, once the module is gone.
+    TThread::StopWorkers();
     DllEntryHandler(DLL_PROCESS_DETACH_REASON);
     bwnVeltrane_Finalize();
     untPlugIn_Finalize();

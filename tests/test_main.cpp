@@ -1,3 +1,4 @@
+#include "toolkit/Threads.h"
 #include <QApplication>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -13,5 +14,8 @@ int main(int argc, char** argv)
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settings.path());
     ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    const int result = RUN_ALL_TESTS();
+    // The workers and their connections go before the application does.
+    TThread::StopWorkers();
+    return result;
 }

@@ -3,6 +3,7 @@
 #include "toolkit/ADODataset.h"
 #include "toolkit/ConnectionString.h"
 #include "toolkit/SqliteStatements.h"
+#include "toolkit/Threads.h"
 
 #include <QAtomicInteger>
 #include <QCoreApplication>
@@ -183,8 +184,10 @@ void RemoveThreadClone(const std::weak_ptr<ConnectionRegistry>& registry, QThrea
     }
 }
 
-// Removes, when a thread that is not a QThread of ours ends, the Qt connections
-// it made. (A QThread's go with its finished signal, before wait() returns.)
+// The Qt connections a worker thread made, removed on that thread when it ends:
+// a pool thread's when the pool stops it (TThread::AtWorkerExit), before the
+// application goes; any other thread's at its exit. (Another QThread's also go
+// with its finished signal, before wait() returns.)
 struct ThreadExitCleanup {
     struct Entry {
         std::weak_ptr<ConnectionRegistry> registry;
@@ -192,11 +195,15 @@ struct ThreadExitCleanup {
         QThread* thread;   // kept: Qt's own thread data may already be gone here
     };
     std::vector<Entry> entries;
-    ~ThreadExitCleanup()
+    bool poolThread = false;   // Run is registered with the pool
+    void Run()
     {
-        for (const Entry& e : entries)
+        std::vector<Entry> done;
+        done.swap(entries);
+        for (const Entry& e : done)
             RemoveThreadClone(e.registry, e.thread, e.name);
     }
+    ~ThreadExitCleanup() { Run(); }
 };
 
 thread_local ThreadExitCleanup threadCleanup;
@@ -445,11 +452,15 @@ QSqlDatabase TADOConnection::ThreadDatabase(std::shared_ptr<StatementCache>* sta
     if (QCoreApplication::instance() && self != QCoreApplication::instance()->thread()) {
         std::erase_if(threadCleanup.entries, [](const ThreadExitCleanup::Entry& e) { return e.registry.expired(); });
         threadCleanup.entries.push_back({d->registry, name, self});
-        std::weak_ptr<ConnectionRegistry> reg = d->registry;
-        // The application as context: a thread-less functor would tie the
-        // thread's data to its own signal and keep adopted threads alive.
-        QObject::connect(self, &QThread::finished, QCoreApplication::instance(),
-                         [reg, self, name] { RemoveThreadClone(reg, self, name); }, Qt::DirectConnection);
+        if (!threadCleanup.poolThread)
+            threadCleanup.poolThread = TThread::AtWorkerExit([] { threadCleanup.Run(); });
+        if (!threadCleanup.poolThread) {
+            std::weak_ptr<ConnectionRegistry> reg = d->registry;
+            // The application as context: a thread-less functor would tie the
+            // thread's data to its own signal and keep adopted threads alive.
+            QObject::connect(self, &QThread::finished, QCoreApplication::instance(),
+                             [reg, self, name] { RemoveThreadClone(reg, self, name); }, Qt::DirectConnection);
+        }
     }
     return QSqlDatabase::database(name, false);
 }

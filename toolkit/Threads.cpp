@@ -7,6 +7,10 @@
 #include <condition_variable>
 #include <deque>
 #include <mutex>
+#include <thread>
+#ifdef Q_OS_LINUX
+#include <pthread.h>
+#endif
 #include <vector>
 
 // Standard-library locks on purpose: the thread sanitizer sees through them, not
@@ -41,11 +45,13 @@ bool OnInterfaceThread()
 
 }  // namespace
 
-// Bodies run on a small pool of QThreads that stay until the application ends:
+// Bodies run on a small pool of threads that stay until the application ends:
 // what a thread sets up for itself (a database connection clone) is paid once per
 // pool thread, not once per worker, and a burst of workers cannot pile up more
 // nested deliveries on the interface thread than the pool has threads. Work is
-// handed over under a standard lock, so the sanitizer sees every hand-over.
+// handed over under a standard lock, so the sanitizer sees every hand-over. They
+// are standard threads, not QThreads: they run no event loop, and joining one is a
+// hand-over the sanitizer sees (QThread::wait goes through Qt's own locks).
 class TThreadPool {
 public:
     static TThreadPool& Instance()
@@ -53,47 +59,62 @@ public:
         static TThreadPool pool;
         return pool;
     }
+    ~TThreadPool() { Stop(); }
 
     void Submit(TThread* thread)
     {
         std::unique_lock<std::mutex> lock(FMutex);
-        if (FThreads.empty())
+        // The owners stop the pool themselves (StopWorkers); this is for a
+        // program that forgot, so that no thread outlives the application.
+        if (!FPostRoutine && QCoreApplication::instance()) {
+            FPostRoutine = true;
             qAddPostRoutine(&TThreadPool::Shutdown);
+        }
         FQueue.push_back(thread);
-        if (FIdle == 0 && int(FThreads.size()) < FMax) {
-            QThread* t = QThread::create([this] { Loop(); });
-            t->setObjectName(QStringLiteral("TThread worker"));
-            FThreads.push_back(t);
-            lock.unlock();
-            t->start();
+        // While stopping, the threads being stopped take what is queued before they end.
+        if (!FStopping && FIdle == 0 && int(FThreads.size()) < FMax) {
+            FThreads.emplace_back([this] { Loop(); });
             return;
         }
         FWork.notify_one();
     }
 
-    // At application exit: stop the threads, serving synchronised calls meanwhile.
-    static void Shutdown()
+    static void Shutdown() { Instance().Stop(); }
+
+    // Every thread ends its loop, after the bodies already handed over and after
+    // releasing what it set up for itself (AtWorkerExit), and is joined.
+    void Stop()
     {
-        TThreadPool& pool = Instance();
-        std::vector<QThread*> threads;
-        {
-            std::lock_guard<std::mutex> lock(pool.FMutex);
-            pool.FStopping = true;
-            threads.swap(pool.FThreads);
-            pool.FWork.notify_all();
+        std::vector<std::thread> threads;
+        std::unique_lock<std::mutex> lock(FMutex);
+        if (FThreads.empty())
+            return;
+        FStopping = true;
+        threads.swap(FThreads);
+        FWork.notify_all();
+        // Not joined at once: a body still running may wait in Synchronize for
+        // this thread, which serves such calls meanwhile.
+        while (FEnded < threads.size()) {
+            lock.unlock();
+            TThread::CheckSynchronize();
+            lock.lock();
+            FEndedChanged.wait_for(lock, std::chrono::milliseconds(2));
         }
-        for (QThread* t : threads) {
-            while (!t->wait(QDeadlineTimer(2)))
-                TThread::CheckSynchronize();
-            delete t;
-        }
-        std::lock_guard<std::mutex> lock(pool.FMutex);
-        pool.FStopping = false;
+        FEnded = 0;
+        FStopping = false;
+        lock.unlock();
+        for (std::thread& t : threads)
+            t.join();
     }
 
 private:
     void Loop()
     {
+#ifdef Q_OS_LINUX
+        pthread_setname_np(pthread_self(), "TThread worker");
+#endif
+        std::vector<std::function<void()>> exits;
+        tWorkerExits = &exits;
         std::unique_lock<std::mutex> lock(FMutex);
         for (;;) {
             if (!FQueue.empty()) {
@@ -105,21 +126,44 @@ private:
                 continue;
             }
             if (FStopping)
-                return;
+                break;
             ++FIdle;
             FWork.wait(lock);
             --FIdle;
         }
+        lock.unlock();
+        tWorkerExits = nullptr;
+        for (auto it = exits.rbegin(); it != exits.rend(); ++it) {
+            try {
+                (*it)();
+            } catch (const std::exception& e) {
+                qWarning("%s", e.what());
+            }
+        }
+        exits.clear();
+        lock.lock();
+        ++FEnded;
+        FEndedChanged.notify_all();
     }
+
+public:
+    static thread_local std::vector<std::function<void()>>* tWorkerExits;
+
+private:
 
     std::mutex FMutex;
     std::condition_variable FWork;
+    std::condition_variable FEndedChanged;
     std::deque<TThread*> FQueue;
-    std::vector<QThread*> FThreads;
+    std::vector<std::thread> FThreads;
+    size_t FEnded = 0;   // threads of a Stop that have left their loop
     int FIdle = 0;
     bool FStopping = false;
+    bool FPostRoutine = false;
     const int FMax = std::max(4, QThread::idealThreadCount() * 2);
 };
+
+thread_local std::vector<std::function<void()>>* TThreadPool::tWorkerExits = nullptr;
 
 // Wakes the interface thread for synchronised calls and completions. Posted by
 // name, so the event is made and freed inside Qt and carries no data of ours: what
@@ -409,6 +453,19 @@ bool TThread::CheckSynchronize()
 int TThread::LiveCount()
 {
     return gLive.load();
+}
+
+void TThread::StopWorkers()
+{
+    TThreadPool::Instance().Stop();
+}
+
+bool TThread::AtWorkerExit(std::function<void()> Cleanup)
+{
+    if (!TThreadPool::tWorkerExits)
+        return false;
+    TThreadPool::tWorkerExits->push_back(std::move(Cleanup));
+    return true;
 }
 
 #include "Threads.moc"

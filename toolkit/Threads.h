@@ -1,7 +1,7 @@
 #pragma once
 // Worker threads: a body that runs on a worker thread, a terminated flag it polls,
 // a completion event on the interface thread and a blocking call onto it.
-// Bodies share a bounded pool of QThreads: a body that never ends holds one of
+// Bodies share a bounded pool of threads: a body that never ends holds one of
 // them, so bodies are meant to finish (or to poll Terminated).
 #include "toolkit/Export.h"
 #include <QObject>
@@ -55,6 +55,15 @@ public:
     static bool CheckSynchronize();
     // Threads created and not yet deleted (for shutdown and tests).
     static int LiveCount();
+    // Stops the pool's threads and waits until each has ended: bodies already
+    // handed over run first, synchronised calls are served meanwhile, and each
+    // thread runs what it registered with AtWorkerExit on itself before it ends.
+    // Called before the application object goes (host, module unload, test main);
+    // a later Resume starts new pool threads.
+    static void StopWorkers();
+    // On a pool thread: Cleanup runs on this thread when StopWorkers ends it, in
+    // reverse order of registration. False on any other thread (nothing is kept).
+    static bool AtWorkerExit(std::function<void()> Cleanup);
 
 protected:
     virtual void Execute() = 0;
