@@ -9,7 +9,7 @@
 //      confirmed.
 // Usage: bench_scale [records, default 1000000] [runs, default 3]
 #include "bench/BenchHost.h"
-#include "forms/bwnVeltraneSql.h"
+#include "records/untRecordSql.h"
 #include "toolkit/ComCtrls.h"
 #include "toolkit/NextGrid.h"
 #include <QAction>

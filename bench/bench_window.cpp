@@ -13,7 +13,7 @@
 #include "data/untDemoData.h"
 #include "data/untHostRecords.h"
 #include "forms/bwnVeltrane.h"
-#include "forms/bwnVeltraneSql.h"
+#include "records/untRecordSql.h"
 #include "plugin/untGlobals.h"
 #include "plugin/untPlugIn.h"
 #include "toolkit/Forms.h"

@@ -55,25 +55,25 @@ QString BudgetAdjDeleteSQL(const TBudgetAdj& Record, const QString& Condition, T
 
 bool TBudgetAdjManage::DeleteRecord(const TBudgetAdj* Record, const QString& Condition)
 {
-    if (!Record)
-        return false;
-    return DeleteRecord(Record, Condition, nullptr, nullptr);
+    return DeleteRecord(Record, Condition, nullptr);
 }
 
-bool TBudgetAdjManage::DeleteRecord(const TBudgetAdj* Record, const QString& Condition, QString* Error,
-                                    bool* Persistent)
+bool TBudgetAdjManage::DeleteRecord(const TBudgetAdj* Record, const QString& Condition, TError* Error,
+                                    TAdoConn* Conn)
 {
     if (!Record)
         return false;
+    TAdoConn* conn = Conn ? Conn : DefConnection();
     QString sql;
     try {
-        sql = BudgetAdjDeleteSQL(*Record, Condition, DefConnection());
-    } catch (const Exception& e) {
+        sql = BudgetAdjDeleteSQL(*Record, Condition, conn);
+    } catch (const std::exception& e) {
         if (Error)
-            *Error = e.Message();
-        if (Persistent)
-            *Persistent = false;
+            *Error = TError::From(e);
         return false;
     }
-    return ExecDefSQL(sql, Error, Persistent);
+    const TOutcome failure = ExecOn(conn, sql);
+    if (failure && Error)
+        *Error = *failure;
+    return !failure;
 }

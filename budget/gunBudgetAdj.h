@@ -1,7 +1,10 @@
 #pragma once
 // One row of the budget-adjustment table and the statements run on that table.
 #include "budget/untUserTable.h"
+#include "data/untError.h"
 #include <array>
+
+class TAdoConn;
 
 class TBudgetAdj : public TUserRecord {
     Q_OBJECT
@@ -38,11 +41,10 @@ public:
     // matching Condition, which starts with its own " and ...". False when the
     // statement failed.
     bool DeleteRecord(const TBudgetAdj* Record, const QString& Condition);
-    // The same, saying why it failed: the driver's message, and whether the
-    // failure would fail the statements after it as well (EDatabaseError::Persistent).
-    bool DeleteRecord(const TBudgetAdj* Record, const QString& Condition, QString* Error, bool* Persistent);
+    // The same on Conn (the "Def" connection when null), from the thread that
+    // runs it, saying why it failed.
+    bool DeleteRecord(const TBudgetAdj* Record, const QString& Condition, TError* Error, TAdoConn* Conn = nullptr);
 };
 
-class TAdoConn;
 // The statement DeleteRecord runs; the key is quoted for Conn (see QuotedValue).
 QString BudgetAdjDeleteSQL(const TBudgetAdj& Record, const QString& Condition, TAdoConn* Conn = nullptr);

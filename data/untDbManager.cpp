@@ -16,33 +16,38 @@ std::atomic<int> liveQueries{0};
 
 TAdoConn::TAdoConn(TComponent* AOwner) : TADOConnection(AOwner) {}
 
-namespace {
-bool ProviderHas(TAdoConn* conn, std::initializer_list<const char*> keys)
+QString TAdoConn::ProviderUpper() const
 {
-    conn->ProviderUpper = AsciiUpper(conn->Provider());
+    return AsciiUpper(Provider());
+}
+
+namespace {
+bool ProviderHas(const TAdoConn* conn, std::initializer_list<const char*> keys)
+{
+    const QString upper = conn->ProviderUpper();
     for (const char* k : keys)
-        if (conn->ProviderUpper.contains(QLatin1String(k)))
+        if (upper.contains(QLatin1String(k)))
             return true;
     return false;
 }
 }  // namespace
 
-bool TAdoConn::IsAccess()
+bool TAdoConn::IsAccess() const
 {
     return ProviderHas(this, {"ACCESS", "JET.OLEDB"});
 }
 
-bool TAdoConn::IsSqlServer()
+bool TAdoConn::IsSqlServer() const
 {
     return ProviderHas(this, {"MSSQL", "SQLOLEDB", "SQL SERVER"});
 }
 
-bool TAdoConn::IsOracle()
+bool TAdoConn::IsOracle() const
 {
     return ProviderHas(this, {"ORACLE", "ORAOLEDB", "MSDAORA"});
 }
 
-bool TAdoConn::IsPostgres()
+bool TAdoConn::IsPostgres() const
 {
     return ProviderHas(this, {"POSTGRES", "PGSQL", "NPGSQL"});
 }

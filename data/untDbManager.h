@@ -2,7 +2,7 @@
 // The host's connection manager, the module's connection class with its provider
 // tests, and reference-counted query objects. Shared by host and module.
 #include "data/DbExport.h"
-#include "plugin/untObjectStringList.h"
+#include "data/untObjectStringList.h"
 #include "toolkit/ADODB.h"
 #include "toolkit/Interfaces.h"
 #include <QPointer>
@@ -14,11 +14,12 @@ class DBMANAGER_EXPORT TAdoConn : public TADOConnection {
     Q_OBJECT
 public:
     Q_INVOKABLE explicit TAdoConn(TComponent* AOwner = nullptr);
-    QString ProviderUpper;   // scratch: rewritten by each provider test
-    bool IsAccess();
-    bool IsSqlServer();
-    bool IsOracle();
-    bool IsPostgres();
+    // The provider's name with its letters a to z in capitals, as the tests compare it.
+    QString ProviderUpper() const;
+    bool IsAccess() const;
+    bool IsSqlServer() const;
+    bool IsOracle() const;
+    bool IsPostgres() const;
 };
 
 class TARQuery;

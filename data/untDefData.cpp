@@ -2,42 +2,45 @@
 
 #include "data/untHostRecords.h"
 #include "data/untSqlDialect.h"
-#include "plugin/untGlobals.h"
+#include <atomic>
+namespace {
+std::atomic<TDefConnectionSource> defSource{nullptr};
+}
+
+void SetDefConnectionSource(TDefConnectionSource Source)
+{
+    defSource.store(Source);
+}
 
 TAdoConn* DefConnection()
 {
-    if (!PubVariables || !PubVariables->DbManager)
-        return nullptr;
-    return PubVariables->DbManager->GetConnection(DefConnectionName);
+    const TDefConnectionSource source = defSource.load();
+    return source ? source() : nullptr;
 }
 
 bool ExecDefSQL(const QString& SQL)
 {
-    return ExecDefSQL(SQL, nullptr, nullptr);
+    return ExecDefSQL(SQL, nullptr);
 }
 
-bool ExecDefSQL(const QString& SQL, QString* Error, bool* Persistent)
+bool ExecDefSQL(const QString& SQL, TError* Error)
+{
+    const TOutcome failure = ExecOn(DefConnection(), SQL);
+    if (failure && Error)
+        *Error = *failure;
+    return !failure;
+}
+
+TOutcome ExecOn(TAdoConn* Conn, const QString& SQL)
 {
     try {
-        ExecSQL(DefConnection(), SQL);
-        return true;
-    } catch (const EDatabaseError& e) {
-        if (Error)
-            *Error = e.Message();
-        if (Persistent)
-            *Persistent = e.Persistent();
-    } catch (const Exception& e) {
-        if (Error)
-            *Error = e.Message();
-        if (Persistent)
-            *Persistent = false;
+        ExecSQL(Conn, SQL);
+        return std::nullopt;
+    } catch (const std::exception& e) {
+        return TError::From(e);
     } catch (...) {
-        if (Error)
-            *Error = QStringLiteral("执行SQL语句失败");
-        if (Persistent)
-            *Persistent = false;
+        return TError{QStringLiteral("执行SQL语句失败")};
     }
-    return false;
 }
 
 bool OpenDefSQL(const QString& SQL, IARQueryRef& Query)
@@ -71,7 +74,7 @@ QString SysParamText(const char* value)
     return FromGbk(value);
 }
 
-bool IsFinanceOffice(const THostRecord* Unit)
+bool IsFinanceOffice(const THostRecord* Unit, bool FinanceOfficeFlag)
 {
     if (!Unit)
         return false;
@@ -80,14 +83,12 @@ bool IsFinanceOffice(const THostRecord* Unit)
         return false;
     if (code.mid(3, 3) != QLatin1String("001"))
         return false;
-    if (!PubVariables || !PubVariables->SysParams)
-        return false;
-    return SysParamText(PubVariables->SysParams->FinanceOfficeFlag) == QLatin1String("1");
+    return FinanceOfficeFlag;
 }
 
-bool IsSingleUnit(const THostRecord* Unit)
+bool IsSingleUnit(const THostRecord* Unit, bool FinanceOfficeFlag)
 {
-    if (!Unit || IsFinanceOffice(Unit))
+    if (!Unit || IsFinanceOffice(Unit, FinanceOfficeFlag))
         return false;
     const QString code = RecordFieldText(Unit, 0);
     const QString prefix = WithoutLastCharacters(code, 3);

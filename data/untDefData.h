@@ -2,20 +2,27 @@
 // The module's "Def" wrappers over the host's connection manager, host record
 // fields as text, and the login-unit checks. Database errors become false results.
 #include "data/untDbManager.h"
+#include "data/untError.h"
 
 struct THostField;
 class THostRecord;
 
+// Where the "Def" connection comes from: the module names it when it loads (the
+// host's connection manager); without a source there is none.
+using TDefConnectionSource = TAdoConn* (*)();
+void SetDefConnectionSource(TDefConnectionSource Source);
 TAdoConn* DefConnection();
 bool ExecDefSQL(const QString& SQL);
-// The same, saying why it failed: the driver's message, and whether the failure
-// would fail the statements after it on this connection as well.
-bool ExecDefSQL(const QString& SQL, QString* Error, bool* Persistent);
+// The same, saying why it failed (*Error, when given).
+bool ExecDefSQL(const QString& SQL, TError* Error);
+// A statement on a given connection, from the thread that runs it: the failure as a value.
+TOutcome ExecOn(TAdoConn* Conn, const QString& SQL);
 bool OpenDefSQL(const QString& SQL, IARQueryRef& Query);
 QString RecordFieldText(const THostField* Field);           // Null or missing: empty
 QString RecordFieldText(const THostRecord* Record, int index);
-bool IsFinanceOffice(const THostRecord* Unit);
-bool IsSingleUnit(const THostRecord* Unit);
+// FinanceOfficeFlag: the system parameter of that name is "1".
+bool IsFinanceOffice(const THostRecord* Unit, bool FinanceOfficeFlag);
+bool IsSingleUnit(const THostRecord* Unit, bool FinanceOfficeFlag);
 // Unit codes by characters, not by UTF-16 units: a code may hold a character
 // outside the basic plane (two units), which must not be cut in two.
 QString FirstCharacters(const QString& Text, int Count);

@@ -1,35 +1,28 @@
 #include "forms/bwnVeltrane.h"
-#include "budget/gunBudgetAdj.h"
 #include "budget/gunLookupLists.h"
 #include "data/untDefData.h"
-#include "data/untHostRecords.h"
-#include "forms/bwnVeltraneSql.h"
 #include "forms/untImages.h"
-#include "forms/untRecordWork.h"
 #include "grid/untNextGridManager.h"
 #include "plugin/untClassRegist.h"
 #include "plugin/untGlobals.h"
 #include "toolkit/ComCtrls.h"
+#include "toolkit/Decimal.h"
 #include "toolkit/NextGrid.h"
 #include "tree/untDynamicTree.h"
 #include <QAction>
-#include <QButtonGroup>
+#include <QApplication>
 #include <QComboBox>
-#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QShortcut>
-#include <QTimer>
 #include <QRadioButton>
+#include <QShortcut>
 #include <QSplitter>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
-#include <QApplication>
-#include <QCoreApplication>
-#include <QPointer>
 #include <QTreeWidgetItemIterator>
 #include <QVBoxLayout>
 
@@ -37,375 +30,48 @@ namespace {
 
 const QString ConfirmCaption = QStringLiteral("Korrindel 7.1-操作确认");
 const QString InfoCaption = QStringLiteral("Korrindel 7.1-提示信息");
-
-QString SysText(const char* TSysParams::*member)
-{
-    const TSysParams* p = PubVariables ? PubVariables->SysParams : nullptr;
-    return p ? SysParamText(p->*member) : QString();
-}
-
-int SysNumber(std::int32_t TSysParams::*member)
-{
-    const TSysParams* p = PubVariables ? PubVariables->SysParams : nullptr;
-    return p ? p->*member : 0;
-}
-
-std::int32_t DataYear() { return PubVariables ? PubVariables->DataYear : 0; }
-const THostRecord* UnitRecord() { return PubVariables ? PubVariables->UnitRecord : nullptr; }
-const THostRecord* UserRecord() { return PubVariables ? PubVariables->UserRecord : nullptr; }
+const QString NothingTicked = QStringLiteral("请选择需要确认的预算指标信息!");
 
 int Ask(const QString& text, const QString& caption, int flags)
 {
     return Application ? Application->MessageBox(text, caption, flags) : IDOK;
 }
 
-QToolButton* ToolButton(QToolBar* bar, const QString& name, const QString& caption, int image,
-                        QAction** placed)
-{
-    auto* b = new QToolButton;
-    b->setObjectName(name);
-    b->setText(caption);
-    b->setIcon(ToolImage(image));
-    b->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-    b->setAutoRaise(true);
-    b->setMinimumSize(43, 35);
-    if (bar)
-        *placed = bar->addWidget(b);
-    return b;
-}
-
-QAction* ToolSeparator(QToolBar* bar, const QString& name, int width)
-{
-    auto* s = new QFrame(bar);
-    s->setObjectName(name);
-    s->setFrameShape(QFrame::VLine);
-    s->setFrameShadow(QFrame::Sunken);
-    s->setFixedWidth(width);
-    return bar->addWidget(s);
-}
-
-QAction* MenuAction(QMenu* menu, const QString& name, const QString& caption, int image)
-{
-    QAction* a = menu->addAction(caption);
-    a->setObjectName(name);
-    if (image >= 0)
-        a->setIcon(ToolImage(image));
-    return a;
-}
-
-TDTFieldType* Def(const char* caption, const char* field, int show, int data, int width, int order, int output)
-{
-    return NewDTFieldType(QString::fromUtf8(caption), QString::fromLatin1(field), quint8(show), quint8(data),
-                          width, order, output);
-}
-
 }  // namespace
-
-// ---------------------------------------------------------------- TRadioGroup
-
-TRadioGroup::TRadioGroup(QWidget* parent, const QString& name, const QStringList& items, int columns)
-    : QGroupBox(parent)
-{
-    setObjectName(name);
-    FGroup = new QButtonGroup(this);
-    FGroup->setExclusive(true);
-    auto* grid = new QGridLayout(this);
-    grid->setContentsMargins(8, 2, 8, 2);
-    for (int i = 0; i < items.size(); ++i) {
-        auto* b = new QRadioButton(items[i], this);
-        b->setObjectName(name + QLatin1Char('_') + QString::number(i));
-        FGroup->addButton(b, i);
-        grid->addWidget(b, i / columns, i % columns);
-        FItems.append(b);
-    }
-    connect(FGroup, &QButtonGroup::idToggled, this, [this](int id, bool checked) {
-        if (checked)
-            emit itemIndexChanged(id);
-    });
-}
-
-int TRadioGroup::ItemIndex() const { return FGroup->checkedId(); }
-
-void TRadioGroup::SetItemIndex(int index)
-{
-    if (QAbstractButton* b = FGroup->button(index))
-        b->setChecked(true);
-}
-
-// ---------------------------------------------------------------- column tables
-
-QList<TDTFieldType*> DetailColumnTable(bool OfficeColumns)
-{
-    return {
-        Def("", "chk", 1, 2, 20, 0, 1),
-        Def("编号", "budgid", 1, 1, 35, 1, 1),
-        Def("预算编码", "eid", 1, 1, 90, 2, 1),
-        Def("组织机构代码", "ecode", 0, 1, 95, 3, 1),
-        Def("单位名称", "ename", 1, 1, 180, 4, 1),
-        Def("科目编码", "bid", 1, 1, 60, 5, 1),
-        Def("科目名称", "bname", 1, 1, 130, 6, 1),
-        Def("项目编码", "iid", 1, 1, 100, 7, 1),
-        Def("项目名称", "iname", 1, 1, 150, 8, 1),
-        Def("预算来源编码", "bkid", 0, 1, 60, 9, 1),
-        Def("预算来源", "bkname", 1, 1, 90, 10, 1),
-        Def("资金性质编码", "mid", 0, 1, 60, 11, 1),
-        Def("资金性质", "mname", 1, 1, 70, 12, 1),
-        Def("支出类型编码", "ipid", 0, 1, 60, 13, 1),
-        Def("支出类型", "ipname", 1, 1, 70, 14, 1),
-        Def("支付方式编码", "pid", 0, 1, 60, 15, 1),
-        Def("支付方式", "pname", 1, 1, 90, 16, 1),
-        Def("经济分类编码", "ekid", 0, 1, 60, 17, 1),
-        Def("经济分类", "ekname", 0, 1, 70, 18, 1),
-        Def("指标金额(元)", "budgmoney", 1, 0, 120, 19, 1),
-        Def("指标金额(万元)", "budgmoney_wy", 1, 0, 120, 19, 1),
-        Def("状态", "status", 0, 1, 70, 20, 1),
-        Def("原编号", "inibudgid", 0, 1, 45, 21, 1),
-        Def("录入日期", "inputdate", 1, 3, 90, 22, 1),
-        Def("指标文号", "filename", 1, 3, 100, 23, 1),
-        Def("指标子类型", "child", 1, 1, 90, 24, 1),
-        Def("所属处室", "burid", 2, 1, 80, 25, 1),
-        Def("所属处室", "burname", OfficeColumns ? 1 : 0, 1, 100, OfficeColumns ? 25 : 26, 1),
-        Def("涉密", "issecret", 0, 1, 90, 27, 1),
-        Def("密级", "secret", 1, 1, 60, 28, 0),
-        Def("序号", "NumId", 1, 1, 80, 30, 0),
-    };
-}
-
-QList<TDTFieldType*> SummaryColumnTable()
-{
-    return {
-        Def("", "chk", 1, 2, 20, 0, 1),
-        Def("预算编码", "eid", 1, 1, 90, 1, 1),
-        Def("单位名称", "ename", 0, 1, 180, 2, 1),
-        Def("科目编码", "bid", 1, 1, 60, 3, 5),
-        Def("科目名称", "bname", 1, 1, 130, 4, 1),
-        Def("项目编码", "iid", 1, 1, 100, 5, 1),
-        Def("项目名称", "iname", 1, 1, 150, 6, 1),
-        Def("资金性质编码", "mid", 0, 1, 60, 7, 1),
-        Def("资金性质", "mname", 1, 1, 70, 8, 1),
-        Def("预算来源编码", "bkid", 0, 1, 60, 9, 1),
-        Def("预算来源", "bkname", 1, 1, 90, 10, 1),
-        Def("支出类型编码", "ipid", 0, 1, 60, 11, 1),
-        Def("支出类型", "ipname", 1, 1, 70, 12, 1),
-        Def("支付方式编码", "pid", 0, 1, 60, 13, 1),
-        Def("支付方式", "pname", 1, 1, 90, 14, 1),
-        Def("指标金额(元)", "budgmoney", 1, 0, 120, 15, 1),
-        Def("指标金额(万元)", "budgmoney_wy", 1, 0, 120, 15, 1),
-        Def("序号", "NumId", 1, 1, 80, 16, 0),
-    };
-}
-
-// ---------------------------------------------------------------- TbfrmVeltrane
 
 TbfrmVeltrane::TbfrmVeltrane(TComponent* AOwner) : TfrmBsTrvTC(AOwner)
 {
-    SetName(QStringLiteral("bfrmVeltrane"));
-    QWidget* form = Handle();
-    form->setObjectName(QStringLiteral("bfrmVeltrane"));
-    SetCaption(QStringLiteral("支付范围划分确认"));
-    form->setWindowIcon(WindowImage());
-    SetWidth(650);
-    SetHeight(700);
-
-    // Tool bar: the hidden modify and delete buttons come first, as stored.
-    // The modify and delete buttons are stored hidden and never shown: kept out of
-    // the tool bar's layout so that nothing there changes their state.
-    QAction* placed = nullptr;
-    tbtnMod = ToolButton(nullptr, QStringLiteral("tbtnMod"), QStringLiteral(" 修改 "), 0, nullptr);
-    tbtnMod->setParent(tblChildMain);
-    tbtnMod->setToolTip(QStringLiteral("修改"));
-    tbtnMod->hide();
-    tbtnDel = ToolButton(nullptr, QStringLiteral("tbtnDel"), QStringLiteral(" 删除 "), 1, nullptr);
-    tbtnDel->setParent(tblChildMain);
-    tbtnDel->setToolTip(QStringLiteral("删除"));
-    tbtnDel->hide();
-    for (const char* name : {"ToolButton6", "ToolButton4"}) {
-        auto* sep = new QFrame(tblChildMain);
-        sep->setObjectName(QLatin1String(name));
-        sep->setFrameShape(QFrame::VLine);
-        sep->hide();
-    }
-    tbtnConfirm = ToolButton(tblChildMain, QStringLiteral("tbtnConfirm"), QStringLiteral(" 确认 "), 9, &placed);
-    tbtnCancel = ToolButton(tblChildMain, QStringLiteral("tbtnCancel"), QStringLiteral(" 撤销 "), 7, &placed);
-    ToolSeparator(tblChildMain, QStringLiteral("ToolButton3"), 8);
-    tbtnColse = ToolButton(tblChildMain, QStringLiteral("tbtnColse"), QStringLiteral(" 退出 "), 2, &placed);
-    tbtnColse->setToolTip(QStringLiteral("退出"));
-    tbtnConfirm->setEnabled(false);
-    tbtnCancel->setEnabled(false);
-
-    // Menus, merged into the host's menu bar while the window is active. The
-    // short-cuts must also work from inside the window, whose widgets are not
-    // children of the host's menu bar.
-    mnuShowUT = MenuAction(mitemOption, QStringLiteral("mnuShowUT"), QStringLiteral("显示/关闭单位树"), -1);
-    mnuShowUT->setCheckable(true);
-    mnuShowUT->setChecked(true);
-    N1 = mitemOption->addSeparator();
-    N1->setObjectName(QStringLiteral("N1"));
-    mnuColse = MenuAction(mitemOption, QStringLiteral("mnuColse"), QStringLiteral("退出"), 2);
-    mnuConfirm = MenuAction(mitemDataVind, QStringLiteral("mnuConfirm"), QStringLiteral("确认"), 0);
-    mnuConfirm->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
-    mnuCancel = MenuAction(mitemDataVind, QStringLiteral("mnuCancel"), QStringLiteral("撤销"), 1);
-    mnuCancel->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_D));
-    for (QAction* a : {mnuConfirm, mnuCancel}) {
-        a->setShortcutContext(Qt::WidgetWithChildrenShortcut);
-        form->addAction(a);
-    }
-
-    // Tree pane: the filter area above the tree.
-    Splitter1->setSizes({233, 650 - 233 - Splitter1->handleWidth()});
-    Panel1 = NewPanel(pnlLeft, QStringLiteral("Panel1"), false);
-    Panel1->setFixedHeight(131);
-    auto* p1 = new QVBoxLayout(Panel1);
-    p1->setContentsMargins(0, 0, 0, 0);
-    p1->setSpacing(0);
-    p1->addStretch(1);
-
-    sbtnHindUT = new QToolButton(Panel1);
-    sbtnHindUT->setObjectName(QStringLiteral("sbtnHindUT"));
-    sbtnHindUT->setAutoRaise(true);
-    sbtnHindUT->setIcon(HidePaneGlyph());
-    sbtnHindUT->setToolTip(QStringLiteral("显示/关闭单位树"));
-    QFont glyphFont(QStringLiteral("宋体"));
-    glyphFont.setPixelSize(16);
-    glyphFont.setBold(true);
-    sbtnHindUT->setFont(glyphFont);
-    sbtnHindUT->setGeometry(202, 5, 21, 20);
-
-    Panel2 = new QFrame(Panel1);
-    Panel2->setObjectName(QStringLiteral("Panel2"));
-    Panel2->setFrameShape(QFrame::Panel);
-    Panel2->setFrameShadow(QFrame::Sunken);
-    Panel2->setFixedHeight(65);
-    Label2 = new QLabel(QStringLiteral("指标类型："), Panel2);
-    Label2->setObjectName(QStringLiteral("Label2"));
-    Label2->move(12, 14);
-    cobBType = new QComboBox(Panel2);
-    cobBType->setObjectName(QStringLiteral("cobBType"));
-    cobBType->setGeometry(74, 9, 145, 20);
-    rbtnSum = new QRadioButton(QStringLiteral("汇总"), Panel2);
-    rbtnSum->setObjectName(QStringLiteral("rbtnSum"));
-    rbtnSum->move(16, 40);
-    rbtnSum->setChecked(true);
-    rbtnDetail = new QRadioButton(QStringLiteral("明细"), Panel2);
-    rbtnDetail->setObjectName(QStringLiteral("rbtnDetail"));
-    rbtnDetail->move(144, 40);
-    // Below the panel's height: reachable by keyboard only, as stored.
-    Label3 = new QLabel(QStringLiteral("涉密标识："), Panel2);
-    Label3->setObjectName(QStringLiteral("Label3"));
-    Label3->move(12, 97);
-    cobSecret = new QComboBox(Panel2);
-    cobSecret->setObjectName(QStringLiteral("cobSecret"));
-    cobSecret->setGeometry(74, 92, 143, 20);
-    p1->addWidget(Panel2);
-
-    rgpShowEid = new TRadioGroup(Panel1, QStringLiteral("rgpShowEid"),
-                                 {QStringLiteral("显示代录单位"), QStringLiteral("显示全部单位")}, 2);
-    rgpShowEid->setFixedHeight(41);
-    rgpShowEid->SetItemIndex(0);
-    p1->addWidget(rgpShowEid);
-    sbtnHindUT->raise();
-
-    auto* leftLayout = static_cast<QVBoxLayout*>(pnlLeft->layout());
-    leftLayout->insertWidget(0, Panel1);
-    Panel2->setMinimumWidth(225);
-
-    // Record area: the status choice above the grid, which takes the whole right pane.
-    pnlBBotton->hide();
-    Splitter2->handle(1)->hide();
-    auto* topLayout = static_cast<QVBoxLayout*>(pnlBTop->layout());
-    topLayout->removeWidget(pnlTopMessage);
-    topLayout->insertWidget(0, pnlTopMessage);
-    pnlTopMessage->setFixedHeight(33);
-    pnlFilterStrip = new QFrame(pnlBTop);
-    pnlFilterStrip->setObjectName(QStringLiteral("pnlFilterStrip"));
-    auto* stripLayout = new QHBoxLayout(pnlFilterStrip);
-    stripLayout->setContentsMargins(2, 0, 2, 0);
-    sbtnShowUT = new QToolButton(pnlFilterStrip);
-    sbtnShowUT->setObjectName(QStringLiteral("sbtnShowUT"));
-    sbtnShowUT->setAutoRaise(true);
-    sbtnShowUT->setIcon(ShowPaneGlyph());
-    sbtnShowUT->setToolTip(QStringLiteral("显示单位树"));
-    stripLayout->addWidget(sbtnShowUT, 0, Qt::AlignTop);
-    stripLayout->addStretch(1);
-    topLayout->insertWidget(1, pnlFilterStrip);
-    pnlFilterStrip->hide();
-    rbtnNO = new QRadioButton(QStringLiteral("未确认"), pnlTopMessage);
-    rbtnNO->setObjectName(QStringLiteral("rbtnNO"));
-    rbtnNO->move(16, 8);
-    rbtnNO->setChecked(true);
-    rbtnOK = new QRadioButton(QStringLiteral("已确认"), pnlTopMessage);
-    rbtnOK->setObjectName(QStringLiteral("rbtnOK"));
-    rbtnOK->move(96, 8);
-
-    auto* gridLayout = new QVBoxLayout(pnlRightTop);
-    gridLayout->setContentsMargins(1, 1, 1, 1);
-    ngdBudgetAdj = new TNextGrid(pnlRightTop);
-    ngdBudgetAdj->setObjectName(QStringLiteral("ngdBudgetAdj"));
-    ngdBudgetAdj->SetMouseWheelEnabled(false);
-    gridLayout->addWidget(ngdBudgetAdj);
-    pmenu = new QMenu(form);
-    pmenu->setObjectName(QStringLiteral("pmenu"));
-    pmuAll = MenuAction(pmenu, QStringLiteral("pmuAll"), QStringLiteral("全选"), -1);
-    pmuClear = MenuAction(pmenu, QStringLiteral("pmuClear"), QStringLiteral("全清"), -1);
-    ngdBudgetAdj->SetPopupMenu(pmenu);
-
-    // The status line under the grid: what it lists and what is ticked, and what
-    // the latest run did.
-    pnlStatus = new QFrame(pnlRightTop);
-    pnlStatus->setObjectName(QStringLiteral("pnlStatus"));
-    pnlStatus->setFrameShape(QFrame::StyledPanel);
-    auto* statusLayout = new QHBoxLayout(pnlStatus);
-    statusLayout->setContentsMargins(6, 2, 6, 2);
-    lblStatus = new QLabel(pnlStatus);
-    lblStatus->setObjectName(QStringLiteral("lblStatus"));
-    lblStatus->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    statusLayout->addWidget(lblStatus, 1);
-    gridLayout->addWidget(pnlStatus);
-
-    // The progress panel floats over the grid. It belongs to the form itself, so
-    // that it stays usable while the rest of the window takes no input.
-    pnprocess = new QFrame(form);
-    pnprocess->setObjectName(QStringLiteral("pnprocess"));
-    pnprocess->setFrameShape(QFrame::Panel);
-    pnprocess->setFrameShadow(QFrame::Raised);
-    pnprocess->setAutoFillBackground(true);
-    auto* proc = new QVBoxLayout(pnprocess);
-    Label4 = new QLabel(QStringLiteral("正在提取数据："), pnprocess);
-    Label4->setObjectName(QStringLiteral("Label4"));
-    Label5 = new QLabel(QStringLiteral("进度："), pnprocess);
-    Label5->setObjectName(QStringLiteral("Label5"));
-    pbProcess = new QProgressBar(pnprocess);
-    pbProcess->setObjectName(QStringLiteral("pbProcess"));
-    btnProcessCancel = new QPushButton(QStringLiteral("取消"), pnprocess);
-    btnProcessCancel->setObjectName(QStringLiteral("btnProcessCancel"));
-    proc->addWidget(Label4);
-    proc->addWidget(Label5);
-    proc->addWidget(pbProcess);
-    auto* cancelRow = new QHBoxLayout;
-    cancelRow->addStretch(1);
-    cancelRow->addWidget(btnProcessCancel);
-    proc->addLayout(cancelRow);
-    pnprocess->resize(320, 130);
-    pnprocess->hide();
+    BuildLayout();
+    FController = new TRecordController(HostModuleContext(), this);
     // Short work shows no panel: it would only flicker.
     FProcessTimer = new QTimer(this);
     FProcessTimer->setSingleShot(true);
     FProcessTimer->setInterval(300);
+    Wire();
+    UpdateStatus();
+    BuildFindBar();
+    BuildGridFeatures();
+    BuildOutputActions();
+}
+
+TbfrmVeltrane::~TbfrmVeltrane()
+{
+    // Work on the workers ends first: it holds the connection and reports here.
+    FController->Abandon();
+    // The tree goes first: clearing it must not raise selection changes into a
+    // window that is half gone.
+    if (trvList)
+        trvList->OnChange = nullptr;
+    if (DytDept)
+        DytDept->Free();
+    ReplaceGridManager(nullptr);
+}
+
+void TbfrmVeltrane::Wire()
+{
+    QWidget* form = Handle();
     connect(FProcessTimer, &QTimer::timeout, this, [this] { ShowProcessPanel(); });
     connect(btnProcessCancel, &QPushButton::clicked, this, [this] { CancelWork(); });
-
-    DytDept = new TDynamicTree(this);
-    DytDept->SetName(QStringLiteral("DytDept"));
-    DytDept->SetLoadAll(true);
-    DytDept->SetAutoExpandKind(aekFirstLeaf);
-    DytDept->SetSyncDataLoad(true);
-    DytDept->OnAfterAddNode = [](QObject*, TADOQuery*, TTreeNode* node, TItemInfo* info) {
-        static const QIcon branch = UnitTreeImage(false);
-        static const QIcon leaf = UnitTreeImage(true);
-        node->setIcon(0, info && info->IsLeaf ? leaf : branch);
-    };
-
-    // Wiring.
     trvList->OnChange = [this](QObject*, TTreeNode* node) { trvListChange(node); };
     connect(rgpShowEid, &TRadioGroup::itemIndexChanged, this, [this] { rgpShowEidClick(); });
     connect(cobBType, qOverload<int>(&QComboBox::currentIndexChanged), this, [this] { cobMidChange(); });
@@ -447,35 +113,30 @@ TbfrmVeltrane::TbfrmVeltrane(TComponent* AOwner) : TfrmBsTrvTC(AOwner)
     connect(model, &QAbstractItemModel::modelReset, this, [this] { ScheduleStatus(); });
     connect(ngdBudgetAdj, &TNextGrid::ticksChanged, this, [this] { ScheduleStatus(); });
     connect(ngdBudgetAdj, &TNextGrid::shownRowsChanged, this, [this] { ScheduleStatus(); });
-    UpdateStatus();
-    BuildFindBar();
-    BuildGridFeatures();
-    BuildOutputActions();
-}
-
-TbfrmVeltrane::~TbfrmVeltrane()
-{
-    // Work on the workers ends first: it holds the connection and reports here.
-    if (FRun) {
-        FRun->OnTerminate = nullptr;
-        delete FRun;   // stops after the statement in flight
-        FRun = nullptr;
-    }
-    DropLoads();
-    // The tree goes first: clearing it must not raise selection changes into a
-    // window that is half gone.
-    if (trvList)
-        trvList->OnChange = nullptr;
-    if (DytDept)
-        DytDept->Free();
-    ReplaceGridManager(nullptr);
+    // The controller's work.
+    connect(FController, &TRecordController::loadStarted, this, [this] {
+        if (!Running())
+            FProcessTimer->start();
+    });
+    connect(FController, &TRecordController::workEnded, this, [this] {
+        if (!Busy()) {
+            FProcessTimer->stop();
+            pnprocess->hide();
+        }
+    });
+    connect(FController, &TRecordController::loadFinished, this,
+            [this](std::shared_ptr<TGridRows> cells) { LoadDone(std::move(*cells)); });
+    connect(FController, &TRecordController::loadFailed, this, [this](const TError& e) { LoadFailed(e); });
+    connect(FController, &TRecordController::runProgress, this, [this](int done, int total) { RunProgress(done, total); });
+    connect(FController, &TRecordController::runFinished, this, [this](const TRunReport& r) { RunFinished(r); });
 }
 
 void TbfrmVeltrane::FormCreate()
 {
     TfrmBsCld::FormCreate();
-    const QString code = RecordFieldText(UnitRecord(), 0);
-    if (IsSingleUnit(UnitRecord())) {
+    FController->SetContext(HostModuleContext());
+    const QString code = FController->Context().UnitCode;
+    if (IsSingleUnit(PubVariables ? PubVariables->UnitRecord : nullptr, FController->Context().FinanceOfficeFlag)) {
         trvList->hide();
         rgpShowEid->hide();
         Panel1->setFixedHeight(150);
@@ -485,14 +146,13 @@ void TbfrmVeltrane::FormCreate()
     } else {
         FUnitCode = FirstCharacters(code, 3);
     }
-    FBudgetAdjManage = new TBudgetAdjManage(this);
 }
 
 void TbfrmVeltrane::FormShow()
 {
     TfrmBase::FormShow();
     ++FShowing;
-    FDeptClassReported = false;
+    FRefusalReported = false;
     FillSecretList(cobSecret, true);
     FillBudgetTypeList(cobBType, false, true);
     FBType = QString::number(cobBType->currentIndex());
@@ -517,22 +177,21 @@ void TbfrmVeltrane::FormClose(TCloseAction& Action)
     }
     SaveSettings();
     TfrmBsCld::FormClose(Action);
-    DropLoads();
+    FController->Abandon();
     ReplaceGridManager(nullptr);
-    FreeAndNil(FBudgetAdjManage);
 }
 
 void TbfrmVeltrane::BuildDeptTree()
 {
-    const QString code = RecordFieldText(UnitRecord(), 0);
+    const QString code = FController->Context().UnitCode;
     const QString prefix = WithoutLastCharacters(code, 3);
-    TAdoConn* conn = DefConnection();
+    TAdoConn* conn = FController->Context().Conn;
     QString sql;
     try {
         sql = DeptTreeSQL(conn, prefix, rgpShowEid->ItemIndex() == 0);
     } catch (const Exception& e) {
         DytDept->SetActive(false);
-        Ask(QStringLiteral("无法加载单位树：%1").arg(e.Message()), InfoCaption, MB_OK | MB_ICONEXCLAMATION);
+        Tell(QStringLiteral("无法加载单位树：%1").arg(e.Message()));
         return;
     }
     DytDept->SetActive(false);
@@ -550,7 +209,7 @@ void TbfrmVeltrane::BuildDeptTree()
     DytDept->SetActive(true);
     // A tree whose query the database refused would read as a range without units.
     if (!DytDept->LoadError().isEmpty())
-        Ask(QStringLiteral("无法加载单位树：%1").arg(DytDept->LoadError()), InfoCaption, MB_OK | MB_ICONEXCLAMATION);
+        Tell(QStringLiteral("无法加载单位树：%1").arg(DytDept->LoadError()));
 }
 
 void TbfrmVeltrane::trvListChange(TTreeNode* Node)
@@ -559,7 +218,7 @@ void TbfrmVeltrane::trvListChange(TTreeNode* Node)
     if (!Node || FTreeRebuilding)
         return;
     if (Node == trvList->GetFirstNode()) {
-        FUnitCode = FirstCharacters(RecordFieldText(UnitRecord(), 0), 3);
+        FUnitCode = FirstCharacters(FController->Context().UnitCode, 3);
     } else if (auto* info = static_cast<TItemInfo*>(Node->Data())) {
         FUnitCode = info->Id;
     } else {
@@ -607,15 +266,9 @@ void TbfrmVeltrane::cobSecretChange() { LoadRecords(); }
 
 void TbfrmVeltrane::rbtnNOClick() { LoadRecords(); }
 
-void TbfrmVeltrane::mnuShowUTClick()
-{
-    ShowTreePane(pnlLeft->isHidden());
-}
+void TbfrmVeltrane::mnuShowUTClick() { ShowTreePane(pnlLeft->isHidden()); }
 
-void TbfrmVeltrane::sbtnHindUTClick()
-{
-    ShowTreePane(false);
-}
+void TbfrmVeltrane::sbtnHindUTClick() { ShowTreePane(false); }
 
 void TbfrmVeltrane::ShowTreePane(bool Show)
 {
@@ -636,10 +289,7 @@ void TbfrmVeltrane::ShowTreePane(bool Show)
     mnuShowUT->setChecked(Show);
 }
 
-void TbfrmVeltrane::Splitter1Moved(int Pos)
-{
-    sbtnHindUT->move(Pos - 27, sbtnHindUT->y());
-}
+void TbfrmVeltrane::Splitter1Moved(int Pos) { sbtnHindUT->move(Pos - 27, sbtnHindUT->y()); }
 
 void TbfrmVeltrane::tbtnColseClick() { Close(); }
 
@@ -647,6 +297,9 @@ void TbfrmVeltrane::TickAll(const QString& Text)
 {
     // Ticks only what the filter shows; clearing clears every row. One write for
     // the column: a quarter of a million rows ticked at once stay quick.
+    const int chk = TickColumn();
+    if (chk < 0)
+        return;
     const bool tick = Text == QLatin1String("True");
     const int rows = ngdBudgetAdj->RowCount();
     std::vector<int> which;
@@ -654,21 +307,13 @@ void TbfrmVeltrane::TickAll(const QString& Text)
     for (int r = 0; r < rows; ++r)
         if (!tick || ngdBudgetAdj->IsRowShown(r))
             which.push_back(r);
-    ngdBudgetAdj->SetColumnCells(0, which, Text);
+    ngdBudgetAdj->SetColumnCells(chk, which, Text);
 }
 
 void TbfrmVeltrane::pmuAllClick() { TickAll(QStringLiteral("True")); }
 void TbfrmVeltrane::pmuClearClick() { TickAll(QStringLiteral("false")); }
 
 void TbfrmVeltrane::tbtnModClick() {}
-
-QString TbfrmVeltrane::CellText(int Row, const QString& FieldName) const
-{
-    QString value;
-    if (FGridManager)
-        FGridManager->GetCellValue(ngdBudgetAdj, Row, FieldName, value);
-    return value;
-}
 
 int TbfrmVeltrane::TickColumn() const
 {
@@ -689,6 +334,28 @@ int TbfrmVeltrane::FirstTickedRow() const
     return -1;
 }
 
+std::vector<int> TbfrmVeltrane::TickedRecords() const
+{
+    std::vector<int> out;
+    const TRecordSetRef records = Records();
+    const int chk = TickColumn();
+    if (!records || chk < 0)
+        return out;
+    const TNextGridModel* model = ngdBudgetAdj->Model();
+    const int shown = ngdBudgetAdj->ShownRowCount();
+    // In the order the user sees them; rows a filter hides are not the user's choice now.
+    for (int i = 0; i < shown; ++i) {
+        const int r = ngdBudgetAdj->ShownRow(i);
+        if (!model->TextIsTicked(chk, r))
+            continue;
+        // The totals row (and any row not of this load) stands for no record.
+        const int record = ngdBudgetAdj->LoadedRow(r);
+        if (r != ngdBudgetAdj->FooterRow() && record >= 0 && record < records->Count())
+            out.push_back(record);
+    }
+    return out;
+}
+
 bool TbfrmVeltrane::ActionAllowed(QToolButton* Button)
 {
     if (Running())
@@ -699,7 +366,7 @@ bool TbfrmVeltrane::ActionAllowed(QToolButton* Button)
     // back confirmations the user cannot see. On an empty grid its key still
     // says what is missing.
     if (ngdBudgetAdj->RowCount() == 0 && !Busy())
-        Ask(QStringLiteral("请选择需要确认的预算指标信息!"), ConfirmCaption, MB_OK | MB_ICONEXCLAMATION);
+        Ask(NothingTicked, ConfirmCaption, MB_OK | MB_ICONEXCLAMATION);
     return false;
 }
 
@@ -708,7 +375,7 @@ void TbfrmVeltrane::tbtnConfirmClick()
     if (!ActionAllowed(tbtnConfirm))
         return;
     if (FirstTickedRow() < 0) {
-        Ask(QStringLiteral("请选择需要确认的预算指标信息!"), ConfirmCaption, MB_OK | MB_ICONEXCLAMATION);
+        Ask(NothingTicked, ConfirmCaption, MB_OK | MB_ICONEXCLAMATION);
         return;
     }
     SetCheckedStatus(QStringLiteral("1"));
@@ -719,157 +386,48 @@ void TbfrmVeltrane::tbtnCancelClick()
     if (!ActionAllowed(tbtnCancel))
         return;
     if (FirstTickedRow() < 0) {
-        Ask(QStringLiteral("请选择需要确认的预算指标信息!"), ConfirmCaption, MB_OK | MB_ICONEXCLAMATION);
+        Ask(NothingTicked, ConfirmCaption, MB_OK | MB_ICONEXCLAMATION);
         return;
     }
     SetCheckedStatus(QStringLiteral("0"));
 }
 
-QStringList TbfrmVeltrane::MissingKeyColumns() const
-{
-    // The cells a statement is made of: without one of them a row cannot be
-    // told from its neighbours (an empty eid would reach every unit).
-    static const QStringList summary{QStringLiteral("eid"), QStringLiteral("mid"), QStringLiteral("bkid"),
-                                     QStringLiteral("pid"), QStringLiteral("ipid"), QStringLiteral("bid"),
-                                     QStringLiteral("iid")};
-    static const QStringList detail{QStringLiteral("budgid")};
-    QStringList missing;
-    for (const QString& name : rbtnSum->isChecked() ? summary : detail)
-        if (ngdBudgetAdj->Columns().FindByName(name) < 0)
-            missing << name;
-    return missing;
-}
-
-bool TbfrmVeltrane::CheckKeyColumns()
-{
-    const QStringList missing = MissingKeyColumns();
-    if (missing.isEmpty())
-        return true;
-    Ask(QStringLiteral("表格中缺少列 %1，无法确定选中行对应的预算指标，没有修改任何数据。").arg(missing.join(QStringLiteral("、"))),
-        InfoCaption, MB_OK | MB_ICONEXCLAMATION);
-    return false;
-}
-
-std::vector<TRunRow> TbfrmVeltrane::TickedRows(bool Summary, QString* Unidentified) const
-{
-    static const char* const summaryKeys[] = {"eid", "mid", "bkid", "pid", "ipid", "bid", "iid"};
-    std::vector<TRunRow> out;
-    const int chk = TickColumn();
-    if (chk < 0)
-        return out;
-    const int moneyCol = ngdBudgetAdj->Columns().FindByName(QStringLiteral("budgmoney"));
-    // Columns by name once, not once a row; a missing one reads as empty.
-    std::vector<int> keyCols;
-    if (Summary) {
-        for (const char* key : summaryKeys)
-            keyCols.push_back(ngdBudgetAdj->Columns().FindByName(QLatin1String(key)));
-    } else {
-        keyCols.push_back(ngdBudgetAdj->Columns().FindByName(QStringLiteral("budgid")));
-    }
-    const TNextGridModel* model = ngdBudgetAdj->Model();
-    const int rows = ngdBudgetAdj->RowCount();
-    const int footer = ngdBudgetAdj->FooterRow();
-    for (int r = 0; r < rows; ++r) {
-        // The totals row stands for no record; rows the filter hides are not the user's choice now.
-        if (r == footer || !model->TextIsTicked(chk, r) || !ngdBudgetAdj->IsRowShown(r))
-            continue;
-        TRunRow row;
-        row.Row = r;
-        row.Amount = moneyCol >= 0 ? ngdBudgetAdj->CellAsFloat(moneyCol, r) : 0.0;
-        for (const int col : keyCols)
-            row.Cells << (col < 0 ? QString() : ngdBudgetAdj->Cells(col, r));
-        if (row.Cells.first().isEmpty()) {
-            if (Unidentified && Unidentified->isEmpty())
-                *Unidentified = QStringLiteral("第 %1 行没有%2，无法确定对应的预算指标").arg(r + 1).arg(
-                    Summary ? QStringLiteral("预算编码") : QStringLiteral("编号"));
-            row.Cells.clear();   // never written
-        }
-        out.push_back(std::move(row));
-    }
-    return out;
-}
-
 void TbfrmVeltrane::SetCheckedStatus(const QString& Status)
 {
-    StartRun(Status == QLatin1String("1") ? TRunKind::Confirm : TRunKind::Cancel, Status);
+    StartRun(Status == QLatin1String("1") ? TRunKind::Confirm : TRunKind::Cancel);
 }
 
 void TbfrmVeltrane::tbtnDelClick()
 {
     if (Running() || FirstTickedRow() < 0)
         return;
-    if (SysText(&TSysParams::AskBeforeDelete) == QLatin1String("1")
+    FController->SetContext(HostModuleContext());
+    if (FController->Context().AskBeforeDelete
         && Ask(QStringLiteral("是否删除选中数据？"), InfoCaption, MB_YESNO | MB_ICONQUESTION) != IDYES)
         return;
-    StartRun(TRunKind::Delete, QString());
+    StartRun(TRunKind::Delete);
 }
 
-void TbfrmVeltrane::StartRun(TRunKind Kind, const QString& Status)
+void TbfrmVeltrane::StartRun(TRunKind Kind)
 {
-    if (Running() || !CheckKeyColumns())
+    if (Running())
         return;
-    const bool summary = rbtnSum->isChecked();
-    QString unidentified;
-    std::vector<TRunRow> rows = TickedRows(summary, &unidentified);
+    std::vector<int> rows = TickedRecords();
     if (rows.empty()) {
         // Only the totals row (or hidden rows) ticked: nothing stands for a record.
-        Ask(QStringLiteral("请选择需要确认的预算指标信息!"), ConfirmCaption, MB_OK | MB_ICONEXCLAMATION);
+        Ask(NothingTicked, ConfirmCaption, MB_OK | MB_ICONEXCLAMATION);
         return;
     }
-
-    const std::int32_t year = DataYear();
-    const QString deptClass = RecordFieldText(UnitRecord(), 4);
-    const QString btype = FBType;
-    TBudgetAdjManage* manage = FBudgetAdjManage;
-    TStatusRun::TSend send;
-    if (Kind == TRunKind::Delete) {
-        send = [manage, year, btype, deptClass, summary](TAdoConn* conn, const TRunRow& row) -> TRunResult {
-            if (row.Cells.isEmpty())
-                return {false, QStringLiteral("无法确定对应的预算指标"), false};
-            TBudgetAdj record(nullptr);
-            record.DataYear = year;
-            QString condition;
-            if (summary)
-                condition = SummaryDeleteCondition(conn, btype, deptClass,
-                                                   {row.Cells[0], row.Cells[1], row.Cells[2], row.Cells[3],
-                                                    row.Cells[4], row.Cells[5], row.Cells[6]});
-            else
-                record.BudgId = row.Cells[0];
-            TRunResult r;
-            r.Ok = manage->DeleteRecord(&record, condition, &r.Error, &r.Persistent);
-            return r;
-        };
-    } else {
-        send = [Status, year, btype, deptClass, summary](TAdoConn* conn, const TRunRow& row) -> TRunResult {
-            if (row.Cells.isEmpty())
-                return {false, QStringLiteral("无法确定对应的预算指标"), false};
-            const QString sql =
-                summary ? SummaryStatusSQL(conn, Status, year, btype, deptClass,
-                                           {row.Cells[0], row.Cells[1], row.Cells[2], row.Cells[3], row.Cells[4],
-                                            row.Cells[5], row.Cells[6]})
-                        : DetailStatusSQL(conn, Status, row.Cells[0], year);
-            ExecSQL(conn, sql);   // a failure raises, with its kind
-            return {true, QString(), false};
-        };
-    }
-
-    FRunKind = Kind;
-    FRunStatus = Status;
-    FWrittenSinceLoad = true;
     const int cancelAfter = FCancelAfter;
     FCancelAfter = -1;
-    FRun = new TStatusRun(DefConnection(), std::move(rows), std::move(send), cancelAfter,
-                          [this](int done, int total) { RunProgress(done, total); });
-    FRun->OnTerminate = [this](TThread*) { RunFinished(); };
-    if (!unidentified.isEmpty())
-        FRunText = unidentified;
-    Label4->setText(Kind == TRunKind::Confirm  ? QStringLiteral("正在确认…")
-                    : Kind == TRunKind::Cancel ? QStringLiteral("正在撤销…")
-                                               : QStringLiteral("正在删除…"));
-    RunProgress(0, FRun->Total());
+    FController->SetContext(HostModuleContext());
+    Label4->setText(QStringLiteral("正在%1…").arg(RunVerb(Kind)));
     SetInputBlocked(true);
+    if (!FController->StartRun(Kind, std::move(rows), cancelAfter)) {
+        SetInputBlocked(false);
+        return;
+    }
     FProcessTimer->start();
-    FRun->Resume();
 }
 
 void TbfrmVeltrane::RunProgress(int Done, int Total)
@@ -879,73 +437,32 @@ void TbfrmVeltrane::RunProgress(int Done, int Total)
     pbProcess->setValue(Done);
 }
 
-void TbfrmVeltrane::RunFinished()
+void TbfrmVeltrane::RunFinished(const TRunReport& Run)
 {
-    TStatusRun* run = FRun;
-    if (!run)
-        return;
-    FRun = nullptr;
-    run->OnTerminate = nullptr;
-    // Deleted once its completion has fully returned.
-    run->deleteLater();
     SetInputBlocked(false);
-    if (!Busy()) {
-        FProcessTimer->stop();
-        pnprocess->hide();
-    }
-
-    const QString verb = FRunKind == TRunKind::Confirm  ? QStringLiteral("确认")
-                         : FRunKind == TRunKind::Cancel ? QStringLiteral("撤销")
-                                                        : QStringLiteral("删除");
-    const int notAttempted = run->Total() - run->Attempted;
-    QString line = QStringLiteral("已%1 %2 条，金额 %3 元")
-                       .arg(verb)
-                       .arg(run->Succeeded)
-                       .arg(FormatNumberMask(QStringLiteral("#,##0.00"), GeneralFloatText(run->SucceededAmount)));
-    if (run->Failed > 0)
-        line += QStringLiteral("；%1 条失败").arg(run->Failed);
-    if (run->Cancelled)
-        line = QStringLiteral("已取消：") + line + QStringLiteral("；%1 条未处理").arg(notAttempted);
-    else if (run->Stopped && notAttempted > 0)
-        line += QStringLiteral("；%1 条未处理").arg(notAttempted);
-    FRunText = line;
+    FRunText = RunSummary(Run);
 
     // What succeeded leaves the view; what failed stays in it.
-    if (FRunKind != TRunKind::Delete || run->Succeeded > 0)
+    if (Run.Kind != TRunKind::Delete || Run.Succeeded > 0)
         LoadRecords();
     UpdateStatus();
 
-    if (run->Failed > 0) {
-        const QString head = FRunKind == TRunKind::Delete ? QStringLiteral("删除数据失败！。")
-                                                          : QStringLiteral("%1预算指标时出错。").arg(verb);
-        QString text = head + QStringLiteral("\n成功 %1 行，失败 %2 行").arg(run->Succeeded).arg(run->Failed);
-        if (notAttempted > 0)
-            text += QStringLiteral("，未处理 %1 行（保持原状态）").arg(notAttempted);
-        text += QStringLiteral("。\n错误：") + run->FirstError;
-        Ask(text, InfoCaption, MB_OK | MB_ICONEXCLAMATION);
-    } else if (FRunKind == TRunKind::Delete && !run->Cancelled
-               && SysText(&TSysParams::ReportDelete) == QLatin1String("1")) {
+    if (Run.Failed > 0) {
+        Tell(RunFailureText(Run));
+    } else if (Run.Kind == TRunKind::Delete && !Run.Cancelled && FController->Context().ReportDelete) {
         Ask(QStringLiteral("数据删除成功。"), InfoCaption, MB_OK | MB_ICONINFORMATION);
     }
 }
 
 void TbfrmVeltrane::CancelWork()
 {
-    if (FRun) {
-        FRun->Cancel();
+    if (!FController->Cancel())
         return;
-    }
-    if (!FLoads.empty()) {
-        // The grid stays as it is now: without the rows of the dropped load.
-        DropLoads();
-        ++FLoadGeneration;
-        FLoadState = TLoadState::Failed;
-        FRunText = QStringLiteral("已取消提取数据");
-        FProcessTimer->stop();
-        pnprocess->hide();
-        UpdateButtons();
-        UpdateStatus();
-    }
+    FRunText = QStringLiteral("已取消提取数据");
+    FProcessTimer->stop();
+    pnprocess->hide();
+    UpdateButtons();
+    UpdateStatus();
 }
 
 void TbfrmVeltrane::SetInputBlocked(bool Blocked)
@@ -992,10 +509,10 @@ void TbfrmVeltrane::ShowProcessPanel()
     pnprocess->raise();
 }
 
-bool TbfrmVeltrane::Busy() const
-{
-    return FRun != nullptr || !FLoads.empty();
-}
+bool TbfrmVeltrane::Busy() const { return FController->Busy(); }
+bool TbfrmVeltrane::Running() const { return FController->Running(); }
+QString TbfrmVeltrane::LastRecordSQL() const { return FController->LastSQL(); }
+TRecordSetRef TbfrmVeltrane::Records() const { return FController->Records(); }
 
 void TbfrmVeltrane::WaitIdle()
 {
@@ -1020,27 +537,25 @@ void TbfrmVeltrane::ScheduleStatus()
 
 void TbfrmVeltrane::UpdateStatus()
 {
-    const int rows = ngdBudgetAdj->RowCount();
+    const TRecordSetRef records = Records();
     const int footer = ngdBudgetAdj->FooterRow();
     const int chk = ngdBudgetAdj->Columns().FindByName(QStringLiteral("chk"));
-    const int money = ngdBudgetAdj->Columns().FindByName(QStringLiteral("budgmoney"));
     const TNextGridModel* model = ngdBudgetAdj->Model();
+    const int shownRows = ngdBudgetAdj->ShownRowCount();
     int shown = 0, ticked = 0;
-    double amount = 0;
-    for (int r = 0; r < rows; ++r) {
-        if (r == footer || !ngdBudgetAdj->IsRowShown(r))
+    long long cents = 0;
+    for (int i = 0; i < shownRows; ++i) {
+        const int r = ngdBudgetAdj->ShownRow(i);
+        if (r == footer)
             continue;
         ++shown;
         if (chk >= 0 && model->TextIsTicked(chk, r)) {
             ++ticked;
-            if (money >= 0)
-                amount += model->Number(money, r);
+            if (records)
+                cents += records->AmountCents(ngdBudgetAdj->LoadedRow(r));
         }
     }
-    QString text = QStringLiteral("共 %1 条　已选 %2 条　金额 %3 元")
-                       .arg(shown)
-                       .arg(ticked)
-                       .arg(FormatNumberMask(QStringLiteral("#,##0.00"), TotalText(amount)));
+    QString text = QStringLiteral("共 %1 条　已选 %2 条　金额 %3 元").arg(shown).arg(ticked).arg(MoneyText(cents));
     if (!FRunText.isEmpty())
         text += QStringLiteral("　｜　") + FRunText;
     lblStatus->setText(text);
@@ -1048,10 +563,7 @@ void TbfrmVeltrane::UpdateStatus()
     lblStatus->setToolTip(text);
 }
 
-QString TbfrmVeltrane::StatusText() const
-{
-    return lblStatus ? lblStatus->text() : QString();
-}
+QString TbfrmVeltrane::StatusText() const { return lblStatus ? lblStatus->text() : QString(); }
 
 void TbfrmVeltrane::UpdateButtons()
 {
@@ -1085,122 +597,59 @@ void TbfrmVeltrane::ReplaceGridManager(TNextGridManager* Manager)
 
 void TbfrmVeltrane::BuildColumns()
 {
-    const bool officeColumns = SysText(&TSysParams::OfficeColumns) == QLatin1String("0");
+    const bool officeColumns = FController->Context().OfficeColumns;
     QList<TDTFieldType*> table = rbtnDetail->isChecked() ? DetailColumnTable(officeColumns) : SummaryColumnTable();
     ReplaceGridManager(new TNextGridManager(this, table, QStringLiteral("ngdBudgetAdj")));
     FGridManager->CreateColumns(ngdBudgetAdj);
 }
 
-void TbfrmVeltrane::DeptClassMessage()
-{
-    if (FShowing > 0 && FDeptClassReported)
-        return;
-    FDeptClassReported = true;
-    Ask(QStringLiteral("单位部门类别无效，无法提取预算指标！"), InfoCaption, MB_OK | MB_ICONEXCLAMATION);
-}
-
-void TbfrmVeltrane::DropLoads()
-{
-    for (TRecordLoad* load : FLoads) {
-        load->OnTerminate = nullptr;
-        delete load;   // cancels it and waits for its body to give up
-    }
-    FLoads.clear();
-}
+void TbfrmVeltrane::Tell(const QString& Text) { Ask(Text, InfoCaption, MB_OK | MB_ICONEXCLAMATION); }
 
 void TbfrmVeltrane::LoadRecords()
 {
-    TRecordFilter f;
-    f.Detail = rbtnDetail->isChecked();
-    f.Status = rbtnNO->isChecked() ? TStatusView::Unconfirmed
-               : rbtnOK->isChecked() ? TStatusView::Confirmed
-                                     : TStatusView::Any;
-    f.UnitCode = FUnitCode;
-    f.BType = FBType;
-    f.DataYear = DataYear();
-    f.OfficeColumns = SysText(&TSysParams::OfficeColumns) == QLatin1String("0");
-    f.OfficeFilter = SysNumber(&TSysParams::OfficeFilter);
-    f.OfficeCode = RecordFieldText(UserRecord(), 7);
-    QString sql;
-    QString failure;
-    if (!DeptClassNumber(RecordFieldText(UnitRecord(), 4), &f.DeptClass)) {
-        failure = QStringLiteral("dept");
-    } else {
-        try {
-            sql = RecordQuerySQL(DefConnection(), f);
-        } catch (const Exception& e) {
-            failure = e.Message();
-        }
-    }
-
-    // The grid holds (or is being given) the rows of this very statement, and
-    // this window wrote nothing since: a second load would bring the same rows.
-    if (failure.isEmpty() && sql == FLastRecordSQL && !FWrittenSinceLoad
-        && (FLoadState == TLoadState::Loading || FLoadState == TLoadState::Loaded)) {
-        UpdateButtons();
-        return;
-    }
-
-    ++FLoadGeneration;   // what is still loading is stale now
-    for (TRecordLoad* load : FLoads)
-        load->Cancel();
-    ngdBudgetAdj->ClearRows();
-    BuildColumns();
-    FLastRecordSQL.clear();
-    FWrittenSinceLoad = false;
-    if (!failure.isEmpty()) {
-        FLoadState = TLoadState::Failed;
+    FController->SetContext(HostModuleContext());
+    TRecordController::TView view;
+    view.Detail = rbtnDetail->isChecked();
+    view.Status = rbtnNO->isChecked() ? TStatusView::Unconfirmed
+                  : rbtnOK->isChecked() ? TStatusView::Confirmed
+                                        : TStatusView::Any;
+    view.UnitCode = FUnitCode;
+    view.BType = FBType;
+    TError error;
+    const auto started = FController->Load(
+        view,
+        [this] {
+            ngdBudgetAdj->ClearRows();
+            BuildColumns();
+            return FGridManager->PlanLoad(ngdBudgetAdj, true, false, true);
+        },
+        &error);
+    if (started == TRecordController::TLoadStart::Refused) {
         // Nothing sensible can be asked of the database; the grid stays empty.
-        if (failure == QLatin1String("dept"))
-            DeptClassMessage();
-        else
-            Ask(QStringLiteral("无法提取预算指标：%1").arg(failure), InfoCaption, MB_OK | MB_ICONEXCLAMATION);
-        UpdateButtons();
+        // While the window is shown its two loads say it once.
+        if (!(FShowing > 0 && FRefusalReported))
+            Tell(error.Message);
+        FRefusalReported = true;
         UpdateStatus();
-        return;
     }
-    FLastRecordSQL = sql;
-    StartLoad(sql);
     UpdateButtons();
 }
 
-void TbfrmVeltrane::StartLoad(const QString& SQL)
+void TbfrmVeltrane::LoadDone(TGridRows&& Cells)
 {
-    FLoadState = TLoadState::Loading;
-    auto* load = new TRecordLoad(DefConnection(), SQL, FGridManager->PlanLoad(ngdBudgetAdj, true, false, true),
-                                 FLoadGeneration);
-    load->OnTerminate = [this](TThread* t) { LoadFinished(static_cast<TRecordLoad*>(t)); };
-    FLoads.push_back(load);
-    if (!Running())
-        FProcessTimer->start();
-    load->Resume();
-}
-
-void TbfrmVeltrane::LoadFinished(TRecordLoad* Load)
-{
-    std::erase(FLoads, Load);
-    Load->OnTerminate = nullptr;
-    Load->deleteLater();
-    if (!Busy()) {
-        FProcessTimer->stop();
-        pnprocess->hide();
-    }
-    // A newer selection made this load stale: its rows are not the ones asked for.
-    if (Load->Generation != FLoadGeneration || Load->Cancelled())
-        return;
-    if (Load->Opened) {
-        FLoadState = TLoadState::Loaded;
-        FGridManager->ApplyRows(ngdBudgetAdj, std::move(Load->Rows));
-        AfterRecordsLoaded();
-    } else {
-        FLoadState = TLoadState::Failed;
-        ngdBudgetAdj->ClearRows();
-    }
+    FGridManager->ApplyRows(ngdBudgetAdj, std::move(Cells));
+    AfterRecordsLoaded();
     UpdateButtons();
     UpdateStatus();
-    if (FLoadState == TLoadState::Failed)
-        // An empty grid would read as "nothing left to confirm".
-        Ask(QStringLiteral("提取预算指标失败：%1").arg(Load->Error), InfoCaption, MB_OK | MB_ICONEXCLAMATION);
+}
+
+void TbfrmVeltrane::LoadFailed(const TError& Error)
+{
+    ngdBudgetAdj->ClearRows();
+    UpdateButtons();
+    UpdateStatus();
+    // An empty grid would read as "nothing left to confirm".
+    Tell(QStringLiteral("提取预算指标失败：%1").arg(Error.Message));
 }
 
 void bwnVeltrane_Initialize()

@@ -1,62 +1,22 @@
 #pragma once
 // The payment-scope confirmation window: the user picks a unit range in the
 // organisation tree and the filters, ticks budget records and confirms them or
-// takes the confirmation back.
+// takes the confirmation back. The window is the wiring: its controls
+// (forms/bwnVeltraneLayout), the events, the messages and the status line; the
+// work is the record controller's (records/untRecordController).
+#include "forms/bwnVeltraneLayout.h"
 #include "forms/wnBsTrvTC.h"
-#include <QGroupBox>
+#include "records/untRecordController.h"
 #include <QHash>
-#include <QList>
 #include <QPointer>
 #include <vector>
 
-class QAction;
-class QPushButton;
 class QShortcut;
 class QTimer;
-class TRecordLoad;
-class TStatusRun;
-struct TRunRow;
-class QButtonGroup;
-class QComboBox;
-class QLabel;
-class QLineEdit;
-class QMenu;
-class QProgressBar;
-class QRadioButton;
-class QToolButton;
-class TBudgetAdjManage;
-class TDynamicTree;
-class TNextGrid;
-class TNextGridFilterRow;
 class TNextGridManager;
 class TTreeNode;
-class TTreeSearch;
-struct TDTFieldType;
 
-// A group of radio buttons laid out in columns, with the index of the chosen one.
-// Changing the index (by a click or in code) raises itemIndexChanged.
-class TRadioGroup : public QGroupBox {
-    Q_OBJECT
-    Q_PROPERTY(int ItemIndex READ ItemIndex WRITE SetItemIndex NOTIFY itemIndexChanged)
-public:
-    TRadioGroup(QWidget* parent, const QString& name, const QStringList& items, int columns);
-    int ItemIndex() const;
-    void SetItemIndex(int index);
-    QRadioButton* Item(int index) const { return FItems.value(index); }
-    int Count() const { return int(FItems.size()); }
-signals:
-    void itemIndexChanged(int index);
-private:
-    QButtonGroup* FGroup = nullptr;
-    QList<QRadioButton*> FItems;
-};
-
-// The grid's column definitions of the two views; the caller owns the records.
-// In the detail view the office name column follows OfficeColumns ("0": shown).
-QList<TDTFieldType*> DetailColumnTable(bool OfficeColumns);
-QList<TDTFieldType*> SummaryColumnTable();
-
-class TbfrmVeltrane : public TfrmBsTrvTC {
+class TbfrmVeltrane : public TfrmBsTrvTC, public TVeltraneControls {
     Q_OBJECT
     Q_PROPERTY(QString FUnitCode READ UnitCode)
     Q_PROPERTY(QString FBType READ BType)
@@ -70,13 +30,15 @@ public:
     QString BType() const { return FBType; }
     TNextGridManager* GridManager() const { return FGridManager; }
     // The record query of the latest load (empty when none could be built).
-    QString LastRecordSQL() const { return FLastRecordSQL; }
+    QString LastRecordSQL() const;
+    // The rows the grid shows, as loaded (null while none are).
+    TRecordSetRef Records() const;
 
     // Long work runs on a worker: a record load (the window stays usable; a newer
     // load makes it stale) or a run of confirm, cancel or delete statements (the
     // window takes no input but 取消 until it ends). Busy while either is on.
     bool Busy() const;
-    bool Running() const { return FRun != nullptr; }
+    bool Running() const;
     // The status line under the grid: what it lists and what is ticked, and what
     // the latest run did.
     QString StatusText() const;
@@ -118,51 +80,7 @@ public:
     void LoadRecords();
     void SetCheckedStatus(const QString& Status);
 
-    // Tool bar and menus.
-    QToolButton* tbtnMod = nullptr;
-    QToolButton* tbtnDel = nullptr;
-    QToolButton* tbtnConfirm = nullptr;
-    QToolButton* tbtnCancel = nullptr;
-    QToolButton* tbtnColse = nullptr;
-    QAction* mnuShowUT = nullptr;
-    QAction* N1 = nullptr;
-    QAction* mnuColse = nullptr;
-    QAction* mnuConfirm = nullptr;
-    QAction* mnuCancel = nullptr;
-    // Brings the tree pane back when the hide button took it away; the filters
-    // stay above the grid meanwhile.
-    QToolButton* sbtnShowUT = nullptr;
-    QFrame* pnlFilterStrip = nullptr;
-    // Tree pane and filters.
-    QFrame* Panel1 = nullptr;
-    QToolButton* sbtnHindUT = nullptr;
-    QFrame* Panel2 = nullptr;
-    QLabel* Label2 = nullptr;
-    QComboBox* cobBType = nullptr;
-    QRadioButton* rbtnSum = nullptr;
-    QRadioButton* rbtnDetail = nullptr;
-    QLabel* Label3 = nullptr;
-    QComboBox* cobSecret = nullptr;
-    TRadioGroup* rgpShowEid = nullptr;
-    // Record area.
-    QRadioButton* rbtnNO = nullptr;
-    QRadioButton* rbtnOK = nullptr;
-    TNextGrid* ngdBudgetAdj = nullptr;
-    QMenu* pmenu = nullptr;
-    QAction* pmuAll = nullptr;
-    QAction* pmuClear = nullptr;
-    QFrame* pnprocess = nullptr;
-    QLabel* Label4 = nullptr;                 // what is being done
-    QLabel* Label5 = nullptr;                 // 进度：
-    QProgressBar* pbProcess = nullptr;
-    QPushButton* btnProcessCancel = nullptr;  // 取消
-    QFrame* pnlStatus = nullptr;              // the status line under the grid
-    QLabel* lblStatus = nullptr;
-    TDynamicTree* DytDept = nullptr;
-
-    // --- Find a unit in the tree (Ctrl+F; forms/bwnVeltraneFind.cpp) ---------
-    // Builds the find bar above the tree and its short-cuts; the constructor's last step.
-    void BuildFindBar();
+    // Finding a unit in the tree (forms/bwnVeltraneFind.cpp).
     void ShowFindBar();
     void HideFindBar();
     // Enter or 下一个: a new text starts a new search, the same text goes on to the next match.
@@ -170,90 +88,15 @@ public:
     // Selects the match as a click does and returns its unit code; empty when none.
     // With next, goes on from the current match of the same text.
     Q_INVOKABLE QString FindUnit(const QString& text, bool next);
-    QFrame* pnlFind = nullptr;
-    QLineEdit* edtFind = nullptr;
-    QToolButton* tbtnFindNext = nullptr;
-    QLabel* lblFind = nullptr;
-    QAction* mnuFind = nullptr;
-    TTreeSearch* DytFind = nullptr;
-    // --- end of find a unit ---------------------------------------------------
-    // ---- Grid features, in forms/bwnVeltraneGrid.cpp ----------------------
-    // The filter row above the grid with totals of what it shows, copying,
-    // the grid's focus on show, and columns fitted to every load.
-    void BuildGridFeatures();
+
+    // The grid's filter row, copying, focus and fitted columns (forms/bwnVeltraneGrid.cpp).
     void AfterRecordsLoaded();
     void pmuCopyClick();
     void pmuFilterRowClick();
-    TNextGridFilterRow* ngfBudgetAdj = nullptr;
-    QAction* N2 = nullptr;
-    QAction* pmuCopy = nullptr;
-    QAction* pmuFilterRow = nullptr;
-private:
-    // Widths the user gave columns, by field name, of the summary [0] and detail [1] view.
-    QHash<QString, int> FColumnWidths[2];
-    QHash<QString, int>& ViewColumnWidths();
-    // ---- end of grid features ----------------------------------------------
 
-private:
-    enum class TRunKind { Confirm, Cancel, Delete };
-    enum class TLoadState { None, Loading, Loaded, Failed };
-    void StartLoad(const QString& SQL);
-    void LoadFinished(TRecordLoad* Load);
-    void DropLoads();
-    bool ActionAllowed(QToolButton* Button);
-    QStringList MissingKeyColumns() const;
-    bool CheckKeyColumns();
-    std::vector<TRunRow> TickedRows(bool Summary, QString* Unidentified) const;
-    void StartRun(TRunKind Kind, const QString& Status);
-    void RunProgress(int Done, int Total);
-    void RunFinished();
-    void ShowProcessPanel();
-    void PlaceProcessPanel();
-    void SetInputBlocked(bool Blocked);
-    void ScheduleStatus();
-    void UpdateStatus();
-    int TickColumn() const;   // -1 when the grid has no check boxes
-    QString CellText(int Row, const QString& FieldName) const;
-    int FirstTickedRow() const;
-    void TickAll(const QString& Text);
-    void ReplaceGridManager(TNextGridManager* Manager);
-    void DeptClassMessage();
-
-    QString FUnitCode;
-    QString FBType;
-    TNextGridManager* FGridManager = nullptr;
-    TBudgetAdjManage* FBudgetAdjManage = nullptr;
-    QString FLastRecordSQL;
-    TLoadState FLoadState = TLoadState::None;
-    bool FWrittenSinceLoad = false;       // this window wrote since the grid was loaded
-    int FLoadGeneration = 0;
-    std::vector<TRecordLoad*> FLoads;     // started and not yet completed, the stale ones too
-    TStatusRun* FRun = nullptr;
-    TRunKind FRunKind = TRunKind::Confirm;
-    QString FRunStatus;
-    int FCancelAfter = -1;
-    QString FRunText;                     // what the latest run did, for the status line
-    bool FStatusPending = false;
-    bool FTreeRebuilding = false;
-    QPointer<QWidget> FFocusBeforeRun;
-    QTimer* FProcessTimer = nullptr;
-    QShortcut* FEmptyConfirmKey = nullptr;   // Ctrl+E/Ctrl+D on an empty grid: the hint
-    QShortcut* FEmptyCancelKey = nullptr;
-    // While the window is being shown its two loads report a bad department class once.
-    int FShowing = 0;
-    bool FDeptClassReported = false;
-
-    // ---- What the window remembers per user (forms/bwnVeltraneSettings.cpp) ----
-    // Size, place and maximised state, the tree pane and its splitter, and the
-    // column widths of each view. Nothing saved yet: the window opens as designed.
-    void RestoreSettings();
-    void SaveSettings();
-    // ---- end of remembered settings ----
-
-    // ---- Export and print of the record grid (forms/bwnVeltraneOutput.cpp) ----
-public:
-    // Empty text on success, else the message the user would be shown. No dialogs:
-    // the host's scripts call these by name.
+    // Export and print (forms/bwnVeltraneOutput.cpp). Empty text on success, else
+    // the message the user would be shown. No dialogs: the host's scripts call
+    // these by name.
     Q_INVOKABLE QString ExportGrid(const QString& file);
     Q_INVOKABLE QString PrintGridToPdf(const QString& file);
     void mnuExportClick();
@@ -262,20 +105,61 @@ public:
     // The unit and the filters the grid shows, for the heading of printed pages.
     QString OutputDetails() const;
 
-    QAction* mnuExport = nullptr;
-    QAction* mnuPrintPreview = nullptr;
-    QAction* mnuPrint = nullptr;
-    QAction* mnuOutputSep = nullptr;
-    QAction* pmuOutputSep = nullptr;
-    QAction* pmuExport = nullptr;
-    QAction* pmuPrintPreview = nullptr;
-    QAction* pmuPrint = nullptr;
-
 private:
+    // Builders of the controls, each the last steps of the constructor.
+    void BuildLayout();
+    void BuildFindBar();
+    void BuildGridFeatures();
     void BuildOutputActions();
+    void Wire();
+
+    void LoadDone(TGridRows&& Cells);
+    void LoadFailed(const TError& Error);
+    bool ActionAllowed(QToolButton* Button);
+    // The rows of the record set the user has ticked among those shown, in the
+    // grid's order; the totals row never.
+    std::vector<int> TickedRecords() const;
+    void StartRun(TRunKind Kind);
+    void RunProgress(int Done, int Total);
+    void RunFinished(const TRunReport& Report);
+    void ShowProcessPanel();
+    void PlaceProcessPanel();
+    void SetInputBlocked(bool Blocked);
+    void ScheduleStatus();
+    void UpdateStatus();
+    int TickColumn() const;   // -1 when the grid has no check boxes
+    int FirstTickedRow() const;
+    void TickAll(const QString& Text);
+    void ReplaceGridManager(TNextGridManager* Manager);
+    void Tell(const QString& Text);   // a message box with the module's caption and icon
+
+    TRecordController* FController = nullptr;
+    QString FUnitCode;
+    QString FBType;
+    TNextGridManager* FGridManager = nullptr;
+    int FCancelAfter = -1;
+    QString FRunText;                     // what the latest run did, for the status line
+    bool FStatusPending = false;
+    bool FTreeRebuilding = false;
+    QPointer<QWidget> FFocusBeforeRun;
+    QTimer* FProcessTimer = nullptr;
+    QShortcut* FEmptyConfirmKey = nullptr;   // Ctrl+E/Ctrl+D on an empty grid: the hint
+    QShortcut* FEmptyCancelKey = nullptr;
+    // While the window is being shown its two loads report a refused load once.
+    int FShowing = 0;
+    bool FRefusalReported = false;
+
+    // What the window remembers per user (forms/bwnVeltraneSettings.cpp): size,
+    // place and maximised state, the tree pane and its splitter, and the column
+    // widths of each view. Nothing saved yet: the window opens as designed.
+    void RestoreSettings();
+    void SaveSettings();
+    // Widths the user gave columns, by field name, of the summary [0] and detail [1] view.
+    QHash<QString, int> FColumnWidths[2];
+    QHash<QString, int>& ViewColumnWidths();
+
     void OutputMessage(const QString& Text, int Flags);
     QString FOutputFolder;   // where the latest export went
-    // ---- end of export and print ----
 };
 
 // Unit initialisation and finalisation, run by the module's load and unload sequence:

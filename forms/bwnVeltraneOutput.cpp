@@ -108,7 +108,7 @@ QString TbfrmVeltrane::ExportGrid(const QString& file)
 {
     QString error;
     HourGlass wait;
-    ::ExportGrid(*ngdBudgetAdj, file, &error, {}, Caption());
+    ::ExportGrid(ngdBudgetAdj->Snapshot(), file, &error, {}, Caption());
     return error;
 }
 
@@ -116,7 +116,7 @@ QString TbfrmVeltrane::PrintGridToPdf(const QString& file)
 {
     QString error;
     HourGlass wait;
-    ::PrintGridToPdf(*ngdBudgetAdj, TGridPrintHeading{Caption(), OutputDetails()}, file, &error);
+    ::PrintGridToPdf(ngdBudgetAdj->Snapshot(), TGridPrintHeading{Caption(), OutputDetails()}, file, &error);
     return error;
 }
 
@@ -158,7 +158,7 @@ void TbfrmVeltrane::mnuExportClick()
     TExportResult result;
     {
         HourGlass wait;
-        result = ::ExportGrid(*ngdBudgetAdj, file, &error, onProgress, Caption());
+        result = ::ExportGrid(ngdBudgetAdj->Snapshot(), file, &error, onProgress, Caption());
     }
     progress.close();
     if (result == TExportResult::Failed)
@@ -171,14 +171,14 @@ void TbfrmVeltrane::mnuExportClick()
 void TbfrmVeltrane::mnuPrintPreviewClick()
 {
     QString error;
-    if (!PreviewGrid(*ngdBudgetAdj, TGridPrintHeading{Caption(), OutputDetails()}, Handle(), &error))
+    if (!PreviewGrid(ngdBudgetAdj->Snapshot(), TGridPrintHeading{Caption(), OutputDetails()}, Handle(), &error))
         OutputMessage(error, MB_OK | MB_ICONEXCLAMATION);
 }
 
 void TbfrmVeltrane::mnuPrintClick()
 {
     QString error;
-    if (!PrintGridWithDialog(*ngdBudgetAdj, TGridPrintHeading{Caption(), OutputDetails()}, Handle(), &error)
+    if (!PrintGridWithDialog(ngdBudgetAdj->Snapshot(), TGridPrintHeading{Caption(), OutputDetails()}, Handle(), &error)
         && !error.isEmpty())
         OutputMessage(error, MB_OK | MB_ICONEXCLAMATION);
 }

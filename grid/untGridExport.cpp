@@ -50,46 +50,9 @@ QString Reason(const std::error_code& ec)
     return QString::fromLocal8Bit(ec.message().c_str());
 }
 
-// Any change of the grid while the progress callback lets events run: a reload
-// would leave rows of two loads in one file, a cleared column a dangling one.
-class GridWatch {
-public:
-    explicit GridWatch(const TNextGrid& grid)
-    {
-        const QAbstractItemModel* m = grid.Model();
-        auto mark = [this] { FChanged = true; };
-        FConnections = {
-            QObject::connect(&grid, &QObject::destroyed, mark),
-            QObject::connect(m, &QObject::destroyed, mark),
-            QObject::connect(m, &QAbstractItemModel::modelAboutToBeReset, mark),
-            QObject::connect(m, &QAbstractItemModel::rowsAboutToBeInserted, mark),
-            QObject::connect(m, &QAbstractItemModel::rowsAboutToBeRemoved, mark),
-            QObject::connect(m, &QAbstractItemModel::columnsAboutToBeInserted, mark),
-            QObject::connect(m, &QAbstractItemModel::columnsAboutToBeRemoved, mark),
-            QObject::connect(m, &QAbstractItemModel::layoutAboutToBeChanged, mark),
-            QObject::connect(m, &QAbstractItemModel::dataChanged, mark),
-        };
-    }
-    ~GridWatch()
-    {
-        for (const QMetaObject::Connection& c : FConnections)
-            QObject::disconnect(c);
-    }
-    GridWatch(const GridWatch&) = delete;
-    GridWatch& operator=(const GridWatch&) = delete;
-    bool Changed() const { return FChanged; }
-
-private:
-    bool FChanged = false;
-    std::vector<QMetaObject::Connection> FConnections;
-};
-
-const QString kGridChanged = QStringLiteral("导出过程中表格内容发生了变化，导出已停止，请重新导出");
-
-// Reports progress; false when the export must stop (cancelled or grid changed).
+// Reports progress; false when the export must stop (cancelled).
 struct Reporter {
     const TExportProgress& progress;
-    const GridWatch& watch;
     int total;
     TExportResult stop = TExportResult::Done;
     QString error;
@@ -102,37 +65,9 @@ struct Reporter {
             stop = TExportResult::Cancelled;
             return false;
         }
-        if (watch.Changed()) {
-            stop = TExportResult::Failed;
-            error = kGridChanged;
-            return false;
-        }
         return true;
     }
 };
-
-struct ColumnInfo {
-    int index;
-    bool number;
-    QString caption;
-    QString mask;
-    int width;
-};
-
-std::vector<ColumnInfo> Columns(const TNextGrid& grid, const TShownGrid& shown)
-{
-    std::vector<ColumnInfo> out;
-    out.reserve(shown.Columns.size());
-    for (int c : shown.Columns) {
-        const TNxCustomColumn* column = grid.Columns().Item(c);
-        ColumnInfo info{c, column->Kind() == TNxColumnKind::Number, column->Header().Caption, QString(),
-                        column->Width()};
-        if (info.number)
-            info.mask = static_cast<const TNxNumberColumn*>(column)->FormatMask();
-        out.push_back(info);
-    }
-    return out;
-}
 
 // ---------------------------------------------------------------- xlsx
 
@@ -160,10 +95,10 @@ QString CellReason(lxw_error e)
     return QString::fromUtf8(lxw_strerror(e));
 }
 
-TExportResult WriteXlsx(const TNextGrid& grid, const TShownGrid& shown, const QString& file,
-                        const QString& sheet, Reporter& reporter, QString* error)
+TExportResult WriteXlsx(const TGridSnapshot& shown, const QString& file, const QString& sheet, Reporter& reporter,
+                        QString* error)
 {
-    const std::vector<ColumnInfo> columns = Columns(grid, shown);
+    const std::vector<TGridSnapshot::Column>& columns = shown.Columns;
     if (shown.Rows.size() + 1 > size_t(LXW_ROW_MAX)) {
         *error = QStringLiteral("表格共 %1 行，超过 Excel 工作表 %2 行的上限，请导出为 CSV 文件")
                      .arg(shown.Rows.size())
@@ -211,9 +146,9 @@ TExportResult WriteXlsx(const TNextGrid& grid, const TShownGrid& shown, const QS
     std::vector<lxw_format*> numberFormat(columns.size(), nullptr);
     std::vector<lxw_format*> footerFormat(columns.size(), footerText);
     for (size_t j = 0; j < columns.size(); ++j) {
-        if (!columns[j].number || columns[j].mask.isEmpty())
+        if (!columns[j].Number || columns[j].FormatMask.isEmpty())
             continue;
-        const QByteArray mask = columns[j].mask.toUtf8();
+        const QByteArray mask = columns[j].FormatMask.toUtf8();
         numberFormat[j] = workbook_add_format(book);
         format_set_num_format(numberFormat[j], mask.constData());
         footerFormat[j] = workbook_add_format(book);
@@ -224,22 +159,22 @@ TExportResult WriteXlsx(const TNextGrid& grid, const TShownGrid& shown, const QS
 
     for (size_t j = 0; j < columns.size(); ++j) {
         const auto col = lxw_col_t(j);
-        worksheet_set_column_pixels(ws, col, col, uint32_t(columns[j].width), nullptr);
+        worksheet_set_column_pixels(ws, col, col, uint32_t(qMax(0, columns[j].Width)), nullptr);
     }
     worksheet_freeze_panes(ws, 1, 0);
 
     auto fail = [&](size_t row, size_t col, lxw_error e) {
         const QString where = row == 0 ? QStringLiteral("表头") : QStringLiteral("第 %1 行").arg(row);
-        *error = QStringLiteral("%1“%2”列：%3，无法导出为 Excel 文件").arg(where, columns[col].caption, CellReason(e));
+        *error = QStringLiteral("%1“%2”列：%3，无法导出为 Excel 文件").arg(where, columns[col].Caption, CellReason(e));
         return TExportResult::Failed;
     };
     for (size_t j = 0; j < columns.size(); ++j) {
-        const QByteArray caption = columns[j].caption.toUtf8();
+        const QByteArray caption = columns[j].Caption.toUtf8();
         if (const lxw_error e = worksheet_write_string(ws, 0, lxw_col_t(j), caption.constData(), header))
             return fail(0, j, e);
     }
 
-    TNextGridModel* model = grid.Model();
+    const TNxCellStore* model = &shown.Cells;
     const size_t rows = shown.Rows.size();
     for (size_t i = 0; i < rows; ++i) {
         if (i % kProgressStep == 0 && !reporter.Report(int(i))) {
@@ -250,12 +185,12 @@ TExportResult WriteXlsx(const TNextGrid& grid, const TShownGrid& shown, const QS
         const bool footer = r == shown.FooterRow;
         const auto xr = lxw_row_t(i + 1);
         for (size_t j = 0; j < columns.size(); ++j) {
-            const int c = columns[j].index;
+            const int c = columns[j].Index;
             const auto xc = lxw_col_t(j);
             lxw_format* format = footer ? footerFormat[j] : numberFormat[j];
             lxw_error e = LXW_NO_ERROR;
             bool isNumber = false;
-            const double value = columns[j].number ? model->Number(c, r, &isNumber) : 0.0;
+            const double value = columns[j].Number ? model->Number(c, r, &isNumber) : 0.0;
             if (isNumber) {
                 e = worksheet_write_number(ws, xr, xc, value, format);
             } else {
@@ -327,11 +262,10 @@ void AppendField(QByteArray& out, const QString& text, bool guard)
     out += '"';
 }
 
-TExportResult WriteCsv(const TNextGrid& grid, const TShownGrid& shown, QFile& file, Reporter& reporter,
-                       QString* error)
+TExportResult WriteCsv(const TGridSnapshot& shown, QFile& file, Reporter& reporter, QString* error)
 {
-    const std::vector<ColumnInfo> columns = Columns(grid, shown);
-    TNextGridModel* model = grid.Model();
+    const std::vector<TGridSnapshot::Column>& columns = shown.Columns;
+    const TNxCellStore* model = &shown.Cells;
     QByteArray out;
     out.reserve(1 << 20);
     auto flush = [&] {
@@ -347,7 +281,7 @@ TExportResult WriteCsv(const TNextGrid& grid, const TShownGrid& shown, QFile& fi
     for (size_t j = 0; j < columns.size(); ++j) {
         if (j)
             out += ',';
-        AppendField(out, columns[j].caption, true);
+        AppendField(out, columns[j].Caption, true);
     }
     out += "\r\n";
 
@@ -361,9 +295,9 @@ TExportResult WriteCsv(const TNextGrid& grid, const TShownGrid& shown, QFile& fi
         for (size_t j = 0; j < columns.size(); ++j) {
             if (j)
                 out += ',';
-            const int c = columns[j].index;
+            const int c = columns[j].Index;
             bool isNumber = false;
-            if (columns[j].number)
+            if (columns[j].Number)
                 model->Number(c, r, &isNumber);
             AppendField(out, model->Text(c, r), !isNumber);
         }
@@ -385,40 +319,6 @@ TExportResult WriteCsv(const TNextGrid& grid, const TShownGrid& shown, QFile& fi
 
 }  // namespace
 
-TShownGrid ShownGrid(const TNextGrid& Grid)
-{
-    TShownGrid s;
-    const int count = Grid.Columns().Count();
-    const QHeaderView* header = Grid.horizontalHeader();
-    // The header knows the order the user sees; while it is out of step with the
-    // columns (inside a batch) the columns' own order is that order.
-    const bool useHeader = header && header->count() == count;
-    for (int v = 0; v < count; ++v) {
-        const int c = useHeader ? header->logicalIndex(v) : v;
-        const TNxCustomColumn* column = Grid.Columns().Item(c);
-        if (column && column->Visible() && column->Kind() != TNxColumnKind::CheckBox)
-            s.Columns.push_back(c);
-    }
-    const int footer = Grid.FooterRow();
-    const int shown = Grid.ShownRowCount();
-    s.Rows.reserve(size_t(qMax(0, shown)));
-    bool footerShown = false;
-    for (int i = 0; i < shown; ++i) {
-        const int r = Grid.ShownRow(i);
-        if (r < 0)
-            continue;
-        if (r == footer)
-            footerShown = true;
-        else
-            s.Rows.push_back(r);
-    }
-    if (footerShown) {
-        s.Rows.push_back(footer);
-        s.FooterRow = footer;
-    }
-    return s;
-}
-
 TExportFormat ExportFormatOf(const QString& FileName)
 {
     const QString suffix = QFileInfo(FileName).suffix().toLower();
@@ -437,6 +337,17 @@ QString OutputFileError(const QString& FileName, const QString& Reason)
 TExportResult ExportGrid(const TNextGrid& Grid, const QString& FileName, QString* Error,
                          const TExportProgress& Progress, const QString& SheetName)
 {
+    if (Grid.Updating()) {
+        if (Error)
+            *Error = QStringLiteral("表格正在更新，请稍后再导出");
+        return TExportResult::Failed;
+    }
+    return ExportGrid(Grid.Snapshot(), FileName, Error, Progress, SheetName);
+}
+
+TExportResult ExportGrid(const TGridSnapshot& Grid, const QString& FileName, QString* Error,
+                         const TExportProgress& Progress, const QString& SheetName)
+{
     QString scratch;
     QString& error = Error ? *Error : scratch;
     error.clear();
@@ -446,11 +357,7 @@ TExportResult ExportGrid(const TNextGrid& Grid, const QString& FileName, QString
                     .arg(QFileInfo(FileName).suffix());
         return TExportResult::Failed;
     }
-    if (Grid.Updating()) {
-        error = QStringLiteral("表格正在更新，请稍后再导出");
-        return TExportResult::Failed;
-    }
-    const TShownGrid shown = ShownGrid(Grid);
+    const TGridSnapshot& shown = Grid;
     if (shown.Columns.empty()) {
         error = QStringLiteral("表格中没有可导出的列");
         return TExportResult::Failed;
@@ -459,16 +366,15 @@ TExportResult ExportGrid(const TNextGrid& Grid, const QString& FileName, QString
     TOutputFile out(FileName);
     if (!out.Open(&error))
         return TExportResult::Failed;
-    GridWatch watch(Grid);
-    Reporter reporter{Progress, watch, int(shown.Rows.size()), TExportResult::Done, QString()};
+    Reporter reporter{Progress, int(shown.Rows.size()), TExportResult::Done, QString()};
     TExportResult result = TExportResult::Failed;
     try {
         if (format == TExportFormat::Csv) {
-            result = WriteCsv(Grid, shown, out.File(), reporter, &error);
+            result = WriteCsv(shown, out.File(), reporter, &error);
         } else {
             // The library writes the file by its name; ours stays reserved, closed.
             out.File().close();
-            result = WriteXlsx(Grid, shown, out.TemporaryName(), SheetName, reporter, &error);
+            result = WriteXlsx(shown, out.TemporaryName(), SheetName, reporter, &error);
         }
     } catch (const std::bad_alloc&) {
         error = QStringLiteral("内存不足，无法导出");

@@ -6,18 +6,10 @@
 #include <memory>
 #include <vector>
 
+#include "toolkit/GridSnapshot.h"
+
 class QTemporaryFile;
 class TNextGrid;
-
-// What output takes of a grid: its visible columns in the view's order without
-// the check-box columns (a tick is no data), and the shown rows in the order
-// shown with the totals row last.
-struct TShownGrid {
-    std::vector<int> Columns;   // column indices
-    std::vector<int> Rows;      // store rows
-    int FooterRow = -1;         // store row of the totals row when it is the last of Rows
-};
-TShownGrid ShownGrid(const TNextGrid& Grid);
 
 enum class TExportFormat { Unknown, Xlsx, Csv };
 // From the file name's extension, letter case aside.
@@ -28,12 +20,13 @@ enum class TExportResult { Done, Failed, Cancelled };
 // Rows written so far and rows in all; returning false cancels the export.
 using TExportProgress = std::function<bool(int Done, int Total)>;
 
-// Writes the shown grid to FileName in the format of its extension. The file
-// appears only when complete: a failed or cancelled export leaves no file of its
-// own and an existing file of that name as it was. Failed: *Error says why.
-// The grid must not change while the export runs; when Progress lets events
-// run and something reloads or frees the grid, the export fails instead of
-// writing a mixture.
+// Writes what the grid shows (a snapshot of it) to FileName in the format of its
+// extension. The file appears only when complete: a failed or cancelled export
+// leaves no file of its own and an existing file of that name as it was. Failed:
+// *Error says why. What happens to the grid meanwhile changes nothing written.
+TExportResult ExportGrid(const TGridSnapshot& Grid, const QString& FileName, QString* Error,
+                         const TExportProgress& Progress = {}, const QString& SheetName = {});
+// The same of the grid as it is now.
 TExportResult ExportGrid(const TNextGrid& Grid, const QString& FileName, QString* Error,
                          const TExportProgress& Progress = {}, const QString& SheetName = {});
 

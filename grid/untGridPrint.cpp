@@ -30,24 +30,24 @@ QFont PrintFont(double points, bool bold)
     return f;
 }
 
-double TotalWidth(const TNextGrid& grid, const TShownGrid& shown)
+double TotalWidth(const TGridSnapshot& shown)
 {
     double total = 0;
-    for (int c : shown.Columns)
-        total += qMax(0, grid.Columns().Item(c)->Width());
+    for (const TGridSnapshot::Column& c : shown.Columns)
+        total += qMax(0, c.Width);
     return total;
 }
 
 class PageLayout {
 public:
-    PageLayout(const TNextGrid& grid, QPrinter& printer) : FGrid(grid), FShown(ShownGrid(grid))
+    PageLayout(const TGridSnapshot& grid, QPrinter& printer) : FShown(grid)
     {
         const int dpi = printer.resolution();
         const QRect page = printer.pageLayout().paintRectPixels(dpi);
         FWidth = page.width();
         FHeight = page.height();
 
-        const double total = TotalWidth(grid, FShown);
+        const double total = TotalWidth(FShown);
         const size_t n = FShown.Columns.size();
         // Scaled to the page width; the text shrinks with the columns, down to a readable size.
         const double fit = total > 0 ? FWidth / (total * dpi / kScreenDpi) : 1.0;
@@ -58,7 +58,7 @@ public:
         FDetails = PrintFont(kTitlePoints - 1, false);
         double x = 0;
         for (size_t j = 0; j < n; ++j) {
-            const double w = total > 0 ? qMax(0, grid.Columns().Item(FShown.Columns[j])->Width()) * FWidth / total
+            const double w = total > 0 ? qMax(0, FShown.Columns[j].Width) * FWidth / total
                                        : FWidth / double(n);
             FX.push_back(x);
             FW.push_back(w);
@@ -78,7 +78,7 @@ public:
         FLine = qMax(1.0, dpi / 200.0);
     }
 
-    const TShownGrid& Shown() const { return FShown; }
+    const TGridSnapshot& Shown() const { return FShown; }
 
     void Paint(QPainter& p, int page, const TGridPrintHeading& heading) const
     {
@@ -105,9 +105,9 @@ public:
         p.fillRect(QRectF(0, y, FWidth, FRowHeight), captions);
         p.setFont(FBold);
         for (size_t j = 0; j < n; ++j) {
-            const TNxCustomColumn* column = FGrid.Columns().Item(FShown.Columns[j]);
-            DrawCell(p, j, y, column->Header().Caption,
-                     (column->Header().Alignment & Qt::AlignHorizontal_Mask) | Qt::AlignVCenter, lines);
+            const TGridSnapshot::Column& column = FShown.Columns[j];
+            DrawCell(p, j, y, column.Caption, (column.HeaderAlignment & Qt::AlignHorizontal_Mask) | Qt::AlignVCenter,
+                     lines);
         }
         y += FRowHeight;
 
@@ -117,15 +117,14 @@ public:
             const int r = FShown.Rows[size_t(i)];
             const bool footer = r == FShown.FooterRow;
             if (footer) {
-                QColor fill = FShown.Columns.empty() ? QColor() : FGrid.CellColor(FShown.Columns[0], r);
+                QColor fill = FShown.Columns.empty() ? QColor() : FShown.Color(FShown.Columns[0], r);
                 p.fillRect(QRectF(0, y, FWidth, FRowHeight), fill.isValid() ? fill : captions);
             }
             p.setFont(footer ? FBold : FBody);
             for (size_t j = 0; j < n; ++j) {
-                const int c = FShown.Columns[j];
-                const TNxCustomColumn* column = FGrid.Columns().Item(c);
-                DrawCell(p, j, y, FGrid.DisplayText(c, r),
-                         (column->Alignment() & Qt::AlignHorizontal_Mask) | Qt::AlignVCenter, lines);
+                const TGridSnapshot::Column& column = FShown.Columns[j];
+                DrawCell(p, j, y, FShown.DisplayText(column, r),
+                         (column.Alignment & Qt::AlignHorizontal_Mask) | Qt::AlignVCenter, lines);
             }
             y += FRowHeight;
         }
@@ -154,8 +153,7 @@ private:
         p.drawText(inner, int(alignment), fm.elidedText(text, Qt::ElideRight, inner.width()));
     }
 
-    const TNextGrid& FGrid;
-    TShownGrid FShown;
+    const TGridSnapshot& FShown;
     double FWidth = 0, FHeight = 0;
     std::vector<double> FX, FW;
     QFont FBody, FBold, FTitle, FDetails;
@@ -164,27 +162,23 @@ private:
 
 }  // namespace
 
-TGridPageLayout GridPageLayout(const TNextGrid& Grid, QPrinter& Printer)
+TGridPageLayout GridPageLayout(const TGridSnapshot& Grid, QPrinter& Printer)
 {
     const PageLayout layout(Grid, Printer);
     return {layout.RowsPerPage, layout.PageCount};
 }
 
-void ChooseOrientation(const TNextGrid& Grid, QPrinter& Printer)
+void ChooseOrientation(const TGridSnapshot& Grid, QPrinter& Printer)
 {
-    const double needed = TotalWidth(Grid, ShownGrid(Grid)) / kScreenDpi;
+    const double needed = TotalWidth(Grid) / kScreenDpi;
     QPageLayout upright = Printer.pageLayout();
     upright.setOrientation(QPageLayout::Portrait);
     const double room = upright.paintRect(QPageLayout::Inch).width();
     Printer.setPageOrientation(needed > room ? QPageLayout::Landscape : QPageLayout::Portrait);
 }
 
-bool PaintGrid(const TNextGrid& Grid, const TGridPrintHeading& Heading, QPrinter& Printer, QString* Error)
+bool PaintGrid(const TGridSnapshot& Grid, const TGridPrintHeading& Heading, QPrinter& Printer, QString* Error)
 {
-    if (Grid.Updating()) {
-        *Error = QStringLiteral("表格正在更新，请稍后再打印");
-        return false;
-    }
     const PageLayout layout(Grid, Printer);
     if (layout.Shown().Columns.empty()) {
         *Error = QStringLiteral("表格中没有可打印的列");
@@ -213,6 +207,16 @@ bool PaintGrid(const TNextGrid& Grid, const TGridPrintHeading& Heading, QPrinter
 bool PrintGridToPdf(const TNextGrid& Grid, const TGridPrintHeading& Heading, const QString& FileName,
                     QString* Error)
 {
+    if (Grid.Updating()) {
+        *Error = QStringLiteral("表格正在更新，请稍后再打印");
+        return false;
+    }
+    return PrintGridToPdf(Grid.Snapshot(), Heading, FileName, Error);
+}
+
+bool PrintGridToPdf(const TGridSnapshot& Grid, const TGridPrintHeading& Heading, const QString& FileName,
+                    QString* Error)
+{
     if (QFileInfo(FileName).suffix().compare(QLatin1String("pdf"), Qt::CaseInsensitive) != 0) {
         *Error = QStringLiteral("打印文件“%1”须以 .pdf 结尾").arg(FileName);
         return false;
@@ -237,7 +241,7 @@ bool PrintGridToPdf(const TNextGrid& Grid, const TGridPrintHeading& Heading, con
     return out.Commit(Error);
 }
 
-bool PreviewGrid(const TNextGrid& Grid, const TGridPrintHeading& Heading, QWidget* Parent, QString* Error)
+bool PreviewGrid(const TGridSnapshot& Grid, const TGridPrintHeading& Heading, QWidget* Parent, QString* Error)
 {
     QPrinter printer(QPrinter::HighResolution);
     printer.setDocName(Heading.Title);
@@ -256,7 +260,7 @@ bool PreviewGrid(const TNextGrid& Grid, const TGridPrintHeading& Heading, QWidge
     return failure.isEmpty();
 }
 
-bool PrintGridWithDialog(const TNextGrid& Grid, const TGridPrintHeading& Heading, QWidget* Parent,
+bool PrintGridWithDialog(const TGridSnapshot& Grid, const TGridPrintHeading& Heading, QWidget* Parent,
                          QString* Error)
 {
     Error->clear();

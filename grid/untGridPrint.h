@@ -2,6 +2,7 @@
 // Printing of a grid as the user sees it (the columns and rows that export
 // takes): a heading line, the column captions and the page number on every
 // page, the columns scaled to the page width.
+#include "toolkit/GridSnapshot.h"
 #include <QString>
 
 class QPrinter;
@@ -18,22 +19,24 @@ struct TGridPageLayout {
     int RowsPerPage = 0;
     int PageCount = 0;
 };
-TGridPageLayout GridPageLayout(const TNextGrid& Grid, QPrinter& Printer);
+TGridPageLayout GridPageLayout(const TGridSnapshot& Grid, QPrinter& Printer);
 
 // Landscape when the columns would have to shrink on an upright page.
-void ChooseOrientation(const TNextGrid& Grid, QPrinter& Printer);
+void ChooseOrientation(const TGridSnapshot& Grid, QPrinter& Printer);
 
 // Paints every page onto a printer that is set up but not yet begun.
-bool PaintGrid(const TNextGrid& Grid, const TGridPrintHeading& Heading, QPrinter& Printer, QString* Error);
+bool PaintGrid(const TGridSnapshot& Grid, const TGridPrintHeading& Heading, QPrinter& Printer, QString* Error);
 
 // A PDF file on A4, no dialog. The file appears only when complete; an existing
 // file of that name stays as it was when printing fails.
+bool PrintGridToPdf(const TGridSnapshot& Grid, const TGridPrintHeading& Heading, const QString& FileName,
+                    QString* Error);
 bool PrintGridToPdf(const TNextGrid& Grid, const TGridPrintHeading& Heading, const QString& FileName,
                     QString* Error);
 
 // The print preview dialog (modal); false with *Error when the pages could not be painted.
-bool PreviewGrid(const TNextGrid& Grid, const TGridPrintHeading& Heading, QWidget* Parent, QString* Error);
+bool PreviewGrid(const TGridSnapshot& Grid, const TGridPrintHeading& Heading, QWidget* Parent, QString* Error);
 
 // The print dialog, then the pages. False with empty *Error when the user cancelled.
-bool PrintGridWithDialog(const TNextGrid& Grid, const TGridPrintHeading& Heading, QWidget* Parent,
+bool PrintGridWithDialog(const TGridSnapshot& Grid, const TGridPrintHeading& Heading, QWidget* Parent,
                          QString* Error);

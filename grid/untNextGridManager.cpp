@@ -14,11 +14,9 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QMutex>
-#include <cmath>
 
 namespace {
 
-const QColor kTotalColor(200, 200, 255);
 
 // Hourglass for the whole load, also when it ends by an exception.
 struct CursorGuard {
@@ -65,20 +63,6 @@ TDTFieldType* NewDTFieldType(const QString& Caption, const QString& FieldName, q
     d->OutputFlag = OutputFlag;
     d->Reserved = Reserved;
     return d;
-}
-
-const QString TotalOutOfRangeText = QStringLiteral("超出范围");
-
-QString TotalText(double Value)
-{
-    return std::isfinite(Value) ? GeneralFloatText(Value) : TotalOutOfRangeText;
-}
-
-QString GeneralFloatText(double Value)
-{
-    if (Value == 0 || !std::isfinite(Value))
-        return QStringLiteral("0");
-    return QString::number(Value, 'g', 15);
 }
 
 TNextGridManager::TNextGridManager(TComponent* Owner, const QList<TDTFieldType*>& Fields, const QString& GridName)
@@ -250,68 +234,18 @@ TGridLoadPlan TNextGridManager::PlanLoad(TNextGrid* Grid, bool ShowTotal, bool H
 TGridRows TNextGridManager::FillRows(const TGridLoadPlan& Plan, TADOQuery* q,
                                      const std::function<bool(int, int)>& RowLoaded)
 {
-    TGridRows out;
-    out.ShowTotal = Plan.ShowTotal;
-    out.HalveTotal = Plan.HalveTotal;
-    out.Cells = TNxCellStore(Plan.Columns);
+    TGridRowsBuilder rows(Plan);
     if (!q || q->IsEmpty())
-        return out;
-    const int columns = int(Plan.Fields.size());
-    std::vector<int> source(size_t(columns), -1);
-    bool hasNumber = false;
-    for (int i = 0; i < columns; ++i) {
-        source[size_t(i)] = q->FieldIndex(Plan.Fields[size_t(i)].Name);
-        hasNumber = hasNumber || Plan.Fields[size_t(i)].DataKind == 0;
-    }
-    const int valueColumns = Plan.NumberRows ? columns - 1 : columns;
-
+        return rows.Finish(false);
     q->First();
     const int count = q->RecordCount();
-    out.Records = count;
-    TNxCellStore& cells = out.Cells;
-    cells.AddRows(count);
-    int n = 0;
     while (!q->Eof()) {
-        ++n;
-        const int r = n - 1;
-        const int rec = q->RecNo();
-        for (int i = 0; i < valueColumns; ++i) {
-            const int f = source[size_t(i)];
-            if (f >= 0 && !q->CellIsNull(rec, f))
-                cells.SetText(i, r, q->CellText(rec, f));
-        }
-        if (Plan.NumberRows && columns > 0)
-            cells.SetText(columns - 1, r, QString::number(n));
-        if (RowLoaded && !RowLoaded(n, count)) {
-            out.Stopped = true;   // rows filled so far stay, without a totals row
-            return out;
-        }
+        rows.Add(*q);
+        if (RowLoaded && !RowLoaded(rows.Rows(), count))
+            return rows.Finish(true);   // rows filled so far stay, without a totals row
         q->Next();
     }
-
-    if (Plan.ShowTotal && hasNumber) {
-        cells.AddRows(1);
-        const int t = cells.RowCount() - 1;
-        bool labelled = false;
-        for (int i = 0; i < columns; ++i) {
-            const TGridLoadPlan::Field& d = Plan.Fields[size_t(i)];
-            if (d.DataKind == 0) {
-                double sum = 0;
-                for (int r = 0; r < t; ++r)
-                    sum += cells.Number(i, r);
-                if (Plan.HalveTotal)
-                    sum /= 2;
-                cells.SetText(i, t, TotalText(sum));
-            } else if (!labelled && d.DataKind == 1 && d.ShowKind == 1) {
-                cells.SetText(i, t, QStringLiteral("合计"));
-                labelled = true;
-            }
-            cells.SetColor(i, t, kTotalColor);
-        }
-        out.FooterRow = t;
-    }
-    cells.Squeeze();
-    return out;
+    return rows.Finish(false);
 }
 
 bool TNextGridManager::PutRows(TNextGrid* Grid, TGridRows&& Rows)
@@ -371,17 +305,20 @@ void TNextGridManager::UpdateTotals(TNextGrid* Grid)
     // The columns the loader summed, by the same definitions.
     const int columns = int(qMin<qsizetype>(FFields.size(), Grid->Columns().Count()));
     const int shown = Grid->ShownRowCount();
+    const TNxCellStore& cells = Grid->Model()->Cells();
     for (int i = 0; i < columns; ++i) {
         if (FFields[i]->DataKind != 0)
             continue;
-        double sum = 0;
+        TDecimalSum sum;
         for (int v = 0; v < shown; ++v) {
             const int r = Grid->ShownRow(v);
-            if (r != t)
-                sum += Grid->CellAsFloat(i, r);
+            if (r != t) {
+                const QByteArrayView text = cells.Utf8(i, r);
+                sum.Add(text.data(), size_t(text.size()));
+            }
         }
         if (FHalveTotal)
-            sum /= 2;
+            sum.Halve();
         const QString text = TotalText(sum);
         if (Grid->Cells(i, t) != text)
             Grid->SetCells(i, t, text);

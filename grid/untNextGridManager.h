@@ -3,7 +3,7 @@
 // the grid from a query with row numbers and a totals row, and reads cells back
 // by column name.
 #include "data/untDbManager.h"
-#include "toolkit/NextGridModel.h"
+#include "grid/untGridRows.h"
 #include <QChar>
 #include <QList>
 #include <QString>
@@ -28,31 +28,6 @@ struct TDTFieldType {
 
 TDTFieldType* NewDTFieldType(const QString& Caption, const QString& FieldName, quint8 ShowKind, quint8 DataKind,
                              qint32 Width, qint32 Order, qint32 OutputFlag, qint32 Reserved = 0);
-
-// What a load needs of the definitions and of the grid, copied, so that its rows
-// can be made on any thread.
-struct TGridLoadPlan {
-    struct Field {
-        QString Name;
-        quint8 DataKind = 1;
-        quint8 ShowKind = 0;
-    };
-    std::vector<Field> Fields;   // the definitions that have a grid column, in column order
-    int Columns = 0;             // the grid's columns
-    bool ShowTotal = false;
-    bool HalveTotal = false;
-    bool NumberRows = false;
-};
-
-// The rows of one load.
-struct TGridRows {
-    TNxCellStore Cells;
-    int FooterRow = -1;      // the totals row, -1 for none
-    int Records = 0;         // rows of the query
-    bool Stopped = false;    // the row callback stopped the load: no totals row
-    bool ShowTotal = false;  // the plan's
-    bool HalveTotal = false;
-};
 
 class TNextGridManager {
 public:
@@ -106,13 +81,6 @@ private:
     bool FAllowTotalEdit = false;
     bool FTotalRowAdded = false;
 };
-
-// Up to 15 significant digits, no thousands separators, no trailing zeros.
-QString GeneralFloatText(double Value);
-// The text of a total: GeneralFloatText, or 超出范围 for a sum that no longer
-// fits a number (reading it as 0.00 would be a plainly wrong total).
-QString TotalText(double Value);
-extern const QString TotalOutOfRangeText;
 
 // The largest layout file read; a larger one is ignored.
 inline constexpr qint64 MaxLayoutFileBytes = 1 << 20;

@@ -12,3 +12,13 @@ extern TPubVariables* PubVariables;
 extern TPlugInInfo* PlugInInfo;
 extern TApplication* Application;
 extern TScreen* Screen;
+
+// The "Def" connection of the host's connection manager (nullptr without one).
+class TAdoConn;
+TAdoConn* HostDefConnection();
+// The host's FinanceOfficeFlag system parameter is "1".
+bool HostFinanceOfficeFlag();
+
+// The host's values the module works with, read now (see records/untModuleContext.h).
+struct TModuleContext;
+TModuleContext HostModuleContext();

@@ -2,7 +2,7 @@
 // Keeps the module's open windows by class name: hands back the live one or
 // creates it from the class registry, and counts them, so the host can be told
 // when the last one is gone.
-#include "plugin/untObjectStringList.h"
+#include "data/untObjectStringList.h"
 #include "toolkit/Classes.h"
 #include "toolkit/Interfaces.h"
 #include "toolkit/SysUtils.h"

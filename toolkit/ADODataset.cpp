@@ -36,6 +36,17 @@ struct TADOQuery::Result {
     int rows = 0;
 
     void AddColumn(const QString& name) { names.push_back(name); }
+    // Forgets the rows, keeping the columns and the room: a streamed result holds
+    // one row at a time.
+    void ClearRows()
+    {
+        types.clear();
+        ends.clear();
+        pool.clear();
+        for (std::vector<qint64>& v : numbers)
+            v.clear();
+        rows = 0;
+    }
     // After the columns: room for a few short rows at once.
     void Reserve()
     {
@@ -175,7 +186,12 @@ bool IsAscii(const unsigned char* s, int n)
 }
 
 // Steps a prepared SQLite statement to its end into the column store.
-void StepSqlite(sqlite3* h, sqlite3_stmt* st, TADOQuery::Result& res, StatementCache::ColumnNames* kept = nullptr)
+// With each set, the result holds one row at a time: each is called after every
+// row and may stop the statement by returning false.
+using RowHook = std::function<bool()>;
+
+void StepSqlite(sqlite3* h, sqlite3_stmt* st, TADOQuery::Result& res, const RowHook* each,
+                StatementCache::ColumnNames* kept = nullptr)
 {
     using R = TADOQuery::Result;
     // Columns are read after the first step: a statement compiled before a change
@@ -237,12 +253,14 @@ void StepSqlite(sqlite3* h, sqlite3_stmt* st, TADOQuery::Result& res, StatementC
             }
         }
         ++res.rows;
+        if (each && !(*each)())
+            return;
     }
 }
 
 // Runs one SQLite query into the column store, on a kept statement when its
 // form allows (see SqliteStatements.h).
-void FetchSqlite(sqlite3* h, StatementCache* cache, const QString& sql, TADOQuery::Result& res)
+void FetchSqlite(sqlite3* h, StatementCache* cache, const QString& sql, TADOQuery::Result& res, const RowHook* each)
 {
     if (cache) {
         QMutexLocker l(&cache->lock);
@@ -263,7 +281,7 @@ void FetchSqlite(sqlite3* h, StatementCache* cache, const QString& sql, TADOQuer
                         bool failed = true;
                         ~Back() { cache->Release(st, failed); }
                     } back{cache, st};
-                    StepSqlite(h, st, res, cache->LastNames());
+                    StepSqlite(h, st, res, each, cache->LastNames());
                     back.failed = false;
                     return;
                 }
@@ -281,11 +299,12 @@ void FetchSqlite(sqlite3* h, StatementCache* cache, const QString& sql, TADOQuer
         sqlite3_stmt* s;
         ~Finalizer() { sqlite3_finalize(s); }
     } fin{st};
-    StepSqlite(h, st, res);
+    StepSqlite(h, st, res, each);
 }
 
 // False with *error set when the statement fails.
-bool FetchQt(QSqlDatabase db, const QString& sql, TADOQuery::Result& res, QSqlError* error)
+bool FetchQt(QSqlDatabase db, const QString& sql, TADOQuery::Result& res, QSqlError* error, const RowHook* each,
+             bool* delivered)
 {
     QSqlQuery q(db);
     q.setForwardOnly(true);
@@ -328,6 +347,11 @@ bool FetchQt(QSqlDatabase db, const QString& sql, TADOQuery::Result& res, QSqlEr
             }
         }
         ++res.rows;
+        if (each) {
+            *delivered = true;
+            if (!(*each)())
+                return true;
+        }
     }
     if (q.lastError().isValid()) {
         *error = q.lastError();
@@ -369,12 +393,44 @@ void TADOQuery::SetSQLText(const QString& sql)
 
 void TADOQuery::Open()
 {
+    Run(nullptr);
+}
+
+void TADOQuery::OpenRows(const std::function<bool()>& OnRow)
+{
+    Run(&OnRow);
+    Close();
+}
+
+void TADOQuery::Run(const std::function<bool()>* OnRow)
+{
     Close();
     TADOConnection* conn = RequireConnection(FConnection);
     std::shared_ptr<StatementCache> statements;
     QSqlDatabase db = conn->ThreadDatabase(&statements);
     TADOConnection::Trace(FSQL);
     auto res = std::make_unique<Result>();
+    Result* current = res.get();
+    // A streamed result is the dataset's while it runs: the hook reads the row
+    // through the dataset's own accessors.
+    RowHook each = [this, &current, OnRow] {
+        FRow = 0;
+        const bool go = (*OnRow)();
+        current->ClearRows();
+        return go;
+    };
+    const RowHook* hook = OnRow ? &each : nullptr;
+    if (OnRow)
+        FResult = std::move(res);
+    struct Forget {
+        TADOQuery* q;
+        bool streaming;
+        ~Forget()
+        {
+            if (streaming)
+                q->Close();
+        }
+    } forget{this, OnRow != nullptr};
     if (sqlite3* h = SqliteHandle(db)) {
         struct Progress {
             sqlite3* h;
@@ -387,24 +443,33 @@ void TADOQuery::Open()
                 const_cast<std::atomic<bool>*>(FCancel));
             progress.emplace(Progress{h});
         }
-        FetchSqlite(h, statements.get(), FSQL, *res);
+        FetchSqlite(h, statements.get(), FSQL, *current, hook);
     } else {
         QSqlError error;
-        if (!FetchQt(db, FSQL, *res, &error)) {
+        bool delivered = false;
+        if (!FetchQt(db, FSQL, *current, &error, hook, &delivered)) {
             EDatabaseError failure = conn->StatementFailed(db, error);
             // A session the server dropped (a restart, a cut connection) is not
-            // the query's fault: a SELECT may be asked again once, on a new one.
-            if (failure.Kind() != EDatabaseError::Lost)
+            // the query's fault: a SELECT may be asked again once, on a new one,
+            // unless rows of it were handed on already.
+            if (failure.Kind() != EDatabaseError::Lost || delivered)
                 throw failure;
             db = QSqlDatabase();
             db = conn->ThreadDatabase(nullptr);
-            res = std::make_unique<Result>();
-            if (!FetchQt(db, FSQL, *res, &error))
+            auto fresh = std::make_unique<Result>();
+            current = fresh.get();
+            if (OnRow)
+                FResult = std::move(fresh);
+            else
+                res = std::move(fresh);
+            if (!FetchQt(db, FSQL, *current, &error, hook, &delivered))
                 throw conn->StatementFailed(db, error);
         }
     }
-    FResult = std::move(res);
-    FRow = 0;
+    if (!OnRow) {
+        FResult = std::move(res);
+        FRow = 0;
+    }
 }
 
 void TADOQuery::Close()

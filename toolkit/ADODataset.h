@@ -2,6 +2,7 @@
 // A dataset over a connection: runs its SELECT and keeps the whole result.
 #include "toolkit/ADOConnection.h"
 #include <atomic>
+#include <functional>
 
 // A dataset: opens its SQL on its connection and keeps the whole result (client cursor).
 class TOOLKIT_EXPORT TADOQuery : public TComponent {
@@ -18,6 +19,11 @@ public:
 
     // Runs the SQL and fetches every row; may be called on a worker thread.
     void Open();
+    // Runs the SQL and hands its rows on one at a time: during each call of OnRow
+    // the dataset holds that one row (RecNo 0), and only it; false stops the
+    // statement. Closed afterwards. For readers that keep rows in a form of their
+    // own: the whole result is never held twice.
+    void OpenRows(const std::function<bool()>& OnRow);
     // While set, Open stops early (with EDatabaseError) once the flag turns true:
     // a load nobody waits for any more need not run to its end. The embedded
     // database stops within a few thousand steps; a server runs the statement out.
@@ -62,6 +68,7 @@ public:
     struct Result;
 
 private:
+    void Run(const std::function<bool()>* OnRow);
     TADOConnection* FConnection = nullptr;
     QString FSQL;
     std::unique_ptr<Result> FResult;

@@ -1,4 +1,6 @@
 #include "toolkit/GridText.h"
+#include <cstring>
+#include <vector>
 
 #include <charconv>
 #include <cmath>
@@ -25,6 +27,19 @@ size_t Utf8Length(QStringView text)
             n += 3;   // lone surrogates become U+FFFD, also 3 bytes
     }
     return n;
+}
+
+bool SameUtf8(const char* utf8, size_t size, QStringView text)
+{
+    char small[256];
+    std::vector<char> large;
+    char* buffer = small;
+    if (size > sizeof small) {
+        large.resize(size);
+        buffer = large.data();
+    }
+    PutUtf8(buffer, text);
+    return std::memcmp(buffer, utf8, size) == 0;
 }
 
 char* PutUtf8(char* out, QStringView text)

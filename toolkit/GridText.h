@@ -10,6 +10,8 @@ namespace gridtext {
 
 size_t Utf8Length(QStringView text);
 char* PutUtf8(char* out, QStringView text);
+// Whether size bytes of UTF-8 are text (size being Utf8Length(text)).
+bool SameUtf8(const char* utf8, size_t size, QStringView text);
 size_t VarintSize(size_t n);
 char* PutVarint(char* out, size_t n);
 

@@ -219,6 +219,56 @@ int TNextGrid::ShownRowCount() const { return FModel->ShownCount(); }
 
 int TNextGrid::ShownRow(int index) const { return FModel->StoreRow(index); }
 
+TGridSnapshot TNextGrid::Snapshot() const
+{
+    TGridSnapshot s;
+    s.Cells = FModel->Cells();
+    const int count = FColumns.Count();
+    const QHeaderView* header = horizontalHeader();
+    // The header knows the order the user sees; while it is out of step with the
+    // columns (inside a batch) the columns' own order is that order.
+    const bool useHeader = header && header->count() == count;
+    for (int v = 0; v < count; ++v) {
+        const int c = useHeader ? header->logicalIndex(v) : v;
+        const TNxCustomColumn* column = FColumns.Item(c);
+        if (!column || !column->Visible() || column->Kind() == TNxColumnKind::CheckBox)
+            continue;
+        TGridSnapshot::Column info;
+        info.Index = c;
+        info.Name = column->Name();
+        info.Caption = column->Header().Caption;
+        info.HeaderAlignment = column->Header().Alignment;
+        info.Alignment = column->Alignment();
+        info.Number = column->Kind() == TNxColumnKind::Number;
+        if (info.Number)
+            info.FormatMask = static_cast<const TNxNumberColumn*>(column)->FormatMask();
+        info.Width = column->Width();
+        s.Columns.push_back(info);
+    }
+    const int shown = ShownRowCount();
+    s.Rows.reserve(size_t(qMax(0, shown)));
+    bool footerShown = false;
+    for (int i = 0; i < shown; ++i) {
+        const int r = ShownRow(i);
+        if (r < 0)
+            continue;
+        if (r == FFooterRow)
+            footerShown = true;
+        else
+            s.Rows.push_back(r);
+    }
+    if (footerShown) {
+        s.Rows.push_back(FFooterRow);
+        s.FooterRow = FFooterRow;
+    }
+    return s;
+}
+
+int TNextGrid::LoadedRow(int row) const
+{
+    return FModel->Cells().Origin(row);
+}
+
 bool TNextGrid::IsRowShown(int row) const { return FModel->ViewRow(row) >= 0; }
 
 // ---------------------------------------------------------------- row filter

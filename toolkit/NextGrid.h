@@ -5,6 +5,7 @@
 #include "toolkit/NextGridColumns.h"
 #include "toolkit/NextGridFilter.h"
 #include "toolkit/NextGridModel.h"
+#include "toolkit/GridSnapshot.h"
 #include <QColor>
 #include <QFlags>
 #include <QMenu>
@@ -68,6 +69,9 @@ public:
     int ShownRowCount() const;
     int ShownRow(int index) const;   // store row of the index-th shown row; -1 when out of range
     bool IsRowShown(int row) const;
+    // The row's place when it was loaded (AdoptCells, AddRows): a sort moves rows,
+    // this stays. -1 out of range.
+    int LoadedRow(int row) const;
 
     // The row filter: one condition per column (TNxFilterCondition tells what the
     // texts mean), kept under the column's name so that it outlives a rebuild of
@@ -82,6 +86,9 @@ public:
     void ClearFilters();
     bool Filtered() const;   // some valid condition is in force
     void ReapplyFilter();
+
+    // What the grid shows now, as a value (see toolkit/GridSnapshot.h).
+    TGridSnapshot Snapshot() const;
 
     // Replaces every row by the given cells (made with as many columns as the
     // grid has, possibly on another thread); footerRow is the totals row or -1.

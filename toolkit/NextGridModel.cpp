@@ -28,8 +28,16 @@ TNxCellStore::TNxCellStore(int columns)
 
 void TNxCellStore::AddColumn()
 {
-    FColumns.emplace_back();
-    FColumns.back().at.assign(size_t(FRows), 0);
+    FColumns.push_back(std::make_shared<Column>());
+    FColumns.back()->at.assign(size_t(FRows), 0);
+}
+
+TNxCellStore::Column& TNxCellStore::Own(size_t col)
+{
+    std::shared_ptr<Column>& c = FColumns[col];
+    if (c.use_count() > 1)
+        c = std::make_shared<Column>(*c);
+    return *c;
 }
 
 void TNxCellStore::AddRows(int count)
@@ -38,16 +46,20 @@ void TNxCellStore::AddRows(int count)
         return;
     if (qint64(FRows) + count > std::numeric_limits<int>::max())
         throw std::length_error("too many grid rows");
+    const int first = FRows;
     FRows += count;
-    for (Column& c : FColumns)
-        c.at.resize(size_t(FRows), 0);
+    for (size_t i = 0; i < FColumns.size(); ++i)
+        Own(i).at.resize(size_t(FRows), 0);
+    for (int r = first; !FOrigin.empty() && r < FRows; ++r)
+        FOrigin.push_back(r);
 }
 
 void TNxCellStore::ClearRows()
 {
-    for (Column& c : FColumns)
-        c = Column();
+    for (std::shared_ptr<Column>& c : FColumns)
+        c = std::make_shared<Column>();
     FColors.clear();
+    FOrigin.clear();
     FRows = 0;
 }
 
@@ -55,6 +67,7 @@ void TNxCellStore::Clear()
 {
     FColumns.clear();
     FColors.clear();
+    FOrigin.clear();
     FRows = 0;
 }
 
@@ -62,7 +75,7 @@ QByteArrayView TNxCellStore::Utf8(int col, int row) const
 {
     if (!Valid(col, row))
         return {};
-    const Column& c = FColumns[size_t(col)];
+    const Column& c = *FColumns[size_t(col)];
     const Entry e = ReadEntry(c.pool.data() + c.at[size_t(row)]);
     return QByteArrayView(e.data, qsizetype(e.size));
 }
@@ -92,16 +105,32 @@ bool TNxCellStore::SetText(int col, int row, QStringView text)
 {
     if (!Valid(col, row))
         return false;
-    Column& c = FColumns[size_t(col)];
+    Column& c = Own(size_t(col));
     quint32& slot = c.at[size_t(row)];
+    const quint32 before = row > 0 ? c.at[size_t(row) - 1] : 0;
+    const quint32 after = row + 1 < FRows ? c.at[size_t(row) + 1] : 0;
     if (slot != 0) {
         const Entry old = ReadEntry(c.pool.data() + slot);
-        c.garbage += qint64(VarintSize(old.size) + old.size);
+        // An entry shared with a neighbour stays in use.
+        if (slot != before && slot != after)
+            c.garbage += qint64(VarintSize(old.size) + old.size);
         c.text -= qint64(old.size);
     }
     slot = 0;
     if (!text.isEmpty()) {
         const size_t len = Utf8Length(text);
+        // Columns repeat themselves down the rows (a unit's name, a subject, a
+        // status): a text equal to a neighbour's shares its entry.
+        for (const quint32 near : {before, after}) {
+            if (near == 0)
+                continue;
+            const Entry e = ReadEntry(c.pool.data() + near);
+            if (e.size == len && SameUtf8(e.data, len, text)) {
+                slot = near;
+                c.text += qint64(len);
+                return true;
+            }
+        }
         const size_t need = VarintSize(len) + len;
         if (c.garbage > (1 << 20) && c.garbage > c.text)
             Compact(c);
@@ -123,16 +152,24 @@ bool TNxCellStore::SetText(int col, int row, QStringView text)
 void TNxCellStore::Compact(Column& c)
 {
     std::vector<char> pool;
-    pool.reserve(size_t(c.text) + c.at.size() + 1);
+    pool.reserve(std::min(size_t(c.text), c.pool.size()) + 1);
     pool.push_back(0);
+    // Entries shared by several rows stay shared: each is copied once.
+    QHash<quint32, quint32> moved;
     for (quint32& slot : c.at) {
         if (slot == 0)
             continue;
+        const auto seen = moved.constFind(slot);
+        if (seen != moved.cend()) {
+            slot = seen.value();
+            continue;
+        }
         const Entry e = ReadEntry(c.pool.data() + slot);
         const size_t start = pool.size();
         pool.resize(start + VarintSize(e.size) + e.size);
         char* out = PutVarint(pool.data() + start, e.size);
         std::memcpy(out, e.data, e.size);
+        moved.insert(slot, quint32(start));
         slot = quint32(start);
     }
     c.pool.swap(pool);
@@ -155,11 +192,16 @@ bool TNxCellStore::SetColor(int col, int row, const QColor& color)
 void TNxCellStore::Reorder(const std::vector<int>& order)
 {
     std::vector<quint32> moved(static_cast<size_t>(FRows));
-    for (Column& c : FColumns) {
+    for (size_t k = 0; k < FColumns.size(); ++k) {
+        Column& c = Own(k);
         for (int i = 0; i < FRows; ++i)
             moved[size_t(i)] = c.at[size_t(order[size_t(i)])];
         c.at.swap(moved);
     }
+    std::vector<int> origin(static_cast<size_t>(FRows));
+    for (int i = 0; i < FRows; ++i)
+        origin[size_t(i)] = Origin(order[size_t(i)]);
+    FOrigin.swap(origin);
     if (FColors.isEmpty())
         return;
     std::vector<int> newRowOf(static_cast<size_t>(FRows));
@@ -177,7 +219,13 @@ void TNxCellStore::Reorder(const std::vector<int>& order)
 
 void TNxCellStore::Squeeze()
 {
-    for (Column& c : FColumns) {
+    for (size_t k = 0; k < FColumns.size(); ++k) {
+        const Column& shared = *FColumns[k];
+        const bool slack = shared.pool.capacity() > shared.pool.size() + shared.pool.size() / 4
+                           || shared.at.capacity() > shared.at.size() + shared.at.size() / 4;
+        if (!slack)
+            continue;
+        Column& c = Own(k);
         if (c.pool.capacity() > c.pool.size() + c.pool.size() / 4)
             c.pool.shrink_to_fit();
         if (c.at.capacity() > c.at.size() + c.at.size() / 4)
@@ -187,9 +235,9 @@ void TNxCellStore::Squeeze()
 
 qint64 TNxCellStore::StoreBytes() const
 {
-    qint64 n = qint64(sizeof(*this)) + qint64(FColumns.capacity() * sizeof(Column));
-    for (const Column& c : FColumns)
-        n += qint64(c.at.capacity() * sizeof(quint32) + c.pool.capacity());
+    qint64 n = qint64(sizeof(*this)) + qint64(FColumns.capacity() * (sizeof(Column) + 16));
+    for (const std::shared_ptr<Column>& c : FColumns)
+        n += qint64(c->at.capacity() * sizeof(quint32) + c->pool.capacity());
     // A hash node holds the key, the colour and the bucket's bookkeeping.
     n += qint64(FColors.capacity()) * qint64(sizeof(quint64) + sizeof(QColor) + 16);
     return n;
@@ -198,8 +246,8 @@ qint64 TNxCellStore::StoreBytes() const
 qint64 TNxCellStore::TextBytes() const
 {
     qint64 n = 0;
-    for (const Column& c : FColumns)
-        n += c.text;
+    for (const std::shared_ptr<Column>& c : FColumns)
+        n += c->text;
     return n;
 }
 

@@ -8,6 +8,7 @@
 #include <QColor>
 #include <QHash>
 #include <functional>
+#include <memory>
 #include <vector>
 
 class TNextGrid;
@@ -15,6 +16,9 @@ class TNextGrid;
 // The cells of a grid: texts column by column, and the colours of the cells that
 // have one. A plain object: it may be filled away from the grid (on a worker
 // thread, for a large load) and handed to the grid whole (TNextGrid::AdoptCells).
+// A copy shares the columns with its original until either writes one (then that
+// column is copied): a snapshot of a large grid costs little. A copy that another
+// thread reads is given back on the thread that owns the original.
 class TOOLKIT_EXPORT TNxCellStore {
 public:
     TNxCellStore() = default;
@@ -39,6 +43,13 @@ public:
 
     // Row i takes what row order[i] held (order is a permutation of the rows).
     void Reorder(const std::vector<int>& order);
+    // Where a row was when the rows were added: rows keep their first place
+    // through every Reorder (a sort), so that a row of the grid can be traced to
+    // the record it was loaded from.
+    int Origin(int row) const
+    {
+        return row < 0 || row >= FRows ? -1 : FOrigin.empty() ? row : FOrigin[size_t(row)];
+    }
     // Gives back the growth slack of a finished fill.
     void Squeeze();
     qint64 StoreBytes() const;
@@ -56,9 +67,11 @@ private:
         return col >= 0 && col < int(FColumns.size()) && row >= 0 && row < FRows;
     }
     static void Compact(Column& c);
+    Column& Own(size_t col);   // the column, made this store's own before a write
 
-    std::vector<Column> FColumns;
+    std::vector<std::shared_ptr<Column>> FColumns;
     int FRows = 0;
+    std::vector<int> FOrigin;   // empty while every row is in its first place
     QHash<quint64, QColor> FColors;   // only cells whose colour was set
 };
 

@@ -40,12 +40,12 @@ TEST(AdoConn, ProviderTestsFollowTheProviderInAnyCase)
         EXPECT_EQ(c.IsAccess(), k.access) << k.provider;
         EXPECT_EQ(c.IsSqlServer(), k.sqlServer) << k.provider;
         EXPECT_EQ(c.IsOracle(), k.oracle) << k.provider;
-        EXPECT_EQ(c.ProviderUpper, QString::fromLatin1(k.provider).toUpper()) << k.provider;
+        EXPECT_EQ(c.ProviderUpper(), QString::fromLatin1(k.provider).toUpper()) << k.provider;
     }
     // Only a to z are upper-cased.
     c.SetConnectionString(QStringLiteral("Provider=jet.oledb-ä"));
     c.IsAccess();
-    EXPECT_EQ(c.ProviderUpper, QStringLiteral("JET.OLEDB-ä"));
+    EXPECT_EQ(c.ProviderUpper(), QStringLiteral("JET.OLEDB-ä"));
 }
 
 TEST(DbManager, GetConnectionCreatesOnceAndUsesAHostRegisteredOneAsIs)

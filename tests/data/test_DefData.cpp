@@ -120,17 +120,17 @@ TEST(DefData, FinanceOfficeNeedsSixCharactersEndingIn001AndTheFlag)
     h.SetFinanceFlag("1");
     for (const char* code : {"101", "1010010", "101001001", "101002", ""}) {
         h.unit.SetField(0, QString::fromLatin1(code));
-        EXPECT_FALSE(IsFinanceOffice(&h.unit)) << code;
+        EXPECT_FALSE(IsFinanceOffice(&h.unit, HostFinanceOfficeFlag())) << code;
     }
     h.unit.SetField(0, QStringLiteral("101001"));
-    EXPECT_TRUE(IsFinanceOffice(&h.unit));
+    EXPECT_TRUE(IsFinanceOffice(&h.unit, HostFinanceOfficeFlag()));
     h.SetFinanceFlag("0");
-    EXPECT_FALSE(IsFinanceOffice(&h.unit));
+    EXPECT_FALSE(IsFinanceOffice(&h.unit, HostFinanceOfficeFlag()));
     h.SetFinanceFlag(nullptr);
-    EXPECT_FALSE(IsFinanceOffice(&h.unit));
+    EXPECT_FALSE(IsFinanceOffice(&h.unit, HostFinanceOfficeFlag()));
     h.SetFinanceFlag(" 1");
-    EXPECT_FALSE(IsFinanceOffice(&h.unit));
-    EXPECT_FALSE(IsFinanceOffice(nullptr));
+    EXPECT_FALSE(IsFinanceOffice(&h.unit, HostFinanceOfficeFlag()));
+    EXPECT_FALSE(IsFinanceOffice(nullptr, HostFinanceOfficeFlag()));
 }
 
 TEST(DefData, SingleUnitCountsTheParentsRangeOnARealDatabase)
@@ -141,30 +141,30 @@ TEST(DefData, SingleUnitCountsTheParentsRangeOnARealDatabase)
     h.Units({"123", "123456"});
     h.unit.SetField(0, QStringLiteral("123456"));
     sent.clear();
-    EXPECT_TRUE(IsSingleUnit(&h.unit));
+    EXPECT_TRUE(IsSingleUnit(&h.unit, HostFinanceOfficeFlag()));
     EXPECT_EQ(sent, QStringList{QStringLiteral("select * from pubdept where eid like '123%'")});
 
     h.Units({"123457"});
-    EXPECT_FALSE(IsSingleUnit(&h.unit));
+    EXPECT_FALSE(IsSingleUnit(&h.unit, HostFinanceOfficeFlag()));
     TADOConnection::SetTraceHook(nullptr);
 
     // A finance office is never single, whatever the count.
     Host f;
     f.Units({"123", "123001"});
     f.unit.SetField(0, QStringLiteral("123001"));
-    EXPECT_TRUE(IsSingleUnit(&f.unit));
+    EXPECT_TRUE(IsSingleUnit(&f.unit, HostFinanceOfficeFlag()));
     f.SetFinanceFlag("1");
-    EXPECT_FALSE(IsSingleUnit(&f.unit));
-    EXPECT_FALSE(IsSingleUnit(nullptr));
+    EXPECT_FALSE(IsSingleUnit(&f.unit, HostFinanceOfficeFlag()));
+    EXPECT_FALSE(IsSingleUnit(nullptr, HostFinanceOfficeFlag()));
 }
 
 TEST(DefData, SingleUnitIsFalseWhenTheQueryCannotOpenAndQuotesAreDoubled)
 {
     Host h;   // no pubdept table at all
     h.unit.SetField(0, QStringLiteral("123456"));
-    EXPECT_FALSE(IsSingleUnit(&h.unit));
+    EXPECT_FALSE(IsSingleUnit(&h.unit, HostFinanceOfficeFlag()));
 
     h.Units({"12'", "12'456"});
     h.unit.SetField(0, QStringLiteral("12'456"));
-    EXPECT_TRUE(IsSingleUnit(&h.unit));
+    EXPECT_TRUE(IsSingleUnit(&h.unit, HostFinanceOfficeFlag()));
 }

@@ -6,7 +6,7 @@
 #include "data/untDemoData.h"
 #include "data/untHostRecords.h"
 #include "data/untSqlDialect.h"
-#include "forms/bwnVeltraneSql.h"
+#include "records/untRecordSql.h"
 #include "plugin/untGlobals.h"
 #include "tests/data/PgServer.h"
 
@@ -284,11 +284,11 @@ TEST_F(Postgres, TreeQueriesAndSingleUnit)
 
     {
         Host host(connectionString, QLatin1String(DemoSingleUnit));
-        EXPECT_TRUE(IsSingleUnit(&host.unit));
+        EXPECT_TRUE(IsSingleUnit(&host.unit, HostFinanceOfficeFlag()));
     }
     {
         Host host(connectionString, QStringLiteral("101002"));
-        EXPECT_FALSE(IsSingleUnit(&host.unit));
+        EXPECT_FALSE(IsSingleUnit(&host.unit, HostFinanceOfficeFlag()));
     }
 }
 

@@ -2,7 +2,7 @@
 // and the window's own base query: the same matches in the same order.
 #include "data/untDbManager.h"
 #include "data/untDemoData.h"
-#include "forms/bwnVeltraneSql.h"
+#include "records/untRecordSql.h"
 #include "tests/data/PgServer.h"
 #include "toolkit/ComCtrls.h"
 #include "tree/untDynamicTree.h"

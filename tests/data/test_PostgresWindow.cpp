@@ -1,7 +1,7 @@
 // The confirmation window on a PostgreSQL database: tree, both views, confirm,
 // cancel, and a load that meets a connection the server dropped.
 #include "forms/bwnVeltrane.h"
-#include "forms/bwnVeltraneSql.h"
+#include "records/untRecordSql.h"
 #include "plugin/untObjectFactory.h"
 #include "tests/data/PgServer.h"
 #include "tests/forms/WindowFixture.h"

@@ -4,7 +4,7 @@
 #include "budget/gunBudgetAdj.h"
 #include "data/untDbManager.h"
 #include "data/untDemoData.h"
-#include "forms/bwnVeltraneSql.h"
+#include "records/untRecordSql.h"
 #include "tree/untDynamicTree.h"
 
 #include <QTemporaryDir>

@@ -1,5 +1,5 @@
 #include "forms/bwnVeltrane.h"
-#include "forms/bwnVeltraneSql.h"
+#include "records/untRecordSql.h"
 #include "grid/untNextGridManager.h"
 #include "plugin/untObjectFactory.h"
 #include "tests/forms/WindowFixture.h"

@@ -104,8 +104,8 @@ TEST(GridPrint, EveryRowOnceWithHeadingCaptionsAndPageNumbersOnEveryPage)
     QPrinter printer(QPrinter::HighResolution);
     printer.setOutputFormat(QPrinter::PdfFormat);
     printer.setPageSize(QPageSize(QPageSize::A4));
-    ChooseOrientation(grid, printer);
-    const TGridPageLayout layout = GridPageLayout(grid, printer);
+    ChooseOrientation(grid.Snapshot(), printer);
+    const TGridPageLayout layout = GridPageLayout(grid.Snapshot(), printer);
     EXPECT_EQ(layout.RowsPerPage, perPage);
     EXPECT_EQ(layout.PageCount, info.pages);
 }

@@ -1,6 +1,6 @@
 // Bad input through the real host: window names, host records, odd data values
 // and broken databases. Each case ends with a clear message and loses nothing.
-#include "forms/bwnVeltraneSql.h"
+#include "records/untRecordSql.h"
 #include "tests/host/ModuleHost.h"
 #include <gtest/gtest.h>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "forms/bwnVeltraneSql.h"
+#include "records/untRecordSql.h"
 #include "tests/forms/WindowFixture.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "forms/bwnVeltraneSql.h"
+#include "records/untRecordSql.h"
 #include "data/untDefData.h"
 #include "data/untSqlDialect.h"
 

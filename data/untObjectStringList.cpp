@@ -1,4 +1,4 @@
-#include "plugin/untObjectStringList.h"
+#include "data/untObjectStringList.h"
 
 TObjectStringList::TObjectStringList() = default;
 TObjectStringList::~TObjectStringList() = default;

@@ -1,0 +1,27 @@
+#pragma once
+// A failure of the business layer as a value: what went wrong in the module's
+// words or the driver's, what kind of failure it was, and whether the statements
+// after it would fail as well. Exceptions stay inside the layers that raise
+// them; what crosses a layer (a worker's result, a wrapper's answer) is a TError.
+#include "toolkit/SysUtils.h"
+#include <QString>
+#include <exception>
+#include <optional>
+
+struct TError {
+    QString Message;
+    EDatabaseError::TKind Kind = EDatabaseError::Statement;
+    bool Persistent() const { return Kind != EDatabaseError::Statement; }
+
+    static TError From(const std::exception& e)
+    {
+        if (const auto* db = dynamic_cast<const EDatabaseError*>(&e))
+            return {db->Message(), db->Kind()};
+        if (const auto* own = dynamic_cast<const Exception*>(&e))
+            return {own->Message()};
+        return {QString::fromUtf8(e.what())};
+    }
+};
+
+// Empty on success.
+using TOutcome = std::optional<TError>;

@@ -1,0 +1,111 @@
+#pragma once
+// The controls of the confirmation window, by the names the module gives them
+// (scripts and tests find them by these names too), and the grid's two column
+// tables. forms/bwnVeltraneLayout.cpp builds them; the window only wires them.
+#include <QGroupBox>
+#include <QList>
+
+class QAction;
+class QButtonGroup;
+class QComboBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QProgressBar;
+class QPushButton;
+class QRadioButton;
+class QToolButton;
+class TDynamicTree;
+class TNextGrid;
+class TNextGridFilterRow;
+class TTreeSearch;
+struct TDTFieldType;
+
+// A group of radio buttons laid out in columns, with the index of the chosen one.
+// Changing the index (by a click or in code) raises itemIndexChanged.
+class TRadioGroup : public QGroupBox {
+    Q_OBJECT
+    Q_PROPERTY(int ItemIndex READ ItemIndex WRITE SetItemIndex NOTIFY itemIndexChanged)
+public:
+    TRadioGroup(QWidget* parent, const QString& name, const QStringList& items, int columns);
+    int ItemIndex() const;
+    void SetItemIndex(int index);
+    QRadioButton* Item(int index) const { return FItems.value(index); }
+    int Count() const { return int(FItems.size()); }
+signals:
+    void itemIndexChanged(int index);
+private:
+    QButtonGroup* FGroup = nullptr;
+    QList<QRadioButton*> FItems;
+};
+
+// The grid's column definitions of the two views; the caller owns the records.
+// In the detail view the office name column follows OfficeColumns ("0": shown).
+QList<TDTFieldType*> DetailColumnTable(bool OfficeColumns);
+QList<TDTFieldType*> SummaryColumnTable();
+
+struct TVeltraneControls {
+    // Tool bar and menus.
+    QToolButton* tbtnMod = nullptr;
+    QToolButton* tbtnDel = nullptr;
+    QToolButton* tbtnConfirm = nullptr;
+    QToolButton* tbtnCancel = nullptr;
+    QToolButton* tbtnColse = nullptr;
+    QAction* mnuShowUT = nullptr;
+    QAction* N1 = nullptr;
+    QAction* mnuColse = nullptr;
+    QAction* mnuConfirm = nullptr;
+    QAction* mnuCancel = nullptr;
+    // Brings the tree pane back when the hide button took it away; the filters
+    // stay above the grid meanwhile.
+    QToolButton* sbtnShowUT = nullptr;
+    QFrame* pnlFilterStrip = nullptr;
+    // Tree pane and filters.
+    QFrame* Panel1 = nullptr;
+    QToolButton* sbtnHindUT = nullptr;
+    QFrame* Panel2 = nullptr;
+    QLabel* Label2 = nullptr;
+    QComboBox* cobBType = nullptr;
+    QRadioButton* rbtnSum = nullptr;
+    QRadioButton* rbtnDetail = nullptr;
+    QLabel* Label3 = nullptr;
+    QComboBox* cobSecret = nullptr;
+    TRadioGroup* rgpShowEid = nullptr;
+    // Record area.
+    QRadioButton* rbtnNO = nullptr;
+    QRadioButton* rbtnOK = nullptr;
+    TNextGrid* ngdBudgetAdj = nullptr;
+    QMenu* pmenu = nullptr;
+    QAction* pmuAll = nullptr;
+    QAction* pmuClear = nullptr;
+    QFrame* pnprocess = nullptr;
+    QLabel* Label4 = nullptr;                 // what is being done
+    QLabel* Label5 = nullptr;                 // 进度：
+    QProgressBar* pbProcess = nullptr;
+    QPushButton* btnProcessCancel = nullptr;  // 取消
+    QFrame* pnlStatus = nullptr;              // the status line under the grid
+    QLabel* lblStatus = nullptr;
+    TDynamicTree* DytDept = nullptr;
+    // Finding a unit (Ctrl+F).
+    QFrame* pnlFind = nullptr;
+    QLineEdit* edtFind = nullptr;
+    QToolButton* tbtnFindNext = nullptr;
+    QLabel* lblFind = nullptr;
+    QAction* mnuFind = nullptr;
+    TTreeSearch* DytFind = nullptr;
+    // The grid's filter row, copying and the filter row switch.
+    TNextGridFilterRow* ngfBudgetAdj = nullptr;
+    QAction* N2 = nullptr;
+    QAction* pmuCopy = nullptr;
+    QAction* pmuFilterRow = nullptr;
+    // Export and print.
+    QAction* mnuExport = nullptr;
+    QAction* mnuPrintPreview = nullptr;
+    QAction* mnuPrint = nullptr;
+    QAction* mnuOutputSep = nullptr;
+    QAction* pmuOutputSep = nullptr;
+    QAction* pmuExport = nullptr;
+    QAction* pmuPrintPreview = nullptr;
+    QAction* pmuPrint = nullptr;
+};

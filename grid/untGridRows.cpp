@@ -1,0 +1,96 @@
+#include "grid/untGridRows.h"
+#include "toolkit/ADODataset.h"
+#include <QColor>
+#include <cmath>
+
+namespace {
+
+const QColor kTotalColor(200, 200, 255);
+
+}  // namespace
+
+const QString TotalOutOfRangeText = QStringLiteral("超出范围");
+
+QString GeneralFloatText(double Value)
+{
+    if (Value == 0 || !std::isfinite(Value))
+        return QStringLiteral("0");
+    return QString::number(Value, 'g', 15);
+}
+
+QString TotalText(double Value)
+{
+    return std::isfinite(Value) ? GeneralFloatText(Value) : TotalOutOfRangeText;
+}
+
+QString TotalText(const TDecimalSum& Sum)
+{
+    return Sum.OutOfRange() ? TotalOutOfRangeText : Sum.Text();
+}
+
+TGridRowsBuilder::TGridRowsBuilder(const TGridLoadPlan& Plan) : FPlan(Plan)
+{
+    FRows.ShowTotal = Plan.ShowTotal;
+    FRows.HalveTotal = Plan.HalveTotal;
+    FRows.Cells = TNxCellStore(Plan.Columns);
+    const int columns = int(FPlan.Fields.size());
+    FValueColumns = FPlan.NumberRows ? columns - 1 : columns;
+}
+
+void TGridRowsBuilder::Add(const TADOQuery& q)
+{
+    const int columns = int(FPlan.Fields.size());
+    if (FSource.empty()) {
+        FSource.assign(size_t(columns), -1);
+        for (int i = 0; i < columns; ++i)
+            FSource[size_t(i)] = q.FieldIndex(FPlan.Fields[size_t(i)].Name);
+    }
+    TNxCellStore& cells = FRows.Cells;
+    const int r = cells.RowCount();
+    cells.AddRows(1);
+    const int rec = q.RecNo();
+    for (int i = 0; i < FValueColumns; ++i) {
+        const int f = FSource[size_t(i)];
+        if (f >= 0 && !q.CellIsNull(rec, f))
+            cells.SetText(i, r, q.CellText(rec, f));
+    }
+    if (FPlan.NumberRows && columns > 0)
+        cells.SetText(columns - 1, r, QString::number(r + 1));
+    ++FRows.Records;
+}
+
+TGridRows TGridRowsBuilder::Finish(bool Stopped)
+{
+    FRows.Stopped = Stopped;
+    TNxCellStore& cells = FRows.Cells;
+    const int columns = int(FPlan.Fields.size());
+    bool hasNumber = false;
+    for (const TGridLoadPlan::Field& f : FPlan.Fields)
+        hasNumber = hasNumber || f.DataKind == 0;
+    if (!Stopped && FPlan.ShowTotal && hasNumber && cells.RowCount() > 0) {
+        cells.AddRows(1);
+        const int t = cells.RowCount() - 1;
+        bool labelled = false;
+        for (int i = 0; i < columns; ++i) {
+            const TGridLoadPlan::Field& d = FPlan.Fields[size_t(i)];
+            if (d.DataKind == 0) {
+                // Exact: a total is the sum of the amounts shown, however many.
+                TDecimalSum sum;
+                for (int r = 0; r < t; ++r) {
+                    const QByteArrayView text = cells.Utf8(i, r);
+                    sum.Add(text.data(), size_t(text.size()));
+                }
+                if (FPlan.HalveTotal)
+                    sum.Halve();
+                cells.SetText(i, t, TotalText(sum));
+            } else if (!labelled && d.DataKind == 1 && d.ShowKind == 1) {
+                cells.SetText(i, t, QStringLiteral("合计"));
+                labelled = true;
+            }
+            cells.SetColor(i, t, kTotalColor);
+        }
+        FRows.FooterRow = t;
+    }
+    cells.Squeeze();
+    return std::move(FRows);
+}

@@ -1,0 +1,64 @@
+#pragma once
+// The rows of a grid load as a plain value: which query columns go into which
+// grid columns, the cells made of a query's rows (on any thread, one row at a
+// time or from a whole result) with row numbers and a totals row, and the texts of
+// totals. Nothing here touches a widget.
+#include "toolkit/Decimal.h"
+#include "toolkit/NextGridModel.h"
+#include <QString>
+#include <functional>
+#include <vector>
+
+class TADOQuery;
+
+// What a load needs of the definitions and of the grid, copied, so that its rows
+// can be made on any thread.
+struct TGridLoadPlan {
+    struct Field {
+        QString Name;
+        quint8 DataKind = 1;
+        quint8 ShowKind = 0;
+    };
+    std::vector<Field> Fields;   // the definitions that have a grid column, in column order
+    int Columns = 0;             // the grid's columns
+    bool ShowTotal = false;
+    bool HalveTotal = false;
+    bool NumberRows = false;
+};
+
+// The rows of one load.
+struct TGridRows {
+    TNxCellStore Cells;
+    int FooterRow = -1;      // the totals row, -1 for none
+    int Records = 0;         // rows of the query
+    bool Stopped = false;    // the row callback stopped the load: no totals row
+    bool ShowTotal = false;  // the plan's
+    bool HalveTotal = false;
+};
+
+// Makes a load's cells one query row at a time: the dataset holds the row to add
+// (a streamed query's only row, or the current row of a whole result).
+class TGridRowsBuilder {
+public:
+    explicit TGridRowsBuilder(const TGridLoadPlan& Plan);
+    void Add(const TADOQuery& Query);
+    int Rows() const { return FRows.Cells.RowCount(); }
+    // The rows with the totals row after them (none when stopped early or empty).
+    TGridRows Finish(bool Stopped);
+
+private:
+    TGridLoadPlan FPlan;
+    TGridRows FRows;
+    std::vector<int> FSource;   // query column of each plan field, -1 none; empty until the first row
+    int FValueColumns = 0;
+};
+
+// Up to 15 significant digits, no thousands separators, no trailing zeros.
+QString GeneralFloatText(double Value);
+// The text of a total: GeneralFloatText, or 超出范围 for a sum that no longer
+// fits a number (reading it as 0.00 would be a plainly wrong total).
+QString TotalText(double Value);
+extern const QString TotalOutOfRangeText;
+
+// The exact sum's text, or 超出范围 when it left the range.
+QString TotalText(const TDecimalSum& Sum);

@@ -1,0 +1,23 @@
+#pragma once
+// What the module takes of its host, read once when a window is made and passed
+// down as a plain value: the connection all its SQL runs on, the budget year, the
+// operator's unit and office, and the system parameters it follows. Nothing below
+// the window reads the host's globals.
+#include <QString>
+#include <cstdint>
+
+class TAdoConn;
+
+struct TModuleContext {
+    TAdoConn* Conn = nullptr;     // the "Def" connection
+    std::int32_t DataYear = 0;
+    QString UnitCode;             // the operator's unit (unit record field 0)
+    QString UnitDeptClass;        // its department class as the host holds it (field 4)
+    QString OfficeCode;           // the operator's office (user record field 7)
+    // System parameters.
+    bool AskBeforeDelete = false;     // AskBeforeDelete is "1"
+    bool ReportDelete = false;        // ReportDelete is "1"
+    bool FinanceOfficeFlag = false;   // FinanceOfficeFlag is "1"
+    bool OfficeColumns = false;       // OfficeColumns is "0": records carry their office
+    int OfficeFilter = 0;             // 1 with OfficeColumns: only the operator's office
+};

@@ -1,0 +1,156 @@
+#include "records/untRecordController.h"
+
+TRecordController::TRecordController(TModuleContext Context, QObject* Parent)
+    : QObject(Parent), FContext(std::move(Context))
+{
+}
+
+TRecordController::~TRecordController()
+{
+    Abandon();
+}
+
+void TRecordController::Abandon()
+{
+    // Work on the workers ends first: it holds the connection and reports here.
+    if (FRun) {
+        FRun->OnTerminate = nullptr;
+        delete FRun;   // stops after the statement in flight
+        FRun = nullptr;
+    }
+    DropLoads();
+}
+
+void TRecordController::DropLoads()
+{
+    for (TRecordLoad* load : FLoads) {
+        load->OnTerminate = nullptr;
+        delete load;   // cancels it and waits for its body to give up
+    }
+    FLoads.clear();
+}
+
+TRecordController::TLoadStart TRecordController::Load(const TView& View,
+                                                      const std::function<TGridLoadPlan()>& Prepare, TError* Error)
+{
+    TRecordFilter f;
+    f.Detail = View.Detail;
+    f.Status = View.Status;
+    f.UnitCode = View.UnitCode;
+    f.BType = View.BType;
+    f.DataYear = FContext.DataYear;
+    f.OfficeColumns = FContext.OfficeColumns;
+    f.OfficeFilter = FContext.OfficeFilter;
+    f.OfficeCode = FContext.OfficeCode;
+    QString sql;
+    TOutcome failure;
+    if (!DeptClassNumber(FContext.UnitDeptClass, &f.DeptClass)) {
+        failure = TError{QStringLiteral("单位部门类别无效，无法提取预算指标！")};
+    } else {
+        try {
+            sql = RecordQuerySQL(FContext.Conn, f);
+        } catch (const std::exception& e) {
+            failure = TError{QStringLiteral("无法提取预算指标：%1").arg(TError::From(e).Message)};
+        }
+    }
+
+    // The grid holds (or is being given) the rows of this very statement, and
+    // nothing was written since: a second load would bring the same rows.
+    if (!failure && sql == FLastSQL && !FWrittenSinceLoad
+        && (FState == TState::Loading || FState == TState::Loaded))
+        return TLoadStart::Skipped;
+
+    ++FGeneration;   // what is still loading is stale now
+    for (TRecordLoad* load : FLoads)
+        load->Cancel();
+    FRecords.reset();
+    FLastSQL.clear();
+    FWrittenSinceLoad = false;
+    const TGridLoadPlan plan = Prepare ? Prepare() : TGridLoadPlan{};
+    if (failure) {
+        FState = TState::Failed;
+        if (Error)
+            *Error = *failure;
+        return TLoadStart::Refused;
+    }
+    FLastSQL = sql;
+    FState = TState::Loading;
+    auto* load = new TRecordLoad(FContext.Conn, sql, plan, f, FGeneration);
+    load->OnTerminate = [this](TThread* t) { LoadDone(static_cast<TRecordLoad*>(t)); };
+    FLoads.push_back(load);
+    emit loadStarted();
+    load->Resume();
+    return TLoadStart::Started;
+}
+
+void TRecordController::LoadDone(TRecordLoad* Load)
+{
+    std::erase(FLoads, Load);
+    Load->OnTerminate = nullptr;
+    Load->deleteLater();
+    emit workEnded();
+    // A newer choice made this load stale: its rows are not the ones asked for.
+    if (Load->Generation != FGeneration || Load->Cancelled())
+        return;
+    if (Load->Failure()) {
+        FState = TState::Failed;
+        emit loadFailed(*Load->Failure());
+        return;
+    }
+    FState = TState::Loaded;
+    FRecords = Load->Records();
+    emit loadFinished(std::make_shared<TGridRows>(Load->TakeCells()));
+}
+
+bool TRecordController::Cancel()
+{
+    if (FRun) {
+        FRun->Cancel();
+        return false;
+    }
+    if (FLoads.empty())
+        return false;
+    // The grid stays as it is now: without the rows of the dropped load.
+    DropLoads();
+    ++FGeneration;
+    FState = TState::Failed;
+    return true;
+}
+
+bool TRecordController::StartRun(TRunKind Kind, std::vector<int> Rows, int CancelAfter)
+{
+    if (FRun || !FRecords || Rows.empty())
+        return false;
+    TRunRequest request;
+    request.Kind = Kind;
+    request.Records = FRecords;
+    request.Rows = std::move(Rows);
+    request.DeptClass = FContext.UnitDeptClass;
+    request.CancelAfter = CancelAfter;
+    FWrittenSinceLoad = true;
+    FRun = new TStatusRun(FContext.Conn, std::move(request),
+                          [this](int done, int total) { emit runProgress(done, total); });
+    FRun->OnTerminate = [this](TThread*) { RunDone(); };
+    emit runProgress(0, FRun->Total());
+    FRun->Resume();
+    return true;
+}
+
+int TRecordController::RunTotal() const
+{
+    return FRun ? FRun->Total() : 0;
+}
+
+void TRecordController::RunDone()
+{
+    TStatusRun* run = FRun;
+    if (!run)
+        return;
+    FRun = nullptr;
+    run->OnTerminate = nullptr;
+    const TRunReport report = run->Report();
+    // Deleted once its completion has fully returned.
+    run->deleteLater();
+    emit workEnded();
+    emit runFinished(report);
+}

@@ -1,0 +1,84 @@
+#pragma once
+// The confirmation window's work without its widgets: loading the records of a
+// view on a worker (one load at a time that counts; a newer one makes the older
+// stale, and a load of the rows already there is not made), and runs of confirm,
+// cancel and delete over rows of the loaded record set, with progress and 取消.
+// Results are handed over by signals as values: the record set as a shared
+// constant, the grid's cells to adopt, a run's report.
+#include "records/untModuleContext.h"
+#include "records/untRecordWork.h"
+#include <QObject>
+#include <functional>
+#include <memory>
+#include <vector>
+
+class TRecordController : public QObject {
+    Q_OBJECT
+public:
+    explicit TRecordController(TModuleContext Context, QObject* Parent = nullptr);
+    ~TRecordController() override;
+
+    const TModuleContext& Context() const { return FContext; }
+    // The host's values as they are now: the window reads them at each action of
+    // the user (a host may change its parameters while the window is open).
+    void SetContext(TModuleContext Context) { FContext = std::move(Context); }
+
+    // The view the window shows, with the host's values of the context.
+    struct TView {
+        bool Detail = false;
+        TStatusView Status = TStatusView::Unconfirmed;
+        QString UnitCode;
+        QString BType;
+    };
+    enum class TLoadStart { Started, Skipped, Refused };
+    // Loads the view's records unless the rows of the same statement are shown or
+    // on their way and nothing was written since (Skipped). Prepare is called when
+    // a load goes ahead, before it starts: it readies the grid and gives the plan
+    // of its cells. Refused: no statement could be made (*Error says why; the old
+    // rows are dropped all the same).
+    TLoadStart Load(const TView& View, const std::function<TGridLoadPlan()>& Prepare, TError* Error);
+    // The statement of the latest load started (empty when none could be made).
+    QString LastSQL() const { return FLastSQL; }
+    // The record set of the rows loaded last (null before the first, and after a
+    // load that failed or was cancelled).
+    TRecordSetRef Records() const { return FRecords; }
+
+    bool Loading() const { return !FLoads.empty(); }
+    bool Running() const { return FRun != nullptr; }
+    bool Busy() const { return Loading() || Running(); }
+
+    // Starts a run over rows of Records() (false when one is on or no rows).
+    bool StartRun(TRunKind Kind, std::vector<int> Rows, int CancelAfter);
+    int RunTotal() const;
+    // 取消: a run stops after the statement in flight; a load is dropped (true when
+    // one was).
+    bool Cancel();
+    // Drops every load and ends a run at once (its report is not sent): for a
+    // window that goes.
+    void Abandon();
+
+signals:
+    void loadStarted();
+    // A worker ended (a stale load too): whether the controller is busy may have changed.
+    void workEnded();
+    // The rows of the latest load: Records() is theirs now; Cells are the grid's to adopt.
+    void loadFinished(std::shared_ptr<TGridRows> Cells);
+    void loadFailed(TError Error);
+    void runProgress(int Done, int Total);
+    void runFinished(TRunReport Report);
+
+private:
+    void LoadDone(TRecordLoad* Load);
+    void RunDone();
+    void DropLoads();
+
+    enum class TState { None, Loading, Loaded, Failed };
+    TModuleContext FContext;
+    TRecordSetRef FRecords;
+    QString FLastSQL;
+    TState FState = TState::None;
+    bool FWrittenSinceLoad = false;
+    int FGeneration = 0;
+    std::vector<TRecordLoad*> FLoads;   // started and not yet completed, the stale ones too
+    TStatusRun* FRun = nullptr;
+};

@@ -1,0 +1,105 @@
+#include "records/untRecordSet.h"
+#include "toolkit/ADODataset.h"
+#include "toolkit/Decimal.h"
+
+const char* const RecordCountColumn = "RecCount";
+
+namespace {
+
+// The query's column of each field, by the names the record query gives them.
+const char* const FieldNames[] = {"BudgMoney", "BudgId", "Eid", "status", "Mid", "BKid", "Pid", "IPid", "Bid", "Iid"};
+
+long long CentsOf(QStringView text)
+{
+    if (text.isEmpty())
+        return 0;
+    const QByteArray bytes = text.toLatin1();
+    __int128 units = 0;
+    if (!TDecimalSum::Parse(bytes.constData(), size_t(bytes.size()), &units))
+        return 0;
+    constexpr __int128 perCent = 10000000;   // 10^(Places - 2)
+    const __int128 v = units < 0 ? -units : units;
+    const __int128 cents = (v + perCent / 2) / perCent;
+    return static_cast<long long>(units < 0 ? -cents : cents);
+}
+
+}  // namespace
+
+TRecordSet::TRecordSet(TRecordFilter View) : FView(std::move(View)) {}
+
+TSummaryKey TRecordSet::Key(int Row) const
+{
+    return {FView.UnitCode,          Text(MidField, Row), Text(BkidField, Row), Text(PidField, Row),
+            Text(IpidField, Row),    Text(BidField, Row), Text(IidField, Row)};
+}
+
+bool TRecordSet::KeyHasNull(int Row) const
+{
+    return Row >= 0 && size_t(Row) < FNullKeys.size() && FNullKeys[size_t(Row)] != 0;
+}
+
+int TRecordSet::RecordCount(int Row) const
+{
+    return Row >= 0 && size_t(Row) < FCounts.size() ? FCounts[size_t(Row)] : -1;
+}
+
+long long TRecordSet::AmountCents(int Row) const
+{
+    return Row >= 0 && size_t(Row) < FCents.size() ? FCents[size_t(Row)] : 0;
+}
+
+qint64 TRecordSet::Bytes() const
+{
+    return FCells.StoreBytes() + qint64(FCents.capacity() * sizeof(long long))
+           + qint64(FCounts.capacity() * sizeof(int)) + qint64(FNullKeys.capacity());
+}
+
+TRecordSetBuilder::TRecordSetBuilder(const TRecordFilter& View) : FSet(std::make_unique<TRecordSet>(View)) {}
+
+void TRecordSetBuilder::Add(const TADOQuery& q)
+{
+    const bool detail = FSet->Detail();
+    if (FSource.empty()) {
+        FSource.assign(TRecordSet::FieldCount, -1);
+        for (int f = 0; f < TRecordSet::FieldCount; ++f) {
+            const bool detailField = f == TRecordSet::BudgIdField || f == TRecordSet::EidField
+                                     || f == TRecordSet::StatusField;
+            const bool keyField = f >= TRecordSet::MidField;
+            if ((detailField && detail) || (keyField && !detail) || f == TRecordSet::AmountField)
+                FSource[size_t(f)] = q.FieldIndex(QLatin1String(FieldNames[f]));
+        }
+        if (!detail)
+            FCountSource = q.FieldIndex(QLatin1String(RecordCountColumn));
+    }
+    TNxCellStore& cells = FSet->FCells;
+    const int row = cells.RowCount();
+    cells.AddRows(1);
+    const int rec = q.RecNo();
+    quint8 nulls = 0;
+    for (int f = 0; f < TRecordSet::FieldCount; ++f) {
+        const int source = FSource[size_t(f)];
+        if (source < 0)
+            continue;
+        if (q.CellIsNull(rec, source)) {
+            if (f >= TRecordSet::MidField)
+                nulls |= quint8(1u << (f - TRecordSet::MidField));
+            continue;
+        }
+        cells.SetText(f, row, q.CellText(rec, source));
+    }
+    FSet->FCents.push_back(FSource[TRecordSet::AmountField] < 0 ? 0 : CentsOf(q.CellText(rec, FSource[TRecordSet::AmountField])));
+    if (!detail) {
+        FSet->FNullKeys.push_back(nulls);
+        if (FCountSource >= 0)
+            FSet->FCounts.push_back(int(q.CellText(rec, FCountSource).toInt()));
+    }
+}
+
+TRecordSetRef TRecordSetBuilder::Finish()
+{
+    FSet->FCells.Squeeze();
+    FSet->FCents.shrink_to_fit();
+    FSet->FCounts.shrink_to_fit();
+    FSet->FNullKeys.shrink_to_fit();
+    return TRecordSetRef(std::move(FSet));
+}

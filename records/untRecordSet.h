@@ -1,0 +1,74 @@
+#pragma once
+// The rows of one load as the record query returned them. Each row carries what
+// identifies its records (a detail row: its record number in the view's year; a
+// summary row: the view's unit prefix and its six key codes) and what the user
+// saw of it (status, unit and amount; the view's budget type and department
+// class), apart from the columns a layout file chooses to show. Made on the
+// loading worker, then never changed: it is handed around as a shared constant.
+#include "records/untRecordSql.h"
+#include "toolkit/NextGridModel.h"
+#include <QString>
+#include <memory>
+#include <vector>
+
+class TADOQuery;
+
+class TRecordSet {
+public:
+    explicit TRecordSet(TRecordFilter View);
+
+    // The view the rows are of: year, unit prefix, budget type, department class,
+    // status and office conditions.
+    const TRecordFilter& View() const { return FView; }
+    bool Detail() const { return FView.Detail; }
+    int Count() const { return FCells.RowCount(); }
+
+    // A detail row's record and what the user saw of it.
+    QString BudgId(int Row) const { return Text(BudgIdField, Row); }
+    QString Eid(int Row) const { return Detail() ? Text(EidField, Row) : FView.UnitCode; }
+    QString Status(int Row) const { return Text(StatusField, Row); }
+
+    // A summary row's key: the view's unit prefix and the row's codes. A code the
+    // database held as NULL reads as empty here; KeyHasNull tells it apart.
+    TSummaryKey Key(int Row) const;
+    bool KeyHasNull(int Row) const;
+    // How many records the row sums, -1 when the query did not count them.
+    int RecordCount(int Row) const;
+
+    // The amount as the database gave it (exact text, empty for NULL) and in cents.
+    QString Amount(int Row) const { return Text(AmountField, Row); }
+    long long AmountCents(int Row) const;
+
+    qint64 Bytes() const;
+
+private:
+    friend class TRecordSetBuilder;
+    // Columns of FCells; a summary set has no BudgId, Eid and Status columns.
+    enum Field { AmountField, BudgIdField, EidField, StatusField, MidField, BkidField, PidField, IpidField,
+                 BidField, IidField, FieldCount };
+    QString Text(Field f, int Row) const { return FCells.Text(int(f), Row); }
+
+    TRecordFilter FView;
+    TNxCellStore FCells{FieldCount};
+    std::vector<long long> FCents;
+    std::vector<int> FCounts;          // summary rows, when counted
+    std::vector<quint8> FNullKeys;     // summary rows: bit k for key code k (Mid..Iid) NULL
+};
+
+using TRecordSetRef = std::shared_ptr<const TRecordSet>;
+
+// Makes a record set one query row at a time (the dataset holds the row to add).
+class TRecordSetBuilder {
+public:
+    explicit TRecordSetBuilder(const TRecordFilter& View);
+    void Add(const TADOQuery& Query);
+    TRecordSetRef Finish();
+
+private:
+    std::unique_ptr<TRecordSet> FSet;
+    std::vector<int> FSource;   // query column of each field, -1 none; empty until the first row
+    int FCountSource = -1;
+};
+
+// The name of the column a summary query counts its records in, when it does.
+extern const char* const RecordCountColumn;

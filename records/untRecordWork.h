@@ -1,0 +1,114 @@
+#pragma once
+// The confirmation window's long work, done on a worker thread so that the
+// window stays responsive: loading the records (the grid's cells and the record
+// set together, one query row at a time), and a run of status statements, one per
+// chosen row. Each uses the worker's own session of the connection. What a worker
+// makes is read on the interface thread once it has completed (OnTerminate).
+#include "data/untError.h"
+#include "grid/untGridRows.h"
+#include "records/untRecordSet.h"
+#include "toolkit/Threads.h"
+#include <QString>
+#include <atomic>
+#include <functional>
+#include <vector>
+
+class TAdoConn;
+
+// Opens the record query and makes of its rows the grid's cells (after the
+// plan) and the record set.
+class TRecordLoad : public TThread {
+public:
+    TRecordLoad(TAdoConn* Conn, QString SQL, TGridLoadPlan Plan, TRecordFilter View, int Generation);
+    ~TRecordLoad() override;
+    // Stops the load where it is: the query (on the embedded database) and the
+    // making of rows give up, and the load ends as cancelled.
+    void Cancel();
+    bool Cancelled() const { return FCancel.load(); }
+
+    const int Generation;
+    const QString SQL;
+    // After completion: what it made, or why it made nothing.
+    const TOutcome& Failure() const { return FFailure; }
+    TRecordSetRef Records() const { return FRecords; }
+    TGridRows TakeCells() { return std::move(FCells); }
+
+protected:
+    void Execute() override;
+
+private:
+    TAdoConn* FConn;
+    TGridLoadPlan FPlan;
+    TRecordFilter FView;
+    std::atomic<bool> FCancel{false};
+    TGridRows FCells;
+    TRecordSetRef FRecords;
+    TOutcome FFailure;
+};
+
+enum class TRunKind { Confirm, Cancel, Delete };
+
+// What a run did, handed over whole when it has ended.
+struct TRunReport {
+    TRunKind Kind = TRunKind::Confirm;
+    int Total = 0;            // rows chosen
+    int Attempted = 0;
+    int Succeeded = 0;
+    int Failed = 0;
+    long long SucceededCents = 0;
+    TOutcome FirstError;
+    bool Stopped = false;     // a persistent failure ended the run
+    bool Cancelled = false;   // 取消, or the statement limit
+    int NotAttempted() const { return Total - Attempted; }
+};
+
+// The words of a run for the user: its verb (确认, 撤销, 删除), the status line's
+// account of what it did, and its one message when rows failed (empty when none).
+QString RunVerb(TRunKind Kind);
+QString RunSummary(const TRunReport& Report);
+QString RunFailureText(const TRunReport& Report);
+// An amount of cents as the window shows money: "1,234,567.89".
+QString MoneyText(long long Cents);
+
+// What a run is asked to do: its kind, the record set and which of its rows, and
+// the values its statements need beyond the rows.
+struct TRunRequest {
+    TRunKind Kind = TRunKind::Confirm;
+    TRecordSetRef Records;
+    std::vector<int> Rows;         // rows of Records, in the order to send them
+    QString DeptClass;             // the department class as the host holds it
+    int CancelAfter = -1;          // stop as if cancelled after that many statements; -1 none
+};
+
+// Sends the rows' statements one by one, each by itself (no transaction), in row
+// order, and stops at the first failure that would fail every following row too
+// (a busy or read-only database, a full disk, a lost connection), when cancelled,
+// or after CancelAfter statements as if cancelled then.
+class TStatusRun : public TThread {
+public:
+    using TProgress = std::function<void(int Done, int Total)>;
+
+    // Progress is called on the interface thread, a few times a second at most and
+    // once more at the end, always before the completion event; calls still pending
+    // when the run is deleted are dropped.
+    TStatusRun(TAdoConn* Conn, TRunRequest Request, TProgress Progress);
+    ~TStatusRun() override;
+    void Cancel() { FCancel.store(true); }
+
+    int Total() const { return int(FRequest.Rows.size()); }
+    // After completion.
+    const TRunReport& Report() const { return FReport; }
+
+protected:
+    void Execute() override;
+
+private:
+    // One row's statement, sent on this worker's session.
+    TOutcome Send(int Row);
+
+    TAdoConn* FConn;
+    TRunRequest FRequest;
+    TProgress FProgress;
+    std::atomic<bool> FCancel{false};
+    TRunReport FReport;
+};
