@@ -192,14 +192,16 @@ void OpenQuery(TAdoConn* Conn, const QString& SQL, IARQueryRef& Query)
     Query = IARQueryRef(static_cast<IARQuery*>(q));
 }
 
-void ExecSQL(TADOConnection* Conn, const QString& SQL)
+int ExecSQL(TADOConnection* Conn, const QString& SQL, TCancelToken* Cancel)
 {
     TADOCommand cmd(nullptr);
     if (!Conn)
         throw TExceptDbManager(QStringLiteral("没有指定数据库连接"));
     cmd.SetConnection(Conn);
     cmd.SetCommandText(SQL);
+    cmd.SetCancelToken(Cancel);
     cmd.Execute();
+    return cmd.RowsAffected();
 }
 
 void QueryAsInterface(TARQuery* Query)

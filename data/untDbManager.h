@@ -80,6 +80,7 @@ DBMANAGER_EXPORT extern const QString DefConnectionName;   // "Def"
 // opening failed is destroyed at once.
 DBMANAGER_EXPORT void OpenQuery(TAdoConn* Conn, const QString& SQL, IARQueryRef& Query);
 // Runs one statement; errors propagate.
-DBMANAGER_EXPORT void ExecSQL(TADOConnection* Conn, const QString& SQL);
+// Runs SQL on Conn; the rows it changed. Errors propagate.
+DBMANAGER_EXPORT int ExecSQL(TADOConnection* Conn, const QString& SQL, TCancelToken* Cancel = nullptr);
 // Takes and drops one interface reference: a query at count 0 is destroyed.
 DBMANAGER_EXPORT void QueryAsInterface(TARQuery* Query);

@@ -270,26 +270,6 @@ void TbfrmVeltrane::mnuShowUTClick() { ShowTreePane(pnlLeft->isHidden()); }
 
 void TbfrmVeltrane::sbtnHindUTClick() { ShowTreePane(false); }
 
-void TbfrmVeltrane::ShowTreePane(bool Show)
-{
-    // The filter boxes live in the tree pane; while it is hidden they move to a
-    // strip above the grid, beside the button that brings the pane back.
-    auto* paneFilters = static_cast<QVBoxLayout*>(Panel1->layout());
-    auto* strip = static_cast<QHBoxLayout*>(pnlFilterStrip->layout());
-    if (Show) {
-        strip->removeWidget(Panel2);
-        paneFilters->insertWidget(1, Panel2);
-    } else {
-        paneFilters->removeWidget(Panel2);
-        strip->insertWidget(1, Panel2);
-    }
-    Panel2->show();
-    pnlFilterStrip->setVisible(!Show);
-    pnlLeft->setVisible(Show);
-    mnuShowUT->setChecked(Show);
-}
-
-void TbfrmVeltrane::Splitter1Moved(int Pos) { sbtnHindUT->move(Pos - 27, sbtnHindUT->y()); }
 
 void TbfrmVeltrane::tbtnColseClick() { Close(); }
 
@@ -401,11 +381,26 @@ void TbfrmVeltrane::tbtnDelClick()
 {
     if (Running() || FirstTickedRow() < 0)
         return;
-    FController->SetContext(HostModuleContext());
-    if (FController->Context().AskBeforeDelete
-        && Ask(QStringLiteral("是否删除选中数据？"), InfoCaption, MB_YESNO | MB_ICONQUESTION) != IDYES)
-        return;
     StartRun(TRunKind::Delete);
+}
+
+bool TbfrmVeltrane::RunAgreed(TRunKind Kind, const std::vector<int>& Rows)
+{
+    // What the run would change, from the rows as loaded: records and money.
+    const TRecordSetRef set = Records();
+    long long records = 0, cents = 0;
+    for (const int r : Rows) {
+        records += set->Detail() ? 1 : qMax(0, set->RecordCount(r));
+        cents += set->AmountCents(r);
+    }
+    const TModuleContext& c = FController->Context();
+    if (records > c.LargeRunRecords)
+        return Ask(QStringLiteral("%1 %2 条预算指标、金额 %3 元？").arg(RunVerb(Kind)).arg(records).arg(MoneyText(cents)),
+                   ConfirmCaption, MB_YESNO | MB_ICONQUESTION)
+               == IDYES;
+    if (Kind == TRunKind::Delete && c.AskBeforeDelete)
+        return Ask(QStringLiteral("是否删除选中数据？"), InfoCaption, MB_YESNO | MB_ICONQUESTION) == IDYES;
+    return true;
 }
 
 void TbfrmVeltrane::StartRun(TRunKind Kind)
@@ -418,9 +413,11 @@ void TbfrmVeltrane::StartRun(TRunKind Kind)
         Ask(NothingTicked, ConfirmCaption, MB_OK | MB_ICONEXCLAMATION);
         return;
     }
+    FController->SetContext(HostModuleContext());
+    if (!RunAgreed(Kind, rows))
+        return;
     const int cancelAfter = FCancelAfter;
     FCancelAfter = -1;
-    FController->SetContext(HostModuleContext());
     Label4->setText(QStringLiteral("正在%1…").arg(RunVerb(Kind)));
     SetInputBlocked(true);
     if (!FController->StartRun(Kind, std::move(rows), cancelAfter)) {
@@ -465,36 +462,6 @@ void TbfrmVeltrane::CancelWork()
     UpdateStatus();
 }
 
-void TbfrmVeltrane::SetInputBlocked(bool Blocked)
-{
-    // Everything but the progress panel: no filter, tick or action may change
-    // what the run works on. Disabling takes the focus away; it comes back after.
-    if (Blocked) {
-        QWidget* focus = QApplication::focusWidget();
-        FFocusBeforeRun = focus && Handle()->isAncestorOf(focus) ? focus : nullptr;
-    }
-    pnlBottom->setEnabled(!Blocked);
-    tblChildMain->setEnabled(!Blocked);
-    for (QMenu* m : {mitemOption, mitemDataVind})
-        m->menuAction()->setEnabled(!Blocked);
-    for (QAction* a : pmenu->actions())
-        a->setEnabled(!Blocked);
-    if (!Blocked) {
-        UpdateButtons();
-        if (FFocusBeforeRun)
-            FFocusBeforeRun->setFocus(Qt::OtherFocusReason);
-    }
-}
-
-void TbfrmVeltrane::PlaceProcessPanel()
-{
-    QWidget* form = Handle();
-    const QRect area(ngdBudgetAdj->mapTo(form, QPoint(0, 0)), ngdBudgetAdj->size());
-    QRect r(QPoint(0, 0), pnprocess->sizeHint().expandedTo(QSize(320, 120)));
-    r.moveCenter(area.center());
-    pnprocess->setGeometry(r);
-}
-
 void TbfrmVeltrane::ShowProcessPanel()
 {
     if (!Busy())
@@ -513,6 +480,21 @@ bool TbfrmVeltrane::Busy() const { return FController->Busy(); }
 bool TbfrmVeltrane::Running() const { return FController->Running(); }
 QString TbfrmVeltrane::LastRecordSQL() const { return FController->LastSQL(); }
 TRecordSetRef TbfrmVeltrane::Records() const { return FController->Records(); }
+
+bool TbfrmVeltrane::QueryQuit()
+{
+    if (Running()) {
+        if (Ask(QStringLiteral("正在处理选中的预算指标。是否取消尚未处理的部分并退出？\n选“否”继续处理。"), ConfirmCaption,
+                MB_YESNO | MB_ICONQUESTION)
+            != IDYES)
+            return false;
+        CancelWork();
+        WaitIdle();
+        Tell(QStringLiteral("已停止处理：") + FRunText);
+    }
+    SaveSettings();
+    return true;
+}
 
 void TbfrmVeltrane::WaitIdle()
 {

@@ -50,6 +50,10 @@ public:
     Q_INVOKABLE void SetCancelAfter(int Statements) { FCancelAfter = Statements; }
     // Runs the interface's events until no work is on (tests, scripts, closing).
     void WaitIdle();
+    // The host is quitting: true when the window may go. During a run the user is
+    // asked whether to cancel it: yes waits for the cancel to land and says what was
+    // done; no keeps the host open.
+    Q_INVOKABLE bool QueryQuit();
 
     void FormCreate() override;
     void FormShow() override;
@@ -120,6 +124,9 @@ private:
     // grid's order; the totals row never.
     std::vector<int> TickedRecords() const;
     void StartRun(TRunKind Kind);
+    // A large run (more records than the host's limit) asks first, with what it
+    // would change; a delete asks when the host says so. False: the user said no.
+    bool RunAgreed(TRunKind Kind, const std::vector<int>& Rows);
     void RunProgress(int Done, int Total);
     void RunFinished(const TRunReport& Report);
     void ShowProcessPanel();

@@ -16,6 +16,7 @@
 #include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QApplication>
 #include <QRadioButton>
 #include <QSplitter>
 #include <QToolBar>
@@ -364,4 +365,57 @@ void TbfrmVeltrane::BuildLayout()
         node->setIcon(0, info && info->IsLeaf ? leaf : branch);
     };
 
+}
+
+// ---------------------------------------------------------------- the controls' states
+
+void TbfrmVeltrane::ShowTreePane(bool Show)
+{
+    // The filter boxes live in the tree pane; while it is hidden they move to a
+    // strip above the grid, beside the button that brings the pane back.
+    auto* paneFilters = static_cast<QVBoxLayout*>(Panel1->layout());
+    auto* strip = static_cast<QHBoxLayout*>(pnlFilterStrip->layout());
+    if (Show) {
+        strip->removeWidget(Panel2);
+        paneFilters->insertWidget(1, Panel2);
+    } else {
+        paneFilters->removeWidget(Panel2);
+        strip->insertWidget(1, Panel2);
+    }
+    Panel2->show();
+    pnlFilterStrip->setVisible(!Show);
+    pnlLeft->setVisible(Show);
+    mnuShowUT->setChecked(Show);
+}
+
+void TbfrmVeltrane::Splitter1Moved(int Pos) { sbtnHindUT->move(Pos - 27, sbtnHindUT->y()); }
+
+void TbfrmVeltrane::SetInputBlocked(bool Blocked)
+{
+    // Everything but the progress panel: no filter, tick or action may change
+    // what the run works on. Disabling takes the focus away; it comes back after.
+    if (Blocked) {
+        QWidget* focus = QApplication::focusWidget();
+        FFocusBeforeRun = focus && Handle()->isAncestorOf(focus) ? focus : nullptr;
+    }
+    pnlBottom->setEnabled(!Blocked);
+    tblChildMain->setEnabled(!Blocked);
+    for (QMenu* m : {mitemOption, mitemDataVind})
+        m->menuAction()->setEnabled(!Blocked);
+    for (QAction* a : pmenu->actions())
+        a->setEnabled(!Blocked);
+    if (!Blocked) {
+        UpdateButtons();
+        if (FFocusBeforeRun)
+            FFocusBeforeRun->setFocus(Qt::OtherFocusReason);
+    }
+}
+
+void TbfrmVeltrane::PlaceProcessPanel()
+{
+    QWidget* form = Handle();
+    const QRect area(ngdBudgetAdj->mapTo(form, QPoint(0, 0)), ngdBudgetAdj->size());
+    QRect r(QPoint(0, 0), pnprocess->sizeHint().expandedTo(QSize(320, 120)));
+    r.moveCenter(area.center());
+    pnprocess->setGeometry(r);
 }

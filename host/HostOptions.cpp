@@ -6,7 +6,8 @@ const QStringList& HostParamNames()
 {
     static const QStringList names{QStringLiteral("AskBeforeDelete"), QStringLiteral("DefaultBType"),
                                    QStringLiteral("ReportDelete"), QStringLiteral("FinanceOfficeFlag"),
-                                   QStringLiteral("OfficeColumns"), QStringLiteral("OfficeFilter")};
+                                   QStringLiteral("OfficeColumns"), QStringLiteral("OfficeFilter"),
+                                   QStringLiteral("LargeRunRecords")};
     return names;
 }
 
@@ -57,7 +58,9 @@ bool Apply(HostOptions& o, const QString& key, const QString& value, QString& er
             return bad();
         const QString v = value.mid(eq + 1);
         int n = 0;
-        if ((name == QLatin1String("DefaultBType") || name == QLatin1String("OfficeFilter")) && !ToInt(v, n))
+        if ((name == QLatin1String("DefaultBType") || name == QLatin1String("OfficeFilter")
+             || name == QLatin1String("LargeRunRecords"))
+            && !ToInt(v, n))
             return bad();
         o.params[name] = v;
     } else if (key == QLatin1String("connection")) {
@@ -191,7 +194,8 @@ QString HostHelpText()
         "  --unit-field N=VALUE   设置单位记录第 N 个字段；VALUE 为 null 时置空\n"
         "  --office CODE          操作员所属处室编码（用户记录第 7 个字段）\n"
         "  --param NAME=VALUE     系统参数：AskBeforeDelete, DefaultBType, ReportDelete,\n"
-        "                         FinanceOfficeFlag, OfficeColumns, OfficeFilter\n"
+        "                         FinanceOfficeFlag, OfficeColumns, OfficeFilter,\n"
+        "                         LargeRunRecords（超过此条数的确认、撤销、删除先询问；0 每次询问；缺省 1000）\n"
         "  --connection STRING    \"Def\" 连接的连接字符串，如 \"Provider=SQLite;Data Source=/path/demo.db\"\n"
         "                         或 \"Provider=MSDASQL;Driver=...;Server=...;Database=...;UID=...;PWD=...\"\n"
         "                         （缺省：用户数据目录中的演示数据库，首次运行时创建）\n"
@@ -208,6 +212,7 @@ QString HostHelpText()
         "  sql STATEMENT, tree, select EID|top, find TEXT, btype N, secret N, mode summary|detail,\n"
         "  view unconfirmed|confirmed, units delegated|all, grid, cells, tick ROW..., untick ROW...,\n"
         "  filter COLUMN TEXT, copy, press NAME, key SHORTCUT, buttons, state, status, wait MS,\n"
-        "  stalls, cancelafter N,\n"
+        "  stalls, cancelafter N, quit（如 文件 › 退出）,\n"
+        "  nowait LINE（下一行不等待本行开始的工作）,\n"
         "  export FILE（.xlsx 或 .csv，按扩展名）, print FILE.pdf\n");
 }

@@ -77,8 +77,41 @@ HostSession::HostSession(const HostOptions& options) : FOptions(options)
     SetParams();
 }
 
+namespace {
+
+// Holds the main window's close until the module's windows agree.
+class QuitGuard : public QObject {
+public:
+    explicit QuitGuard(HostSession& session) : FSession(session) {}
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Close && watched == FSession.MainWindow() && !FSession.QueryQuit()) {
+            event->ignore();
+            return true;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    HostSession& FSession;
+};
+
+}  // namespace
+
+bool HostSession::QueryQuit()
+{
+    for (TForm* f : ModuleWindows()) {
+        bool agreed = true;
+        // By name: the module's window class is the module's own.
+        if (QMetaObject::invokeMethod(f, "QueryQuit", Qt::DirectConnection, Q_RETURN_ARG(bool, agreed)) && !agreed)
+            return false;
+    }
+    return true;
+}
+
 HostSession::~HostSession()
 {
+    FMainWindow.removeEventFilter(FQuitGuard.get());
     CloseAll();
     // The windows go with the application object, while the module is loaded and the
     // plug-in manager can still hear of it.
@@ -91,6 +124,8 @@ HostSession::~HostSession()
 
 void HostSession::BuildMainWindow()
 {
+    FQuitGuard = std::make_unique<QuitGuard>(*this);
+    FMainWindow.installEventFilter(FQuitGuard.get());
     FMainWindow.setWindowTitle(QStringLiteral("Korrindel 7.1"));
     FMdiArea = new QMdiArea;
     FMdiArea->setObjectName(QStringLiteral("mdiArea"));
@@ -129,6 +164,9 @@ void HostSession::SetParams()
     FSysParams.OfficeColumns = text(p.value(QStringLiteral("OfficeColumns")));
     FSysParams.DefaultBType = p.value(QStringLiteral("DefaultBType")).toInt();
     FSysParams.OfficeFilter = p.value(QStringLiteral("OfficeFilter")).toInt();
+    FSysParams.LargeRunRecords = p.contains(QStringLiteral("LargeRunRecords"))
+                                     ? text(p.value(QStringLiteral("LargeRunRecords")))
+                                     : nullptr;
 }
 
 QString HostSession::DefaultDemoDatabase()

@@ -61,6 +61,9 @@ public:
 
     // Closes the module's windows while the module is still loaded.
     void CloseAll();
+    // Quitting (文件 › 退出, the main window's close, the window manager): each
+    // module window is asked first (a run in progress may keep the host open).
+    bool QueryQuit();
 
     static QString DefaultDemoDatabase();
 
@@ -70,6 +73,7 @@ private:
 
     HostOptions FOptions;
     QMainWindow FMainWindow;
+    std::unique_ptr<QObject> FQuitGuard;
     QMdiArea* FMdiArea = nullptr;
     TApplication* FApplication = nullptr;
     TScreen* FScreen = nullptr;

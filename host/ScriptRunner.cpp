@@ -142,6 +142,12 @@ void ScriptRunner::Tick(int generation, int left)
         QTimer::singleShot(0, this, [this, generation, left] { Tick(generation, left - 1); });
         return;
     }
+    if (FNoWait) {
+        FNoWait = false;
+        FQuietRounds = 0;
+        RunLine();
+        return;
+    }
     // Work a line started (a load, a confirmation) ends before the next line
     // looks at its result; the window stays responsive meanwhile.
     if (WindowBusy()) {
@@ -180,6 +186,11 @@ void ScriptRunner::RunLine()
             break;
     }
     static const QRegularExpression space(QStringLiteral("\\s+"));
+    // "nowait LINE": the line after this one does not wait for the work this one starts.
+    if (line.startsWith(QLatin1String("nowait "))) {
+        FNoWait = true;
+        line = line.mid(7).trimmed();
+    }
     const qsizetype cut = line.indexOf(space);
     const QString name = cut < 0 ? line : line.left(cut);
     const QString rest = cut < 0 ? QString() : line.mid(cut).trimmed();
@@ -277,6 +288,12 @@ void ScriptRunner::RegisterBasicCommands()
         StallTick();
         Print(QStringLiteral("stalls %1").arg(FLongestStall));
         FLongestStall = 0;
+        return true;
+    });
+    AddCommand(QStringLiteral("quit"), QStringLiteral("quit"), [this](const QStringList&, const QString&, QString&) {
+        // As 文件 › 退出: the main window closes, unless a module window keeps it open.
+        if (!FSession.MainWindow()->close())
+            Print(QStringLiteral("quit refused"));
         return true;
     });
     AddCommand(QStringLiteral("echo"), QStringLiteral("echo TEXT"), [](const QStringList&, const QString& rest, QString&) {

@@ -67,6 +67,8 @@ private:
     bool FFinished = false;
     // Turns of settling the window has been idle for since the line before ended.
     int FQuietRounds = 0;
+    // The next line runs without waiting for the window's work (nowait).
+    bool FNoWait = false;
     // The longest time the interface thread went without processing events, as
     // seen by a timer that fires every few milliseconds whenever it can.
     QTimer* FStallTimer = nullptr;

@@ -39,6 +39,10 @@ TModuleContext HostModuleContext()
         c.FinanceOfficeFlag = SysParamText(p->FinanceOfficeFlag) == QLatin1String("1");
         c.OfficeColumns = SysParamText(p->OfficeColumns) == QLatin1String("0");
         c.OfficeFilter = p->OfficeFilter;
+        bool ok = false;
+        const int large = SysParamText(p->LargeRunRecords).trimmed().toInt(&ok);
+        if (ok && large >= 0)
+            c.LargeRunRecords = large;
     }
     return c;
 }

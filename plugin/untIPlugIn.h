@@ -43,7 +43,10 @@ struct TSysParams {
     std::int32_t Reserved52[6];
     std::int32_t DefaultBType;        // 76: initial budget type index
     const char* ReportDelete;         // 80: "1" reports a successful delete
-    std::int32_t Reserved84[12];
+    // 84: a confirm, cancel or delete of more records than this asks first; "0"
+    // always asks; null or empty: 1000. (A slot the host leaves zero reads as null.)
+    const char* LargeRunRecords;
+    std::int32_t Reserved88[11];
     const char* FinanceOfficeFlag;    // 132: "1" enables the finance-office rule
     std::int32_t Reserved136[4];
     const char* OfficeColumns;        // 152: "0" shows the responsible office
@@ -87,6 +90,7 @@ static_assert(offsetof(TPubVariables, UnitRecord) == 20);
 static_assert(offsetof(TSysParams, AskBeforeDelete) == 48);
 static_assert(offsetof(TSysParams, DefaultBType) == 76);
 static_assert(offsetof(TSysParams, ReportDelete) == 80);
+static_assert(offsetof(TSysParams, LargeRunRecords) == 84);
 static_assert(offsetof(TSysParams, FinanceOfficeFlag) == 132);
 static_assert(offsetof(TSysParams, OfficeColumns) == 152);
 static_assert(offsetof(TSysParams, OfficeFilter) == 160);

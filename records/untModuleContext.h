@@ -20,4 +20,5 @@ struct TModuleContext {
     bool FinanceOfficeFlag = false;   // FinanceOfficeFlag is "1"
     bool OfficeColumns = false;       // OfficeColumns is "0": records carry their office
     int OfficeFilter = 0;             // 1 with OfficeColumns: only the operator's office
+    int LargeRunRecords = 1000;       // a run of more records asks first; 0: every run asks
 };

@@ -23,11 +23,20 @@ void TRecordController::Abandon()
 
 void TRecordController::DropLoads()
 {
+    // All stopped first (their statements stop at once), then each waited for.
+    for (TRecordLoad* load : FLoads)
+        load->Cancel();
     for (TRecordLoad* load : FLoads) {
         load->OnTerminate = nullptr;
-        delete load;   // cancels it and waits for its body to give up
+        delete load;
     }
     FLoads.clear();
+    for (TThread* dropped : FDropped) {
+        dropped->OnTerminate = nullptr;
+        dropped->FreeOnTerminate = false;
+        delete dropped;
+    }
+    FDropped.clear();
 }
 
 TRecordController::TLoadStart TRecordController::Load(const TView& View,
@@ -110,8 +119,16 @@ bool TRecordController::Cancel()
     }
     if (FLoads.empty())
         return false;
-    // The grid stays as it is now: without the rows of the dropped load.
-    DropLoads();
+    // The grid stays as it is now: without the rows of the dropped load. The
+    // interface does not wait for the worker: its statement is stopped, and it
+    // goes by itself once that has given up.
+    for (TRecordLoad* load : FLoads) {
+        load->Cancel();
+        load->OnTerminate = [this](TThread* t) { std::erase(FDropped, t); };
+        load->FreeOnTerminate = true;
+        FDropped.push_back(load);
+    }
+    FLoads.clear();
     ++FGeneration;
     FState = TState::Failed;
     return true;
@@ -125,7 +142,8 @@ bool TRecordController::StartRun(TRunKind Kind, std::vector<int> Rows, int Cance
     request.Kind = Kind;
     request.Records = FRecords;
     request.Rows = std::move(Rows);
-    request.DeptClass = FContext.UnitDeptClass;
+    // The department class as the record query compared it, not as the host holds it.
+    request.DeptClass = FRecords->View().DeptClass;
     request.CancelAfter = CancelAfter;
     FWrittenSinceLoad = true;
     FRun = new TStatusRun(FContext.Conn, std::move(request),

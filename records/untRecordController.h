@@ -80,5 +80,8 @@ private:
     bool FWrittenSinceLoad = false;
     int FGeneration = 0;
     std::vector<TRecordLoad*> FLoads;   // started and not yet completed, the stale ones too
+    // Loads 取消 dropped: stopped, not waited for; they go by themselves when their
+    // statement has given up, or are waited for when the controller goes.
+    std::vector<TThread*> FDropped;
     TStatusRun* FRun = nullptr;
 };

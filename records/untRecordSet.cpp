@@ -29,8 +29,10 @@ TRecordSet::TRecordSet(TRecordFilter View) : FView(std::move(View)) {}
 
 TSummaryKey TRecordSet::Key(int Row) const
 {
-    return {FView.UnitCode,          Text(MidField, Row), Text(BkidField, Row), Text(PidField, Row),
-            Text(IpidField, Row),    Text(BidField, Row), Text(IidField, Row)};
+    TSummaryKey key{FView.UnitCode,       Text(MidField, Row), Text(BkidField, Row), Text(PidField, Row),
+                    Text(IpidField, Row), Text(BidField, Row), Text(IidField, Row)};
+    key.NullCodes = Row >= 0 && size_t(Row) < FNullKeys.size() ? FNullKeys[size_t(Row)] : 0;
+    return key;
 }
 
 bool TRecordSet::KeyHasNull(int Row) const

@@ -25,18 +25,50 @@ QString LikePrefix(TAdoConn* conn, const QString& value)
     return Q(conn, escaped) + QStringLiteral("%' escape '!'");
 }
 
+// One key condition: "   and mid ='1' ", or "   and mid is null " for a NULL code.
+QString KeyCondition(TAdoConn* Conn, const char* Name, const QString& Value, bool Null)
+{
+    if (Null)
+        return QStringLiteral("   and %1 is null ").arg(QLatin1String(Name));
+    return QStringLiteral("   and %1 ='").arg(QLatin1String(Name)) + Q(Conn, Value) + QStringLiteral("' ");
+}
+
 // The key conditions shared by the summary update and the summary delete.
 QString SummaryKeyConditions(TAdoConn* Conn, const TSummaryKey& Key)
 {
     QString s;
     s += QStringLiteral("   and eid like'") + LikePrefix(Conn, Key.Eid) + QStringLiteral(" ");
-    s += QStringLiteral("   and mid ='") + Q(Conn, Key.Mid) + QStringLiteral("' ");
-    s += QStringLiteral("   and bkid ='") + Q(Conn, Key.Bkid) + QStringLiteral("' ");
-    s += QStringLiteral("   and pid ='") + Q(Conn, Key.Pid) + QStringLiteral("' ");
-    s += QStringLiteral("   and ipid ='") + Q(Conn, Key.Ipid) + QStringLiteral("' ");
-    s += QStringLiteral("   and bid ='") + Q(Conn, Key.Bid) + QStringLiteral("' ");
-    s += QStringLiteral("   and iid ='") + Q(Conn, Key.Iid) + QStringLiteral("' ");
+    s += KeyCondition(Conn, "mid", Key.Mid, Key.NullCodes & 1);
+    s += KeyCondition(Conn, "bkid", Key.Bkid, Key.NullCodes & 2);
+    s += KeyCondition(Conn, "pid", Key.Pid, Key.NullCodes & 4);
+    s += KeyCondition(Conn, "ipid", Key.Ipid, Key.NullCodes & 8);
+    s += KeyCondition(Conn, "bid", Key.Bid, Key.NullCodes & 16);
+    s += KeyCondition(Conn, "iid", Key.Iid, Key.NullCodes & 32);
     return s;
+}
+
+// The view's status and office conditions, as the record query has them.
+QString ViewConditions(TAdoConn* Conn, const TRecordFilter& View)
+{
+    QString s;
+    if (View.Status == TStatusView::Unconfirmed)
+        s += QStringLiteral(" and status='0'");
+    else if (View.Status == TStatusView::Confirmed)
+        s += QStringLiteral(" and status='1'");
+    if (View.OfficeColumns && View.OfficeFilter == 1)
+        s += QStringLiteral(" and burid='") + Q(Conn, View.OfficeCode) + QStringLiteral("'");
+    return s;
+}
+
+// An amount as the database gave it, checked to be a plain number before it
+// goes into a statement unquoted.
+QString AmountLiteral(const QString& Amount)
+{
+    bool ok = false;
+    Amount.toDouble(&ok);
+    if (!ok || Amount.contains(QLatin1Char(' ')))
+        throw EDatabaseError(QStringLiteral("金额“%1”不是数字").arg(Amount));
+    return Amount;
 }
 
 }  // namespace
@@ -125,6 +157,8 @@ QString RecordQuerySQL(TAdoConn* Conn, const TRecordFilter& f)
           + QStringLiteral(") as Eid,")
           + QStringLiteral(" '' as ename,Mid,mname,Bid,bname,Iid,iname,BKid,bkname,IPid,ipname,Pid,pname,")
           + QStringLiteral(" sum(BudgMoney) as BudgMoney,sum(BudgMoney)/10000 as BudgMoney_wy ")
+          // How many records each row adds up: a write holds the row to them.
+          + QStringLiteral(",count(*) as RecCount ")
           + QStringLiteral(" from vwbudgetadj ") + QStringLiteral(" where datayear=") + year
           + QStringLiteral("   and eid like '") + LikePrefix(Conn, f.UnitCode) + conditions
           + QStringLiteral("   and  BType='") + Q(Conn, f.BType) + QStringLiteral("' ")
@@ -170,4 +204,43 @@ QString SummaryDeleteCondition(TAdoConn* Conn, const QString& BType, const QStri
     return QStringLiteral("   and BType='") + Q(Conn, BType) + QStringLiteral("' ")
            + QStringLiteral("   and deptclass='") + Q(Conn, DeptClass) + QStringLiteral("'")
            + SummaryKeyConditions(Conn, Key);
+}
+
+QString DetailGuard(TAdoConn* Conn, const TRecordFilter& View, const TSeenRecord& Seen)
+{
+    const QString year = QString::number(View.DataYear);
+    QString s = QStringLiteral(" and status='") + Q(Conn, Seen.Status) + QStringLiteral("'");
+    s += QStringLiteral(" and eid='") + Q(Conn, Seen.Eid) + QStringLiteral("'");
+    s += QStringLiteral(" and BType='") + Q(Conn, View.BType) + QStringLiteral("'");
+    s += QStringLiteral(" and deptclass='") + Q(Conn, View.DeptClass) + QStringLiteral("'");
+    if (View.OfficeColumns && View.OfficeFilter == 1)
+        s += QStringLiteral(" and burid='") + Q(Conn, View.OfficeCode) + QStringLiteral("'");
+    s += Seen.Amount.isEmpty() ? QStringLiteral(" and BudgMoney is null")
+                               : QStringLiteral(" and BudgMoney=") + AmountLiteral(Seen.Amount);
+    s += QStringLiteral(" and (select count(*) from BusiBudgetAdj where budgid='") + Q(Conn, Seen.BudgId)
+         + QStringLiteral("' and datayear=") + year + QStringLiteral(")=1");
+    return s;
+}
+
+QString SummaryGuard(TAdoConn* Conn, const TRecordFilter& View, const TSummaryKey& Key, int Count,
+                     const QString& Amount)
+{
+    const QString view = ViewConditions(Conn, View);
+    const QString records = QStringLiteral(" from BusiBudgetAdj where datayear=") + QString::number(View.DataYear)
+                            + QStringLiteral(" and BType='") + Q(Conn, View.BType) + QStringLiteral("'")
+                            + QStringLiteral(" and deptclass='") + Q(Conn, View.DeptClass) + QStringLiteral("'")
+                            + SummaryKeyConditions(Conn, Key) + view;
+    QString s = view;
+    s += QStringLiteral(" and (select count(*)") + records + QStringLiteral(")=") + QString::number(Count);
+    // The sum as shown, to the cent: amounts added up by the database need not
+    // come to the same last digit as the loaded sum.
+    s += QStringLiteral(" and (select abs(sum(BudgMoney)-(") + AmountLiteral(Amount.isEmpty() ? QStringLiteral("0") : Amount)
+         + QStringLiteral("))") + records + QStringLiteral(")<0.005");
+    return s;
+}
+
+QString TwinCountSQL(TAdoConn* Conn, const QString& BudgId, std::int32_t DataYear)
+{
+    return QStringLiteral("select count(*) from BusiBudgetAdj where budgid='") + Q(Conn, BudgId)
+           + QStringLiteral("' and datayear=") + QString::number(DataYear);
 }

@@ -43,9 +43,12 @@ QString RecordQuerySQL(TAdoConn* Conn, const TRecordFilter& Filter);
 // number. False for empty text or anything that is not a whole number.
 bool DeptClassNumber(const QString& Text, QString* Number);
 
-// The key cells of one summary row.
+// The key cells of one summary row. NullCodes: bit k set when code k (Mid, Bkid,
+// Pid, Ipid, Bid, Iid in that order) is NULL in the database; such a code is
+// matched with IS NULL, so that the row written is the row shown.
 struct TSummaryKey {
     QString Eid, Mid, Bkid, Pid, Ipid, Bid, Iid;
+    quint8 NullCodes = 0;
 };
 
 // Status updates: one record by number, or every record of a summary row's key.
@@ -56,3 +59,20 @@ QString SummaryStatusSQL(TAdoConn* Conn, const QString& Status, std::int32_t Dat
 // The condition of a summary row's delete (starts with its own "and").
 QString SummaryDeleteCondition(TAdoConn* Conn, const QString& BType, const QString& DeptClass,
                                const TSummaryKey& Key);
+
+// What a write of a run holds a row to: its records are still what the user saw.
+// Appended to the statements above, each starting with its own " and ".
+//
+// A detail row: the record of that number in the year, alone there (a table of an
+// older schema may hold twins), with the status, unit, budget type, department
+// class, office (when the view filtered by it) and amount shown.
+struct TSeenRecord {
+    QString BudgId, Eid, Status, Amount;   // Amount: the database's text, empty for NULL
+};
+QString DetailGuard(TAdoConn* Conn, const TRecordFilter& View, const TSeenRecord& Seen);
+// A summary row: the view's own conditions (status, office), and the records of
+// the key under them as many, and adding up to the amount, as shown.
+QString SummaryGuard(TAdoConn* Conn, const TRecordFilter& View, const TSummaryKey& Key, int Count,
+                     const QString& Amount);
+// A detail row's number held by more than one record of the year.
+QString TwinCountSQL(TAdoConn* Conn, const QString& BudgId, std::int32_t DataYear);

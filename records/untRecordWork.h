@@ -7,6 +7,7 @@
 #include "data/untError.h"
 #include "grid/untGridRows.h"
 #include "records/untRecordSet.h"
+#include "toolkit/ADOConnection.h"
 #include "toolkit/Threads.h"
 #include <QString>
 #include <atomic>
@@ -41,6 +42,7 @@ private:
     TGridLoadPlan FPlan;
     TRecordFilter FView;
     std::atomic<bool> FCancel{false};
+    TCancelToken FToken;
     TGridRows FCells;
     TRecordSetRef FRecords;
     TOutcome FFailure;
@@ -53,9 +55,11 @@ struct TRunReport {
     TRunKind Kind = TRunKind::Confirm;
     int Total = 0;            // rows chosen
     int Attempted = 0;
-    int Succeeded = 0;
+    int Succeeded = 0;        // rows written
+    int Skipped = 0;          // rows whose records someone changed since they were loaded
     int Failed = 0;
-    long long SucceededCents = 0;
+    int Records = 0;          // records the written rows changed, as the database counted them
+    long long SucceededCents = 0;   // their money
     TOutcome FirstError;
     bool Stopped = false;     // a persistent failure ended the run
     bool Cancelled = false;   // 取消, or the statement limit
@@ -76,7 +80,7 @@ struct TRunRequest {
     TRunKind Kind = TRunKind::Confirm;
     TRecordSetRef Records;
     std::vector<int> Rows;         // rows of Records, in the order to send them
-    QString DeptClass;             // the department class as the host holds it
+    QString DeptClass;             // the department class as the record query compared it
     int CancelAfter = -1;          // stop as if cancelled after that many statements; -1 none
 };
 
@@ -93,7 +97,12 @@ public:
     // when the run is deleted are dropped.
     TStatusRun(TAdoConn* Conn, TRunRequest Request, TProgress Progress);
     ~TStatusRun() override;
-    void Cancel() { FCancel.store(true); }
+    // Stops the statement in flight too: its row is left as it was.
+    void Cancel()
+    {
+        FCancel.store(true);
+        FToken.Cancel();
+    }
 
     int Total() const { return int(FRequest.Rows.size()); }
     // After completion.
@@ -103,12 +112,13 @@ protected:
     void Execute() override;
 
 private:
-    // One row's statement, sent on this worker's session.
-    TOutcome Send(int Row);
+    // One row's statement, sent on this worker's session: the records it changed.
+    int Send(int Row);
 
     TAdoConn* FConn;
     TRunRequest FRequest;
     TProgress FProgress;
     std::atomic<bool> FCancel{false};
+    TCancelToken FToken;
     TRunReport FReport;
 };

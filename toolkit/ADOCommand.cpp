@@ -35,6 +35,17 @@ void TADOCommand::Execute()
     TADOConnection* conn = RequireConnection(FConnection);
     QSqlDatabase db = conn->Database();
     TADOConnection::Trace(FText);
+    FRowsAffected = 0;
+    struct Running {
+        TCancelToken* token;
+        ~Running()
+        {
+            if (token)
+                token->Leave();
+        }
+    } running{FCancel};
+    if (FCancel)
+        FCancel->Enter(db);
     if (sqlite3* h = SqliteHandle(db)) {
         const QByteArray text = FText.toUtf8();
         const char* sql = text.constData();
@@ -53,9 +64,12 @@ void TADOCommand::Execute()
             int rc;
             while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
             }
+            const bool readOnly = sqlite3_stmt_readonly(st) != 0;
             sqlite3_finalize(st);
             if (rc != SQLITE_DONE)
                 throw SqliteError(h);
+            if (!readOnly)
+                FRowsAffected += sqlite3_changes(h);
         }
         if (!ran)
             throw EDatabaseError(QStringLiteral("SQL语句为空"));
@@ -68,6 +82,7 @@ void TADOCommand::Execute()
         q = QSqlQuery();
         throw conn->StatementFailed(db, error);
     }
+    FRowsAffected = qMax(0, q.numRowsAffected());
 }
 
 void TADOCommand::Notification(TComponent* AComponent, TOperation Operation)

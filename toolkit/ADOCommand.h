@@ -13,8 +13,14 @@ public:
     QString CommandText() const { return FText; }
     void SetCommandText(const QString& text) { FText = text; }
     void Execute();
+    // Rows the statements of the latest Execute changed (inserted, updated, deleted).
+    int RowsAffected() const { return FRowsAffected; }
+    // While set, a cancel of the token stops the statement in flight (see TCancelToken).
+    void SetCancelToken(TCancelToken* Token) { FCancel = Token; }
     void Notification(TComponent* AComponent, TOperation Operation) override;
 private:
     TADOConnection* FConnection = nullptr;
     QString FText;
+    int FRowsAffected = 0;
+    TCancelToken* FCancel = nullptr;
 };

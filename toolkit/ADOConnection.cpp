@@ -25,6 +25,9 @@
 #include <cstring>
 #include <libpq-fe.h>
 #include <sqlite3.h>
+#include <mutex>
+#include <thread>
+#include <unordered_map>
 #include <vector>
 
 using namespace adointernal;
@@ -118,6 +121,36 @@ QString OdbcConnectionString(const ConnectionSettings& s, const QString& provide
 }
 
 QAtomicInteger<quint64> connectionSerial;
+
+// How long a statement waits for another session's lock.
+constexpr int LockTimeoutMs = 5000;
+
+// SQLite waits for another session's lock in its busy handler, where an
+// interrupt is not looked at: ours waits in short slices, up to the timeout, and
+// gives up at once when the statement is cancelled. One per SQLite session, found
+// by its handle (a handle reused by a later session gets a new one).
+struct SqliteWait {
+    std::atomic<bool> cancel{false};
+};
+std::mutex waitsLock;
+std::unordered_map<sqlite3*, std::shared_ptr<SqliteWait>> waits;
+
+int BusyWait(void* context, int count)
+{
+    constexpr int sliceMs = 10;
+    auto* wait = static_cast<SqliteWait*>(context);
+    if (wait->cancel.load() || count * sliceMs >= LockTimeoutMs)
+        return 0;
+    std::this_thread::sleep_for(std::chrono::milliseconds(sliceMs));
+    return 1;
+}
+
+std::shared_ptr<SqliteWait> WaitOf(sqlite3* h)
+{
+    std::lock_guard<std::mutex> l(waitsLock);
+    const auto it = waits.find(h);
+    return it == waits.end() ? nullptr : it->second;
+}
 
 std::function<void(const QString&)>& TraceHookSlot()
 {
@@ -372,8 +405,6 @@ QSqlDatabase TADOConnection::ThreadDatabase(std::shared_ptr<StatementCache>* sta
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(driver, name);
         db.setDatabaseName(databaseName);
-        if (backend == Backend::SQLite)
-            db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
         if (backend == Backend::Postgres) {
             db.setHostName(FirstValue(d->settings, {"Server", "Host", "Data Source"}));
             const QString port = d->settings.Value(QStringLiteral("Port"));
@@ -408,6 +439,12 @@ QSqlDatabase TADOConnection::ThreadDatabase(std::shared_ptr<StatementCache>* sta
             static const char setup[] =
                 "PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL; PRAGMA case_sensitive_like=ON;";
             int rc = h ? sqlite3_exec(h, setup, nullptr, nullptr, &err) : SQLITE_ERROR;
+            if (rc == SQLITE_OK) {
+                auto wait = std::make_shared<SqliteWait>();
+                sqlite3_busy_handler(h, &BusyWait, wait.get());
+                std::lock_guard<std::mutex> l(waitsLock);
+                waits[h] = std::move(wait);
+            }
             if (rc != SQLITE_OK) {
                 QString msg = err ? QString::fromUtf8(err) : QStringLiteral("无法打开数据库：%1").arg(databaseName);
                 sqlite3_free(err);
@@ -425,8 +462,12 @@ QSqlDatabase TADOConnection::ThreadDatabase(std::shared_ptr<StatementCache>* sta
             // With standard_conforming_strings off (a database, role or server
             // setting) a backslash in a quoted value would escape its closing
             // quote. Every session of ours reads literals as the standard says.
+            // A statement that meets another session's lock gives up after as long
+            // as SQLite's busy timeout, instead of waiting for as long as the other
+            // session keeps it.
             QSqlQuery set(db);
-            if (!set.exec(QStringLiteral("SET standard_conforming_strings = on"))) {
+            if (!set.exec(QStringLiteral("SET standard_conforming_strings = on"))
+                || !set.exec(QStringLiteral("SET lock_timeout = '%1ms'").arg(LockTimeoutMs))) {
                 const QString msg = set.lastError().text();
                 set = QSqlQuery();
                 db.close();
@@ -463,6 +504,75 @@ QSqlDatabase TADOConnection::ThreadDatabase(std::shared_ptr<StatementCache>* sta
         }
     }
     return QSqlDatabase::database(name, false);
+}
+
+// ---------------------------------------------------------------------------
+// Cancelling a statement in flight
+
+struct TCancelToken::Private {
+    std::mutex lock;
+    std::atomic<bool> cancelled{false};
+    sqlite3* sqlite = nullptr;   // the session running a statement now
+    std::shared_ptr<SqliteWait> wait;
+    PGcancel* pg = nullptr;
+};
+
+TCancelToken::TCancelToken() : d(std::make_unique<Private>()) {}
+
+TCancelToken::~TCancelToken()
+{
+    Leave();
+}
+
+bool TCancelToken::Cancelled() const
+{
+    return d->cancelled.load();
+}
+
+void TCancelToken::Cancel()
+{
+    std::lock_guard<std::mutex> l(d->lock);
+    d->cancelled.store(true);
+    // Under the lock: the session is still running its statement (Leave waits).
+    if (d->wait)
+        d->wait->cancel.store(true);
+    if (d->sqlite)
+        sqlite3_interrupt(d->sqlite);
+    if (d->pg) {
+        char error[256];
+        PQcancel(d->pg, error, int(sizeof error));
+    }
+}
+
+void TCancelToken::Enter(const QSqlDatabase& Db)
+{
+    Leave();
+    if (Cancelled())
+        throw EDatabaseError(QStringLiteral("操作已取消"), EDatabaseError::Cancelled);
+    std::lock_guard<std::mutex> l(d->lock);
+    if (sqlite3* h = adointernal::SqliteHandle(Db)) {
+        d->sqlite = h;
+        d->wait = WaitOf(h);
+        if (d->wait)
+            d->wait->cancel.store(false);
+        return;
+    }
+    if (!Db.driver())
+        return;
+    const QVariant v = Db.driver()->handle();
+    if (v.isValid() && (qstrcmp(v.typeName(), "pg_conn*") == 0 || qstrcmp(v.typeName(), "PGconn*") == 0))
+        d->pg = PQgetCancel(*static_cast<PGconn* const*>(v.constData()));
+}
+
+void TCancelToken::Leave()
+{
+    std::lock_guard<std::mutex> l(d->lock);
+    d->sqlite = nullptr;
+    d->wait.reset();
+    if (d->pg) {
+        PQfreeCancel(d->pg);
+        d->pg = nullptr;
+    }
 }
 
 bool TADOConnection::BackslashEscapes()
@@ -538,6 +648,9 @@ EDatabaseError SqliteError(sqlite3* h)
     case SQLITE_LOCKED:
         kind = EDatabaseError::Busy;
         break;
+    case SQLITE_INTERRUPT:
+        kind = EDatabaseError::Cancelled;
+        break;
     case SQLITE_READONLY:
         kind = EDatabaseError::ReadOnly;
         break;
@@ -573,6 +686,8 @@ EDatabaseError ServerError(const QSqlError& error, bool lost)
         kind = EDatabaseError::Io;
     else if (state == QLatin1String("55P03") || state == QLatin1String("HYT00") || state == QLatin1String("HYT01"))
         kind = EDatabaseError::Busy;
+    else if (state == QLatin1String("57014") || state == QLatin1String("HY008"))
+        kind = EDatabaseError::Cancelled;
     QString text = error.text().trimmed();
     if (text.isEmpty())
         text = QStringLiteral("数据库操作失败");

@@ -11,8 +11,32 @@
 
 class QSqlDatabase;
 class QSqlError;
+struct sqlite3;
 class TADOQuery;
 class StatementCache;
+
+// Stops a statement in flight from another thread. A worker hands the token to
+// its datasets and commands; Cancel (on any thread) marks it and asks the
+// database to stop what the worker's session is running now: SQLite's interrupt,
+// PostgreSQL's cancel request. A statement stopped so, and one started after,
+// fails with an EDatabaseError of kind Cancelled.
+class TOOLKIT_EXPORT TCancelToken {
+public:
+    TCancelToken();
+    ~TCancelToken();
+    TCancelToken(const TCancelToken&) = delete;
+    TCancelToken& operator=(const TCancelToken&) = delete;
+    void Cancel();
+    bool Cancelled() const;
+    // For datasets and commands, on the thread that runs the statement: the
+    // session it runs on, from before the statement starts until it has ended.
+    void Enter(const QSqlDatabase& Db);
+    void Leave();
+
+private:
+    struct Private;
+    std::unique_ptr<Private> d;
+};
 
 class TOOLKIT_EXPORT TADOConnection : public TComponent {
     Q_OBJECT

@@ -431,18 +431,17 @@ void TADOQuery::Run(const std::function<bool()>* OnRow)
                 q->Close();
         }
     } forget{this, OnRow != nullptr};
-    if (sqlite3* h = SqliteHandle(db)) {
-        struct Progress {
-            sqlite3* h;
-            ~Progress() { sqlite3_progress_handler(h, 0, nullptr, nullptr); }
-        };
-        std::optional<Progress> progress;
-        if (FCancel) {
-            sqlite3_progress_handler(
-                h, 4000, [](void* flag) { return static_cast<const std::atomic<bool>*>(flag)->load() ? 1 : 0; },
-                const_cast<std::atomic<bool>*>(FCancel));
-            progress.emplace(Progress{h});
+    struct Running {
+        TCancelToken* token;
+        ~Running()
+        {
+            if (token)
+                token->Leave();
         }
+    } running{FCancel};
+    if (FCancel)
+        FCancel->Enter(db);
+    if (sqlite3* h = SqliteHandle(db)) {
         FetchSqlite(h, statements.get(), FSQL, *current, hook);
     } else {
         QSqlError error;

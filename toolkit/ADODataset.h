@@ -24,10 +24,9 @@ public:
     // statement. Closed afterwards. For readers that keep rows in a form of their
     // own: the whole result is never held twice.
     void OpenRows(const std::function<bool()>& OnRow);
-    // While set, Open stops early (with EDatabaseError) once the flag turns true:
-    // a load nobody waits for any more need not run to its end. The embedded
-    // database stops within a few thousand steps; a server runs the statement out.
-    void SetCancelFlag(const std::atomic<bool>* flag) { FCancel = flag; }
+    // While set, the statement stops (with EDatabaseError of kind Cancelled) when
+    // the token is cancelled: a load nobody waits for any more need not run to its end.
+    void SetCancelToken(TCancelToken* Token) { FCancel = Token; }
     void Close();
     bool Active() const;
 
@@ -73,5 +72,5 @@ private:
     QString FSQL;
     std::unique_ptr<Result> FResult;
     int FRow = 0;
-    const std::atomic<bool>* FCancel = nullptr;
+    TCancelToken* FCancel = nullptr;
 };

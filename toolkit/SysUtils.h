@@ -33,7 +33,9 @@ DECLARE_EXCEPTION(TOOLKIT_EXPORT, EInvalidOperation, Exception)
 // or a lost connection fails them as well, so a run of statements ends there.
 class TOOLKIT_EXPORT EDatabaseError : public Exception {
 public:
-    enum TKind { Statement, Busy, ReadOnly, Full, Io, Lost };
+    // Cancelled: stopped on request (TCancelToken); like the others but Statement,
+    // it ends a run of statements.
+    enum TKind { Statement, Busy, ReadOnly, Full, Io, Lost, Cancelled };
     explicit EDatabaseError(QString message, TKind kind = Statement);
     TKind Kind() const { return FKind; }
     bool Persistent() const { return FKind != Statement; }

@@ -105,6 +105,12 @@ public:
         lock.unlock();
         for (std::thread& t : threads)
             t.join();
+        // What the bodies handed over is delivered now: after the pool there may
+        // be no event loop, and a module being unloaded must see its workers go.
+        if (OnInterfaceThread()) {
+            TThread::CheckSynchronize();
+            TThread::RunCompletions();
+        }
     }
 
 private:

@@ -53,7 +53,7 @@ TEST(ADOConnection, ConnectionStringKeysAndQuoting)
     EXPECT_FALSE(c.Connected());
 }
 
-TEST(ADOConnection, OpensOnFirstUseInWalWithFullSyncAndBusyTimeout)
+TEST(ADOConnection, OpensOnFirstUseInWalWithFullSync)
 {
     SqliteFile f;
     TADOConnection c;
@@ -70,9 +70,6 @@ TEST(ADOConnection, OpensOnFirstUseInWalWithFullSyncAndBusyTimeout)
     q.SetSQLText(QStringLiteral("pragma synchronous"));
     q.Open();
     EXPECT_EQ(q.FieldValue(0).toInt(), 2);   // FULL
-    q.SetSQLText(QStringLiteral("pragma busy_timeout"));
-    q.Open();
-    EXPECT_EQ(q.FieldValue(0).toInt(), 5000);
 
     c.Close();
     EXPECT_FALSE(c.Connected());

@@ -52,7 +52,8 @@ TEST(RecordQuery, WorkedExamplesOnSqlServerAreExact)
     EXPECT_EQ(RecordQuerySQL(&ss.c, f),
               QStringLiteral(" select 0 as chk,'' as NumId,SUBSTRING(eid,1,3) as Eid, '' as ename,Mid,mname,Bid,"
                              "bname,Iid,iname,BKid,bkname,IPid,ipname,Pid,pname, sum(BudgMoney) as BudgMoney,"
-                             "sum(BudgMoney)/10000 as BudgMoney_wy  from vwbudgetadj  where datayear=2024   and "
+                             "sum(BudgMoney)/10000 as BudgMoney_wy ,count(*) as RecCount  from vwbudgetadj  where "
+                             "datayear=2024   and "
                              "eid like '101%' and status='0'    and  BType='1'    and deptclass='2' group by "
                              "SUBSTRING(eid,1,3),          Mid,mname,Bid,bname,Iid,iname,bkid,bkname,IPid,ipname,"
                              "Pid,pname  order by eid,bkid,mid,bid,ipid,pid"));
@@ -186,14 +187,17 @@ TEST(RecordQuery, RunsOnSqlite)
     f.Detail = false;
     ASSERT_TRUE(OpenDefSQL(RecordQuerySQL(DefConnection(), f), q));
     d = q->GetQuery();
-    EXPECT_EQ(d->FieldCount(), 18);
+    EXPECT_EQ(d->FieldCount(), 19);   // the 18 of the description and the row's record count
     double total = 0;
+    int records = 0;
     for (d->First(); !d->Eof(); d->Next()) {
         EXPECT_EQ(d->FieldText(QStringLiteral("Eid")), QStringLiteral("101004"));
         EXPECT_TRUE(d->FieldText(QStringLiteral("ename")).isEmpty());
         total += d->FieldByName(QStringLiteral("BudgMoney")).toDouble();
+        records += d->FieldByName(QStringLiteral("RecCount")).toInt();
         EXPECT_NEAR(d->FieldByName(QStringLiteral("BudgMoney_wy")).toDouble() * 10000,
                     d->FieldByName(QStringLiteral("BudgMoney")).toDouble(), 1e-6);
     }
     EXPECT_NEAR(total, host.Scalar(QStringLiteral("select sum(BudgMoney)") + where).toDouble(), 1e-6);
+    EXPECT_EQ(records, expected);
 }
