@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -17,15 +18,25 @@
 
 namespace {
 
-QString SchemaText(QString* error)
+QString ScriptText(const QString& name, QString* error)
 {
-    QFile f(QStringLiteral(":/sql/schema.sql"));
+    QFile f(QStringLiteral(":/sql/") + name);
     if (!f.open(QIODevice::ReadOnly)) {
         if (error)
             *error = QStringLiteral("找不到数据库结构脚本：%1").arg(f.fileName());
         return {};
     }
     return QString::fromUtf8(f.readAll());
+}
+
+// A new embedded database is made at the module's schema version.
+QString SchemaText(QString* error)
+{
+    const QString schema = ScriptText(QStringLiteral("schema.sql"), error);
+    const QString upgrade = schema.isEmpty() ? QString() : ScriptText(QStringLiteral("upgrade.sql"), error);
+    if (upgrade.isEmpty())
+        return {};
+    return schema + QLatin1Char('\n') + upgrade + QStringLiteral("\nPRAGMA user_version=%1;\n").arg(ModuleSchemaVersion);
 }
 
 struct Db {
@@ -273,7 +284,7 @@ const Code& SubjectFor(const Unit& u, Random& rnd)
     }
 }
 
-bool FillRecords(Db& db, int records, QString* error)
+bool FillRecords(Db& db, int records, const TDemoProgress& progress, QString* error)
 {
     Insert ins;
     if (!ins.Prepare(db,
@@ -288,7 +299,10 @@ bool FillRecords(Db& db, int records, QString* error)
     // office rule; the first records cover each once under the default unit.
     constexpr int combos = 3 * 2 * 5 * 2;
     Random rnd;
+    const int step = qMax(1, records / 20);
     for (int r = 0; r < records; ++r) {
+        if (progress && r % step == 0)
+            progress(r, records);
         const bool covering = r < combos;
         const std::vector<const Unit*>& pool = covering || rnd.Below(3) != 0 ? home : all;
         const Unit& unit = *pool[covering ? size_t(r) % pool.size() : size_t(rnd.Below(int(pool.size())))];
@@ -382,7 +396,7 @@ bool CreateSchema(const QString& path, QString* error)
     return db.Open(path, error) && db.Exec(schema.toUtf8(), error);
 }
 
-bool CreateDemoDatabase(const QString& path, int records, QString* error)
+bool CreateDemoDatabase(const QString& path, int records, QString* error, const TDemoProgress& progress)
 {
     if (records < 0) {
         if (error)
@@ -417,8 +431,11 @@ bool CreateDemoDatabase(const QString& path, int records, QString* error)
              && FillLookup(db, "pubexptype", ExpenditureTypes, error)
              && FillLookup(db, "pubpaymethod", PaymentMethods, error)
              && FillLookup(db, "pubeconclass", EconomicClasses, error)
-             && FillLookup(db, "puboffice", Offices, error) && FillRecords(db, records, error)
-             && db.Exec("COMMIT", error) && db.Exec("PRAGMA synchronous=FULL; ANALYZE", error);
+             && FillLookup(db, "puboffice", Offices, error) && FillRecords(db, records, progress, error)
+             && db.Exec("COMMIT", error);
+        if (ok && progress)
+            progress(records, records);
+        ok = ok && db.Exec("PRAGMA synchronous=FULL; ANALYZE", error);
     }
     if (ok && QFile::exists(path))
         QFile::remove(path);   // the empty file that was there
@@ -441,13 +458,9 @@ namespace {
 
 QString ServerSchemaText(QString* error)
 {
-    QFile f(QStringLiteral(":/sql/schema_pg.sql"));
-    if (!f.open(QIODevice::ReadOnly)) {
-        if (error)
-            *error = QStringLiteral("找不到数据库结构脚本：%1").arg(f.fileName());
-        return {};
-    }
-    return QString::fromUtf8(f.readAll());
+    const QString schema = ScriptText(QStringLiteral("schema_pg.sql"), error);
+    const QString upgrade = schema.isEmpty() ? QString() : ScriptText(QStringLiteral("upgrade_pg.sql"), error);
+    return upgrade.isEmpty() ? QString() : schema + QLatin1Char('\n') + upgrade;
 }
 
 // Runs text on a server connection; false with the server's message.
@@ -612,7 +625,7 @@ bool CreateSchemaAt(const QString& connectionString, QString* error)
     return WithServer(connectionString, error, [&](QSqlDatabase& db) { return ServerSchema(db, schema, error); });
 }
 
-bool CreateDemoDatabaseAt(const QString& connectionString, int records, QString* error)
+bool CreateDemoDatabaseAt(const QString& connectionString, int records, QString* error, const TDemoProgress& progress)
 {
     if (!IsServerConnection(connectionString)) {
         const QString path = DataSourceOf(connectionString);
@@ -621,14 +634,14 @@ bool CreateDemoDatabaseAt(const QString& connectionString, int records, QString*
                 *error = QStringLiteral("连接字符串没有指定数据库文件（Data Source）");
             return false;
         }
-        return CreateDemoDatabase(path, records, error);
+        return CreateDemoDatabase(path, records, error, progress);
     }
     const QString schema = ServerSchemaText(error);
     if (schema.isEmpty())
         return false;
     QTemporaryDir scratch;
     const QString path = scratch.filePath(QStringLiteral("demo.db"));
-    if (!scratch.isValid() || !CreateDemoDatabase(path, records, error)) {
+    if (!scratch.isValid() || !CreateDemoDatabase(path, records, error, progress)) {
         if (error && !scratch.isValid())
             *error = QStringLiteral("无法创建临时文件夹");
         return false;
@@ -667,4 +680,208 @@ bool CreateDemoDatabaseAt(const QString& connectionString, int records, QString*
         }
     }
     return ok;
+}
+
+// ---------------------------------------------------------------------------
+// Schema upkeep: the database a host opens, brought up to the module's version.
+
+namespace {
+
+enum class TKindOfDb { SQLite, Postgres, SqlServer, Oracle, Access, Other };
+
+TKindOfDb KindOf(const QString& connectionString)
+{
+    TAdoConn probe;
+    probe.SetConnectionString(connectionString);
+    if (probe.IsOracle())
+        return TKindOfDb::Oracle;
+    if (probe.IsAccess())
+        return TKindOfDb::Access;
+    if (probe.IsSqlServer())
+        return TKindOfDb::SqlServer;
+    if (probe.IsPostgres())
+        return TKindOfDb::Postgres;
+    return AsciiUpper(probe.Provider()).contains(QLatin1String("SQLITE")) ? TKindOfDb::SQLite : TKindOfDb::Other;
+}
+
+// "CREATE INDEX IF NOT EXISTS name ON table(...)": the index and its table.
+bool IndexStatement(const QString& statement, QString* index, QString* table)
+{
+    static const QRegularExpression re(QStringLiteral("^CREATE INDEX (?:IF NOT EXISTS )?(\\w+) ON (\\w+)\\("),
+                                       QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch m = re.match(statement);
+    if (!m.hasMatch())
+        return false;
+    *index = m.captured(1);
+    *table = m.captured(2);
+    return true;
+}
+
+QString IndexStep(const QString& index, const QString& table, qint64 rows)
+{
+    return QStringLiteral("正在建立索引 %1（%2，%3 条记录）…").arg(index, table).arg(rows);
+}
+
+TUpgradeResult UpgradeSqlite(const QString& path, const std::function<void(const QString&)>& progress, QString* error)
+{
+    const QString script = ScriptText(QStringLiteral("upgrade.sql"), error);
+    if (script.isEmpty())
+        return TUpgradeResult::Failed;
+    Db db;
+    const QByteArray p = QFile::encodeName(path);
+    if (path.isEmpty() || sqlite3_open_v2(p.constData(), &db.h, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
+        if (error)
+            *error = QStringLiteral("无法打开数据库%1：%2").arg(path, db.Message());
+        return TUpgradeResult::Failed;
+    }
+    if (sqlite3_db_readonly(db.h, "main") == 1)
+        return TUpgradeResult::ReadOnly;
+    sqlite3_busy_timeout(db.h, 5000);
+    auto scalar = [&](const QByteArray& sql) -> qint64 {
+        sqlite3_stmt* st = nullptr;
+        qint64 v = -1;
+        if (sqlite3_prepare_v2(db.h, sql.constData(), -1, &st, nullptr) == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW)
+            v = sqlite3_column_int64(st, 0);
+        sqlite3_finalize(st);
+        return v;
+    };
+    if (scalar("PRAGMA user_version") >= ModuleSchemaVersion)
+        return TUpgradeResult::Current;
+    if (!db.Exec("BEGIN IMMEDIATE", error)) {
+        const int code = sqlite3_extended_errcode(db.h) & 0xFF;
+        return code == SQLITE_READONLY || code == SQLITE_CANTOPEN ? TUpgradeResult::ReadOnly : TUpgradeResult::Failed;
+    }
+    for (const QString& statement : SchemaStatements(script)) {
+        QString index, table;
+        if (progress && IndexStatement(statement, &index, &table)
+            && scalar(QStringLiteral("select count(*) from sqlite_master where type='index' and name='%1'").arg(index).toUtf8()) == 0)
+            progress(IndexStep(index, table, scalar(QStringLiteral("select count(*) from %1").arg(table).toUtf8())));
+        if (!db.Exec(statement.toUtf8(), error)) {
+            QString ignored;
+            db.Exec("ROLLBACK", &ignored);
+            return TUpgradeResult::Failed;
+        }
+    }
+    if (!db.Exec(QStringLiteral("PRAGMA user_version=%1; COMMIT").arg(ModuleSchemaVersion).toUtf8(), error)) {
+        QString ignored;
+        db.Exec("ROLLBACK", &ignored);
+        return TUpgradeResult::Failed;
+    }
+    return TUpgradeResult::Upgraded;
+}
+
+TUpgradeResult UpgradePostgres(const QString& connectionString, const std::function<void(const QString&)>& progress,
+                               QString* error)
+{
+    const QString script = ScriptText(QStringLiteral("upgrade_pg.sql"), error);
+    if (script.isEmpty())
+        return TUpgradeResult::Failed;
+    TUpgradeResult result = TUpgradeResult::Upgraded;
+    QString refused;
+    const bool ok = WithServer(connectionString, error, [&](QSqlDatabase& db) {
+        auto scalar = [&](const QString& sql) -> qint64 {
+            QSqlQuery q(db);
+            return q.exec(sql) && q.next() && !q.value(0).isNull() ? q.value(0).toLongLong() : -1;
+        };
+        if (scalar(QStringLiteral("select to_regclass('veltrane_schema') is not null")) == 1
+            && scalar(QStringLiteral("select max(version) from veltrane_schema")) >= ModuleSchemaVersion) {
+            result = TUpgradeResult::Current;
+            return true;
+        }
+        for (const QString& statement : SchemaStatements(script)) {
+            QString index, table;
+            if (progress && IndexStatement(statement, &index, &table)
+                && scalar(QStringLiteral("select count(*) from pg_indexes where indexname='%1'").arg(index.toLower())) == 0)
+                progress(IndexStep(index, table, scalar(QStringLiteral("select count(*) from %1").arg(table))));
+            QSqlQuery q(db);
+            if (!q.exec(statement)) {
+                // 42501: insufficient privilege; the owner of the tables may.
+                if (q.lastError().nativeErrorCode() == QLatin1String("42501"))
+                    refused = q.lastError().text();
+                if (error)
+                    *error = q.lastError().text();
+                return false;
+            }
+        }
+        return true;
+    });
+    if (!ok)
+        return refused.isEmpty() ? TUpgradeResult::Failed : TUpgradeResult::Refused;
+    return result;
+}
+
+// SQL Server, Oracle and Access through ODBC: their scripts as statements.
+TUpgradeResult UpgradeOdbc(const QString& connectionString, TKindOfDb kind, QString* error)
+{
+    const QString name = UpgradeScriptName(connectionString);
+    const QString script = ScriptText(name, error);
+    if (script.isEmpty())
+        return TUpgradeResult::Failed;
+    QStringList statements;
+    if (kind == TKindOfDb::SqlServer) {
+        statements << script;   // one batch
+    } else if (kind == TKindOfDb::Oracle) {
+        for (const QString& block : script.split(QRegularExpression(QStringLiteral("\\n/\\n"))))
+            if (block.contains(QLatin1String("BEGIN EXECUTE")))
+                statements << block.mid(block.indexOf(QLatin1String("BEGIN EXECUTE"))).trimmed();
+            else
+                statements << SchemaStatements(block);
+    } else {
+        statements = SchemaStatements(script);
+    }
+    TADOConnection conn;
+    conn.SetConnectionString(connectionString);
+    try {
+        QSqlDatabase db = conn.Database();
+        for (const QString& statement : std::as_const(statements)) {
+            QSqlQuery q(db);
+            // Access has no IF NOT EXISTS: an object that is there already is passed over.
+            if (!q.exec(statement) && kind != TKindOfDb::Access) {
+                if (error)
+                    *error = q.lastError().text();
+                return TUpgradeResult::Failed;
+            }
+        }
+    } catch (const Exception& e) {
+        if (error)
+            *error = e.Message();
+        return TUpgradeResult::Failed;
+    }
+    return TUpgradeResult::Upgraded;
+}
+
+}  // namespace
+
+QString UpgradeScriptName(const QString& connectionString)
+{
+    switch (KindOf(connectionString)) {
+    case TKindOfDb::Postgres:
+        return QStringLiteral("upgrade_pg.sql");
+    case TKindOfDb::SqlServer:
+        return QStringLiteral("upgrade_mssql.sql");
+    case TKindOfDb::Oracle:
+        return QStringLiteral("upgrade_oracle.sql");
+    case TKindOfDb::Access:
+        return QStringLiteral("upgrade_access.sql");
+    default:
+        return QStringLiteral("upgrade.sql");
+    }
+}
+
+TUpgradeResult UpgradeDatabase(const QString& connectionString, const std::function<void(const QString&)>& Progress,
+                               QString* Error)
+{
+    const TKindOfDb kind = KindOf(connectionString);
+    switch (kind) {
+    case TKindOfDb::SQLite:
+        return UpgradeSqlite(DataSourceOf(connectionString), Progress, Error);
+    case TKindOfDb::Postgres:
+        return UpgradePostgres(connectionString, Progress, Error);
+    case TKindOfDb::Other:
+        if (Error)
+            *Error = QStringLiteral("无法识别的数据库类型，没有可用的升级脚本");
+        return TUpgradeResult::Failed;
+    default:
+        return UpgradeOdbc(connectionString, kind, Error);
+    }
 }

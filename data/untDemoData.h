@@ -2,6 +2,15 @@
 // The embedded database: schema creation and demo data.
 #include "data/DbExport.h"
 #include <QString>
+#include <functional>
+
+// The schema version of the module's database: its tables and view, the indexes
+// its statements need and the journal of its writes (BusiBudgetAdjLog). Kept in
+// PRAGMA user_version on the embedded database, in table veltrane_schema on servers.
+inline constexpr int ModuleSchemaVersion = 2;
+
+// Records written so far and in all.
+using TDemoProgress = std::function<void(int Done, int Total)>;
 
 // The demo operator: a top-level unit (the tree shows every unit below the
 // top), the budget year of the records and the operator's office code.
@@ -21,7 +30,8 @@ DBMANAGER_EXPORT bool CreateSchema(const QString& path, QString* error);
 // the lookups and `records` budget records (of year DemoDefaultYear mostly, every
 // budget type, status, office and secret flag under DemoDefaultUnit). Refuses to
 // touch an existing non-empty file; the file appears only when complete.
-DBMANAGER_EXPORT bool CreateDemoDatabase(const QString& path, int records, QString* error);
+DBMANAGER_EXPORT bool CreateDemoDatabase(const QString& path, int records, QString* error,
+                                         const TDemoProgress& progress = {});
 
 // The same for the database a connection string names: a PostgreSQL one gets
 // the server schema (sql/schema_pg.sql), any other kind is handled as above
@@ -29,4 +39,18 @@ DBMANAGER_EXPORT bool CreateDemoDatabase(const QString& path, int records, QStri
 // transaction, so a failed run leaves the database as it was; a database that
 // already holds budget records is refused.
 DBMANAGER_EXPORT bool CreateSchemaAt(const QString& connectionString, QString* error);
-DBMANAGER_EXPORT bool CreateDemoDatabaseAt(const QString& connectionString, int records, QString* error);
+DBMANAGER_EXPORT bool CreateDemoDatabaseAt(const QString& connectionString, int records, QString* error,
+                                           const TDemoProgress& progress = {});
+
+// Brings the database a connection string names up to the module's schema
+// version: the missing indexes and the journal, then the version. Nothing is done
+// when it is there already. Each step that takes a while is told to Progress
+// first. ReadOnly: a file this process may not write (the module then works
+// without journal); Refused: the login may not change the schema (*Error says
+// what the server said); Failed: anything else.
+enum class TUpgradeResult { Current, Upgraded, ReadOnly, Refused, Failed };
+DBMANAGER_EXPORT TUpgradeResult UpgradeDatabase(const QString& connectionString,
+                                                const std::function<void(const QString& Step)>& Progress,
+                                                QString* Error);
+// The file of sql/ with the upgrade script for the connection's kind of database.
+DBMANAGER_EXPORT QString UpgradeScriptName(const QString& connectionString);

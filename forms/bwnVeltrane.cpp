@@ -52,6 +52,7 @@ TbfrmVeltrane::TbfrmVeltrane(TComponent* AOwner) : TfrmBsTrvTC(AOwner)
     BuildFindBar();
     BuildGridFeatures();
     BuildOutputActions();
+    BuildJournalActions();
 }
 
 TbfrmVeltrane::~TbfrmVeltrane()
@@ -160,6 +161,7 @@ void TbfrmVeltrane::FormShow()
     LoadRecords();
     UpdateButtons();
     --FShowing;
+    JournalNotice();
     RestoreSettings();
     if (QWidget* frame = Frame())
         frame->setWindowIcon(Handle()->windowIcon());
@@ -563,6 +565,8 @@ void TbfrmVeltrane::UpdateButtons()
     const bool empty = ngdBudgetAdj->RowCount() == 0 && !Running();
     FEmptyConfirmKey->setEnabled(empty);
     FEmptyCancelKey->setEnabled(empty);
+    if (mnuUndoRun)
+        mnuUndoRun->setEnabled(FController->CanUndo());
 }
 
 void TbfrmVeltrane::ReplaceGridManager(TNextGridManager* Manager)

@@ -98,6 +98,14 @@ public:
     void pmuCopyClick();
     void pmuFilterRowClick();
 
+    // The journal (forms/bwnVeltraneJournal.cpp): 撤销上次操作 takes the latest
+    // confirm or cancel back; a record's history lists its entries, newest first.
+    void mnuUndoRunClick();
+    void pmuHistoryClick();
+    // The history of the record of a grid row as lines (scripts): time, operator,
+    // workstation, action, status before and after, amount.
+    Q_INVOKABLE QStringList HistoryLines(int Row);
+
     // Export and print (forms/bwnVeltraneOutput.cpp). Empty text on success, else
     // the message the user would be shown. No dialogs: the host's scripts call
     // these by name.
@@ -115,7 +123,11 @@ private:
     void BuildFindBar();
     void BuildGridFeatures();
     void BuildOutputActions();
+    void BuildJournalActions();
     void Wire();
+    // Says once in the process when the database has no journal or is read-only.
+    void JournalNotice();
+    QList<QStringList> RowHistory(int Row, QString* Title);
 
     void LoadDone(TGridRows&& Cells);
     void LoadFailed(const TError& Error);

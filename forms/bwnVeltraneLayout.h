@@ -99,6 +99,9 @@ struct TVeltraneControls {
     QAction* N2 = nullptr;
     QAction* pmuCopy = nullptr;
     QAction* pmuFilterRow = nullptr;
+    // The journal: undo of the latest run, and a record's history.
+    QAction* mnuUndoRun = nullptr;
+    QAction* pmuHistory = nullptr;
     // Export and print.
     QAction* mnuExport = nullptr;
     QAction* mnuPrintPreview = nullptr;

@@ -96,6 +96,10 @@ bool Apply(HostOptions& o, const QString& key, const QString& value, QString& er
             return bad();
     } else if (key == QLatin1String("trace-sql")) {
         o.traceSql = value;
+    } else if (key == QLatin1String("operator")) {
+        if (value.trimmed().isEmpty())
+            return bad();
+        o.operatorName = value.trimmed();
     } else {
         error = QStringLiteral("未知选项：--%1").arg(key);
         return false;
@@ -157,6 +161,10 @@ bool ParseHostOptions(const QStringList& args, HostOptions& options, QString& er
             options.help = true;
             continue;
         }
+        if (a == QLatin1String("--upgrade") || a == QLatin1String("--no-upgrade")) {
+            (a == QLatin1String("--upgrade") ? options.upgrade : options.noUpgrade) = true;
+            continue;
+        }
         if (!a.startsWith(QLatin1String("--"))) {
             error = QStringLiteral("无法识别的参数：%1").arg(a);
             return false;
@@ -206,13 +214,16 @@ QString HostHelpText()
         "  --trace-sql FILE       把 \"Def\" 连接上执行的每条语句追加到 FILE（UTF-8，每行一条）\n"
         "  --create-demo PATH     创建演示数据库后退出（--connection 指向 PostgreSQL 时写入该数据库）\n"
         "  --records N            与 --create-demo 一起：预算记录条数\n"
+        "  --operator NAME        操作员姓名（用户记录第 1 个字段，记入操作日志；缺省：系统用户名）\n"
+        "  --upgrade              把数据库升级到模块的结构版本（索引、操作日志表）后退出\n"
+        "  --no-upgrade           打开嵌入式数据库时不自动升级\n"
         "  --help                 显示本帮助\n"
         "\n"
         "脚本命令: open [NAME], windows, close, answer yes|no, screenshot FILE, echo TEXT,\n"
         "  sql STATEMENT, tree, select EID|top, find TEXT, btype N, secret N, mode summary|detail,\n"
         "  view unconfirmed|confirmed, units delegated|all, grid, cells, tick ROW..., untick ROW...,\n"
         "  filter COLUMN TEXT, copy, press NAME, key SHORTCUT, buttons, state, status, wait MS,\n"
-        "  stalls, cancelafter N, quit（如 文件 › 退出）,\n"
+        "  stalls, cancelafter N, quit（如 文件 › 退出）, undo, history ROW,\n"
         "  nowait LINE（下一行不等待本行开始的工作）,\n"
         "  export FILE（.xlsx 或 .csv，按扩展名）, print FILE.pdf\n");
 }

@@ -24,6 +24,9 @@ struct HostOptions {
     QString createDemo;
     int records = -1;                  // -1: the generator's default
     QString traceSql;
+    QString operatorName;              // empty: the system user's name
+    bool upgrade = false;              // --upgrade: bring the database up to date, then quit
+    bool noUpgrade = false;            // --no-upgrade: leave an embedded database as it is
     bool help = false;
 };
 

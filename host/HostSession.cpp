@@ -3,6 +3,11 @@
 #include "data/untDemoData.h"
 #include "data/untHostRecords.h"
 #include "toolkit/ADODB.h"
+#include <QProgressDialog>
+#include <atomic>
+#include <cstdio>
+#include <mutex>
+#include <thread>
 #include <QMainWindow>
 #include <QMdiSubWindow>
 #include <QMenu>
@@ -98,6 +103,54 @@ private:
 
 }  // namespace
 
+TUpgradeResult UpgradeWithProgress(const QString& connection, bool console, QString* error)
+{
+    QString why;
+    if (console) {
+        const TUpgradeResult r = UpgradeDatabase(
+            connection, [](const QString& step) { std::fprintf(stdout, "upgrade %s\n", step.toUtf8().constData()); std::fflush(stdout); },
+            &why);
+        if (r == TUpgradeResult::Failed || r == TUpgradeResult::Refused)
+            std::fprintf(stderr, "%s\n", qPrintable(QStringLiteral("注意：数据库没有升级：%1").arg(why)));
+        if (error)
+            *error = why;
+        return r;
+    }
+    // On a worker, while a dialog says what it does: building an index of a large
+    // table takes a while.
+    std::mutex lock;
+    QString step;
+    std::atomic<bool> done{false};
+    TUpgradeResult result = TUpgradeResult::Failed;
+    std::thread worker([&] {
+        result = UpgradeDatabase(
+            connection,
+            [&](const QString& s) {
+                std::lock_guard<std::mutex> l(lock);
+                step = s;
+            },
+            &why);
+        done.store(true);
+    });
+    QProgressDialog dialog(QStringLiteral("正在升级数据库…"), QString(), 0, 0);
+    dialog.setWindowTitle(QStringLiteral("Korrindel 7.1"));
+    dialog.setMinimumDuration(300);
+    dialog.setCancelButton(nullptr);
+    while (!done.load()) {
+        {
+            std::lock_guard<std::mutex> l(lock);
+            if (!step.isEmpty())
+                dialog.setLabelText(step);
+        }
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    worker.join();
+    if (error)
+        *error = why;
+    return result;
+}
+
 bool HostSession::QueryQuit()
 {
     for (TForm* f : ModuleWindows()) {
@@ -190,6 +243,11 @@ bool HostSession::OpenDatabase(QString* error)
         }
         connection = QStringLiteral("Provider=SQLite;Data Source=%1").arg(path);
     }
+    // An embedded database the host opens is brought up to the module's schema
+    // (the indexes its statements need, the journal); servers are upgraded on
+    // request (--upgrade), by a login that may change their schema.
+    if (!FOptions.noUpgrade && UpgradeScriptName(connection) == QLatin1String("upgrade.sql"))
+        UpgradeWithProgress(connection, !FOptions.script.isEmpty(), nullptr);
     FDatabaseDescription = connection;
     FDbManager->ConnectionString = connection;
     FDef = FDbManager->NewConnection(FDbManager);
@@ -233,6 +291,11 @@ bool HostSession::FillRecords(QString* error)
         FUnitRecord->SetField(it.key(), it.value().compare(QLatin1String("null"), Qt::CaseInsensitive) == 0
                                             ? QVariant() : QVariant(it.value()));
     FUserRecord->SetField(7, FOptions.office.isEmpty() ? QString::fromLatin1(DemoDefaultOffice) : FOptions.office);
+    // The operator's name, for the journal of the module's writes.
+    QString name = FOptions.operatorName;
+    if (name.isEmpty())
+        name = qEnvironmentVariable("USER", qEnvironmentVariable("USERNAME", QDir::home().dirName()));
+    FUserRecord->SetField(1, name);
     FPubVariables.UnitRecord = FUnitRecord.get();
     FPubVariables.UserRecord = FUserRecord.get();
     return true;

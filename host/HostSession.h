@@ -1,4 +1,5 @@
 #pragma once
+#include "data/untDemoData.h"
 // The reference host: main window with its MDI area, the host's application and
 // screen objects, the connection manager with "Def", the shared variables and
 // records handed to the module, the plug-in manager, and the loaded module.
@@ -30,6 +31,10 @@ public:
     void PLUGIN_STDCALL PlugInReleased(std::uint32_t HostToken) override;
     std::function<void(std::uint32_t)> OnReleased;
 };
+
+// Brings the database up to the module's schema: the steps on the console, or
+// in a progress dialog.
+TUpgradeResult UpgradeWithProgress(const QString& connection, bool console, QString* error);
 
 class HostSession {
 public:

@@ -212,6 +212,36 @@ void RegisterWindowCommands(ScriptRunner& runner)
         error = QStringLiteral("窗口中没有名为 %1 的按钮或菜单项").arg(name);
         return false;
     });
+    runner.AddCommand(QStringLiteral("undo"), QStringLiteral("undo"), [&s](const QStringList&, const QString&, QString& error) {
+        // As 数据操作 › 撤销上次操作.
+        auto* a = Need<QAction>(s, QStringLiteral("mnuUndoRun"), error);
+        if (!a)
+            return false;
+        if (!a->isEnabled())
+            ScriptRunner::Print(QStringLiteral("disabled mnuUndoRun"));
+        else
+            a->trigger();
+        return true;
+    });
+    runner.AddCommand(QStringLiteral("history"), QStringLiteral("history ROW"), [&s](const QStringList& args, const QString&, QString& error) {
+        bool ok = false;
+        const int row = args.size() == 1 ? args[0].toInt(&ok) : -1;
+        if (!ok || row < 0) {
+            error = QStringLiteral("用法：history ROW");
+            return false;
+        }
+        TForm* f = Window(s, error);
+        if (!f)
+            return false;
+        QStringList lines;
+        if (!QMetaObject::invokeMethod(f, "HistoryLines", Qt::DirectConnection, Q_RETURN_ARG(QStringList, lines), Q_ARG(int, row))) {
+            error = QStringLiteral("窗口不能列出操作记录");
+            return false;
+        }
+        for (const QString& l : std::as_const(lines))
+            ScriptRunner::Print(QStringLiteral("history ") + l);
+        return true;
+    });
     runner.AddCommand(QStringLiteral("key"), QStringLiteral("key SHORTCUT"), [&s](const QStringList&, const QString& rest, QString& error) {
         const QKeySequence seq = QKeySequence::fromString(rest, QKeySequence::PortableText);
         if (rest.isEmpty() || seq.isEmpty()) {

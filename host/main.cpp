@@ -55,14 +55,44 @@ int main(int argc, char** argv)
         probe.SetConnectionString(options.connection);
         const bool server = !options.connection.isEmpty() && probe.IsPostgres();
         const QString target = server ? options.connection : options.createDemo;
-        const bool ok = server ? CreateDemoDatabaseAt(options.connection, records, &error)
-                               : CreateDemoDatabase(options.createDemo, records, &error);
+        // A large database takes a while: say how far it is.
+        TDemoProgress progress;
+        if (records >= 100000)
+            progress = [](int done, int total) {
+                ScriptRunner::Print(QStringLiteral("已写入 %1 / %2 条记录").arg(done).arg(total));
+            };
+        const bool ok = server ? CreateDemoDatabaseAt(options.connection, records, &error, progress)
+                               : CreateDemoDatabase(options.createDemo, records, &error, progress);
         if (!ok) {
             PrintErr(QStringLiteral("无法创建演示数据库 %1：%2").arg(target, error));
             return 1;
         }
         ScriptRunner::Print(QStringLiteral("created %1 records=%2").arg(target).arg(records));
         return 0;
+    }
+    if (options.upgrade) {
+        const QString connection = options.connection.isEmpty()
+                                       ? QStringLiteral("Provider=SQLite;Data Source=%1").arg(HostSession::DefaultDemoDatabase())
+                                       : options.connection;
+        const TUpgradeResult r = UpgradeWithProgress(connection, true, &error);
+        switch (r) {
+        case TUpgradeResult::Current:
+            ScriptRunner::Print(QStringLiteral("数据库已是最新的结构版本 %1").arg(ModuleSchemaVersion));
+            return 0;
+        case TUpgradeResult::Upgraded:
+            ScriptRunner::Print(QStringLiteral("数据库已升级到结构版本 %1").arg(ModuleSchemaVersion));
+            return 0;
+        case TUpgradeResult::ReadOnly:
+            PrintErr(QStringLiteral("数据库是只读的，无法升级"));
+            return 1;
+        case TUpgradeResult::Refused:
+            PrintErr(QStringLiteral("当前登录没有修改数据库结构的权限，请由数据库管理员运行 veltrane-host --upgrade，"
+                                    "或执行 sql/%1").arg(UpgradeScriptName(connection)));
+            return 1;
+        case TUpgradeResult::Failed:
+            PrintErr(QStringLiteral("无法升级数据库：%1").arg(error));
+            return 1;
+        }
     }
     const bool headless = QGuiApplication::platformName() == QLatin1String("offscreen");
     if (options.script.isEmpty() && headless) {

@@ -3,6 +3,7 @@
 #include "data/untDefData.h"
 #include "data/untHostRecords.h"
 #include "records/untModuleContext.h"
+#include <QSysInfo>
 
 TPlugInContext* PlugInContext = nullptr;
 TPubVariables* PubVariables = nullptr;
@@ -33,6 +34,8 @@ TModuleContext HostModuleContext()
     c.UnitCode = RecordFieldText(PubVariables->UnitRecord, 0);
     c.UnitDeptClass = RecordFieldText(PubVariables->UnitRecord, 4);
     c.OfficeCode = RecordFieldText(PubVariables->UserRecord, 7);
+    c.Operator = RecordFieldText(PubVariables->UserRecord, 1);
+    c.Workstation = QSysInfo::machineHostName();
     if (const TSysParams* p = PubVariables->SysParams) {
         c.AskBeforeDelete = SysParamText(p->AskBeforeDelete) == QLatin1String("1");
         c.ReportDelete = SysParamText(p->ReportDelete) == QLatin1String("1");

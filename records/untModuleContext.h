@@ -14,6 +14,8 @@ struct TModuleContext {
     QString UnitCode;             // the operator's unit (unit record field 0)
     QString UnitDeptClass;        // its department class as the host holds it (field 4)
     QString OfficeCode;           // the operator's office (user record field 7)
+    QString Operator;             // the operator's name (user record field 1), for the journal
+    QString Workstation;          // this computer's name, for the journal
     // System parameters.
     bool AskBeforeDelete = false;     // AskBeforeDelete is "1"
     bool ReportDelete = false;        // ReportDelete is "1"

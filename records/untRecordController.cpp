@@ -1,4 +1,8 @@
 #include "records/untRecordController.h"
+#include "data/untDbManager.h"
+#include "data/untSqlDialect.h"
+#include "toolkit/ADODataset.h"
+#include <QUuid>
 
 TRecordController::TRecordController(TModuleContext Context, QObject* Parent)
     : QObject(Parent), FContext(std::move(Context))
@@ -136,7 +140,7 @@ bool TRecordController::Cancel()
 
 bool TRecordController::StartRun(TRunKind Kind, std::vector<int> Rows, int CancelAfter)
 {
-    if (FRun || !FRecords || Rows.empty())
+    if (FRun || !FRecords || Rows.empty() || Kind == TRunKind::Undo)
         return false;
     TRunRequest request;
     request.Kind = Kind;
@@ -145,6 +149,29 @@ bool TRecordController::StartRun(TRunKind Kind, std::vector<int> Rows, int Cance
     // The department class as the record query compared it, not as the host holds it.
     request.DeptClass = FRecords->View().DeptClass;
     request.CancelAfter = CancelAfter;
+    return Start(std::move(request));
+}
+
+bool TRecordController::StartUndo(int CancelAfter)
+{
+    if (!CanUndo())
+        return false;
+    TRunRequest request;
+    request.Kind = TRunKind::Undo;
+    request.UndoRunId = FLastRun.RunId;
+    request.CancelAfter = CancelAfter;
+    return Start(std::move(request));
+}
+
+bool TRecordController::Start(TRunRequest request)
+{
+    if (FJournal == TJournalState::Unknown)
+        CheckJournal();
+    request.Journal = FJournal == TJournalState::Present;
+    request.RunId = QUuid::createUuid().toString(QUuid::WithoutBraces);
+    request.Operator = FContext.Operator;
+    request.Workstation = FContext.Workstation;
+    FRunning = request;
     FWrittenSinceLoad = true;
     FRun = new TStatusRun(FContext.Conn, std::move(request),
                           [this](int done, int total) { emit runProgress(done, total); });
@@ -169,6 +196,58 @@ void TRecordController::RunDone()
     const TRunReport report = run->Report();
     // Deleted once its completion has fully returned.
     run->deleteLater();
+    // What can be taken back: the latest confirm or cancel that changed records
+    // (an undo or a delete leaves nothing to take back).
+    if (FRunning.Kind == TRunKind::Confirm || FRunning.Kind == TRunKind::Cancel) {
+        if (report.Records > 0 && FRunning.Journal)
+            FLastRun = {FRunning.RunId, FRunning.Kind, report.Records, report.SucceededCents};
+    } else {
+        FLastRun = {};
+    }
     emit workEnded();
     emit runFinished(report);
+}
+
+TRecordController::TJournalState TRecordController::CheckJournal()
+{
+    FJournal = TJournalState::Missing;
+    if (!FContext.Conn)
+        return FJournal;
+    try {
+        if (FContext.Conn->ReadOnly()) {
+            FJournal = TJournalState::ReadOnly;
+            return FJournal;
+        }
+        TADOQuery probe;
+        probe.SetConnection(FContext.Conn);
+        probe.SetSQLText(JournalProbeSQL());
+        probe.Open();
+        FJournal = TJournalState::Present;
+    } catch (const std::exception&) {
+        // No table of that name (or none this login may read): no journal.
+    }
+    return FJournal;
+}
+
+QList<QStringList> TRecordController::History(const QString& BudgId, std::int32_t DataYear, TError* Error) const
+{
+    QList<QStringList> out;
+    if (FJournal != TJournalState::Present || !FContext.Conn)
+        return out;
+    try {
+        TADOQuery q;
+        q.SetConnection(FContext.Conn);
+        q.SetSQLText(RecordHistorySQL(BudgId, DataYear));
+        q.Open();
+        for (q.First(); !q.Eof(); q.Next()) {
+            QStringList row;
+            for (int c = 0; c < q.FieldCount(); ++c)
+                row << q.FieldValue(c).toString();
+            out << row;
+        }
+    } catch (const std::exception& e) {
+        if (Error)
+            *Error = TError::From(e);
+    }
+    return out;
 }

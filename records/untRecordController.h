@@ -49,6 +49,26 @@ public:
 
     // Starts a run over rows of Records() (false when one is on or no rows).
     bool StartRun(TRunKind Kind, std::vector<int> Rows, int CancelAfter);
+
+    // The journal of writes: whether the database has it (asked again by CheckJournal).
+    enum class TJournalState { Unknown, Present, Missing, ReadOnly };
+    TJournalState CheckJournal();
+    TJournalState Journal() const { return FJournal; }
+    // The latest confirm or cancel run of this controller that changed records,
+    // while it can be taken back: its records and money. Records 0: none.
+    struct TLastRun {
+        QString RunId;
+        TRunKind Kind = TRunKind::Confirm;
+        int Records = 0;
+        long long Cents = 0;
+    };
+    const TLastRun& LastRun() const { return FLastRun; }
+    bool CanUndo() const { return !Busy() && FJournal == TJournalState::Present && FLastRun.Records > 0; }
+    // Takes the latest run back (see TRunKind::Undo).
+    bool StartUndo(int CancelAfter);
+    // A record's journal, newest first: time (UTC), operator, workstation, action,
+    // old and new status, amount; empty without a journal.
+    QList<QStringList> History(const QString& BudgId, std::int32_t DataYear, TError* Error) const;
     int RunTotal() const;
     // 取消: a run stops after the statement in flight; a load is dropped (true when
     // one was).
@@ -69,6 +89,7 @@ signals:
 
 private:
     void LoadDone(TRecordLoad* Load);
+    bool Start(TRunRequest Request);
     void RunDone();
     void DropLoads();
 
@@ -84,4 +105,7 @@ private:
     // statement has given up, or are waited for when the controller goes.
     std::vector<TThread*> FDropped;
     TStatusRun* FRun = nullptr;
+    TJournalState FJournal = TJournalState::Unknown;
+    TLastRun FLastRun;
+    TRunRequest FRunning;   // what the run in progress was asked
 };

@@ -9,20 +9,6 @@ namespace {
 // The query's column of each field, by the names the record query gives them.
 const char* const FieldNames[] = {"BudgMoney", "BudgId", "Eid", "status", "Mid", "BKid", "Pid", "IPid", "Bid", "Iid"};
 
-long long CentsOf(QStringView text)
-{
-    if (text.isEmpty())
-        return 0;
-    const QByteArray bytes = text.toLatin1();
-    __int128 units = 0;
-    if (!TDecimalSum::Parse(bytes.constData(), size_t(bytes.size()), &units))
-        return 0;
-    constexpr __int128 perCent = 10000000;   // 10^(Places - 2)
-    const __int128 v = units < 0 ? -units : units;
-    const __int128 cents = (v + perCent / 2) / perCent;
-    return static_cast<long long>(units < 0 ? -cents : cents);
-}
-
 }  // namespace
 
 TRecordSet::TRecordSet(TRecordFilter View) : FView(std::move(View)) {}
@@ -89,7 +75,7 @@ void TRecordSetBuilder::Add(const TADOQuery& q)
         }
         cells.SetText(f, row, q.CellText(rec, source));
     }
-    FSet->FCents.push_back(FSource[TRecordSet::AmountField] < 0 ? 0 : CentsOf(q.CellText(rec, FSource[TRecordSet::AmountField])));
+    FSet->FCents.push_back(FSource[TRecordSet::AmountField] < 0 ? 0 : TDecimalSum::CentsOf(q.CellText(rec, FSource[TRecordSet::AmountField])));
     if (!detail) {
         FSet->FNullKeys.push_back(nulls);
         if (FCountSource >= 0)

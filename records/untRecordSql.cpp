@@ -244,3 +244,40 @@ QString TwinCountSQL(TAdoConn* Conn, const QString& BudgId, std::int32_t DataYea
     return QStringLiteral("select count(*) from BusiBudgetAdj where budgid='") + Q(Conn, BudgId)
            + QStringLiteral("' and datayear=") + QString::number(DataYear);
 }
+
+namespace {
+const char* const RecordColumns =
+    "eid,deptclass,BType,btypechild,mid,bid,iid,bkid,ipid,pid,ekid,IniBudgId,InputDate,filename,secret,issecret,burid";
+}
+
+QString JournalInsertSQL(TAdoConn* Conn, const TJournalEntry& e)
+{
+    const QString columns = QLatin1String(RecordColumns);
+    return QStringLiteral("insert into BusiBudgetAdjLog (RunId,Action,DataYear,BudgId,OldStatus,NewStatus,BudgMoney,"
+                          "Operator,Workstation,LoggedAt,")
+           + columns + QStringLiteral(") select '") + Q(Conn, e.RunId) + QStringLiteral("','") + Q(Conn, e.Action)
+           + QStringLiteral("',datayear,BudgId,status,")
+           + (e.NewStatus.isEmpty() ? QStringLiteral("null") : QLatin1Char('\'') + Q(Conn, e.NewStatus) + QLatin1Char('\''))
+           + QStringLiteral(",BudgMoney,'") + Q(Conn, e.Operator) + QStringLiteral("','") + Q(Conn, e.Workstation)
+           + QStringLiteral("','") + Q(Conn, e.LoggedAt) + QStringLiteral("',") + columns
+           + QStringLiteral(" from BusiBudgetAdj");
+}
+
+QString JournalOfRunSQL(TAdoConn* Conn, const QString& RunId)
+{
+    return QStringLiteral("select BudgId,OldStatus,NewStatus,BudgMoney,DataYear from BusiBudgetAdjLog where RunId='")
+           + Q(Conn, RunId) + QStringLiteral("' and Action in ('confirm','cancel') order by LogId");
+}
+
+QString RecordHistorySQL(const QString& BudgId, std::int32_t DataYear)
+{
+    return QStringLiteral("select LoggedAt,Operator,Workstation,Action,OldStatus,NewStatus,BudgMoney from "
+                          "BusiBudgetAdjLog where DataYear=")
+           + QString::number(DataYear) + QStringLiteral(" and BudgId=") + QString::number(BudgId.toLongLong())
+           + QStringLiteral(" order by LogId desc");
+}
+
+QString JournalProbeSQL()
+{
+    return QStringLiteral("select count(*) from BusiBudgetAdjLog where 1=0");
+}

@@ -76,3 +76,18 @@ QString SummaryGuard(TAdoConn* Conn, const TRecordFilter& View, const TSummaryKe
                      const QString& Amount);
 // A detail row's number held by more than one record of the year.
 QString TwinCountSQL(TAdoConn* Conn, const QString& BudgId, std::int32_t DataYear);
+
+// The journal of the module's writes (table BusiBudgetAdjLog).
+struct TJournalEntry {
+    QString RunId, Action, NewStatus, Operator, Workstation, LoggedAt;   // Action: confirm, cancel, delete, undo
+};
+// "insert into BusiBudgetAdjLog (...) select ... from BusiBudgetAdj": one entry
+// per record of the condition that follows it (the change's own " where ...").
+QString JournalInsertSQL(TAdoConn* Conn, const TJournalEntry& Entry);
+// A run's confirm and cancel entries in order: BudgId, OldStatus, NewStatus, BudgMoney, DataYear.
+QString JournalOfRunSQL(TAdoConn* Conn, const QString& RunId);
+// A record's entries, newest first: LoggedAt, Operator, Workstation, Action,
+// OldStatus, NewStatus, BudgMoney.
+QString RecordHistorySQL(const QString& BudgId, std::int32_t DataYear);
+// Whether the journal table is there: a statement that fails without it.
+QString JournalProbeSQL();

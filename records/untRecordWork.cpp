@@ -6,6 +6,7 @@
 #include "toolkit/Decimal.h"
 #include "toolkit/NextGridColumns.h"
 
+#include <QDateTime>
 #include <QElapsedTimer>
 
 // ---------------------------------------------------------------- words
@@ -17,9 +18,17 @@ QString MoneyText(long long Cents)
 
 QString RunVerb(TRunKind Kind)
 {
-    return Kind == TRunKind::Confirm ? QStringLiteral("确认")
-           : Kind == TRunKind::Cancel ? QStringLiteral("撤销")
-                                      : QStringLiteral("删除");
+    switch (Kind) {
+    case TRunKind::Confirm:
+        return QStringLiteral("确认");
+    case TRunKind::Cancel:
+        return QStringLiteral("撤销");
+    case TRunKind::Delete:
+        return QStringLiteral("删除");
+    case TRunKind::Undo:
+        break;
+    }
+    return QStringLiteral("恢复");
 }
 
 QString RunSummary(const TRunReport& Run)
@@ -104,7 +113,8 @@ TStatusRun::TStatusRun(TAdoConn* Conn, TRunRequest Request, TProgress Progress)
     : FConn(Conn), FRequest(std::move(Request)), FProgress(std::move(Progress))
 {
     FReport.Kind = FRequest.Kind;
-    FReport.Total = Total();
+    FTotal = int(FRequest.Rows.size());
+    FReport.Total = FTotal;
 }
 
 TStatusRun::~TStatusRun()
@@ -128,6 +138,10 @@ int TStatusRun::Send(int Row)
     const QString guard = summary ? SummaryGuard(FConn, view, key, set.RecordCount(Row), set.Amount(Row))
                                   : DetailGuard(FConn, view, {set.BudgId(Row), set.Eid(Row), set.Status(Row), set.Amount(Row)});
     QString sql;
+    const QString action = FRequest.Kind == TRunKind::Confirm ? QStringLiteral("confirm")
+                           : FRequest.Kind == TRunKind::Cancel ? QStringLiteral("cancel")
+                                                               : QStringLiteral("delete");
+    QString newStatus;
     if (FRequest.Kind == TRunKind::Delete) {
         TBudgetAdj record(nullptr);
         record.DataYear = view.DataYear;
@@ -136,12 +150,12 @@ int TStatusRun::Send(int Row)
                                             + QStringLiteral("'");
         sql = BudgetAdjDeleteSQL(record, which + guard, FConn);
     } else {
-        const QString status = FRequest.Kind == TRunKind::Confirm ? QStringLiteral("1") : QStringLiteral("0");
-        sql = (summary ? SummaryStatusSQL(FConn, status, view.DataYear, view.BType, FRequest.DeptClass, key)
-                       : DetailStatusSQL(FConn, status, set.BudgId(Row), view.DataYear))
+        newStatus = FRequest.Kind == TRunKind::Confirm ? QStringLiteral("1") : QStringLiteral("0");
+        sql = (summary ? SummaryStatusSQL(FConn, newStatus, view.DataYear, view.BType, FRequest.DeptClass, key)
+                       : DetailStatusSQL(FConn, newStatus, set.BudgId(Row), view.DataYear))
               + guard;
     }
-    const int changed = ExecSQL(FConn, sql, &FToken);
+    const int changed = Write(sql, action, newStatus);
     if (changed == 0 && !summary) {
         // Not written: changed by someone, or a number that stands for several records.
         TADOQuery twins;
@@ -156,8 +170,86 @@ int TStatusRun::Send(int Row)
     return changed;
 }
 
+int TStatusRun::Write(const QString& Change, const QString& Action, const QString& NewStatus)
+{
+    if (!FRequest.Journal)
+        return ExecSQL(FConn, Change, &FToken);
+    // The records the change will touch are the ones its own condition finds now:
+    // their entries first, then the change, both or neither.
+    const QString where = Change.mid(Change.indexOf(QLatin1String(" where ")));
+    const bool sqlite = DatabaseKind(FConn) == TDbKind::SQLite;
+    ExecSQL(FConn, sqlite ? QStringLiteral("BEGIN IMMEDIATE") : QStringLiteral("BEGIN"), &FToken);
+    try {
+        const int logged = ExecSQL(FConn, JournalInsertSQL(FConn, {FRequest.RunId, Action, NewStatus, FRequest.Operator,
+                                                                   FRequest.Workstation, FLoggedAt})
+                                              + where,
+                                   &FToken);
+        const int changed = logged == 0 ? 0 : ExecSQL(FConn, Change, &FToken);
+        if (changed != logged) {
+            // Someone changed the records between the two: nothing of it stays.
+            ExecSQL(FConn, QStringLiteral("ROLLBACK"));
+            return 0;
+        }
+        ExecSQL(FConn, QStringLiteral("COMMIT"), &FToken);
+        return changed;
+    } catch (...) {
+        try {
+            ExecSQL(FConn, QStringLiteral("ROLLBACK"));
+        } catch (const std::exception&) {
+            // The transaction ended with the failure already.
+        }
+        throw;
+    }
+}
+
+int TStatusRun::Undo(const TUndoEntry& Entry)
+{
+    bool number = Entry.Amount.isEmpty();
+    if (!number)
+        Entry.Amount.toDouble(&number);
+    if (!number)
+        throw EDatabaseError(QStringLiteral("操作日志中的金额“%1”不是数字").arg(Entry.Amount));
+    // Back to its status before the run, where it is still as the run left it.
+    const QString change = QStringLiteral("update BusiBudgetAdj set status='") + QuotedValue(FConn, Entry.OldStatus)
+                           + QStringLiteral("' where datayear=") + QString::number(Entry.DataYear)
+                           + QStringLiteral(" and BudgId='") + QuotedValue(FConn, Entry.BudgId)
+                           + QStringLiteral("' and status='") + QuotedValue(FConn, Entry.NewStatus)
+                           + QStringLiteral("'")
+                           + (Entry.Amount.isEmpty() ? QStringLiteral(" and BudgMoney is null")
+                                                     : QStringLiteral(" and BudgMoney=") + Entry.Amount)
+                           + QStringLiteral(" and (select count(*) from BusiBudgetAdj where budgid='")
+                           + QuotedValue(FConn, Entry.BudgId) + QStringLiteral("' and datayear=")
+                           + QString::number(Entry.DataYear) + QStringLiteral(")=1");
+    return Write(change, QStringLiteral("undo"), Entry.OldStatus);
+}
+
 void TStatusRun::Execute()
 {
+    FLoggedAt = QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs);
+    if (FRequest.Kind == TRunKind::Undo) {
+        // The run's entries, in the order it wrote them.
+        try {
+            TADOQuery q;
+            q.SetConnection(FConn);
+            q.SetCancelToken(&FToken);
+            q.SetSQLText(JournalOfRunSQL(FConn, FRequest.UndoRunId));
+            q.OpenRows([&] {
+                FUndo.push_back({q.CellText(0, 0).toString(), q.CellText(0, 1).toString(), q.CellText(0, 2).toString(),
+                                 q.CellIsNull(0, 3) ? QString() : q.CellText(0, 3).toString(),
+                                 int(q.CellText(0, 4).toInt())});
+                return true;
+            });
+        } catch (const std::exception& e) {
+            FReport.FirstError = TError::From(e);
+            FReport.Failed = 1;
+            return;
+        }
+        FTotal = int(FUndo.size());
+        FReport.Total = FTotal;
+        FRequest.Rows.resize(FUndo.size());
+        for (size_t i = 0; i < FUndo.size(); ++i)
+            FRequest.Rows[i] = int(i);
+    }
     const int total = Total();
     QElapsedTimer sinceReport;
     sinceReport.start();
@@ -178,7 +270,7 @@ void TStatusRun::Execute()
         TOutcome failure;
         int changed = 0;
         try {
-            changed = Send(row);
+            changed = FRequest.Kind == TRunKind::Undo ? Undo(FUndo[size_t(row)]) : Send(row);
         } catch (const std::exception& e) {
             failure = TError::From(e);
         }
@@ -192,7 +284,8 @@ void TStatusRun::Execute()
         if (!failure && changed > 0) {
             ++r.Succeeded;
             r.Records += changed;
-            r.SucceededCents += FRequest.Records->AmountCents(row);
+            r.SucceededCents += FRequest.Kind == TRunKind::Undo ? TDecimalSum::CentsOf(FUndo[size_t(row)].Amount)
+                                                                 : FRequest.Records->AmountCents(row);
         } else if (!failure) {
             ++r.Skipped;
         } else {

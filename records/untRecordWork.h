@@ -48,7 +48,9 @@ private:
     TOutcome FFailure;
 };
 
-enum class TRunKind { Confirm, Cancel, Delete };
+// Undo: the records a confirm or cancel run changed, back to their status before
+// it, where they are still as it left them (from the journal).
+enum class TRunKind { Confirm, Cancel, Delete, Undo };
 
 // What a run did, handed over whole when it has ended.
 struct TRunReport {
@@ -82,6 +84,11 @@ struct TRunRequest {
     std::vector<int> Rows;         // rows of Records, in the order to send them
     QString DeptClass;             // the department class as the record query compared it
     int CancelAfter = -1;          // stop as if cancelled after that many statements; -1 none
+    // The journal: each record changed gets its entry in the same transaction.
+    bool Journal = false;
+    QString RunId;                 // this run's
+    QString UndoRunId;             // Undo: the run to take back
+    QString Operator, Workstation;
 };
 
 // Sends the rows' statements one by one, each by itself (no transaction), in row
@@ -104,7 +111,7 @@ public:
         FToken.Cancel();
     }
 
-    int Total() const { return int(FRequest.Rows.size()); }
+    int Total() const { return FTotal; }
     // After completion.
     const TRunReport& Report() const { return FReport; }
 
@@ -114,6 +121,15 @@ protected:
 private:
     // One row's statement, sent on this worker's session: the records it changed.
     int Send(int Row);
+    // A change and its journal entries in one transaction (when journaled): the
+    // records changed, 0 when they were not what the statement holds them to.
+    int Write(const QString& Change, const QString& Action, const QString& NewStatus);
+    struct TUndoEntry {
+        QString BudgId, OldStatus, NewStatus, Amount;
+        int DataYear = 0;
+    };
+    std::vector<TUndoEntry> FUndo;
+    int Undo(const TUndoEntry& Entry);
 
     TAdoConn* FConn;
     TRunRequest FRequest;
@@ -121,4 +137,6 @@ private:
     std::atomic<bool> FCancel{false};
     TCancelToken FToken;
     TRunReport FReport;
+    int FTotal = 0;
+    QString FLoggedAt;   // UTC, the same for every entry of the run
 };

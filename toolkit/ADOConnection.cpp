@@ -575,6 +575,12 @@ void TCancelToken::Leave()
     }
 }
 
+bool TADOConnection::ReadOnly()
+{
+    sqlite3* h = SqliteHandle(Database());
+    return h && sqlite3_db_readonly(h, "main") == 1;
+}
+
 bool TADOConnection::BackslashEscapes()
 {
     QSqlDatabase db = Database();

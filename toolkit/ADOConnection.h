@@ -68,6 +68,9 @@ public:
     // literal as an escape (a PostgreSQL session with standard_conforming_strings
     // off): quoting must then double backslashes too.
     bool BackslashEscapes();
+    // Whether the calling thread's session may not write (an embedded database
+    // file this process may only read).
+    bool ReadOnly();
 
     // Every statement sent on any connection is passed to this hook first (the
     // host's SQL trace). Set on the interface thread before any use.

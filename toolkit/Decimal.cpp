@@ -162,3 +162,12 @@ QString TDecimalSum::CentsText(long long Cents)
                    + QString::number(v % 100).rightJustified(2, QLatin1Char('0'));
     return negative ? QLatin1Char('-') + text : text;
 }
+
+long long TDecimalSum::CentsOf(QStringView Text)
+{
+    if (Text.isEmpty())
+        return 0;
+    TDecimalSum one;
+    one.Add(Text);
+    return one.Cents();
+}

@@ -36,6 +36,8 @@ protected:
         c.UnitCode = QString::fromLatin1(DemoDefaultUnit);
         c.UnitDeptClass = QString::fromLatin1(DemoDefaultDeptClass);
         c.OfficeCode = QString::fromLatin1(DemoDefaultOffice);
+        c.Operator = QStringLiteral("张会计");
+        c.Workstation = QStringLiteral("desk-7");
         controller = std::make_unique<TRecordController>(c);
         QObject::connect(controller.get(), &TRecordController::loadFinished,
                          [this](std::shared_ptr<TGridRows> rows) { cells = std::move(*rows); });
@@ -68,6 +70,32 @@ protected:
     }
 
     QString Scalar(const QString& sql) { return pgtest::Scalar(conn, sql); }
+    void Exec(const QString& sql) { pgtest::Exec(conn, sql); }
+    // A trigger that makes changes of one record fail: its update, or its journal entry.
+    void Refuse(const char* table, const QString& budgid)
+    {
+        const QString name = QStringLiteral("refuse_%1_%2").arg(QLatin1String(table)).arg(budgid);
+        const QString when = QLatin1String(table) == QLatin1String("BusiBudgetAdj") ? QStringLiteral("before update")
+                                                                                     : QStringLiteral("before insert");
+        const QString row = QLatin1String(table) == QLatin1String("BusiBudgetAdj") ? QStringLiteral("old") : QStringLiteral("new");
+        if (GetParam() == Kind::Postgres) {
+            Exec(QStringLiteral("create or replace function refuse() returns trigger language plpgsql as "
+                                "$$ begin raise exception 'refused'; end $$"));
+            Exec(QStringLiteral("create trigger %1 %2 on %3 for each row when (%4.BudgId=%5) execute function refuse()")
+                     .arg(name, when, QLatin1String(table), row, budgid));
+        } else {
+            Exec(QStringLiteral("create trigger %1 %2 on %3 when %4.BudgId=%5 begin select raise(abort, 'refused'); end")
+                     .arg(name, when, QLatin1String(table), row, budgid));
+        }
+    }
+    QString Status(const QString& budgid)
+    {
+        return Scalar(QStringLiteral("select status from BusiBudgetAdj where datayear=2024 and BudgId=") + budgid);
+    }
+    int Entries(const QString& where)
+    {
+        return Scalar(QStringLiteral("select count(*) from BusiBudgetAdjLog where ") + where).toInt();
+    }
 
     QTemporaryDir dir;
     std::unique_ptr<pgtest::Database> pg;
@@ -140,6 +168,69 @@ TEST_P(RecordLayer, ARunWritesTheChosenRowsByTheirIdentityAndReportsWhatItDid)
     // The write makes the next load of the same view go ahead.
     EXPECT_EQ(Load(true, {QStringLiteral("budgmoney")}), TRecordController::TLoadStart::Started);
     EXPECT_EQ(controller->Records()->Count(), set->Count() - 2);
+}
+
+TEST_P(RecordLayer, EveryChangeHasItsJournalEntryAndUndoTakesBackWhatIsStillAsItWasLeft)
+{
+    ASSERT_EQ(controller->CheckJournal(), TRecordController::TJournalState::Present);
+    ASSERT_EQ(Load(true, {QStringLiteral("budgmoney")}), TRecordController::TLoadStart::Started);
+    TRecordSetRef set = controller->Records();
+    ASSERT_GE(set->Count(), 8);
+    const QString a = set->BudgId(0), b = set->BudgId(1), c = set->BudgId(2);
+    ASSERT_TRUE(controller->StartRun(TRunKind::Confirm, {0, 1, 2}, -1));
+    Idle();
+    EXPECT_EQ(report.Records, 3);
+    const QString run = controller->LastRun().RunId;
+    EXPECT_EQ(Entries(QStringLiteral("RunId='%1' and Action='confirm' and OldStatus='0' and NewStatus='1' and "
+                                     "Operator='张会计' and Workstation='desk-7' and LoggedAt like '20%Z'").arg(run)),
+              3);
+    EXPECT_TRUE(controller->CanUndo());
+
+    // Someone raises one of them; undo takes back the other two only.
+    Exec(QStringLiteral("update BusiBudgetAdj set BudgMoney=BudgMoney+1 where datayear=2024 and BudgId=") + b);
+    ASSERT_TRUE(controller->StartUndo(-1));
+    Idle();
+    EXPECT_EQ(report.Kind, TRunKind::Undo);
+    EXPECT_EQ(report.Records, 2);
+    EXPECT_EQ(report.Skipped, 1);
+    EXPECT_EQ(Status(a), QStringLiteral("0"));
+    EXPECT_EQ(Status(b), QStringLiteral("1"));
+    EXPECT_EQ(Status(c), QStringLiteral("0"));
+    EXPECT_EQ(Entries(QStringLiteral("Action='undo' and OldStatus='1' and NewStatus='0'")), 2);
+    EXPECT_FALSE(controller->CanUndo());
+
+    // A delete keeps the whole record in its entry.
+    ASSERT_EQ(Load(true, {QStringLiteral("budgmoney")}), TRecordController::TLoadStart::Started);
+    set = controller->Records();
+    const QString gone = set->BudgId(0);
+    const QString unit = Scalar(QStringLiteral("select eid from BusiBudgetAdj where datayear=2024 and BudgId=") + gone);
+    ASSERT_TRUE(controller->StartRun(TRunKind::Delete, {0}, -1));
+    Idle();
+    EXPECT_EQ(report.Records, 1);
+    EXPECT_EQ(Entries(QStringLiteral("Action='delete' and BudgId=%1 and NewStatus is null and eid='%2' and mid is not null")
+                          .arg(gone, unit)),
+              1);
+
+    // Failures in the middle: a record whose change fails, one whose entry fails.
+    // Neither changes; the rows around them go through with their entries.
+    ASSERT_EQ(Load(true, {QStringLiteral("budgmoney")}), TRecordController::TLoadStart::Started);
+    set = controller->Records();
+    const QString r0 = set->BudgId(0), r1 = set->BudgId(1), r2 = set->BudgId(2), r3 = set->BudgId(3);
+    Refuse("BusiBudgetAdj", r1);
+    Refuse("BusiBudgetAdjLog", r2);
+    ASSERT_TRUE(controller->StartRun(TRunKind::Confirm, {0, 1, 2, 3}, -1));
+    Idle();
+    EXPECT_EQ(report.Records, 2);
+    EXPECT_EQ(report.Failed, 2);
+    const QString ofRun = QStringLiteral("RunId='%1' and BudgId=").arg(controller->LastRun().RunId);
+    for (const QString& id : {r0, r3}) {
+        EXPECT_EQ(Status(id), QStringLiteral("1")) << qPrintable(id);
+        EXPECT_EQ(Entries(ofRun + id), 1) << qPrintable(id);
+    }
+    for (const QString& id : {r1, r2}) {
+        EXPECT_EQ(Status(id), QStringLiteral("0")) << qPrintable(id);
+        EXPECT_EQ(Entries(ofRun + id), 0) << qPrintable(id);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Databases, RecordLayer, ::testing::Values(Kind::SQLite, Kind::Postgres),

@@ -1,0 +1,180 @@
+// The journal of the window's writes: 撤销上次操作 (the latest confirm or cancel
+// of this window taken back where its records are still as it left them) and a
+// record's history in the detail view's context menu.
+#include "forms/bwnVeltrane.h"
+#include "plugin/untGlobals.h"
+#include "toolkit/Forms.h"
+#include "toolkit/NextGrid.h"
+#include <QAction>
+#include <QDateTime>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QProgressBar>
+#include <QRadioButton>
+#include <QTableWidget>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace {
+
+const QString ConfirmCaption = QStringLiteral("Korrindel 7.1-操作确认");
+const QString InfoCaption = QStringLiteral("Korrindel 7.1-提示信息");
+
+int Ask(const QString& text, const QString& caption, int flags)
+{
+    return Application ? Application->MessageBox(text, caption, flags) : IDOK;
+}
+
+QString StatusName(const QString& status)
+{
+    if (status.isEmpty())
+        return QStringLiteral("（已删除）");
+    return status == QLatin1String("1") ? QStringLiteral("已确认")
+           : status == QLatin1String("0") ? QStringLiteral("未确认")
+                                          : status;
+}
+
+QString ActionName(const QString& action)
+{
+    static const QHash<QString, QString> names{{QStringLiteral("confirm"), QStringLiteral("确认")},
+                                               {QStringLiteral("cancel"), QStringLiteral("撤销")},
+                                               {QStringLiteral("delete"), QStringLiteral("删除")},
+                                               {QStringLiteral("undo"), QStringLiteral("撤销上次操作")}};
+    return names.value(action, action);
+}
+
+// Kept in UTC, shown in the user's time.
+QString LocalTime(const QString& utc)
+{
+    const QDateTime t = QDateTime::fromString(utc, Qt::ISODateWithMs);
+    return t.isValid() ? t.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) : utc;
+}
+
+// Once in the process: every window would say the same of one database.
+bool journalNoticeGiven = false;
+
+}  // namespace
+
+void TbfrmVeltrane::BuildJournalActions()
+{
+    mnuUndoRun = new QAction(QStringLiteral("撤销上次操作"), mitemDataVind);
+    mnuUndoRun->setObjectName(QStringLiteral("mnuUndoRun"));
+    mnuUndoRun->setToolTip(QStringLiteral("把本窗口上次确认或撤销的预算指标恢复到操作前的状态"));
+    mnuUndoRun->setEnabled(false);
+    mitemDataVind->addSeparator();
+    mitemDataVind->addAction(mnuUndoRun);
+    pmuHistory = new QAction(QStringLiteral("操作记录…"), pmenu);
+    pmuHistory->setObjectName(QStringLiteral("pmuHistory"));
+    pmenu->insertAction(pmuOutputSep, pmuHistory);
+    connect(mnuUndoRun, &QAction::triggered, this, [this] { mnuUndoRunClick(); });
+    connect(pmuHistory, &QAction::triggered, this, [this] { pmuHistoryClick(); });
+    // The history is of a record: the detail view's rows only.
+    connect(pmenu, &QMenu::aboutToShow, this, [this] {
+        pmuHistory->setVisible(rbtnDetail->isChecked());
+        pmuHistory->setEnabled(FController->Journal() == TRecordController::TJournalState::Present
+                               && ngdBudgetAdj->SelectedRow() >= 0 && !Running());
+    });
+}
+
+void TbfrmVeltrane::JournalNotice()
+{
+    const auto state = FController->CheckJournal();
+    if (journalNoticeGiven || state == TRecordController::TJournalState::Present)
+        return;
+    journalNoticeGiven = true;
+    if (state == TRecordController::TJournalState::ReadOnly)
+        Tell(QStringLiteral("数据库是只读的：可以查看预算指标，但修改不会成功，不记录操作日志，也不能撤销上次操作。"));
+    else
+        Tell(QStringLiteral("数据库中没有操作日志表（BusiBudgetAdjLog）：确认、撤销照常进行，但不记录操作日志，"
+                            "也不能撤销上次操作。请由数据库管理员运行 veltrane-host --upgrade，或执行 sql 文件夹中"
+                            "该数据库的升级脚本，把它添加到数据库中。"));
+}
+
+void TbfrmVeltrane::mnuUndoRunClick()
+{
+    if (Running() || !FController->CanUndo())
+        return;
+    const TRecordController::TLastRun& last = FController->LastRun();
+    if (Ask(QStringLiteral("撤销上次操作：把上次%1的 %2 条预算指标（金额 %3 元）恢复到操作前的状态？\n"
+                           "此后被他人改动过的预算指标保持不变。")
+                .arg(RunVerb(last.Kind))
+                .arg(last.Records)
+                .arg(MoneyText(last.Cents)),
+            ConfirmCaption, MB_YESNO | MB_ICONQUESTION)
+        != IDYES)
+        return;
+    const int cancelAfter = FCancelAfter;
+    FCancelAfter = -1;
+    Label4->setText(QStringLiteral("正在撤销上次操作…"));
+    SetInputBlocked(true);
+    if (!FController->StartUndo(cancelAfter)) {
+        SetInputBlocked(false);
+        return;
+    }
+    FProcessTimer->start();
+}
+
+QList<QStringList> TbfrmVeltrane::RowHistory(int Row, QString* Title)
+{
+    const TRecordSetRef records = Records();
+    const int record = ngdBudgetAdj->LoadedRow(Row);
+    if (!records || !records->Detail() || record < 0 || record >= records->Count())
+        return {};
+    const QString id = records->BudgId(record);
+    if (Title)
+        *Title = QStringLiteral("预算指标 %1 的操作记录").arg(id);
+    TError error;
+    const QList<QStringList> rows = FController->History(id, records->View().DataYear, &error);
+    if (!error.Message.isEmpty())
+        Tell(QStringLiteral("无法读取操作记录：%1").arg(error.Message));
+    return rows;
+}
+
+QStringList TbfrmVeltrane::HistoryLines(int Row)
+{
+    QStringList lines;
+    for (const QStringList& e : RowHistory(Row, nullptr))
+        lines << QStringList{LocalTime(e.value(0)), e.value(1), e.value(2), ActionName(e.value(3)),
+                             StatusName(e.value(4)) + QStringLiteral("→") + StatusName(e.value(5)), e.value(6)}
+                     .join(QLatin1Char('\t'));
+    return lines;
+}
+
+void TbfrmVeltrane::pmuHistoryClick()
+{
+    QString title;
+    const QList<QStringList> entries = RowHistory(ngdBudgetAdj->SelectedRow(), &title);
+    if (title.isEmpty())
+        return;
+    QDialog dialog(Handle());
+    dialog.setObjectName(QStringLiteral("dlgHistory"));
+    dialog.setWindowTitle(title);
+    auto* layout = new QVBoxLayout(&dialog);
+    auto* table = new QTableWidget(int(entries.size()), 7, &dialog);
+    table->setObjectName(QStringLiteral("tblHistory"));
+    table->setHorizontalHeaderLabels({QStringLiteral("时间"), QStringLiteral("操作员"), QStringLiteral("工作站"),
+                                      QStringLiteral("操作"), QStringLiteral("原状态"), QStringLiteral("新状态"),
+                                      QStringLiteral("金额(元)")});
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->verticalHeader()->hide();
+    for (int r = 0; r < entries.size(); ++r) {
+        const QStringList& e = entries[r];
+        const QStringList cells{LocalTime(e.value(0)), e.value(1), e.value(2), ActionName(e.value(3)),
+                                StatusName(e.value(4)), StatusName(e.value(5)),
+                                FormatNumberMask(QStringLiteral("#,##0.00"), e.value(6))};
+        for (int c = 0; c < cells.size(); ++c)
+            table->setItem(r, c, new QTableWidgetItem(cells[c]));
+    }
+    table->resizeColumnsToContents();
+    layout->addWidget(table);
+    if (entries.isEmpty())
+        layout->addWidget(new QLabel(QStringLiteral("这条预算指标还没有操作记录。"), &dialog));
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, &dialog);
+    connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    layout->addWidget(buttons);
+    dialog.resize(720, 360);
+    dialog.exec();
+}

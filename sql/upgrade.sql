@@ -1,0 +1,31 @@
+-- Brings an embedded database of the module up to its schema version (PRAGMA
+-- user_version, set by the host after this script): the indexes its statements
+-- need and the journal of its writes. Everything is created only where missing.
+CREATE INDEX IF NOT EXISTS ix_pubdept_parent ON pubdept(peid, eid);
+CREATE INDEX IF NOT EXISTS ix_budgetadj_filter ON BusiBudgetAdj(datayear, BType, deptclass, status, eid, bkid, mid, bid, ipid, pid);
+CREATE INDEX IF NOT EXISTS ix_budgetadj_key ON BusiBudgetAdj(datayear, BType, deptclass, mid, bkid, pid, ipid, bid, iid, eid);
+
+-- The journal of the module's writes: one entry per record a confirm, cancel,
+-- delete or undo changed, written in the same transaction as the change. An
+-- entry keeps the whole record as it was, so that a deleted one can be restored:
+--   insert into BusiBudgetAdj (datayear,BudgId,eid,...) select DataYear,BudgId,eid,...
+--     from BusiBudgetAdjLog where LogId=...
+CREATE TABLE IF NOT EXISTS BusiBudgetAdjLog (
+    LogId       INTEGER PRIMARY KEY AUTOINCREMENT,
+    RunId       TEXT NOT NULL,               -- one confirm, cancel, delete or undo of a window
+    Action      TEXT NOT NULL,               -- confirm, cancel, delete, undo
+    DataYear    INTEGER NOT NULL,
+    BudgId      INTEGER NOT NULL,
+    OldStatus   TEXT,
+    NewStatus   TEXT,                        -- NULL for a delete
+    BudgMoney   REAL,
+    Operator    TEXT NOT NULL,
+    Workstation TEXT NOT NULL,
+    LoggedAt    TEXT NOT NULL,               -- UTC, yyyy-MM-ddTHH:mm:ss.zzzZ
+    eid TEXT, deptclass TEXT, BType TEXT, btypechild TEXT, mid TEXT, bid TEXT, iid TEXT, bkid TEXT,
+    ipid TEXT, pid TEXT, ekid TEXT, IniBudgId INTEGER, InputDate TEXT, filename TEXT, secret TEXT,
+    issecret TEXT, burid TEXT
+);
+-- A record's history, newest first; a run's entries for its undo.
+CREATE INDEX IF NOT EXISTS ix_budgetadjlog_record ON BusiBudgetAdjLog(DataYear, BudgId, LogId);
+CREATE INDEX IF NOT EXISTS ix_budgetadjlog_run ON BusiBudgetAdjLog(RunId);
