@@ -3,6 +3,7 @@
 // words or the driver's, what kind of failure it was, and whether the statements
 // after it would fail as well. Exceptions stay inside the layers that raise
 // them; what crosses a layer (a worker's result, a wrapper's answer) is a TError.
+#include "data/DbExport.h"
 #include "toolkit/SysUtils.h"
 #include <QString>
 #include <exception>
@@ -25,3 +26,7 @@ struct TError {
 
 // Empty on success.
 using TOutcome = std::optional<TError>;
+
+// The error as the user reads it: what happened and what to do, in the module's
+// words, with the driver's own text after it ("其他用户正在修改…（database is locked）").
+DBMANAGER_EXPORT QString AdvisedMessage(const TError& Error);

@@ -57,6 +57,11 @@ TbfrmVeltrane::TbfrmVeltrane(TComponent* AOwner) : TfrmBsTrvTC(AOwner)
 
 TbfrmVeltrane::~TbfrmVeltrane()
 {
+    // However the window goes (closed, the host quitting, the main window's
+    // close), what the user arranged is kept.
+    SaveSettings();
+    delete FOutput;   // an output in progress stops
+    FOutput = nullptr;
     // Work on the workers ends first: it holds the connection and reports here.
     FController->Abandon();
     // The tree goes first: clearing it must not raise selection changes into a
@@ -97,6 +102,8 @@ void TbfrmVeltrane::Wire()
     connect(tbtnMod, &QToolButton::clicked, this, [this] { tbtnModClick(); });
     ngdBudgetAdj->OnDblClick = [this](TNextGrid*) { tbtnModClick(); };
     connect(tbtnDel, &QToolButton::clicked, this, [this] { tbtnDelClick(); });
+    connect(btnClearFilter, &QToolButton::clicked, this, [this] { ngdBudgetAdj->ClearFilters(); });
+    connect(ngdBudgetAdj, &TNextGrid::filterChanged, this, [this] { ScheduleStatus(); });
     // The menu items follow their buttons; on an empty grid their keys still say
     // what is missing.
     FEmptyConfirmKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_E), form);
@@ -118,13 +125,9 @@ void TbfrmVeltrane::Wire()
     connect(FController, &TRecordController::loadStarted, this, [this] {
         if (!Running())
             FProcessTimer->start();
+        ScheduleStatus();
     });
-    connect(FController, &TRecordController::workEnded, this, [this] {
-        if (!Busy()) {
-            FProcessTimer->stop();
-            pnprocess->hide();
-        }
-    });
+    connect(FController, &TRecordController::workEnded, this, [this] { HideIdlePanel(); });
     connect(FController, &TRecordController::loadFinished, this,
             [this](std::shared_ptr<TGridRows> cells) { LoadDone(std::move(*cells)); });
     connect(FController, &TRecordController::loadFailed, this, [this](const TError& e) { LoadFailed(e); });
@@ -441,9 +444,12 @@ void TbfrmVeltrane::RunFinished(const TRunReport& Run)
     SetInputBlocked(false);
     FRunText = RunSummary(Run);
 
-    // What succeeded leaves the view; what failed stays in it.
-    if (Run.Kind != TRunKind::Delete || Run.Succeeded > 0)
+    // What succeeded leaves the view; what failed stays in it. The run's words
+    // stay over its own reload, and go at the next.
+    if (Run.Kind != TRunKind::Delete || Run.Succeeded > 0) {
+        FKeepRunText = true;
         LoadRecords();
+    }
     UpdateStatus();
 
     if (Run.Failed > 0) {
@@ -455,21 +461,24 @@ void TbfrmVeltrane::RunFinished(const TRunReport& Run)
 
 void TbfrmVeltrane::CancelWork()
 {
+    if (FOutput) {
+        FOutput->Cancel();
+        return;
+    }
     if (!FController->Cancel())
         return;
     FRunText = QStringLiteral("已取消提取数据");
-    FProcessTimer->stop();
-    pnprocess->hide();
+    HideIdlePanel();
     UpdateButtons();
     UpdateStatus();
 }
 
 void TbfrmVeltrane::ShowProcessPanel()
 {
-    if (!Busy())
+    if (!Busy() && !FOutput)
         return;
-    if (!Running()) {
-        Label4->setText(QStringLiteral("正在提取数据："));
+    if (!Running() && !FOutput) {
+        Label4->setText(QStringLiteral("正在提取数据：") + OutputDetails());
         Label5->setText(QStringLiteral("进度：正在查询数据库…"));
         pbProcess->setRange(0, 0);   // a query tells nothing of its progress
     }
@@ -479,6 +488,15 @@ void TbfrmVeltrane::ShowProcessPanel()
 }
 
 bool TbfrmVeltrane::Busy() const { return FController->Busy(); }
+
+void TbfrmVeltrane::HideIdlePanel()
+{
+    // The panel belongs to the work it shows: gone when none is left.
+    if (Busy() || FOutput)
+        return;
+    FProcessTimer->stop();
+    pnprocess->hide();
+}
 bool TbfrmVeltrane::Running() const { return FController->Running(); }
 QString TbfrmVeltrane::LastRecordSQL() const { return FController->LastSQL(); }
 TRecordSetRef TbfrmVeltrane::Records() const { return FController->Records(); }
@@ -539,7 +557,17 @@ void TbfrmVeltrane::UpdateStatus()
                 cents += records->AmountCents(ngdBudgetAdj->LoadedRow(r));
         }
     }
-    QString text = QStringLiteral("共 %1 条　已选 %2 条　金额 %3 元").arg(shown).arg(ticked).arg(MoneyText(cents));
+    const int loaded = ngdBudgetAdj->RowCount() - (footer >= 0 ? 1 : 0);
+    QString text;
+    if (FController->Loading())
+        text = QStringLiteral("正在加载…");
+    else if (shown < loaded)
+        // Rows a filter hides are said, or the grid would read as all there is.
+        text = QStringLiteral("已筛选：显示 %1 / 共 %2 条　已选 %3 条　金额 %4 元").arg(shown).arg(loaded).arg(ticked).arg(MoneyText(cents));
+    else
+        text = QStringLiteral("共 %1 条　已选 %2 条　金额 %3 元").arg(shown).arg(ticked).arg(MoneyText(cents));
+    if (btnClearFilter)
+        btnClearFilter->setVisible(ngdBudgetAdj->Filtered());
     if (!FRunText.isEmpty())
         text += QStringLiteral("　｜　") + FRunText;
     lblStatus->setText(text);
@@ -593,6 +621,9 @@ void TbfrmVeltrane::Tell(const QString& Text) { Ask(Text, InfoCaption, MB_OK | M
 
 void TbfrmVeltrane::LoadRecords()
 {
+    if (!FKeepRunText)
+        FRunText.clear();
+    FKeepRunText = false;
     FController->SetContext(HostModuleContext());
     TRecordController::TView view;
     view.Detail = rbtnDetail->isChecked();
@@ -635,7 +666,7 @@ void TbfrmVeltrane::LoadFailed(const TError& Error)
     UpdateButtons();
     UpdateStatus();
     // An empty grid would read as "nothing left to confirm".
-    Tell(QStringLiteral("提取预算指标失败：%1").arg(Error.Message));
+    Tell(QStringLiteral("提取预算指标失败：%1").arg(AdvisedMessage(Error)));
 }
 
 void bwnVeltrane_Initialize()

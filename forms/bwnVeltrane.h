@@ -6,12 +6,14 @@
 // work is the record controller's (records/untRecordController).
 #include "forms/bwnVeltraneLayout.h"
 #include "forms/wnBsTrvTC.h"
+#include "grid/untGridExport.h"
 #include "records/untRecordController.h"
 #include <QHash>
 #include <QPointer>
 #include <vector>
 
 class QShortcut;
+class TBackgroundTask;
 class QTimer;
 class TNextGridManager;
 class TTreeNode;
@@ -142,6 +144,7 @@ private:
     void RunProgress(int Done, int Total);
     void RunFinished(const TRunReport& Report);
     void ShowProcessPanel();
+    void HideIdlePanel();
     void PlaceProcessPanel();
     void SetInputBlocked(bool Blocked);
     void ScheduleStatus();
@@ -158,6 +161,7 @@ private:
     TNextGridManager* FGridManager = nullptr;
     int FCancelAfter = -1;
     QString FRunText;                     // what the latest run did, for the status line
+    bool FKeepRunText = false;            // over the run's own reload
     bool FStatusPending = false;
     bool FTreeRebuilding = false;
     QPointer<QWidget> FFocusBeforeRun;
@@ -176,9 +180,20 @@ private:
     // Widths the user gave columns, by field name, of the summary [0] and detail [1] view.
     QHash<QString, int> FColumnWidths[2];
     QHash<QString, int>& ViewColumnWidths();
+    bool FSettingsRestored = false;   // shown once: what the user did is worth keeping
 
     void OutputMessage(const QString& Text, int Flags);
+    TGridPrintHeading OutputHeading() const;
+    // Runs an output's body on a worker with the progress panel (取消 stops it)
+    // while the window goes on; returns when it has ended, false when cancelled.
+    bool RunOutput(const QString& What, const std::function<bool(TBackgroundTask&)>& Body);
+    bool ExportTo(const QString& File, QString* Error);
+    // A preview of more pages than this asks for a range first.
+    static constexpr int LongPrintPages = 300;
+    bool ChoosePages(int Pages, int* First, int* Last);
     QString FOutputFolder;   // where the latest export went
+    TBackgroundTask* FOutput = nullptr;   // an export or print in progress
+    QString FOutputWhat;
 };
 
 // Unit initialisation and finalisation, run by the module's load and unload sequence:

@@ -49,6 +49,9 @@ void TbfrmVeltrane::BuildFindBar()
     mnuFind->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
     mnuFind->setShortcutContext(Qt::WidgetWithChildrenShortcut);
     form->addAction(mnuFind);
+    // Also where a user looks for it: the menu and the tool bar.
+    mitemOption->insertAction(mitemOption->actions().value(0), mnuFind);
+    connect(tbtnFind, &QToolButton::clicked, mnuFind, &QAction::trigger);
     auto* closeFind = new QAction(pnlFind);
     closeFind->setObjectName(QStringLiteral("mnuFindClose"));
     closeFind->setShortcut(QKeySequence(Qt::Key_Escape));

@@ -193,9 +193,14 @@ void TbfrmVeltrane::BuildLayout()
     }
     tbtnConfirm = ToolButton(tblChildMain, QStringLiteral("tbtnConfirm"), QStringLiteral(" 确认 "), 9, &placed);
     tbtnCancel = ToolButton(tblChildMain, QStringLiteral("tbtnCancel"), QStringLiteral(" 撤销 "), 7, &placed);
+    // What each does and its key, for a user who hovers.
+    tbtnConfirm->setToolTip(QStringLiteral("确认选中的预算指标（Ctrl+E）"));
+    tbtnCancel->setToolTip(QStringLiteral("撤销选中预算指标的确认（Ctrl+D）"));
+    tbtnFind = ToolButton(tblChildMain, QStringLiteral("tbtnFind"), QStringLiteral(" 查找 "), 3, &placed);
+    tbtnFind->setToolTip(QStringLiteral("在单位树中查找单位（Ctrl+F）"));
     ToolSeparator(tblChildMain, QStringLiteral("ToolButton3"), 8);
     tbtnColse = ToolButton(tblChildMain, QStringLiteral("tbtnColse"), QStringLiteral(" 退出 "), 2, &placed);
-    tbtnColse->setToolTip(QStringLiteral("退出"));
+    tbtnColse->setToolTip(QStringLiteral("关闭本窗口"));
     tbtnConfirm->setEnabled(false);
     tbtnCancel->setEnabled(false);
 
@@ -326,6 +331,13 @@ void TbfrmVeltrane::BuildLayout()
     lblStatus->setObjectName(QStringLiteral("lblStatus"));
     lblStatus->setTextInteractionFlags(Qt::TextSelectableByMouse);
     statusLayout->addWidget(lblStatus, 1);
+    btnClearFilter = new QToolButton(pnlStatus);
+    btnClearFilter->setObjectName(QStringLiteral("btnClearFilter"));
+    btnClearFilter->setText(QStringLiteral("清除筛选"));
+    btnClearFilter->setToolTip(QStringLiteral("清除筛选行中的全部条件（在筛选行中按 Esc）"));
+    btnClearFilter->setAutoRaise(true);
+    btnClearFilter->hide();
+    statusLayout->addWidget(btnClearFilter);
     gridLayout->addWidget(pnlStatus);
 
     // The progress panel floats over the grid. It belongs to the form itself, so

@@ -86,6 +86,8 @@ struct TVeltraneControls {
     QPushButton* btnProcessCancel = nullptr;  // 取消
     QFrame* pnlStatus = nullptr;              // the status line under the grid
     QLabel* lblStatus = nullptr;
+    QToolButton* btnClearFilter = nullptr;    // 清除筛选, while a filter is in force
+    QToolButton* tbtnFind = nullptr;          // 查找单位 on the tool bar
     TDynamicTree* DytDept = nullptr;
     // Finding a unit (Ctrl+F).
     QFrame* pnlFind = nullptr;

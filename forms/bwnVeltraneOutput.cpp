@@ -16,6 +16,18 @@
 #include <QProgressDialog>
 #include <QRadioButton>
 #include <QStandardPaths>
+#include <QCoreApplication>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPointer>
+#include <QPrinter>
+#include <QProgressBar>
+#include <QSpinBox>
+#include <QTimer>
+#include <QVBoxLayout>
+#include "toolkit/Threads.h"
 
 namespace {
 
@@ -104,24 +116,90 @@ QString TbfrmVeltrane::OutputDetails() const
     return parts.join(QStringLiteral("　"));
 }
 
+bool TbfrmVeltrane::RunOutput(const QString& What, const std::function<bool(TBackgroundTask&)>& Body)
+{
+    if (FOutput)
+        return false;
+    // The snapshot is the task's own: the window goes on meanwhile (a load, a
+    // tick), and 取消 on the progress panel stops the output.
+    auto* task = new TBackgroundTask([Body](TBackgroundTask& t) { Body(t); }, [this](int done, int total) {
+        if (FOutput && !Running()) {
+            Label5->setText(QStringLiteral("进度：%1 / %2").arg(done).arg(total));
+            pbProcess->setRange(0, qMax(1, total));
+            pbProcess->setValue(done);
+        }
+    });
+    FOutput = task;
+    FOutputWhat = What;
+    Label4->setText(What);
+    Label5->setText(QStringLiteral("进度：准备中…"));
+    pbProcess->setRange(0, 0);
+    FProcessTimer->start();
+    task->Resume();
+    QPointer<TbfrmVeltrane> self(this);
+    // Sleeps until an event comes: the end of the body always posts one.
+    while (self && !task->Finished())
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    if (!self)
+        return false;   // the window went; its destructor stopped the task
+    const bool cancelled = task->Cancelled();
+    FOutput = nullptr;
+    delete task;
+    HideIdlePanel();
+    return !cancelled;
+}
+
+TGridPrintHeading TbfrmVeltrane::OutputHeading() const
+{
+    return {Caption(), OutputDetails()};
+}
+
 QString TbfrmVeltrane::ExportGrid(const QString& file)
 {
     QString error;
-    HourGlass wait;
-    ::ExportGrid(ngdBudgetAdj->Snapshot(), file, &error, {}, Caption());
+    ExportTo(file, &error);
     return error;
+}
+
+bool TbfrmVeltrane::ExportTo(const QString& file, QString* error)
+{
+    TExportResult result = TExportResult::Failed;
+    QString why;
+    const TGridSnapshot snapshot = ngdBudgetAdj->Snapshot();
+    const TGridPrintHeading heading = OutputHeading();
+    RunOutput(QStringLiteral("正在导出：%1").arg(QFileInfo(file).fileName()), [&, snapshot, heading](TBackgroundTask& t) {
+        result = ::ExportGrid(
+            snapshot, file, &why,
+            [&t](int done, int total) {
+                t.Report(done, total);
+                return !t.Cancelled();
+            },
+            heading);
+        return true;
+    });
+    *error = result == TExportResult::Failed ? why : QString();
+    return result == TExportResult::Done;
 }
 
 QString TbfrmVeltrane::PrintGridToPdf(const QString& file)
 {
     QString error;
-    HourGlass wait;
-    ::PrintGridToPdf(ngdBudgetAdj->Snapshot(), TGridPrintHeading{Caption(), OutputDetails()}, file, &error);
+    const TGridSnapshot snapshot = ngdBudgetAdj->Snapshot();
+    const TGridPrintHeading heading = OutputHeading();
+    RunOutput(QStringLiteral("正在打印到：%1").arg(QFileInfo(file).fileName()), [&, snapshot, heading](TBackgroundTask& t) {
+        ::PrintGridToPdf(snapshot, heading, file, &error, [&t](int done, int total) {
+            t.Report(done, total);
+            return !t.Cancelled();
+        });
+        return true;
+    });
     return error;
 }
 
 void TbfrmVeltrane::mnuExportClick()
 {
+    if (FOutput)
+        return;
     QString folder = FOutputFolder;
     if (folder.isEmpty() || !QFileInfo(folder).isDir())
         folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
@@ -130,6 +208,8 @@ void TbfrmVeltrane::mnuExportClick()
                        XlsxFilter + QStringLiteral(";;") + CsvFilter);
     dialog.setObjectName(QStringLiteral("dlgExport"));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
+    // Qt's own dialog, in the module's language whatever the desktop's.
+    dialog.setOption(QFileDialog::DontUseNativeDialog, true);
     // A name typed without extension gets the chosen format's, before the
     // dialog asks about replacing a file of that name.
     dialog.setDefaultSuffix(QStringLiteral("xlsx"));
@@ -140,45 +220,86 @@ void TbfrmVeltrane::mnuExportClick()
         return;
     const QString file = dialog.selectedFiles().constFirst();
     FOutputFolder = QFileInfo(file).absolutePath();
-
-    QProgressDialog progress(QStringLiteral("正在导出数据……"), QStringLiteral("取消"), 0, 1, Handle());
-    progress.setObjectName(QStringLiteral("dlgExportProgress"));
-    progress.setWindowTitle(QStringLiteral("导出"));
-    // Nothing else may touch the window while the export lets events run.
-    progress.setWindowModality(Qt::ApplicationModal);
-    progress.setMinimumDuration(500);
-    progress.setAutoReset(false);
-    progress.setAutoClose(false);
-    const TExportProgress onProgress = [&progress](int done, int total) {
-        progress.setMaximum(qMax(1, total));
-        progress.setValue(done);
-        return !progress.wasCanceled();
-    };
     QString error;
-    TExportResult result;
-    {
-        HourGlass wait;
-        result = ::ExportGrid(ngdBudgetAdj->Snapshot(), file, &error, onProgress, Caption());
-    }
-    progress.close();
-    if (result == TExportResult::Failed)
+    if (ExportTo(file, &error))
+        OutputMessage(QStringLiteral("数据已导出到：%1").arg(QDir::toNativeSeparators(file)), MB_OK | MB_ICONINFORMATION);
+    else if (!error.isEmpty())
         OutputMessage(error, MB_OK | MB_ICONEXCLAMATION);
-    else if (result == TExportResult::Done)
-        OutputMessage(QStringLiteral("数据已导出到：%1").arg(QDir::toNativeSeparators(file)),
-                      MB_OK | MB_ICONINFORMATION);
+}
+
+bool TbfrmVeltrane::ChoosePages(int Pages, int* First, int* Last)
+{
+    // A long print states its size first and takes a range of it.
+    *First = 0;
+    *Last = qMin(Pages, LongPrintPages) - 1;
+    QDialog dialog(Handle());
+    dialog.setObjectName(QStringLiteral("dlgPages"));
+    dialog.setWindowTitle(QStringLiteral("打印预览"));
+    auto* layout = new QVBoxLayout(&dialog);
+    layout->addWidget(new QLabel(QStringLiteral("表格共 %1 页。请选择要预览的页（一次最多 %2 页）：").arg(Pages).arg(LongPrintPages), &dialog));
+    auto* row = new QHBoxLayout;
+    auto* from = new QSpinBox(&dialog);
+    auto* to = new QSpinBox(&dialog);
+    from->setObjectName(QStringLiteral("spnFrom"));
+    to->setObjectName(QStringLiteral("spnTo"));
+    from->setRange(1, Pages);
+    to->setRange(1, Pages);
+    from->setValue(1);
+    to->setValue(*Last + 1);
+    row->addWidget(new QLabel(QStringLiteral("从第"), &dialog));
+    row->addWidget(from);
+    row->addWidget(new QLabel(QStringLiteral("页到第"), &dialog));
+    row->addWidget(to);
+    row->addWidget(new QLabel(QStringLiteral("页"), &dialog));
+    layout->addLayout(row);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    layout->addWidget(buttons);
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    *First = qMin(from->value(), to->value()) - 1;
+    *Last = qMin(qMax(from->value(), to->value()) - 1, *First + LongPrintPages - 1);
+    return true;
 }
 
 void TbfrmVeltrane::mnuPrintPreviewClick()
 {
+    const TGridSnapshot snapshot = ngdBudgetAdj->Snapshot();
+    int first = -1, last = -1;
+    {
+        QPrinter printer(QPrinter::HighResolution);
+        ChooseOrientation(snapshot, printer);
+        const int pages = GridPageLayout(snapshot, printer).PageCount;
+        // A preview keeps every page it shows in memory: a long one, a range of it.
+        if (pages > LongPrintPages && !ChoosePages(pages, &first, &last))
+            return;
+    }
     QString error;
-    if (!PreviewGrid(ngdBudgetAdj->Snapshot(), TGridPrintHeading{Caption(), OutputDetails()}, Handle(), &error))
+    if (!PreviewGrid(snapshot, OutputHeading(), Handle(), &error, first, last))
         OutputMessage(error, MB_OK | MB_ICONEXCLAMATION);
 }
 
 void TbfrmVeltrane::mnuPrintClick()
 {
+    if (FOutput)
+        return;
+    const TGridSnapshot snapshot = ngdBudgetAdj->Snapshot();
+    auto printer = std::make_shared<QPrinter>(QPrinter::HighResolution);
+    printer->setDocName(Caption());
+    int first = -1, last = -1;
+    // The dialog says how many pages there are and takes a range of them.
+    if (!ChoosePrinter(snapshot, *printer, Handle(), &first, &last))
+        return;
     QString error;
-    if (!PrintGridWithDialog(ngdBudgetAdj->Snapshot(), TGridPrintHeading{Caption(), OutputDetails()}, Handle(), &error)
-        && !error.isEmpty())
+    const TGridPrintHeading heading = OutputHeading();
+    RunOutput(QStringLiteral("正在打印…"), [&, snapshot, heading, printer](TBackgroundTask& t) {
+        PaintGrid(snapshot, heading, *printer, &error, first, last, [&t](int done, int total) {
+            t.Report(done, total);
+            return !t.Cancelled();
+        });
+        return true;
+    });
+    if (!error.isEmpty())
         OutputMessage(error, MB_OK | MB_ICONEXCLAMATION);
 }

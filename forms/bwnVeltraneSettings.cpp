@@ -4,6 +4,8 @@
 #include <QMdiSubWindow>
 #include <QSettings>
 #include <QSplitter>
+#include "plugin/untGlobals.h"
+#include "toolkit/Forms.h"
 
 namespace {
 
@@ -21,9 +23,43 @@ QHash<QString, int>& TbfrmVeltrane::ViewColumnWidths()
     return FColumnWidths[rbtnDetail && rbtnDetail->isChecked() ? 1 : 0];
 }
 
+namespace {
+
+// What the window keeps, each at most this large: anything else in its file (an
+// older version's key, a damaged or planted value) goes, instead of being read
+// and written back at every start and close.
+const QStringList KnownKeys{QStringLiteral("TbfrmVeltrane/columns/detail"), QStringLiteral("TbfrmVeltrane/columns/summary"),
+                            QStringLiteral("TbfrmVeltrane/splitter"),       QStringLiteral("TbfrmVeltrane/treePane"),
+                            QStringLiteral("TbfrmVeltrane/geometry"),       QStringLiteral("TbfrmVeltrane/maximized")};
+constexpr int MaxValueBytes = 64 * 1024;
+
+int ValueSize(const QVariant& v)
+{
+    if (v.typeId() == QMetaType::QVariantMap) {
+        int n = 0;
+        const QVariantMap map = v.toMap();
+        for (auto it = map.cbegin(); it != map.cend(); ++it)
+            n += int(it.key().size()) + ValueSize(it.value());
+        return n;
+    }
+    if (v.typeId() == QMetaType::QByteArray)
+        return int(v.toByteArray().size());
+    return int(v.toString().size());
+}
+
+void DropUnknownKeys(QSettings& s)
+{
+    for (const QString& key : s.allKeys())
+        if (!KnownKeys.contains(key) || ValueSize(s.value(key)) > MaxValueBytes)
+            s.remove(key);
+}
+
+}  // namespace
+
 void TbfrmVeltrane::RestoreSettings()
 {
     QSettings s = Store();
+    DropUnknownKeys(s);
     s.beginGroup(QStringLiteral("TbfrmVeltrane"));
     for (int view = 0; view < 2; ++view) {
         const QVariantMap widths = s.value(QLatin1String(ViewKey(view))).toMap();
@@ -39,18 +75,29 @@ void TbfrmVeltrane::RestoreSettings()
         Splitter1->restoreState(splitter);
     if (s.contains(QStringLiteral("treePane")) && !s.value(QStringLiteral("treePane")).toBool() && !pnlLeft->isHidden())
         sbtnHindUTClick();
-    const QRect geometry = s.value(QStringLiteral("geometry")).toRect();
-    // A size that no longer fits (another screen) is not forced on the window.
-    if (geometry.isValid() && geometry.width() >= 200 && geometry.height() >= 150 && geometry.width() <= 10000
-        && geometry.height() <= 10000)
-        SetBounds(qMax(0, geometry.left()), qMax(0, geometry.top()), geometry.width(), geometry.height());
+    QRect geometry = s.value(QStringLiteral("geometry")).toRect();
+    // Within the room there is now (another screen, a smaller main window): no
+    // larger than it, and wholly on it.
+    const QWidget* frame = Frame();
+    const QWidget* room = frame && frame->parentWidget() ? frame->parentWidget() : nullptr;
+    const QSize space = room && room->width() > 0 ? room->size()
+                        : Screen ? QSize(Screen->Width(), Screen->Height()) : QSize(1024, 768);
+    if (geometry.isValid() && geometry.width() >= 200 && geometry.height() >= 150) {
+        geometry.setSize(geometry.size().boundedTo(space));
+        geometry.moveLeft(qBound(0, geometry.left(), qMax(0, space.width() - geometry.width())));
+        geometry.moveTop(qBound(0, geometry.top(), qMax(0, space.height() - geometry.height())));
+        SetBounds(geometry.left(), geometry.top(), geometry.width(), geometry.height());
+    }
     if (s.value(QStringLiteral("maximized")).toBool())
         SetWindowState(wsMaximized);
     s.endGroup();
+    FSettingsRestored = true;
 }
 
 void TbfrmVeltrane::SaveSettings()
 {
+    if (!FSettingsRestored)
+        return;   // never shown: nothing of the user's to keep
     QSettings s = Store();
     s.beginGroup(QStringLiteral("TbfrmVeltrane"));
     if (QWidget* frame = Frame()) {

@@ -83,6 +83,13 @@ QPixmap Draw(int index)
         p.drawPolygon(head);
         break;
     }
+    case 3:   // find a unit: a magnifying glass
+        p.setPen(QPen(QColor(40, 80, 160), 2));
+        p.setBrush(QColor(210, 230, 250));
+        p.drawEllipse(QPointF(6.5, 6.5), 4.2, 4.2);
+        p.setPen(QPen(QColor(40, 80, 160), 2.6, Qt::SolidLine, Qt::RoundCap));
+        p.drawLine(QPointF(9.8, 9.8), QPointF(14, 14));
+        break;
     case 7:   // take the confirmation back: a record with an arrow turning back
         Sheet(p);
         UndoArrow(p, QColor(220, 120, 20));

@@ -6,6 +6,7 @@
 #include <QHeaderView>
 #include <QTemporaryFile>
 #include <cerrno>
+#include <csignal>
 #include <filesystem>
 #include <system_error>
 #include <xlsxwriter.h>
@@ -50,6 +51,14 @@ QString Reason(const std::error_code& ec)
     return QString::fromLocal8Bit(ec.message().c_str());
 }
 
+// Why a write failed, from the system's own code where there is one.
+QString WriteReason(const QFile& file)
+{
+    if (errno != 0)
+        return Reason(std::error_code(errno, std::generic_category()));
+    return file.errorString();
+}
+
 // Reports progress; false when the export must stop (cancelled).
 struct Reporter {
     const TExportProgress& progress;
@@ -88,15 +97,44 @@ QByteArray SheetName(const QString& wanted)
     return name.trimmed().toUtf8();
 }
 
-QString CellReason(lxw_error e)
+// The workbook library's failures in the module's words.
+QString LibraryReason(lxw_error e)
 {
-    if (e == LXW_ERROR_MAX_STRING_LENGTH_EXCEEDED)
+    switch (e) {
+    case LXW_ERROR_MEMORY_MALLOC_FAILED:
+        return QStringLiteral("内存不足");
+    case LXW_ERROR_CREATING_XLSX_FILE:
+    case LXW_ERROR_CREATING_TMPFILE:
+    case LXW_ERROR_READING_TMPFILE:
+        return QStringLiteral("无法写入文件，请检查文件夹的写入权限和磁盘空间");
+    case LXW_ERROR_ZIP_FILE_OPERATION:
+    case LXW_ERROR_ZIP_PARAMETER_ERROR:
+    case LXW_ERROR_ZIP_BAD_ZIP_FILE:
+    case LXW_ERROR_ZIP_INTERNAL_ERROR:
+    case LXW_ERROR_ZIP_FILE_ADD:
+    case LXW_ERROR_ZIP_CLOSE:
+        return QStringLiteral("写入 Excel 工作簿时出错，请检查磁盘空间");
+    case LXW_ERROR_MAX_STRING_LENGTH_EXCEEDED:
         return QStringLiteral("内容超过 Excel 单元格 %1 个字符的上限").arg(kCellTextMax);
-    return QString::fromUtf8(lxw_strerror(e));
+    default:
+        return QStringLiteral("Excel 工作簿无法写入（错误 %1）").arg(int(e));
+    }
 }
 
-TExportResult WriteXlsx(const TGridSnapshot& shown, const QString& file, const QString& sheet, Reporter& reporter,
-                        QString* error)
+QString CellReason(lxw_error e) { return LibraryReason(e); }
+
+// Columns whose texts are codes or dates: written as text, so that Excel keeps
+// their leading zeros and does not turn them into numbers or dates.
+bool CodeColumn(const QString& name)
+{
+    static const QStringList codes{QStringLiteral("budgid"), QStringLiteral("eid"), QStringLiteral("numid"),
+                                   QStringLiteral("inputdate"), QStringLiteral("inibudgid"), QStringLiteral("ecode")};
+    return codes.contains(name.toLower()) || name.toLower().endsWith(QLatin1String("id"));
+}
+
+// file: the temporary file the library writes; target: the user's, for messages.
+TExportResult WriteXlsx(const TGridSnapshot& shown, const QString& file, const QString& target,
+                        const TGridPrintHeading& heading, Reporter& reporter, QString* error)
 {
     const std::vector<TGridSnapshot::Column>& columns = shown.Columns;
     if (shown.Rows.size() + 1 > size_t(LXW_ROW_MAX)) {
@@ -116,7 +154,7 @@ TExportResult WriteXlsx(const TGridSnapshot& shown, const QString& file, const Q
     options.constant_memory = LXW_TRUE;
     lxw_workbook* book = workbook_new_opt(path.constData(), &options);
     if (!book) {
-        *error = OutputFileError(file, QStringLiteral("无法创建 Excel 工作簿"));
+        *error = OutputFileError(target, QStringLiteral("无法创建 Excel 工作簿"));
         return TExportResult::Failed;
     }
     struct BookGuard {
@@ -128,10 +166,10 @@ TExportResult WriteXlsx(const TGridSnapshot& shown, const QString& file, const Q
         }
     } guard{book};
 
-    const QByteArray sheetName = SheetName(sheet);
+    const QByteArray sheetName = SheetName(heading.Title);
     lxw_worksheet* ws = workbook_add_worksheet(book, sheetName.isEmpty() ? nullptr : sheetName.constData());
     if (!ws) {
-        *error = OutputFileError(file, QStringLiteral("无法创建工作表"));
+        *error = OutputFileError(target, QStringLiteral("无法创建工作表"));
         return TExportResult::Failed;
     }
 
@@ -161,7 +199,22 @@ TExportResult WriteXlsx(const TGridSnapshot& shown, const QString& file, const Q
         const auto col = lxw_col_t(j);
         worksheet_set_column_pixels(ws, col, col, uint32_t(qMax(0, columns[j].Width)), nullptr);
     }
-    worksheet_freeze_panes(ws, 1, 0);
+    // As an office files it: what the table is, then the table.
+    lxw_row_t top = 0;
+    if (!heading.Details.isEmpty()) {
+        lxw_format* title = workbook_add_format(book);
+        format_set_bold(title);
+        format_set_font_size(title, 14);
+        const QByteArray t = heading.Title.toUtf8(), d = heading.Details.toUtf8();
+        if (worksheet_write_string(ws, 0, 0, t.constData(), title) || worksheet_write_string(ws, 1, 0, d.constData(), nullptr)) {
+            *error = OutputFileError(target, QStringLiteral("无法写入表头"));
+            return TExportResult::Failed;
+        }
+        top = 3;
+    }
+    worksheet_freeze_panes(ws, top + 1, 0);
+    lxw_format* textFormat = workbook_add_format(book);
+    format_set_num_format(textFormat, "@");
 
     auto fail = [&](size_t row, size_t col, lxw_error e) {
         const QString where = row == 0 ? QStringLiteral("表头") : QStringLiteral("第 %1 行").arg(row);
@@ -170,7 +223,7 @@ TExportResult WriteXlsx(const TGridSnapshot& shown, const QString& file, const Q
     };
     for (size_t j = 0; j < columns.size(); ++j) {
         const QByteArray caption = columns[j].Caption.toUtf8();
-        if (const lxw_error e = worksheet_write_string(ws, 0, lxw_col_t(j), caption.constData(), header))
+        if (const lxw_error e = worksheet_write_string(ws, top, lxw_col_t(j), caption.constData(), header))
             return fail(0, j, e);
     }
 
@@ -183,7 +236,7 @@ TExportResult WriteXlsx(const TGridSnapshot& shown, const QString& file, const Q
         }
         const int r = shown.Rows[i];
         const bool footer = r == shown.FooterRow;
-        const auto xr = lxw_row_t(i + 1);
+        const auto xr = lxw_row_t(top + 1 + i);
         for (size_t j = 0; j < columns.size(); ++j) {
             const int c = columns[j].Index;
             const auto xc = lxw_col_t(j);
@@ -196,7 +249,7 @@ TExportResult WriteXlsx(const TGridSnapshot& shown, const QString& file, const Q
             } else {
                 const QString text = model->Text(c, r);
                 if (!footer)
-                    format = nullptr;
+                    format = CodeColumn(columns[j].Name) ? textFormat : nullptr;
                 if (!text.isEmpty()) {
                     const QByteArray bytes = text.toUtf8();
                     e = worksheet_write_string(ws, xr, xc, bytes.constData(), format);
@@ -216,7 +269,7 @@ TExportResult WriteXlsx(const TGridSnapshot& shown, const QString& file, const Q
 
     guard.book = nullptr;   // closing frees it, also when it fails
     if (const lxw_error e = workbook_close(book)) {
-        *error = OutputFileError(file, QString::fromUtf8(lxw_strerror(e)));
+        *error = OutputFileError(target, LibraryReason(e));
         return TExportResult::Failed;
     }
     return TExportResult::Done;
@@ -262,15 +315,17 @@ void AppendField(QByteArray& out, const QString& text, bool guard)
     out += '"';
 }
 
-TExportResult WriteCsv(const TGridSnapshot& shown, QFile& file, Reporter& reporter, QString* error)
+TExportResult WriteCsv(const TGridSnapshot& shown, QFile& file, const QString& target, Reporter& reporter,
+                       QString* error)
 {
     const std::vector<TGridSnapshot::Column>& columns = shown.Columns;
     const TNxCellStore* model = &shown.Cells;
     QByteArray out;
     out.reserve(1 << 20);
     auto flush = [&] {
+        errno = 0;
         if (file.write(out) != out.size()) {
-            *error = OutputFileError(file.fileName(), file.errorString());
+            *error = OutputFileError(target, WriteReason(file));
             return false;
         }
         out.clear();
@@ -311,7 +366,7 @@ TExportResult WriteCsv(const TGridSnapshot& shown, QFile& file, Reporter& report
     }
     if (!flush() || !file.flush()) {
         if (error->isEmpty())
-            *error = OutputFileError(file.fileName(), file.errorString());
+            *error = OutputFileError(target, WriteReason(file));
         return TExportResult::Failed;
     }
     return TExportResult::Done;
@@ -335,18 +390,18 @@ QString OutputFileError(const QString& FileName, const QString& Reason)
 }
 
 TExportResult ExportGrid(const TNextGrid& Grid, const QString& FileName, QString* Error,
-                         const TExportProgress& Progress, const QString& SheetName)
+                         const TExportProgress& Progress, const TGridPrintHeading& Heading)
 {
     if (Grid.Updating()) {
         if (Error)
             *Error = QStringLiteral("表格正在更新，请稍后再导出");
         return TExportResult::Failed;
     }
-    return ExportGrid(Grid.Snapshot(), FileName, Error, Progress, SheetName);
+    return ExportGrid(Grid.Snapshot(), FileName, Error, Progress, Heading);
 }
 
 TExportResult ExportGrid(const TGridSnapshot& Grid, const QString& FileName, QString* Error,
-                         const TExportProgress& Progress, const QString& SheetName)
+                         const TExportProgress& Progress, const TGridPrintHeading& Heading)
 {
     QString scratch;
     QString& error = Error ? *Error : scratch;
@@ -370,11 +425,11 @@ TExportResult ExportGrid(const TGridSnapshot& Grid, const QString& FileName, QSt
     TExportResult result = TExportResult::Failed;
     try {
         if (format == TExportFormat::Csv) {
-            result = WriteCsv(shown, out.File(), reporter, &error);
+            result = WriteCsv(shown, out.File(), FileName, reporter, &error);
         } else {
             // The library writes the file by its name; ours stays reserved, closed.
             out.File().close();
-            result = WriteXlsx(shown, out.TemporaryName(), SheetName, reporter, &error);
+            result = WriteXlsx(shown, out.TemporaryName(), FileName, Heading, reporter, &error);
         }
     } catch (const std::bad_alloc&) {
         error = QStringLiteral("内存不足，无法导出");
@@ -404,8 +459,25 @@ bool TOutputFile::Open(QString* Error)
         *Error = QStringLiteral("没有指定文件名");
         return false;
     }
-    const QFileInfo info(FTarget);
+#ifdef Q_OS_UNIX
+    // Past a file-size limit a write fails with EFBIG, told as 文件过大, instead
+    // of the signal ending the whole program.
+    static const bool sizeSignalIgnored = (std::signal(SIGXFSZ, SIG_IGN), true);
+    Q_UNUSED(sizeSignalIgnored);
+#endif
+    QFileInfo info(FTarget);
+    // A link stands for the file it leads to: that one is replaced, the link stays.
+    if (info.isSymLink()) {
+        const QString final = info.canonicalFilePath();
+        info = QFileInfo(final.isEmpty() ? info.symLinkTarget() : final);
+    }
+    FPath = info.absoluteFilePath();
     const QFileInfo folder(info.absolutePath());
+    if (info.exists() && info.isFile() && !info.isWritable()) {
+        // Its owner made it so: not replaced behind their back.
+        *Error = OutputFileError(FTarget, QStringLiteral("文件是只读的，没有替换它"));
+        return false;
+    }
     if (info.isDir()) {
         *Error = OutputFileError(FTarget, QStringLiteral("已有同名的文件夹"));
         return false;
@@ -443,10 +515,11 @@ bool TOutputFile::Commit(QString* Error)
         return false;
     }
     if (FFile->isOpen()) {
+        errno = 0;
         const bool flushed = FFile->flush();
         FFile->close();
         if (!flushed || FFile->error() != QFileDevice::NoError) {
-            *Error = OutputFileError(FTarget, FFile->errorString());
+            *Error = OutputFileError(FTarget, WriteReason(*FFile));
             return false;
         }
     }
@@ -464,14 +537,15 @@ bool TOutputFile::Commit(QString* Error)
 #endif
     // A replaced file keeps its permissions; a new one is readable by others, as
     // a file saved by hand would be (the temporary file is the owner's alone).
-    const QFileInfo target(FTarget);
+    const QString path = FPath.isEmpty() ? FTarget : FPath;
+    const QFileInfo target(path);
     const QFile::Permissions permissions =
-        target.exists() ? QFile::permissions(FTarget)
+        target.exists() ? QFile::permissions(path)
                         : (QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser
                            | QFile::ReadGroup | QFile::ReadOther);
     QFile::setPermissions(temp, permissions);
     std::error_code ec;
-    std::filesystem::rename(NativePath(temp), NativePath(FTarget), ec);
+    std::filesystem::rename(NativePath(temp), NativePath(path), ec);
     if (ec) {
         *Error = OutputFileError(FTarget, Reason(ec));
         return false;

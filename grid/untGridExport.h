@@ -11,6 +11,13 @@
 class QTemporaryFile;
 class TNextGrid;
 
+// What output says above the grid: the window's caption, and the unit and the
+// filters the grid shows.
+struct TGridPrintHeading {
+    QString Title;     // printed bold; the workbook's sheet name
+    QString Details;   // after the title; with it a workbook gets heading lines
+};
+
 enum class TExportFormat { Unknown, Xlsx, Csv };
 // From the file name's extension, letter case aside.
 TExportFormat ExportFormatOf(const QString& FileName);
@@ -24,11 +31,13 @@ using TExportProgress = std::function<bool(int Done, int Total)>;
 // extension. The file appears only when complete: a failed or cancelled export
 // leaves no file of its own and an existing file of that name as it was. Failed:
 // *Error says why. What happens to the grid meanwhile changes nothing written.
+// A workbook is filed as an office would: the heading above the table (with
+// Details), codes and dates as text, amounts as numbers in the grid's format.
 TExportResult ExportGrid(const TGridSnapshot& Grid, const QString& FileName, QString* Error,
-                         const TExportProgress& Progress = {}, const QString& SheetName = {});
+                         const TExportProgress& Progress = {}, const TGridPrintHeading& Heading = {});
 // The same of the grid as it is now.
 TExportResult ExportGrid(const TNextGrid& Grid, const QString& FileName, QString* Error,
-                         const TExportProgress& Progress = {}, const QString& SheetName = {});
+                         const TExportProgress& Progress = {}, const TGridPrintHeading& Heading = {});
 
 // A file written under a temporary name in its target's folder and renamed onto
 // the target only by Commit, replacing what was there. Until then the target is
@@ -40,7 +49,9 @@ public:
     TOutputFile(const TOutputFile&) = delete;
     TOutputFile& operator=(const TOutputFile&) = delete;
 
-    // Creates the temporary file, left open for writing.
+    // Creates the temporary file, left open for writing. An existing target the
+    // user may not write is refused; a target that is a symbolic link stands for
+    // the file it leads to, which is replaced (the link stays).
     bool Open(QString* Error);
     QTemporaryFile& File() { return *FFile; }
     QString TemporaryName() const;
@@ -48,7 +59,8 @@ public:
     bool Commit(QString* Error);
 
 private:
-    QString FTarget;
+    QString FTarget;   // as the user named it
+    QString FPath;     // the file written: the target, or the file a link leads to
     std::unique_ptr<QTemporaryFile> FFile;
 };
 

@@ -9,6 +9,7 @@
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -30,6 +31,25 @@ QFont PrintFont(double points, bool bold)
     return f;
 }
 
+// The screen width of a column's widest text: the few longest texts measured.
+double WidestText(const TGridSnapshot& shown, const TGridSnapshot::Column& c, const QFontMetricsF& fm)
+{
+    std::vector<std::pair<qsizetype, int>> longest;   // (bytes, row)
+    for (const int r : shown.Rows) {
+        const qsizetype n = shown.Cells.Utf8(c.Index, r).size();
+        if (longest.size() < 8 || n > longest.back().first) {
+            longest.emplace_back(n, r);
+            std::sort(longest.begin(), longest.end(), [](auto a, auto b) { return a.first > b.first; });
+            if (longest.size() > 8)
+                longest.pop_back();
+        }
+    }
+    double widest = fm.horizontalAdvance(c.Caption);
+    for (const auto& [bytes, row] : longest)
+        widest = qMax(widest, fm.horizontalAdvance(shown.DisplayText(c, row)));
+    return widest;
+}
+
 double TotalWidth(const TGridSnapshot& shown)
 {
     double total = 0;
@@ -47,7 +67,15 @@ public:
         FWidth = page.width();
         FHeight = page.height();
 
-        const double total = TotalWidth(FShown);
+        // Each column at least as wide as its widest text needs at the body font,
+        // so that codes print whole (at 96 dpi, as the grid's widths are).
+        std::vector<double> wanted;
+        const QFontMetricsF screen(PrintFont(kBodyPoints, false));
+        for (const TGridSnapshot::Column& c : FShown.Columns)
+            wanted.push_back(qMax(double(qMax(0, c.Width)), WidestText(FShown, c, screen) + 8));
+        double total = 0;
+        for (double w : wanted)
+            total += w;
         const size_t n = FShown.Columns.size();
         // Scaled to the page width; the text shrinks with the columns, down to a readable size.
         const double fit = total > 0 ? FWidth / (total * dpi / kScreenDpi) : 1.0;
@@ -58,8 +86,7 @@ public:
         FDetails = PrintFont(kTitlePoints - 1, false);
         double x = 0;
         for (size_t j = 0; j < n; ++j) {
-            const double w = total > 0 ? qMax(0, FShown.Columns[j].Width) * FWidth / total
-                                       : FWidth / double(n);
+            const double w = total > 0 ? wanted[j] * FWidth / total : FWidth / double(n);
             FX.push_back(x);
             FW.push_back(w);
             x += w;
@@ -150,7 +177,19 @@ private:
             return;
         p.setPen(Qt::black);
         const QFontMetricsF fm(p.font(), p.device());
-        p.drawText(inner, int(alignment), fm.elidedText(text, Qt::ElideRight, inner.width()));
+        const double width = fm.horizontalAdvance(text);
+        if (width <= inner.width()) {
+            p.drawText(inner, int(alignment), text);
+            return;
+        }
+        // A text that does not fit is printed smaller, whole, rather than cut.
+        const QFont saved = p.font();
+        QFont smaller = saved;
+        smaller.setPointSizeF(qMax(3.0, saved.pointSizeF() * inner.width() / width));
+        p.setFont(smaller);
+        const QFontMetricsF sm(smaller, p.device());
+        p.drawText(inner, int(alignment), sm.elidedText(text, Qt::ElideRight, inner.width()));
+        p.setFont(saved);
     }
 
     const TGridSnapshot& FShown;
@@ -177,26 +216,37 @@ void ChooseOrientation(const TGridSnapshot& Grid, QPrinter& Printer)
     Printer.setPageOrientation(needed > room ? QPageLayout::Landscape : QPageLayout::Portrait);
 }
 
-bool PaintGrid(const TGridSnapshot& Grid, const TGridPrintHeading& Heading, QPrinter& Printer, QString* Error)
+bool PaintGrid(const TGridSnapshot& Grid, const TGridPrintHeading& Heading, QPrinter& Printer, QString* Error,
+               int First, int Last, const TPrintProgress& Progress)
 {
     const PageLayout layout(Grid, Printer);
     if (layout.Shown().Columns.empty()) {
         *Error = QStringLiteral("表格中没有可打印的列");
         return false;
     }
+    const int first = First < 0 ? 0 : qMin(First, layout.PageCount - 1);
+    const int last = Last < 0 ? layout.PageCount - 1 : qBound(first, Last, layout.PageCount - 1);
+    const int total = last - first + 1;
     QPainter painter;
     if (!painter.begin(&Printer)) {
         *Error = QStringLiteral("无法开始打印，请检查打印机设置");
         return false;
     }
-    for (int page = 0; page < layout.PageCount; ++page) {
-        if (page > 0 && !Printer.newPage()) {
+    for (int page = first; page <= last; ++page) {
+        if (Progress && !Progress(page - first, total)) {
+            painter.end();
+            Error->clear();
+            return false;
+        }
+        if (page > first && !Printer.newPage()) {
             painter.end();
             *Error = QStringLiteral("打印第 %1 页时出错").arg(page + 1);
             return false;
         }
         layout.Paint(painter, page, Heading);
     }
+    if (Progress)
+        Progress(total, total);
     if (!painter.end() || Printer.printerState() == QPrinter::Error) {
         *Error = QStringLiteral("打印未能完成");
         return false;
@@ -215,7 +265,7 @@ bool PrintGridToPdf(const TNextGrid& Grid, const TGridPrintHeading& Heading, con
 }
 
 bool PrintGridToPdf(const TGridSnapshot& Grid, const TGridPrintHeading& Heading, const QString& FileName,
-                    QString* Error)
+                    QString* Error, const TPrintProgress& Progress)
 {
     if (QFileInfo(FileName).suffix().compare(QLatin1String("pdf"), Qt::CaseInsensitive) != 0) {
         *Error = QStringLiteral("打印文件“%1”须以 .pdf 结尾").arg(FileName);
@@ -234,14 +284,16 @@ bool PrintGridToPdf(const TGridSnapshot& Grid, const TGridPrintHeading& Heading,
     printer.setCreator(Heading.Title);
     ChooseOrientation(Grid, printer);
     QString error;
-    if (!PaintGrid(Grid, Heading, printer, &error)) {
-        *Error = OutputFileError(FileName, error);
+    if (!PaintGrid(Grid, Heading, printer, &error, -1, -1, Progress)) {
+        // Cancelled: no file, no message.
+        *Error = error.isEmpty() ? QString() : OutputFileError(FileName, error);
         return false;
     }
     return out.Commit(Error);
 }
 
-bool PreviewGrid(const TGridSnapshot& Grid, const TGridPrintHeading& Heading, QWidget* Parent, QString* Error)
+bool PreviewGrid(const TGridSnapshot& Grid, const TGridPrintHeading& Heading, QWidget* Parent, QString* Error,
+                 int First, int Last)
 {
     QPrinter printer(QPrinter::HighResolution);
     printer.setDocName(Heading.Title);
@@ -252,7 +304,7 @@ bool PreviewGrid(const TGridSnapshot& Grid, const TGridPrintHeading& Heading, QW
     QString failure;
     QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog, [&](QPrinter* p) {
         QString error;
-        if (!PaintGrid(Grid, Heading, *p, &error))
+        if (!PaintGrid(Grid, Heading, *p, &error, First, Last))
             failure = error;
     });
     dialog.exec();
@@ -260,17 +312,20 @@ bool PreviewGrid(const TGridSnapshot& Grid, const TGridPrintHeading& Heading, QW
     return failure.isEmpty();
 }
 
-bool PrintGridWithDialog(const TGridSnapshot& Grid, const TGridPrintHeading& Heading, QWidget* Parent,
-                         QString* Error)
+bool ChoosePrinter(const TGridSnapshot& Grid, QPrinter& Printer, QWidget* Parent, int* First, int* Last)
 {
-    Error->clear();
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setDocName(Heading.Title);
-    ChooseOrientation(Grid, printer);
-    QPrintDialog dialog(&printer, Parent);
+    ChooseOrientation(Grid, Printer);
+    const TGridPageLayout layout = GridPageLayout(Grid, Printer);
+    Printer.setFromTo(1, layout.PageCount);
+    QPrintDialog dialog(&Printer, Parent);
     dialog.setObjectName(QStringLiteral("dlgPrint"));
-    dialog.setWindowTitle(QStringLiteral("打印"));
+    dialog.setWindowTitle(QStringLiteral("打印（共 %1 页）").arg(layout.PageCount));
+    dialog.setOption(QAbstractPrintDialog::PrintPageRange, true);
+    dialog.setMinMax(1, layout.PageCount);
     if (dialog.exec() != QDialog::Accepted)
         return false;
-    return PaintGrid(Grid, Heading, printer, Error);
+    const bool range = Printer.printRange() == QPrinter::PageRange;
+    *First = range ? Printer.fromPage() - 1 : -1;
+    *Last = range ? Printer.toPage() - 1 : -1;
+    return true;
 }

@@ -6,6 +6,8 @@
 namespace {
 
 const QColor kTotalColor(200, 200, 255);
+// Decimals an amount of the grid keeps: yuan to the cent, 万元 to the yuan cent.
+constexpr int AmountPlaces = 6;
 
 }  // namespace
 
@@ -51,7 +53,13 @@ void TGridRowsBuilder::Add(const TADOQuery& q)
     const int rec = q.RecNo();
     for (int i = 0; i < FValueColumns; ++i) {
         const int f = FSource[size_t(i)];
-        if (f >= 0 && !q.CellIsNull(rec, f))
+        if (f < 0 || q.CellIsNull(rec, f))
+            continue;
+        // An amount as the database computed it may carry floating-point noise
+        // (126.27378799999998 for 126.273788): kept to the places an amount has.
+        if (FPlan.Fields[size_t(i)].DataKind == 0)
+            cells.SetText(i, r, TDecimalSum::Rounded(q.CellText(rec, f), AmountPlaces));
+        else
             cells.SetText(i, r, q.CellText(rec, f));
     }
     if (FPlan.NumberRows && columns > 0)

@@ -3,6 +3,8 @@
 #include "data/untDemoData.h"
 #include "data/untHostRecords.h"
 #include "toolkit/ADODB.h"
+#include "toolkit/ConnectionString.h"
+#include "data/untError.h"
 #include <QProgressDialog>
 #include <atomic>
 #include <cstdio>
@@ -255,7 +257,8 @@ bool HostSession::OpenDatabase(QString* error)
         FDbManager->AddConnection(FDef, DefConnectionName);
         FDef->Open();
     } catch (const std::exception& e) {
-        *error = QStringLiteral("无法打开数据库（%1）：%2").arg(connection, QString::fromUtf8(e.what()));
+        *error = QStringLiteral("无法打开数据库（%1）：%2")
+                     .arg(MaskedConnectionString(connection), AdvisedMessage(TError::From(e)));
         return false;
     }
     return true;

@@ -6,6 +6,8 @@
 #include "host/HostSession.h"
 #include "host/ScriptRunner.h"
 #include "toolkit/ADODB.h"
+#include "toolkit/ConnectionString.h"
+#include <QMessageBox>
 #include "toolkit/Forms.h"
 #include "toolkit/Threads.h"
 #include <QApplication>
@@ -54,7 +56,7 @@ int main(int argc, char** argv)
         TAdoConn probe;
         probe.SetConnectionString(options.connection);
         const bool server = !options.connection.isEmpty() && probe.IsPostgres();
-        const QString target = server ? options.connection : options.createDemo;
+        const QString target = server ? MaskedConnectionString(options.connection) : options.createDemo;
         // A large database takes a while: say how far it is.
         TDemoProgress progress;
         if (records >= 100000)
@@ -120,6 +122,9 @@ int main(int argc, char** argv)
         HostSession session(options);
         if (!session.OpenDatabase(&error) || !session.FillRecords(&error) || !session.LoadModule(&error)) {
             PrintErr(error);
+            // In a window session the user sees no console.
+            if (options.script.isEmpty() && !headless)
+                QMessageBox::critical(nullptr, QStringLiteral("Korrindel 7.1-提示信息"), error);
             TADOConnection::SetTraceHook(nullptr);
             return 2;
         }

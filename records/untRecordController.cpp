@@ -73,9 +73,10 @@ TRecordController::TLoadStart TRecordController::Load(const TView& View,
         && (FState == TState::Loading || FState == TState::Loaded))
         return TLoadStart::Skipped;
 
-    ++FGeneration;   // what is still loading is stale now
+    ++FGeneration;   // what is still loading is stale now: stopped, and not waited for
     for (TRecordLoad* load : FLoads)
-        load->Cancel();
+        Drop(load);
+    FLoads.clear();
     FRecords.reset();
     FLastSQL.clear();
     FWrittenSinceLoad = false;
@@ -115,6 +116,17 @@ void TRecordController::LoadDone(TRecordLoad* Load)
     emit loadFinished(std::make_shared<TGridRows>(Load->TakeCells()));
 }
 
+void TRecordController::Drop(TRecordLoad* Load)
+{
+    Load->Cancel();
+    Load->OnTerminate = [this](TThread* t) {
+        std::erase(FDropped, t);
+        emit workEnded();
+    };
+    Load->FreeOnTerminate = true;
+    FDropped.push_back(Load);
+}
+
 bool TRecordController::Cancel()
 {
     if (FRun) {
@@ -126,12 +138,8 @@ bool TRecordController::Cancel()
     // The grid stays as it is now: without the rows of the dropped load. The
     // interface does not wait for the worker: its statement is stopped, and it
     // goes by itself once that has given up.
-    for (TRecordLoad* load : FLoads) {
-        load->Cancel();
-        load->OnTerminate = [this](TThread* t) { std::erase(FDropped, t); };
-        load->FreeOnTerminate = true;
-        FDropped.push_back(load);
-    }
+    for (TRecordLoad* load : FLoads)
+        Drop(load);
     FLoads.clear();
     ++FGeneration;
     FState = TState::Failed;

@@ -89,6 +89,8 @@ signals:
 
 private:
     void LoadDone(TRecordLoad* Load);
+    // A load no longer wanted: stopped at once, and it goes by itself.
+    void Drop(TRecordLoad* Load);
     bool Start(TRunRequest Request);
     void RunDone();
     void DropLoads();
@@ -100,7 +102,7 @@ private:
     TState FState = TState::None;
     bool FWrittenSinceLoad = false;
     int FGeneration = 0;
-    std::vector<TRecordLoad*> FLoads;   // started and not yet completed, the stale ones too
+    std::vector<TRecordLoad*> FLoads;   // the load of the latest choice, while it runs
     // Loads 取消 dropped: stopped, not waited for; they go by themselves when their
     // statement has given up, or are waited for when the controller goes.
     std::vector<TThread*> FDropped;

@@ -57,7 +57,7 @@ QString RunFailureText(const TRunReport& Run)
         text += QStringLiteral("，已被他人改动 %1 行（未修改）").arg(Run.Skipped);
     if (Run.NotAttempted() > 0)
         text += QStringLiteral("，未处理 %1 行（保持原状态）").arg(Run.NotAttempted());
-    return text + QStringLiteral("。\n错误：") + (Run.FirstError ? Run.FirstError->Message : QString());
+    return text + QStringLiteral("。\n错误：") + (Run.FirstError ? AdvisedMessage(*Run.FirstError) : QString());
 }
 
 // ---------------------------------------------------------------- TRecordLoad

@@ -1,4 +1,5 @@
 #include "toolkit/ConnectionString.h"
+#include <QRegularExpression>
 
 QString ConnectionSettings::Value(const QString& key) const
 {
@@ -62,5 +63,17 @@ ConnectionSettings ParseConnectionString(const QString& text)
         if (!key.isEmpty())
             out.pairs.append({key, value});
     }
+    return out;
+}
+
+QString MaskedConnectionString(const QString& text)
+{
+    // Any "pwd=" or "password=" up to the next ';' (or to the closing quote of a
+    // quoted value), whatever the parser would make of the rest.
+    static const QRegularExpression secret(
+        QStringLiteral("((?:^|;)\\s*(?:pwd|password)\\s*=\\s*)('(?:[^']|'')*'|\"(?:[^\"]|\"\")*\"|[^;]*)"),
+        QRegularExpression::CaseInsensitiveOption);
+    QString out = text;
+    out.replace(secret, QStringLiteral("\\1***"));
     return out;
 }

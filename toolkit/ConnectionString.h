@@ -16,3 +16,7 @@ struct TOOLKIT_EXPORT ConnectionSettings {
 // Values may be quoted with ' or " (a doubled quote inside stands for one); keys
 // and unquoted values are trimmed; pieces without '=' carry no setting.
 TOOLKIT_EXPORT ConnectionSettings ParseConnectionString(const QString& text);
+
+// The connection string as it may be shown: the values of password keys (PWD,
+// Password) read "***".
+TOOLKIT_EXPORT QString MaskedConnectionString(const QString& text);

@@ -171,3 +171,19 @@ long long TDecimalSum::CentsOf(QStringView Text)
     one.Add(Text);
     return one.Cents();
 }
+
+QString TDecimalSum::Rounded(QStringView Text, int Places)
+{
+    const QByteArray bytes = Text.toLatin1();
+    __int128 units = 0;
+    if (Places < 0 || Places > TDecimalSum::Places || !Parse(bytes.constData(), size_t(bytes.size()), &units))
+        return Text.toString();
+    __int128 step = 1;
+    for (int i = Places; i < TDecimalSum::Places; ++i)
+        step *= 10;
+    const __int128 v = units < 0 ? -units : units;
+    const __int128 rounded = (v + step / 2) / step * step;
+    TDecimalSum s;
+    s.FUnits = units < 0 ? -rounded : rounded;
+    return s.Text();
+}

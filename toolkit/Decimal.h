@@ -36,6 +36,9 @@ public:
     // The value of one text, to nine places (rounded half away from zero beyond);
     // false for no number, and for a number past the range (*OutOfRange then set).
     static bool Parse(const char* Text, std::size_t Size, __int128* Units, bool* OutOfRange = nullptr);
+    // A number's text rounded to at most Places decimals, without trailing zeros
+    // ("126.27378799999998" to 6: "126.273788"); any other text as it is.
+    static QString Rounded(QStringView Text, int Places);
     // One amount's text to the cent (0 for empty text or no number).
     static long long CentsOf(QStringView Text);
     // Cents as decimal text with two places ("1234.50", "-0.07").

@@ -9,6 +9,8 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QToolTip>
+#include <QHelpEvent>
 #include <QStyledItemDelegate>
 #include <algorithm>
 #include <charconv>
@@ -449,11 +451,16 @@ QString TNextGrid::SelectionText() const
     }
     if (cols.isEmpty())
         return {};
-    // A cell's own tabs and line breaks would break the table apart.
-    auto clean = [](QString text) {
+    // A cell's own tabs and line breaks would break the table apart; a text that
+    // a spreadsheet would take for a formula (=, +, -, @) is kept text by a
+    // leading apostrophe, as the CSV export does. Numbers go as they are.
+    auto clean = [](QString text, bool number = false) {
         for (QChar& ch : text)
             if (ch == QLatin1Char('\t') || ch == QLatin1Char('\n') || ch == QLatin1Char('\r'))
                 ch = QLatin1Char(' ');
+        if (!number && !text.isEmpty()
+            && QStringView(u"=+-@").contains(text.front()))
+            text.prepend(QLatin1Char('\''));
         return text;
     };
     QString out;
@@ -469,8 +476,12 @@ QString TNextGrid::SelectionText() const
         for (qsizetype k = 0; k < cols.size(); ++k) {
             if (k > 0)
                 out += QLatin1Char('\t');
-            if (wholeRows || oneBlock || selectionModel()->isSelected(FModel->index(v, cols[k])))
-                out += clean(Cells(cols[k], row));
+            if (wholeRows || oneBlock || selectionModel()->isSelected(FModel->index(v, cols[k]))) {
+                bool number = false;
+                if (FColumns.Item(cols[k])->Kind() == TNxColumnKind::Number)
+                    FModel->Number(cols[k], row, &number);
+                out += clean(Cells(cols[k], row), number);
+            }
         }
         out += QLatin1Char('\n');
     }
@@ -689,6 +700,32 @@ void TNextGrid::SetGridLinesColor(const QColor& color)
 qint64 TNextGrid::StoreBytes() const { return FModel->StoreBytes(); }
 qint64 TNextGrid::TextBytes() const { return FModel->TextBytes(); }
 
+bool TNextGrid::viewportEvent(QEvent* event)
+{
+    // A cell too narrow for its text shows the whole text when pointed at.
+    if (event->type() == QEvent::ToolTip) {
+        auto* help = static_cast<QHelpEvent*>(event);
+        const QModelIndex index = indexAt(help->pos());
+        const int row = index.isValid() ? FModel->StoreRow(index.row()) : -1;
+        const TNxCustomColumn* column = index.isValid() ? FColumns.Item(index.column()) : nullptr;
+        if (column && row >= 0 && column->Kind() != TNxColumnKind::CheckBox) {
+            const QString text = DisplayText(index.column(), row);
+            QFont font = this->font();
+            if ((FAppearance & aoBoldTextSelection) && row == SelectedRow())
+                font.setBold(true);
+            const int room = columnWidth(index.column()) - 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1);
+            if (!text.isEmpty() && QFontMetrics(font).horizontalAdvance(text) > room) {
+                QToolTip::showText(help->globalPos(), text, viewport(), visualRect(index));
+                return true;
+            }
+        }
+        QToolTip::hideText();
+        event->ignore();
+        return true;
+    }
+    return QTableView::viewportEvent(event);
+}
+
 bool TNextGrid::event(QEvent* event)
 {
     // These keys are the grid's while it has the focus, whatever a window's
@@ -774,7 +811,7 @@ int TNextGrid::ContentWidth(int col) const
     // their characters' advances (each character measured once) and only the
     // widest few are laid out whole.
     const int shown = ShownRowCount();
-    constexpr int sample = 300;
+    constexpr int sample = 48;
     constexpr size_t measured = 12;
     QHash<char16_t, int> advances;
     auto advance = [&](QChar c) {
@@ -786,12 +823,28 @@ int TNextGrid::ContentWidth(int col) const
             it = advances.insert(key, fm.horizontalAdvance(QChar(key)));
         return it.value();
     };
-    std::vector<std::pair<int, QString>> texts;
-    texts.reserve(size_t(std::min(shown, sample)));
-    for (int v = 0; v < std::min(shown, sample); ++v) {
+    // Every shown row takes part, ranked first by the bytes of its text (no text
+    // is decoded for that): the few longest are measured.
+    std::vector<std::pair<qsizetype, int>> longest;   // (bytes, row), a min-heap of the longest
+    const auto shorter = [](const auto& a, const auto& b) { return a.first > b.first; };
+    const TNxCellStore& cells = FModel->Cells();
+    for (int v = 0; v < shown; ++v) {
         const int row = ShownRow(v);
         if (row == FFooterRow)
             continue;
+        const qsizetype bytes = cells.Utf8(col, row).size();
+        if (longest.size() < size_t(sample)) {
+            longest.emplace_back(bytes, row);
+            std::push_heap(longest.begin(), longest.end(), shorter);
+        } else if (bytes > longest.front().first) {
+            std::pop_heap(longest.begin(), longest.end(), shorter);
+            longest.back() = {bytes, row};
+            std::push_heap(longest.begin(), longest.end(), shorter);
+        }
+    }
+    std::vector<std::pair<int, QString>> texts;
+    texts.reserve(longest.size());
+    for (const auto& [bytes, row] : longest) {
         QString text = column->DisplayText(Cells(col, row));
         int estimate = 0;
         for (const QChar c : std::as_const(text))

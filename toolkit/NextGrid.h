@@ -162,7 +162,7 @@ public:
     void SetPopupMenu(QMenu* menu) { FPopupMenu = menu; }
 
     // Each visible column as wide as its caption and the widest text of the shown
-    // rows (the first few hundred and the totals row), as the selected row paints
+    // rows (of all of them, and the totals row), as the selected row paints
     // it, within MinFitWidth..MaxFitWidth. Check-box columns keep their width. A width
     // the user drags is taken into the column's Width() (columnResized).
     void FitColumnsToContent();
@@ -192,6 +192,7 @@ public:
 
 protected:
     bool event(QEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;

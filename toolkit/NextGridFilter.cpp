@@ -455,11 +455,19 @@ void TNextGridFilterRow::ShowValidity(QLineEdit* e, int col)
     if (!c)
         return;
     const bool invalid = !FGrid->ColumnFilterValid(col);
+    // A box whose condition hides rows stands out: nothing filters unseen.
+    const bool active = !invalid && !FGrid->ColumnFilter(col).trimmed().isEmpty();
     QPalette p = palette();
     if (invalid)
         p.setColor(QPalette::Base, QColor(255, 222, 222));
+    else if (active)
+        p.setColor(QPalette::Base, QColor(255, 243, 176));
     e->setPalette(p);
+    QFont f = font();
+    f.setBold(active);
+    e->setFont(f);
     e->setProperty("nxInvalid", invalid);
+    e->setProperty("nxActive", active);
     e->setToolTip(invalid ? QStringLiteral("无效的条件，此列未筛选。") + Hint(c) : Hint(c));
 }
 
@@ -482,18 +490,12 @@ bool TNextGridFilterRow::eventFilter(QObject* watched, QEvent* event)
 {
     if (auto* e = qobject_cast<QLineEdit*>(watched)) {
         if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
-            const int col = ColumnOf(e);
-            if (FGrid && col >= 0) {
+            // One key takes every condition away, as the status line's 清除筛选 does.
+            if (FGrid && ColumnOf(e) >= 0) {
                 FTimer->stop();
-                if (e->text().isEmpty()) {
-                    for (QLineEdit* other : std::as_const(FEdits))
-                        other->setProperty("nxPending", false);
-                    FGrid->ClearFilters();
-                } else {
-                    e->clear();
-                    e->setProperty("nxPending", true);
-                    ApplyPending();
-                }
+                for (QLineEdit* other : std::as_const(FEdits))
+                    other->setProperty("nxPending", false);
+                FGrid->ClearFilters();
             }
             return true;
         }

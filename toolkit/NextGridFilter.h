@@ -62,8 +62,9 @@ private:
 
 // The strip of filter edits over a grid: one line edit per visible column (none
 // over check boxes), kept under the header sections as they are resized and
-// scrolled. Typing applies after a short pause, Enter at once; Esc clears the
-// edit (and, in an empty edit, every filter of the grid).
+// scrolled. Typing applies after a short pause, Enter at once; Esc clears every
+// filter of the grid. A box whose condition is in force is marked (property
+// nxActive, a yellow field in bold).
 class TOOLKIT_EXPORT TNextGridFilterRow : public QWidget {
     Q_OBJECT
 public:

@@ -4,6 +4,7 @@
 #include <QPointer>
 #include <QThread>
 #include <algorithm>
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -472,6 +473,38 @@ bool TThread::AtWorkerExit(std::function<void()> Cleanup)
         return false;
     TThreadPool::tWorkerExits->push_back(std::move(Cleanup));
     return true;
+}
+
+TBackgroundTask::TBackgroundTask(TBody Body, TProgress Progress)
+    : FBody(std::move(Body)), FProgress(std::move(Progress))
+{
+}
+
+TBackgroundTask::~TBackgroundTask()
+{
+    Cancel();
+    DiscardQueued();
+    WaitFor();
+}
+
+void TBackgroundTask::Execute()
+{
+    if (FBody)
+        FBody(*this);
+}
+
+void TBackgroundTask::Report(int Done, int Total)
+{
+    if (!FProgress)
+        return;
+    const qint64 now = std::chrono::duration_cast<std::chrono::milliseconds>(
+                           std::chrono::steady_clock::now().time_since_epoch())
+                           .count();
+    if (Done < Total && FLastReport >= 0 && now - FLastReport < 100)
+        return;
+    FLastReport = now;
+    TProgress progress = FProgress;
+    Queue([progress, Done, Total] { progress(Done, Total); });
 }
 
 #include "Threads.moc"

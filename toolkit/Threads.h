@@ -93,3 +93,27 @@ private:
     bool FQueueClosed = false;   // under the queue lock
     std::exception_ptr FFatal;
 };
+
+// A body given as a function: it reports its progress (handed to the interface
+// thread, a few times a second at most) and polls Cancelled to stop early. The
+// owner deletes it; deleting cancels it and waits for the body.
+class TOOLKIT_EXPORT TBackgroundTask : public TThread {
+public:
+    using TBody = std::function<void(TBackgroundTask& Task)>;
+    using TProgress = std::function<void(int Done, int Total)>;
+    TBackgroundTask(TBody Body, TProgress Progress);
+    ~TBackgroundTask() override;
+    void Cancel() { FCancel.store(true); }
+    bool Cancelled() const { return FCancel.load(); }
+    // From the body.
+    void Report(int Done, int Total);
+
+protected:
+    void Execute() override;
+
+private:
+    TBody FBody;
+    TProgress FProgress;
+    std::atomic<bool> FCancel{false};
+    qint64 FLastReport = -1;
+};

@@ -163,7 +163,7 @@ TEST(GridExport, BothViewsOfTheDemoDatabaseReadBackCellForCell)
         ASSERT_TRUE(manager->TotalRowAdded());
         const QString xlsx = h.dir.filePath(QStringLiteral("view.xlsx"));
         QString error;
-        ASSERT_EQ(ExportGrid(grid, xlsx, &error, {}, QStringLiteral("支付范围划分确认")), TExportResult::Done)
+        ASSERT_EQ(ExportGrid(grid, xlsx, &error, {}, TGridPrintHeading{QStringLiteral("支付范围划分确认"), QString()}), TExportResult::Done)
             << error.toStdString();
 
         const QJsonObject book = outputcheck::ReadXlsx(xlsx);
