@@ -487,12 +487,12 @@ void TbfrmVeltrane::ShowProcessPanel()
     pnprocess->raise();
 }
 
-bool TbfrmVeltrane::Busy() const { return FController->Busy(); }
+bool TbfrmVeltrane::Busy() const { return FController->Busy() || FOutput; }
 
 void TbfrmVeltrane::HideIdlePanel()
 {
     // The panel belongs to the work it shows: gone when none is left.
-    if (Busy() || FOutput)
+    if (Busy())
         return;
     FProcessTimer->stop();
     pnprocess->hide();

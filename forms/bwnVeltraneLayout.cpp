@@ -200,7 +200,7 @@ void TbfrmVeltrane::BuildLayout()
     tbtnFind->setToolTip(QStringLiteral("在单位树中查找单位（Ctrl+F）"));
     ToolSeparator(tblChildMain, QStringLiteral("ToolButton3"), 8);
     tbtnColse = ToolButton(tblChildMain, QStringLiteral("tbtnColse"), QStringLiteral(" 退出 "), 2, &placed);
-    tbtnColse->setToolTip(QStringLiteral("关闭本窗口"));
+    tbtnColse->setToolTip(QStringLiteral("退出"));
     tbtnConfirm->setEnabled(false);
     tbtnCancel->setEnabled(false);
 

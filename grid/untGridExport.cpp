@@ -473,7 +473,9 @@ bool TOutputFile::Open(QString* Error)
     }
     FPath = info.absoluteFilePath();
     const QFileInfo folder(info.absolutePath());
-    if (info.exists() && info.isFile() && !info.isWritable()) {
+    // By its mode, as its owner set it (a superuser could write it all the same).
+    if (info.exists() && info.isFile()
+        && (!info.isWritable() || !(info.permissions() & QFile::WriteOwner))) {
         // Its owner made it so: not replaced behind their back.
         *Error = OutputFileError(FTarget, QStringLiteral("文件是只读的，没有替换它"));
         return false;

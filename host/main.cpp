@@ -13,6 +13,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QTimer>
+#include <csignal>
 #include <cstdio>
 
 namespace {
@@ -31,6 +32,11 @@ bool HasDisplay()
 
 int main(int argc, char** argv)
 {
+#ifdef Q_OS_UNIX
+    // Past a file-size limit a write fails (and is told) instead of the signal
+    // ending the host.
+    std::signal(SIGXFSZ, SIG_IGN);
+#endif
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !HasDisplay())
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);

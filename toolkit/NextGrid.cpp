@@ -807,55 +807,47 @@ int TNextGrid::ContentWidth(int col) const
     if (FAppearance & aoBoldTextSelection)
         font.setBold(true);
     const QFontMetrics fm(font);
-    // Laying text out is the dear part: the sampled rows are ranked by the sum of
-    // their characters' advances (each character measured once) and only the
-    // widest few are laid out whole.
+    // Laying text out is the dear part: every shown row is ranked by an estimate
+    // of its width made from its UTF-8 bytes (each ASCII character's advance, and
+    // an ideograph's for any other character), and only the widest few are laid
+    // out whole.
     const int shown = ShownRowCount();
-    constexpr int sample = 48;
     constexpr size_t measured = 12;
-    QHash<char16_t, int> advances;
-    auto advance = [&](QChar c) {
-        if (c.isLowSurrogate())
-            return 0;
-        const char16_t key = c.isHighSurrogate() ? char16_t(0x4E00) : c.unicode();
-        auto it = advances.constFind(key);
-        if (it == advances.cend())
-            it = advances.insert(key, fm.horizontalAdvance(QChar(key)));
-        return it.value();
-    };
-    // Every shown row takes part, ranked first by the bytes of its text (no text
-    // is decoded for that): the few longest are measured.
-    std::vector<std::pair<qsizetype, int>> longest;   // (bytes, row), a min-heap of the longest
-    const auto shorter = [](const auto& a, const auto& b) { return a.first > b.first; };
+    int ascii[128];
+    for (int c = 0; c < 128; ++c)
+        ascii[c] = fm.horizontalAdvance(QChar(c));
+    const int wide = fm.horizontalAdvance(QChar(0x4E2D));
     const TNxCellStore& cells = FModel->Cells();
+    const bool masked = column->Kind() != TNxColumnKind::Text;   // numbers show grouped: estimate the shown text
+    std::vector<std::pair<int, int>> best;   // (estimate, row), a min-heap of the widest
+    const auto narrower = [](const auto& a, const auto& b) { return a.first > b.first; };
     for (int v = 0; v < shown; ++v) {
         const int row = ShownRow(v);
         if (row == FFooterRow)
             continue;
-        const qsizetype bytes = cells.Utf8(col, row).size();
-        if (longest.size() < size_t(sample)) {
-            longest.emplace_back(bytes, row);
-            std::push_heap(longest.begin(), longest.end(), shorter);
-        } else if (bytes > longest.front().first) {
-            std::pop_heap(longest.begin(), longest.end(), shorter);
-            longest.back() = {bytes, row};
-            std::push_heap(longest.begin(), longest.end(), shorter);
+        const QByteArrayView bytes = cells.Utf8(col, row);
+        int estimate = 0;
+        for (const char b : bytes) {
+            const auto u = static_cast<unsigned char>(b);
+            if (u < 0x80)
+                estimate += ascii[u];
+            else if (u >= 0xC0)
+                estimate += wide;
+        }
+        if (masked)
+            estimate += estimate / 3;   // the separators and decimals a mask adds
+        if (best.size() < measured) {
+            best.emplace_back(estimate, row);
+            std::push_heap(best.begin(), best.end(), narrower);
+        } else if (estimate > best.front().first) {
+            std::pop_heap(best.begin(), best.end(), narrower);
+            best.back() = {estimate, row};
+            std::push_heap(best.begin(), best.end(), narrower);
         }
     }
     std::vector<std::pair<int, QString>> texts;
-    texts.reserve(longest.size());
-    for (const auto& [bytes, row] : longest) {
-        QString text = column->DisplayText(Cells(col, row));
-        int estimate = 0;
-        for (const QChar c : std::as_const(text))
-            estimate += advance(c);
-        texts.emplace_back(estimate, std::move(text));
-    }
-    if (texts.size() > measured) {
-        std::nth_element(texts.begin(), texts.begin() + measured, texts.end(),
-                         [](const auto& a, const auto& b) { return a.first > b.first; });
-        texts.resize(measured);
-    }
+    for (const auto& [estimate, row] : best)
+        texts.emplace_back(estimate, column->DisplayText(Cells(col, row)));
     int widest = 0;
     for (const auto& [estimate, text] : texts)
         widest = std::max(widest, fm.horizontalAdvance(text));

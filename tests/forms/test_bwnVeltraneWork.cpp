@@ -280,7 +280,7 @@ TEST(WindowWork, FailedLoadsOfRecordsAndOfTheTreeAreSaid)
         EXPECT_EQ(win.rows(), 0);
         EXPECT_FALSE(win->tbtnConfirm->isEnabled());
         ASSERT_EQ(host.messages.size(), 1u);
-        EXPECT_EQ(host.messages[0].text, QStringLiteral("提取预算指标失败：no such table: vwbudgetadj"));
+        EXPECT_EQ(host.messages[0].text, QStringLiteral("提取预算指标失败：数据库中缺少需要的表、视图或字段，请联系系统管理员检查数据库结构。（no such table: vwbudgetadj）"));
     }
     host.messages.clear();
     host.Exec(QStringLiteral("alter table pubdept rename column replaceflag to rflag"));

@@ -112,8 +112,10 @@ void TwoHostsOverlapping(const QString& connection, const Db& db, const QTempora
         ASSERT_FALSE(b.Failed()) << rounds << qPrintable(outB);
 
         const QList<Update> byA = readA.Next(db), byB = readB.Next(db);
-        ASSERT_EQ(byA.size(), 6) << rounds;
-        ASSERT_EQ(byB.size(), 6) << rounds;
+        // A row whose records changed since it was loaded is not written: its
+        // journal entries find nothing, and its update is not sent.
+        ASSERT_LE(byA.size(), 6) << rounds;
+        ASSERT_LE(byB.size(), 6) << rounds;
         const QMap<qlonglong, QChar> now = Statuses(db);
         ASSERT_EQ(now.keys(), previous.keys());
         QSet<qlonglong> touchedA, touchedB;

@@ -9,6 +9,8 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <gtest/gtest.h>
+#include <QHelpEvent>
+#include <QToolTip>
 #include <thread>
 
 namespace {
@@ -589,6 +591,11 @@ TEST(NextGrid, ColumnsFitTheBoldSelectedTextAndTakeTheWidthTheUserDrags)
     EXPECT_GT(g.grid.columnWidth(2), QFontMetrics(g.grid.horizontalHeader()->font())
                                          .horizontalAdvance(QStringLiteral("指标金额（元）调整后的合计数")));
     EXPECT_EQ(g.grid.columnWidth(1), TNextGrid::MaxFitWidth);
+    // A cell too narrow for its text shows all of it when pointed at.
+    const QRect cut = g.grid.visualRect(g.grid.Model()->index(0, 1));
+    QHelpEvent help(QEvent::ToolTip, cut.center(), g.grid.viewport()->mapToGlobal(cut.center()));
+    QApplication::sendEvent(g.grid.viewport(), &help);
+    EXPECT_EQ(QToolTip::text(), QString(400, QChar(0x4E2D)));
 
     // A drag of the header's section edge: the column keeps the new width, also
     // through a reload.

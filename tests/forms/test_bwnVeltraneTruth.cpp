@@ -1,0 +1,126 @@
+// What the window says is what is there: hidden rows are told, a run's words go
+// with its view, the progress panel goes with its work, copied cells stay text,
+// what it remembers cannot hurt it.
+#include "forms/bwnVeltrane.h"
+#include "tests/forms/WindowFixture.h"
+#include "toolkit/NextGrid.h"
+#include "toolkit/NextGridFilter.h"
+#include <QAction>
+#include <QClipboard>
+#include <QFrame>
+#include <QLabel>
+#include <QMenu>
+#include <QRadioButton>
+#include <QLineEdit>
+#include <QSettings>
+#include <QTest>
+#include <QToolButton>
+
+using windowtest::HostFixture;
+using windowtest::Window;
+
+TEST(WindowTruth, HiddenRowsAreToldAndOneActionShowsThemAgain)
+{
+    HostFixture host(300);
+    Window win(host);
+    win->rbtnDetail->click();
+    win.idle();
+    const int all = win.rows() - 1;
+    ASSERT_GT(all, 3);
+    QLineEdit* unit = win->ngfBudgetAdj->Editor(win.col("eid"));
+    ASSERT_TRUE(unit);
+    unit->setText(QStringLiteral("no such unit"));
+    QTest::keyClick(unit, Qt::Key_Return);
+    win.idle();
+    EXPECT_TRUE(win->StatusText().startsWith(QStringLiteral("已筛选：显示 0 / 共 %1 条").arg(all))) << qPrintable(win->StatusText());
+    EXPECT_TRUE(unit->property("nxActive").toBool());
+    EXPECT_TRUE(win->btnClearFilter->isVisibleTo(win->pnlStatus));
+    // Another unit: the filter stays, and the line still says rows are hidden.
+    win.select(QStringLiteral("101002"));
+    EXPECT_TRUE(win->StatusText().startsWith(QStringLiteral("已筛选：显示 0 / 共 "))) << qPrintable(win->StatusText());
+    win->btnClearFilter->click();
+    win.idle();
+    EXPECT_TRUE(win->StatusText().startsWith(QStringLiteral("共 "))) << qPrintable(win->StatusText());
+    EXPECT_FALSE(win->btnClearFilter->isVisibleTo(win->pnlStatus));
+    EXPECT_TRUE(unit->text().isEmpty());
+}
+
+TEST(WindowTruth, ARunsWordsStayOverItsReloadOnlyAndLoadingIsSaid)
+{
+    HostFixture host(3000);
+    Window win(host);
+    win->rbtnDetail->click();
+    win.idle();
+    ASSERT_TRUE(win.grid()->UserToggleCheck(0, 0));
+    win->tbtnConfirm->click();
+    win.idle();
+    EXPECT_TRUE(win->StatusText().contains(QStringLiteral("｜　已确认 1 条，"))) << qPrintable(win->StatusText());
+    // The next load is of another view: the run's words go, and while it runs the line says so.
+    win->trvList->SetSelected(win->trvList->GetFirstNode());
+    EXPECT_EQ(win->StatusText(), QStringLiteral("正在加载…"));
+    win.idle();
+    EXPECT_FALSE(win->StatusText().contains(QStringLiteral("已确认"))) << qPrintable(win->StatusText());
+
+    // A load superseded mid-way: the panel goes with the load that is wanted, and
+    // 取消 then has no load to report.
+    win->rbtnSum->click();
+    win->rbtnDetail->click();
+    QTest::qWait(350);   // past the panel's delay while loads run
+    win.idle();
+    EXPECT_FALSE(win->pnprocess->isVisible());
+    win->CancelWork();
+    EXPECT_FALSE(win->StatusText().contains(QStringLiteral("已取消提取数据")));
+}
+
+TEST(WindowTruth, CopiedCellsNeverBecomeFormulasAndAmountsCarryNoNoise)
+{
+    HostFixture host(300);
+    host.Exec(QStringLiteral("update BusiBudgetAdj set filename='=HYPERLINK(\"http://x\")', BudgMoney=1262737.88 "
+                             "where datayear=2024 and eid like '101001%' and BType='1'"));
+    Window win(host);
+    win->rbtnDetail->click();
+    win.idle();
+    ASSERT_GT(win.rows(), 1);
+    // 1262737.88 / 10000 in floating point is 126.27378799999998.
+    EXPECT_EQ(win.cell("budgmoney_wy", 0), QStringLiteral("126.273788"));
+    win.grid()->SelectRow(0);
+    const QString copied = win.grid()->SelectionText();
+    EXPECT_TRUE(copied.contains(QStringLiteral("\t'=HYPERLINK("))) << qPrintable(copied);
+    EXPECT_FALSE(copied.contains(QStringLiteral("126.27378799"))) << qPrintable(copied);
+}
+
+TEST(WindowTruth, WhatTheWindowRemembersCannotHurtIt)
+{
+    HostFixture host(100);
+    {
+        QSettings s(QStringLiteral("Veltrane"), QStringLiteral("bVeltrane"));
+        s.setValue(QStringLiteral("TbfrmVeltrane/geometry"), QRect(5000, 4000, 9000, 9000));
+        s.setValue(QStringLiteral("TbfrmVeltrane/junk"), QByteArray(200 * 1024, 'x'));
+        s.setValue(QStringLiteral("TbfrmVeltrane/columns/detail"), QVariantMap{{QStringLiteral("x"), QByteArray(100 * 1024, 'y')}});
+    }
+    {
+        Window win(host);
+        QWidget* frame = win->Frame();
+        const QSize room = frame->parentWidget()->size();
+        EXPECT_LE(frame->width(), room.width());
+        EXPECT_LE(frame->height(), room.height());
+        EXPECT_GE(frame->x(), 0);
+        EXPECT_LE(frame->x() + frame->width(), room.width());
+    }
+    QSettings s(QStringLiteral("Veltrane"), QStringLiteral("bVeltrane"));
+    EXPECT_FALSE(s.contains(QStringLiteral("TbfrmVeltrane/junk")));
+    EXPECT_LT(s.value(QStringLiteral("TbfrmVeltrane/columns/detail")).toMap().value(QStringLiteral("x")).toByteArray().size(), 1024);
+    EXPECT_TRUE(s.contains(QStringLiteral("TbfrmVeltrane/geometry")));
+}
+
+TEST(WindowTruth, FindIsOnTheToolBarAndInTheMenuAndButtonsSayTheirKeys)
+{
+    HostFixture host(100);
+    Window win(host);
+    EXPECT_TRUE(win->mitemOption->actions().contains(win->mnuFind));
+    EXPECT_TRUE(win->tbtnFind->toolTip().contains(QStringLiteral("Ctrl+F")));
+    EXPECT_TRUE(win->tbtnConfirm->toolTip().contains(QStringLiteral("Ctrl+E")));
+    EXPECT_TRUE(win->tbtnCancel->toolTip().contains(QStringLiteral("Ctrl+D")));
+    win->tbtnFind->click();
+    EXPECT_TRUE(win->pnlFind->isVisible());
+}
