@@ -8,6 +8,7 @@
 #include "toolkit/ComCtrls.h"
 #include "toolkit/Decimal.h"
 #include "toolkit/NextGrid.h"
+#include "toolkit/NextGridFilter.h"
 #include "tree/untDynamicTree.h"
 #include <QAction>
 #include <QApplication>
@@ -102,7 +103,7 @@ void TbfrmVeltrane::Wire()
     connect(tbtnMod, &QToolButton::clicked, this, [this] { tbtnModClick(); });
     ngdBudgetAdj->OnDblClick = [this](TNextGrid*) { tbtnModClick(); };
     connect(tbtnDel, &QToolButton::clicked, this, [this] { tbtnDelClick(); });
-    connect(btnClearFilter, &QToolButton::clicked, this, [this] { ngdBudgetAdj->ClearFilters(); });
+    connect(btnClearFilter, &QToolButton::clicked, this, [this] { ngfBudgetAdj->ClearAll(); });
     connect(ngdBudgetAdj, &TNextGrid::filterChanged, this, [this] { ScheduleStatus(); });
     // The menu items follow their buttons; on an empty grid their keys still say
     // what is missing.
@@ -125,7 +126,7 @@ void TbfrmVeltrane::Wire()
     connect(FController, &TRecordController::loadStarted, this, [this] {
         if (!Running())
             FProcessTimer->start();
-        ScheduleStatus();
+        UpdateStatus();
     });
     connect(FController, &TRecordController::workEnded, this, [this] { HideIdlePanel(); });
     connect(FController, &TRecordController::loadFinished, this,

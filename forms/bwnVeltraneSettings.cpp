@@ -78,10 +78,7 @@ void TbfrmVeltrane::RestoreSettings()
     QRect geometry = s.value(QStringLiteral("geometry")).toRect();
     // Within the room there is now (another screen, a smaller main window): no
     // larger than it, and wholly on it.
-    const QWidget* frame = Frame();
-    const QWidget* room = frame && frame->parentWidget() ? frame->parentWidget() : nullptr;
-    const QSize space = room && room->width() > 0 ? room->size()
-                        : Screen ? QSize(Screen->Width(), Screen->Height()) : QSize(1024, 768);
+    const QSize space = Screen && Screen->Width() > 0 ? QSize(Screen->Width(), Screen->Height()) : QSize(1024, 768);
     if (geometry.isValid() && geometry.width() >= 200 && geometry.height() >= 150) {
         geometry.setSize(geometry.size().boundedTo(space));
         geometry.moveLeft(qBound(0, geometry.left(), qMax(0, space.width() - geometry.width())));

@@ -449,6 +449,16 @@ void TNextGridFilterRow::ApplyPending()
     FApplying = false;
 }
 
+void TNextGridFilterRow::ClearAll()
+{
+    if (!FGrid)
+        return;
+    FTimer->stop();
+    for (QLineEdit* e : std::as_const(FEdits))
+        e->setProperty("nxPending", false);
+    FGrid->ClearFilters();
+}
+
 void TNextGridFilterRow::ShowValidity(QLineEdit* e, int col)
 {
     const TNxCustomColumn* c = FGrid ? FGrid->Columns().Item(col) : nullptr;
@@ -491,12 +501,8 @@ bool TNextGridFilterRow::eventFilter(QObject* watched, QEvent* event)
     if (auto* e = qobject_cast<QLineEdit*>(watched)) {
         if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
             // One key takes every condition away, as the status line's 清除筛选 does.
-            if (FGrid && ColumnOf(e) >= 0) {
-                FTimer->stop();
-                for (QLineEdit* other : std::as_const(FEdits))
-                    other->setProperty("nxPending", false);
-                FGrid->ClearFilters();
-            }
+            if (ColumnOf(e) >= 0)
+                ClearAll();
             return true;
         }
         return QWidget::eventFilter(watched, event);

@@ -75,6 +75,8 @@ public:
     // Hiding the strip takes its filters away too: no row may stay hidden by a
     // condition the user can no longer see.
     void SetShown(bool shown);
+    // Every condition away, also one still being typed.
+    void ClearAll();
     // The edit over a column; nullptr for a hidden or check-box column.
     QLineEdit* Editor(int col) const;
     int TypingDelay() const { return FDelayMs; }

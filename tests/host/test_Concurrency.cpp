@@ -18,7 +18,7 @@ using namespace hostproc;
 namespace {
 
 struct Update {
-    QChar status;
+    QChar status;               // null for a row that was attempted only
     QSet<qlonglong> records;
 };
 
@@ -36,15 +36,21 @@ public:
             return updates;
         const QStringList lines = QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
         static const QRegularExpression update(QStringLiteral("^update BusiBudgetAdj  set status='(\\d)' (.*)$"));
+        // Every row's journal entries go first: what a host attempted.
+        static const QRegularExpression journal(QStringLiteral("^insert into BusiBudgetAdjLog .* from BusiBudgetAdj( where .*)$"));
         for (qsizetype i = FSeen; i < lines.size(); ++i) {
-            const QRegularExpressionMatch m = update.match(lines[i]);
+            QRegularExpressionMatch m = update.match(lines[i]);
+            const bool attempt = !m.hasMatch();
+            if (attempt)
+                m = journal.match(lines[i]);
             if (!m.hasMatch())
                 continue;
             Update u;
-            u.status = m.captured(1).at(0);
+            if (!attempt)
+                u.status = m.captured(1).at(0);
             // The key conditions without what the statement holds the row to (its
             // status, count and sum as loaded): every record of the key.
-            QString where = m.captured(2);
+            QString where = m.captured(attempt ? 1 : 2);
             const qsizetype guard = where.indexOf(QLatin1String(" and status='"));
             if (guard >= 0)
                 where.truncate(guard);
@@ -111,7 +117,18 @@ void TwoHostsOverlapping(const QString& connection, const Db& db, const QTempora
         ASSERT_FALSE(a.Failed()) << rounds << qPrintable(outA);
         ASSERT_FALSE(b.Failed()) << rounds << qPrintable(outB);
 
-        const QList<Update> byA = readA.Next(db), byB = readB.Next(db);
+        QList<Update> byA = readA.Next(db), byB = readB.Next(db);
+        // What the hosts attempted: where their rows met, whatever got written.
+        QSet<qlonglong> triedA, triedB;
+        for (const Update& u : std::as_const(byA))
+            if (u.status.isNull())
+                triedA += u.records;
+        for (const Update& u : std::as_const(byB))
+            if (u.status.isNull())
+                triedB += u.records;
+        overlapping += int(triedA.intersect(triedB).size());
+        byA.removeIf([](const Update& u) { return u.status.isNull(); });
+        byB.removeIf([](const Update& u) { return u.status.isNull(); });
         // A row whose records changed since it was loaded is not written: its
         // journal entries find nothing, and its update is not sent.
         ASSERT_LE(byA.size(), 6) << rounds;
@@ -134,15 +151,14 @@ void TwoHostsOverlapping(const QString& connection, const Db& db, const QTempora
                 << "record " << it.key() << " round " << rounds;
             EXPECT_TRUE(inA || inB) << "record " << it.key() << " changed by no statement, round " << rounds;
         }
-        QSet<qlonglong> met = touchedA;
-        overlapping += int(met.intersect(touchedB).size());
         previous = now;
     }
     EXPECT_GT(overlapping, 0) << "the workload never made the two hosts meet";
 
     // One last confirmation by one host alone: its records end confirmed.
     a.Send(QStringLiteral("view confirmed\nview unconfirmed\ntick 0\npress tbtnConfirm\n"));
-    const QList<Update> last = readA.Next(db);
+    QList<Update> last = readA.Next(db);
+    last.removeIf([](const Update& u) { return u.status.isNull(); });
     ASSERT_EQ(last.size(), 1);
     const QMap<qlonglong, QChar> final = Statuses(db);
     for (const qlonglong id : last[0].records)
@@ -150,7 +166,7 @@ void TwoHostsOverlapping(const QString& connection, const Db& db, const QTempora
 
     EXPECT_EQ(a.Finish().code, 0);
     EXPECT_EQ(b.Finish().code, 0);
-    std::printf("concurrency (%s): %d rounds, %d records both hosts' rows held, in %lld ms\n",
+    std::printf("concurrency (%s): %d rounds, %d records both hosts' rows reached, in %lld ms\n",
                 qPrintable(db.Handle().driverName()), rounds, overlapping, static_cast<long long>(clock.elapsed()));
 }
 
