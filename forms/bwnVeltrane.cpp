@@ -616,6 +616,13 @@ void TbfrmVeltrane::BuildColumns()
     QList<TDTFieldType*> table = rbtnDetail->isChecked() ? DetailColumnTable(officeColumns) : SummaryColumnTable();
     ReplaceGridManager(new TNextGridManager(this, table, QStringLiteral("ngdBudgetAdj")));
     FGridManager->CreateColumns(ngdBudgetAdj);
+    // The tick, the record number and the unit code stay in view when the grid
+    // scrolls sideways (as far as the columns begin with them).
+    int frozen = 0;
+    static const QStringList keep{QStringLiteral("chk"), QStringLiteral("budgid"), QStringLiteral("eid")};
+    while (frozen < ngdBudgetAdj->Columns().Count() && keep.contains(ngdBudgetAdj->Columns()[frozen]->Name().toLower()))
+        ++frozen;
+    ngdBudgetAdj->SetFrozenColumns(frozen);
 }
 
 void TbfrmVeltrane::Tell(const QString& Text) { Ask(Text, InfoCaption, MB_OK | MB_ICONEXCLAMATION); }

@@ -10,6 +10,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QToolTip>
+#include <QScrollBar>
 #include <QHelpEvent>
 #include <QStyledItemDelegate>
 #include <algorithm>
@@ -190,6 +191,84 @@ void TNextGrid::SectionResized(int section, int oldSize, int newSize)
         return;
     column->FWidth = newSize;
     emit columnResized(section, newSize);
+}
+
+void TNextGrid::SetFrozenColumns(int Count)
+{
+    FFrozenCount = qMax(0, Count);
+    if (FFrozenCount > 0 && !FFrozen) {
+        FFrozen = new QTableView(this);
+        FFrozen->setObjectName(QStringLiteral("frozenColumns"));
+        FFrozen->setModel(FModel);
+        FFrozen->setSelectionModel(selectionModel());
+        FFrozen->setItemDelegate(new TNxGridDelegate(this));
+        FFrozen->setFocusPolicy(Qt::NoFocus);
+        FFrozen->setFrameShape(QFrame::NoFrame);
+        FFrozen->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        FFrozen->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        FFrozen->setVerticalScrollMode(verticalScrollMode());
+        FFrozen->setWordWrap(false);
+        FFrozen->setEditTriggers(editTriggers());
+        FFrozen->verticalHeader()->hide();
+        FFrozen->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+        FFrozen->verticalHeader()->setMinimumSectionSize(1);
+        FFrozen->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+        FFrozen->horizontalHeader()->setHighlightSections(false);
+        FFrozen->horizontalHeader()->setSectionsClickable(true);
+        viewport()->stackUnder(FFrozen);
+        // The same rows at the same place: one scroll position for both.
+        connect(FFrozen->verticalScrollBar(), &QAbstractSlider::valueChanged, verticalScrollBar(), &QAbstractSlider::setValue);
+        connect(verticalScrollBar(), &QAbstractSlider::valueChanged, FFrozen->verticalScrollBar(), &QAbstractSlider::setValue);
+        connect(FFrozen->horizontalHeader(), &QHeaderView::sectionClicked, this, &TNextGrid::HeaderClicked);
+        connect(horizontalHeader(), &QHeaderView::sectionResized, this, [this] { UpdateFrozen(); });
+        connect(horizontalHeader(), &QHeaderView::sectionMoved, this, [this] { UpdateFrozen(); });
+        connect(FModel, &QAbstractItemModel::modelReset, this, [this] { UpdateFrozen(); });
+        connect(FModel, &QAbstractItemModel::columnsInserted, this, [this] { UpdateFrozen(); });
+    }
+    UpdateFrozen();
+}
+
+void TNextGrid::UpdateFrozen()
+{
+    if (!FFrozen)
+        return;
+    FFrozen->setVisible(FFrozenCount > 0 && FModel->columnCount() > 0);
+    if (!FFrozen->isVisible())
+        return;
+    FFrozen->setFont(font());
+    FFrozen->setPalette(palette());
+    FFrozen->setShowGrid(showGrid());
+    FFrozen->setSelectionBehavior(selectionBehavior());
+    FFrozen->setSelectionMode(selectionMode());
+    FFrozen->verticalHeader()->setDefaultSectionSize(verticalHeader()->defaultSectionSize());
+    FFrozen->horizontalHeader()->setFixedHeight(horizontalHeader()->isVisible() ? horizontalHeader()->height() : 0);
+    FFrozen->horizontalHeader()->setVisible(horizontalHeader()->isVisible());
+    const QHeaderView* h = horizontalHeader();
+    int width = 0;
+    for (int c = 0; c < FModel->columnCount(); ++c) {
+        const bool frozen = h->visualIndex(c) < FFrozenCount && !isColumnHidden(c);
+        FFrozen->setColumnHidden(c, !frozen);
+        if (frozen) {
+            FFrozen->setColumnWidth(c, columnWidth(c));
+            width += columnWidth(c);
+        }
+    }
+    const int left = frameWidth() + (verticalHeader()->isVisible() ? verticalHeader()->width() : 0);
+    FFrozen->setGeometry(left, frameWidth(), width,
+                         viewport()->height() + (horizontalHeader()->isVisible() ? horizontalHeader()->height() : 0));
+    FFrozen->verticalScrollBar()->setValue(verticalScrollBar()->value());
+}
+
+void TNextGrid::resizeEvent(QResizeEvent* event)
+{
+    QTableView::resizeEvent(event);
+    UpdateFrozen();
+}
+
+void TNextGrid::updateGeometries()
+{
+    QTableView::updateGeometries();
+    UpdateFrozen();
 }
 
 void TNextGrid::ClearRows()

@@ -146,6 +146,12 @@ public:
     // Sorts the rows by the column's values (numbers as numbers).
     void SortByColumn(int col, bool ascending);
 
+    // The first Count columns stay in place when the grid scrolls sideways (a
+    // view over the same rows laid over the grid's left edge); 0: none.
+    void SetFrozenColumns(int Count);
+    int FrozenColumns() const { return FFrozenCount; }
+    QTableView* FrozenView() const { return FFrozen; }
+
     TGridOptions Options() const { return FOptions; }
     void SetOptions(TGridOptions options);
     TAppearanceOptions AppearanceOptions() const { return FAppearance; }
@@ -193,6 +199,8 @@ public:
 protected:
     bool event(QEvent* event) override;
     bool viewportEvent(QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void updateGeometries() override;
     void keyPressEvent(QKeyEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
@@ -236,4 +244,7 @@ private:
     QPointer<QMenu> FPopupMenu;
     int FSortColumn = -1;
     bool FSortAscending = true;
+    QTableView* FFrozen = nullptr;
+    int FFrozenCount = 0;
+    void UpdateFrozen();
 };

@@ -14,6 +14,8 @@
 #include <QLineEdit>
 #include <QSettings>
 #include <QTest>
+#include <QScrollBar>
+#include <QTableView>
 #include <QToolButton>
 
 using windowtest::HostFixture;
@@ -124,4 +126,28 @@ TEST(WindowTruth, FindIsOnTheToolBarAndInTheMenuAndButtonsSayTheirKeys)
     EXPECT_TRUE(win->tbtnCancel->toolTip().contains(QStringLiteral("Ctrl+D")));
     win->tbtnFind->click();
     EXPECT_TRUE(win->pnlFind->isVisible());
+}
+
+TEST(WindowTruth, TheTickNumberAndUnitStayInViewWhenScrollingSideways)
+{
+    HostFixture host(300);
+    Window win(host);
+    win->rbtnDetail->click();
+    win.idle();
+    TNextGrid* g = win.grid();
+    ASSERT_EQ(g->FrozenColumns(), 3);   // chk, 编号, 预算编码
+    QTableView* frozen = g->FrozenView();
+    ASSERT_TRUE(frozen && frozen->isVisible());
+    const QPoint at = frozen->pos();
+    g->horizontalScrollBar()->setValue(g->horizontalScrollBar()->maximum());
+    ASSERT_GT(g->horizontalScrollBar()->maximum(), 0);
+    QApplication::processEvents();
+    EXPECT_EQ(frozen->pos(), at);
+    for (const char* name : {"chk", "budgid", "eid"})
+        EXPECT_FALSE(frozen->isColumnHidden(win.col(name))) << name;
+    EXPECT_TRUE(frozen->isColumnHidden(win.col("bname")));
+    // A tick there is a tick of the grid.
+    const QRect box = frozen->visualRect(g->Model()->index(1, win.col("chk")));
+    QTest::mouseClick(frozen->viewport(), Qt::LeftButton, {}, box.center());
+    EXPECT_EQ(win.cell("chk", g->ShownRow(1)), QStringLiteral("True"));
 }
