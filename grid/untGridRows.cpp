@@ -39,6 +39,12 @@ TGridRowsBuilder::TGridRowsBuilder(const TGridLoadPlan& Plan) : FPlan(Plan)
     FValueColumns = FPlan.NumberRows ? columns - 1 : columns;
 }
 
+void TGridRowsBuilder::Reserve(int Rows)
+{
+    if (Rows > FRows.Cells.RowCount())
+        FRows.Cells.AddRows(Rows - FRows.Cells.RowCount());
+}
+
 void TGridRowsBuilder::Add(const TADOQuery& q)
 {
     const int columns = int(FPlan.Fields.size());
@@ -48,8 +54,10 @@ void TGridRowsBuilder::Add(const TADOQuery& q)
             FSource[size_t(i)] = q.FieldIndex(FPlan.Fields[size_t(i)].Name);
     }
     TNxCellStore& cells = FRows.Cells;
-    const int r = cells.RowCount();
-    cells.AddRows(1);
+    const int r = FNext++;
+    // Room ahead in steps that grow with the rows: not a resize of every column per row.
+    if (r >= cells.RowCount())
+        cells.AddRows(qMax(1024, cells.RowCount() / 2));
     const int rec = q.RecNo();
     for (int i = 0; i < FValueColumns; ++i) {
         const int f = FSource[size_t(i)];
@@ -57,10 +65,11 @@ void TGridRowsBuilder::Add(const TADOQuery& q)
             continue;
         // An amount as the database computed it may carry floating-point noise
         // (126.27378799999998 for 126.273788): kept to the places an amount has.
-        if (FPlan.Fields[size_t(i)].DataKind == 0)
-            cells.SetText(i, r, TDecimalSum::Rounded(q.CellText(rec, f), AmountPlaces));
+        const QStringView text = q.CellText(rec, f);
+        if (FPlan.Fields[size_t(i)].DataKind == 0 && TDecimalSum::NeedsRounding(text, AmountPlaces))
+            cells.SetText(i, r, TDecimalSum::Rounded(text, AmountPlaces));
         else
-            cells.SetText(i, r, q.CellText(rec, f));
+            cells.SetText(i, r, text);
     }
     if (FPlan.NumberRows && columns > 0)
         cells.SetText(columns - 1, r, QString::number(r + 1));
@@ -71,6 +80,7 @@ TGridRows TGridRowsBuilder::Finish(bool Stopped)
 {
     FRows.Stopped = Stopped;
     TNxCellStore& cells = FRows.Cells;
+    cells.TruncateRows(FNext);
     const int columns = int(FPlan.Fields.size());
     bool hasNumber = false;
     for (const TGridLoadPlan::Field& f : FPlan.Fields)

@@ -42,7 +42,9 @@ class TGridRowsBuilder {
 public:
     explicit TGridRowsBuilder(const TGridLoadPlan& Plan);
     void Add(const TADOQuery& Query);
-    int Rows() const { return FRows.Cells.RowCount(); }
+    // Room for that many rows at once, when their number is known.
+    void Reserve(int Rows);
+    int Rows() const { return FNext; }
     // The rows with the totals row after them (none when stopped early or empty).
     TGridRows Finish(bool Stopped);
 
@@ -51,6 +53,7 @@ private:
     TGridRows FRows;
     std::vector<int> FSource;   // query column of each plan field, -1 none; empty until the first row
     int FValueColumns = 0;
+    int FNext = 0;   // the row the next Add fills
 };
 
 // Up to 15 significant digits, no thousands separators, no trailing zeros.

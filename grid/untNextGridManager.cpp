@@ -239,6 +239,7 @@ TGridRows TNextGridManager::FillRows(const TGridLoadPlan& Plan, TADOQuery* q,
         return rows.Finish(false);
     q->First();
     const int count = q->RecordCount();
+    rows.Reserve(count);
     while (!q->Eof()) {
         rows.Add(*q);
         if (RowLoaded && !RowLoaded(rows.Rows(), count))

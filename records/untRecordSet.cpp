@@ -60,8 +60,9 @@ void TRecordSetBuilder::Add(const TADOQuery& q)
             FCountSource = q.FieldIndex(QLatin1String(RecordCountColumn));
     }
     TNxCellStore& cells = FSet->FCells;
-    const int row = cells.RowCount();
-    cells.AddRows(1);
+    const int row = FNext++;
+    if (row >= cells.RowCount())
+        cells.AddRows(qMax(1024, cells.RowCount() / 2));
     const int rec = q.RecNo();
     quint8 nulls = 0;
     for (int f = 0; f < TRecordSet::FieldCount; ++f) {
@@ -85,6 +86,7 @@ void TRecordSetBuilder::Add(const TADOQuery& q)
 
 TRecordSetRef TRecordSetBuilder::Finish()
 {
+    FSet->FCells.TruncateRows(FNext);
     FSet->FCells.Squeeze();
     FSet->FCents.shrink_to_fit();
     FSet->FCounts.shrink_to_fit();

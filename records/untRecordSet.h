@@ -21,7 +21,7 @@ public:
     // status and office conditions.
     const TRecordFilter& View() const { return FView; }
     bool Detail() const { return FView.Detail; }
-    int Count() const { return FCells.RowCount(); }
+    int Count() const { return FCells.RowCount(); }   // the builder trims its room ahead
 
     // A detail row's record and what the user saw of it.
     QString BudgId(int Row) const { return Text(BudgIdField, Row); }
@@ -68,6 +68,7 @@ private:
     std::unique_ptr<TRecordSet> FSet;
     std::vector<int> FSource;   // query column of each field, -1 none; empty until the first row
     int FCountSource = -1;
+    int FNext = 0;   // the row the next Add fills
 };
 
 // The name of the column a summary query counts its records in, when it does.

@@ -172,7 +172,9 @@ int TStatusRun::Send(int Row)
 
 int TStatusRun::Write(const QString& Change, const QString& Action, const QString& NewStatus)
 {
-    if (!FRequest.Journal)
+    // Without a journal, and on the embedded database, where the session's own
+    // journal triggers write each entry within the change's statement.
+    if (!FRequest.Journal || FTriggers)
         return ExecSQL(FConn, Change, &FToken);
     // The records the change will touch are the ones its own condition finds now:
     // their entries first, then the change, both or neither.
@@ -226,6 +228,40 @@ int TStatusRun::Undo(const TUndoEntry& Entry)
 void TStatusRun::Execute()
 {
     FLoggedAt = QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs);
+    struct RunContext {
+        TStatusRun* run;
+        ~RunContext()
+        {
+            // The session's triggers write nothing for statements after the run.
+            if (run->FTriggers) {
+                try {
+                    ExecSQL(run->FConn, JournalRunEndSQL());
+                } catch (const std::exception&) {
+                    // A session that failed so far is remade on its next use.
+                }
+            }
+        }
+    } context{this};
+    if (FRequest.Journal && DatabaseKind(FConn) == TDbKind::SQLite) {
+        try {
+            for (const QString& sql : JournalTriggerSQL())
+                ExecSQL(FConn, sql, &FToken);
+            const QString action = FRequest.Kind == TRunKind::Confirm  ? QStringLiteral("confirm")
+                                   : FRequest.Kind == TRunKind::Cancel ? QStringLiteral("cancel")
+                                   : FRequest.Kind == TRunKind::Delete ? QStringLiteral("delete")
+                                                                        : QStringLiteral("undo");
+            ExecSQL(FConn, JournalRunSQL(FConn, {FRequest.RunId, action, QString(), FRequest.Operator,
+                                                 FRequest.Workstation, FLoggedAt}),
+                    &FToken);
+            FTriggers = true;
+        } catch (const std::exception& e) {
+            // Nothing is written without its entry: the run does not start.
+            FReport.FirstError = TError::From(e);
+            FReport.Failed = 1;
+            FReport.Stopped = true;
+            return;
+        }
+    }
     if (FRequest.Kind == TRunKind::Undo) {
         // The run's entries, in the order it wrote them.
         try {

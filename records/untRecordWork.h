@@ -139,4 +139,5 @@ private:
     TRunReport FReport;
     int FTotal = 0;
     QString FLoggedAt;   // UTC, the same for every entry of the run
+    bool FTriggers = false;   // this session's journal triggers write the entries
 };

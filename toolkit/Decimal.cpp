@@ -1,6 +1,5 @@
 #include "toolkit/Decimal.h"
 #include <QByteArray>
-#include <QVarLengthArray>
 
 namespace {
 
@@ -24,24 +23,35 @@ bool TDecimalSum::Parse(const char* s, std::size_t n, __int128* units, bool* out
         negative = s[i] == '-';
         ++i;
     }
-    // The digits as one string without the point, and where the point was.
-    QVarLengthArray<char, 64> digits;
-    int pointAt = -1;
-    bool any = false;
+    // The digits as one integer (past 36 significant digits the rest only count
+    // as places), and how many of them stood after the point.
+    __int128 mantissa = 0;
+    int significant = 0, dropped = 0, fraction = 0;
+    bool any = false, point = false, roundUp = false;
     for (; i < n; ++i) {
-        if (IsDigit(s[i])) {
-            digits.append(s[i]);
+        const char c = s[i];
+        if (IsDigit(c)) {
             any = true;
-        } else if (s[i] == '.' && pointAt < 0) {
-            pointAt = int(digits.size());
+            if (significant < 36) {
+                if (mantissa != 0 || c != '0')
+                    ++significant;
+                mantissa = mantissa * 10 + (c - '0');
+                if (point)
+                    ++fraction;
+            } else {
+                if (dropped == 0)
+                    roundUp = c >= '5';
+                if (!point)
+                    ++dropped;   // an integer digit beyond what is kept still scales
+            }
+        } else if (c == '.' && !point) {
+            point = true;
         } else {
             break;
         }
     }
     if (!any)
         return false;
-    if (pointAt < 0)
-        pointAt = int(digits.size());
     long exponent = 0;
     if (i < n && (s[i] == 'e' || s[i] == 'E')) {
         ++i;
@@ -62,33 +72,32 @@ bool TDecimalSum::Parse(const char* s, std::size_t n, __int128* units, bool* out
         ++i;
     if (i != n)
         return false;
-    // Digit k (from the left) stands for 10^(pointAt - 1 - k + exponent); in units
-    // of 10^-Places that is 10^(pointAt - 1 - k + exponent + Places).
-    __int128 value = 0;
-    bool roundUp = false;
-    for (int k = 0; k < digits.size(); ++k) {
-        const long power = long(pointAt) - 1 - k + exponent + Places;
-        const int d = digits[k] - '0';
-        if (power < 0) {
-            if (power == -1)
-                roundUp = d >= 5;
-            break;
-        }
-        if (power > 30 && d == 0)
-            continue;
-        __int128 term = d;
-        for (long p = 0; p < power && term <= Limit; ++p)
-            term *= 10;
-        value += term;
-        if (power > 30 || value > Limit) {
-            // A number, but far past any sum's range.
-            if (outOfRange)
-                *outOfRange = true;
-            return false;
-        }
-    }
     if (roundUp)
-        ++value;
+        ++mantissa;
+    // In units of 10^-Places: the mantissa times 10^shift.
+    const long shift = long(Places) - fraction + dropped + exponent;
+    __int128 value = mantissa;
+    if (shift > 0) {
+        for (long k = 0; k < shift && value != 0; ++k) {
+            if (value > Limit) {
+                if (outOfRange)
+                    *outOfRange = true;
+                return false;
+            }
+            value *= 10;
+        }
+    } else if (shift < 0) {
+        // Rounded half away from zero at the last place kept.
+        __int128 divisor = 1;
+        for (long k = 0; k < -shift && divisor <= Limit; ++k)
+            divisor *= 10;
+        value = divisor > Limit ? 0 : (value + divisor / 2) / divisor;
+    }
+    if (value > Limit) {
+        if (outOfRange)
+            *outOfRange = true;
+        return false;
+    }
     *units = negative ? -value : value;
     return true;
 }
@@ -172,8 +181,24 @@ long long TDecimalSum::CentsOf(QStringView Text)
     return one.Cents();
 }
 
+bool TDecimalSum::NeedsRounding(QStringView Text, int Places)
+{
+    // Plain digits with no more places than asked need nothing.
+    qsizetype point = -1;
+    for (qsizetype i = 0; i < Text.size(); ++i) {
+        const char16_t c = Text[i].unicode();
+        if (c == u'.' && point < 0)
+            point = i;
+        else if (!((c >= u'0' && c <= u'9') || (i == 0 && c == u'-')))
+            return true;
+    }
+    return point >= 0 && Text.size() - point - 1 > Places;
+}
+
 QString TDecimalSum::Rounded(QStringView Text, int Places)
 {
+    if (!NeedsRounding(Text, Places))
+        return Text.toString();
     const QByteArray bytes = Text.toLatin1();
     __int128 units = 0;
     if (Places < 0 || Places > TDecimalSum::Places || !Parse(bytes.constData(), size_t(bytes.size()), &units))

@@ -39,6 +39,8 @@ public:
     // A number's text rounded to at most Places decimals, without trailing zeros
     // ("126.27378799999998" to 6: "126.273788"); any other text as it is.
     static QString Rounded(QStringView Text, int Places);
+    // Whether Rounded would change the text (false for plain short amounts).
+    static bool NeedsRounding(QStringView Text, int Places);
     // One amount's text to the cent (0 for empty text or no number).
     static long long CentsOf(QStringView Text);
     // Cents as decimal text with two places ("1234.50", "-0.07").

@@ -5,6 +5,7 @@
 
 #include <QBrush>
 #include <QItemSelectionModel>
+#include <QVarLengthArray>
 #include <algorithm>
 #include <cstring>
 #include <limits>
@@ -52,6 +53,22 @@ void TNxCellStore::AddRows(int count)
         Own(i).at.resize(size_t(FRows), 0);
     for (int r = first; !FOrigin.empty() && r < FRows; ++r)
         FOrigin.push_back(r);
+}
+
+void TNxCellStore::TruncateRows(int count)
+{
+    if (count < 0 || count >= FRows)
+        return;
+    for (size_t k = 0; k < FColumns.size(); ++k) {
+        Column& c = Own(k);
+        for (int r = count; r < FRows; ++r)
+            if (const quint32 slot = c.at[size_t(r)])
+                c.text -= qint64(ReadEntry(c.pool.data() + slot).size);
+        c.at.resize(size_t(count));
+    }
+    if (!FOrigin.empty())
+        FOrigin.resize(size_t(count));
+    FRows = count;
 }
 
 void TNxCellStore::ClearRows()
@@ -118,14 +135,16 @@ bool TNxCellStore::SetText(int col, int row, QStringView text)
     }
     slot = 0;
     if (!text.isEmpty()) {
-        const size_t len = Utf8Length(text);
+        // Encoded once: compared with the neighbours, then kept when new.
+        QVarLengthArray<char, 512> utf8(text.size() * 3);
+        const size_t len = size_t(PutUtf8(utf8.data(), text) - utf8.data());
         // Columns repeat themselves down the rows (a unit's name, a subject, a
         // status): a text equal to a neighbour's shares its entry.
         for (const quint32 near : {before, after}) {
             if (near == 0)
                 continue;
             const Entry e = ReadEntry(c.pool.data() + near);
-            if (e.size == len && SameUtf8(e.data, len, text)) {
+            if (e.size == len && std::memcmp(e.data, utf8.data(), len) == 0) {
                 slot = near;
                 c.text += qint64(len);
                 return true;
@@ -142,7 +161,7 @@ bool TNxCellStore::SetText(int col, int row, QStringView text)
         const size_t start = c.pool.size();
         c.pool.resize(start + need);
         char* out = PutVarint(c.pool.data() + start, len);
-        PutUtf8(out, text);
+        std::memcpy(out, utf8.data(), len);
         c.at[size_t(row)] = quint32(start);
         c.text += qint64(len);
     }

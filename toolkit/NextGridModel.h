@@ -30,6 +30,8 @@ public:
     // Appends empty rows; throws std::length_error beyond the grid's row range.
     void AddRows(int count);
     void ClearRows();
+    // Drops the rows from count on (the room a fill took ahead of need).
+    void TruncateRows(int count);
     void Clear();   // columns too
 
     // Out-of-range cells read as empty and ignore writes (the setters say false).
