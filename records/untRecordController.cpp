@@ -167,6 +167,8 @@ bool TRecordController::StartUndo(int CancelAfter)
     TRunRequest request;
     request.Kind = TRunKind::Undo;
     request.UndoRunId = FLastRun.RunId;
+    request.UndoFrom = FLastRun.FirstLogId;
+    request.UndoTo = FLastRun.LastLogId;
     request.CancelAfter = CancelAfter;
     return Start(std::move(request));
 }
@@ -207,8 +209,9 @@ void TRecordController::RunDone()
     // What can be taken back: the latest confirm or cancel that changed records
     // (an undo or a delete leaves nothing to take back).
     if (FRunning.Kind == TRunKind::Confirm || FRunning.Kind == TRunKind::Cancel) {
-        if (report.Records > 0 && FRunning.Journal)
-            FLastRun = {FRunning.RunId, FRunning.Kind, report.Records, report.SucceededCents};
+        if (report.Records > 0 && FRunning.Journal && report.LastLogId > report.FirstLogId)
+            FLastRun = {FRunning.RunId, report.FirstLogId, report.LastLogId, FRunning.Kind, report.Records,
+                        report.SucceededCents};
     } else {
         FLastRun = {};
     }

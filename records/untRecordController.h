@@ -58,6 +58,7 @@ public:
     // while it can be taken back: its records and money. Records 0: none.
     struct TLastRun {
         QString RunId;
+        long long FirstLogId = 0, LastLogId = 0;
         TRunKind Kind = TRunKind::Confirm;
         int Records = 0;
         long long Cents = 0;

@@ -263,10 +263,16 @@ QString JournalInsertSQL(TAdoConn* Conn, const TJournalEntry& e)
            + QStringLiteral(" from BusiBudgetAdj");
 }
 
-QString JournalOfRunSQL(TAdoConn* Conn, const QString& RunId)
+QString JournalOfRunSQL(TAdoConn* Conn, const QString& RunId, long long From, long long To)
 {
-    return QStringLiteral("select BudgId,OldStatus,NewStatus,BudgMoney,DataYear from BusiBudgetAdjLog where RunId='")
+    return QStringLiteral("select BudgId,OldStatus,NewStatus,BudgMoney,DataYear from BusiBudgetAdjLog where LogId>")
+           + QString::number(From) + QStringLiteral(" and LogId<=") + QString::number(To) + QStringLiteral(" and RunId='")
            + Q(Conn, RunId) + QStringLiteral("' and Action in ('confirm','cancel') order by LogId");
+}
+
+QString JournalLastIdSQL()
+{
+    return QStringLiteral("select coalesce(max(LogId),0) from BusiBudgetAdjLog");
 }
 
 QString RecordHistorySQL(const QString& BudgId, std::int32_t DataYear)

@@ -84,8 +84,11 @@ struct TJournalEntry {
 // "insert into BusiBudgetAdjLog (...) select ... from BusiBudgetAdj": one entry
 // per record of the condition that follows it (the change's own " where ...").
 QString JournalInsertSQL(TAdoConn* Conn, const TJournalEntry& Entry);
-// A run's confirm and cancel entries in order: BudgId, OldStatus, NewStatus, BudgMoney, DataYear.
-QString JournalOfRunSQL(TAdoConn* Conn, const QString& RunId);
+// A run's confirm and cancel entries in order, among the entries (From, To]:
+// BudgId, OldStatus, NewStatus, BudgMoney, DataYear.
+QString JournalOfRunSQL(TAdoConn* Conn, const QString& RunId, long long From, long long To);
+// The latest entry's number (0 for none).
+QString JournalLastIdSQL();
 // A record's entries, newest first: LoggedAt, Operator, Workstation, Action,
 // OldStatus, NewStatus, BudgMoney.
 QString RecordHistorySQL(const QString& BudgId, std::int32_t DataYear);

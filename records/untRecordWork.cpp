@@ -268,7 +268,7 @@ void TStatusRun::Execute()
             TADOQuery q;
             q.SetConnection(FConn);
             q.SetCancelToken(&FToken);
-            q.SetSQLText(JournalOfRunSQL(FConn, FRequest.UndoRunId));
+            q.SetSQLText(JournalOfRunSQL(FConn, FRequest.UndoRunId, FRequest.UndoFrom, FRequest.UndoTo));
             q.OpenRows([&] {
                 FUndo.push_back({q.CellText(0, 0).toString(), q.CellText(0, 1).toString(), q.CellText(0, 2).toString(),
                                  q.CellIsNull(0, 3) ? QString() : q.CellText(0, 3).toString(),
@@ -296,6 +296,34 @@ void TStatusRun::Execute()
         Queue([progress, done, total] { progress(done, total); });
     };
     TRunReport& r = FReport;
+    // Where the run's entries will lie: after the latest one now.
+    auto lastLogId = [this]() -> long long {
+        TADOQuery q;
+        q.SetConnection(FConn);
+        q.SetSQLText(JournalLastIdSQL());
+        q.Open();
+        return q.Eof() ? 0 : q.CellText(0, 0).toLongLong();
+    };
+    if (FRequest.Journal) {
+        try {
+            r.FirstLogId = lastLogId();
+        } catch (const std::exception&) {
+            // Then no undo will be offered for this run.
+        }
+    }
+    struct NoteLast {
+        TStatusRun* run;
+        std::function<long long()> last;
+        ~NoteLast()
+        {
+            if (run->FRequest.Journal && run->FReport.Records > 0) {
+                try {
+                    run->FReport.LastLogId = last();
+                } catch (const std::exception&) {
+                }
+            }
+        }
+    } noteLast{this, lastLogId};
     for (const int row : FRequest.Rows) {
         // The statement in flight always ends; 取消 takes effect before the next.
         if (FCancel.load() || (FRequest.CancelAfter >= 0 && r.Attempted >= FRequest.CancelAfter)) {

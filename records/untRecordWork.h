@@ -65,6 +65,8 @@ struct TRunReport {
     TOutcome FirstError;
     bool Stopped = false;     // a persistent failure ended the run
     bool Cancelled = false;   // 取消, or the statement limit
+    // The journal entries written by the run lie in (FirstLogId, LastLogId].
+    long long FirstLogId = 0, LastLogId = 0;
     int NotAttempted() const { return Total - Attempted; }
 };
 
@@ -87,7 +89,8 @@ struct TRunRequest {
     // The journal: each record changed gets its entry in the same transaction.
     bool Journal = false;
     QString RunId;                 // this run's
-    QString UndoRunId;             // Undo: the run to take back
+    QString UndoRunId;             // Undo: the run to take back, its entries in (UndoFrom, UndoTo]
+    long long UndoFrom = 0, UndoTo = 0;
     QString Operator, Workstation;
 };
 

@@ -11,7 +11,7 @@ CREATE INDEX IF NOT EXISTS ix_budgetadj_key ON BusiBudgetAdj(datayear, BType, de
 --   insert into BusiBudgetAdj (datayear,BudgId,eid,...) select DataYear,BudgId,eid,...
 --     from BusiBudgetAdjLog where LogId=...
 CREATE TABLE IF NOT EXISTS BusiBudgetAdjLog (
-    LogId       INTEGER PRIMARY KEY AUTOINCREMENT,
+    LogId       INTEGER PRIMARY KEY,         -- in the order written
     RunId       TEXT NOT NULL,               -- one confirm, cancel, delete or undo of a window
     Action      TEXT NOT NULL,               -- confirm, cancel, delete, undo
     DataYear    INTEGER NOT NULL,
@@ -26,6 +26,6 @@ CREATE TABLE IF NOT EXISTS BusiBudgetAdjLog (
     ipid TEXT, pid TEXT, ekid TEXT, IniBudgId INTEGER, InputDate TEXT, filename TEXT, secret TEXT,
     issecret TEXT, burid TEXT
 );
--- A record's history, newest first; a run's entries for its undo.
+-- A record's history, newest first. (A run's entries are found by their LogId
+-- range, which the run notes: no index of runs to write with every entry.)
 CREATE INDEX IF NOT EXISTS ix_budgetadjlog_record ON BusiBudgetAdjLog(DataYear, BudgId, LogId);
-CREATE INDEX IF NOT EXISTS ix_budgetadjlog_run ON BusiBudgetAdjLog(RunId);

@@ -18,8 +18,6 @@ IF OBJECT_ID('BusiBudgetAdjLog') IS NULL
         filename NVARCHAR(200), secret VARCHAR(10), issecret VARCHAR(2), burid VARCHAR(20));
 IF NOT EXISTS (SELECT 1 FROM sys.indexes WHERE name = 'ix_budgetadjlog_record')
     CREATE INDEX ix_budgetadjlog_record ON BusiBudgetAdjLog(DataYear, BudgId, LogId);
-IF NOT EXISTS (SELECT 1 FROM sys.indexes WHERE name = 'ix_budgetadjlog_run')
-    CREATE INDEX ix_budgetadjlog_run ON BusiBudgetAdjLog(RunId);
 IF OBJECT_ID('veltrane_schema') IS NULL
     CREATE TABLE veltrane_schema (version INT NOT NULL);
 DELETE FROM veltrane_schema;
