@@ -5,6 +5,7 @@
 #include "plugin/untGlobals.h"
 #include "toolkit/Forms.h"
 #include "toolkit/NextGrid.h"
+#include "toolkit/Threads.h"
 #include <QAction>
 #include <QDateTime>
 #include <QDialog>
@@ -126,10 +127,16 @@ QList<QStringList> TbfrmVeltrane::RowHistory(int Row, QString* Title)
     const QString id = records->BudgId(record);
     if (Title)
         *Title = QStringLiteral("预算指标 %1 的操作记录").arg(id);
+    // The journal is read through (it keeps no index but its key): on a worker.
     TError error;
-    const QList<QStringList> rows = FController->History(id, records->View().DataYear, &error);
+    QList<QStringList> rows;
+    const std::int32_t year = records->View().DataYear;
+    RunOutput(QStringLiteral("正在读取操作记录…"), [&, id, year](TBackgroundTask&) {
+        rows = FController->History(id, year, &error);
+        return true;
+    });
     if (!error.Message.isEmpty())
-        Tell(QStringLiteral("无法读取操作记录：%1").arg(error.Message));
+        Tell(QStringLiteral("无法读取操作记录：%1").arg(AdvisedMessage(error)));
     return rows;
 }
 

@@ -68,7 +68,8 @@ public:
     // Takes the latest run back (see TRunKind::Undo).
     bool StartUndo(int CancelAfter);
     // A record's journal, newest first: time (UTC), operator, workstation, action,
-    // old and new status, amount; empty without a journal.
+    // old and new status, amount; empty without a journal. May be called on a
+    // worker (it reads the whole journal).
     QList<QStringList> History(const QString& BudgId, std::int32_t DataYear, TError* Error) const;
     int RunTotal() const;
     // 取消: a run stops after the statement in flight; a load is dropped (true when

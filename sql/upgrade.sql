@@ -26,6 +26,7 @@ CREATE TABLE IF NOT EXISTS BusiBudgetAdjLog (
     ipid TEXT, pid TEXT, ekid TEXT, IniBudgId INTEGER, InputDate TEXT, filename TEXT, secret TEXT,
     issecret TEXT, burid TEXT
 );
--- A record's history, newest first. (A run's entries are found by their LogId
--- range, which the run notes: no index of runs to write with every entry.)
-CREATE INDEX IF NOT EXISTS ix_budgetadjlog_record ON BusiBudgetAdjLog(DataYear, BudgId, LogId);
+-- No index beside the key: each would be one more page written with every
+-- change (a run notes the range of its entries for its undo; a record's history
+-- reads the journal through, on a worker). Where histories are looked up often:
+--   CREATE INDEX ix_budgetadjlog_record ON BusiBudgetAdjLog(DataYear, BudgId, LogId);

@@ -30,7 +30,6 @@ CREATE TABLE IF NOT EXISTS BusiBudgetAdjLog (
     issecret TEXT, burid TEXT
 );
 -- A record's history, newest first; a run's entries for its undo.
-CREATE INDEX IF NOT EXISTS ix_budgetadjlog_record ON BusiBudgetAdjLog(DataYear, BudgId, LogId);
 
 -- The schema version, one row.
 CREATE TABLE IF NOT EXISTS veltrane_schema (version INTEGER NOT NULL);

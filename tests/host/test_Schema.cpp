@@ -61,7 +61,7 @@ TEST(Schema, AnEmbeddedDatabaseIsUpgradedOnItsFirstOpenOnly)
     r = Script(file, QStringLiteral("open\nwindows\n"));
     ASSERT_EQ(r.code, 0) << qPrintable(r.err);
     const QStringList steps = Lines(r.out, QStringLiteral("upgrade "));
-    EXPECT_EQ(steps.size(), 4) << qPrintable(r.out);   // three indexes of records and units, one of the journal
+    EXPECT_EQ(steps.size(), 3) << qPrintable(r.out);   // the three indexes of records and units
     EXPECT_TRUE(steps.value(1).startsWith(QStringLiteral("upgrade 正在建立索引 ix_budgetadj_filter（BusiBudgetAdj，")))
         << qPrintable(steps.value(1));
     EXPECT_TRUE(Lines(r.out, QStringLiteral("message ")).isEmpty()) << qPrintable(r.out);
