@@ -288,38 +288,30 @@ QString JournalProbeSQL()
     return QStringLiteral("select count(*) from BusiBudgetAdjLog where 1=0");
 }
 
-QStringList JournalTriggerSQL()
+QStringList JournalTriggerSQL(TAdoConn* Conn, const TJournalEntry& e)
 {
     const QString columns = QLatin1String(RecordColumns);
     QString old;
     for (const QString& c : columns.split(QLatin1Char(',')))
         old += QStringLiteral(",OLD.") + c;
+    // The run's own values are in the triggers' text: nothing to look up per record.
     const QString insert = QStringLiteral("INSERT INTO BusiBudgetAdjLog (RunId,Action,DataYear,BudgId,OldStatus,"
                                           "NewStatus,BudgMoney,Operator,Workstation,LoggedAt,")
-                           + columns + QStringLiteral(") SELECT RunId,Action,OLD.datayear,OLD.BudgId,OLD.status,%1,"
-                                                      "OLD.BudgMoney,Operator,Workstation,LoggedAt")
-                           + old + QStringLiteral(" FROM temp.veltrane_run;");
-    return {
-        QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS veltrane_run (RunId TEXT, Action TEXT, Operator TEXT, "
-                       "Workstation TEXT, LoggedAt TEXT)"),
-        QStringLiteral("CREATE TEMP TRIGGER IF NOT EXISTS veltrane_journal_update AFTER UPDATE OF status ON "
-                       "main.BusiBudgetAdj BEGIN ")
-            + insert.arg(QStringLiteral("NEW.status")) + QStringLiteral(" END"),
-        QStringLiteral("CREATE TEMP TRIGGER IF NOT EXISTS veltrane_journal_delete BEFORE DELETE ON main.BusiBudgetAdj "
-                       "BEGIN ")
-            + insert.arg(QStringLiteral("NULL")) + QStringLiteral(" END"),
-        JournalRunEndSQL(),
-    };
+                           + columns + QStringLiteral(") VALUES ('") + Q(Conn, e.RunId) + QStringLiteral("','")
+                           + Q(Conn, e.Action) + QStringLiteral("',OLD.datayear,OLD.BudgId,OLD.status,%1,OLD.BudgMoney,'")
+                           + Q(Conn, e.Operator) + QStringLiteral("','") + Q(Conn, e.Workstation) + QStringLiteral("','")
+                           + Q(Conn, e.LoggedAt) + QStringLiteral("'") + old + QStringLiteral(");");
+    QStringList out = JournalRunEndSQL();
+    out << QStringLiteral("CREATE TEMP TRIGGER veltrane_journal_update AFTER UPDATE OF status ON main.BusiBudgetAdj "
+                          "BEGIN ")
+               + insert.arg(QStringLiteral("NEW.status")) + QStringLiteral(" END")
+        << QStringLiteral("CREATE TEMP TRIGGER veltrane_journal_delete BEFORE DELETE ON main.BusiBudgetAdj BEGIN ")
+               + insert.arg(QStringLiteral("NULL")) + QStringLiteral(" END");
+    return out;
 }
 
-QString JournalRunSQL(TAdoConn* Conn, const TJournalEntry& e)
+QStringList JournalRunEndSQL()
 {
-    return QStringLiteral("insert into temp.veltrane_run values('") + Q(Conn, e.RunId) + QStringLiteral("','")
-           + Q(Conn, e.Action) + QStringLiteral("','") + Q(Conn, e.Operator) + QStringLiteral("','")
-           + Q(Conn, e.Workstation) + QStringLiteral("','") + Q(Conn, e.LoggedAt) + QStringLiteral("')");
-}
-
-QString JournalRunEndSQL()
-{
-    return QStringLiteral("delete from temp.veltrane_run");
+    return {QStringLiteral("DROP TRIGGER IF EXISTS temp.veltrane_journal_update"),
+            QStringLiteral("DROP TRIGGER IF EXISTS temp.veltrane_journal_delete")};
 }

@@ -92,11 +92,10 @@ QString JournalLastIdSQL();
 // A record's entries, newest first: LoggedAt, Operator, Workstation, Action,
 // OldStatus, NewStatus, BudgMoney.
 QString RecordHistorySQL(const QString& BudgId, std::int32_t DataYear);
-// The embedded database journals through triggers of the writing session (TEMP,
-// made once per session): the entry is written by the change's own statement.
-// They write only while a run has put its context in temp.veltrane_run.
-QStringList JournalTriggerSQL();
-QString JournalRunSQL(TAdoConn* Conn, const TJournalEntry& Run);   // Run's NewStatus unused
-QString JournalRunEndSQL();
+// The embedded database journals through triggers of the writing session (TEMP):
+// each entry is written by the change's own statement. Made for a run with its
+// values (Run's NewStatus unused), dropped when it ends.
+QStringList JournalTriggerSQL(TAdoConn* Conn, const TJournalEntry& Run);
+QStringList JournalRunEndSQL();
 // Whether the journal table is there: a statement that fails without it.
 QString JournalProbeSQL();

@@ -235,7 +235,8 @@ void TStatusRun::Execute()
             // The session's triggers write nothing for statements after the run.
             if (run->FTriggers) {
                 try {
-                    ExecSQL(run->FConn, JournalRunEndSQL());
+                    for (const QString& sql : JournalRunEndSQL())
+                        ExecSQL(run->FConn, sql);
                 } catch (const std::exception&) {
                     // A session that failed so far is remade on its next use.
                 }
@@ -244,16 +245,14 @@ void TStatusRun::Execute()
     } context{this};
     if (FRequest.Journal && DatabaseKind(FConn) == TDbKind::SQLite) {
         try {
-            for (const QString& sql : JournalTriggerSQL())
-                ExecSQL(FConn, sql, &FToken);
             const QString action = FRequest.Kind == TRunKind::Confirm  ? QStringLiteral("confirm")
                                    : FRequest.Kind == TRunKind::Cancel ? QStringLiteral("cancel")
                                    : FRequest.Kind == TRunKind::Delete ? QStringLiteral("delete")
                                                                         : QStringLiteral("undo");
-            ExecSQL(FConn, JournalRunSQL(FConn, {FRequest.RunId, action, QString(), FRequest.Operator,
-                                                 FRequest.Workstation, FLoggedAt}),
-                    &FToken);
-            FTriggers = true;
+            FTriggers = true;   // from here the run's end drops what it made
+            for (const QString& sql : JournalTriggerSQL(FConn, {FRequest.RunId, action, QString(), FRequest.Operator,
+                                                                FRequest.Workstation, FLoggedAt}))
+                ExecSQL(FConn, sql, &FToken);
         } catch (const std::exception& e) {
             // Nothing is written without its entry: the run does not start.
             FReport.FirstError = TError::From(e);
