@@ -36,7 +36,8 @@ public:
             return updates;
         const QStringList lines = QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
         static const QRegularExpression update(QStringLiteral("^update BusiBudgetAdj  set status='(\\d)' (.*)$"));
-        // Every row's journal entries go first: what a host attempted.
+        // A row's journal entries go first where they are statements of their own
+        // (on a server): with its update, what a host attempted.
         static const QRegularExpression journal(QStringLiteral("^insert into BusiBudgetAdjLog .* from BusiBudgetAdj( where .*)$"));
         for (qsizetype i = FSeen; i < lines.size(); ++i) {
             QRegularExpressionMatch m = update.match(lines[i]);
@@ -121,11 +122,9 @@ void TwoHostsOverlapping(const QString& connection, const Db& db, const QTempora
         // What the hosts attempted: where their rows met, whatever got written.
         QSet<qlonglong> triedA, triedB;
         for (const Update& u : std::as_const(byA))
-            if (u.status.isNull())
-                triedA += u.records;
+            triedA += u.records;
         for (const Update& u : std::as_const(byB))
-            if (u.status.isNull())
-                triedB += u.records;
+            triedB += u.records;
         overlapping += int(triedA.intersect(triedB).size());
         byA.removeIf([](const Update& u) { return u.status.isNull(); });
         byB.removeIf([](const Update& u) { return u.status.isNull(); });
