@@ -20,8 +20,8 @@ if [ "$fuzz_seconds" != 0 ]; then
 fi
 
 cmake -S "$root" -B "$tsan" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVELTRANE_TSAN=ON -DVELTRANE_BENCH=OFF
-cmake --build "$tsan" -j "${VELTRANE_JOBS:-2}" --target test_toolkit test_tree test_forms
-(cd "$tsan" && ctest --output-on-failure -j 1 -R '^(toolkit|tree|forms)$')
+cmake --build "$tsan" -j "${VELTRANE_JOBS:-2}" --target test_toolkit test_tree test_forms test_records
+(cd "$tsan" && ctest --output-on-failure -j 1 -R '^(toolkit|tree|forms|records)$')
 
 bash "$root/scripts/build.sh" "$build" -DCMAKE_BUILD_TYPE=Debug -DVELTRANE_SANITIZE=ON
 cd "$build"
