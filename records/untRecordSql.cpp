@@ -252,14 +252,17 @@ const char* const RecordColumns =
 
 QString JournalInsertSQL(TAdoConn* Conn, const TJournalEntry& e)
 {
-    const QString columns = QLatin1String(RecordColumns);
+    // A delete keeps the whole record, so that it can be put back; a change of
+    // status needs no more than the status and the amount.
+    const bool whole = e.Action == QLatin1String("delete");
+    const QString columns = whole ? QLatin1Char(',') + QLatin1String(RecordColumns) : QString();
     return QStringLiteral("insert into BusiBudgetAdjLog (RunId,Action,DataYear,BudgId,OldStatus,NewStatus,BudgMoney,"
-                          "Operator,Workstation,LoggedAt,")
+                          "Operator,Workstation,LoggedAt")
            + columns + QStringLiteral(") select '") + Q(Conn, e.RunId) + QStringLiteral("','") + Q(Conn, e.Action)
            + QStringLiteral("',datayear,BudgId,status,")
            + (e.NewStatus.isEmpty() ? QStringLiteral("null") : QLatin1Char('\'') + Q(Conn, e.NewStatus) + QLatin1Char('\''))
            + QStringLiteral(",BudgMoney,'") + Q(Conn, e.Operator) + QStringLiteral("','") + Q(Conn, e.Workstation)
-           + QStringLiteral("','") + Q(Conn, e.LoggedAt) + QStringLiteral("',") + columns
+           + QStringLiteral("','") + Q(Conn, e.LoggedAt) + QStringLiteral("'") + columns
            + QStringLiteral(" from BusiBudgetAdj");
 }
 
@@ -290,23 +293,28 @@ QString JournalProbeSQL()
 
 QStringList JournalTriggerSQL(TAdoConn* Conn, const TJournalEntry& e)
 {
-    const QString columns = QLatin1String(RecordColumns);
-    QString old;
-    for (const QString& c : columns.split(QLatin1Char(',')))
-        old += QStringLiteral(",OLD.") + c;
     // The run's own values are in the triggers' text: nothing to look up per record.
-    const QString insert = QStringLiteral("INSERT INTO BusiBudgetAdjLog (RunId,Action,DataYear,BudgId,OldStatus,"
-                                          "NewStatus,BudgMoney,Operator,Workstation,LoggedAt,")
-                           + columns + QStringLiteral(") VALUES ('") + Q(Conn, e.RunId) + QStringLiteral("','")
-                           + Q(Conn, e.Action) + QStringLiteral("',OLD.datayear,OLD.BudgId,OLD.status,%1,OLD.BudgMoney,'")
-                           + Q(Conn, e.Operator) + QStringLiteral("','") + Q(Conn, e.Workstation) + QStringLiteral("','")
-                           + Q(Conn, e.LoggedAt) + QStringLiteral("'") + old + QStringLiteral(");");
+    // As above, only a delete's entry keeps the whole record.
+    auto insert = [&](const QString& NewStatus, bool whole) {
+        QString columns, old;
+        if (whole)
+            for (const QString& c : QString::fromLatin1(RecordColumns).split(QLatin1Char(','))) {
+                columns += QLatin1Char(',') + c;
+                old += QStringLiteral(",OLD.") + c;
+            }
+        return QStringLiteral("INSERT INTO BusiBudgetAdjLog (RunId,Action,DataYear,BudgId,OldStatus,NewStatus,"
+                              "BudgMoney,Operator,Workstation,LoggedAt")
+               + columns + QStringLiteral(") VALUES ('") + Q(Conn, e.RunId) + QStringLiteral("','") + Q(Conn, e.Action)
+               + QStringLiteral("',OLD.datayear,OLD.BudgId,OLD.status,") + NewStatus + QStringLiteral(",OLD.BudgMoney,'")
+               + Q(Conn, e.Operator) + QStringLiteral("','") + Q(Conn, e.Workstation) + QStringLiteral("','")
+               + Q(Conn, e.LoggedAt) + QStringLiteral("'") + old + QStringLiteral(");");
+    };
     QStringList out = JournalRunEndSQL();
     out << QStringLiteral("CREATE TEMP TRIGGER veltrane_journal_update AFTER UPDATE OF status ON main.BusiBudgetAdj "
                           "BEGIN ")
-               + insert.arg(QStringLiteral("NEW.status")) + QStringLiteral(" END")
+               + insert(QStringLiteral("NEW.status"), false) + QStringLiteral(" END")
         << QStringLiteral("CREATE TEMP TRIGGER veltrane_journal_delete BEFORE DELETE ON main.BusiBudgetAdj BEGIN ")
-               + insert.arg(QStringLiteral("NULL")) + QStringLiteral(" END");
+               + insert(QStringLiteral("NULL"), true) + QStringLiteral(" END");
     return out;
 }
 
