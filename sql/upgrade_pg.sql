@@ -9,8 +9,8 @@ CREATE INDEX IF NOT EXISTS ix_budgetadj_filter ON BusiBudgetAdj(datayear, BType,
 CREATE INDEX IF NOT EXISTS ix_budgetadj_key ON BusiBudgetAdj(datayear, BType, deptclass, mid, bkid, pid, ipid, bid, iid, eid);
 
 -- The journal of the module's writes: one entry per record a confirm, cancel,
--- delete or undo changed, written in the same transaction as the change. An
--- entry keeps the whole record as it was, so that a deleted one can be restored:
+-- delete or undo changed, written in the same transaction as the change. A
+-- delete's entry keeps the whole record as it was, so that it can be restored:
 --   insert into BusiBudgetAdj (datayear,BudgId,eid,...) select DataYear,BudgId,eid,...
 --     from BusiBudgetAdjLog where LogId=...
 CREATE TABLE IF NOT EXISTS BusiBudgetAdjLog (
