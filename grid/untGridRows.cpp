@@ -110,5 +110,11 @@ TGridRows TGridRowsBuilder::Finish(bool Stopped)
         FRows.FooterRow = t;
     }
     cells.Squeeze();
+    // Fitting the columns lays out the widest texts only: found here, not on the
+    // interface thread, for every row.
+    constexpr size_t measured = 12;
+    for (size_t c = 0; c < FPlan.Fit.size() && int(c) < cells.ColumnCount(); ++c)
+        if (FPlan.Fit[c] != 0)
+            cells.RankWidest(int(c), FPlan.Advances, FPlan.Fit[c] == 2, FRows.FooterRow, measured);
     return std::move(FRows);
 }

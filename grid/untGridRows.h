@@ -24,6 +24,10 @@ struct TGridLoadPlan {
     bool ShowTotal = false;
     bool HalveTotal = false;
     bool NumberRows = false;
+    // The columns to rank by text width for fitting (0: none, 1: text, 2: a number
+    // shown with its mask), per grid column, and the grid's advances.
+    std::vector<quint8> Fit;
+    TNxAdvances Advances;
 };
 
 // The rows of one load.

@@ -228,6 +228,13 @@ TGridLoadPlan TNextGridManager::PlanLoad(TNextGrid* Grid, bool ShowTotal, bool H
     const qsizetype n = qMin<qsizetype>(FFields.size(), plan.Columns);
     for (qsizetype i = 0; i < n; ++i)
         plan.Fields.push_back({FFields[i]->FieldName, FFields[i]->DataKind, FFields[i]->ShowKind});
+    plan.Advances = Grid->TextAdvances();
+    for (int c = 0; c < plan.Columns; ++c) {
+        const TNxCustomColumn* column = Grid->Columns().Item(c);
+        plan.Fit.push_back(!column || !column->Visible() || column->Kind() == TNxColumnKind::CheckBox ? 0
+                           : column->Kind() == TNxColumnKind::Text                              ? 1
+                                                                                                 : 2);
+    }
     return plan;
 }
 

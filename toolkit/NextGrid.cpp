@@ -876,60 +876,67 @@ void TNextGrid::contextMenuEvent(QContextMenuEvent* event)
 
 // ------------------------------------------------------------- column widths
 
+QFont TNextGrid::FitFont() const
+{
+    // The selected row is painted bold: its text must fit too.
+    QFont font = this->font();
+    if (FAppearance & aoBoldTextSelection)
+        font.setBold(true);
+    return font;
+}
+
+TNxAdvances TNextGrid::TextAdvances() const
+{
+    const QFontMetrics fm(FitFont());
+    TNxAdvances a;
+    for (int c = 0; c < 128; ++c)
+        a.Ascii[c] = fm.horizontalAdvance(QChar(c));
+    a.Wide = fm.horizontalAdvance(QChar(0x4E2D));
+    return a;
+}
+
 int TNextGrid::ContentWidth(int col) const
 {
     const TNxCustomColumn* column = FColumns.Item(col);
     if (!column)
         return 0;
-    // The selected row is painted bold: its text must fit too.
-    QFont font = this->font();
-    if (FAppearance & aoBoldTextSelection)
-        font.setBold(true);
-    const QFontMetrics fm(font);
-    // Laying text out is the dear part: every shown row is ranked by an estimate
-    // of its width made from its UTF-8 bytes (each ASCII character's advance, and
-    // an ideograph's for any other character), and only the widest few are laid
-    // out whole.
-    const int shown = ShownRowCount();
-    constexpr size_t measured = 12;
-    int ascii[128];
-    for (int c = 0; c < 128; ++c)
-        ascii[c] = fm.horizontalAdvance(QChar(c));
-    const int wide = fm.horizontalAdvance(QChar(0x4E2D));
-    const TNxCellStore& cells = FModel->Cells();
+    const QFontMetrics fm(FitFont());
+    // Laying text out is the dear part: rows are ranked by an estimate of their
+    // width made from their UTF-8 bytes, and only the widest few are laid out
+    // whole. A load ranks its rows on its worker; rows a filter narrowed, or cells
+    // written since, are ranked here.
     const bool masked = column->Kind() != TNxColumnKind::Text;   // numbers show grouped: estimate the shown text
-    std::vector<std::pair<int, int>> best;   // (estimate, row), a min-heap of the widest
-    const auto narrower = [](const auto& a, const auto& b) { return a.first > b.first; };
-    for (int v = 0; v < shown; ++v) {
-        const int row = ShownRow(v);
-        if (row == FFooterRow)
-            continue;
-        const QByteArrayView bytes = cells.Utf8(col, row);
-        int estimate = 0;
-        for (const char b : bytes) {
-            const auto u = static_cast<unsigned char>(b);
-            if (u < 0x80)
-                estimate += ascii[u];
-            else if (u >= 0xC0)
-                estimate += wide;
+    const TNxCellStore& cells = FModel->Cells();
+    const std::vector<int>* ranked = ShownRowCount() == RowCount() ? cells.WidestRows(col) : nullptr;
+    std::vector<int> rows;
+    if (ranked) {
+        rows = *ranked;
+    } else {
+        constexpr size_t measured = 12;
+        const TNxAdvances advances = TextAdvances();
+        const int shown = ShownRowCount();
+        std::vector<std::pair<int, int>> best;   // (estimate, row), a min-heap of the widest
+        const auto narrower = [](const auto& a, const auto& b) { return a.first > b.first; };
+        for (int v = 0; v < shown; ++v) {
+            const int row = ShownRow(v);
+            if (row == FFooterRow)
+                continue;
+            const int estimate = advances.Estimate(cells.Utf8(col, row), masked);
+            if (best.size() < measured) {
+                best.emplace_back(estimate, row);
+                std::push_heap(best.begin(), best.end(), narrower);
+            } else if (estimate > best.front().first) {
+                std::pop_heap(best.begin(), best.end(), narrower);
+                best.back() = {estimate, row};
+                std::push_heap(best.begin(), best.end(), narrower);
+            }
         }
-        if (masked)
-            estimate += estimate / 3;   // the separators and decimals a mask adds
-        if (best.size() < measured) {
-            best.emplace_back(estimate, row);
-            std::push_heap(best.begin(), best.end(), narrower);
-        } else if (estimate > best.front().first) {
-            std::pop_heap(best.begin(), best.end(), narrower);
-            best.back() = {estimate, row};
-            std::push_heap(best.begin(), best.end(), narrower);
-        }
+        for (const auto& [estimate, row] : best)
+            rows.push_back(row);
     }
-    std::vector<std::pair<int, QString>> texts;
-    for (const auto& [estimate, row] : best)
-        texts.emplace_back(estimate, column->DisplayText(Cells(col, row)));
     int widest = 0;
-    for (const auto& [estimate, text] : texts)
-        widest = std::max(widest, fm.horizontalAdvance(text));
+    for (const int row : rows)
+        widest = std::max(widest, fm.horizontalAdvance(column->DisplayText(Cells(col, row))));
     if (FFooterRow >= 0)
         widest = std::max(widest, fm.horizontalAdvance(column->DisplayText(Cells(col, FFooterRow))));
     // The item view's text margins on both sides, the grid line, and some air.

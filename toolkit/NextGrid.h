@@ -172,6 +172,9 @@ public:
     // it, within MinFitWidth..MaxFitWidth. Check-box columns keep their width. A width
     // the user drags is taken into the column's Width() (columnResized).
     void FitColumnsToContent();
+    // The advances of the font columns are fitted by, for ranking the rows of a
+    // load by width where they are made (TNxCellStore::RankWidest).
+    TNxAdvances TextAdvances() const;
     static constexpr int MinFitWidth = 24;
     static constexpr int MaxFitWidth = 420;
     int sizeHintForColumn(int column) const override;
@@ -220,6 +223,7 @@ private:
     std::vector<int> SelectedViewRows() const;
     int KeyCheckColumn() const;
     int ContentWidth(int col) const;
+    QFont FitFont() const;
     void TicksChangedByUser(int row, bool ticked);
 
     struct FilterText {

@@ -38,7 +38,42 @@ TNxCellStore::Column& TNxCellStore::Own(size_t col)
     std::shared_ptr<Column>& c = FColumns[col];
     if (c.use_count() > 1)
         c = std::make_shared<Column>(*c);
+    // A write to come: the ranking of its widths no longer holds.
+    c->ranked = false;
+    c->widest.clear();
     return *c;
+}
+
+void TNxCellStore::RankWidest(int col, const TNxAdvances& Advances, bool Masked, int SkipRow, size_t Count)
+{
+    if (col < 0 || col >= int(FColumns.size()))
+        return;
+    std::vector<std::pair<int, int>> best;   // (estimate, row), a min-heap of the widest
+    const auto narrower = [](const auto& a, const auto& b) { return a.first > b.first; };
+    for (int row = 0; row < FRows; ++row) {
+        if (row == SkipRow)
+            continue;
+        const int estimate = Advances.Estimate(Utf8(col, row), Masked);
+        if (best.size() < Count) {
+            best.emplace_back(estimate, row);
+            std::push_heap(best.begin(), best.end(), narrower);
+        } else if (Count > 0 && estimate > best.front().first) {
+            std::pop_heap(best.begin(), best.end(), narrower);
+            best.back() = {estimate, row};
+            std::push_heap(best.begin(), best.end(), narrower);
+        }
+    }
+    Column& c = Own(size_t(col));   // a fresh load's column is its own already
+    for (const auto& [estimate, row] : best)
+        c.widest.push_back(row);
+    c.ranked = true;
+}
+
+const std::vector<int>* TNxCellStore::WidestRows(int col) const
+{
+    if (col < 0 || col >= int(FColumns.size()) || !FColumns[size_t(col)]->ranked)
+        return nullptr;
+    return &FColumns[size_t(col)]->widest;
 }
 
 void TNxCellStore::AddRows(int count)

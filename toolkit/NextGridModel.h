@@ -13,6 +13,27 @@
 
 class TNextGrid;
 
+// The advances of a font's characters, for ranking texts by width without laying
+// them out: each ASCII character's own, and an ideograph's for any other.
+struct TNxAdvances {
+    int Ascii[128] = {};
+    int Wide = 0;
+    // The estimated width of a UTF-8 text; Masked: a number shown grouped, with
+    // the separators and decimals its mask adds.
+    int Estimate(QByteArrayView utf8, bool Masked) const
+    {
+        int estimate = 0;
+        for (const char b : utf8) {
+            const auto u = static_cast<unsigned char>(b);
+            if (u < 0x80)
+                estimate += Ascii[u];
+            else if (u >= 0xC0)
+                estimate += Wide;
+        }
+        return Masked ? estimate + estimate / 3 : estimate;
+    }
+};
+
 // The cells of a grid: texts column by column, and the colours of the cells that
 // have one. A plain object: it may be filled away from the grid (on a worker
 // thread, for a large load) and handed to the grid whole (TNextGrid::AdoptCells).
@@ -54,6 +75,13 @@ public:
     }
     // Gives back the growth slack of a finished fill.
     void Squeeze();
+    // Ranks a column's rows by their texts' estimated widths and keeps the Count
+    // widest (SkipRow aside: the totals row), so that fitting the column lays out
+    // only those: done where the cells are made, on the worker for a load. Kept
+    // until the column is written or the rows change.
+    void RankWidest(int col, const TNxAdvances& Advances, bool Masked, int SkipRow, size_t Count);
+    // The rows RankWidest kept, or null when the column has none now.
+    const std::vector<int>* WidestRows(int col) const;
     qint64 StoreBytes() const;
     qint64 TextBytes() const;
 
@@ -63,13 +91,15 @@ private:
         std::vector<char> pool{char(0)};
         qint64 garbage = 0;        // bytes of entries no row points at any more
         qint64 text = 0;           // UTF-8 bytes of the live texts
+        std::vector<int> widest;   // RankWidest's rows while ranked
+        bool ranked = false;
     };
     bool Valid(int col, int row) const
     {
         return col >= 0 && col < int(FColumns.size()) && row >= 0 && row < FRows;
     }
     static void Compact(Column& c);
-    Column& Own(size_t col);   // the column, made this store's own before a write
+    Column& Own(size_t col);   // the column, made this store's own before a write (unranked)
 
     std::vector<std::shared_ptr<Column>> FColumns;
     int FRows = 0;

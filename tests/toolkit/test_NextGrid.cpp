@@ -318,7 +318,8 @@ TEST(NextGrid, CellsFilledOnAnotherThreadReplaceTheRowsInOneReset)
     QSignalSpy resets(g.grid.Model(), &QAbstractItemModel::modelReset);
 
     TNxCellStore cells(3);
-    std::thread worker([&cells] {
+    const TNxAdvances advances = g.grid.TextAdvances();
+    std::thread worker([&cells, &advances] {
         cells.AddRows(1000);
         for (int r = 0; r < 1000; ++r) {
             cells.SetText(1, r, QStringLiteral("单位%1").arg(r));
@@ -330,9 +331,19 @@ TEST(NextGrid, CellsFilledOnAnotherThreadReplaceTheRowsInOneReset)
         // Writes outside the store say so and change nothing.
         EXPECT_FALSE(cells.SetText(3, 0, QStringLiteral("x")));
         EXPECT_FALSE(cells.SetText(0, 1001, QStringLiteral("x")));
+        // The rows to lay out when the columns are fitted are found here.
+        cells.SetText(1, 500, QStringLiteral("WWWWWWWWWWWW"));
+        cells.RankWidest(1, advances, false, 1000, 12);
     });
     worker.join();
     g.grid.AdoptCells(std::move(cells), 1000);
+    const QFontMetrics fm(g.grid.font());
+    g.grid.FitColumnsToContent();
+    EXPECT_GT(g.grid.columnWidth(1), fm.horizontalAdvance(QStringLiteral("WWWWWWWWWWWW")));
+    // A text written since is not passed over for the ranking made before it.
+    g.grid.SetCells(1, 7, QString(24, QLatin1Char('W')));
+    g.grid.FitColumnsToContent();
+    EXPECT_GT(g.grid.columnWidth(1), fm.horizontalAdvance(QString(24, QLatin1Char('W'))));
 
     EXPECT_EQ(resets.count(), 1);
     EXPECT_EQ(g.grid.RowCount(), 1001);
