@@ -26,6 +26,9 @@ fi
 
 build fuzz_sql_shape "$root/fuzz/fuzz_sql_shape.cpp" "$root/toolkit/SqliteStatements.cpp" -lsqlite3
 
+# The targets run side by side (the machine's cores share them), each for the
+# time given; each one's last lines are printed when all have ended.
+pids=()
 for target in "$out"/fuzz_*; do
   [ -x "$target" ] || continue
   name="$(basename "$target")"
@@ -33,6 +36,18 @@ for target in "$out"/fuzz_*; do
   mkdir -p "$corpus"
   [ -d "$root/fuzz/seeds/$name" ] && cp -n "$root/fuzz/seeds/$name"/* "$corpus"/ 2>/dev/null || true
   echo "fuzz: $name for ${seconds}s"
-  (cd "$out" && "$target" -max_total_time="$seconds" -rss_limit_mb=2048 -max_len=65536 "$corpus" 2>&1 | tail -n 3)
+  (cd "$out" && "$target" -max_total_time="$seconds" -rss_limit_mb=2048 -max_len=65536 "$corpus" \
+     > "$out/$name.log" 2>&1) &
+  pids+=("$!:$name")
 done
+failed=0
+for entry in "${pids[@]}"; do
+  name="${entry#*:}"
+  if ! wait "${entry%%:*}"; then
+    echo "fuzz: $name found a crash:"
+    failed=1
+  fi
+  tail -n 3 "$out/$name.log"
+done
+[ "$failed" = 0 ] || exit 1
 echo "fuzz: no crash"

@@ -2,8 +2,8 @@
 # Installs what is needed, then:
 #  1. builds the libFuzzer targets with clang and runs each for a bounded time
 #     (VELTRANE_FUZZ_SECONDS, default 60; 0 skips);
-#  2. builds the thread, tree-loading and window tests (the window works on workers)
-#     with the thread sanitizer and runs them;
+#  2. builds the thread, tree-loading, record-layer and window tests (the window
+#     works on workers) with the thread sanitizer and runs them;
 #  3. builds everything with the address and undefined-behaviour sanitizers and runs
 #     the whole test suite with CTest on the offscreen platform.
 set -euo pipefail
@@ -23,6 +23,7 @@ cmake -S "$root" -B "$tsan" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVELTRANE_TSAN=ON
 cmake --build "$tsan" -j "${VELTRANE_JOBS:-2}" --target test_toolkit test_tree test_forms test_records
 (cd "$tsan" && ctest --output-on-failure -j 1 -R '^(toolkit|tree|forms|records)$')
 
-bash "$root/scripts/build.sh" "$build" -DCMAKE_BUILD_TYPE=Debug -DVELTRANE_SANITIZE=ON
+# The benchmarks are built (and run) by bench/run, in a Release tree.
+bash "$root/scripts/build.sh" "$build" -DCMAKE_BUILD_TYPE=Debug -DVELTRANE_SANITIZE=ON -DVELTRANE_BENCH=OFF
 cd "$build"
 exec ctest --output-on-failure -j 1
