@@ -907,32 +907,16 @@ int TNextGrid::ContentWidth(int col) const
     // written since, are ranked here.
     const bool masked = column->Kind() != TNxColumnKind::Text;   // numbers show grouped: estimate the shown text
     const TNxCellStore& cells = FModel->Cells();
-    const std::vector<int>* ranked = ShownRowCount() == RowCount() ? cells.WidestRows(col) : nullptr;
+    const bool all = ShownRowCount() == RowCount();
+    const std::vector<int>* ranked = all ? cells.WidestRows(col) : nullptr;
     std::vector<int> rows;
     if (ranked) {
         rows = *ranked;
     } else {
-        constexpr size_t measured = 12;
-        const TNxAdvances advances = TextAdvances();
-        const int shown = ShownRowCount();
-        std::vector<std::pair<int, int>> best;   // (estimate, row), a min-heap of the widest
-        const auto narrower = [](const auto& a, const auto& b) { return a.first > b.first; };
-        for (int v = 0; v < shown; ++v) {
-            const int row = ShownRow(v);
-            if (row == FFooterRow)
-                continue;
-            const int estimate = advances.Estimate(cells.Utf8(col, row), masked);
-            if (best.size() < measured) {
-                best.emplace_back(estimate, row);
-                std::push_heap(best.begin(), best.end(), narrower);
-            } else if (estimate > best.front().first) {
-                std::pop_heap(best.begin(), best.end(), narrower);
-                best.back() = {estimate, row};
-                std::push_heap(best.begin(), best.end(), narrower);
-            }
-        }
-        for (const auto& [estimate, row] : best)
-            rows.push_back(row);
+        std::vector<int> shown;
+        for (int v = 0; !all && v < ShownRowCount(); ++v)
+            shown.push_back(ShownRow(v));
+        rows = cells.Widest(col, TextAdvances(), masked, FFooterRow, 12, all ? nullptr : &shown);
     }
     int widest = 0;
     for (const int row : rows)

@@ -44,28 +44,39 @@ TNxCellStore::Column& TNxCellStore::Own(size_t col)
     return *c;
 }
 
-void TNxCellStore::RankWidest(int col, const TNxAdvances& Advances, bool Masked, int SkipRow, size_t Count)
+std::vector<int> TNxCellStore::Widest(int col, const TNxAdvances& Advances, bool Masked, int SkipRow, size_t Count,
+                                      const std::vector<int>* Among) const
 {
-    if (col < 0 || col >= int(FColumns.size()))
-        return;
     std::vector<std::pair<int, int>> best;   // (estimate, row), a min-heap of the widest
     const auto narrower = [](const auto& a, const auto& b) { return a.first > b.first; };
-    for (int row = 0; row < FRows; ++row) {
+    const int n = Among ? int(Among->size()) : FRows;
+    for (int i = 0; i < n && Count > 0; ++i) {
+        const int row = Among ? (*Among)[size_t(i)] : i;
         if (row == SkipRow)
             continue;
         const int estimate = Advances.Estimate(Utf8(col, row), Masked);
         if (best.size() < Count) {
             best.emplace_back(estimate, row);
             std::push_heap(best.begin(), best.end(), narrower);
-        } else if (Count > 0 && estimate > best.front().first) {
+        } else if (estimate > best.front().first) {
             std::pop_heap(best.begin(), best.end(), narrower);
             best.back() = {estimate, row};
             std::push_heap(best.begin(), best.end(), narrower);
         }
     }
-    Column& c = Own(size_t(col));   // a fresh load's column is its own already
+    std::vector<int> rows;
     for (const auto& [estimate, row] : best)
-        c.widest.push_back(row);
+        rows.push_back(row);
+    return rows;
+}
+
+void TNxCellStore::RankWidest(int col, const TNxAdvances& Advances, bool Masked, int SkipRow, size_t Count)
+{
+    if (col < 0 || col >= int(FColumns.size()))
+        return;
+    std::vector<int> rows = Widest(col, Advances, Masked, SkipRow, Count);
+    Column& c = Own(size_t(col));   // a fresh load's column is its own already
+    c.widest = std::move(rows);
     c.ranked = true;
 }
 

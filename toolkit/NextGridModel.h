@@ -80,6 +80,10 @@ public:
     // only those: done where the cells are made, on the worker for a load. Kept
     // until the column is written or the rows change.
     void RankWidest(int col, const TNxAdvances& Advances, bool Masked, int SkipRow, size_t Count);
+    // The Count rows of a column (of Among, or all) whose texts are estimated
+    // widest, SkipRow aside.
+    std::vector<int> Widest(int col, const TNxAdvances& Advances, bool Masked, int SkipRow, size_t Count,
+                            const std::vector<int>* Among = nullptr) const;
     // The rows RankWidest kept, or null when the column has none now.
     const std::vector<int>* WidestRows(int col) const;
     qint64 StoreBytes() const;
