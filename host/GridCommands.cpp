@@ -9,6 +9,11 @@
 #include <QMenu>
 #include "toolkit/Forms.h"
 #include "toolkit/NextGrid.h"
+#include "toolkit/NextGridModel.h"
+#include <QApplication>
+#include <QTest>
+#include <QWheelEvent>
+#include <QWindow>
 
 namespace {
 
@@ -149,6 +154,91 @@ void RegisterGridCommands(ScriptRunner& runner)
         for (qsizetype i = 0; i < lines.size(); ++i)
             if (i + 1 < lines.size() || !lines[i].isEmpty())
                 ScriptRunner::Print(lines[i]);
+        return true;
+    });
+    // The module's window as its title-bar buttons leave it.
+    runner.AddCommand(QStringLiteral("window"), QStringLiteral("window maximized|normal"), [&s](const QStringList& args, const QString&, QString& error) {
+        TForm* f = s.ActiveModuleWindow();
+        QWidget* frame = f ? f->Frame() : nullptr;
+        if (!frame) {
+            error = QStringLiteral("没有打开的模块窗口");
+            return false;
+        }
+        if (args.size() == 1 && args[0] == QLatin1String("maximized"))
+            frame->showMaximized();
+        else if (args.size() == 1 && args[0] == QLatin1String("normal"))
+            frame->showNormal();
+        else {
+            error = QStringLiteral("用法：window maximized|normal");
+            return false;
+        }
+        return true;
+    });
+    // A press and release of the left button at the centre of a cell as the user
+    // sees it: the event goes to the window, which hands it to whatever is there.
+    runner.AddCommand(QStringLiteral("click"), QStringLiteral("click ROW FIELD"), [&s](const QStringList& args, const QString&, QString& error) {
+        TNextGrid* g = Grid(s, error);
+        if (!g)
+            return false;
+        bool ok = false;
+        const int row = args.size() == 2 ? args[0].toInt(&ok) : -1;
+        const int col = ok ? g->Columns().FindByName(args[1]) : -1;
+        const int shown = row >= 0 && row < g->RowCount() ? g->Model()->ViewRow(row) : -1;
+        if (!ok || col < 0 || shown < 0) {
+            error = ok && col < 0 ? QStringLiteral("表格没有列 %1").arg(args[1])
+                    : ok          ? QStringLiteral("表格没有显示第 %1 行").arg(args[0])
+                                  : QStringLiteral("用法：click ROW FIELD");
+            return false;
+        }
+        const QModelIndex index = g->model()->index(shown, col);
+        g->scrollTo(index);
+        QApplication::processEvents();
+        const QPoint global = g->viewport()->mapToGlobal(g->visualRect(index).center());
+        QWidget* top = g->window();
+        QWindow* handle = top ? top->windowHandle() : nullptr;
+        if (!handle || !top->rect().contains(top->mapFromGlobal(global))) {
+            error = QStringLiteral("第 %1 行的 %2 不在屏幕上").arg(args[0], args[1]);
+            return false;
+        }
+        const QPoint at = handle->mapFromGlobal(global);
+        QTest::mouseClick(handle, Qt::LeftButton, Qt::NoModifier, at);
+        return true;
+    });
+    // Notches of the mouse wheel over the middle of the grid (negative: down).
+    runner.AddCommand(QStringLiteral("wheel"), QStringLiteral("wheel N"), [&s](const QStringList& args, const QString&, QString& error) {
+        TNextGrid* g = Grid(s, error);
+        if (!g)
+            return false;
+        bool ok = false;
+        const int notches = args.size() == 1 ? args[0].toInt(&ok) : 0;
+        if (!ok) {
+            error = QStringLiteral("用法：wheel N");
+            return false;
+        }
+        // Whatever is on screen at the middle of the grid gets the notches, as
+        // from the pointer resting there.
+        const QPoint global = g->viewport()->mapToGlobal(g->viewport()->rect().center());
+        QWidget* under = QApplication::widgetAt(global);
+        if (!under || !g->isAncestorOf(under)) {
+            error = QStringLiteral("表格不在屏幕上");
+            return false;
+        }
+        for (int i = 0; i < qAbs(notches); ++i) {
+            const QPoint delta(0, notches > 0 ? QWheelEvent::DefaultDeltasPerStep : -QWheelEvent::DefaultDeltasPerStep);
+            QWheelEvent wheel(under->mapFromGlobal(QPointF(global)), QPointF(global), QPoint(), delta, Qt::NoButton,
+                              Qt::NoModifier, Qt::NoScrollPhase, false);
+            QApplication::sendEvent(under, &wheel);
+            QApplication::processEvents();
+        }
+        return true;
+    });
+    // The first row in view, in the numbering of tick and cells.
+    runner.AddCommand(QStringLiteral("toprow"), QStringLiteral("toprow"), [&s](const QStringList&, const QString&, QString& error) {
+        TNextGrid* g = Grid(s, error);
+        if (!g)
+            return false;
+        const int shown = g->rowAt(0);
+        ScriptRunner::Print(QStringLiteral("toprow %1").arg(shown < 0 ? -1 : g->ShownRow(shown)));
         return true;
     });
 }

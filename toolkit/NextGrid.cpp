@@ -11,6 +11,7 @@
 #include <QPainter>
 #include <QToolTip>
 #include <QScrollBar>
+#include <QWheelEvent>
 #include <QHelpEvent>
 #include <QStyledItemDelegate>
 #include <algorithm>
@@ -193,11 +194,61 @@ void TNextGrid::SectionResized(int section, int oldSize, int newSize)
     emit columnResized(section, newSize);
 }
 
+namespace {
+
+// The frozen columns: a view of the grid's own model and selection laid over its
+// left edge. It has no scrolling of its own: its rows sit where the grid's rows
+// sit (the same top, the same scroll position and range, the same row heights),
+// set again whenever the grid's geometry changes, and the wheel over it scrolls
+// the grid.
+class TNxFrozenView : public QTableView {
+public:
+    explicit TNxFrozenView(TNextGrid* grid) : QTableView(grid), FGrid(grid) {}
+
+    void Follow()
+    {
+        QScrollBar* mine = verticalScrollBar();
+        const QScrollBar* theirs = FGrid->verticalScrollBar();
+        mine->setRange(theirs->minimum(), theirs->maximum());
+        mine->setPageStep(theirs->pageStep());
+        mine->setSingleStep(theirs->singleStep());
+        mine->setValue(theirs->value());
+    }
+
+protected:
+    void updateGeometries() override
+    {
+        QTableView::updateGeometries();
+        Follow();
+    }
+    void scrollContentsBy(int dx, int dy) override
+    {
+        QTableView::scrollContentsBy(dx, dy);
+        // A scroll of its own (the keyboard, a drag past the edge) moves the grid.
+        if (dy != 0 && verticalScrollBar()->value() != FGrid->verticalScrollBar()->value())
+            FGrid->verticalScrollBar()->setValue(verticalScrollBar()->value());
+    }
+    void wheelEvent(QWheelEvent* event) override
+    {
+        QWheelEvent copy(FGrid->viewport()->mapFromGlobal(event->globalPosition()), event->globalPosition(),
+                         event->pixelDelta(), event->angleDelta(), event->buttons(), event->modifiers(),
+                         event->phase(), event->inverted(), event->source());
+        QApplication::sendEvent(FGrid->viewport(), &copy);
+        event->setAccepted(copy.isAccepted());
+    }
+
+private:
+    TNextGrid* FGrid;
+};
+
+}  // namespace
+
 void TNextGrid::SetFrozenColumns(int Count)
 {
     FFrozenCount = qMax(0, Count);
     if (FFrozenCount > 0 && !FFrozen) {
-        FFrozen = new QTableView(this);
+        auto* frozen = new TNxFrozenView(this);
+        FFrozen = frozen;
         FFrozen->setObjectName(QStringLiteral("frozenColumns"));
         FFrozen->setModel(FModel);
         FFrozen->setSelectionModel(selectionModel());
@@ -216,12 +267,16 @@ void TNextGrid::SetFrozenColumns(int Count)
         FFrozen->horizontalHeader()->setHighlightSections(false);
         FFrozen->horizontalHeader()->setSectionsClickable(true);
         viewport()->stackUnder(FFrozen);
-        // The same rows at the same place: one scroll position for both.
-        connect(FFrozen->verticalScrollBar(), &QAbstractSlider::valueChanged, verticalScrollBar(), &QAbstractSlider::setValue);
-        connect(verticalScrollBar(), &QAbstractSlider::valueChanged, FFrozen->verticalScrollBar(), &QAbstractSlider::setValue);
+        // One scroll position: the grid's. Its range and steps follow too.
+        connect(verticalScrollBar(), &QAbstractSlider::valueChanged, frozen, [frozen] { frozen->Follow(); });
+        connect(verticalScrollBar(), &QAbstractSlider::rangeChanged, frozen, [frozen] { frozen->Follow(); });
+        connect(verticalHeader(), &QHeaderView::sectionResized, this, [this](int row, int, int size) {
+            FFrozen->verticalHeader()->resizeSection(row, size);
+        });
         connect(FFrozen->horizontalHeader(), &QHeaderView::sectionClicked, this, &TNextGrid::HeaderClicked);
         connect(horizontalHeader(), &QHeaderView::sectionResized, this, [this] { UpdateFrozen(); });
         connect(horizontalHeader(), &QHeaderView::sectionMoved, this, [this] { UpdateFrozen(); });
+        connect(horizontalHeader(), &QHeaderView::sortIndicatorChanged, this, [this] { UpdateFrozen(); });
         connect(FModel, &QAbstractItemModel::modelReset, this, [this] { UpdateFrozen(); });
         connect(FModel, &QAbstractItemModel::columnsInserted, this, [this] { UpdateFrozen(); });
     }
@@ -232,18 +287,28 @@ void TNextGrid::UpdateFrozen()
 {
     if (!FFrozen)
         return;
-    FFrozen->setVisible(FFrozenCount > 0 && FModel->columnCount() > 0);
-    if (!FFrozen->isVisible())
+    // Whether the parts are hidden, not whether they are on screen now: this also
+    // runs while the window is hidden, minimised or between two states.
+    FFrozen->setHidden(FFrozenCount <= 0 || FModel->columnCount() <= 0);
+    if (FFrozen->isHidden())
         return;
     FFrozen->setFont(font());
     FFrozen->setPalette(palette());
     FFrozen->setShowGrid(showGrid());
     FFrozen->setSelectionBehavior(selectionBehavior());
     FFrozen->setSelectionMode(selectionMode());
-    FFrozen->verticalHeader()->setDefaultSectionSize(verticalHeader()->defaultSectionSize());
-    FFrozen->horizontalHeader()->setFixedHeight(horizontalHeader()->isVisible() ? horizontalHeader()->height() : 0);
-    FFrozen->horizontalHeader()->setVisible(horizontalHeader()->isVisible());
+    // (A new default sizes every row anew: only when the grid's changed.)
+    if (FFrozen->verticalHeader()->defaultSectionSize() != verticalHeader()->defaultSectionSize())
+        FFrozen->verticalHeader()->setDefaultSectionSize(verticalHeader()->defaultSectionSize());
     const QHeaderView* h = horizontalHeader();
+    // The grid's rows begin where its viewport does: the frozen header fills
+    // exactly the room above it, so the two sets of rows share their top.
+    const QRect rows = viewport()->geometry();
+    const int headerHeight = qMax(0, rows.top() - frameWidth());
+    FFrozen->horizontalHeader()->setHidden(h->isHidden() || headerHeight == 0);
+    FFrozen->horizontalHeader()->setFixedHeight(headerHeight);
+    FFrozen->horizontalHeader()->setSortIndicatorShown(h->isSortIndicatorShown());
+    FFrozen->horizontalHeader()->setSortIndicator(h->sortIndicatorSection(), h->sortIndicatorOrder());
     int width = 0;
     for (int c = 0; c < FModel->columnCount(); ++c) {
         const bool frozen = h->visualIndex(c) < FFrozenCount && !isColumnHidden(c);
@@ -253,10 +318,8 @@ void TNextGrid::UpdateFrozen()
             width += columnWidth(c);
         }
     }
-    const int left = frameWidth() + (verticalHeader()->isVisible() ? verticalHeader()->width() : 0);
-    FFrozen->setGeometry(left, frameWidth(), width,
-                         viewport()->height() + (horizontalHeader()->isVisible() ? horizontalHeader()->height() : 0));
-    FFrozen->verticalScrollBar()->setValue(verticalScrollBar()->value());
+    FFrozen->setGeometry(rows.left(), frameWidth(), qMin(width, rows.width()), rows.bottom() + 1 - frameWidth());
+    static_cast<TNxFrozenView*>(FFrozen)->Follow();
 }
 
 void TNextGrid::resizeEvent(QResizeEvent* event)
@@ -817,7 +880,12 @@ bool TNextGrid::event(QEvent* event)
             return true;
         }
     }
-    return QTableView::event(event);
+    const bool done = QTableView::event(event);
+    // Shown again (a restore, a maximise, a tab brought back): the frozen
+    // columns take the geometry of now, whatever happened while hidden.
+    if (event->type() == QEvent::Show)
+        UpdateFrozen();
+    return done;
 }
 
 void TNextGrid::keyPressEvent(QKeyEvent* event)
@@ -850,11 +918,15 @@ void TNextGrid::keyPressEvent(QKeyEvent* event)
 
 void TNextGrid::wheelEvent(QWheelEvent* event)
 {
-    if (!FMouseWheel) {
-        event->ignore();
-        return;
-    }
+    // The wheel always scrolls the rows. With MouseWheel on it also moves the
+    // selected row a row a notch, as the keyboard's arrows do.
     QTableView::wheelEvent(event);
+    const int notches = event->angleDelta().y() / QWheelEvent::DefaultDeltasPerStep;
+    if (FMouseWheel && notches != 0 && FModel->ShownCount() > 0) {
+        const QModelIndex at = currentIndex();
+        const int row = qBound(0, (at.isValid() ? at.row() : 0) - notches, FModel->ShownCount() - 1);
+        setCurrentIndex(FModel->index(row, at.isValid() ? at.column() : 0));
+    }
 }
 
 void TNextGrid::mouseDoubleClickEvent(QMouseEvent* event)

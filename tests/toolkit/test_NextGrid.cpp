@@ -296,12 +296,19 @@ TEST(NextGrid, SelectionKeysWheelAndDoubleClick)
     EXPECT_EQ(typed, QStringLiteral("a "));
     EXPECT_EQ(g.grid.Cells(0, 3), QString());
 
-    g.grid.SetMouseWheelEnabled(false);
-    const int before = g.grid.verticalScrollBar()->value();
-    QWheelEvent wheel(QPointF(50, 50), g.grid.viewport()->mapToGlobal(QPointF(50, 50)), QPoint(),
-                      QPoint(0, -240), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
-    QApplication::sendEvent(g.grid.viewport(), &wheel);
-    EXPECT_EQ(g.grid.verticalScrollBar()->value(), before);
+    // The wheel scrolls whether or not it moves the selected row.
+    for (const bool moves : {false, true}) {
+        g.grid.SetMouseWheelEnabled(moves);
+        const int before = g.grid.verticalScrollBar()->value();
+        const QModelIndex current = g.grid.currentIndex();
+        QWheelEvent wheel(QPointF(50, 50), g.grid.viewport()->mapToGlobal(QPointF(50, 50)), QPoint(),
+                          QPoint(0, -240), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(g.grid.viewport(), &wheel);
+        if (!moves) {
+            EXPECT_GT(g.grid.verticalScrollBar()->value(), before);
+        }
+        EXPECT_EQ(g.grid.currentIndex().row(), moves ? current.row() + 2 : current.row()) << moves;
+    }
 
     int dbl = 0;
     g.grid.OnDblClick = [&](TNextGrid*) { ++dbl; };
@@ -634,4 +641,57 @@ TEST(NextGrid, ColumnsFitTheBoldSelectedTextAndTakeTheWidthTheUserDrags)
     g.name->SetVisible(true);
     EXPECT_EQ(g.grid.columnWidth(1), 140);
     EXPECT_EQ(resized.count(), 1);
+}
+
+TEST(NextGrid, FrozenColumnsStayBesideTheirRowsThroughEveryChangeOfGeometry)
+{
+    QWidget top;
+    auto* g = new Grid(200);
+    g->grid.setParent(&top);
+    g->grid.SetFrozenColumns(2);
+    top.resize(420, 320);
+    g->grid.setGeometry(0, 0, 420, 320);
+    top.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&top));
+    QTableView* frozen = g->grid.FrozenView();
+    // Row r's top on screen in both parts, and the captions' bottom.
+    auto aligned = [&](const char* step) {
+        QApplication::processEvents();
+        ASSERT_TRUE(frozen->isVisible()) << step;
+        EXPECT_EQ(frozen->viewport()->mapToGlobal(QPoint(0, 0)).y(), g->grid.viewport()->mapToGlobal(QPoint(0, 0)).y())
+            << step;
+        EXPECT_EQ(frozen->verticalScrollBar()->value(), g->grid.verticalScrollBar()->value()) << step;
+        for (int r : {0, 1, 50, 199})
+            EXPECT_EQ(frozen->rowViewportPosition(r), g->grid.rowViewportPosition(r)) << step << " row " << r;
+        EXPECT_EQ(frozen->horizontalHeader()->isVisible(), g->grid.horizontalHeader()->isVisible()) << step;
+    };
+    aligned("shown");
+    // Changes made while the window is hidden (as between two window states).
+    top.hide();
+    g->grid.SetHeaderSize(34);
+    g->grid.SetRowSize(23);
+    g->grid.setGeometry(0, 0, 300, 200);
+    top.show();
+    aligned("shown again");
+    top.showMaximized();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return top.isMaximized(); }, 10000));
+    g->grid.setGeometry(top.rect());
+    aligned("maximised");
+    g->grid.verticalScrollBar()->setValue(g->grid.verticalScrollBar()->maximum());
+    aligned("scrolled to the end");
+    top.showNormal();
+    g->grid.setGeometry(0, 0, 420, 150);
+    aligned("restored and smaller");
+    g->grid.verticalHeader()->resizeSection(3, 40);
+    aligned("one row taller");
+    g->grid.SetOptions(g->grid.Options() & ~TGridOptions(goHeader));
+    aligned("without captions");
+    // The wheel over the frozen part scrolls the grid.
+    g->grid.verticalScrollBar()->setValue(0);
+    QWheelEvent wheel(QPointF(5, 5), frozen->viewport()->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, -120),
+                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(frozen->viewport(), &wheel);
+    EXPECT_GT(g->grid.verticalScrollBar()->value(), 0);
+    aligned("wheel over the frozen part");
+    delete g;
 }
