@@ -216,9 +216,25 @@ void TbfrmVeltrane::mnuExportClick()
     connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& filter) {
         dialog.setDefaultSuffix(filter == CsvFilter ? QStringLiteral("csv") : QStringLiteral("xlsx"));
     });
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    // The name as the dialog took it when the user pressed 保存: what the dialog
+    // shows afterwards may already be of a folder it went on reading.
+    QString file;
+    connect(&dialog, &QFileDialog::fileSelected, &dialog, [&file](const QString& f) { file = f; });
+    if (dialog.exec() != QDialog::Accepted)
         return;
-    const QString file = dialog.selectedFiles().constFirst();
+    if (file.isEmpty())
+        file = dialog.selectedFiles().value(0);
+    if (file.isEmpty())
+        return;
+    // However soon the dialog ended, a name without extension gets the chosen
+    // format's; a file of that name is replaced only when the user says so.
+    if (!QFileInfo(file).fileName().contains(QLatin1Char('.'))) {
+        file += dialog.selectedNameFilter() == CsvFilter ? QStringLiteral(".csv") : QStringLiteral(".xlsx");
+        const QString ask = QStringLiteral("%1 已存在。\n要替换它吗？").arg(QFileInfo(file).fileName());
+        if (QFileInfo::exists(file) && Application
+            && Application->MessageBox(ask, InfoCaption, MB_YESNO | MB_ICONQUESTION) != IDYES)
+            return;
+    }
     FOutputFolder = QFileInfo(file).absolutePath();
     QString error;
     if (ExportTo(file, &error))

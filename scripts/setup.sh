@@ -14,6 +14,7 @@ packages=(
   fonts-wqy-microhei
   libxlsxwriter-dev libpq-dev qt6-translations-l10n
   python3 python3-openpyxl poppler-utils
+  xvfb openbox x11-utils
 )
 
 missing=()

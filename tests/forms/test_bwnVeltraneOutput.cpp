@@ -6,6 +6,7 @@
 #include <QAction>
 #include <QDeadlineTimer>
 #include <QFile>
+#include <QComboBox>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QPrintPreviewDialog>
@@ -31,6 +32,7 @@ void WhenShown(const QString& name, std::function<void(T*)> act, bool* seen)
         for (QWidget* w : QApplication::topLevelWidgets()) {
             auto* d = qobject_cast<T*>(w);
             if (d && d->objectName() == name && d->isVisible()) {
+                timer->stop();   // once: the act may turn the event loop itself
                 timer->deleteLater();
                 *seen = true;
                 act(d);
@@ -43,16 +45,24 @@ void WhenShown(const QString& name, std::function<void(T*)> act, bool* seen)
     timer->start(20);
 }
 
-// Saves under `name` in the dialog, as a user who types it and presses 保存.
-void SaveAs(const QString& file, QString* proposed, bool* seen)
+// Saves under `name` in the dialog, as a user who types it and presses 保存
+// (in the format of `filter`, the dialog's first when empty).
+void SaveAs(const QString& file, QString* proposed, bool* seen, const QString& filter = QString())
 {
     WhenShown<QFileDialog>(QStringLiteral("dlgExport"),
                            [=](QFileDialog* d) {
                                *proposed = QFileInfo(d->selectedFiles().value(0)).fileName();
-                               // Into the folder first: the dialog reads it in the background
-                               // and puts its proposal back once done. Then type the name.
+                               // Into the folder and the name typed at once, before the dialog
+                               // has read the folder in the background.
                                d->setDirectory(QFileInfo(file).absolutePath());
-                               QTest::qWait(200);
+                               // The format picked in the list of types, as a user picks it.
+                               auto* types = d->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+                               const int type = types ? types->findText(filter) : -1;
+                               if (!filter.isEmpty() && type >= 0) {
+                                   types->setCurrentIndex(type);
+                                   emit types->activated(type);
+                                   emit types->textActivated(filter);
+                               }
                                auto* edit = d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
                                if (edit)
                                    edit->setText(QFileInfo(file).fileName());
@@ -74,7 +84,8 @@ TEST(ConfirmationWindowOutput, TheKeyOpensTheSaveDialogWithTheUnitInTheNameAndTh
     win.grid()->setFocus();
     ASSERT_GT(win.rows(), 1);
 
-    // Typed without an extension: the chosen format's is added.
+    // Typed without an extension: the chosen format's is added, though the dialog
+    // is still reading the folder (one of many files) when the name is typed.
     QString proposed;
     bool seen = false;
     SaveAs(host.dir.filePath(QStringLiteral("records")), &proposed, &seen);
@@ -87,6 +98,15 @@ TEST(ConfirmationWindowOutput, TheKeyOpensTheSaveDialogWithTheUnitInTheNameAndTh
     ASSERT_EQ(host.messages.size(), 1u);
     EXPECT_TRUE(host.messages[0].text.startsWith(QStringLiteral("数据已导出到："))) << host.messages[0].text.toStdString();
     EXPECT_EQ(host.messages[0].flags, MB_OK | MB_ICONINFORMATION);
+
+    // The other format chosen in the dialog: its extension.
+    host.messages.clear();
+    SaveAs(host.dir.filePath(QStringLiteral("records")), &proposed, &seen, QStringLiteral("CSV 文件（逗号分隔） (*.csv)"));
+    win->mnuExport->trigger();
+    win.idle();
+    ASSERT_TRUE(seen);
+    EXPECT_TRUE(QFile::exists(host.dir.filePath(QStringLiteral("records.csv"))))
+        << (host.messages.empty() ? std::string("no message") : host.messages[0].text.toStdString());
 
     // A name the export cannot take reaches the user as the module's message.
     host.messages.clear();

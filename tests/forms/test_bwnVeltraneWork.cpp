@@ -76,12 +76,10 @@ TEST(WindowWork, ARunThatMeetsAHeldLockStopsThereAndSaysWhatWasDone)
     Writer other(host.path);
     ASSERT_TRUE(other.Exec(QStringLiteral("begin immediate")));
     host.ClearSent();
-    QElapsedTimer t;
-    t.start();
     win->tbtnConfirm->click();
     win.idle();
-    // The busy database fails every row alike: one wait of its timeout, not five.
-    EXPECT_LT(t.elapsed(), 9000);
+    // The busy database fails every row alike: one statement waits its timeout,
+    // the other four are never sent.
     EXPECT_EQ(host.Sent(QStringLiteral("update")).size(), 1);
     ASSERT_EQ(host.messages.size(), 1u);
     const QString text = host.messages[0].text;
@@ -121,9 +119,9 @@ TEST(WindowWork, TheProgressPanelShowsOnLongWorkAndCancelStopsTheStatementInFlig
     ASSERT_TRUE(other.Exec(QStringLiteral("begin immediate")));
     host.ClearSent();
     win->tbtnConfirm->click();
-    QTest::qWait(600);
+    // The panel comes after a short delay; the run waits for the lock meanwhile.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return win->pnprocess->isVisible(); }, 60000));
     ASSERT_TRUE(win->Running());
-    EXPECT_TRUE(win->pnprocess->isVisible());
     EXPECT_EQ(win->Label4->text(), QStringLiteral("正在确认…"));
     EXPECT_EQ(win->Label5->text(), QStringLiteral("进度：0 / 3 行"));
     // Nothing else of the window takes input meanwhile.
@@ -139,11 +137,9 @@ TEST(WindowWork, TheProgressPanelShowsOnLongWorkAndCancelStopsTheStatementInFlig
     host.messages.clear();
     // 取消 stops the statement in flight at once, while the other session still
     // holds its lock: that row stays as it was, and the two after it are never sent.
-    QElapsedTimer cancelled;
-    cancelled.start();
+    // (Had the statement waited out the lock, the run would report a failure.)
     QTest::mouseClick(win->btnProcessCancel, Qt::LeftButton);
     win.idle();
-    EXPECT_LT(cancelled.elapsed(), 1000);
     ASSERT_TRUE(other.Exec(QStringLiteral("rollback")));
     EXPECT_EQ(host.Sent(QStringLiteral("update")).size(), 1);
     EXPECT_EQ(Confirmed(host, a), QStringLiteral("0"));
@@ -368,29 +364,25 @@ TEST(WindowWork, TheInterfaceThreadStaysResponsiveWhileThousandsOfRowsAreConfirm
     win->pmuAll->trigger();
     host.answer = IDYES;   // more than a thousand records: the window asks first
 
-    // The longest time between two turns of the event loop.
-    QElapsedTimer since;
-    qint64 longest = 0;
+    // Turns of the event loop that came while the run was on: none if the run
+    // held the interface thread. (How long it is held is bench/'s figure.)
+    int turnsDuringRun = 0;
     QTimer beat;
-    beat.setInterval(2);
-    QObject::connect(&beat, &QTimer::timeout, [&] { longest = qMax(longest, since.restart()); });
-    QElapsedTimer run;
-    run.start();
-    since.start();
+    beat.setInterval(0);
+    QObject::connect(&beat, &QTimer::timeout, [&] {
+        if (win->Running())
+            ++turnsDuringRun;
+    });
     beat.start();
     win->tbtnConfirm->click();
     win.idle();
     beat.stop();
-    const qint64 took = run.elapsed();
-    std::printf("[figures] confirming %d rows took %lld ms, longest stall %lld ms\n", rows, qint64(took), qint64(longest));
     ASSERT_EQ(host.messages.size(), 1u);
     EXPECT_TRUE(host.messages[0].text.startsWith(QStringLiteral("确认 %1 条预算指标、金额 ").arg(rows)));
     EXPECT_EQ(host.Scalar(QStringLiteral("select count(*) from BusiBudgetAdj where datayear=2024 and BType='1' and "
                                          "eid like '101%' and status='0'")),
               QStringLiteral("0"));
-    // Generous for sanitizer builds; the benchmark holds the real figure.
-    EXPECT_LT(longest, 250);
-    EXPECT_GT(took, longest * 4);
+    EXPECT_GE(turnsDuringRun, 3);
 }
 
 TEST(WindowWork, TheUnitListChoiceKeepsTheSelectedUnitWhereBothListsHoldIt)

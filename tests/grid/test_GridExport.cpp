@@ -421,7 +421,6 @@ TEST(GridExport, HundredThousandRowsOfEighteenColumns)
         const qint64 ms = t.elapsed();
         std::cout << "[ export   ] " << name << ": " << rows << " rows x 18 columns in " << ms << " ms, "
                   << QFileInfo(file).size() / 1024 << " KiB" << std::endl;
-        EXPECT_LT(ms, 60000);
     }
     EXPECT_EQ(ReadAll(dir.filePath(QStringLiteral("big.csv"))).count("\r\n"), rows + 2);
     // The sheet's extent, read from the package by Python's zipfile.

@@ -44,7 +44,9 @@ inline QString& ConfigHome()
 inline void Prepare(QProcess& p)
 {
     QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
-    e.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    // The hosts run on the tests' own platform: offscreen, or the X server of
+    // the desktop stage.
+    e.insert(QStringLiteral("QT_QPA_PLATFORM"), qEnvironmentVariable("QT_QPA_PLATFORM", QStringLiteral("offscreen")));
     // The host's windows remember their layout per user: not across tests.
     static QTemporaryDir config;
     static int hosts = 0;

@@ -37,7 +37,6 @@ TEST(Faults, ConfirmWhileAnotherProcessHoldsTheWriteLockIsPassedOverAfterTheBusy
     ASSERT_EQ(held.code, 0) << qPrintable(held.err);
     // Readers are not blocked; the one update waited for the timeout and was dropped.
     EXPECT_GE(waited, 4500);
-    EXPECT_LT(waited, 30000);
     const QStringList lines = held.lines();
     EXPECT_EQ(lines.first(), lines.at(lines.size() - 2)) << qPrintable(held.out);
     const QStringList rows = GridRows(held.out);

@@ -1,6 +1,7 @@
 // The record grid's filter, keys and copying through the real host and module.
 #include "tests/host/HostProcess.h"
 #include <QRegularExpression>
+#include <algorithm>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -90,4 +91,47 @@ TEST(HostGrid, FilterKeysAndCopyReachTheGridAsAUsersDo)
     EXPECT_TRUE(end[0].startsWith(QStringLiteral("shown "))) << qPrintable(end[0]);
     const QStringList counts = end[0].mid(6).split(QLatin1Char('/'));
     EXPECT_EQ(counts.value(0), counts.value(1));
+}
+
+// What a user meets on a desktop: the window maximised and restored by its
+// title-bar buttons, the wheel over the grid, and clicks on tick boxes where
+// the user sees them. The record beside a ticked box is the one confirmed.
+TEST(HostGrid, ATickClickedAfterMaximiseRestoreAndWheelIsThatRowsRecord)
+{
+    QTemporaryDir dir;
+    const QString db = dir.filePath(QStringLiteral("desk.sqlite"));
+    ASSERT_TRUE(CreateDemo(db, 3000));
+    const Result r = Script(db, QStringLiteral(
+        "open\nselect 101001\nmode detail\necho --cells\ncells\necho --end\n"
+        "echo --before\nsql select BudgId from BusiBudgetAdj where status='1' order by BudgId\necho --end\n"
+        "window maximized\nwindow normal\nwindow maximized\nclick 2 chk\n"
+        "window normal\nwheel -3\necho --down\ntoprow\nwheel 3\necho --up\ntoprow\n"
+        "window maximized\nclick 12 chk\nwindow normal\nclick 30 chk\nclick 30 chk\n"
+        "echo --status\nstatus\npress tbtnConfirm\n"
+        "echo --confirmed\nsql select BudgId from BusiBudgetAdj where status='1' order by BudgId\necho --end\n"));
+    ASSERT_EQ(r.code, 0) << qPrintable(r.err);
+    const QStringList lines = r.lines();
+    const QStringList cellLines = After(lines, QStringLiteral("--cells"));
+    ASSERT_GT(cellLines.size(), 32) << qPrintable(r.out);
+    const QStringList names = cellLines[0].split(QLatin1Char('\t'));
+    const qsizetype id = names.indexOf(QStringLiteral("budgid"));
+    ASSERT_GE(id, 0);
+    const QString second = cellLines[1 + 2].split(QLatin1Char('\t')).value(id);
+    const QString thirteenth = cellLines[1 + 12].split(QLatin1Char('\t')).value(id);
+
+    // Three notches down scroll the rows; three up bring the first back.
+    const QStringList down = After(lines, QStringLiteral("--down"));
+    ASSERT_EQ(down.size(), 1);
+    EXPECT_NE(down[0], QStringLiteral("toprow 0")) << qPrintable(r.out);
+    EXPECT_EQ(After(lines, QStringLiteral("--up")), QStringList{QStringLiteral("toprow 0")});
+
+    EXPECT_TRUE(After(lines, QStringLiteral("--status")).value(0).contains(QStringLiteral("已选 2 条")))
+        << qPrintable(r.out);
+    QStringList expected{second, thirteenth};
+    std::sort(expected.begin(), expected.end(), [](const QString& a, const QString& b) { return a.toInt() < b.toInt(); });
+    QStringList confirmed = After(lines, QStringLiteral("--confirmed"));
+    for (const QString& before : After(lines, QStringLiteral("--before")))
+        confirmed.removeOne(before);
+    confirmed.removeIf([](const QString& l) { return l.startsWith(QStringLiteral("message ")); });
+    EXPECT_EQ(confirmed, expected) << qPrintable(r.out);
 }
