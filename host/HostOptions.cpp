@@ -219,11 +219,13 @@ QString HostHelpText()
         "  --no-upgrade           打开嵌入式数据库时不自动升级\n"
         "  --help                 显示本帮助\n"
         "\n"
-        "脚本命令: open [NAME], windows, close, answer yes|no, screenshot FILE, echo TEXT,\n"
+        "脚本命令: open [NAME], windows, close, answer yes|no, screenshot [FILE], echo TEXT,\n"
         "  sql STATEMENT, tree, select EID|top, find TEXT, btype N, secret N, mode summary|detail,\n"
         "  view unconfirmed|confirmed, units delegated|all, grid, cells, tick ROW..., untick ROW...,\n"
         "  filter COLUMN TEXT, copy, press NAME, key SHORTCUT, buttons, state, status, wait MS,\n"
         "  stalls, cancelafter N, quit（如 文件 › 退出）, undo, history ROW,\n"
         "  nowait LINE（下一行不等待本行开始的工作）,\n"
-        "  export FILE（.xlsx 或 .csv，按扩展名）, print FILE.pdf\n");
+        "  export FILE（.xlsx 或 .csv，按扩展名）, print FILE.pdf,\n"
+        "  window maximized|normal, click ROW FIELD（在单元格中央按下并松开鼠标左键）,\n"
+        "  wheel N（鼠标滚轮 N 格，负数向下）, toprow, refresh\n");
 }

@@ -7,6 +7,7 @@
 #include <QMenu>
 #include "toolkit/Forms.h"
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QMdiSubWindow>
 #include <QRegularExpression>
@@ -273,15 +274,21 @@ void ScriptRunner::RegisterBasicCommands()
         FAnswerYes = args[0] == QLatin1String("yes");
         return true;
     });
-    AddCommand(QStringLiteral("screenshot"), QStringLiteral("screenshot FILE"), [this](const QStringList&, const QString& rest, QString& error) {
-        if (rest.isEmpty()) {
-            error = QStringLiteral("用法：screenshot FILE");
+    AddCommand(QStringLiteral("screenshot"), QStringLiteral("screenshot [FILE]"), [this](const QStringList&, const QString& rest, QString& error) {
+        // Without a file: veltrane-screenshot.png in the build folder the host
+        // runs from (never among the sources), else in the working folder.
+        QString file = rest;
+        if (file.isEmpty()) {
+            QDir build(QCoreApplication::applicationDirPath());
+            const bool inBuild = build.cdUp() && build.exists(QStringLiteral("CMakeCache.txt"));
+            file = (inBuild ? build : QDir::current()).filePath(QStringLiteral("veltrane-screenshot.png"));
+        }
+        if (!FSession.MainWindow()->grab().save(file, "PNG")) {
+            error = QStringLiteral("无法保存截图 %1").arg(file);
             return false;
         }
-        if (!FSession.MainWindow()->grab().save(rest, "PNG")) {
-            error = QStringLiteral("无法保存截图 %1").arg(rest);
-            return false;
-        }
+        if (rest.isEmpty())
+            Print(QStringLiteral("screenshot %1").arg(QDir::toNativeSeparators(file)));
         return true;
     });
     AddCommand(QStringLiteral("stalls"), QStringLiteral("stalls"), [this](const QStringList&, const QString&, QString&) {

@@ -251,7 +251,17 @@ void RegisterWindowCommands(ScriptRunner& runner)
         TForm* f = Window(s, error);
         if (!f)
             return false;
-        // Keys go where the user's keys go: the focused control of the active window.
+        // Keys go where the user's keys go: the focused control of the active
+        // window. On a desktop the window manager gives the focus a moment later
+        // (and another program may hold it): wait until it has, as a user does
+        // before typing, or a short-cut meant for this window finds none active.
+        QWidget* top = f->Frame()->window();
+        if (!top->isActiveWindow()) {
+            top->raise();
+            top->activateWindow();
+            if (!QTest::qWaitForWindowActive(top, 10000))
+                ScriptRunner::Print(QStringLiteral("inactive window"));
+        }
         f->Frame()->activateWindow();
         QWidget* target = QApplication::focusWidget();
         if (!target || !f->Frame()->isAncestorOf(target))

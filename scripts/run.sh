@@ -21,6 +21,6 @@ fi
 shot="${VELTRANE_SCREENSHOT:-$build/veltrane-demo.png}"
 script="$(mktemp)"
 trap 'rm -f "$script"' EXIT
-sed "s|@SCREENSHOT@|$shot|" "$root/scripts/demo.script" > "$script"
+sed "s|^screenshot\$|screenshot $shot|" "$root/scripts/demo.script" > "$script"
 QT_QPA_PLATFORM=offscreen "$host" --screen 1280x800 --script "$script" "$@"
 echo "screenshot saved to $shot"
