@@ -100,6 +100,14 @@ void TbfrmVeltrane::Wire()
     connect(mnuConfirm, &QAction::triggered, this, [this] { tbtnConfirmClick(); });
     connect(tbtnCancel, &QToolButton::clicked, this, [this] { tbtnCancelClick(); });
     connect(mnuCancel, &QAction::triggered, this, [this] { tbtnCancelClick(); });
+    connect(tbtnRefresh, &QToolButton::clicked, this, [this] { mnuRefreshClick(); });
+    connect(mnuRefresh, &QAction::triggered, this, [this] { mnuRefreshClick(); });
+    // A click on the unit already selected loads it when its rows are not there
+    // (the load was cancelled or failed): the tree reports no change then.
+    connect(trvList, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* item) {
+        if (item && item == trvList->currentItem() && !FController->HasRows() && !Busy())
+            trvListChange(static_cast<TTreeNode*>(item));
+    });
     connect(tbtnMod, &QToolButton::clicked, this, [this] { tbtnModClick(); });
     ngdBudgetAdj->OnDblClick = [this](TNextGrid*) { tbtnModClick(); };
     connect(tbtnDel, &QToolButton::clicked, this, [this] { tbtnDelClick(); });
@@ -278,6 +286,16 @@ void TbfrmVeltrane::sbtnHindUTClick() { ShowTreePane(false); }
 
 
 void TbfrmVeltrane::tbtnColseClick() { Close(); }
+
+void TbfrmVeltrane::mnuRefreshClick()
+{
+    if (Busy())
+        return;
+    // What others wrote since shows too: the same statement is not taken for the
+    // same rows.
+    FController->MarkStale();
+    LoadRecords();
+}
 
 void TbfrmVeltrane::TickAll(const QString& Text)
 {
@@ -591,6 +609,8 @@ void TbfrmVeltrane::UpdateButtons()
     // The menu items and their keys act exactly when their buttons do.
     mnuConfirm->setEnabled(tbtnConfirm->isEnabled());
     mnuCancel->setEnabled(tbtnCancel->isEnabled());
+    tbtnRefresh->setEnabled(!Running());
+    mnuRefresh->setEnabled(!Running());
     const bool empty = ngdBudgetAdj->RowCount() == 0 && !Running();
     FEmptyConfirmKey->setEnabled(empty);
     FEmptyCancelKey->setEnabled(empty);

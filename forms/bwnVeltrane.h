@@ -103,6 +103,7 @@ public:
     // The journal (forms/bwnVeltraneJournal.cpp): 撤销上次操作 takes the latest
     // confirm or cancel back; a record's history lists its entries, newest first.
     void mnuUndoRunClick();
+    void mnuRefreshClick();
     void pmuHistoryClick();
     // The history of the record of a grid row as lines (scripts): time, operator,
     // workstation, action, status before and after, amount.

@@ -198,6 +198,8 @@ void TbfrmVeltrane::BuildLayout()
     tbtnCancel->setToolTip(QStringLiteral("撤销选中预算指标的确认（Ctrl+D）"));
     tbtnFind = ToolButton(tblChildMain, QStringLiteral("tbtnFind"), QStringLiteral(" 查找 "), 3, &placed);
     tbtnFind->setToolTip(QStringLiteral("在单位树中查找单位（Ctrl+F）"));
+    tbtnRefresh = ToolButton(tblChildMain, QStringLiteral("tbtnRefresh"), QStringLiteral(" 刷新 "), 4, &placed);
+    tbtnRefresh->setToolTip(QStringLiteral("重新提取当前单位的预算指标（F5）"));
     ToolSeparator(tblChildMain, QStringLiteral("ToolButton3"), 8);
     tbtnColse = ToolButton(tblChildMain, QStringLiteral("tbtnColse"), QStringLiteral(" 退出 "), 2, &placed);
     tbtnColse->setToolTip(QStringLiteral("退出"));
@@ -217,7 +219,9 @@ void TbfrmVeltrane::BuildLayout()
     mnuConfirm->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
     mnuCancel = MenuAction(mitemDataVind, QStringLiteral("mnuCancel"), QStringLiteral("撤销"), 1);
     mnuCancel->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_D));
-    for (QAction* a : {mnuConfirm, mnuCancel}) {
+    mnuRefresh = MenuAction(mitemDataVind, QStringLiteral("mnuRefresh"), QStringLiteral("刷新"), 4);
+    mnuRefresh->setShortcut(QKeySequence(Qt::Key_F5));
+    for (QAction* a : {mnuConfirm, mnuCancel, mnuRefresh}) {
         a->setShortcutContext(Qt::WidgetWithChildrenShortcut);
         form->addAction(a);
     }

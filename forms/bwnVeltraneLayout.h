@@ -57,6 +57,9 @@ struct TVeltraneControls {
     QAction* mnuColse = nullptr;
     QAction* mnuConfirm = nullptr;
     QAction* mnuCancel = nullptr;
+    // 刷新 (F5): the view loaded again, whatever was shown or cancelled.
+    QToolButton* tbtnRefresh = nullptr;
+    QAction* mnuRefresh = nullptr;
     // Brings the tree pane back when the hide button took it away; the filters
     // stay above the grid meanwhile.
     QToolButton* sbtnShowUT = nullptr;

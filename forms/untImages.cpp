@@ -90,6 +90,18 @@ QPixmap Draw(int index)
         p.setPen(QPen(QColor(40, 80, 160), 2.6, Qt::SolidLine, Qt::RoundCap));
         p.drawLine(QPointF(9.8, 9.8), QPointF(14, 14));
         break;
+    case 4: { // refresh: a circle of arrow
+        const QColor green(30, 130, 70);
+        p.setPen(QPen(green, 2, Qt::SolidLine, Qt::RoundCap));
+        p.setBrush(Qt::NoBrush);
+        p.drawArc(QRectF(2.5, 2.5, 11, 11), 100 * 16, 290 * 16);
+        QPolygonF head;
+        head << QPointF(9, 0.5) << QPointF(13.5, 3.5) << QPointF(8.5, 6.5);
+        p.setPen(Qt::NoPen);
+        p.setBrush(green);
+        p.drawPolygon(head);
+        break;
+    }
     case 7:   // take the confirmation back: a record with an arrow turning back
         Sheet(p);
         UndoArrow(p, QColor(220, 120, 20));

@@ -223,6 +223,17 @@ void RegisterWindowCommands(ScriptRunner& runner)
             a->trigger();
         return true;
     });
+    runner.AddCommand(QStringLiteral("refresh"), QStringLiteral("refresh"), [&s](const QStringList&, const QString&, QString& error) {
+        // As 数据操作 › 刷新 (F5).
+        auto* a = Need<QAction>(s, QStringLiteral("mnuRefresh"), error);
+        if (!a)
+            return false;
+        if (!a->isEnabled())
+            ScriptRunner::Print(QStringLiteral("disabled mnuRefresh"));
+        else
+            a->trigger();
+        return true;
+    });
     runner.AddCommand(QStringLiteral("history"), QStringLiteral("history ROW"), [&s](const QStringList& args, const QString&, QString& error) {
         bool ok = false;
         const int row = args.size() == 1 ? args[0].toInt(&ok) : -1;

@@ -43,6 +43,11 @@ public:
     // load that failed or was cancelled).
     TRecordSetRef Records() const { return FRecords; }
 
+    // Whether the rows of the latest load are shown or on their way (not after a
+    // load that failed or was cancelled, nor before the first).
+    bool HasRows() const { return FState == TState::Loading || FState == TState::Loaded; }
+    // The shown rows may no longer be the database's (刷新): the next Load goes ahead.
+    void MarkStale() { FWrittenSinceLoad = true; }
     bool Loading() const { return !FLoads.empty(); }
     bool Running() const { return FRun != nullptr; }
     bool Busy() const { return Loading() || Running(); }

@@ -406,3 +406,54 @@ TEST(WindowWork, TheUnitListChoiceKeepsTheSelectedUnitWhereBothListsHoldIt)
     EXPECT_EQ(win->UnitCode(), QStringLiteral("101001"));
     EXPECT_TRUE(win->LastRecordSQL().contains(QStringLiteral("eid like '101001%'")));
 }
+
+TEST(WindowWork, AfterACancelledLoadAClickOnTheSameUnitOrRefreshLoadsItAgain)
+{
+    HostFixture host(300);
+    Window win(host);
+    win->rbtnDetail->click();
+    win.select(QStringLiteral("101002"));
+    ASSERT_GT(win.rows(), 1);
+    // 取消 before the worker's rows are back: the grid is empty and says why.
+    TTreeNode* node = nullptr;
+    for (QTreeWidgetItemIterator it(win->trvList); *it && !node; ++it) {
+        auto* n = static_cast<TTreeNode*>(*it);
+        const auto* info = static_cast<TItemInfo*>(n->Data());
+        if (info && info->Kind == 1 && info->Id == QLatin1String("101003"))
+            node = n;
+    }
+    ASSERT_TRUE(node);
+    win->trvList->SetSelected(node);
+    win->CancelWork();
+    win.idle();
+    ASSERT_EQ(win.rows(), 0);
+    EXPECT_TRUE(win->StatusText().contains(QStringLiteral("已取消提取数据"))) << qPrintable(win->StatusText());
+
+    // The unit is still the selected one: a click on it loads it.
+    const QRect at = win->trvList->visualItemRect(node);
+    QTest::mouseClick(win->trvList->viewport(), Qt::LeftButton, {}, at.center());
+    win.idle();
+    ASSERT_GT(win.rows(), 1);
+    EXPECT_TRUE(win->LastRecordSQL().contains(QStringLiteral("eid like '101003%'")));
+    // A click on it now that its rows are there loads nothing.
+    const int loads = win.reloads();
+    QTest::mouseClick(win->trvList->viewport(), Qt::LeftButton, {}, at.center());
+    win.idle();
+    EXPECT_EQ(win.reloads(), loads);
+
+    // 刷新 (F5) loads the same view again and shows what others wrote since.
+    const QString id = win.cell("budgid", 0);
+    host.Exec(QStringLiteral("update BusiBudgetAdj set BudgMoney=4321.5 where datayear=2024 and BudgId=") + id);
+    win.grid()->setFocus();
+    QTest::keyClick(win.grid(), Qt::Key_F5);
+    win.idle();
+    EXPECT_EQ(win.reloads(), loads + 1);
+    bool seen = false;
+    for (int r = 0; r + 1 < win.rows(); ++r)
+        if (win.cell("budgid", r) == id)
+            seen = win.cell("budgmoney", r) == QStringLiteral("4321.5");
+    EXPECT_TRUE(seen);
+    EXPECT_TRUE(win->tbtnRefresh->isEnabled());
+    EXPECT_EQ(win->mnuRefresh->shortcut(), QKeySequence(Qt::Key_F5));
+    EXPECT_TRUE(win->mitemDataVind->actions().contains(win->mnuRefresh));
+}
