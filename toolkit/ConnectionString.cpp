@@ -68,10 +68,13 @@ ConnectionSettings ParseConnectionString(const QString& text)
 
 QString MaskedConnectionString(const QString& text)
 {
-    // Any "pwd=" or "password=" up to the next ';' (or to the closing quote of a
-    // quoted value), whatever the parser would make of the rest.
+    // Any "pwd=" or "password=" up to the next ';', or to the end of a quoted
+    // value: quotes of either kind (doubled inside) and ODBC's braces ("}}"
+    // inside), whatever the parser would make of the rest. An unclosed quote or
+    // brace hides all that follows.
     static const QRegularExpression secret(
-        QStringLiteral("((?:^|;)\\s*(?:pwd|password)\\s*=\\s*)('(?:[^']|'')*'|\"(?:[^\"]|\"\")*\"|[^;]*)"),
+        QStringLiteral("((?:^|;)\\s*(?:pwd|password)\\s*=\\s*)"
+                       "('(?:[^']|'')*(?:'|$)|\"(?:[^\"]|\"\")*(?:\"|$)|\\{(?:[^}]|\\}\\})*(?:\\}|$)|[^;]*)"),
         QRegularExpression::CaseInsensitiveOption);
     QString out = text;
     out.replace(secret, QStringLiteral("\\1***"));

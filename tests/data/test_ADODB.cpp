@@ -1,4 +1,5 @@
 #include "toolkit/ADODB.h"
+#include "toolkit/ConnectionString.h"
 
 #include <QFile>
 #include <QSqlDatabase>
@@ -51,6 +52,19 @@ TEST(ADOConnection, ConnectionStringKeysAndQuoting)
     EXPECT_EQ(c.ConnectionValue(QStringLiteral("x")), QStringLiteral("2"));
     EXPECT_EQ(c.ConnectionValue(QStringLiteral("missing")), QString());
     EXPECT_FALSE(c.Connected());
+}
+
+TEST(ADOConnection, EveryQuotedFormOfThePasswordIsMasked)
+{
+    for (const char* text : {"Driver={X};PWD={top;secret9};UID=u", "Driver={X};pwd = {top}}sec;ret9};UID=u",
+                             "Password='top;secret9';UID=u", "PassWord=\"top;\"\"secret9\";UID=u",
+                             "UID=u; PwD=topsecret9", "UID=u;PWD={top;secret9"}) {
+        const QString masked = MaskedConnectionString(QString::fromUtf8(text));
+        EXPECT_FALSE(masked.contains(QStringLiteral("secret9"))) << masked.toStdString();
+        EXPECT_FALSE(masked.contains(QStringLiteral("top"))) << masked.toStdString();
+        EXPECT_TRUE(masked.contains(QStringLiteral("***"))) << masked.toStdString();
+        EXPECT_TRUE(masked.contains(QStringLiteral("UID=u"))) << masked.toStdString();
+    }
 }
 
 TEST(ADOConnection, OpensOnFirstUseInWalWithFullSync)
