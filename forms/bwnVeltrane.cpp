@@ -233,8 +233,19 @@ void TbfrmVeltrane::trvListChange(TTreeNode* Node)
         return;
     if (Node == trvList->GetFirstNode()) {
         FUnitCode = FirstCharacters(FController->Context().UnitCode, 3);
+        // The top node covers the units the tree shows under it, each with the
+        // units under it: neither fewer (an operator of a first-level unit sees
+        // its neighbours listed) nor more (one of a deeper unit sees its branch).
+        FUnitScope.clear();
+        for (int i = 0; i < Node->childCount(); ++i)
+            if (auto* info = static_cast<TItemInfo*>(static_cast<TTreeNode*>(Node->child(i))->Data()))
+                if (!info->Id.isEmpty())
+                    FUnitScope << info->Id;
+        if (FUnitScope == QStringList{FUnitCode})
+            FUnitScope.clear();
     } else if (auto* info = static_cast<TItemInfo*>(Node->Data())) {
         FUnitCode = info->Id;
+        FUnitScope.clear();
     } else {
         return;
     }
@@ -659,6 +670,7 @@ void TbfrmVeltrane::LoadRecords()
                   : rbtnOK->isChecked() ? TStatusView::Confirmed
                                         : TStatusView::Any;
     view.UnitCode = FUnitCode;
+    view.UnitScope = FUnitScope;
     view.BType = FBType;
     TError error;
     const auto started = FController->Load(

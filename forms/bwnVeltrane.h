@@ -158,6 +158,8 @@ private:
 
     TRecordController* FController = nullptr;
     QString FUnitCode;
+    // The units the top node covers when it is selected (empty otherwise).
+    QStringList FUnitScope;
     QString FBType;
     TNextGridManager* FGridManager = nullptr;
     int FCancelAfter = -1;

@@ -100,6 +100,9 @@ void TbfrmVeltrane::OutputMessage(const QString& Text, int Flags)
 QString TbfrmVeltrane::OutputDetails() const
 {
     QString unit = FUnitCode;
+    if (!FUnitScope.isEmpty())
+        unit = FUnitScope.size() <= 6 ? FUnitScope.join(QStringLiteral("、"))
+                                      : QStringLiteral("%1 等 %2 个单位").arg(FUnitScope.constFirst()).arg(FUnitScope.size());
     // The tree's text names the unit; it starts with the code except at the top node.
     if (trvList && !trvList->isHidden())
         if (const TTreeNode* node = trvList->Selected()) {

@@ -50,6 +50,7 @@ TRecordController::TLoadStart TRecordController::Load(const TView& View,
     f.Detail = View.Detail;
     f.Status = View.Status;
     f.UnitCode = View.UnitCode;
+    f.UnitScope = View.UnitScope;
     f.BType = View.BType;
     f.DataYear = FContext.DataYear;
     f.OfficeColumns = FContext.OfficeColumns;

@@ -28,6 +28,7 @@ public:
         bool Detail = false;
         TStatusView Status = TStatusView::Unconfirmed;
         QString UnitCode;
+        QStringList UnitScope;   // the top node's units (see TRecordFilter)
         QString BType;
     };
     enum class TLoadStart { Started, Skipped, Refused };

@@ -15,7 +15,9 @@ TRecordSet::TRecordSet(TRecordFilter View) : FView(std::move(View)) {}
 
 TSummaryKey TRecordSet::Key(int Row) const
 {
-    TSummaryKey key{FView.UnitCode,       Text(MidField, Row), Text(BkidField, Row), Text(PidField, Row),
+    // Over the top node's scope a summary row is of the units of its own prefix.
+    const QString eid = FView.UnitScope.isEmpty() ? FView.UnitCode : Text(EidField, Row);
+    TSummaryKey key{eid,                  Text(MidField, Row), Text(BkidField, Row), Text(PidField, Row),
                     Text(IpidField, Row), Text(BidField, Row), Text(IidField, Row)};
     key.NullCodes = Row >= 0 && size_t(Row) < FNullKeys.size() ? FNullKeys[size_t(Row)] : 0;
     return key;
@@ -53,7 +55,9 @@ void TRecordSetBuilder::Add(const TADOQuery& q)
             const bool detailField = f == TRecordSet::BudgIdField || f == TRecordSet::EidField
                                      || f == TRecordSet::StatusField;
             const bool keyField = f >= TRecordSet::MidField;
-            if ((detailField && detail) || (keyField && !detail) || f == TRecordSet::AmountField)
+            // A summary over the top node's scope keeps each row's unit prefix.
+            const bool scopeEid = f == TRecordSet::EidField && !FSet->View().UnitScope.isEmpty();
+            if ((detailField && detail) || (keyField && !detail) || scopeEid || f == TRecordSet::AmountField)
                 FSource[size_t(f)] = q.FieldIndex(QLatin1String(FieldNames[f]));
         }
         if (!detail)

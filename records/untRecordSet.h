@@ -25,7 +25,10 @@ public:
 
     // A detail row's record and what the user saw of it.
     QString BudgId(int Row) const { return Text(BudgIdField, Row); }
-    QString Eid(int Row) const { return Detail() ? Text(EidField, Row) : FView.UnitCode; }
+    QString Eid(int Row) const
+    {
+        return Detail() || !FView.UnitScope.isEmpty() ? Text(EidField, Row) : FView.UnitCode;
+    }
     QString Status(int Row) const { return Text(StatusField, Row); }
 
     // A summary row's key: the view's unit prefix and the row's codes. A code the

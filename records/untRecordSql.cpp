@@ -47,10 +47,38 @@ QString SummaryKeyConditions(TAdoConn* Conn, const TSummaryKey& Key)
     return s;
 }
 
-// The view's status and office conditions, as the record query has them.
+}  // namespace
+
+QString UnitCondition(TAdoConn* Conn, const TRecordFilter& f)
+{
+    if (f.UnitScope.isEmpty())
+        return QStringLiteral("eid like '") + LikePrefix(Conn, f.UnitCode);
+    QStringList parts;
+    for (const QString& unit : f.UnitScope)
+        parts << QStringLiteral("eid like '") + LikePrefix(Conn, unit);
+    return QLatin1Char('(') + parts.join(QStringLiteral(" or ")) + QLatin1Char(')');
+}
+
+int UnitPrefixLength(const TRecordFilter& f)
+{
+    if (f.UnitScope.isEmpty())
+        return CharacterCount(f.UnitCode);
+    int n = CharacterCount(f.UnitScope.constFirst());
+    for (const QString& unit : f.UnitScope)
+        n = qMin(n, CharacterCount(unit));
+    return n;
+}
+
+namespace {
+
+// The view's status and office conditions, as the record query has them, and
+// the scope of the top node (a summary row's prefix may be shorter than a unit
+// of the scope: its records are those of the scope).
 QString ViewConditions(TAdoConn* Conn, const TRecordFilter& View)
 {
     QString s;
+    if (!View.UnitScope.isEmpty())
+        s += QStringLiteral(" and ") + UnitCondition(Conn, View);
     if (View.Status == TStatusView::Unconfirmed)
         s += QStringLiteral(" and status='0'");
     else if (View.Status == TStatusView::Confirmed)
@@ -143,7 +171,7 @@ QString RecordQuerySQL(TAdoConn* Conn, const TRecordFilter& f)
                   "InputDate,filename,secret,issecret,")
               + ChildExpression(Conn) + QStringLiteral(" as child ") + officeColumns
               + QStringLiteral(" from vwbudgetadj ") + QStringLiteral(" where datayear=") + year
-              + QStringLiteral(" and eid like '") + LikePrefix(Conn, f.UnitCode) + conditions
+              + QStringLiteral(" and ") + UnitCondition(Conn, f) + conditions
               + QStringLiteral(" and  BType='") + Q(Conn, f.BType) + QStringLiteral("' ")
               + QStringLiteral(" and deptclass='") + Q(Conn, f.DeptClass) + QStringLiteral("'")
               + QStringLiteral("order by eid,bkid,mid,bid,ipid,pid");
@@ -152,7 +180,7 @@ QString RecordQuerySQL(TAdoConn* Conn, const TRecordFilter& f)
     QString sub;
     SubstrFunctionName(Conn, sub);
     // The database counts characters, as the prefix's length must.
-    const QString n = QString::number(CharacterCount(f.UnitCode));
+    const QString n = QString::number(UnitPrefixLength(f));
     sql = QStringLiteral(" select 0 as chk,'' as NumId,") + sub + QStringLiteral("(eid,1,") + n
           + QStringLiteral(") as Eid,")
           + QStringLiteral(" '' as ename,Mid,mname,Bid,bname,Iid,iname,BKid,bkname,IPid,ipname,Pid,pname,")
@@ -160,7 +188,7 @@ QString RecordQuerySQL(TAdoConn* Conn, const TRecordFilter& f)
           // How many records each row adds up: a write holds the row to them.
           + QStringLiteral(",count(*) as RecCount ")
           + QStringLiteral(" from vwbudgetadj ") + QStringLiteral(" where datayear=") + year
-          + QStringLiteral("   and eid like '") + LikePrefix(Conn, f.UnitCode) + conditions
+          + QStringLiteral("   and ") + UnitCondition(Conn, f) + conditions
           + QStringLiteral("   and  BType='") + Q(Conn, f.BType) + QStringLiteral("' ")
           + QStringLiteral("   and deptclass='") + Q(Conn, f.DeptClass) + QStringLiteral("'")
           + QStringLiteral(" group by ") + sub + QStringLiteral("(eid,1,") + n + QStringLiteral("),")

@@ -28,6 +28,9 @@ struct TRecordFilter {
     bool Detail = false;
     TStatusView Status = TStatusView::Unconfirmed;
     QString UnitCode;          // FUnitCode: the eid prefix
+    // The top node of the tree: the units it shows under it, each with the units
+    // under it (their codes as prefixes). Empty: UnitCode alone.
+    QStringList UnitScope;
     QString BType;             // FBType
     QString DeptClass;         // already the decimal text of the integer class
     std::int32_t DataYear = 0;
@@ -35,6 +38,13 @@ struct TRecordFilter {
     int OfficeFilter = 0;         // 1 with OfficeColumns: only the operator's office
     QString OfficeCode;           // the operator's office (burid)
 };
+
+// The units of the view as a condition: "eid like '<UnitCode>%'", or over the
+// scope "(eid like '<a>%' or eid like '<b>%' ...)".
+QString UnitCondition(TAdoConn* Conn, const TRecordFilter& Filter);
+// The length of the unit prefix the summary view sums per: UnitCode's, or the
+// shortest of the scope's.
+int UnitPrefixLength(const TRecordFilter& Filter);
 
 // The record query of the detail or summary view.
 QString RecordQuerySQL(TAdoConn* Conn, const TRecordFilter& Filter);

@@ -7,6 +7,7 @@
 #include "toolkit/NextGrid.h"
 #include "tree/untDynamicTree.h"
 #include <QAction>
+#include <QSet>
 #include <QComboBox>
 #include <QMenuBar>
 #include <QPointer>
@@ -122,25 +123,63 @@ TEST(ConfirmationWindow, SingleUnitRule)
     }
 }
 
-TEST(ConfirmationWindow, TopNodeScopesToTheFirstThreeCharacters)
+TEST(ConfirmationWindow, TopNodeCoversExactlyTheUnitsTheTreeShowsUnderIt)
 {
     HostFixture host(400);
+    auto sumOf = [&](const QString& units) {
+        return host.Scalar(QStringLiteral("select sum(BudgMoney) from BusiBudgetAdj where datayear=2024 and (%1) "
+                                          "and BType='1' and deptclass='2' and status='0'").arg(units)).toDouble();
+    };
+    {
+        // A first-level unit's operator: the tree lists the first-level units.
+        Window win(host);
+        TTreeNode* top = win->trvList->GetFirstNode();
+        ASSERT_NE(top, nullptr);
+        ASSERT_GE(top->Count(), 2);
+        QStringList units, prefixes;
+        for (int i = 0; i < top->Count(); ++i) {
+            units << static_cast<TItemInfo*>(top->Item(i)->Data())->Id;
+            prefixes << QStringLiteral("eid like '%1%'").arg(units.last());
+        }
+        win->trvList->SetSelected(top);
+        win.idle();
+        ASSERT_GT(win.rows(), 1);
+        QSet<QString> seen;
+        for (int r = 0; r + 1 < win.rows(); ++r)
+            seen << win.cell("eid", r);
+        EXPECT_EQ(seen, QSet<QString>(units.begin(), units.end()));
+        EXPECT_NEAR(win.grid()->CellAsFloat(win.col("budgmoney"), win.rows() - 1),
+                    sumOf(prefixes.join(QStringLiteral(" or "))), 0.005);
+        EXPECT_TRUE(win->OutputDetails().startsWith(QStringLiteral("单位：") + units.join(QStringLiteral("、"))))
+            << qPrintable(win->OutputDetails());
+    }
     host.unit.SetField(0, QStringLiteral("101004001"));
     Window win(host);
     EXPECT_EQ(win->UnitCode(), QStringLiteral("101004001"));   // the first leaf
     TTreeNode* top = win->trvList->GetFirstNode();
     ASSERT_NE(top, nullptr);
+    ASSERT_EQ(top->Count(), 1);
     EXPECT_EQ(top->Item(0)->Text(), QStringLiteral("101004 市职业教育中心"));
+    // A deeper unit's operator: its branch, not the whole first-level range.
     win->trvList->SetSelected(top);
     win.idle();
     EXPECT_EQ(win->UnitCode(), QStringLiteral("101"));
     ASSERT_GT(win.rows(), 1);
     for (int r = 0; r + 1 < win.rows(); ++r)
-        EXPECT_EQ(win.cell("eid", r), QStringLiteral("101"));
-    const QString sum = host.Scalar(QStringLiteral(
-        "select sum(BudgMoney) from BusiBudgetAdj where datayear=2024 and eid like '101%' and BType='1' and "
-        "deptclass='2' and status='0'"));
-    EXPECT_NEAR(win.grid()->CellAsFloat(win.col("budgmoney"), win.rows() - 1), sum.toDouble(), 0.005);
+        EXPECT_EQ(win.cell("eid", r), QStringLiteral("101004"));
+    EXPECT_NEAR(win.grid()->CellAsFloat(win.col("budgmoney"), win.rows() - 1), sumOf(QStringLiteral("eid like '101004%'")),
+                0.005);
+    // Confirming every summary row there changes that branch's records alone.
+    const QString others = QStringLiteral("select count(*) from BusiBudgetAdj where status='1' and eid not like '101004%'");
+    const QString othersBefore = host.Scalar(others);
+    host.answer = IDYES;
+    win->pmuAll->trigger();
+    win->tbtnConfirm->click();
+    win.idle();
+    EXPECT_EQ(host.Scalar(QStringLiteral("select count(*) from BusiBudgetAdj where datayear=2024 and BType='1' and "
+                                         "deptclass='2' and status='0' and eid like '101004%'")),
+              QStringLiteral("0"));
+    EXPECT_EQ(host.Scalar(others), othersBefore);
 
     // A change with no node selected leaves everything as it was.
     const int before = win.reloads();
