@@ -17,6 +17,8 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
@@ -230,6 +232,63 @@ QString HostSession::DefaultDemoDatabase()
     return QDir(dir).filePath(QStringLiteral("demo.sqlite"));
 }
 
+bool HostSession::CheckEmbeddedDatabase(const QString& connection, QString* error)
+{
+    const ConnectionSettings settings = ParseConnectionString(connection);
+    if (settings.Value(QStringLiteral("Provider")).compare(QLatin1String("SQLite"), Qt::CaseInsensitive) != 0)
+        return true;
+    const QString path = settings.Value(QStringLiteral("Data Source"));
+    if (path.isEmpty() || path == QLatin1String(":memory:") || path.startsWith(QLatin1String("file:")))
+        return true;
+    const QString shown = QDir::toNativeSeparators(path);
+    const QFileInfo info(path);
+    if (!info.exists()) {
+        *error = QStringLiteral("数据库文件不存在：%1\n请检查 Data Source 中的路径；要新建演示数据库，请运行 "
+                                "veltrane-host --create-demo %1").arg(shown);
+        return false;
+    }
+    QFile file(path);
+    if (info.isDir() || !file.open(QIODevice::ReadOnly)) {
+        *error = QStringLiteral("无法读取数据库文件：%1\n请检查路径和文件的读取权限。").arg(shown);
+        return false;
+    }
+    const QByteArray head = file.read(16);
+    file.close();
+    if (head != QByteArray("SQLite format 3", 16)) {
+        *error = QStringLiteral("文件不是数据库：%1（%2）\n请检查 Data Source 是否指向预算数据库文件；本程序不会改写这个文件。")
+                     .arg(shown, head.isEmpty() ? QStringLiteral("文件是空的") : QStringLiteral("不是 SQLite 数据库"));
+        return false;
+    }
+    // The tables, read on a read-only session of its own.
+    QStringList missing;
+    {
+        const QString name = QStringLiteral("veltrane-check-%1").arg(quintptr(&settings));
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(path);
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
+        if (db.open()) {
+            QSqlQuery q(db);
+            QStringList present;
+            if (q.exec(QStringLiteral("select lower(name) from sqlite_master where type in ('table','view')")))
+                while (q.next())
+                    present << q.value(0).toString();
+            // (Without the view the window still opens and says its query failed.)
+            for (const char* table : {"pubdept", "BusiBudgetAdj"})
+                if (!present.contains(QString::fromLatin1(table).toLower()))
+                    missing << QString::fromLatin1(table);
+        }
+        db.close();
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(name);
+    }
+    if (!missing.isEmpty()) {
+        *error = QStringLiteral("数据库中没有预算数据表：%1（缺少 %2）\n请检查 Data Source 是否指向预算数据库；要新建演示数据库，"
+                                "请运行 veltrane-host --create-demo 新文件名").arg(shown, missing.join(QStringLiteral("、")));
+        return false;
+    }
+    return true;
+}
+
 bool HostSession::OpenDatabase(QString* error)
 {
     QString connection = FOptions.connection;
@@ -245,6 +304,9 @@ bool HostSession::OpenDatabase(QString* error)
         }
         connection = QStringLiteral("Provider=SQLite;Data Source=%1").arg(path);
     }
+    // Nothing is written to a file that is not a budget database already.
+    if (!CheckEmbeddedDatabase(connection, error))
+        return false;
     // An embedded database the host opens is brought up to the module's schema
     // (the indexes its statements need, the journal); servers are upgraded on
     // request (--upgrade), by a login that may change their schema.

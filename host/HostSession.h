@@ -71,6 +71,11 @@ public:
     bool QueryQuit();
 
     static QString DefaultDemoDatabase();
+    // An embedded database named by the connection string is a budget database:
+    // the file exists, is SQLite and holds the budget tables. Otherwise false with
+    // one message that says what is wrong and what to do; nothing is written to
+    // the file either way. Other kinds of connection pass.
+    static bool CheckEmbeddedDatabase(const QString& connection, QString* error);
 
 private:
     void BuildMainWindow();

@@ -82,6 +82,10 @@ int main(int argc, char** argv)
         const QString connection = options.connection.isEmpty()
                                        ? QStringLiteral("Provider=SQLite;Data Source=%1").arg(HostSession::DefaultDemoDatabase())
                                        : options.connection;
+        if (!HostSession::CheckEmbeddedDatabase(connection, &error)) {
+            PrintErr(error);
+            return 1;
+        }
         const TUpgradeResult r = UpgradeWithProgress(connection, true, &error);
         switch (r) {
         case TUpgradeResult::Current:

@@ -225,13 +225,32 @@ TEST_F(BadInput, BrokenDatabasesAndProvidersEndWithAMessageNotACrash)
         Db db(noTable);
         ASSERT_TRUE(db.Exec(QStringLiteral("drop table pubdept")));
     }
-    // No unit table: the host cannot fill the unit record and says so; the
-    // window then refuses to query.
+    // No unit table: not a budget database. One message says so and what to do,
+    // and the window is not opened on it.
     const Result table = Script(noTable, QStringLiteral("open\nbuttons\necho alive\n"));
-    EXPECT_EQ(table.code, 0) << qPrintable(table.err);
-    EXPECT_TRUE(table.err.contains(QStringLiteral("no such table: pubdept"))) << qPrintable(table.err);
-    EXPECT_TRUE(table.lines().contains(QStringLiteral("message Korrindel 7.1-提示信息 | 单位部门类别无效，无法提取预算指标！")));
-    EXPECT_TRUE(table.lines().contains(QStringLiteral("alive")));
+    EXPECT_EQ(table.code, 2);
+    EXPECT_TRUE(table.err.contains(QStringLiteral("数据库中没有预算数据表：%1（缺少 pubdept）").arg(noTable)))
+        << qPrintable(table.err);
+    EXPECT_TRUE(table.err.contains(QStringLiteral("--create-demo"))) << qPrintable(table.err);
+    EXPECT_FALSE(table.out.contains(QStringLiteral("message "))) << qPrintable(table.out);
+
+    // An empty file: told what is wrong, and nothing is made of it.
+    const QString empty = dir->filePath(QStringLiteral("empty.sqlite"));
+    {
+        QFile f(empty);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+    for (const QStringList& extra : {QStringList{}, QStringList{QStringLiteral("--upgrade")}}) {
+        const Result blank = Script(empty, QStringLiteral("open\n"), extra);
+        EXPECT_NE(blank.code, 0);
+        EXPECT_TRUE(blank.err.contains(QStringLiteral("文件不是数据库：%1（文件是空的）").arg(empty))) << qPrintable(blank.err);
+        // One message: nothing of the tables or the journal it does not have.
+        EXPECT_FALSE(blank.err.contains(QStringLiteral("pubdept")) || blank.err.contains(QStringLiteral("日志"))
+                     || blank.out.contains(QStringLiteral("message ")))
+            << qPrintable(blank.err + blank.out);
+        EXPECT_EQ(QFileInfo(empty).size(), 0);
+        EXPECT_FALSE(QFile::exists(empty + QStringLiteral("-wal")));
+    }
 
     // A file that is not a database is left as it was.
     const QString junk = dir->filePath(QStringLiteral("junk.sqlite"));
@@ -243,8 +262,7 @@ TEST_F(BadInput, BrokenDatabasesAndProvidersEndWithAMessageNotACrash)
     }
     const Result notDb = Script(junk, QStringLiteral("open\n"));
     EXPECT_EQ(notDb.code, 2);
-    EXPECT_TRUE(notDb.err.contains(QStringLiteral("无法打开数据库"))) << qPrintable(notDb.err);
-    EXPECT_TRUE(notDb.err.contains(QStringLiteral("file is not a database"))) << qPrintable(notDb.err);
+    EXPECT_TRUE(notDb.err.contains(QStringLiteral("文件不是数据库：%1（不是 SQLite 数据库）").arg(junk))) << qPrintable(notDb.err);
     {
         QFile f(junk);
         ASSERT_TRUE(f.open(QIODevice::ReadOnly));
