@@ -282,7 +282,7 @@ void BenchTopUnit(const QString& dir, int records, int runs)
         {
             sqlite3* h = OpenFile(path);
             sqlite3_stmt* st = nullptr;
-            sqlite3_prepare_v2(h, "select count(*) from BusiBudgetAdjLog", -1, &st, nullptr);
+            sqlite3_prepare_v2(h, "select count(*) from BusiBudgetAdjLog where BudgId<>0", -1, &st, nullptr);
             if (sqlite3_step(st) == SQLITE_ROW)
                 journalled = sqlite3_column_int64(st, 0);
             sqlite3_finalize(st);

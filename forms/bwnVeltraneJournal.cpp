@@ -94,6 +94,27 @@ void TbfrmVeltrane::JournalNotice()
                             "该数据库的升级脚本，把它添加到数据库中。"));
 }
 
+void TbfrmVeltrane::LastRunNotice()
+{
+    // The operator's latest run here can be taken back after a reopening too; one
+    // that never ended is said, with what it did.
+    TRecordController::TJournalRun run;
+    TError error;
+    if (!FController->RecoverLastRun(&run, &error) || run.Finished)
+        return;
+    const QString verb = RunVerb(run.Kind);
+    if (run.Records == 0) {
+        Tell(QStringLiteral("上次的%1未完成，没有修改任何预算指标。").arg(verb));
+        return;
+    }
+    const bool undoable = run.Kind == TRunKind::Confirm || run.Kind == TRunKind::Cancel;
+    Tell(QStringLiteral("上次的%1未完成：已%1 %2 条，金额 %3 元，其余未处理%4")
+             .arg(verb)
+             .arg(run.Records)
+             .arg(MoneyText(run.Cents))
+             .arg(undoable ? QStringLiteral("；可用“撤销上次操作”恢复。") : QStringLiteral("。")));
+}
+
 void TbfrmVeltrane::mnuUndoRunClick()
 {
     if (Running() || !FController->CanUndo())

@@ -2,6 +2,7 @@
 #include "data/untDbManager.h"
 #include "data/untSqlDialect.h"
 #include "toolkit/ADODataset.h"
+#include "toolkit/Decimal.h"
 #include <QUuid>
 
 TRecordController::TRecordController(TModuleContext Context, QObject* Parent)
@@ -239,6 +240,62 @@ TRecordController::TJournalState TRecordController::CheckJournal()
         // No table of that name (or none this login may read): no journal.
     }
     return FJournal;
+}
+
+bool TRecordController::RecoverLastRun(TJournalRun* Run, TError* Error)
+{
+    if (FJournal != TJournalState::Present || !FContext.Conn || Running() || FLastRun.Records > 0)
+        return false;
+    try {
+        // The newest start of this operator's runs here: read from the end.
+        long long start = 0;
+        QString runId, action;
+        TADOQuery starts;
+        starts.SetConnection(FContext.Conn);
+        starts.SetSQLText(JournalRunStartsSQL(FContext.Conn, FContext.Operator, FContext.Workstation));
+        starts.OpenRows([&] {
+            start = starts.CellText(0, 0).toLongLong();
+            runId = starts.CellText(0, 1).toString();
+            action = starts.CellText(0, 2).toString();
+            return false;
+        });
+        if (runId.isEmpty())
+            return false;
+        bool known = false;
+        const TRunKind kind = RunKindOfAction(action.section(QLatin1Char(':'), 0, 0), &known);
+        if (!known)
+            return false;
+        TJournalRun found;
+        found.Kind = kind;
+        found.Finished = false;
+        long long last = start;
+        TDecimalSum money;
+        const QString changes = RunAction(kind);
+        TADOQuery entries;
+        entries.SetConnection(FContext.Conn);
+        entries.SetSQLText(JournalRunEntriesSQL(FContext.Conn, runId, start));
+        entries.OpenRows([&] {
+            const QString a = entries.CellText(0, 0).toString();
+            if (a == changes) {
+                ++found.Records;
+                if (!entries.CellIsNull(0, 1))
+                    money.Add(entries.CellText(0, 1));
+                last = entries.CellText(0, 2).toLongLong();
+            } else if (a == changes + QLatin1String(":end")) {
+                found.Finished = true;
+            }
+            return true;
+        });
+        found.Cents = money.Cents();
+        *Run = found;
+        if ((kind == TRunKind::Confirm || kind == TRunKind::Cancel) && found.Records > 0)
+            FLastRun = {runId, start, last, kind, found.Records, found.Cents};
+        return true;
+    } catch (const std::exception& e) {
+        if (Error)
+            *Error = TError::From(e);
+        return false;
+    }
 }
 
 QList<QStringList> TRecordController::History(const QString& BudgId, std::int32_t DataYear, TError* Error) const

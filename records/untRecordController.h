@@ -73,6 +73,18 @@ public:
     bool CanUndo() const { return !Busy() && FJournal == TJournalState::Present && FLastRun.Records > 0; }
     // Takes the latest run back (see TRunKind::Undo).
     bool StartUndo(int CancelAfter);
+    // The operator's latest run on this workstation, read from the journal when
+    // the controller has none of its own (a window opened again, a program that
+    // ended during a run): a confirm or cancel that changed records can be taken
+    // back as if this controller had made it. False when there is none or no
+    // journal; *Finished says whether the journal has the run's end.
+    struct TJournalRun {
+        TRunKind Kind = TRunKind::Confirm;
+        int Records = 0;
+        long long Cents = 0;
+        bool Finished = true;
+    };
+    bool RecoverLastRun(TJournalRun* Run, TError* Error);
     // A record's journal, newest first: time (UTC), operator, workstation, action,
     // old and new status, amount; empty without a journal. May be called on a
     // worker (it reads the whole journal).

@@ -23,6 +23,15 @@ TSummaryKey TRecordSet::Key(int Row) const
     return key;
 }
 
+QString TRecordSet::Identity(int Row) const
+{
+    if (Detail())
+        return BudgId(Row);
+    const TSummaryKey k = Key(Row);
+    return QStringList{k.Eid, k.Mid, k.Bkid, k.Pid, k.Ipid, k.Bid, k.Iid, QString::number(k.NullCodes)}.join(
+        QChar(0x1f));
+}
+
 bool TRecordSet::KeyHasNull(int Row) const
 {
     return Row >= 0 && size_t(Row) < FNullKeys.size() && FNullKeys[size_t(Row)] != 0;

@@ -34,6 +34,9 @@ public:
     // A summary row's key: the view's unit prefix and the row's codes. A code the
     // database held as NULL reads as empty here; KeyHasNull tells it apart.
     TSummaryKey Key(int Row) const;
+    // What a row stands for, the same in another load of the same view: a detail
+    // row's record number, a summary row's unit prefix and codes.
+    QString Identity(int Row) const;
     bool KeyHasNull(int Row) const;
     // How many records the row sums, -1 when the query did not count them.
     int RecordCount(int Row) const;

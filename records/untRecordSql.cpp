@@ -306,6 +306,29 @@ QString JournalLastIdSQL()
     return QStringLiteral("select coalesce(max(LogId),0) from BusiBudgetAdjLog");
 }
 
+QString JournalMarkSQL(TAdoConn* Conn, const TJournalEntry& e, bool End)
+{
+    return QStringLiteral("insert into BusiBudgetAdjLog (RunId,Action,DataYear,BudgId,Operator,Workstation,LoggedAt) "
+                          "values ('")
+           + Q(Conn, e.RunId) + QStringLiteral("','") + Q(Conn, e.Action)
+           + (End ? QStringLiteral(":end") : QStringLiteral(":start")) + QStringLiteral("',0,0,'") + Q(Conn, e.Operator)
+           + QStringLiteral("','") + Q(Conn, e.Workstation) + QStringLiteral("','") + Q(Conn, e.LoggedAt)
+           + QStringLiteral("')");
+}
+
+QString JournalRunStartsSQL(TAdoConn* Conn, const QString& Operator, const QString& Workstation)
+{
+    return QStringLiteral("select LogId,RunId,Action from BusiBudgetAdjLog where BudgId=0 and Operator='")
+           + Q(Conn, Operator) + QStringLiteral("' and Workstation='") + Q(Conn, Workstation)
+           + QStringLiteral("' and Action like '%:start' order by LogId desc");
+}
+
+QString JournalRunEntriesSQL(TAdoConn* Conn, const QString& RunId, long long After)
+{
+    return QStringLiteral("select Action,BudgMoney,LogId from BusiBudgetAdjLog where LogId>") + QString::number(After)
+           + QStringLiteral(" and RunId='") + Q(Conn, RunId) + QStringLiteral("' order by LogId");
+}
+
 QString RecordHistorySQL(const QString& BudgId, std::int32_t DataYear)
 {
     return QStringLiteral("select LoggedAt,Operator,Workstation,Action,OldStatus,NewStatus,BudgMoney from "

@@ -99,6 +99,14 @@ QString JournalInsertSQL(TAdoConn* Conn, const TJournalEntry& Entry);
 QString JournalOfRunSQL(TAdoConn* Conn, const QString& RunId, long long From, long long To);
 // The latest entry's number (0 for none).
 QString JournalLastIdSQL();
+// The start and the end of a run, each an entry of its own (BudgId 0, Action
+// "<action>:start" or "<action>:end"), written outside the run's changes: a run
+// with a start and no end was cut short.
+QString JournalMarkSQL(TAdoConn* Conn, const TJournalEntry& Run, bool End);
+// The starts of an operator's runs on a workstation, newest first: LogId, RunId, Action.
+QString JournalRunStartsSQL(TAdoConn* Conn, const QString& Operator, const QString& Workstation);
+// A run's entries after its start, in order: Action, BudgMoney, LogId.
+QString JournalRunEntriesSQL(TAdoConn* Conn, const QString& RunId, long long After);
 // A record's entries, newest first: LoggedAt, Operator, Workstation, Action,
 // OldStatus, NewStatus, BudgMoney.
 QString RecordHistorySQL(const QString& BudgId, std::int32_t DataYear);

@@ -16,6 +16,34 @@ QString MoneyText(long long Cents)
     return FormatNumberMask(QStringLiteral("#,##0.00"), TDecimalSum::CentsText(Cents));
 }
 
+QString RunAction(TRunKind Kind)
+{
+    switch (Kind) {
+    case TRunKind::Confirm:
+        return QStringLiteral("confirm");
+    case TRunKind::Cancel:
+        return QStringLiteral("cancel");
+    case TRunKind::Delete:
+        return QStringLiteral("delete");
+    case TRunKind::Undo:
+        break;
+    }
+    return QStringLiteral("undo");
+}
+
+TRunKind RunKindOfAction(const QString& Action, bool* Known)
+{
+    for (const TRunKind k : {TRunKind::Confirm, TRunKind::Cancel, TRunKind::Delete, TRunKind::Undo})
+        if (Action == RunAction(k)) {
+            if (Known)
+                *Known = true;
+            return k;
+        }
+    if (Known)
+        *Known = false;
+    return TRunKind::Confirm;
+}
+
 QString RunVerb(TRunKind Kind)
 {
     switch (Kind) {
@@ -245,10 +273,7 @@ void TStatusRun::Execute()
     } context{this};
     if (FRequest.Journal && DatabaseKind(FConn) == TDbKind::SQLite) {
         try {
-            const QString action = FRequest.Kind == TRunKind::Confirm  ? QStringLiteral("confirm")
-                                   : FRequest.Kind == TRunKind::Cancel ? QStringLiteral("cancel")
-                                   : FRequest.Kind == TRunKind::Delete ? QStringLiteral("delete")
-                                                                        : QStringLiteral("undo");
+            const QString action = RunAction(FRequest.Kind);
             FTriggers = true;   // from here the run's end drops what it made
             for (const QString& sql : JournalTriggerSQL(FConn, {FRequest.RunId, action, QString(), FRequest.Operator,
                                                                 FRequest.Workstation, FLoggedAt}))
@@ -303,18 +328,52 @@ void TStatusRun::Execute()
         q.Open();
         return q.Eof() ? 0 : q.CellText(0, 0).toLongLong();
     };
+    // The run's start, and (below) its end, each in a transaction of its own: a
+    // run that never ends (the program killed, the computer off) is told as such
+    // when the window opens again.
+    const TJournalEntry mark{FRequest.RunId, RunAction(FRequest.Kind), QString(), FRequest.Operator,
+                             FRequest.Workstation, FLoggedAt};
+    bool marked = false;
     if (FRequest.Journal) {
         try {
             r.FirstLogId = lastLogId();
         } catch (const std::exception&) {
             // Then no undo will be offered for this run.
         }
+        try {
+            ExecSQL(FConn, JournalMarkSQL(FConn, mark, false), &FToken);
+            marked = true;
+        } catch (const std::exception& e) {
+            const TError failure = TError::From(e);
+            if (failure.Kind == EDatabaseError::Cancelled || FCancel.load()) {
+                r.Cancelled = true;   // 取消 while the database was busy: nothing written
+                return;
+            }
+            if (failure.Persistent()) {
+                // A database busy or gone for the start is so for the first row: the run ends there.
+                r.Attempted = 1;
+                r.Failed = 1;
+                r.FirstError = failure;
+                r.Stopped = true;
+                return;
+            }
+            // A journal that takes no start (an older table): the run goes on without.
+        }
     }
     struct NoteLast {
         TStatusRun* run;
         std::function<long long()> last;
+        const TJournalEntry& mark;
+        const bool& marked;
         ~NoteLast()
         {
+            if (marked) {
+                try {
+                    ExecSQL(run->FConn, JournalMarkSQL(run->FConn, mark, true));
+                } catch (const std::exception&) {
+                    // Told as cut short at the next opening: the records say what was done.
+                }
+            }
             if (run->FRequest.Journal && run->FReport.Records > 0) {
                 try {
                     run->FReport.LastLogId = last();
@@ -322,7 +381,7 @@ void TStatusRun::Execute()
                 }
             }
         }
-    } noteLast{this, lastLogId};
+    } noteLast{this, lastLogId, mark, marked};
     for (const int row : FRequest.Rows) {
         // The statement in flight always ends; 取消 takes effect before the next.
         if (FCancel.load() || (FRequest.CancelAfter >= 0 && r.Attempted >= FRequest.CancelAfter)) {
@@ -346,6 +405,7 @@ void TStatusRun::Execute()
         }
         if (!failure && changed > 0) {
             ++r.Succeeded;
+            r.Written.push_back(row);
             r.Records += changed;
             r.SucceededCents += FRequest.Kind == TRunKind::Undo ? TDecimalSum::CentsOf(FUndo[size_t(row)].Amount)
                                                                  : FRequest.Records->AmountCents(row);

@@ -67,12 +67,17 @@ struct TRunReport {
     bool Cancelled = false;   // 取消, or the statement limit
     // The journal entries written by the run lie in (FirstLogId, LastLogId].
     long long FirstLogId = 0, LastLogId = 0;
+    // The rows of the record set the run wrote, in the order sent.
+    std::vector<int> Written;
     int NotAttempted() const { return Total - Attempted; }
 };
 
 // The words of a run for the user: its verb (确认, 撤销, 删除), the status line's
 // account of what it did, and its one message when rows failed (empty when none).
 QString RunVerb(TRunKind Kind);
+// The run's action as the journal names it: confirm, cancel, delete, undo.
+QString RunAction(TRunKind Kind);
+TRunKind RunKindOfAction(const QString& Action, bool* Known = nullptr);
 QString RunSummary(const TRunReport& Report);
 QString RunFailureText(const TRunReport& Report);
 // An amount of cents as the window shows money: "1,234,567.89".

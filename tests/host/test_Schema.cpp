@@ -7,6 +7,7 @@
 #include "tests/host/HostProcess.h"
 #include "toolkit/ConnectionString.h"
 #include <QRegularExpression>
+#include <QTest>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -145,4 +146,53 @@ TEST(Schema, AServerIsUpgradedOnRequestByALoginThatMay)
     EXPECT_TRUE(r.out.contains(QStringLiteral("数据库已是最新的结构版本 2"))) << qPrintable(r.out);
     pgtest::Exec(c, QStringLiteral("drop owned by veltrane_clerk"));
     pgtest::Exec(c, QStringLiteral("drop role veltrane_clerk"));
+}
+
+TEST(Schema, TheOperatorsLastRunOutlivesTheWindowAndOneCutShortIsToldAtTheNextOpening)
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("crash.sqlite"));
+    ASSERT_TRUE(CreateDemo(file, 20000));
+    Db db(file);
+    const QStringList as{QStringLiteral("--operator"), QStringLiteral("李会计")};
+    auto confirmed = [&] { return db.Value(QStringLiteral("select count(*) from BusiBudgetAdj where status='1'")).toInt(); };
+
+    // A run that ended, then the program closed and opened again: still taken back.
+    const int before = confirmed();
+    Result r = Script(file, QStringLiteral("open\nselect 101001\nmode detail\ntick 0 1\npress tbtnConfirm\nquit\n"), as);
+    ASSERT_EQ(r.code, 0) << qPrintable(r.err);
+    ASSERT_EQ(confirmed(), before + 2);
+    r = Script(file, QStringLiteral("open\nselect 101001\nundo\nstatus\n"), as);
+    ASSERT_EQ(r.code, 0) << qPrintable(r.err);
+    EXPECT_FALSE(r.out.contains(QStringLiteral("未完成"))) << qPrintable(r.out);
+    EXPECT_TRUE(r.out.contains(QStringLiteral("已恢复 2 条，金额 "))) << qPrintable(r.out);
+    EXPECT_EQ(confirmed(), before);
+    // Another operator's window has nothing of this one's to take back.
+    r = Script(file, QStringLiteral("open\nundo\n"), {QStringLiteral("--operator"), QStringLiteral("赵出纳")});
+    EXPECT_TRUE(r.out.contains(QStringLiteral("disabled mnuUndoRun"))) << qPrintable(r.out);
+
+    // A long run, and the program killed while it writes.
+    const QString run = QStringLiteral("select RunId from BusiBudgetAdjLog where Action='confirm:start' order by LogId desc");
+    const QString written = QStringLiteral("select count(*) from BusiBudgetAdjLog where Action='confirm' and RunId=(%1)").arg(run);
+    {
+        Session a(QStringList{QStringLiteral("--connection"), Sqlite(file), QStringLiteral("--screen"), QStringLiteral("1024x768"),
+                              QStringLiteral("--script"), QStringLiteral("-")} + as);
+        a.Send(QStringLiteral("open\nselect top\nmode detail\nkey Ctrl+A\nkey Space\n"));
+        a.Write(QStringLiteral("nowait press tbtnConfirm\n"));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return db.Value(written).toInt() >= 3; }, 120000)) << "the run never wrote";
+    }   // killed
+    const int done = db.Value(written).toInt();
+    ASSERT_GE(done, 3);
+    EXPECT_EQ(db.Value(QStringLiteral("select count(*) from BusiBudgetAdjLog where Action='confirm:end' and RunId=(%1)").arg(run)).toInt(), 0)
+        << "the run ended before it was killed";
+    const int left = confirmed();
+    r = Script(file, QStringLiteral("open\nundo\nstatus\n"), as);
+    ASSERT_EQ(r.code, 0) << qPrintable(r.err);
+    EXPECT_TRUE(r.out.contains(QStringLiteral("上次的确认未完成：已确认 %1 条，金额 ").arg(done))) << qPrintable(r.out);
+    EXPECT_TRUE(r.out.contains(QStringLiteral("可用“撤销上次操作”恢复"))) << qPrintable(r.out);
+    EXPECT_TRUE(r.out.contains(QStringLiteral("已恢复 %1 条，金额 ").arg(done))) << qPrintable(r.out);
+    EXPECT_EQ(confirmed(), left - done);
+    // Taken back, it is not told again.
+    r = Script(file, QStringLiteral("open\n"), as);
+    EXPECT_FALSE(r.out.contains(QStringLiteral("未完成"))) << qPrintable(r.out);
 }
