@@ -11,6 +11,7 @@
 #include "toolkit/NextGridFilter.h"
 #include "tree/untDynamicTree.h"
 #include <QAction>
+#include <algorithm>
 #include <QApplication>
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -113,6 +114,10 @@ void TbfrmVeltrane::Wire()
     connect(tbtnDel, &QToolButton::clicked, this, [this] { tbtnDelClick(); });
     connect(btnClearFilter, &QToolButton::clicked, this, [this] { ngfBudgetAdj->ClearAll(); });
     connect(ngdBudgetAdj, &TNextGrid::filterChanged, this, [this] { ScheduleStatus(); });
+    connect(ngdBudgetAdj, &TNextGrid::sortedByUser, this, [this](int col, bool ascending) {
+        if (const TNxCustomColumn* c = ngdBudgetAdj->Columns().Item(col))
+            FSort[ViewIndex()] = {c->Name(), ascending};
+    });
     // The menu items follow their buttons; on an empty grid their keys still say
     // what is missing.
     FEmptyConfirmKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_E), form);
@@ -169,11 +174,16 @@ void TbfrmVeltrane::FormShow()
     FillSecretList(cobSecret, true);
     FillBudgetTypeList(cobBType, false, true);
     FBType = QString::number(cobBType->currentIndex());
+    RestoreViewChoice();
     BuildDeptTree();
     LoadRecords();
     UpdateButtons();
     --FShowing;
     JournalNotice();
+    LastRunNotice();
+    // The journal's probe also tells a read-only database: its buttons go off.
+    UpdateButtons();
+    UpdateStatus();
     RestoreSettings();
     if (QWidget* frame = Frame())
         frame->setWindowIcon(Handle()->windowIcon());
@@ -455,8 +465,12 @@ void TbfrmVeltrane::StartRun(TRunKind Kind)
     FCancelAfter = -1;
     Label4->setText(QStringLiteral("正在%1…").arg(RunVerb(Kind)));
     SetInputBlocked(true);
+    // What the run leaves unwritten stays ticked over its reload.
+    FRunRecords = Records();
+    FRunRows = rows;
     if (!FController->StartRun(Kind, std::move(rows), cancelAfter)) {
         SetInputBlocked(false);
+        FRunRecords.reset();
         return;
     }
     FProcessTimer->start();
@@ -475,11 +489,23 @@ void TbfrmVeltrane::RunFinished(const TRunReport& Run)
     FRunText = RunSummary(Run);
 
     // What succeeded leaves the view; what failed stays in it. The run's words
-    // stay over its own reload, and go at the next.
+    // stay over its own reload, and go at the next; so do the ticks of the rows
+    // it did not write (cancelled, failed, changed by others), still the user's
+    // choice.
+    FKeepTicked.clear();
     if (Run.Kind != TRunKind::Delete || Run.Succeeded > 0) {
+        if (FRunRecords) {
+            std::vector<int> written = Run.Written;
+            std::sort(written.begin(), written.end());
+            for (const int row : FRunRows)
+                if (!std::binary_search(written.begin(), written.end(), row))
+                    FKeepTicked.insert(FRunRecords->Identity(row));
+        }
         FKeepRunText = true;
         LoadRecords();
     }
+    FRunRecords.reset();
+    FRunRows.clear();
     UpdateStatus();
 
     if (Run.Failed > 0) {
@@ -574,15 +600,21 @@ void TbfrmVeltrane::UpdateStatus()
     const int chk = ngdBudgetAdj->Columns().FindByName(QStringLiteral("chk"));
     const TNextGridModel* model = ngdBudgetAdj->Model();
     const int shownRows = ngdBudgetAdj->ShownRowCount();
+    // A summary row stands for several records: both are said.
+    const bool summary = records && !records->Detail();
     int shown = 0, ticked = 0;
+    long long shownRecords = 0, tickedRecords = 0;
     long long cents = 0;
     for (int i = 0; i < shownRows; ++i) {
         const int r = ngdBudgetAdj->ShownRow(i);
         if (r == footer)
             continue;
         ++shown;
+        const int count = summary ? qMax(0, records->RecordCount(ngdBudgetAdj->LoadedRow(r))) : 1;
+        shownRecords += count;
         if (chk >= 0 && model->TextIsTicked(chk, r)) {
             ++ticked;
+            tickedRecords += count;
             if (records)
                 cents += records->AmountCents(ngdBudgetAdj->LoadedRow(r));
         }
@@ -591,6 +623,12 @@ void TbfrmVeltrane::UpdateStatus()
     QString text;
     if (FController->Loading())
         text = QStringLiteral("正在加载…");
+    else if (summary && shown < loaded)
+        text = QStringLiteral("已筛选：显示 %1 / 共 %2 行（%3 条）　已选 %4 行（%5 条）　金额 %6 元")
+                   .arg(shown).arg(loaded).arg(shownRecords).arg(ticked).arg(tickedRecords).arg(MoneyText(cents));
+    else if (summary)
+        text = QStringLiteral("共 %1 行（%2 条）　已选 %3 行（%4 条）　金额 %5 元")
+                   .arg(shown).arg(shownRecords).arg(ticked).arg(tickedRecords).arg(MoneyText(cents));
     else if (shown < loaded)
         // Rows a filter hides are said, or the grid would read as all there is.
         text = QStringLiteral("已筛选：显示 %1 / 共 %2 条　已选 %3 条　金额 %4 元").arg(shown).arg(loaded).arg(ticked).arg(MoneyText(cents));
@@ -598,6 +636,8 @@ void TbfrmVeltrane::UpdateStatus()
         text = QStringLiteral("共 %1 条　已选 %2 条　金额 %3 元").arg(shown).arg(ticked).arg(MoneyText(cents));
     if (btnClearFilter)
         btnClearFilter->setVisible(ngdBudgetAdj->Filtered());
+    if (FController->Journal() == TRecordController::TJournalState::ReadOnly)
+        text += QStringLiteral("　｜　只读：可以查看，不能确认或撤销");
     if (!FRunText.isEmpty())
         text += QStringLiteral("　｜　") + FRunText;
     lblStatus->setText(text);
@@ -611,7 +651,9 @@ void TbfrmVeltrane::UpdateButtons()
 {
     tbtnConfirm->setEnabled(false);
     tbtnCancel->setEnabled(false);
-    if (ngdBudgetAdj->RowCount() > 0 && !Running()) {
+    // A read-only database takes no write: nothing offers one.
+    const bool readOnly = FController->Journal() == TRecordController::TJournalState::ReadOnly;
+    if (ngdBudgetAdj->RowCount() > 0 && !Running() && !readOnly) {
         if (rbtnNO->isChecked())
             tbtnConfirm->setEnabled(true);
         if (rbtnOK->isChecked())
@@ -660,8 +702,10 @@ void TbfrmVeltrane::Tell(const QString& Text) { Ask(Text, InfoCaption, MB_OK | M
 
 void TbfrmVeltrane::LoadRecords()
 {
-    if (!FKeepRunText)
+    if (!FKeepRunText) {
         FRunText.clear();
+        FKeepTicked.clear();   // only the run's own reload takes them
+    }
     FKeepRunText = false;
     FController->SetContext(HostModuleContext());
     TRecordController::TView view;
@@ -695,9 +739,32 @@ void TbfrmVeltrane::LoadRecords()
 void TbfrmVeltrane::LoadDone(TGridRows&& Cells)
 {
     FGridManager->ApplyRows(ngdBudgetAdj, std::move(Cells));
+    ApplySort();
+    RetickKept();
     AfterRecordsLoaded();
     UpdateButtons();
     UpdateStatus();
+}
+
+void TbfrmVeltrane::RetickKept()
+{
+    const TRecordSetRef records = Records();
+    const int chk = TickColumn();
+    if (FKeepTicked.isEmpty() || !records || chk < 0) {
+        FKeepTicked.clear();
+        return;
+    }
+    std::vector<int> which;
+    const int rows = ngdBudgetAdj->RowCount();
+    for (int r = 0; r < rows; ++r) {
+        const int record = ngdBudgetAdj->LoadedRow(r);
+        if (r != ngdBudgetAdj->FooterRow() && record >= 0 && record < records->Count()
+            && FKeepTicked.contains(records->Identity(record)))
+            which.push_back(r);
+    }
+    FKeepTicked.clear();
+    if (!which.empty())
+        ngdBudgetAdj->SetColumnCells(chk, which, QStringLiteral("True"));
 }
 
 void TbfrmVeltrane::LoadFailed(const TError& Error)

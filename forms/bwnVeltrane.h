@@ -10,6 +10,7 @@
 #include "records/untRecordController.h"
 #include <QHash>
 #include <QPointer>
+#include <QSet>
 #include <vector>
 
 class QShortcut;
@@ -103,6 +104,7 @@ public:
     // The journal (forms/bwnVeltraneJournal.cpp): 撤销上次操作 takes the latest
     // confirm or cancel back; a record's history lists its entries, newest first.
     void mnuUndoRunClick();
+    void LastRunNotice();
     void mnuRefreshClick();
     void pmuHistoryClick();
     // The history of the record of a grid row as lines (scripts): time, operator,
@@ -158,6 +160,12 @@ private:
 
     TRecordController* FController = nullptr;
     QString FUnitCode;
+    // The latest run's rows and record set, and after it the rows it did not
+    // write (by identity), ticked again when its reload arrives.
+    TRecordSetRef FRunRecords;
+    std::vector<int> FRunRows;
+    QSet<QString> FKeepTicked;
+    void RetickKept();
     // The units the top node covers when it is selected (empty otherwise).
     QStringList FUnitScope;
     QString FBType;
@@ -180,6 +188,17 @@ private:
     // widths of each view. Nothing saved yet: the window opens as designed.
     void RestoreSettings();
     void SaveSettings();
+    // 明细/汇总 and which units the tree lists, as the user left them: read
+    // before the first load, so that it is the only one.
+    void RestoreViewChoice();
+    // The sort of each view (0 汇总, 1 明细) by column name, kept over reloads.
+    struct TViewSort {
+        QString Column;
+        bool Ascending = true;
+    };
+    TViewSort FSort[2];
+    int ViewIndex() const;
+    void ApplySort();
     // Widths the user gave columns, by field name, of the summary [0] and detail [1] view.
     QHash<QString, int> FColumnWidths[2];
     QHash<QString, int>& ViewColumnWidths();
@@ -193,7 +212,8 @@ private:
     bool ExportTo(const QString& File, QString* Error);
     // A preview of more pages than this asks for a range first.
     static constexpr int LongPrintPages = 300;
-    bool ChoosePages(int Pages, int* First, int* Last);
+    // A range of a long output's pages; a preview takes at most LongPrintPages.
+    bool ChoosePages(int Pages, int* First, int* Last, bool Preview = true);
     QString FOutputFolder;   // where the latest export went
     TBackgroundTask* FOutput = nullptr;   // an export or print in progress
     QString FOutputWhat;

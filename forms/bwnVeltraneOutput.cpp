@@ -246,16 +246,18 @@ void TbfrmVeltrane::mnuExportClick()
         OutputMessage(error, MB_OK | MB_ICONEXCLAMATION);
 }
 
-bool TbfrmVeltrane::ChoosePages(int Pages, int* First, int* Last)
+bool TbfrmVeltrane::ChoosePages(int Pages, int* First, int* Last, bool Preview)
 {
     // A long print states its size first and takes a range of it.
     *First = 0;
     *Last = qMin(Pages, LongPrintPages) - 1;
     QDialog dialog(Handle());
     dialog.setObjectName(QStringLiteral("dlgPages"));
-    dialog.setWindowTitle(QStringLiteral("打印预览"));
+    dialog.setWindowTitle(Preview ? QStringLiteral("打印预览") : QStringLiteral("打印"));
     auto* layout = new QVBoxLayout(&dialog);
-    layout->addWidget(new QLabel(QStringLiteral("表格共 %1 页。请选择要预览的页（一次最多 %2 页）：").arg(Pages).arg(LongPrintPages), &dialog));
+    layout->addWidget(new QLabel(Preview ? QStringLiteral("表格共 %1 页。请选择要预览的页（一次最多 %2 页）：").arg(Pages).arg(LongPrintPages)
+                                         : QStringLiteral("表格共 %1 页。请选择要打印的页：").arg(Pages),
+                                 &dialog));
     auto* row = new QHBoxLayout;
     auto* from = new QSpinBox(&dialog);
     auto* to = new QSpinBox(&dialog);
@@ -278,7 +280,9 @@ bool TbfrmVeltrane::ChoosePages(int Pages, int* First, int* Last)
     if (dialog.exec() != QDialog::Accepted)
         return false;
     *First = qMin(from->value(), to->value()) - 1;
-    *Last = qMin(qMax(from->value(), to->value()) - 1, *First + LongPrintPages - 1);
+    *Last = qMax(from->value(), to->value()) - 1;
+    if (Preview)
+        *Last = qMin(*Last, *First + LongPrintPages - 1);
     return true;
 }
 
@@ -310,6 +314,12 @@ void TbfrmVeltrane::mnuPrintClick()
     // The dialog says how many pages there are and takes a range of them.
     if (!ChoosePrinter(snapshot, *printer, Handle(), &first, &last))
         return;
+    // All of a long grid asked for: its size is said, and a range taken.
+    if (first < 0) {
+        const int pages = GridPageLayout(snapshot, *printer).PageCount;
+        if (pages > LongPrintPages && !ChoosePages(pages, &first, &last, false))
+            return;
+    }
     QString error;
     const TGridPrintHeading heading = OutputHeading();
     RunOutput(QStringLiteral("正在打印…"), [&, snapshot, heading, printer](TBackgroundTask& t) {

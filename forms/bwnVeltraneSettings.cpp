@@ -18,9 +18,16 @@ const char* ViewKey(int view) { return view == 1 ? "columns/detail" : "columns/s
 
 }  // namespace
 
-QHash<QString, int>& TbfrmVeltrane::ViewColumnWidths()
+QHash<QString, int>& TbfrmVeltrane::ViewColumnWidths() { return FColumnWidths[ViewIndex()]; }
+
+int TbfrmVeltrane::ViewIndex() const { return rbtnDetail && rbtnDetail->isChecked() ? 1 : 0; }
+
+void TbfrmVeltrane::ApplySort()
 {
-    return FColumnWidths[rbtnDetail && rbtnDetail->isChecked() ? 1 : 0];
+    const TViewSort& sort = FSort[ViewIndex()];
+    const int col = sort.Column.isEmpty() ? -1 : ngdBudgetAdj->Columns().FindByName(sort.Column);
+    if (col >= 0 && ngdBudgetAdj->RowCount() > 0)
+        ngdBudgetAdj->SortByColumn(col, sort.Ascending);
 }
 
 namespace {
@@ -29,6 +36,8 @@ namespace {
 // older version's key, a damaged or planted value) goes, instead of being read
 // and written back at every start and close.
 const QStringList KnownKeys{QStringLiteral("TbfrmVeltrane/columns/detail"), QStringLiteral("TbfrmVeltrane/columns/summary"),
+                            QStringLiteral("TbfrmVeltrane/sort/detail"),    QStringLiteral("TbfrmVeltrane/sort/summary"),
+                            QStringLiteral("TbfrmVeltrane/detail"),         QStringLiteral("TbfrmVeltrane/allUnits"),
                             QStringLiteral("TbfrmVeltrane/splitter"),       QStringLiteral("TbfrmVeltrane/treePane"),
                             QStringLiteral("TbfrmVeltrane/geometry"),       QStringLiteral("TbfrmVeltrane/maximized")};
 constexpr int MaxValueBytes = 64 * 1024;
@@ -54,7 +63,30 @@ void DropUnknownKeys(QSettings& s)
             s.remove(key);
 }
 
+const char* SortKey(int view) { return view == 1 ? "sort/detail" : "sort/summary"; }
+
 }  // namespace
+
+void TbfrmVeltrane::RestoreViewChoice()
+{
+    QSettings s = Store();
+    s.beginGroup(QStringLiteral("TbfrmVeltrane"));
+    // Set quietly: the load that follows is the window's first and only one.
+    if (s.value(QStringLiteral("detail")).toBool() && rbtnDetail && !rbtnDetail->isHidden()) {
+        const QSignalBlocker a(rbtnDetail), b(rbtnSum);
+        rbtnDetail->setChecked(true);
+    }
+    if (s.value(QStringLiteral("allUnits")).toBool() && rgpShowEid && !rgpShowEid->isHidden()) {
+        const QSignalBlocker quiet(rgpShowEid);
+        rgpShowEid->SetItemIndex(1);
+    }
+    for (int view = 0; view < 2; ++view) {
+        const QStringList sort = s.value(QLatin1String(SortKey(view))).toString().split(QLatin1Char(' '));
+        if (sort.size() == 2 && !sort[0].isEmpty() && sort[0].size() <= 64)
+            FSort[view] = {sort[0], sort[1] != QLatin1String("desc")};
+    }
+    s.endGroup();
+}
 
 void TbfrmVeltrane::RestoreSettings()
 {
@@ -105,6 +137,15 @@ void TbfrmVeltrane::SaveSettings()
     }
     s.setValue(QStringLiteral("splitter"), Splitter1->saveState());
     s.setValue(QStringLiteral("treePane"), !pnlLeft->isHidden());
+    s.setValue(QStringLiteral("detail"), rbtnDetail->isChecked());
+    s.setValue(QStringLiteral("allUnits"), rgpShowEid->ItemIndex() == 1);
+    for (int view = 0; view < 2; ++view) {
+        if (FSort[view].Column.isEmpty())
+            s.remove(QLatin1String(SortKey(view)));
+        else
+            s.setValue(QLatin1String(SortKey(view)),
+                       FSort[view].Column + (FSort[view].Ascending ? QStringLiteral(" asc") : QStringLiteral(" desc")));
+    }
     for (int view = 0; view < 2; ++view) {
         QVariantMap widths;
         for (auto it = FColumnWidths[view].cbegin(); it != FColumnWidths[view].cend(); ++it)

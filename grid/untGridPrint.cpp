@@ -9,6 +9,9 @@
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QWidget>
 #include <algorithm>
 #include <cmath>
 
@@ -301,6 +304,11 @@ bool PreviewGrid(const TGridSnapshot& Grid, const TGridPrintHeading& Heading, QW
     QPrintPreviewDialog dialog(&printer, Parent);
     dialog.setObjectName(QStringLiteral("dlgPrintPreview"));
     dialog.setWindowTitle(QStringLiteral("打印预览"));
+    // Large enough to read a page: most of the screen the window is on.
+    if (const QScreen* screen = Parent ? Parent->screen() : QGuiApplication::primaryScreen()) {
+        const QRect room = screen->availableGeometry();
+        dialog.resize(room.width() * 4 / 5, room.height() * 9 / 10);
+    }
     QString failure;
     QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog, [&](QPrinter* p) {
         QString error;

@@ -1,4 +1,6 @@
 #include "toolkit/ComCtrls.h"
+#include <QHelpEvent>
+#include <QToolTip>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -263,6 +265,24 @@ bool TTreeView::ApproveGesture(TTreeNode* node)
         return false;
     FApproved = node;
     return true;
+}
+
+bool TTreeView::viewportEvent(QEvent* event)
+{
+    if (event->type() == QEvent::ToolTip) {
+        auto* help = static_cast<QHelpEvent*>(event);
+        QTreeWidgetItem* item = itemAt(help->pos());
+        const QRect rect = item ? visualItemRect(item) : QRect();
+        const QString text = item ? item->text(0) : QString();
+        // The room the text has: from where it starts to the pane's right edge.
+        const int icon = item && !item->icon(0).isNull() ? iconSize().width() + 4 : 0;
+        const int room = viewport()->width() - rect.left() - icon - 6;
+        if (!text.isEmpty() && item->toolTip(0).isEmpty() && fontMetrics().horizontalAdvance(text) > room) {
+            QToolTip::showText(help->globalPos(), text, viewport(), rect);
+            return true;
+        }
+    }
+    return QTreeWidget::viewportEvent(event);
 }
 
 void TTreeView::mousePressEvent(QMouseEvent* event)

@@ -96,6 +96,8 @@ public:
     bool ExpandNode(TTreeNode* Node);
 
 protected:
+    // A node whose text the pane cuts shows the whole text when pointed at.
+    bool viewportEvent(QEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;

@@ -787,7 +787,9 @@ void TNextGrid::SortByColumn(int col, bool ascending)
     FSortColumn = col;
     FSortAscending = ascending;
     horizontalHeader()->setSortIndicatorShown(true);
-    horizontalHeader()->setSortIndicator(col, ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
+    // Qt's header draws AscendingOrder as an arrow pointing down; a business
+    // grid's arrow points up for a sort from small to large.
+    horizontalHeader()->setSortIndicator(col, ascending ? Qt::DescendingOrder : Qt::AscendingOrder);
 }
 
 void TNextGrid::HeaderClicked(int section)
@@ -797,6 +799,7 @@ void TNextGrid::HeaderClicked(int section)
         return;
     const bool ascending = section == FSortColumn ? !FSortAscending : true;
     SortByColumn(section, ascending);
+    emit sortedByUser(section, ascending);
 }
 
 void TNextGrid::SetOptions(TGridOptions options)

@@ -145,6 +145,9 @@ public:
     int FooterRow() const { return FFooterRow; }
     // Sorts the rows by the column's values (numbers as numbers).
     void SortByColumn(int col, bool ascending);
+    // The latest sort (-1: none since the columns were made).
+    int SortColumn() const { return FSortColumn; }
+    bool SortAscending() const { return FSortAscending; }
 
     // The first Count columns stay in place when the grid scrolls sideways (a
     // view over the same rows laid over the grid's left edge); 0: none.
@@ -186,6 +189,8 @@ signals:
     void filterChanged();
     // Once after every tick operation of the user (a click, Space, a range).
     void ticksChanged();
+    // The user sorted by a column (a click on its caption).
+    void sortedByUser(int col, bool ascending);
     // The user resized a column (header drag or double-click on its edge).
     void columnResized(int col, int width);
 

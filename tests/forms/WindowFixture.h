@@ -1,4 +1,5 @@
 #pragma once
+#include <QSettings>
 // A host for the window tests: a real main window with its MDI area, the module's
 // globals pointing at host records, and a "Def" connection on a SQLite file in a
 // temporary folder. Every statement sent and every message box is recorded.
@@ -36,6 +37,8 @@ public:
     // records < 0: an empty schema; otherwise the demo database with that many records.
     explicit HostFixture(int records = -1)
     {
+        // Each test's windows start as a new user's: nothing remembered from another test.
+        QSettings(QStringLiteral("Veltrane"), QStringLiteral("bVeltrane")).clear();
         EXPECT_TRUE(dir.isValid());
         path = dir.filePath(QStringLiteral("veltrane.db"));
         QString error;

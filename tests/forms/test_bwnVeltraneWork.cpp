@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QSplitter>
@@ -78,9 +79,9 @@ TEST(WindowWork, ARunThatMeetsAHeldLockStopsThereAndSaysWhatWasDone)
     host.ClearSent();
     win->tbtnConfirm->click();
     win.idle();
-    // The busy database fails every row alike: one statement waits its timeout,
-    // the other four are never sent.
-    EXPECT_EQ(host.Sent(QStringLiteral("update")).size(), 1);
+    // The busy database fails every row alike: one statement waits its timeout
+    // (the run's start in the journal), and nothing more is sent.
+    EXPECT_EQ(host.Sent(QStringLiteral("update")).size() + host.Sent(QStringLiteral("insert into BusiBudgetAdjLog")).size(), 1);
     ASSERT_EQ(host.messages.size(), 1u);
     const QString text = host.messages[0].text;
     EXPECT_TRUE(text.startsWith(QStringLiteral("确认预算指标时出错。\n成功 0 行，失败 1 行，未处理 4 行（保持原状态）。")))
@@ -90,14 +91,18 @@ TEST(WindowWork, ARunThatMeetsAHeldLockStopsThereAndSaysWhatWasDone)
     EXPECT_TRUE(win->StatusText().contains(QStringLiteral("已确认 0 条，金额 0.00 元；1 条失败；4 条未处理")))
         << qPrintable(win->StatusText());
     EXPECT_EQ(win->lblStatus->toolTip(), win->StatusText());
-    // The grid was loaded again: every record is still there, unticked.
+    // The grid was loaded again: every record is still there, and the five the
+    // run did not write are still ticked, ready for another try.
     EXPECT_EQ(win.cell("budgid", 0), first);
-    EXPECT_NE(win.cell("chk", 0), QStringLiteral("True"));
+    for (int r = 0; r < 5; ++r)
+        EXPECT_EQ(win.cell("chk", r), QStringLiteral("True")) << r;
+    EXPECT_NE(win.cell("chk", 5), QStringLiteral("True"));
     EXPECT_EQ(Confirmed(host, first), QStringLiteral("0"));
 
     // Once the lock is gone the same run goes through.
     ASSERT_TRUE(other.Exec(QStringLiteral("rollback")));
     host.messages.clear();
+    win->pmuClear->trigger();
     Tick(win, {0});
     win->tbtnConfirm->click();
     win.idle();
@@ -141,7 +146,7 @@ TEST(WindowWork, TheProgressPanelShowsOnLongWorkAndCancelStopsTheStatementInFlig
     QTest::mouseClick(win->btnProcessCancel, Qt::LeftButton);
     win.idle();
     ASSERT_TRUE(other.Exec(QStringLiteral("rollback")));
-    EXPECT_EQ(host.Sent(QStringLiteral("update")).size(), 1);
+    EXPECT_EQ(host.Sent(QStringLiteral("update")).size() + host.Sent(QStringLiteral("insert into BusiBudgetAdjLog")).size(), 1);
     EXPECT_EQ(Confirmed(host, a), QStringLiteral("0"));
     EXPECT_EQ(Confirmed(host, b), QStringLiteral("0"));
     EXPECT_EQ(Confirmed(host, c), QStringLiteral("0"));
@@ -150,6 +155,12 @@ TEST(WindowWork, TheProgressPanelShowsOnLongWorkAndCancelStopsTheStatementInFlig
     EXPECT_TRUE(win->StatusText().endsWith(QStringLiteral("；3 条未处理"))) << qPrintable(win->StatusText());
     EXPECT_FALSE(win->pnprocess->isVisible());
     EXPECT_TRUE(win->pnlBottom->isEnabled());
+    // Nothing was written: the three stay ticked over the reload.
+    for (int r = 0; r + 1 < win.rows(); ++r) {
+        const QString id = win.cell("budgid", r);
+        EXPECT_EQ(win.cell("chk", r) == QStringLiteral("True"), id == a || id == b || id == c) << qPrintable(id);
+    }
+    win->pmuClear->trigger();
 
     // The statement limit of scripts stops a run the same way.
     Tick(win, {0, 1, 2, 3});
@@ -160,6 +171,7 @@ TEST(WindowWork, TheProgressPanelShowsOnLongWorkAndCancelStopsTheStatementInFlig
     EXPECT_EQ(host.Sent(QStringLiteral("update")).size(), 2);
     EXPECT_TRUE(win->StatusText().contains(QStringLiteral("已取消：已确认 2 条，"))) << qPrintable(win->StatusText());
     // Only the next run: the one after it goes to its end.
+    win->pmuClear->trigger();
     Tick(win, {0, 1, 2});
     host.ClearSent();
     win->tbtnConfirm->click();
@@ -196,6 +208,17 @@ TEST(WindowWork, TheStatusLineFollowsTheTicksAndSaysWhatARunDid)
 {
     HostFixture host(300);
     Window win(host);
+    // 汇总: rows and the records they stand for.
+    ASSERT_FALSE(win->rbtnDetail->isChecked());
+    Tick(win, {0});
+    Spin();
+    const QRegularExpressionMatch sums =
+        QRegularExpression(QStringLiteral("^共 (\\d+) 行（(\\d+) 条）　已选 1 行（(\\d+) 条）")).match(win->StatusText());
+    ASSERT_TRUE(sums.hasMatch()) << qPrintable(win->StatusText());
+    EXPECT_EQ(sums.captured(1).toInt(), win.rows() - 1);
+    EXPECT_EQ(sums.captured(2), host.Scalar(QStringLiteral("select count(*) from BusiBudgetAdj where datayear=2024 and "
+                                                           "eid like '101001%' and BType='1' and deptclass='2' and status='0'")));
+    EXPECT_GE(sums.captured(3).toInt(), 1);
     win->rbtnDetail->click();
     win.idle();
     const int records = win.rows() - 1;
@@ -456,4 +479,51 @@ TEST(WindowWork, AfterACancelledLoadAClickOnTheSameUnitOrRefreshLoadsItAgain)
     EXPECT_TRUE(win->tbtnRefresh->isEnabled());
     EXPECT_EQ(win->mnuRefresh->shortcut(), QKeySequence(Qt::Key_F5));
     EXPECT_TRUE(win->mitemDataVind->actions().contains(win->mnuRefresh));
+}
+
+TEST(WindowWork, TheViewTheUnitListAndEachViewsSortAreKeptOverReloadsAndReopening)
+{
+    HostFixture host(300);
+    const auto sortedBy = [](Window& win, const char* name, bool ascending) {
+        const int col = win.col(name);
+        for (int r = 0; r + 2 < win.rows(); ++r) {
+            const double a = win.grid()->CellAsFloat(col, r), b = win.grid()->CellAsFloat(col, r + 1);
+            if (ascending ? a > b : a < b)
+                return false;
+        }
+        return true;
+    };
+    {
+        Window win(host);
+        win->rbtnDetail->click();
+        win.idle();
+        const int col = win.col("budgmoney");
+        QTest::mouseClick(win.grid()->horizontalHeader()->viewport(), Qt::LeftButton, {},
+                          QPoint(win.grid()->columnViewportPosition(col) + 5, 5));   // ascending
+        QTest::mouseClick(win.grid()->horizontalHeader()->viewport(), Qt::LeftButton, {},
+                          QPoint(win.grid()->columnViewportPosition(col) + 5, 5));   // descending
+        ASSERT_TRUE(sortedBy(win, "budgmoney", false));
+        // Qt's arrow for AscendingOrder points down: a descending sort shows it.
+        EXPECT_EQ(win.grid()->horizontalHeader()->sortIndicatorOrder(), Qt::AscendingOrder);
+        // A reload keeps the sort; the other view has its own (none yet).
+        win->mnuRefresh->trigger();
+        win.idle();
+        EXPECT_TRUE(sortedBy(win, "budgmoney", false));
+        win->rbtnSum->click();
+        win.idle();
+        EXPECT_EQ(win.grid()->SortColumn(), -1);
+        win->rbtnDetail->click();
+        win.idle();
+        EXPECT_TRUE(sortedBy(win, "budgmoney", false));
+        win->rgpShowEid->Item(1)->click();   // 显示全部单位
+        win.idle();
+        win->Close();
+        Spin();
+    }
+    host.ClearSent();
+    Window again(host);
+    EXPECT_TRUE(again->rbtnDetail->isChecked());
+    EXPECT_EQ(again->rgpShowEid->ItemIndex(), 1);
+    EXPECT_EQ(again.reloads(), 1);   // opened on the remembered view: one load
+    EXPECT_TRUE(sortedBy(again, "budgmoney", false));
 }

@@ -1,6 +1,9 @@
 #include "toolkit/ComCtrls.h"
 #include <gtest/gtest.h>
+#include <QApplication>
+#include <QHelpEvent>
 #include <QTest>
+#include <QToolTip>
 #include <memory>
 
 namespace {
@@ -149,4 +152,20 @@ TEST(TreeView, ChangeFollowsTheSelectionNotTheCurrentItem)
     EXPECT_EQ(changes, 1);
     t.b->SetSelected(true);
     EXPECT_EQ(changes, 1);
+}
+
+TEST(TreeView, ANodeTheViewCutsShowsItsWholeTextWhenPointedAt)
+{
+    ShownTree t;
+    TTreeNode* longNode = t.view.AddChildObject(nullptr, QStringLiteral("101004 市职业教育中心附属实验学校后勤服务管理处"));
+    t.view.resize(120, 200);
+    QApplication::processEvents();
+    auto tipAt = [&](TTreeNode* node) {
+        const QPoint at = t.view.visualItemRect(node).center();
+        QHelpEvent help(QEvent::ToolTip, at, t.view.viewport()->mapToGlobal(at));
+        QApplication::sendEvent(t.view.viewport(), &help);
+        return QToolTip::isVisible() ? QToolTip::text() : QString();
+    };
+    EXPECT_EQ(tipAt(t.b), QString());   // a short text is all there
+    EXPECT_EQ(tipAt(longNode), longNode->text(0));
 }
