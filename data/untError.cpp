@@ -2,11 +2,20 @@
 
 QString AdvisedMessage(const TError& Error)
 {
+    const QString advice = Advice(Error);
+    if (advice.isEmpty())
+        return Error.Message;
+    return Error.Message.isEmpty() ? advice : advice + QStringLiteral("（") + Error.Message + QStringLiteral("）");
+}
+
+QString Advice(const TError& Error)
+{
     const QString text = Error.Message;
     const QString lower = text.toLower();
     QString advice;
     switch (Error.Kind) {
     case EDatabaseError::Busy:
+    case EDatabaseError::Locked:
         advice = QStringLiteral("其他用户正在修改这些预算指标，数据库暂时无法写入，请稍后再试。");
         break;
     case EDatabaseError::ReadOnly:
@@ -32,7 +41,5 @@ QString AdvisedMessage(const TError& Error)
             advice = QStringLiteral("无法连接数据库，请检查网络和数据库服务器是否正常，稍后再试。");
         break;
     }
-    if (advice.isEmpty())
-        return text;
-    return text.isEmpty() ? advice : advice + QStringLiteral("（") + text + QStringLiteral("）");
+    return advice;
 }

@@ -12,7 +12,7 @@
 struct TError {
     QString Message;
     EDatabaseError::TKind Kind = EDatabaseError::Statement;
-    bool Persistent() const { return Kind != EDatabaseError::Statement; }
+    bool Persistent() const { return Kind != EDatabaseError::Statement && Kind != EDatabaseError::Locked; }
 
     static TError From(const std::exception& e)
     {
@@ -30,3 +30,5 @@ using TOutcome = std::optional<TError>;
 // The error as the user reads it: what happened and what to do, in the module's
 // words, with the driver's own text after it ("其他用户正在修改…（database is locked）").
 DBMANAGER_EXPORT QString AdvisedMessage(const TError& Error);
+// The module's sentence of advice alone (empty where it has none for the error).
+DBMANAGER_EXPORT QString Advice(const TError& Error);

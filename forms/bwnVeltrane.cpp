@@ -11,6 +11,8 @@
 #include "toolkit/NextGridFilter.h"
 #include "tree/untDynamicTree.h"
 #include <QAction>
+#include <QDesktopServices>
+#include <QUrl>
 #include <algorithm>
 #include <QApplication>
 #include <QComboBox>
@@ -112,6 +114,7 @@ void TbfrmVeltrane::Wire()
     connect(tbtnMod, &QToolButton::clicked, this, [this] { tbtnModClick(); });
     ngdBudgetAdj->OnDblClick = [this](TNextGrid*) { tbtnModClick(); };
     connect(tbtnDel, &QToolButton::clicked, this, [this] { tbtnDelClick(); });
+    connect(lblOutput, &QLabel::linkActivated, this, [](const QString& url) { QDesktopServices::openUrl(QUrl(url)); });
     connect(btnClearFilter, &QToolButton::clicked, this, [this] { ngfBudgetAdj->ClearAll(); });
     connect(ngdBudgetAdj, &TNextGrid::filterChanged, this, [this] { ScheduleStatus(); });
     connect(ngdBudgetAdj, &TNextGrid::sortedByUser, this, [this](int col, bool ascending) {

@@ -121,6 +121,7 @@ public:
     void mnuPrintClick();
     // The unit and the filters the grid shows, for the heading of printed pages.
     QString OutputDetails() const;
+    void ShowOutputPlace(const QString& What, const QString& File);
 
 private:
     // Builders of the controls, each the last steps of the constructor.

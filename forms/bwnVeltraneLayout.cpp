@@ -335,6 +335,11 @@ void TbfrmVeltrane::BuildLayout()
     lblStatus->setObjectName(QStringLiteral("lblStatus"));
     lblStatus->setTextInteractionFlags(Qt::TextSelectableByMouse);
     statusLayout->addWidget(lblStatus, 1);
+    lblOutput = new QLabel(pnlStatus);
+    lblOutput->setObjectName(QStringLiteral("lblOutput"));
+    lblOutput->setTextFormat(Qt::RichText);
+    lblOutput->hide();
+    statusLayout->addWidget(lblOutput);
     btnClearFilter = new QToolButton(pnlStatus);
     btnClearFilter->setObjectName(QStringLiteral("btnClearFilter"));
     btnClearFilter->setText(QStringLiteral("清除筛选"));

@@ -90,6 +90,8 @@ struct TVeltraneControls {
     QFrame* pnlStatus = nullptr;              // the status line under the grid
     QLabel* lblStatus = nullptr;
     QToolButton* btnClearFilter = nullptr;    // 清除筛选, while a filter is in force
+    // Where the latest export or print went, with a link that opens its folder.
+    QLabel* lblOutput = nullptr;
     QToolButton* tbtnFind = nullptr;          // 查找单位 on the tool bar
     TDynamicTree* DytDept = nullptr;
     // Finding a unit (Ctrl+F).

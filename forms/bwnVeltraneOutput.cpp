@@ -11,6 +11,8 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
+#include <QUrl>
+#include <QDesktopServices>
 #include <QFileInfo>
 #include <QMenu>
 #include <QProgressDialog>
@@ -241,9 +243,21 @@ void TbfrmVeltrane::mnuExportClick()
     FOutputFolder = QFileInfo(file).absolutePath();
     QString error;
     if (ExportTo(file, &error))
-        OutputMessage(QStringLiteral("数据已导出到：%1").arg(QDir::toNativeSeparators(file)), MB_OK | MB_ICONINFORMATION);
+        ShowOutputPlace(QStringLiteral("数据已导出到："), file);
     else if (!error.isEmpty())
         OutputMessage(error, MB_OK | MB_ICONEXCLAMATION);
+}
+
+void TbfrmVeltrane::ShowOutputPlace(const QString& What, const QString& File)
+{
+    // In the status line, not a box to close: the file's place, and its folder a
+    // click away.
+    const QString folder = QFileInfo(File).absolutePath();
+    lblOutput->setText(QStringLiteral("%1%2　<a href=\"%3\">打开文件夹</a>")
+                           .arg(What.toHtmlEscaped(), QDir::toNativeSeparators(File).toHtmlEscaped(),
+                                QUrl::fromLocalFile(folder).toString(QUrl::FullyEncoded).toHtmlEscaped()));
+    lblOutput->setToolTip(QDir::toNativeSeparators(File));
+    lblOutput->show();
 }
 
 bool TbfrmVeltrane::ChoosePages(int Pages, int* First, int* Last, bool Preview)
@@ -322,8 +336,9 @@ void TbfrmVeltrane::mnuPrintClick()
     }
     QString error;
     const TGridPrintHeading heading = OutputHeading();
+    bool printed = false;
     RunOutput(QStringLiteral("正在打印…"), [&, snapshot, heading, printer](TBackgroundTask& t) {
-        PaintGrid(snapshot, heading, *printer, &error, first, last, [&t](int done, int total) {
+        printed = PaintGrid(snapshot, heading, *printer, &error, first, last, [&t](int done, int total) {
             t.Report(done, total);
             return !t.Cancelled();
         });
@@ -331,4 +346,10 @@ void TbfrmVeltrane::mnuPrintClick()
     });
     if (!error.isEmpty())
         OutputMessage(error, MB_OK | MB_ICONEXCLAMATION);
+    else if (printed && !printer->outputFileName().isEmpty())
+        ShowOutputPlace(QStringLiteral("已打印到："), printer->outputFileName());
+    else if (printed) {
+        lblOutput->setText(QStringLiteral("已送往打印机：%1").arg(printer->printerName().toHtmlEscaped()));
+        lblOutput->show();
+    }
 }

@@ -85,7 +85,16 @@ QString RunFailureText(const TRunReport& Run)
         text += QStringLiteral("，已被他人改动 %1 行（未修改）").arg(Run.Skipped);
     if (Run.NotAttempted() > 0)
         text += QStringLiteral("，未处理 %1 行（保持原状态）").arg(Run.NotAttempted());
-    return text + QStringLiteral("。\n错误：") + (Run.FirstError ? AdvisedMessage(*Run.FirstError) : QString());
+    // The module's sentence first; the driver's own text (a server's is long and
+    // technical) after it, under 详细信息.
+    const TError error = Run.FirstError ? *Run.FirstError : TError{};
+    const QString advice = Advice(error);
+    if (advice.isEmpty())
+        return text + QStringLiteral("。\n错误：") + error.Message;
+    text += QStringLiteral("。\n错误：") + advice;
+    if (!error.Message.isEmpty())
+        text += QStringLiteral("\n\n详细信息：") + error.Message;
+    return text;
 }
 
 // ---------------------------------------------------------------- TRecordLoad
@@ -166,9 +175,7 @@ int TStatusRun::Send(int Row)
     const QString guard = summary ? SummaryGuard(FConn, view, key, set.RecordCount(Row), set.Amount(Row))
                                   : DetailGuard(FConn, view, {set.BudgId(Row), set.Eid(Row), set.Status(Row), set.Amount(Row)});
     QString sql;
-    const QString action = FRequest.Kind == TRunKind::Confirm ? QStringLiteral("confirm")
-                           : FRequest.Kind == TRunKind::Cancel ? QStringLiteral("cancel")
-                                                               : QStringLiteral("delete");
+    const QString action = RunAction(FRequest.Kind);
     QString newStatus;
     if (FRequest.Kind == TRunKind::Delete) {
         TBudgetAdj record(nullptr);
@@ -402,6 +409,12 @@ void TStatusRun::Execute()
             --r.Attempted;
             r.Cancelled = true;
             break;
+        }
+        // A row another desk holds locked past the server's lock timeout is that
+        // desk's now: like a row changed since it was loaded, not written.
+        if (failure && failure->Kind == EDatabaseError::Locked) {
+            failure.reset();
+            changed = 0;
         }
         if (!failure && changed > 0) {
             ++r.Succeeded;

@@ -690,7 +690,9 @@ EDatabaseError ServerError(const QSqlError& error, bool lost)
         kind = EDatabaseError::Full;
     else if (state.startsWith(QLatin1String("58")))
         kind = EDatabaseError::Io;
-    else if (state == QLatin1String("55P03") || state == QLatin1String("HYT00") || state == QLatin1String("HYT01"))
+    else if (state == QLatin1String("55P03"))
+        kind = EDatabaseError::Locked;   // lock_timeout on a row another session holds
+    else if (state == QLatin1String("HYT00") || state == QLatin1String("HYT01"))
         kind = EDatabaseError::Busy;
     else if (state == QLatin1String("57014") || state == QLatin1String("HY008"))
         kind = EDatabaseError::Cancelled;

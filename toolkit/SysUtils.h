@@ -35,10 +35,12 @@ class TOOLKIT_EXPORT EDatabaseError : public Exception {
 public:
     // Cancelled: stopped on request (TCancelToken); like the others but Statement,
     // it ends a run of statements.
-    enum TKind { Statement, Busy, ReadOnly, Full, Io, Lost, Cancelled };
+    // Locked: a row another session holds past the lock timeout (a server's row
+    // lock): that row alone is refused. Busy: the whole database is (SQLite's lock).
+    enum TKind { Statement, Busy, ReadOnly, Full, Io, Lost, Cancelled, Locked };
     explicit EDatabaseError(QString message, TKind kind = Statement);
     TKind Kind() const { return FKind; }
-    bool Persistent() const { return FKind != Statement; }
+    bool Persistent() const { return FKind != Statement && FKind != Locked; }
     QString ClassName() const override { return QStringLiteral("EDatabaseError"); }
 private:
     TKind FKind;

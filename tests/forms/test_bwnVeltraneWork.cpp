@@ -86,7 +86,9 @@ TEST(WindowWork, ARunThatMeetsAHeldLockStopsThereAndSaysWhatWasDone)
     const QString text = host.messages[0].text;
     EXPECT_TRUE(text.startsWith(QStringLiteral("确认预算指标时出错。\n成功 0 行，失败 1 行，未处理 4 行（保持原状态）。")))
         << qPrintable(text);
-    EXPECT_TRUE(text.contains(QStringLiteral("database is locked"))) << qPrintable(text);
+    // The module's sentence, then the driver's words under 详细信息.
+    EXPECT_TRUE(text.contains(QStringLiteral("错误：其他用户正在修改这些预算指标，数据库暂时无法写入，请稍后再试。\n\n详细信息："
+                                             "database is locked"))) << qPrintable(text);
     EXPECT_EQ(host.messages[0].caption, QStringLiteral("Korrindel 7.1-提示信息"));
     EXPECT_TRUE(win->StatusText().contains(QStringLiteral("已确认 0 条，金额 0.00 元；1 条失败；4 条未处理")))
         << qPrintable(win->StatusText());
