@@ -14,6 +14,7 @@
 #include <QRadioButton>
 #include <QTreeWidget>
 #include <QTest>
+#include <utility>
 
 namespace {
 
@@ -212,28 +213,19 @@ void RegisterWindowCommands(ScriptRunner& runner)
         error = QStringLiteral("窗口中没有名为 %1 的按钮或菜单项").arg(name);
         return false;
     });
-    runner.AddCommand(QStringLiteral("undo"), QStringLiteral("undo"), [&s](const QStringList&, const QString&, QString& error) {
-        // As 数据操作 › 撤销上次操作.
-        auto* a = Need<QAction>(s, QStringLiteral("mnuUndoRun"), error);
-        if (!a)
-            return false;
-        if (!a->isEnabled())
-            ScriptRunner::Print(QStringLiteral("disabled mnuUndoRun"));
-        else
-            a->trigger();
-        return true;
-    });
-    runner.AddCommand(QStringLiteral("refresh"), QStringLiteral("refresh"), [&s](const QStringList&, const QString&, QString& error) {
-        // As 数据操作 › 刷新 (F5).
-        auto* a = Need<QAction>(s, QStringLiteral("mnuRefresh"), error);
-        if (!a)
-            return false;
-        if (!a->isEnabled())
-            ScriptRunner::Print(QStringLiteral("disabled mnuRefresh"));
-        else
-            a->trigger();
-        return true;
-    });
+    // Menu items of 数据操作 under a word of their own: 撤销上次操作 and 刷新 (F5).
+    for (const auto& [word, item] : {std::pair{QStringLiteral("undo"), QStringLiteral("mnuUndoRun")},
+                                     std::pair{QStringLiteral("refresh"), QStringLiteral("mnuRefresh")}})
+        runner.AddCommand(word, word, [&s, item](const QStringList&, const QString&, QString& error) {
+            auto* a = Need<QAction>(s, item, error);
+            if (!a)
+                return false;
+            if (!a->isEnabled())
+                ScriptRunner::Print(QStringLiteral("disabled %1").arg(item));
+            else
+                a->trigger();
+            return true;
+        });
     runner.AddCommand(QStringLiteral("history"), QStringLiteral("history ROW"), [&s](const QStringList& args, const QString&, QString& error) {
         bool ok = false;
         const int row = args.size() == 1 ? args[0].toInt(&ok) : -1;
