@@ -1,6 +1,7 @@
 // The record grid's filter, keys and copying through the real host and module.
 #include "tests/host/HostProcess.h"
 #include <QRegularExpression>
+#include <QSet>
 #include <algorithm>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -134,4 +135,40 @@ TEST(HostGrid, ATickClickedAfterMaximiseRestoreAndWheelIsThatRowsRecord)
         confirmed.removeOne(before);
     confirmed.removeIf([](const QString& l) { return l.startsWith(QStringLiteral("message ")); });
     EXPECT_EQ(confirmed, expected) << qPrintable(r.out);
+}
+
+// The top node: every unit the tree lists under it. 刷新: what others wrote since.
+TEST(HostGrid, TheTopNodeCoversTheListedUnitsAndRefreshShowsOthersWrites)
+{
+    QTemporaryDir dir;
+    const QString db = dir.filePath(QStringLiteral("top.sqlite"));
+    ASSERT_TRUE(CreateDemo(db, 3000));
+    const Result r = Script(db, QStringLiteral(
+        "open\ntree\nselect top\nmode detail\necho --cells\ncells\necho --end\n"
+        "sql update BusiBudgetAdj set BudgMoney=4321.5 where BudgId=(select min(BudgId) from BusiBudgetAdj where status='0' and BType='1' and datayear=2024 and deptclass='2' and eid like '102%')\n"
+        "refresh\necho --again\ncells\necho --end\n"));
+    ASSERT_EQ(r.code, 0) << qPrintable(r.err);
+    const QStringList lines = r.lines();
+    QStringList listed;   // the tree's first level under 预算单位
+    for (const QString& l : lines)
+        if (l.startsWith(QStringLiteral("  ")) && !l.startsWith(QStringLiteral("   ")))
+            listed << l.trimmed().section(QLatin1Char(' '), 0, 0);
+    ASSERT_GE(listed.size(), 2) << qPrintable(r.out);
+    auto units = [&](const QString& marker) {
+        const QStringList cells = After(lines, marker);
+        const qsizetype eid = cells.value(0).split(QLatin1Char('\t')).indexOf(QStringLiteral("eid"));
+        QSet<QString> seen;
+        bool changed = false;
+        for (qsizetype i = 1; i < cells.size(); ++i) {
+            const QStringList c = cells[i].split(QLatin1Char('\t'));
+            if (!c.value(eid).isEmpty())
+                seen << c.value(eid).left(3);
+            changed = changed || cells[i].contains(QStringLiteral("\t4321.5\t"));
+        }
+        return std::pair{seen, changed};
+    };
+    const auto [first, before] = units(QStringLiteral("--cells"));
+    EXPECT_EQ(first, QSet<QString>(listed.begin(), listed.end()));
+    EXPECT_FALSE(before);
+    EXPECT_TRUE(units(QStringLiteral("--again")).second) << "refresh did not show the change";
 }

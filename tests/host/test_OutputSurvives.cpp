@@ -140,5 +140,12 @@ TEST(OutputSurvives, TheLayoutIsKeptWhenTheHostQuitsAndPasswordsNeverShow)
     EXPECT_NE(bad.code, 0);
     EXPECT_FALSE((bad.out + bad.err).contains(QStringLiteral("s3cr3t"))) << qPrintable(bad.err);
     EXPECT_TRUE(bad.err.contains(QStringLiteral("PWD=***"))) << qPrintable(bad.err);
+    // In braces, as ODBC writes a password with a ';' in it: hidden whole.
+    const Result braced = Exec({QStringLiteral("--connection"),
+                                QStringLiteral("Provider=PostgreSQL;Server=127.0.0.1;Port=1;Database=x;UID=u;PWD={top;secret9}"),
+                                QStringLiteral("--script"), QStringLiteral("-")},
+                               "open\n");
+    EXPECT_NE(braced.code, 0);
+    EXPECT_FALSE((braced.out + braced.err).contains(QStringLiteral("secret9"))) << qPrintable(braced.err);
     EXPECT_TRUE(bad.err.contains(QStringLiteral("无法连接数据库，请检查网络"))) << qPrintable(bad.err);
 }
