@@ -639,6 +639,9 @@ void TbfrmVeltrane::UpdateStatus()
         text = QStringLiteral("共 %1 条　已选 %2 条　金额 %3 元").arg(shown).arg(ticked).arg(MoneyText(cents));
     if (btnClearFilter)
         btnClearFilter->setVisible(ngdBudgetAdj->Filtered());
+    // The top node's rows are of several units: which ones.
+    if (!FUnitScope.isEmpty() && !FController->Loading())
+        text += QStringLiteral("　｜　单位：") + ScopeText();
     if (FController->Journal() == TRecordController::TJournalState::ReadOnly)
         text += QStringLiteral("　｜　只读：可以查看，不能确认或撤销");
     if (!FRunText.isEmpty())

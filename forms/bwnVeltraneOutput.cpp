@@ -99,12 +99,15 @@ void TbfrmVeltrane::OutputMessage(const QString& Text, int Flags)
         Application->MessageBox(Text, InfoCaption, Flags);
 }
 
+QString TbfrmVeltrane::ScopeText() const
+{
+    return FUnitScope.size() <= 6 ? FUnitScope.join(QStringLiteral("、"))
+                                  : QStringLiteral("%1 等 %2 个单位").arg(FUnitScope.constFirst()).arg(FUnitScope.size());
+}
+
 QString TbfrmVeltrane::OutputDetails() const
 {
-    QString unit = FUnitCode;
-    if (!FUnitScope.isEmpty())
-        unit = FUnitScope.size() <= 6 ? FUnitScope.join(QStringLiteral("、"))
-                                      : QStringLiteral("%1 等 %2 个单位").arg(FUnitScope.constFirst()).arg(FUnitScope.size());
+    QString unit = FUnitScope.isEmpty() ? FUnitCode : ScopeText();
     // The tree's text names the unit; it starts with the code except at the top node.
     if (trvList && !trvList->isHidden())
         if (const TTreeNode* node = trvList->Selected()) {

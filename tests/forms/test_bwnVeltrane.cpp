@@ -152,6 +152,8 @@ TEST(ConfirmationWindow, TopNodeCoversExactlyTheUnitsTheTreeShowsUnderIt)
                     sumOf(prefixes.join(QStringLiteral(" or "))), 0.005);
         EXPECT_TRUE(win->OutputDetails().startsWith(QStringLiteral("单位：") + units.join(QStringLiteral("、"))))
             << qPrintable(win->OutputDetails());
+        EXPECT_TRUE(win->StatusText().endsWith(QStringLiteral("　｜　单位：") + units.join(QStringLiteral("、"))))
+            << qPrintable(win->StatusText());
     }
     host.unit.SetField(0, QStringLiteral("101004001"));
     Window win(host);
