@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 #include <functional>
@@ -142,11 +143,13 @@ TEST(ConfirmationWindowOutput, PreviewShowsThePagesOfTheGrid)
     HostFixture host(200);
     Window win(host);
     int pages = 0;
+    QSize size;
     bool seen = false;
     WhenShown<QPrintPreviewDialog>(QStringLiteral("dlgPrintPreview"),
-                                   [&pages](QPrintPreviewDialog* d) {
+                                   [&pages, &size](QPrintPreviewDialog* d) {
                                        if (auto* view = d->findChild<QPrintPreviewWidget*>())
                                            pages = view->pageCount();
+                                       size = d->size();
                                        d->reject();
                                    },
                                    &seen);
@@ -154,5 +157,9 @@ TEST(ConfirmationWindowOutput, PreviewShowsThePagesOfTheGrid)
     win.idle();
     ASSERT_TRUE(seen) << "the preview did not open";
     EXPECT_GE(pages, 1);
+    // Large enough to read a page: most of the screen.
+    const QRect room = host.window.screen()->availableGeometry();
+    EXPECT_GE(size.width(), room.width() * 3 / 4);
+    EXPECT_GE(size.height(), room.height() * 3 / 4);
     EXPECT_TRUE(host.messages.empty());
 }
