@@ -443,7 +443,10 @@ bool TbfrmVeltrane::RunAgreed(TRunKind Kind, const std::vector<int>& Rows)
     }
     const TModuleContext& c = FController->Context();
     if (records > c.LargeRunRecords)
-        return Ask(QStringLiteral("%1 %2 条预算指标、金额 %3 元？").arg(RunVerb(Kind)).arg(records).arg(MoneyText(cents)),
+        return Ask(QStringLiteral("%1 %2 条预算指标、金额 %3 元（%4）？")
+                       .arg(RunVerb(Kind))
+                       .arg(records)
+                       .arg(MoneyText(cents), ChineseCapitals(cents)),
                    ConfirmCaption, MB_YESNO | MB_ICONQUESTION)
                == IDYES;
     if (Kind == TRunKind::Delete && c.AskBeforeDelete)

@@ -212,3 +212,81 @@ QString TDecimalSum::Rounded(QStringView Text, int Places)
     s.FUnits = units < 0 ? -rounded : rounded;
     return s.Text();
 }
+
+namespace {
+
+const QChar CapitalDigits[] = {u'零', u'壹', u'贰', u'叁', u'肆', u'伍', u'陆', u'柒', u'捌', u'玖'};
+
+// Up to 9 999: 仟佰拾 with one 零 for zeros inside; 壹拾 for ten to nineteen.
+QString CapitalGroup(long long n)
+{
+    static const QChar units[] = {u'仟', u'佰', u'拾'};
+    QString s;
+    bool zero = false;
+    for (int i = 0; i < 4; ++i) {
+        const long long place = i == 0 ? 1000 : i == 1 ? 100 : i == 2 ? 10 : 1;
+        const int d = int(n / place % 10);
+        if (d == 0) {
+            zero = !s.isEmpty();
+            continue;
+        }
+        if (zero)
+            s += CapitalDigits[0];
+        zero = false;
+        s += CapitalDigits[d];
+        if (i < 3)
+            s += units[i];
+    }
+    return s;
+}
+
+// A whole number of yuan, 亿 and 万 as the groups; a run of zeros between two
+// digits is one 零.
+QString CapitalWhole(long long n)
+{
+    QString s;
+    if (n >= 100000000) {
+        s = CapitalWhole(n / 100000000) + u'亿';
+        n %= 100000000;
+        if (n > 0 && n < 10000000)
+            s += CapitalDigits[0];
+    }
+    if (n >= 10000) {
+        s += CapitalGroup(n / 10000) + u'万';
+        n %= 10000;
+        if (n > 0 && n < 1000)
+            s += CapitalDigits[0];
+    }
+    if (n > 0)
+        s += CapitalGroup(n);
+    return s;
+}
+
+}  // namespace
+
+QString ChineseCapitals(long long Cents)
+{
+    QString s = QStringLiteral("人民币");
+    // The magnitude in unsigned arithmetic: the smallest long long has no positive twin.
+    const unsigned long long magnitude = Cents < 0 ? 0ULL - static_cast<unsigned long long>(Cents)
+                                                   : static_cast<unsigned long long>(Cents);
+    if (Cents < 0)
+        s += u'负';
+    const long long yuan = static_cast<long long>(magnitude / 100);
+    const int jiao = int(magnitude / 10 % 10), fen = int(magnitude % 10);
+    if (yuan > 0)
+        s += CapitalWhole(yuan) + u'元';
+    if (jiao == 0 && fen == 0)
+        return s + (yuan > 0 ? QStringLiteral("整") : QStringLiteral("零元整"));
+    // 零 after 元 when its place is zero or 角 is: "壹仟陆佰捌拾元零叁角贰分",
+    // "叁佰贰拾伍元零肆分".
+    if (yuan > 0 && (yuan % 10 == 0 || jiao == 0))
+        s += CapitalDigits[0];
+    if (jiao > 0)
+        s += CapitalDigits[jiao] + QStringLiteral("角");
+    if (fen > 0)
+        s += CapitalDigits[fen] + QStringLiteral("分");
+    else
+        s += u'整';
+    return s;
+}

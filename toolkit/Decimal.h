@@ -50,3 +50,8 @@ private:
     __int128 FUnits = 0;
     bool FOverflow = false;
 };
+
+// An amount in Chinese capitals as the payment-settlement rules write it on
+// bills and vouchers: "人民币壹仟陆佰捌拾元零叁角贰分", "人民币壹拾万元整",
+// "人民币负伍角整" for a negative one.
+TOOLKIT_EXPORT QString ChineseCapitals(long long Cents);

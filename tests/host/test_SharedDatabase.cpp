@@ -180,7 +180,7 @@ TEST_P(SharedDatabase, TheViewsOfficeAndDepartmentClassBoundEveryWrite)
                    QStringLiteral("--office"), QStringLiteral("03")});
     QString out = a->Send(QStringLiteral("open\nselect 101\nmode summary\nanswer yes\npress pmuAll\npress tbtnConfirm\nstatus\n"));
     // More than none asks first (the limit is 0), with the records and money from the rows.
-    EXPECT_TRUE(out.contains(QRegularExpression(QStringLiteral("message Korrindel 7.1-操作确认 \\| 确认 \\d+ 条预算指标、金额 [\\d,.]+ 元？"))))
+    EXPECT_TRUE(out.contains(QRegularExpression(QStringLiteral("message Korrindel 7.1-操作确认 \\| 确认 \\d+ 条预算指标、金额 [\\d,.]+ 元（人民币\\S+[元角分整]）？"))))
         << qPrintable(out);
     EXPECT_EQ(Value(others), before);
     EXPECT_EQ(Value(QStringLiteral("select count(*) from BusiBudgetAdj where datayear=2024 and BType='1' and eid like "
