@@ -13,7 +13,6 @@
 #include <QAction>
 #include <QDesktopServices>
 #include <QUrl>
-#include <algorithm>
 #include <QApplication>
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -471,12 +470,8 @@ void TbfrmVeltrane::StartRun(TRunKind Kind)
     FCancelAfter = -1;
     Label4->setText(QStringLiteral("正在%1…").arg(RunVerb(Kind)));
     SetInputBlocked(true);
-    // What the run leaves unwritten stays ticked over its reload.
-    FRunRecords = Records();
-    FRunRows = rows;
     if (!FController->StartRun(Kind, std::move(rows), cancelAfter)) {
         SetInputBlocked(false);
-        FRunRecords.reset();
         return;
     }
     FProcessTimer->start();
@@ -500,18 +495,10 @@ void TbfrmVeltrane::RunFinished(const TRunReport& Run)
     // choice.
     FKeepTicked.clear();
     if (Run.Kind != TRunKind::Delete || Run.Succeeded > 0) {
-        if (FRunRecords) {
-            std::vector<int> written = Run.Written;
-            std::sort(written.begin(), written.end());
-            for (const int row : FRunRows)
-                if (!std::binary_search(written.begin(), written.end(), row))
-                    FKeepTicked.insert(FRunRecords->Identity(row));
-        }
+        FKeepTicked = QSet<QString>(Run.Unwritten.cbegin(), Run.Unwritten.cend());
         FKeepRunText = true;
         LoadRecords();
     }
-    FRunRecords.reset();
-    FRunRows.clear();
     UpdateStatus();
 
     if (Run.Failed > 0) {

@@ -163,10 +163,8 @@ private:
 
     TRecordController* FController = nullptr;
     QString FUnitCode;
-    // The latest run's rows and record set, and after it the rows it did not
-    // write (by identity), ticked again when its reload arrives.
-    TRecordSetRef FRunRecords;
-    std::vector<int> FRunRows;
+    // The rows the latest run did not write (by identity), ticked again when its
+    // reload arrives.
     QSet<QString> FKeepTicked;
     void RetickKept();
     // The units the top node covers when it is selected (empty otherwise).

@@ -4,6 +4,7 @@
 #include "toolkit/ADODataset.h"
 #include "toolkit/Decimal.h"
 #include <QUuid>
+#include <algorithm>
 
 TRecordController::TRecordController(TModuleContext Context, QObject* Parent)
     : QObject(Parent), FContext(std::move(Context))
@@ -205,7 +206,14 @@ void TRecordController::RunDone()
         return;
     FRun = nullptr;
     run->OnTerminate = nullptr;
-    const TRunReport report = run->Report();
+    TRunReport report = run->Report();
+    if (FRunning.Kind != TRunKind::Undo && FRunning.Records) {
+        std::vector<int> written = report.Written;
+        std::sort(written.begin(), written.end());
+        for (const int row : FRunning.Rows)
+            if (!std::binary_search(written.begin(), written.end(), row))
+                report.Unwritten << FRunning.Records->Identity(row);
+    }
     // Deleted once its completion has fully returned.
     run->deleteLater();
     // What can be taken back: the latest confirm or cancel that changed records
@@ -261,10 +269,10 @@ bool TRecordController::RecoverLastRun(TJournalRun* Run, TError* Error)
         });
         if (runId.isEmpty())
             return false;
-        bool known = false;
-        const TRunKind kind = RunKindOfAction(action.section(QLatin1Char(':'), 0, 0), &known);
-        if (!known)
+        const std::optional<TRunKind> named = RunKindOfAction(action.section(QLatin1Char(':'), 0, 0));
+        if (!named)
             return false;
+        const TRunKind kind = *named;
         TJournalRun found;
         found.Kind = kind;
         found.Finished = false;

@@ -31,17 +31,12 @@ QString RunAction(TRunKind Kind)
     return QStringLiteral("undo");
 }
 
-TRunKind RunKindOfAction(const QString& Action, bool* Known)
+std::optional<TRunKind> RunKindOfAction(const QString& Action)
 {
     for (const TRunKind k : {TRunKind::Confirm, TRunKind::Cancel, TRunKind::Delete, TRunKind::Undo})
-        if (Action == RunAction(k)) {
-            if (Known)
-                *Known = true;
+        if (Action == RunAction(k))
             return k;
-        }
-    if (Known)
-        *Known = false;
-    return TRunKind::Confirm;
+    return std::nullopt;
 }
 
 QString RunVerb(TRunKind Kind)

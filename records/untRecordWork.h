@@ -1,4 +1,5 @@
 #pragma once
+#include <optional>
 // The confirmation window's long work, done on a worker thread so that the
 // window stays responsive: loading the records (the grid's cells and the record
 // set together, one query row at a time), and a run of status statements, one per
@@ -67,8 +68,11 @@ struct TRunReport {
     bool Cancelled = false;   // 取消, or the statement limit
     // The journal entries written by the run lie in (FirstLogId, LastLogId].
     long long FirstLogId = 0, LastLogId = 0;
-    // The rows of the record set the run wrote, in the order sent.
+    // The rows of the record set the run wrote, in the order sent; and, filled
+    // by the controller, what the rows it was given and did not write stand for
+    // (TRecordSet::Identity), to find them in the next load. None for an undo.
     std::vector<int> Written;
+    QStringList Unwritten;
     int NotAttempted() const { return Total - Attempted; }
 };
 
@@ -77,7 +81,8 @@ struct TRunReport {
 QString RunVerb(TRunKind Kind);
 // The run's action as the journal names it: confirm, cancel, delete, undo.
 QString RunAction(TRunKind Kind);
-TRunKind RunKindOfAction(const QString& Action, bool* Known = nullptr);
+// The kind an action names (none for any other text).
+std::optional<TRunKind> RunKindOfAction(const QString& Action);
 QString RunSummary(const TRunReport& Report);
 QString RunFailureText(const TRunReport& Report);
 // An amount of cents as the window shows money: "1,234,567.89".
