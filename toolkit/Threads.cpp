@@ -298,11 +298,21 @@ void TThread::RunBody()
 void TThread::RunCompletions()
 {
     for (;;) {
+        // What a body queued comes before its completion. A body queues all it
+        // queues before it joins gCompleted, so once none of the next completed
+        // thread's calls waits (seen under the one lock), none will; until then
+        // the queue is drained again.
+        if (!OnInterfaceThread())
+            return;
+        CheckSynchronize();
         TThread* thread = nullptr;
         {
             std::lock_guard<std::mutex> lock(gSyncMutex);
             if (gCompleted.empty())
                 return;
+            const TThread* next = gCompleted.front();
+            if (std::any_of(gQueued.cbegin(), gQueued.cend(), [next](const QueuedCall& c) { return c.owner == next; }))
+                continue;
             thread = gCompleted.front();
             gCompleted.pop_front();
         }
