@@ -3,6 +3,7 @@
 #include "toolkit/ADODataset.h"
 #include "toolkit/ConnectionString.h"
 #include "toolkit/SqliteStatements.h"
+#include "toolkit/SqliteFunctions.h"
 #include "toolkit/Threads.h"
 
 #include <QAtomicInteger>
@@ -439,6 +440,9 @@ QSqlDatabase TADOConnection::ThreadDatabase(std::shared_ptr<StatementCache>* sta
             static const char setup[] =
                 "PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL; PRAGMA case_sensitive_like=ON;";
             int rc = h ? sqlite3_exec(h, setup, nullptr, nullptr, &err) : SQLITE_ERROR;
+            // Sums of amounts exact to the cent, as the servers' numeric sums are.
+            if (rc == SQLITE_OK && !RegisterExactSum(h))
+                rc = SQLITE_ERROR;
             if (rc == SQLITE_OK) {
                 auto wait = std::make_shared<SqliteWait>();
                 sqlite3_busy_handler(h, &BusyWait, wait.get());

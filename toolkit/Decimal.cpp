@@ -1,5 +1,7 @@
 #include "toolkit/Decimal.h"
 #include <QByteArray>
+#include <charconv>
+#include <cmath>
 
 namespace {
 
@@ -126,6 +128,30 @@ void TDecimalSum::Add(const TDecimalSum& Other)
 {
     FUnits += Other.FUnits;
     FOverflow = FOverflow || Other.FOverflow || FUnits > Limit || FUnits < -Limit;
+}
+
+void TDecimalSum::AddCents(long long Cents)
+{
+    FUnits += __int128(Cents) * (Scale / 100);
+    if (FUnits > Limit || FUnits < -Limit)
+        FOverflow = true;
+}
+
+void TDecimalSum::AddReal(double Value)
+{
+    // Most amounts are whole cents: when cents/100 reads back as the value, it is
+    // the value's shortest text (below 10^13 no two amounts in cents share a double).
+    if (std::fabs(Value) < 1e13) {
+        const double cents = std::nearbyint(Value * 100.0);
+        if (cents / 100.0 == Value) {
+            AddCents(static_cast<long long>(cents));
+            return;
+        }
+    }
+    char text[40];
+    const auto r = std::to_chars(text, text + sizeof text, Value);
+    if (!Add(text, std::size_t(r.ptr - text)))
+        FOverflow = true;   // infinity or NaN
 }
 
 void TDecimalSum::Subtract(const TDecimalSum& Other)

@@ -19,6 +19,11 @@ public:
     bool Add(const char* Text, std::size_t Size);
     bool Add(QStringView Text);
     void Add(const TDecimalSum& Other);
+    // A whole number of cents, exactly.
+    void AddCents(long long Cents);
+    // A floating-point amount as the shortest decimal text that reads back as it
+    // ("0.1", not 0.1000000000000000055...): what the database shows of it.
+    void AddReal(double Value);
     void Subtract(const TDecimalSum& Other);
     void Clear() { FUnits = 0; FOverflow = false; }
     void Halve() { FUnits /= 2; }

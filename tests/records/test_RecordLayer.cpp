@@ -233,6 +233,51 @@ TEST_P(RecordLayer, EveryChangeHasItsJournalEntryAndUndoTakesBackWhatIsStillAsIt
     }
 }
 
+TEST_P(RecordLayer, ASummaryOfSixHundredThousandAmountsIsExactToTheCentAndItsGuardAgrees)
+{
+    // 600 000 amounts near ten million yuan on one summary key: added as floating
+    // point they come to cents off the amounts' own sum.
+    const QString base = Scalar(QStringLiteral("select min(BudgId)") + UnconfirmedOfView);
+    const QString key = QStringLiteral("(mid,bkid,pid,ipid,bid,iid) in (select mid,bkid,pid,ipid,bid,iid from "
+                                       "BusiBudgetAdj where datayear=2024 and BudgId=%1)").arg(base);
+    constexpr long long N = 600000;
+    long long exact = Scalar(QStringLiteral("select sum(round(BudgMoney*100))") + UnconfirmedOfView
+                             + QStringLiteral(" and ") + key).toLongLong();
+    for (long long i = 1; i <= N; ++i)
+        exact += 999000001 + (i * 37) % 101;
+    const QString copies = QStringLiteral(
+        "insert into BusiBudgetAdj (datayear,BudgId,eid,deptclass,BType,btypechild,mid,bid,iid,bkid,ipid,pid,ekid,"
+        "BudgMoney,status,issecret) select datayear,20000000+i,eid,deptclass,BType,btypechild,mid,bid,iid,bkid,ipid,"
+        "pid,ekid,9990000.01+((i*37)%101)/100.0,status,issecret from BusiBudgetAdj, %1 where datayear=2024 and "
+        "BudgId=") + base;
+    if (GetParam() == Kind::Postgres)
+        Exec(copies.arg(QStringLiteral("generate_series(1::bigint,%1) as s(i)").arg(N)));
+    else
+        Exec(QStringLiteral("with recursive s(i) as (select 1 union all select i+1 from s where i<%1) ").arg(N)
+             + copies.arg(QStringLiteral("s")));
+
+    ASSERT_EQ(Load(false, {QStringLiteral("budgmoney")}), TRecordController::TLoadStart::Started);
+    const TRecordSetRef set = controller->Records();
+    ASSERT_TRUE(set);
+    int row = -1;
+    for (int r = 0; r < set->Count() && row < 0; ++r)
+        if (set->AmountCents(r) > N * 999000001)
+            row = r;
+    ASSERT_GE(row, 0);
+    EXPECT_EQ(set->AmountCents(row), exact);
+    TDecimalSum shown;
+    ASSERT_TRUE(shown.Add(set->Amount(row)));
+    EXPECT_EQ(shown.Cents(), exact) << qPrintable(shown.Text());
+
+    // The write's guard compares the database's sum with the one shown: they agree.
+    const int records = Scalar(QStringLiteral("select count(*)") + UnconfirmedOfView + QStringLiteral(" and ") + key).toInt();
+    ASSERT_TRUE(controller->StartRun(TRunKind::Confirm, {row}, -1));
+    Idle();
+    EXPECT_EQ(report.Succeeded, 1);
+    EXPECT_EQ(report.Skipped, 0);
+    EXPECT_EQ(report.Records, records);
+}
+
 INSTANTIATE_TEST_SUITE_P(Databases, RecordLayer, ::testing::Values(Kind::SQLite, Kind::Postgres),
                          [](const ::testing::TestParamInfo<Kind>& i) {
                              return i.param == Kind::SQLite ? std::string("SQLite") : std::string("Postgres");
