@@ -637,8 +637,8 @@ void TbfrmVeltrane::UpdateStatus()
     if (!FRunText.isEmpty())
         text += QStringLiteral("　｜　") + FRunText;
     lblStatus->setText(text);
-    // The whole line, for a window too narrow to show it.
-    lblStatus->setToolTip(text);
+    // The whole line, for a window too narrow to show it, and the ticked sum in capitals.
+    lblStatus->setToolTip(ticked > 0 ? text + QStringLiteral("\n已选金额（大写）：") + ChineseCapitals(cents) : text);
 }
 
 QString TbfrmVeltrane::StatusText() const { return lblStatus ? lblStatus->text() : QString(); }

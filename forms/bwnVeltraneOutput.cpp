@@ -159,7 +159,7 @@ bool TbfrmVeltrane::RunOutput(const QString& What, const std::function<bool(TBac
 
 TGridPrintHeading TbfrmVeltrane::OutputHeading() const
 {
-    return {Caption(), OutputDetails()};
+    return {Caption(), OutputDetails(), QStringLiteral("budgmoney"), FController->Context().Operator, {}};
 }
 
 QString TbfrmVeltrane::ExportGrid(const QString& file)

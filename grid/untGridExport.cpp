@@ -1,5 +1,6 @@
 #include "grid/untGridExport.h"
 
+#include "toolkit/Decimal.h"
 #include "toolkit/NextGrid.h"
 #include <QDir>
 #include <QFileInfo>
@@ -123,13 +124,55 @@ QString LibraryReason(lxw_error e)
 
 QString CellReason(lxw_error e) { return LibraryReason(e); }
 
-// Columns whose texts are codes or dates: written as text, so that Excel keeps
-// their leading zeros and does not turn them into numbers or dates.
+// Columns whose texts are codes: written as text, so that Excel keeps their
+// leading zeros and does not turn them into numbers or dates.
 bool CodeColumn(const QString& name)
 {
-    static const QStringList codes{QStringLiteral("budgid"), QStringLiteral("eid"), QStringLiteral("numid"),
-                                   QStringLiteral("inputdate"), QStringLiteral("inibudgid"), QStringLiteral("ecode")};
+    static const QStringList codes{QStringLiteral("budgid"), QStringLiteral("eid"), QStringLiteral("inibudgid"),
+                                   QStringLiteral("ecode")};
     return codes.contains(name.toLower()) || name.toLower().endsWith(QLatin1String("id"));
+}
+
+bool DateColumn(const QString& name) { return name.compare(QLatin1String("inputdate"), Qt::CaseInsensitive) == 0; }
+// 序号: the row's number, which sorts as a number.
+bool RowNumberColumn(const QString& name) { return name.compare(QLatin1String("numid"), Qt::CaseInsensitive) == 0; }
+
+// A date as the databases give one ("2024-03-15", "2024-03-15 10:20:00",
+// "2024/3/15", ISO with T); false for anything else, which stays text.
+bool DateOf(const QString& text, lxw_datetime* out)
+{
+    static const QStringList formats{QStringLiteral("yyyy-MM-dd"), QStringLiteral("yyyy-MM-dd HH:mm:ss"),
+                                     QStringLiteral("yyyy-MM-ddTHH:mm:ss"), QStringLiteral("yyyy/M/d"),
+                                     QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"), QStringLiteral("yyyy/M/d H:mm:ss")};
+    const QString t = text.trimmed();
+    for (const QString& f : formats) {
+        const QDateTime d = QDateTime::fromString(t, f);
+        if (d.isValid() && d.date().year() >= 1900) {
+            *out = {d.date().year(), d.date().month(), d.date().day(), d.time().hour(), d.time().minute(),
+                    double(d.time().second())};
+            return true;
+        }
+    }
+    return false;
+}
+
+bool WholeNumber(const QString& text, double* value)
+{
+    bool ok = false;
+    const qlonglong v = text.toLongLong(&ok);
+    if (!ok || v < -(1LL << 53) || v > (1LL << 53))
+        return false;
+    *value = double(v);
+    return true;
+}
+
+// A column's letters in a cell reference (0: A, 26: AA).
+QByteArray ColumnLetters(size_t col)
+{
+    QByteArray letters;
+    for (size_t c = col + 1; c > 0; c = (c - 1) / 26)
+        letters.prepend(char('A' + (c - 1) % 26));
+    return letters;
 }
 
 // file: the temporary file the library writes; target: the user's, for messages.
@@ -178,6 +221,8 @@ TExportResult WriteXlsx(const TGridSnapshot& shown, const QString& file, const Q
     format_set_align(header, LXW_ALIGN_CENTER);
     format_set_bg_color(header, 0xE8E8E8);
     format_set_bottom(header, LXW_BORDER_THIN);
+    lxw_format* dateFormat = workbook_add_format(book);
+    format_set_num_format(dateFormat, "yyyy-mm-dd");
     lxw_format* footerText = workbook_add_format(book);
     format_set_bold(footerText);
     format_set_top(footerText, LXW_BORDER_THIN);
@@ -229,6 +274,13 @@ TExportResult WriteXlsx(const TGridSnapshot& shown, const QString& file, const Q
 
     const TNxCellStore* model = &shown.Cells;
     const size_t rows = shown.Rows.size();
+    const size_t dataRows = shown.FooterRow >= 0 && rows > 0 ? rows - 1 : rows;
+    // The filter covers the table's rows, not its totals.
+    if (columns.size() > 0)
+        worksheet_autofilter(ws, top, 0, lxw_row_t(top + dataRows), lxw_col_t(columns.size() - 1));
+    // Each number column's sum of the rows above the totals, exact: a total that
+    // is that sum (or half of it) is written as the formula that makes it.
+    std::vector<TDecimalSum> sums(columns.size());
     for (size_t i = 0; i < rows; ++i) {
         if (i % kProgressStep == 0 && !reporter.Report(int(i))) {
             *error = reporter.error;
@@ -244,8 +296,31 @@ TExportResult WriteXlsx(const TGridSnapshot& shown, const QString& file, const Q
             lxw_error e = LXW_NO_ERROR;
             bool isNumber = false;
             const double value = columns[j].Number ? model->Number(c, r, &isNumber) : 0.0;
-            if (isNumber) {
+            double whole = 0;
+            lxw_datetime date{};
+            if (isNumber && footer) {
+                TDecimalSum total, half = sums[j];
+                half.Halve();
+                const QByteArrayView text = model->Utf8(c, r);
+                total.Add(text.data(), size_t(text.size()));
+                const bool sum = total == sums[j], halved = !sum && total == half;
+                if ((sum || halved) && dataRows > 0) {
+                    const QByteArray letters = ColumnLetters(j);
+                    const QByteArray formula = "=SUBTOTAL(109," + letters + QByteArray::number(top + 2) + ':'
+                                               + letters + QByteArray::number(qulonglong(top + 1 + dataRows)) + ')'
+                                               + (halved ? "/2" : "");
+                    e = worksheet_write_formula_num(ws, xr, xc, formula.constData(), format, value);
+                } else {
+                    e = worksheet_write_number(ws, xr, xc, value, format);
+                }
+            } else if (isNumber) {
+                const QByteArrayView text = model->Utf8(c, r);
+                sums[j].Add(text.data(), size_t(text.size()));
                 e = worksheet_write_number(ws, xr, xc, value, format);
+            } else if (!footer && RowNumberColumn(columns[j].Name) && WholeNumber(model->Text(c, r), &whole)) {
+                e = worksheet_write_number(ws, xr, xc, whole, nullptr);
+            } else if (!footer && DateColumn(columns[j].Name) && DateOf(model->Text(c, r), &date)) {
+                e = worksheet_write_datetime(ws, xr, xc, &date, dateFormat);
             } else {
                 const QString text = model->Text(c, r);
                 if (!footer)
@@ -260,6 +335,16 @@ TExportResult WriteXlsx(const TGridSnapshot& shown, const QString& file, const Q
             }
             if (e != LXW_NO_ERROR)
                 return fail(i + 1, j, e);
+        }
+    }
+    const QString capitals = TotalInCapitals(shown, heading.AmountColumn);
+    if (!capitals.isEmpty()) {
+        const QByteArray bytes = capitals.toUtf8();
+        lxw_format* bold = workbook_add_format(book);
+        format_set_bold(bold);
+        if (worksheet_write_string(ws, lxw_row_t(top + 1 + rows), 0, bytes.constData(), bold)) {
+            *error = OutputFileError(target, QStringLiteral("无法写入合计（大写）"));
+            return TExportResult::Failed;
         }
     }
     if (!reporter.Report(int(rows))) {
@@ -373,6 +458,27 @@ TExportResult WriteCsv(const TGridSnapshot& shown, QFile& file, const QString& t
 }
 
 }  // namespace
+
+std::optional<long long> TotalCents(const TGridSnapshot& Grid, const QString& Column)
+{
+    if (Grid.FooterRow < 0 || Column.isEmpty())
+        return std::nullopt;
+    for (const TGridSnapshot::Column& c : Grid.Columns)
+        if (c.Name.compare(Column, Qt::CaseInsensitive) == 0) {
+            TDecimalSum total;
+            const QByteArrayView text = Grid.Cells.Utf8(c.Index, Grid.FooterRow);
+            if (!total.Add(text.data(), size_t(text.size())) || total.OutOfRange())
+                return std::nullopt;
+            return total.Cents();
+        }
+    return std::nullopt;
+}
+
+QString TotalInCapitals(const TGridSnapshot& Grid, const QString& Column)
+{
+    const std::optional<long long> cents = TotalCents(Grid, Column);
+    return cents ? QStringLiteral("合计（大写）：") + ChineseCapitals(*cents) : QString();
+}
 
 TExportFormat ExportFormatOf(const QString& FileName)
 {

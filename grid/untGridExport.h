@@ -1,8 +1,10 @@
 #pragma once
 // Export of a grid as the user sees it, to an Excel workbook or a CSV file, and
 // the safe way of putting an output file in place that printing to PDF shares.
+#include <QDateTime>
 #include <QString>
 #include <functional>
+#include <optional>
 #include <memory>
 #include <vector>
 
@@ -16,7 +18,18 @@ class TNextGrid;
 struct TGridPrintHeading {
     QString Title;     // printed bold; the workbook's sheet name
     QString Details;   // after the title; with it a workbook gets heading lines
+    // The column whose total is written in capitals under the table (合计（大写）),
+    // by name; none when empty or not shown.
+    QString AmountColumn;
+    QString Operator;      // 制表人 under a printed table
+    QDateTime PrintedAt;   // 打印时间 on every page; the moment of printing when not set
 };
+
+// The totals row's amount of the named column in cents; nothing without a totals
+// row, the column or a number in it.
+std::optional<long long> TotalCents(const TGridSnapshot& Grid, const QString& Column);
+// "合计（大写）：人民币…" of that total; empty without one.
+QString TotalInCapitals(const TGridSnapshot& Grid, const QString& Column);
 
 enum class TExportFormat { Unknown, Xlsx, Csv };
 // From the file name's extension, letter case aside.
@@ -31,8 +44,12 @@ using TExportProgress = std::function<bool(int Done, int Total)>;
 // extension. The file appears only when complete: a failed or cancelled export
 // leaves no file of its own and an existing file of that name as it was. Failed:
 // *Error says why. What happens to the grid meanwhile changes nothing written.
-// A workbook is filed as an office would: the heading above the table (with
-// Details), codes and dates as text, amounts as numbers in the grid's format.
+// A workbook is filed as an office would and worked in as a spreadsheet user
+// expects: the heading above the table (with Details), a filter on the header
+// row, codes as text, dates as dates, 序号 and amounts as numbers in the grid's
+// format, each total as a SUBTOTAL formula over the rows above it (so that it
+// follows the filter) with its value written too, and the amount's total in
+// capitals under the table.
 TExportResult ExportGrid(const TGridSnapshot& Grid, const QString& FileName, QString* Error,
                          const TExportProgress& Progress = {}, const TGridPrintHeading& Heading = {});
 // The same of the grid as it is now.

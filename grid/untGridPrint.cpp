@@ -12,6 +12,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QWidget>
+#include <QDateTime>
 #include <algorithm>
 #include <cmath>
 
@@ -61,9 +62,14 @@ double TotalWidth(const TGridSnapshot& shown)
     return total;
 }
 
+// Under the last row: the total in capitals, then the three who sign, with room
+// to sign above their line.
+constexpr double kClosingRows = 4.0;
+
 class PageLayout {
 public:
-    PageLayout(const TGridSnapshot& grid, QPrinter& printer) : FShown(grid)
+    PageLayout(const TGridSnapshot& grid, QPrinter& printer, const TGridPrintHeading& heading)
+        : FShown(grid), FHeading(heading)
     {
         const int dpi = printer.resolution();
         const QRect page = printer.pageLayout().paintRectPixels(dpi);
@@ -104,14 +110,23 @@ public:
         const double room = FHeight - FHeadingHeight - FRowHeight - FFooterHeight;
         RowsPerPage = qMax(1, int(std::floor(room / FRowHeight)));
         const qsizetype rows = qsizetype(FShown.Rows.size());
-        PageCount = qMax<qsizetype>(1, (rows + RowsPerPage - 1) / RowsPerPage);
+        const qsizetype rowPages = qMax<qsizetype>(1, (rows + RowsPerPage - 1) / RowsPerPage);
+        // The closing lines stay together after the last row, on a page of their
+        // own when the last page has no room left for them.
+        const qsizetype onLast = rows - (rowPages - 1) * RowsPerPage;
+        const bool ownPage = double(onLast) + kClosingRows > double(RowsPerPage) && rows > 0;
+        PageCount = int(rowPages + (ownPage ? 1 : 0));
+        FPrintedAt = (heading.PrintedAt.isValid() ? heading.PrintedAt : QDateTime::currentDateTime())
+                         .toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+        FCapitals = TotalInCapitals(FShown, heading.AmountColumn);
         FLine = qMax(1.0, dpi / 200.0);
     }
 
     const TGridSnapshot& Shown() const { return FShown; }
 
-    void Paint(QPainter& p, int page, const TGridPrintHeading& heading) const
+    void Paint(QPainter& p, int page) const
     {
+        const TGridPrintHeading& heading = FHeading;
         const QColor lines(150, 150, 150);
         const QColor captions(232, 232, 232);
         // Heading: the title bold, the unit and filters after it, cut to the line.
@@ -158,10 +173,14 @@ public:
             }
             y += FRowHeight;
         }
+        if (page == PageCount - 1)
+            PaintClosing(p, y);
 
         p.setFont(FBody);
         p.setPen(Qt::black);
-        p.drawText(QRectF(0, FHeight - FFooterHeight, FWidth, FFooterHeight), Qt::AlignHCenter | Qt::AlignBottom,
+        const QRectF footer(0, FHeight - FFooterHeight, FWidth, FFooterHeight);
+        p.drawText(footer, Qt::AlignLeft | Qt::AlignBottom, QStringLiteral("打印时间：") + FPrintedAt);
+        p.drawText(footer, Qt::AlignHCenter | Qt::AlignBottom,
                    QStringLiteral("第 %1 页，共 %2 页").arg(page + 1).arg(PageCount));
     }
 
@@ -169,6 +188,32 @@ public:
     int PageCount = 1;
 
 private:
+    // The total in capitals and the sign-off line: 制表人 with the operator's
+    // name, 审核人 and 负责人 with a line to sign on.
+    void PaintClosing(QPainter& p, double y) const
+    {
+        p.setPen(Qt::black);
+        p.setFont(FBold);
+        if (!FCapitals.isEmpty())
+            p.drawText(QRectF(0, y, FWidth, FRowHeight), Qt::AlignLeft | Qt::AlignVCenter, FCapitals);
+        const double line = y + FRowHeight * kClosingRows;
+        p.setFont(FBody);
+        const QFontMetricsF fm(FBody, p.device());
+        const QStringList labels{QStringLiteral("制表人："), QStringLiteral("审核人："), QStringLiteral("负责人：")};
+        const double part = FWidth / 3.0;
+        for (int i = 0; i < 3; ++i) {
+            const double x = part * i;
+            const QString text = i == 0 ? labels[0] + FHeading.Operator : labels[i];
+            p.drawText(QRectF(x, line - FRowHeight, part, FRowHeight), Qt::AlignLeft | Qt::AlignBottom, text);
+            if (i > 0) {
+                // A line to sign on after the label.
+                const double from = x + fm.horizontalAdvance(labels[i]);
+                p.setPen(QPen(Qt::black, FLine));
+                p.drawLine(QPointF(from, line - FLine), QPointF(x + part * 0.85, line - FLine));
+            }
+        }
+    }
+
     void DrawCell(QPainter& p, size_t j, double y, const QString& text, Qt::Alignment alignment,
                   const QColor& lines) const
     {
@@ -196,6 +241,8 @@ private:
     }
 
     const TGridSnapshot& FShown;
+    const TGridPrintHeading& FHeading;
+    QString FPrintedAt, FCapitals;
     double FWidth = 0, FHeight = 0;
     std::vector<double> FX, FW;
     QFont FBody, FBold, FTitle, FDetails;
@@ -206,7 +253,8 @@ private:
 
 TGridPageLayout GridPageLayout(const TGridSnapshot& Grid, QPrinter& Printer)
 {
-    const PageLayout layout(Grid, Printer);
+    const TGridPrintHeading heading;
+    const PageLayout layout(Grid, Printer, heading);
     return {layout.RowsPerPage, layout.PageCount};
 }
 
@@ -222,7 +270,7 @@ void ChooseOrientation(const TGridSnapshot& Grid, QPrinter& Printer)
 bool PaintGrid(const TGridSnapshot& Grid, const TGridPrintHeading& Heading, QPrinter& Printer, QString* Error,
                int First, int Last, const TPrintProgress& Progress)
 {
-    const PageLayout layout(Grid, Printer);
+    const PageLayout layout(Grid, Printer, Heading);
     if (layout.Shown().Columns.empty()) {
         *Error = QStringLiteral("表格中没有可打印的列");
         return false;
@@ -246,7 +294,7 @@ bool PaintGrid(const TGridSnapshot& Grid, const TGridPrintHeading& Heading, QPri
             *Error = QStringLiteral("打印第 %1 页时出错").arg(page + 1);
             return false;
         }
-        layout.Paint(painter, page, Heading);
+        layout.Paint(painter, page);
     }
     if (Progress)
         Progress(total, total);

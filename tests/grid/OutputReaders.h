@@ -57,8 +57,10 @@ inline QString Python()
     return found;
 }
 
-// The first sheet: {"sheets": [...], "freeze": "A2", "widths": [...],
-// "rows": [[[value, data_type, number_format, bold], ...], ...]}.
+// The first sheet: {"sheets": [...], "freeze": "A2", "filter": "A1:R40", "widths": [...],
+// "rows": [[[value, data_type, number_format, bold, cached value], ...], ...]}: a
+// formula's value is its text ("=SUBTOTAL(...)"), the cached value what the
+// writer stored for readers that do not calculate; dates as "2024-03-15 00:00:00".
 inline QJsonObject ReadXlsx(const QString& file)
 {
     const QString python = Python();
@@ -71,9 +73,12 @@ import json, sys, openpyxl
 from openpyxl.utils import get_column_letter
 wb = openpyxl.load_workbook(sys.argv[1])
 ws = wb.worksheets[0]
-rows = [[[c.value, c.data_type, c.number_format, bool(c.font.b)] for c in row] for row in ws.iter_rows()]
+cached = openpyxl.load_workbook(sys.argv[1], data_only=True).worksheets[0]
+rows = [[[c.value, c.data_type, c.number_format, bool(c.font.b), v.value] for c, v in zip(row, vrow)]
+        for row, vrow in zip(ws.iter_rows(), cached.iter_rows())]
 widths = [ws.column_dimensions[get_column_letter(i + 1)].width for i in range(ws.max_column)]
-sys.stdout.write(json.dumps({"sheets": wb.sheetnames, "freeze": ws.freeze_panes, "rows": rows, "widths": widths}))
+sys.stdout.write(json.dumps({"sheets": wb.sheetnames, "freeze": ws.freeze_panes, "filter": ws.auto_filter.ref,
+                             "rows": rows, "widths": widths}, default=str))
 )");
     const Run r = RunTool(python, {QStringLiteral("-c"), script, file});
     EXPECT_EQ(r.code, 0) << "openpyxl could not read " << file.toStdString() << ": " << r.err.toStdString();

@@ -7,6 +7,7 @@
 #include "grid/untNextGridManager.h"
 #include "plugin/untGlobals.h"
 #include "tests/grid/OutputReaders.h"
+#include "toolkit/Decimal.h"
 #include "toolkit/Forms.h"
 #include "toolkit/NextGrid.h"
 
@@ -163,14 +164,18 @@ TEST(GridExport, BothViewsOfTheDemoDatabaseReadBackCellForCell)
         ASSERT_TRUE(manager->TotalRowAdded());
         const QString xlsx = h.dir.filePath(QStringLiteral("view.xlsx"));
         QString error;
-        ASSERT_EQ(ExportGrid(grid, xlsx, &error, {}, TGridPrintHeading{QStringLiteral("支付范围划分确认"), QString()}), TExportResult::Done)
+        ASSERT_EQ(ExportGrid(grid, xlsx, &error, {}, TGridPrintHeading{QStringLiteral("支付范围划分确认"), QString(), QStringLiteral("budgmoney"), QString(), {}}), TExportResult::Done)
             << error.toStdString();
 
         const QJsonObject book = outputcheck::ReadXlsx(xlsx);
         EXPECT_EQ(book[QStringLiteral("sheets")].toArray().at(0).toString(), QStringLiteral("支付范围划分确认"));
         EXPECT_EQ(book[QStringLiteral("freeze")].toString(), QStringLiteral("A2"));
         const QJsonArray rows = book[QStringLiteral("rows")].toArray();
-        ASSERT_EQ(rows.size(), grid.RowCount() + 1);
+        // The header, the rows with the totals last, the total in capitals.
+        ASSERT_EQ(rows.size(), grid.RowCount() + 2);
+        // The filter covers the header and the rows, not the totals.
+        EXPECT_EQ(book[QStringLiteral("filter")].toString(),
+                  QStringLiteral("A1:%1%2").arg(QChar(char16_t(u'A' + view.captions.size() - 1))).arg(grid.RowCount()));
         const QJsonArray header = rows.at(0).toArray();
         ASSERT_EQ(header.size(), view.captions.size());
         std::vector<int> cols;
@@ -197,14 +202,27 @@ TEST(GridExport, BothViewsOfTheDemoDatabaseReadBackCellForCell)
                 EXPECT_EQ(cell.at(3).toBool(), total) << "only the totals row is bold";
                 if (text.isEmpty()) {
                     EXPECT_TRUE(cell.at(0).isNull());
+                } else if (money && total) {
+                    // A total is the formula that follows a filter, with its value for readers that do not calculate.
+                    const QString letter = QChar(char16_t(u'A' + j));
+                    EXPECT_EQ(cell.at(0).toString(), QStringLiteral("=SUBTOTAL(109,%1%2:%1%3)").arg(letter).arg(2).arg(r + 1));
+                    EXPECT_NEAR(cell.at(4).toDouble(), text.toDouble(), std::fabs(text.toDouble()) * 1e-15);
+                    EXPECT_EQ(cell.at(2).toString(), QStringLiteral("#,##0.00"));
                 } else if (money) {
                     EXPECT_EQ(cell.at(1).toString(), QStringLiteral("n"));
                     // The library writes 16 significant digits: a stored 10.049603999999999
                     // (a division's noise) comes back as 10.049604.
                     EXPECT_NEAR(cell.at(0).toDouble(), text.toDouble(), std::fabs(text.toDouble()) * 1e-15);
                     EXPECT_EQ(cell.at(2).toString(), QStringLiteral("#,##0.00"));
-                    if (!total)
-                        sums[view.fields[j] == QLatin1String("budgmoney") ? 0 : 1] += cell.at(0).toDouble();
+                    sums[view.fields[j] == QLatin1String("budgmoney") ? 0 : 1] += cell.at(0).toDouble();
+                } else if (view.fields[j] == QLatin1String("NumId")) {
+                    // 序号 sorts as a number.
+                    EXPECT_EQ(cell.at(1).toString(), QStringLiteral("n"));
+                    EXPECT_EQ(cell.at(0).toInt(), text.toInt());
+                } else if (view.fields[j] == QLatin1String("inputdate")) {
+                    EXPECT_EQ(cell.at(1).toString(), QStringLiteral("d"));
+                    EXPECT_EQ(cell.at(0).toString(), text + QStringLiteral(" 00:00:00"));
+                    EXPECT_EQ(cell.at(2).toString(), QStringLiteral("yyyy-mm-dd"));
                 } else {
                     EXPECT_EQ(cell.at(1).toString(), QStringLiteral("s"));
                     EXPECT_EQ(cell.at(0).toString(), text);
@@ -213,11 +231,14 @@ TEST(GridExport, BothViewsOfTheDemoDatabaseReadBackCellForCell)
             }
         }
         EXPECT_TRUE(leadingZeroCode) << "the demo data should hold codes such as 002";
-        const QJsonArray totals = rows.at(rows.size() - 1).toArray();
+        const QJsonArray totals = rows.at(rows.size() - 2).toArray();
         EXPECT_EQ(Str(totals.at(0)), QStringLiteral("合计"));
         const int money = int(view.fields.indexOf(QStringLiteral("budgmoney")));
-        EXPECT_NEAR(totals.at(money).toArray().at(0).toDouble(), sums[0], 0.005);
-        EXPECT_NEAR(totals.at(money + 1).toArray().at(0).toDouble(), sums[1], 0.005);
+        EXPECT_NEAR(totals.at(money).toArray().at(4).toDouble(), sums[0], 0.005);
+        EXPECT_NEAR(totals.at(money + 1).toArray().at(4).toDouble(), sums[1], 0.005);
+        const QString capitals = Str(rows.at(rows.size() - 1).toArray().at(0));
+        EXPECT_EQ(capitals, QStringLiteral("合计（大写）：")
+                                + ChineseCapitals(TDecimalSum::CentsOf(grid.Cells(cols[size_t(money)], grid.RowCount() - 1))));
 
         // The CSV of the same grid: the raw stored texts, header first, totals last.
         const QString csv = h.dir.filePath(QStringLiteral("view.CSV"));
@@ -282,7 +303,8 @@ TEST(GridExport, ViewOrderQuotingNumbersAndFormulaLikeTextsInBothFormats)
     EXPECT_EQ(Str(cell(5, 1)), QStringLiteral("合计"));
     EXPECT_TRUE(cell(5, 1).at(3).toBool());
     EXPECT_TRUE(cell(5, 2).at(3).toBool());
-    EXPECT_EQ(cell(5, 2).at(0).toDouble(), 1229.25);
+    EXPECT_EQ(Str(cell(5, 2)), QStringLiteral("=SUBTOTAL(109,C2:C5)"));
+    EXPECT_EQ(cell(5, 2).at(4).toDouble(), 1229.25);
 
     EXPECT_EQ(ExportFormatOf(QStringLiteral("a.Xlsx")), TExportFormat::Xlsx);
     EXPECT_EQ(ExportFormatOf(QStringLiteral("/x.y/a.csv")), TExportFormat::Csv);

@@ -3,6 +3,7 @@
 #include "tests/grid/OutputReaders.h"
 #include "toolkit/NextGrid.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QPrinter>
 #include <QFile>
@@ -14,7 +15,18 @@
 namespace {
 
 const TGridPrintHeading kHeading{QStringLiteral("支付范围划分确认"),
-                                 QStringLiteral("单位：101001 市教育局本级　指标类型：预算数　明细　未确认")};
+                                 QStringLiteral("单位：101001 市教育局本级　指标类型：预算数　明细　未确认"),
+                                 QStringLiteral("amount"), QStringLiteral("张会计"),
+                                 QDateTime(QDate(2026, 12, 9), QTime(14, 30))};
+
+// Pages of rows (the totals row one of them), and one more when the closing
+// lines (capitals, sign-off) do not fit under the last row.
+int PagesFor(int rowsWithTotal, int perPage)
+{
+    const int rowPages = (rowsWithTotal + perPage - 1) / perPage;
+    const int onLast = rowsWithTotal - (rowPages - 1) * perPage;
+    return rowPages + (onLast + 4 > perPage ? 1 : 0);
+}
 
 void AddColumn(TNextGrid& g, TNxCustomColumn* c, const QString& name, const QString& caption, int width)
 {
@@ -84,7 +96,10 @@ TEST(GridPrint, EveryRowOnceWithHeadingCaptionsAndPageNumbersOnEveryPage)
         for (const char* caption : {"编号", "单位名称", "指标金额(元)"})
             EXPECT_TRUE(text.contains(QString::fromUtf8(caption))) << caption;
         EXPECT_TRUE(text.contains(QStringLiteral("第 %1 页，共 %2 页").arg(page).arg(info.pages)));
-        EXPECT_EQ(text.contains(QStringLiteral("合计")), page == info.pages);
+        EXPECT_TRUE(text.contains(QStringLiteral("打印时间：2026-12-09 14:30")));
+        // Signed once, under the last row: the total in capitals, who made the list, who reviews and approves it.
+        for (const char* closing : {"合计（大写）：人民币贰拾伍万零壹佰贰拾伍元整", "制表人：张会计", "审核人：", "负责人："})
+            EXPECT_EQ(text.contains(QString::fromUtf8(closing)), page == info.pages) << closing;
         const QStringList codes = Codes(text);
         if (page == 1) {
             perPage = int(codes.size());
@@ -99,7 +114,10 @@ TEST(GridPrint, EveryRowOnceWithHeadingCaptionsAndPageNumbersOnEveryPage)
     ASSERT_EQ(all.size(), rows);
     for (int r = 0; r < rows; ++r)
         EXPECT_EQ(all[r], QStringLiteral("R%1").arg(r + 1, 4, 10, QLatin1Char('0')));
-    EXPECT_EQ(info.pages, (rows + 1 + perPage - 1) / perPage);
+    EXPECT_EQ(info.pages, PagesFor(rows + 1, perPage));
+    // The closing lines never part from each other.
+    const QString last = outputcheck::PdfPageText(pdf, info.pages);
+    EXPECT_LT(last.indexOf(QStringLiteral("合计（大写）")), last.indexOf(QStringLiteral("制表人")));
 
     QPrinter printer(QPrinter::HighResolution);
     printer.setOutputFormat(QPrinter::PdfFormat);

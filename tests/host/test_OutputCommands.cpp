@@ -2,6 +2,7 @@
 // database holds for the window's view, read back by independent readers.
 #include "tests/grid/OutputReaders.h"
 #include "tests/host/HostProcess.h"
+#include "toolkit/Decimal.h"
 #include <gtest/gtest.h>
 #include <QMap>
 #include <QTemporaryDir>
@@ -76,7 +77,8 @@ TEST_F(Output, ExportOfTheSummaryAndDetailViewsHoldsTheDatabasesRecords)
 
     // The workbook's heading (title, details, a blank line) comes first.
     const QJsonArray detail = Table(File("detail.xlsx"));
-    ASSERT_EQ(detail.size(), records.size() + 2);
+    // The header, the records, 合计, 合计（大写）.
+    ASSERT_EQ(detail.size(), records.size() + 3);
     const QJsonArray header = detail.at(0).toArray();
     const int id = ColumnOf(header, QStringLiteral("编号"));
     const int money = ColumnOf(header, QStringLiteral("指标金额(元)"));
@@ -84,15 +86,17 @@ TEST_F(Output, ExportOfTheSummaryAndDetailViewsHoldsTheDatabasesRecords)
     ASSERT_GT(money, 0);
     EXPECT_EQ(ColumnOf(header, QString()), -1) << "no check-box column";
     QMap<QString, double> exported;
-    for (int i = 1; i + 1 < detail.size(); ++i) {
+    for (int i = 1; i + 2 < detail.size(); ++i) {
         const QJsonArray row = detail.at(i).toArray();
         EXPECT_EQ(row.at(money).toArray().at(1).toString(), QStringLiteral("n"));
         exported.insert(row.at(id).toArray().at(0).toString(), row.at(money).toArray().at(0).toDouble());
     }
     EXPECT_EQ(exported, records);
-    const QJsonArray detailTotal = detail.at(detail.size() - 1).toArray();
+    const QJsonArray detailTotal = detail.at(detail.size() - 2).toArray();
     EXPECT_EQ(detailTotal.at(0).toArray().at(0).toString(), QStringLiteral("合计"));
-    EXPECT_NEAR(detailTotal.at(money).toArray().at(0).toDouble(), sum, 0.005);
+    EXPECT_NEAR(detailTotal.at(money).toArray().at(4).toDouble(), sum, 0.005);
+    EXPECT_EQ(detail.at(detail.size() - 1).toArray().at(0).toArray().at(0).toString(),
+              QStringLiteral("合计（大写）：") + ChineseCapitals(std::llround(sum * 100)));
 
     // The summary: fewer rows, the same money.
     const QJsonArray summary = Table(File("summary.xlsx"));
@@ -101,12 +105,12 @@ TEST_F(Output, ExportOfTheSummaryAndDetailViewsHoldsTheDatabasesRecords)
     const int summaryMoney = ColumnOf(summary.at(0).toArray(), QStringLiteral("指标金额(元)"));
     ASSERT_GT(summaryMoney, 0);
     EXPECT_EQ(ColumnOf(summary.at(0).toArray(), QStringLiteral("编号")), -1);
-    const QJsonArray summaryTotal = summary.at(summary.size() - 1).toArray();
+    const QJsonArray summaryTotal = summary.at(summary.size() - 2).toArray();
     EXPECT_EQ(summaryTotal.at(0).toArray().at(0).toString(), QStringLiteral("合计"));
-    EXPECT_NEAR(summaryTotal.at(summaryMoney).toArray().at(0).toDouble(), sum, 0.005);
+    EXPECT_NEAR(summaryTotal.at(summaryMoney).toArray().at(4).toDouble(), sum, 0.005);
 
     const QList<QStringList> csv = outputcheck::ReadCsv(File("detail.csv"));
-    ASSERT_EQ(csv.size(), detail.size());
+    ASSERT_EQ(csv.size(), detail.size() - 1) << "the capitals line is the workbook's alone";
     for (int i = 1; i + 1 < csv.size(); ++i)
         EXPECT_EQ(csv[i].value(money).toDouble(), records.value(csv[i].value(id))) << qPrintable(csv[i].join(','));
 }
@@ -147,8 +151,15 @@ TEST_F(Output, PrintedPagesHoldEveryRowOnceAndTheirCountFollowsTheRows)
     QStringList expected = records.keys();
     expected.sort();
     EXPECT_EQ(printed, expected);
-    // The totals row is one more line on the last page.
-    EXPECT_EQ(info.pages, (int(records.size()) + 1 + perPage - 1) / perPage);
+    // The totals row is one more line on the last page; the closing lines (the
+    // total in capitals, the sign-off) follow it there, or on a page of their own.
+    const int rowPages = (int(records.size()) + 1 + perPage - 1) / perPage;
+    const int onLast = int(records.size()) + 1 - (rowPages - 1) * perPage;
+    EXPECT_EQ(info.pages, rowPages + (onLast + 4 > perPage ? 1 : 0));
+    const QString last = outputcheck::PdfPageText(pdf, info.pages);
+    EXPECT_TRUE(last.contains(QStringLiteral("合计（大写）：人民币"))) << qPrintable(last.right(300));
+    EXPECT_TRUE(last.contains(QStringLiteral("制表人：")) && last.contains(QStringLiteral("审核人："))
+                && last.contains(QStringLiteral("负责人：")));
 }
 
 TEST_F(Output, AnExportOrPrintThatCannotBeDoneFailsItsLineWithTheReason)
