@@ -7,7 +7,7 @@
 // The schema version of the module's database: its tables and view, the indexes
 // its statements need and the journal of its writes (BusiBudgetAdjLog). Kept in
 // PRAGMA user_version on the embedded database, in table veltrane_schema on servers.
-inline constexpr int ModuleSchemaVersion = 2;
+inline constexpr int ModuleSchemaVersion = 3;
 
 // Records written so far and in all.
 using TDemoProgress = std::function<void(int Done, int Total)>;

@@ -110,6 +110,13 @@ public:
     // The history of the record of a grid row as lines (scripts): time, operator,
     // workstation, action, status before and after, amount.
     Q_INVOKABLE QStringList HistoryLines(int Row);
+    // 数据操作 › 操作日志…: the journal window, one per window.
+    void mnuJournalClick();
+    // The journal's entries of a filter given as script words (TJournalFilter::Parse)
+    // as lines, newest first; the first item is the error, empty when none.
+    Q_INVOKABLE QStringList JournalLines(const QStringList& Words);
+    // Every entry of such a filter written to File (.xlsx, .csv, .pdf); empty on success.
+    Q_INVOKABLE QString ExportJournal(const QString& File, const QStringList& Words);
 
     // Export and print (forms/bwnVeltraneOutput.cpp). Empty text on success, else
     // the message the user would be shown. No dialogs: the host's scripts call
@@ -136,6 +143,7 @@ private:
     // Says once in the process when the database has no journal or is read-only.
     void JournalNotice();
     QList<QStringList> RowHistory(int Row, QString* Title);
+    QPointer<QWidget> FJournalWindow;
 
     void LoadDone(TGridRows&& Cells);
     void LoadFailed(const TError& Error);

@@ -2,6 +2,8 @@
 // of this window taken back where its records are still as it left them) and a
 // record's history in the detail view's context menu.
 #include "forms/bwnVeltrane.h"
+#include "forms/bwnJournal.h"
+#include "records/untJournalSearch.h"
 #include "plugin/untGlobals.h"
 #include "toolkit/Forms.h"
 #include "toolkit/NextGrid.h"
@@ -29,31 +31,6 @@ int Ask(const QString& text, const QString& caption, int flags)
     return Application ? Application->MessageBox(text, caption, flags) : IDOK;
 }
 
-QString StatusName(const QString& status)
-{
-    if (status.isEmpty())
-        return QStringLiteral("（已删除）");
-    return status == QLatin1String("1") ? QStringLiteral("已确认")
-           : status == QLatin1String("0") ? QStringLiteral("未确认")
-                                          : status;
-}
-
-QString ActionName(const QString& action)
-{
-    static const QHash<QString, QString> names{{QStringLiteral("confirm"), QStringLiteral("确认")},
-                                               {QStringLiteral("cancel"), QStringLiteral("撤销")},
-                                               {QStringLiteral("delete"), QStringLiteral("删除")},
-                                               {QStringLiteral("undo"), QStringLiteral("撤销上次操作")}};
-    return names.value(action, action);
-}
-
-// Kept in UTC, shown in the user's time.
-QString LocalTime(const QString& utc)
-{
-    const QDateTime t = QDateTime::fromString(utc, Qt::ISODateWithMs);
-    return t.isValid() ? t.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) : utc;
-}
-
 // Once in the process: every window would say the same of one database.
 bool journalNoticeGiven = false;
 
@@ -67,6 +44,14 @@ void TbfrmVeltrane::BuildJournalActions()
     mnuUndoRun->setEnabled(false);
     mitemDataVind->addSeparator();
     mitemDataVind->addAction(mnuUndoRun);
+    mnuJournal = new QAction(QStringLiteral("操作日志…"), mitemDataVind);
+    mnuJournal->setObjectName(QStringLiteral("mnuJournal"));
+    mnuJournal->setToolTip(QStringLiteral("按操作员、操作、时间、单位和预算指标查询确认、撤销、删除的记录"));
+    mitemDataVind->addAction(mnuJournal);
+    connect(mnuJournal, &QAction::triggered, this, [this] { mnuJournalClick(); });
+    connect(mitemDataVind, &QMenu::aboutToShow, this, [this] {
+        mnuJournal->setEnabled(FController->Journal() == TRecordController::TJournalState::Present);
+    });
     pmuHistory = new QAction(QStringLiteral("操作记录…"), pmenu);
     pmuHistory->setObjectName(QStringLiteral("pmuHistory"));
     pmenu->insertAction(pmuOutputSep, pmuHistory);
@@ -165,8 +150,8 @@ QStringList TbfrmVeltrane::HistoryLines(int Row)
 {
     QStringList lines;
     for (const QStringList& e : RowHistory(Row, nullptr))
-        lines << QStringList{LocalTime(e.value(0)), e.value(1), e.value(2), ActionName(e.value(3)),
-                             StatusName(e.value(4)) + QStringLiteral("→") + StatusName(e.value(5)), e.value(6)}
+        lines << QStringList{JournalLocalTime(e.value(0)), e.value(1), e.value(2), TJournalActions::Caption(e.value(3)),
+                             JournalStatusName(e.value(4)) + QStringLiteral("→") + JournalStatusName(e.value(5)), e.value(6)}
                      .join(QLatin1Char('\t'));
     return lines;
 }
@@ -190,8 +175,8 @@ void TbfrmVeltrane::pmuHistoryClick()
     table->verticalHeader()->hide();
     for (int r = 0; r < entries.size(); ++r) {
         const QStringList& e = entries[r];
-        const QStringList cells{LocalTime(e.value(0)), e.value(1), e.value(2), ActionName(e.value(3)),
-                                StatusName(e.value(4)), StatusName(e.value(5)),
+        const QStringList cells{JournalLocalTime(e.value(0)), e.value(1), e.value(2), TJournalActions::Caption(e.value(3)),
+                                JournalStatusName(e.value(4)), JournalStatusName(e.value(5)),
                                 FormatNumberMask(QStringLiteral("#,##0.00"), e.value(6))};
         for (int c = 0; c < cells.size(); ++c)
             table->setItem(r, c, new QTableWidgetItem(cells[c]));
@@ -205,4 +190,68 @@ void TbfrmVeltrane::pmuHistoryClick()
     layout->addWidget(buttons);
     dialog.resize(720, 360);
     dialog.exec();
+}
+
+void TbfrmVeltrane::mnuJournalClick()
+{
+    if (FController->CheckJournal() != TRecordController::TJournalState::Present) {
+        JournalNotice();
+        return;
+    }
+    if (!FJournalWindow) {
+        const TModuleContext& c = FController->Context();
+        FJournalWindow = new TbfrmJournal(c.Conn, c.Operator, QString(), Handle());
+    }
+    FJournalWindow->show();
+    FJournalWindow->raise();
+    FJournalWindow->activateWindow();
+}
+
+QStringList TbfrmVeltrane::JournalLines(const QStringList& Words)
+{
+    TJournalFilter filter;
+    QString why;
+    if (!TJournalFilter::Parse(Words, &filter, &why))
+        return {why};
+    if (FController->CheckJournal() != TRecordController::TJournalState::Present)
+        return {QStringLiteral("数据库中没有可读的操作日志表（BusiBudgetAdjLog）")};
+    std::vector<TJournalRow> rows;
+    TError error;
+    TAdoConn* conn = FController->Context().Conn;
+    RunOutput(QStringLiteral("正在读取操作日志…"), [&, conn, filter](TBackgroundTask& t) {
+        rows = FetchJournal(conn, filter, &error, [&t](int done) {
+            t.Report(done, 0);
+            return !t.Cancelled();
+        });
+        return true;
+    });
+    if (!error.Message.isEmpty())
+        return {QStringLiteral("无法读取操作日志：%1").arg(AdvisedMessage(error))};
+    QStringList lines{QString()};
+    for (const TJournalRow& r : rows)
+        lines << QStringList{QString::number(r.LogId), JournalLocalTime(r.LoggedAt), r.Operator, r.Workstation, r.Action,
+                             r.DataYear, r.BudgId, r.Eid, r.OldStatus, r.NewStatus, r.BudgMoney}
+                     .join(QLatin1Char('\t'));
+    return lines;
+}
+
+QString TbfrmVeltrane::ExportJournal(const QString& File, const QStringList& Words)
+{
+    TJournalFilter filter;
+    QString why;
+    if (!TJournalFilter::Parse(Words, &filter, &why))
+        return why;
+    if (FController->CheckJournal() != TRecordController::TJournalState::Present)
+        return QStringLiteral("数据库中没有可读的操作日志表（BusiBudgetAdjLog）");
+    const TModuleContext& c = FController->Context();
+    TAdoConn* conn = c.Conn;
+    const QString op = c.Operator;
+    RunOutput(QStringLiteral("正在导出操作日志：%1").arg(File), [&, conn, op, filter](TBackgroundTask& t) {
+        why = WriteJournal(conn, filter, File, op, [&t](int done) {
+            t.Report(done, 0);
+            return !t.Cancelled();
+        });
+        return true;
+    });
+    return why;
 }

@@ -108,6 +108,7 @@ struct TVeltraneControls {
     QAction* pmuFilterRow = nullptr;
     // The journal: undo of the latest run, and a record's history.
     QAction* mnuUndoRun = nullptr;
+    QAction* mnuJournal = nullptr;
     QAction* pmuHistory = nullptr;
     // Export and print.
     QAction* mnuExport = nullptr;

@@ -224,6 +224,8 @@ QString HostHelpText()
         "  view unconfirmed|confirmed, units delegated|all, grid, cells, tick ROW..., untick ROW...,\n"
         "  filter COLUMN TEXT, copy, press NAME, key SHORTCUT, buttons, state, status, wait MS,\n"
         "  stalls, cancelafter N, quit（如 文件 › 退出）, undo, history ROW,\n"
+        "  journal [operator NAME] [action A] [from DATE] [to DATE] [unit EID] [record ID],\n"
+        "  journal export FILE [条件…]（.xlsx、.csv 或 .pdf）,\n"
         "  nowait LINE（下一行不等待本行开始的工作）,\n"
         "  export FILE（.xlsx 或 .csv，按扩展名）, print FILE.pdf,\n"
         "  window maximized|normal, click ROW FIELD（在单元格中央按下并松开鼠标左键）,\n"

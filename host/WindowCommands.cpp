@@ -245,6 +245,41 @@ void RegisterWindowCommands(ScriptRunner& runner)
             ScriptRunner::Print(QStringLiteral("history ") + l);
         return true;
     });
+    runner.AddCommand(QStringLiteral("journal"),
+                      QStringLiteral("journal [operator NAME] [action confirm|cancel|delete|undo] [from YYYY-MM-DD] "
+                                     "[to YYYY-MM-DD] [unit EID] [record BUDGID] | journal export FILE [...]"),
+                      [&s](const QStringList& args, const QString&, QString& error) {
+        TForm* f = Window(s, error);
+        if (!f)
+            return false;
+        if (args.value(0) == QLatin1String("export")) {
+            if (args.size() < 2) {
+                error = QStringLiteral("用法：journal export FILE [条件…]");
+                return false;
+            }
+            QString failure;
+            if (!QMetaObject::invokeMethod(f, "ExportJournal", Qt::DirectConnection, Q_RETURN_ARG(QString, failure),
+                                           Q_ARG(QString, args[1]), Q_ARG(QStringList, args.mid(2)))) {
+                error = QStringLiteral("窗口不能导出操作日志");
+                return false;
+            }
+            error = failure;
+            return failure.isEmpty();
+        }
+        QStringList lines;
+        if (!QMetaObject::invokeMethod(f, "JournalLines", Qt::DirectConnection, Q_RETURN_ARG(QStringList, lines),
+                                       Q_ARG(QStringList, args))) {
+            error = QStringLiteral("窗口不能列出操作日志");
+            return false;
+        }
+        if (!lines.value(0).isEmpty()) {
+            error = lines.value(0);
+            return false;
+        }
+        for (qsizetype i = 1; i < lines.size(); ++i)
+            ScriptRunner::Print(QStringLiteral("journal ") + lines[i]);
+        return true;
+    });
     runner.AddCommand(QStringLiteral("key"), QStringLiteral("key SHORTCUT"), [&s](const QStringList&, const QString& rest, QString& error) {
         const QKeySequence seq = QKeySequence::fromString(rest, QKeySequence::PortableText);
         if (rest.isEmpty() || seq.isEmpty()) {

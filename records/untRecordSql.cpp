@@ -282,8 +282,9 @@ QString JournalInsertSQL(TAdoConn* Conn, const TJournalEntry& e)
 {
     // A delete keeps the whole record, so that it can be put back; a change of
     // status needs no more than the status and the amount.
+    // Every entry names its unit, so that the journal can be searched by unit range.
     const bool whole = e.Action == QLatin1String("delete");
-    const QString columns = whole ? QLatin1Char(',') + QLatin1String(RecordColumns) : QString();
+    const QString columns = QLatin1Char(',') + (whole ? QLatin1String(RecordColumns) : QLatin1String("eid"));
     return QStringLiteral("insert into BusiBudgetAdjLog (RunId,Action,DataYear,BudgId,OldStatus,NewStatus,BudgMoney,"
                           "Operator,Workstation,LoggedAt")
            + columns + QStringLiteral(") select '") + Q(Conn, e.RunId) + QStringLiteral("','") + Q(Conn, e.Action)
@@ -345,14 +346,13 @@ QString JournalProbeSQL()
 QStringList JournalTriggerSQL(TAdoConn* Conn, const TJournalEntry& e)
 {
     // The run's own values are in the triggers' text: nothing to look up per record.
-    // As above, only a delete's entry keeps the whole record.
+    // As above, only a delete's entry keeps the whole record; every one its unit.
     auto insert = [&](const QString& NewStatus, bool whole) {
         QString columns, old;
-        if (whole)
-            for (const QString& c : QString::fromLatin1(RecordColumns).split(QLatin1Char(','))) {
-                columns += QLatin1Char(',') + c;
-                old += QStringLiteral(",OLD.") + c;
-            }
+        for (const QString& c : whole ? QString::fromLatin1(RecordColumns).split(QLatin1Char(',')) : QStringList{QStringLiteral("eid")}) {
+            columns += QLatin1Char(',') + c;
+            old += QStringLiteral(",OLD.") + c;
+        }
         return QStringLiteral("INSERT INTO BusiBudgetAdjLog (RunId,Action,DataYear,BudgId,OldStatus,NewStatus,"
                               "BudgMoney,Operator,Workstation,LoggedAt")
                + columns + QStringLiteral(") VALUES ('") + Q(Conn, e.RunId) + QStringLiteral("','") + Q(Conn, e.Action)

@@ -26,7 +26,9 @@ CREATE TABLE IF NOT EXISTS BusiBudgetAdjLog (
     ipid TEXT, pid TEXT, ekid TEXT, IniBudgId INTEGER, InputDate TEXT, filename TEXT, secret TEXT,
     issecret TEXT, burid TEXT
 );
--- No index beside the key: each would be one more page written with every
--- change (a run notes the range of its entries for its undo; a record's history
--- reads the journal through, on a worker). Where histories are looked up often:
---   CREATE INDEX ix_budgetadjlog_record ON BusiBudgetAdjLog(DataYear, BudgId, LogId);
+-- The journal is searched newest first (by its key) by operator and by record:
+-- each has an index that ends in the key, so that the newest entries of one
+-- operator or one record come at once from a journal of millions. Two pages
+-- more written with each entry; time and unit ranges walk the key.
+CREATE INDEX IF NOT EXISTS ix_budgetadjlog_operator ON BusiBudgetAdjLog(Operator, LogId);
+CREATE INDEX IF NOT EXISTS ix_budgetadjlog_record ON BusiBudgetAdjLog(BudgId, LogId);

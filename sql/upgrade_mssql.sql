@@ -16,7 +16,11 @@ IF OBJECT_ID('BusiBudgetAdjLog') IS NULL
         btypechild VARCHAR(2), mid VARCHAR(20), bid VARCHAR(20), iid VARCHAR(20), bkid VARCHAR(20),
         ipid VARCHAR(20), pid VARCHAR(20), ekid VARCHAR(20), IniBudgId INT, InputDate VARCHAR(30),
         filename NVARCHAR(200), secret VARCHAR(10), issecret VARCHAR(2), burid VARCHAR(20));
+IF NOT EXISTS (SELECT 1 FROM sys.indexes WHERE name = 'ix_budgetadjlog_operator')
+    CREATE INDEX ix_budgetadjlog_operator ON BusiBudgetAdjLog(Operator, LogId);
+IF NOT EXISTS (SELECT 1 FROM sys.indexes WHERE name = 'ix_budgetadjlog_record')
+    CREATE INDEX ix_budgetadjlog_record ON BusiBudgetAdjLog(BudgId, LogId);
 IF OBJECT_ID('veltrane_schema') IS NULL
     CREATE TABLE veltrane_schema (version INT NOT NULL);
 DELETE FROM veltrane_schema;
-INSERT INTO veltrane_schema (version) VALUES (2);
+INSERT INTO veltrane_schema (version) VALUES (3);

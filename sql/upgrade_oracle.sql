@@ -18,8 +18,12 @@ BEGIN EXECUTE IMMEDIATE 'CREATE TABLE BusiBudgetAdjLog (
     IniBudgId NUMBER(10), InputDate VARCHAR2(30), filename NVARCHAR2(200), secret VARCHAR2(10),
     issecret VARCHAR2(2), burid VARCHAR2(20))'; EXCEPTION WHEN OTHERS THEN NULL; END;
 /
+BEGIN EXECUTE IMMEDIATE 'CREATE INDEX ix_budgetadjlog_operator ON BusiBudgetAdjLog(Operator, LogId)'; EXCEPTION WHEN OTHERS THEN NULL; END;
+/
+BEGIN EXECUTE IMMEDIATE 'CREATE INDEX ix_budgetadjlog_record ON BusiBudgetAdjLog(BudgId, LogId)'; EXCEPTION WHEN OTHERS THEN NULL; END;
+/
 BEGIN EXECUTE IMMEDIATE 'CREATE TABLE veltrane_schema (version NUMBER(10) NOT NULL)'; EXCEPTION WHEN OTHERS THEN NULL; END;
 /
 DELETE FROM veltrane_schema;
-INSERT INTO veltrane_schema (version) VALUES (2);
+INSERT INTO veltrane_schema (version) VALUES (3);
 COMMIT;

@@ -29,9 +29,11 @@ CREATE TABLE IF NOT EXISTS BusiBudgetAdjLog (
     ipid TEXT, pid TEXT, ekid TEXT, IniBudgId INTEGER, InputDate TEXT, filename TEXT, secret TEXT,
     issecret TEXT, burid TEXT
 );
--- A record's history, newest first; a run's entries for its undo.
+-- Searched newest first by operator and by record (a record's history too).
+CREATE INDEX IF NOT EXISTS ix_budgetadjlog_operator ON BusiBudgetAdjLog(Operator, LogId);
+CREATE INDEX IF NOT EXISTS ix_budgetadjlog_record ON BusiBudgetAdjLog(BudgId, LogId);
 
 -- The schema version, one row.
 CREATE TABLE IF NOT EXISTS veltrane_schema (version INTEGER NOT NULL);
 DELETE FROM veltrane_schema;
-INSERT INTO veltrane_schema (version) VALUES (2);
+INSERT INTO veltrane_schema (version) VALUES (3);

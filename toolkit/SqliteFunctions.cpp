@@ -12,6 +12,7 @@ namespace {
 
 struct ExactSum {
     TDecimalSum sum;
+    double real = 0;   // past the exact sum's range (about 10^20): as SQLite adds
     long long integer = 0;
     bool any = false;
     bool onlyIntegers = true;
@@ -50,11 +51,13 @@ void Step(sqlite3_context* context, int, sqlite3_value** values)
         s->sum.Add(text.constData(), std::size_t(text.size()));
         if (__builtin_add_overflow(s->integer, i, &s->integer))
             s->integerOverflow = true;
+        s->real += double(i);
         break;
     }
     case SQLITE_FLOAT:
         s->onlyIntegers = false;
         s->sum.AddReal(sqlite3_value_double(v));
+        s->real += sqlite3_value_double(v);
         break;
     default: {
         // Text that is no number, a blob: 0, as SQLite's sum() counts it.
@@ -62,6 +65,7 @@ void Step(sqlite3_context* context, int, sqlite3_value** values)
         const char* text = reinterpret_cast<const char*>(sqlite3_value_text(v));
         if (text)
             s->sum.Add(text, std::size_t(sqlite3_value_bytes(v)));
+        s->real += sqlite3_value_double(v);
         break;
     }
     }
@@ -82,7 +86,7 @@ void Final(sqlite3_context* context)
         return;
     }
     if (s->sum.OutOfRange()) {
-        sqlite3_result_error(context, "sum out of range", -1);
+        sqlite3_result_double(context, s->real);
         return;
     }
     // A number where the nearest double reads back as the exact sum (every sum of

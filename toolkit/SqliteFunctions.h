@@ -12,5 +12,6 @@ struct sqlite3;
 // overflow" past its range), otherwise the exact sum: a REAL whose shortest
 // text is that sum, and past a double's digits the sum as decimal text, which
 // SQL arithmetic over it reads as a number. Non-numeric text counts as 0, as in
-// SQLite's own sum(). False when SQLite refused the function.
+// SQLite's own sum(); past the exact range (about 10^20) the floating-point
+// sum, as SQLite gives it. False when SQLite refused the function.
 TOOLKIT_EXPORT bool RegisterExactSum(sqlite3* Session);

@@ -2,6 +2,7 @@
 // the database fails it, 取消 and the progress panel, loads made stale by a newer
 // choice, the status line, and the faults around them that users met.
 #include "forms/bwnVeltrane.h"
+#include "forms/bwnJournal.h"
 #include "records/untRecordSql.h"
 #include "grid/untNextGridManager.h"
 #include "tests/forms/WindowFixture.h"
@@ -9,6 +10,8 @@
 #include <QElapsedTimer>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
+#include <QTableView>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
@@ -92,7 +95,9 @@ TEST(WindowWork, ARunThatMeetsAHeldLockStopsThereAndSaysWhatWasDone)
     EXPECT_EQ(host.messages[0].caption, QStringLiteral("Korrindel 7.1-提示信息"));
     EXPECT_TRUE(win->StatusText().contains(QStringLiteral("已确认 0 条，金额 0.00 元；1 条失败；4 条未处理")))
         << qPrintable(win->StatusText());
-    EXPECT_EQ(win->lblStatus->toolTip(), win->StatusText());
+    // The whole line for a narrow window, and what is ticked in capitals.
+    EXPECT_TRUE(win->lblStatus->toolTip().startsWith(win->StatusText() + QStringLiteral("\n已选金额（大写）：人民币")))
+        << qPrintable(win->lblStatus->toolTip());
     // The grid was loaded again: every record is still there, and the five the
     // run did not write are still ticked, ready for another try.
     EXPECT_EQ(win.cell("budgid", 0), first);
@@ -528,4 +533,37 @@ TEST(WindowWork, TheViewTheUnitListAndEachViewsSortAreKeptOverReloadsAndReopenin
     EXPECT_EQ(again->rgpShowEid->ItemIndex(), 1);
     EXPECT_EQ(again.reloads(), 1);   // opened on the remembered view: one load
     EXPECT_TRUE(sortedBy(again, "budgmoney", false));
+}
+
+TEST(WindowWork, TheJournalWindowListsTheWindowsWritesAndSearchesByRecord)
+{
+    HostFixture host(300);
+    Window win(host);
+    win->rbtnDetail->click();
+    win.idle();
+    Tick(win, {0, 1});
+    const QString second = win.cell("budgid", 1);
+    win->tbtnConfirm->click();
+    win.idle();
+
+    win->mnuJournal->trigger();
+    auto* journal = win->Handle()->findChild<TbfrmJournal*>();
+    ASSERT_TRUE(journal);
+    auto* status = journal->findChild<QLabel*>(QStringLiteral("lblJournalStatus"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !journal->Model()->Fetching(); }, 60000));
+    EXPECT_EQ(journal->Model()->Count(), 2);
+    EXPECT_EQ(status->text(), QStringLiteral("共 2 条"));
+    auto* table = journal->findChild<QTableView*>(QStringLiteral("tblJournal"));
+    EXPECT_EQ(table->model()->rowCount(), 2);
+    EXPECT_EQ(table->model()->index(0, 3).data().toString(), QStringLiteral("确认"));
+
+    journal->findChild<QLineEdit*>(QStringLiteral("edtRecord"))->setText(second);
+    journal->findChild<QPushButton*>(QStringLiteral("btnSearch"))->click();
+    EXPECT_TRUE(status->text().startsWith(QStringLiteral("正在加载…")));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !journal->Model()->Fetching(); }, 60000));
+    ASSERT_EQ(journal->Model()->Count(), 1);
+    EXPECT_EQ(journal->Model()->Row(0).BudgId, second);
+    // Once per window: the menu brings the same one back.
+    win->mnuJournal->trigger();
+    EXPECT_EQ(win->Handle()->findChildren<TbfrmJournal*>().size(), 1);
 }

@@ -180,3 +180,42 @@ TEST_F(Output, AnExportOrPrintThatCannotBeDoneFailsItsLineWithTheReason)
     EXPECT_TRUE(print.err.contains(QStringLiteral("print FILE.pdf"))) << qPrintable(print.err);
     EXPECT_FALSE(QFile::exists(File("x.xlsx")));
 }
+
+TEST(JournalCommands, EntriesOfAFilterAsLinesAndAsAWorkbookOfDates)
+{
+    QTemporaryDir dir;
+    const QString db = dir.filePath(QStringLiteral("j.sqlite"));
+    ASSERT_TRUE(hostproc::CreateDemo(db, 300));
+    const QString xlsx = dir.filePath(QStringLiteral("journal.xlsx"));
+    const hostproc::Result r = hostproc::Script(
+        db,
+        QStringLiteral("open\nselect top\nmode detail\ntick 0 1\npress tbtnConfirm\nview confirmed\ntick 0\npress tbtnCancel\n"
+                       "journal\njournal action cancel\njournal operator 没有此人\njournal export %1 action confirm\n"
+                       "journal action approve\n")
+            .arg(xlsx),
+        {QStringLiteral("--operator"), QStringLiteral("张会计")});
+    EXPECT_EQ(r.code, 1) << "the last line names an action there is none of";
+    EXPECT_TRUE(r.err.contains(QStringLiteral("第13行")) && r.err.contains(QStringLiteral("approve"))) << qPrintable(r.err);
+    QStringList lines;
+    for (const QString& l : r.out.split(QLatin1Char('\n')))
+        if (l.startsWith(QLatin1String("journal ")))
+            lines << l;
+    // Three entries newest first (the cancel last written), then the cancel alone; nobody's none.
+    ASSERT_EQ(lines.size(), 4) << qPrintable(r.out);
+    const QStringList newest = lines[0].mid(8).split(QLatin1Char('\t'));
+    EXPECT_EQ(newest.value(2), QStringLiteral("张会计"));
+    EXPECT_EQ(newest.value(4), QStringLiteral("cancel"));
+    EXPECT_EQ(lines[3], lines[0]);
+    EXPECT_GT(newest.value(0).toLongLong(), lines[1].mid(8).section(QLatin1Char('\t'), 0, 0).toLongLong());
+
+    // The workbook: the journal's heading, the time as a date cell, the amount as a number.
+    const QJsonArray rows = outputcheck::ReadXlsx(xlsx)[QStringLiteral("rows")].toArray();
+    ASSERT_EQ(rows.size(), 3 + 1 + 2) << "heading, captions, the two confirms";
+    EXPECT_EQ(rows.at(0).toArray().at(0).toArray().at(0).toString(), QStringLiteral("操作日志"));
+    EXPECT_EQ(rows.at(1).toArray().at(0).toArray().at(0).toString(), QStringLiteral("操作：确认"));
+    const QJsonArray entry = rows.at(4).toArray();
+    EXPECT_EQ(entry.at(0).toArray().at(1).toString(), QStringLiteral("d"));
+    EXPECT_EQ(entry.at(0).toArray().at(2).toString(), QStringLiteral("yyyy-mm-dd hh:mm:ss"));
+    EXPECT_EQ(entry.at(3).toArray().at(0).toString(), QStringLiteral("确认"));
+    EXPECT_EQ(entry.at(9).toArray().at(1).toString(), QStringLiteral("n"));
+}

@@ -2,10 +2,13 @@
 // server alike: one body per behaviour, run on each.
 #include "data/untDbManager.h"
 #include "data/untDemoData.h"
+#include "records/untJournalSearch.h"
 #include "records/untRecordController.h"
 #include "tests/data/PgServer.h"
 #include "toolkit/Decimal.h"
 #include <QCoreApplication>
+#include <QDateTime>
+#include <QSet>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <memory>
@@ -276,6 +279,97 @@ TEST_P(RecordLayer, ASummaryOfSixHundredThousandAmountsIsExactToTheCentAndItsGua
     EXPECT_EQ(report.Succeeded, 1);
     EXPECT_EQ(report.Skipped, 0);
     EXPECT_EQ(report.Records, records);
+}
+
+TEST_P(RecordLayer, TheJournalIsSearchedByEveryFilterNewestFirstAPageAtATime)
+{
+    // A confirm of this window (entries name their unit), then older entries of
+    // others written as before (a status change's entry without its unit).
+    ASSERT_EQ(Load(true, {QStringLiteral("budgmoney")}), TRecordController::TLoadStart::Started);
+    const TRecordSetRef set = controller->Records();
+    ASSERT_TRUE(set && set->Count() > 3);
+    ASSERT_TRUE(controller->StartRun(TRunKind::Confirm, {0, 1, 2}, -1));
+    Idle();
+    ASSERT_EQ(report.Succeeded, 3);
+    const QString other = Scalar(QStringLiteral("select min(BudgId) from BusiBudgetAdj where datayear=2024 and eid like '102%'"));
+    ASSERT_FALSE(other.isEmpty());
+    const QString old = QStringLiteral("insert into BusiBudgetAdjLog (RunId,Action,DataYear,BudgId,OldStatus,NewStatus,"
+                                       "BudgMoney,Operator,Workstation,LoggedAt) values ");
+    Exec(old + QStringLiteral("('r1','cancel',2024,%1,'1','0',5.5,'李出纳','desk-2','2026-03-01T02:00:00.000Z')").arg(other));
+    Exec(old + QStringLiteral("('r2','delete',2024,%1,'0',null,7.25,'李出纳','desk-2','2026-03-02T02:00:00.000Z')").arg(set->BudgId(3)));
+
+    auto ids = [&](const TJournalFilter& f) {
+        TError error;
+        QStringList out;
+        for (const TJournalRow& r : FetchJournal(&conn, f, &error))
+            out << r.Action + QLatin1Char(':') + r.BudgId;
+        EXPECT_TRUE(error.Message.isEmpty()) << qPrintable(error.Message);
+        return out;
+    };
+    const QString c0 = QStringLiteral("confirm:") + set->BudgId(0), c1 = QStringLiteral("confirm:") + set->BudgId(1),
+                  c2 = QStringLiteral("confirm:") + set->BudgId(2), cancel = QStringLiteral("cancel:") + other,
+                  del = QStringLiteral("delete:") + set->BudgId(3);
+    // Newest first, the run's start and end markers left out.
+    const QStringList all = ids({});
+    ASSERT_EQ(all.size(), 5) << qPrintable(all.join(' '));
+    EXPECT_EQ(all.mid(0, 2), (QStringList{del, cancel}));
+    EXPECT_EQ(QSet<QString>(all.begin() + 2, all.end()), (QSet<QString>{c0, c1, c2}));
+    TJournalFilter f;
+    f.Operator = QStringLiteral("李出纳");
+    EXPECT_EQ(ids(f), (QStringList{del, cancel}));
+    f.Action = QStringLiteral("cancel");
+    EXPECT_EQ(ids(f), QStringList{cancel});
+    f = {};
+    f.Operator = QStringLiteral("张会计");
+    f.Action = QStringLiteral("confirm");
+    EXPECT_EQ(ids(f).size(), 3);
+    f = {};
+    f.From = QDate(2026, 3, 2);
+    f.To = QDate(2026, 3, 2);
+    // A day is the user's: the entry written at 02:00 UTC is of the day its local time falls on.
+    const QStringList day = ids(f);
+    EXPECT_EQ(day.contains(del), QDateTime(QDate(2026, 3, 2), QTime(2, 0), Qt::UTC).toLocalTime().date() == QDate(2026, 3, 2));
+    EXPECT_FALSE(day.contains(c0));
+    f = {};
+    f.To = QDate(2026, 6, 30);
+    EXPECT_EQ(ids(f), (QStringList{del, cancel}));
+    // Units: this window's entries by their own unit, the old one by its record's.
+    f = {};
+    f.Unit = QStringLiteral("102");
+    EXPECT_EQ(ids(f), QStringList{cancel});
+    f.Unit = QStringLiteral("101");
+    EXPECT_EQ(ids(f).size(), 4);
+    f = {};
+    f.BudgId = set->BudgId(1);
+    EXPECT_EQ(ids(f), QStringList{c1});
+    f.Operator = QStringLiteral("李出纳");
+    EXPECT_TRUE(ids(f).isEmpty());
+
+    // Pages by key; the model fetches the first at once and more when asked.
+    TError error;
+    const std::vector<TJournalRow> first = FetchJournalPage(&conn, {}, 0, 2, &error);
+    ASSERT_EQ(first.size(), 2u);
+    const std::vector<TJournalRow> next = FetchJournalPage(&conn, {}, first.back().LogId, 2, &error);
+    ASSERT_EQ(next.size(), 2u);
+    EXPECT_LT(next.front().LogId, first.back().LogId);
+    TJournalModel model(&conn);
+    model.Search({});
+    while (model.Fetching())
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 50);
+    EXPECT_EQ(model.Count(), 5);
+    EXPECT_TRUE(model.AtEnd());
+    EXPECT_FALSE(model.canFetchMore({}));
+    EXPECT_EQ(model.data(model.index(0, 3)).toString(), QStringLiteral("删除"));
+    EXPECT_EQ(model.data(model.index(0, 9)).toString(), QStringLiteral("7.25"));
+    EXPECT_GE(model.FirstPageMs(), 0);
+    // A search given up on delivers nothing: only the newer one's entries show.
+    model.Search({});
+    TJournalFilter mine;
+    mine.Operator = QStringLiteral("李出纳");
+    model.Search(mine);
+    while (model.Fetching())
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 50);
+    EXPECT_EQ(model.Count(), 2);
 }
 
 INSTANTIATE_TEST_SUITE_P(Databases, RecordLayer, ::testing::Values(Kind::SQLite, Kind::Postgres),

@@ -1,0 +1,419 @@
+#include "records/untJournalSearch.h"
+
+#include "data/untDbManager.h"
+#include "data/untSqlDialect.h"
+#include "toolkit/ADODB.h"
+#include "toolkit/NextGridColumns.h"
+#include "toolkit/Threads.h"
+#include <QDateTime>
+#include <QHash>
+#include <algorithm>
+
+// ------------------------------------------------------------------ words
+
+const QStringList& TJournalActions::Names()
+{
+    static const QStringList names{QStringLiteral("confirm"), QStringLiteral("cancel"), QStringLiteral("delete"),
+                                   QStringLiteral("undo")};
+    return names;
+}
+
+QString TJournalActions::Caption(const QString& Action)
+{
+    static const QHash<QString, QString> captions{{QStringLiteral("confirm"), QStringLiteral("确认")},
+                                                  {QStringLiteral("cancel"), QStringLiteral("撤销")},
+                                                  {QStringLiteral("delete"), QStringLiteral("删除")},
+                                                  {QStringLiteral("undo"), QStringLiteral("撤销上次操作")}};
+    return captions.value(Action, Action);
+}
+
+QString JournalStatusName(const QString& Status)
+{
+    if (Status.isEmpty())
+        return QStringLiteral("（已删除）");
+    return Status == QLatin1String("1") ? QStringLiteral("已确认")
+           : Status == QLatin1String("0") ? QStringLiteral("未确认")
+                                          : Status;
+}
+
+QString JournalLocalTime(const QString& Utc)
+{
+    const QDateTime t = QDateTime::fromString(Utc, Qt::ISODateWithMs);
+    return t.isValid() ? t.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) : Utc;
+}
+
+// ------------------------------------------------------------------ filter
+
+bool TJournalFilter::Parse(const QStringList& Words, TJournalFilter* Filter, QString* Error)
+{
+    TJournalFilter f;
+    for (qsizetype i = 0; i < Words.size(); i += 2) {
+        const QString& key = Words[i];
+        if (i + 1 >= Words.size()) {
+            *Error = QStringLiteral("“%1”后缺少值").arg(key);
+            return false;
+        }
+        const QString& value = Words[i + 1];
+        auto day = [&](QDate* d) {
+            *d = QDate::fromString(value, QStringLiteral("yyyy-MM-dd"));
+            if (!d->isValid())
+                *Error = QStringLiteral("日期“%1”无效，应为 YYYY-MM-DD").arg(value);
+            return d->isValid();
+        };
+        bool number = false;
+        if (key == QLatin1String("operator")) {
+            f.Operator = value;
+        } else if (key == QLatin1String("action")) {
+            if (!TJournalActions::Names().contains(value)) {
+                *Error = QStringLiteral("操作“%1”无效，应为 %2").arg(value, TJournalActions::Names().join(QLatin1Char('|')));
+                return false;
+            }
+            f.Action = value;
+        } else if (key == QLatin1String("from")) {
+            if (!day(&f.From))
+                return false;
+        } else if (key == QLatin1String("to")) {
+            if (!day(&f.To))
+                return false;
+        } else if (key == QLatin1String("unit")) {
+            f.Unit = value;
+        } else if (key == QLatin1String("record")) {
+            value.toLongLong(&number);
+            if (!number) {
+                *Error = QStringLiteral("预算指标编号“%1”不是整数").arg(value);
+                return false;
+            }
+            f.BudgId = value;
+        } else {
+            *Error = QStringLiteral("无法识别的条件“%1”（operator、action、from、to、unit、record）").arg(key);
+            return false;
+        }
+    }
+    *Filter = f;
+    return true;
+}
+
+QString TJournalFilter::Describe() const
+{
+    QStringList parts;
+    if (!Operator.isEmpty())
+        parts << QStringLiteral("操作员：") + Operator;
+    if (!Action.isEmpty())
+        parts << QStringLiteral("操作：") + TJournalActions::Caption(Action);
+    if (From.isValid() || To.isValid())
+        parts << QStringLiteral("时间：%1 至 %2")
+                     .arg(From.isValid() ? From.toString(Qt::ISODate) : QStringLiteral("最早"),
+                          To.isValid() ? To.toString(Qt::ISODate) : QStringLiteral("最新"));
+    if (!Unit.isEmpty())
+        parts << QStringLiteral("单位：") + Unit;
+    if (!BudgId.isEmpty())
+        parts << QStringLiteral("预算指标：") + BudgId;
+    return parts.isEmpty() ? QStringLiteral("全部操作") : parts.join(QStringLiteral("　"));
+}
+
+// ------------------------------------------------------------------ statements
+
+namespace {
+
+QString Q(TAdoConn* Conn, const QString& Value) { return QuotedValue(Conn, Value); }
+
+// The start of a user's day as the journal keeps times (UTC, ISO with milliseconds).
+QString UtcOfDay(const QDate& Day)
+{
+    return QDateTime(Day, QTime(0, 0), Qt::LocalTime)
+        .toUTC()
+        .toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzzZ"));
+}
+
+}  // namespace
+
+QString JournalSearchSQL(TAdoConn* Conn, const TJournalFilter& F, long long Before, int Limit)
+{
+    QString where;
+    if (F.Action.isEmpty()) {
+        // The run's start and end markers are no entries of a record.
+        QStringList names;
+        for (const QString& a : TJournalActions::Names())
+            names << QLatin1Char('\'') + a + QLatin1Char('\'');
+        where = QStringLiteral(" where Action in (") + names.join(QLatin1Char(',')) + QLatin1Char(')');
+    } else {
+        where = QStringLiteral(" where Action='") + Q(Conn, F.Action) + QLatin1Char('\'');
+    }
+    if (Before > 0)
+        where += QStringLiteral(" and LogId<") + QString::number(Before);
+    if (!F.Operator.isEmpty())
+        where += QStringLiteral(" and Operator='") + Q(Conn, F.Operator) + QLatin1Char('\'');
+    if (!F.BudgId.isEmpty())
+        where += QStringLiteral(" and BudgId=") + QString::number(F.BudgId.toLongLong());
+    if (F.From.isValid())
+        where += QStringLiteral(" and LoggedAt>='") + UtcOfDay(F.From) + QLatin1Char('\'');
+    if (F.To.isValid())
+        where += QStringLiteral(" and LoggedAt<'") + UtcOfDay(F.To.addDays(1)) + QLatin1Char('\'');
+    if (!F.Unit.isEmpty()) {
+        // Entries name their unit; older ones of a status change do not, and are
+        // found by their record.
+        const QString prefix = Q(Conn, F.Unit) + QStringLiteral("%'");
+        where += QStringLiteral(" and (eid like '") + prefix
+                 + QStringLiteral(" or (eid is null and exists (select 1 from BusiBudgetAdj b where "
+                                  "b.datayear=BusiBudgetAdjLog.DataYear and b.BudgId=BusiBudgetAdjLog.BudgId and "
+                                  "b.eid like '")
+                 + prefix + QStringLiteral(")))");
+    }
+    const QString columns =
+        QStringLiteral("LogId,LoggedAt,Operator,Workstation,Action,DataYear,BudgId,eid,OldStatus,NewStatus,BudgMoney");
+    const QString n = QString::number(qMax(1, Limit));
+    switch (DatabaseKind(Conn)) {
+    case TDbKind::SqlServer:
+    case TDbKind::Access:
+        return QStringLiteral("select top ") + n + QLatin1Char(' ') + columns + QStringLiteral(" from BusiBudgetAdjLog")
+               + where + QStringLiteral(" order by LogId desc");
+    case TDbKind::Oracle:
+        return QStringLiteral("select ") + columns + QStringLiteral(" from BusiBudgetAdjLog") + where
+               + QStringLiteral(" order by LogId desc fetch first ") + n + QStringLiteral(" rows only");
+    default:
+        return QStringLiteral("select ") + columns + QStringLiteral(" from BusiBudgetAdjLog") + where
+               + QStringLiteral(" order by LogId desc limit ") + n;
+    }
+}
+
+std::vector<TJournalRow> FetchJournalPage(TAdoConn* Conn, const TJournalFilter& Filter, long long Before, int Limit,
+                                          TError* Error)
+{
+    std::vector<TJournalRow> rows;
+    *Error = {};
+    try {
+        TADOQuery q;
+        q.SetConnection(Conn);
+        q.SetSQLText(JournalSearchSQL(Conn, Filter, Before, Limit));
+        q.Open();
+        rows.reserve(size_t(q.RecordCount()));
+        for (int r = 0; r < q.RecordCount(); ++r) {
+            auto text = [&](int c) { return q.CellText(r, c).toString(); };
+            TJournalRow row;
+            row.LogId = text(0).toLongLong();
+            row.LoggedAt = text(1);
+            row.Operator = text(2);
+            row.Workstation = text(3);
+            row.Action = text(4);
+            row.DataYear = text(5);
+            row.BudgId = text(6);
+            row.Eid = text(7);
+            row.OldStatus = text(8);
+            row.NewStatus = text(9);
+            row.BudgMoney = text(10);
+            rows.push_back(std::move(row));
+        }
+    } catch (const std::exception& e) {
+        *Error = TError::From(e);
+        rows.clear();
+    }
+    return rows;
+}
+
+std::vector<TJournalRow> FetchJournal(TAdoConn* Conn, const TJournalFilter& Filter, TError* Error,
+                                      const std::function<bool(int)>& Progress)
+{
+    constexpr int page = 5000;
+    std::vector<TJournalRow> all;
+    long long before = 0;
+    for (;;) {
+        std::vector<TJournalRow> rows = FetchJournalPage(Conn, Filter, before, page, Error);
+        if (!Error->Message.isEmpty())
+            return all;
+        const bool last = int(rows.size()) < page;
+        if (!rows.empty())
+            before = rows.back().LogId;
+        std::move(rows.begin(), rows.end(), std::back_inserter(all));
+        if (Progress && !Progress(int(all.size())))
+            return all;
+        if (last)
+            return all;
+    }
+}
+
+namespace {
+
+struct JournalColumn {
+    const char* Name;
+    const char* Caption;
+    int Width;
+    bool Number;
+};
+constexpr JournalColumn kColumns[] = {
+    {"loggedat", "时间", 140, false},  {"operator", "操作员", 90, false}, {"workstation", "工作站", 90, false},
+    {"action", "操作", 90, false},     {"datayear", "年度", 50, false},   {"budgid", "预算指标", 80, false},
+    {"eid", "单位", 80, false},        {"oldstatus", "原状态", 70, false}, {"newstatus", "新状态", 70, false},
+    {"budgmoney", "金额(元)", 110, true},
+};
+constexpr int kColumnCount = int(std::size(kColumns));
+
+QString Cell(const TJournalRow& r, int Column)
+{
+    switch (Column) {
+    case 0: return JournalLocalTime(r.LoggedAt);
+    case 1: return r.Operator;
+    case 2: return r.Workstation;
+    case 3: return TJournalActions::Caption(r.Action);
+    case 4: return r.DataYear;
+    case 5: return r.BudgId;
+    case 6: return r.Eid;
+    case 7: return JournalStatusName(r.OldStatus);
+    case 8: return JournalStatusName(r.NewStatus);
+    default: return r.BudgMoney;
+    }
+}
+
+const QString MoneyMask = QStringLiteral("#,##0.00");
+
+}  // namespace
+
+TGridSnapshot JournalSnapshot(const std::vector<TJournalRow>& Rows)
+{
+    TGridSnapshot s;
+    s.Cells = TNxCellStore(kColumnCount);
+    for (int c = 0; c < kColumnCount; ++c) {
+        TGridSnapshot::Column column;
+        column.Index = c;
+        column.Name = QString::fromLatin1(kColumns[c].Name);
+        column.Caption = QString::fromUtf8(kColumns[c].Caption);
+        column.HeaderAlignment = Qt::AlignCenter;
+        column.Alignment = kColumns[c].Number ? Qt::AlignRight : Qt::AlignLeft;
+        column.Number = kColumns[c].Number;
+        column.FormatMask = kColumns[c].Number ? MoneyMask : QString();
+        column.Width = kColumns[c].Width;
+        s.Columns.push_back(column);
+    }
+    s.Cells.AddRows(int(Rows.size()));
+    s.Rows.reserve(Rows.size());
+    for (int r = 0; r < int(Rows.size()); ++r) {
+        for (int c = 0; c < kColumnCount; ++c)
+            s.Cells.SetText(c, r, Cell(Rows[size_t(r)], c));
+        s.Rows.push_back(r);
+    }
+    return s;
+}
+
+// ------------------------------------------------------------------ model
+
+class TJournalFetch : public TThread {
+public:
+    TJournalFetch(TAdoConn* Conn, TJournalFilter Filter, long long Before, int Limit, int Generation)
+        : Generation(Generation), Limit(Limit), FConn(Conn), FFilter(std::move(Filter)), FBefore(Before)
+    {
+    }
+    ~TJournalFetch() override
+    {
+        Terminate();
+        WaitFor();
+    }
+
+    const int Generation;
+    const int Limit;
+    std::vector<TJournalRow> Rows;
+    TError Error;
+
+protected:
+    void Execute() override { Rows = FetchJournalPage(FConn, FFilter, FBefore, Limit, &Error); }
+
+private:
+    TAdoConn* FConn;
+    TJournalFilter FFilter;
+    long long FBefore;
+};
+
+TJournalModel::TJournalModel(TAdoConn* Conn, QObject* Parent) : QAbstractTableModel(Parent), FConn(Conn) {}
+
+TJournalModel::~TJournalModel()
+{
+    if (FFetch) {
+        FFetch->OnTerminate = nullptr;
+        delete FFetch;
+    }
+}
+
+void TJournalModel::Search(const TJournalFilter& Filter)
+{
+    beginResetModel();
+    FFilter = Filter;
+    FRows.clear();
+    FRows.shrink_to_fit();
+    FAtEnd = false;
+    FError = {};
+    FFirstMs = -1;
+    endResetModel();
+    FSince.start();
+    Start(0, FirstPage);
+}
+
+void TJournalModel::Start(long long Before, int Limit)
+{
+    // A search given up on ends on its own; what it finds is dropped.
+    if (FFetch) {
+        FFetch->OnTerminate = [](TThread*) {};
+        FFetch->FreeOnTerminate = true;
+        FFetch->Terminate();
+        FFetch = nullptr;
+    }
+    FFetch = new TJournalFetch(FConn, FFilter, Before, Limit, ++FGeneration);
+    FFetch->OnTerminate = [this](TThread* t) { Finished(static_cast<TJournalFetch*>(t)); };
+    FFetch->Resume();
+}
+
+void TJournalModel::Finished(TJournalFetch* Fetch)
+{
+    Fetch->OnTerminate = nullptr;
+    Fetch->deleteLater();
+    if (Fetch != FFetch || Fetch->Generation != FGeneration)
+        return;
+    FFetch = nullptr;
+    FError = Fetch->Error;
+    if (!FError.Message.isEmpty()) {
+        FAtEnd = true;
+    } else {
+        FAtEnd = int(Fetch->Rows.size()) < Fetch->Limit;
+        if (!Fetch->Rows.empty()) {
+            beginInsertRows({}, Count(), Count() + int(Fetch->Rows.size()) - 1);
+            std::move(Fetch->Rows.begin(), Fetch->Rows.end(), std::back_inserter(FRows));
+            endInsertRows();
+        }
+        if (FFirstMs < 0)
+            FFirstMs = FSince.elapsed();
+    }
+    emit pageFetched();
+}
+
+int TJournalModel::rowCount(const QModelIndex& Parent) const { return Parent.isValid() ? 0 : Count(); }
+
+int TJournalModel::columnCount(const QModelIndex& Parent) const { return Parent.isValid() ? 0 : kColumnCount; }
+
+QVariant TJournalModel::data(const QModelIndex& Index, int Role) const
+{
+    if (!Index.isValid() || Index.row() >= Count())
+        return {};
+    const bool money = kColumns[Index.column()].Number;
+    if (Role == Qt::TextAlignmentRole)
+        return QVariant::fromValue(Qt::Alignment((money ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter));
+    if (Role != Qt::DisplayRole)
+        return {};
+    const QString text = Cell(FRows[size_t(Index.row())], Index.column());
+    return money ? FormatNumberMask(MoneyMask, text) : text;
+}
+
+QVariant TJournalModel::headerData(int Section, Qt::Orientation Orientation, int Role) const
+{
+    if (Orientation != Qt::Horizontal || Role != Qt::DisplayRole || Section < 0 || Section >= kColumnCount)
+        return QAbstractTableModel::headerData(Section, Orientation, Role);
+    return QString::fromUtf8(kColumns[Section].Caption);
+}
+
+bool TJournalModel::canFetchMore(const QModelIndex& Parent) const
+{
+    return !Parent.isValid() && !FAtEnd && !FFetch;
+}
+
+void TJournalModel::fetchMore(const QModelIndex& Parent)
+{
+    if (!canFetchMore(Parent))
+        return;
+    Start(FRows.empty() ? 0 : FRows.back().LogId, NextPage);
+}
