@@ -133,7 +133,15 @@ bool CodeColumn(const QString& name)
     return codes.contains(name.toLower()) || name.toLower().endsWith(QLatin1String("id"));
 }
 
-bool DateColumn(const QString& name) { return name.compare(QLatin1String("inputdate"), Qt::CaseInsensitive) == 0; }
+// The number format of a column of dates (录入日期) or times (the journal's 时间); null for others.
+const char* DateFormat(const QString& name)
+{
+    if (name.compare(QLatin1String("inputdate"), Qt::CaseInsensitive) == 0)
+        return "yyyy-mm-dd";
+    if (name.compare(QLatin1String("loggedat"), Qt::CaseInsensitive) == 0)
+        return "yyyy-mm-dd hh:mm:ss";
+    return nullptr;
+}
 // 序号: the row's number, which sorts as a number.
 bool RowNumberColumn(const QString& name) { return name.compare(QLatin1String("numid"), Qt::CaseInsensitive) == 0; }
 
@@ -221,8 +229,12 @@ TExportResult WriteXlsx(const TGridSnapshot& shown, const QString& file, const Q
     format_set_align(header, LXW_ALIGN_CENTER);
     format_set_bg_color(header, 0xE8E8E8);
     format_set_bottom(header, LXW_BORDER_THIN);
-    lxw_format* dateFormat = workbook_add_format(book);
-    format_set_num_format(dateFormat, "yyyy-mm-dd");
+    std::vector<lxw_format*> dateFormat(columns.size(), nullptr);
+    for (size_t j = 0; j < columns.size(); ++j)
+        if (const char* mask = DateFormat(columns[j].Name)) {
+            dateFormat[j] = workbook_add_format(book);
+            format_set_num_format(dateFormat[j], mask);
+        }
     lxw_format* footerText = workbook_add_format(book);
     format_set_bold(footerText);
     format_set_top(footerText, LXW_BORDER_THIN);
@@ -319,8 +331,8 @@ TExportResult WriteXlsx(const TGridSnapshot& shown, const QString& file, const Q
                 e = worksheet_write_number(ws, xr, xc, value, format);
             } else if (!footer && RowNumberColumn(columns[j].Name) && WholeNumber(model->Text(c, r), &whole)) {
                 e = worksheet_write_number(ws, xr, xc, whole, nullptr);
-            } else if (!footer && DateColumn(columns[j].Name) && DateOf(model->Text(c, r), &date)) {
-                e = worksheet_write_datetime(ws, xr, xc, &date, dateFormat);
+            } else if (!footer && dateFormat[j] && DateOf(model->Text(c, r), &date)) {
+                e = worksheet_write_datetime(ws, xr, xc, &date, dateFormat[j]);
             } else {
                 const QString text = model->Text(c, r);
                 if (!footer)
