@@ -70,6 +70,10 @@ void TbfrmVeltrane::JournalNotice()
     const auto state = FController->CheckJournal();
     if (journalNoticeGiven || state == TRecordController::TJournalState::Present)
         return;
+    // A database that could not be asked says so where it is used (the load, a
+    // run); nothing is known of its journal, and it is asked again later.
+    if (state == TRecordController::TJournalState::Failed)
+        return;
     journalNoticeGiven = true;
     if (state == TRecordController::TJournalState::ReadOnly)
         Tell(QStringLiteral("数据库是只读的：可以查看预算指标，但修改不会成功，不记录操作日志，也不能撤销上次操作。"));

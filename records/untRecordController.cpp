@@ -178,7 +178,7 @@ bool TRecordController::StartUndo(int CancelAfter)
 
 bool TRecordController::Start(TRunRequest request)
 {
-    if (FJournal == TJournalState::Unknown)
+    if (FJournal == TJournalState::Unknown || FJournal == TJournalState::Failed)
         CheckJournal();
     request.Journal = FJournal == TJournalState::Present;
     request.RunId = QUuid::createUuid().toString(QUuid::WithoutBraces);
@@ -232,6 +232,7 @@ void TRecordController::RunDone()
 TRecordController::TJournalState TRecordController::CheckJournal()
 {
     FJournal = TJournalState::Missing;
+    FJournalError = {};
     if (!FContext.Conn)
         return FJournal;
     try {
@@ -244,8 +245,12 @@ TRecordController::TJournalState TRecordController::CheckJournal()
         probe.SetSQLText(JournalProbeSQL());
         probe.Open();
         FJournal = TJournalState::Present;
-    } catch (const std::exception&) {
-        // No table of that name (or none this login may read): no journal.
+    } catch (const std::exception& e) {
+        // A statement refused: no table of that name (or none this login may
+        // read), no journal. A lost, busy or failing database says nothing of it.
+        FJournalError = TError::From(e);
+        if (FJournalError.Kind != EDatabaseError::Statement)
+            FJournal = TJournalState::Failed;
     }
     return FJournal;
 }

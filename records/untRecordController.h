@@ -56,10 +56,14 @@ public:
     // Starts a run over rows of Records() (false when one is on or no rows).
     bool StartRun(TRunKind Kind, std::vector<int> Rows, int CancelAfter);
 
-    // The journal of writes: whether the database has it (asked again by CheckJournal).
-    enum class TJournalState { Unknown, Present, Missing, ReadOnly };
+    // The journal of writes: whether the database has it (asked again by
+    // CheckJournal). Missing: the table is not there (or not this login's to
+    // read); Failed: the database could not be asked (JournalError says why), so
+    // nothing is known of the table and it is asked again before a run.
+    enum class TJournalState { Unknown, Present, Missing, ReadOnly, Failed };
     TJournalState CheckJournal();
     TJournalState Journal() const { return FJournal; }
+    const TError& JournalError() const { return FJournalError; }
     // The latest confirm or cancel run of this controller that changed records,
     // while it can be taken back: its records and money. Records 0: none.
     struct TLastRun {
@@ -128,6 +132,7 @@ private:
     std::vector<TThread*> FDropped;
     TStatusRun* FRun = nullptr;
     TJournalState FJournal = TJournalState::Unknown;
+    TError FJournalError;
     TLastRun FLastRun;
     TRunRequest FRunning;   // what the run in progress was asked
 };

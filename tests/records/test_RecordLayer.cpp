@@ -7,6 +7,7 @@
 #include "tests/data/PgServer.h"
 #include "toolkit/Decimal.h"
 #include <QCoreApplication>
+#include <QFile>
 #include <QDateTime>
 #include <QSet>
 #include <QTemporaryDir>
@@ -370,6 +371,29 @@ TEST_P(RecordLayer, TheJournalIsSearchedByEveryFilterNewestFirstAPageAtATime)
     while (model.Fetching())
         QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 50);
     EXPECT_EQ(model.Count(), 2);
+}
+
+TEST(RecordJournal, ADatabaseThatCannotBeAskedIsNoDatabaseWithoutJournal)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("j.db"));
+    QString error;
+    ASSERT_TRUE(CreateDemoDatabase(path, 50, &error)) << error.toStdString();
+    TAdoConn conn;
+    conn.SetConnectionString(QStringLiteral("Provider=SQLite;Data Source=") + path);
+    TModuleContext c;
+    c.Conn = &conn;
+    TRecordController controller(c);
+    EXPECT_EQ(controller.CheckJournal(), TRecordController::TJournalState::Present);
+    // The file gone: the database is lost, which says nothing of its journal.
+    conn.Close();
+    ASSERT_TRUE(QFile::remove(path));
+    EXPECT_EQ(controller.CheckJournal(), TRecordController::TJournalState::Failed);
+    EXPECT_EQ(controller.JournalError().Kind, EDatabaseError::Lost);
+    // A database without the table: no journal.
+    ASSERT_TRUE(CreateDemoDatabase(path, 50, &error)) << error.toStdString();
+    pgtest::Exec(conn, QStringLiteral("drop table BusiBudgetAdjLog"));
+    EXPECT_EQ(controller.CheckJournal(), TRecordController::TJournalState::Missing);
 }
 
 INSTANTIATE_TEST_SUITE_P(Databases, RecordLayer, ::testing::Values(Kind::SQLite, Kind::Postgres),
