@@ -15,6 +15,7 @@ packages=(
   libxlsxwriter-dev qt6-translations-l10n
   python3 python3-openpyxl poppler-utils
   xvfb openbox x11-utils
+  debootstrap lintian desktop-file-utils appstream dpkg-dev file
 )
 
 missing=()
