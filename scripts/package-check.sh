@@ -12,16 +12,17 @@
 # chroot is removed when all passed and kept for a look when something failed.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+started=$SECONDS
+say() { echo "package-check: $*"; }
+fail() { echo "package-check: FAILED: $*" >&2; exit 1; }
+stage() { say "$1 ($((SECONDS - started)) s)"; }
+
 out="${1:-$root/build-pkg}"
-mkdir -p "$out"
+bash "$root/scripts/package.sh" "$out"
+stage "packages built"
 out="$(cd "$out" && pwd)"
 target="$out/chroot"
 suite=bookworm
-
-say() { echo "package-check: $*"; }
-fail() { echo "package-check: FAILED: $*" >&2; exit 1; }
-started=$SECONDS
-stage() { say "$1 ($((SECONDS - started)) s)"; }
 
 # Whatever is mounted under the chroot, innermost first.
 unmount_all() {
@@ -32,8 +33,6 @@ unmount_all() {
 }
 trap unmount_all EXIT
 
-bash "$root/scripts/package.sh" "$out"
-stage "packages built"
 module_deb="$(ls "$out"/bveltrane_*.deb)"
 host_deb="$(ls "$out"/veltrane-host_*.deb)"
 
