@@ -14,6 +14,7 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QMutex>
+#include <QStandardPaths>
 
 namespace {
 
@@ -41,11 +42,26 @@ struct UpdateGuard {
 
 QString HostFolder()
 {
-    QString exe = Application ? Application->ExeName() : QString();
-    QString dir = exe.isEmpty() ? QCoreApplication::applicationDirPath() : QFileInfo(exe).absolutePath();
-    if (!dir.endsWith(QLatin1Char('/')))
-        dir += QLatin1Char('/');
-    return dir;
+    const QString exe = Application ? Application->ExeName() : QString();
+    return exe.isEmpty() ? QCoreApplication::applicationDirPath() : QFileInfo(exe).absolutePath();
+}
+
+// A grid's layout file is looked for in the user's configuration folder, then in
+// each of the system's (XDG_CONFIG_HOME and XDG_CONFIG_DIRS on Linux, each with
+// veltrane/ under it), then beside the host program. Where there is none, it is
+// the user's: the one place of the three a user can write to.
+QString FindLayoutFile(const QString& GridName)
+{
+    const QString file = GridName + QStringLiteral(".for");
+    QStringList candidates;
+    for (const QString& dir : QStandardPaths::standardLocations(QStandardPaths::GenericConfigLocation))
+        candidates << QDir(dir).filePath(QStringLiteral("veltrane/") + file);
+    candidates << QDir(HostFolder()).filePath(file);
+    for (const QString& path : std::as_const(candidates))
+        if (QFileInfo(path).isFile())
+            return path;
+    return QDir(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation))
+        .filePath(QStringLiteral("veltrane/") + file);
 }
 
 }  // namespace
@@ -69,7 +85,7 @@ TNextGridManager::TNextGridManager(TComponent* Owner, const QList<TDTFieldType*>
     : FFields(Fields)
 {
     Q_UNUSED(Owner);
-    LayoutFile = HostFolder() + GridName + QStringLiteral(".for");
+    LayoutFile = FindLayoutFile(GridName);
 }
 
 TNextGridManager::~TNextGridManager() { qDeleteAll(FFields); }

@@ -61,6 +61,8 @@ public:
     void UpdateTotals(TNextGrid* Grid);
 
     const QList<TDTFieldType*>& Fields() const { return FFields; }
+    // The grid's layout file, looked for when the manager is made: the user's
+    // configuration folder, the system's, the host's folder; none there, the user's.
     QString LayoutFile;
     bool ShowTotal() const { return FShowTotal; }
     // Cleared by an OnRowLoaded handler, it stops the load after that row.

@@ -161,6 +161,10 @@ bool ParseHostOptions(const QStringList& args, HostOptions& options, QString& er
             options.help = true;
             continue;
         }
+        if (a == QLatin1String("--version")) {
+            options.version = true;
+            continue;
+        }
         if (a == QLatin1String("--upgrade") || a == QLatin1String("--no-upgrade")) {
             (a == QLatin1String("--upgrade") ? options.upgrade : options.noUpgrade) = true;
             continue;
@@ -208,7 +212,7 @@ QString HostHelpText()
         "                         或 \"Provider=MSDASQL;Driver=...;Server=...;Database=...;UID=...;PWD=...\"\n"
         "                         （缺省：用户数据目录中的演示数据库，首次运行时创建）\n"
         "  --token N              宿主令牌 HostToken（PlugInReleased 时返回）\n"
-        "  --module PATH          模块文件（缺省：程序旁的 libbVeltrane.so）\n"
+        "  --module PATH          模块文件（缺省：程序旁的 libbVeltrane.so，没有时为安装目录中的）\n"
         "  --screen WxH           屏幕对象报告的尺寸（缺省：实际屏幕）\n"
         "  --script FILE|-        脚本模式：逐行执行命令（- 为标准输入）\n"
         "  --trace-sql FILE       把 \"Def\" 连接上执行的每条语句追加到 FILE（UTF-8，每行一条）\n"
@@ -218,6 +222,7 @@ QString HostHelpText()
         "  --upgrade              把数据库升级到模块的结构版本（索引、操作日志表）后退出\n"
         "  --no-upgrade           打开嵌入式数据库时不自动升级\n"
         "  --help                 显示本帮助\n"
+        "  --version              显示程序名和版本\n"
         "\n"
         "脚本命令: open [NAME], windows, close, answer yes|no, screenshot [FILE], echo TEXT,\n"
         "  sql STATEMENT, tree, select EID|top, find TEXT, btype N, secret N, mode summary|detail,\n"
@@ -229,5 +234,14 @@ QString HostHelpText()
         "  nowait LINE（下一行不等待本行开始的工作）,\n"
         "  export FILE（.xlsx 或 .csv，按扩展名）, print FILE.pdf,\n"
         "  window maximized|normal, click ROW FIELD（在单元格中央按下并松开鼠标左键）,\n"
-        "  wheel N（鼠标滚轮 N 格，负数向下）, toprow, refresh\n");
+        "  wheel N（鼠标滚轮 N 格，负数向下）, toprow, refresh, module（载入的模块文件）\n");
+}
+
+QString HostVersionText()
+{
+#ifdef VELTRANE_VERSION
+    return QStringLiteral("veltrane-host " VELTRANE_VERSION "\n");
+#else
+    return QStringLiteral("veltrane-host\n");
+#endif
 }

@@ -28,6 +28,7 @@ struct HostOptions {
     bool upgrade = false;              // --upgrade: bring the database up to date, then quit
     bool noUpgrade = false;            // --no-upgrade: leave an embedded database as it is
     bool help = false;
+    bool version = false;              // --version: name and version, then quit
 };
 
 // The system parameters the host knows, in the order --help lists them.
@@ -38,3 +39,4 @@ const QStringList& HostParamNames();
 bool ParseHostOptions(const QStringList& args, HostOptions& options, QString& error);
 
 QString HostHelpText();
+QString HostVersionText();

@@ -23,6 +23,11 @@
 #include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QStandardPaths>
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <dlfcn.h>
+#endif
 
 namespace {
 
@@ -31,7 +36,9 @@ namespace {
 constexpr int UnitRecordFields = 20;
 constexpr int UserRecordFields = 10;
 
-QString ModuleFileName()
+}  // namespace
+
+QString HostSession::ModuleFileName()
 {
 #if defined(_WIN32)
     return QStringLiteral("bVeltrane.dll");
@@ -40,7 +47,17 @@ QString ModuleFileName()
 #endif
 }
 
-}  // namespace
+QStringList HostSession::ModuleCandidates()
+{
+    // Beside the program first: a build tree runs its own module, not an installed one.
+    QStringList paths{QDir(QCoreApplication::applicationDirPath()).filePath(ModuleFileName())};
+#ifdef VELTRANE_MODULE_DIR
+    const QString installed = QDir(QStringLiteral(VELTRANE_MODULE_DIR)).filePath(ModuleFileName());
+    if (!paths.contains(installed))
+        paths << installed;
+#endif
+    return paths;
+}
 
 long PLUGIN_STDCALL HostPlugInManager::QueryInterface(const void*, void** obj)
 {
@@ -368,9 +385,20 @@ bool HostSession::FillRecords(QString* error)
 
 bool HostSession::LoadModule(QString* error)
 {
-    const QString path = FOptions.module.isEmpty()
-                             ? QDir(QCoreApplication::applicationDirPath()).filePath(ModuleFileName())
-                             : FOptions.module;
+    QString path = FOptions.module;
+    if (path.isEmpty()) {
+        const QStringList candidates = ModuleCandidates();
+        for (const QString& c : candidates)
+            if (QFileInfo::exists(c)) {
+                path = c;
+                break;
+            }
+        if (path.isEmpty()) {
+            *error = QStringLiteral("找不到模块 %1（查找了 %2）；可用 --module PATH 指定")
+                         .arg(ModuleFileName(), QDir::toNativeSeparators(candidates.join(QStringLiteral("、"))));
+            return false;
+        }
+    }
     FModule.setFileName(path);
     if (!FModule.load()) {
         *error = QStringLiteral("无法载入模块 %1：%2").arg(path, FModule.errorString());
@@ -382,6 +410,27 @@ bool HostSession::LoadModule(QString* error)
         return false;
     }
     return true;
+}
+
+QString HostSession::LoadedModulePath() const
+{
+    if (!FShow)
+        return {};
+    // The file the system loaded the export from, not the name it was asked for.
+#if defined(_WIN32)
+    HMODULE module = nullptr;
+    wchar_t name[MAX_PATH];
+    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                            reinterpret_cast<LPCWSTR>(FShow), &module)
+        || !GetModuleFileNameW(module, name, MAX_PATH))
+        return {};
+    return QFileInfo(QString::fromWCharArray(name)).canonicalFilePath();
+#else
+    Dl_info info{};
+    if (!dladdr(reinterpret_cast<void*>(FShow), &info) || !info.dli_fname)
+        return {};
+    return QFileInfo(QString::fromLocal8Bit(info.dli_fname)).canonicalFilePath();
+#endif
 }
 
 int HostSession::ShowPlugInWindow(const QString& name)

@@ -10,6 +10,7 @@
 #include <QList>
 #include <QMainWindow>
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <memory>
 
@@ -71,6 +72,13 @@ public:
     bool QueryQuit();
 
     static QString DefaultDemoDatabase();
+    // libbVeltrane.so, bVeltrane.dll on Windows.
+    static QString ModuleFileName();
+    // Where the module is looked for without --module, in that order: beside
+    // the program (a build tree), then the folder it is installed in.
+    static QStringList ModuleCandidates();
+    // The file the module was loaded from; empty before LoadModule succeeded.
+    QString LoadedModulePath() const;
     // An embedded database named by the connection string is a budget database:
     // the file exists, is SQLite and holds the budget tables. Otherwise false with
     // one message that says what is wrong and what to do; nothing is written to

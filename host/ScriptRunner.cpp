@@ -303,6 +303,10 @@ void ScriptRunner::RegisterBasicCommands()
             Print(QStringLiteral("quit refused"));
         return true;
     });
+    AddCommand(QStringLiteral("module"), QStringLiteral("module"), [this](const QStringList&, const QString&, QString&) {
+        Print(QStringLiteral("module %1").arg(QDir::toNativeSeparators(FSession.LoadedModulePath())));
+        return true;
+    });
     AddCommand(QStringLiteral("echo"), QStringLiteral("echo TEXT"), [](const QStringList&, const QString& rest, QString&) {
         Print(rest);
         return true;

@@ -11,7 +11,9 @@
 #include "toolkit/Forms.h"
 #include "toolkit/Threads.h"
 #include <QApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTimer>
 #include <csignal>
 #include <cstdio>
@@ -21,6 +23,18 @@ namespace {
 void PrintErr(const QString& text)
 {
     std::fprintf(stderr, "%s\n", text.toUtf8().constData());
+}
+
+// The installed copy of an upgrade script where there is one, else its place
+// among the sources.
+QString UpgradeScriptPath(const QString& name)
+{
+#ifdef VELTRANE_SQL_DIR
+    const QString installed = QDir(QStringLiteral(VELTRANE_SQL_DIR)).filePath(name);
+    if (QFileInfo::exists(installed))
+        return installed;
+#endif
+    return QStringLiteral("sql/") + name;
 }
 
 bool HasDisplay()
@@ -42,6 +56,8 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("veltrane-host"));
     QApplication::setOrganizationName(QStringLiteral("Veltrane"));
+    // The desktop entry the window belongs to (its name and icon in a Wayland session).
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.veltrane.VeltraneHost"));
     // The dialogs' own buttons read 确定 and 取消, as the module's texts are Chinese.
     LoadQtTranslations();
 
@@ -52,8 +68,8 @@ int main(int argc, char** argv)
         PrintErr(QStringLiteral("用 --help 查看全部选项"));
         return 2;
     }
-    if (options.help) {
-        std::fputs(HostHelpText().toUtf8().constData(), stdout);
+    if (options.help || options.version) {
+        std::fputs((options.help ? HostHelpText() : HostVersionText()).toUtf8().constData(), stdout);
         return 0;
     }
     if (!options.createDemo.isEmpty()) {
@@ -99,7 +115,7 @@ int main(int argc, char** argv)
             return 1;
         case TUpgradeResult::Refused:
             PrintErr(QStringLiteral("当前登录没有修改数据库结构的权限，请由数据库管理员运行 veltrane-host --upgrade，"
-                                    "或执行 sql/%1").arg(UpgradeScriptName(connection)));
+                                    "或执行 %1").arg(UpgradeScriptPath(UpgradeScriptName(connection))));
             return 1;
         case TUpgradeResult::Failed:
             PrintErr(QStringLiteral("无法升级数据库：%1").arg(error));

@@ -12,9 +12,10 @@ packages=(
   postgresql libqt6sql6-psql
   clang-14 libclang-rt-14-dev
   fonts-wqy-microhei
-  libxlsxwriter-dev libpq-dev qt6-translations-l10n
+  libxlsxwriter-dev qt6-translations-l10n
   python3 python3-openpyxl poppler-utils
   xvfb openbox x11-utils
+  debootstrap lintian desktop-file-utils appstream dpkg-dev file
 )
 
 missing=()

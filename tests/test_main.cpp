@@ -13,6 +13,9 @@ int main(int argc, char** argv)
     QTemporaryDir settings;
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settings.path());
+    // Nor a layout file of this user's or of the system's configuration.
+    qputenv("XDG_CONFIG_HOME", settings.filePath(QStringLiteral("config")).toLocal8Bit());
+    qputenv("XDG_CONFIG_DIRS", settings.filePath(QStringLiteral("system")).toLocal8Bit());
     ::testing::InitGoogleTest(&argc, argv);
     const int result = RUN_ALL_TESTS();
     // The workers and their connections go before the application does.

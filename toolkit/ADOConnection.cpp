@@ -24,10 +24,14 @@
 #include <charconv>
 #include <limits>
 #include <cstring>
-#include <libpq-fe.h>
 #include <sqlite3.h>
 #include <mutex>
 #include <thread>
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <dlfcn.h>
+#endif
 #include <unordered_map>
 #include <vector>
 
@@ -511,6 +515,82 @@ QSqlDatabase TADOConnection::ThreadDatabase(std::shared_ptr<StatementCache>* sta
 }
 
 // ---------------------------------------------------------------------------
+// libpq, as Qt's PostgreSQL driver loaded it
+//
+// The toolkit does not link libpq: a PostgreSQL session exists only where the
+// driver is installed and loaded, and the driver brings libpq with it. Its
+// functions are taken from that copy; none is loaded of our own.
+
+namespace {
+
+struct PgConn;      // libpq's PGconn
+struct PgCancel;    // libpq's PGcancel
+
+struct LibPq {
+    PgCancel* (*getCancel)(PgConn*) = nullptr;
+    void (*freeCancel)(PgCancel*) = nullptr;
+    int (*cancel)(PgCancel*, char*, int) = nullptr;
+    const char* (*parameterStatus)(const PgConn*, const char*) = nullptr;
+    bool Complete() const { return getCancel && freeCancel && cancel && parameterStatus; }
+};
+
+void* PgSymbol(const char* name)
+{
+#if defined(_WIN32)
+    HMODULE lib = GetModuleHandleW(L"libpq.dll");
+    return lib ? reinterpret_cast<void*>(GetProcAddress(lib, name)) : nullptr;
+#else
+    // RTLD_NOLOAD: a handle only to the libpq in the process already (the driver
+    // loads it with its own symbols out of the global scope).
+    void* lib = dlopen("libpq.so.5", RTLD_LAZY | RTLD_NOLOAD);
+    if (!lib)
+        return nullptr;
+    void* f = dlsym(lib, name);
+    dlclose(lib);   // drops the reference just taken; the driver's stays
+    return f;
+#endif
+}
+
+template <typename F>
+void Resolve(F& slot, const char* name)
+{
+    slot = reinterpret_cast<F>(PgSymbol(name));
+}
+
+// Looked up while no PostgreSQL session has been opened, the functions are not
+// there yet: asked again until all are found, then kept.
+const LibPq* FindLibPq()
+{
+    static std::mutex lock;
+    static LibPq found;
+    std::lock_guard<std::mutex> l(lock);
+    if (!found.Complete()) {
+        LibPq pq;
+        Resolve(pq.getCancel, "PQgetCancel");
+        Resolve(pq.freeCancel, "PQfreeCancel");
+        Resolve(pq.cancel, "PQcancel");
+        Resolve(pq.parameterStatus, "PQparameterStatus");
+        if (pq.Complete())
+            found = pq;
+    }
+    return found.Complete() ? &found : nullptr;
+}
+
+// The driver's session handle, when the connection is a PostgreSQL one.
+PgConn* PgHandle(const QSqlDatabase& Db)
+{
+    if (!Db.driver())
+        return nullptr;
+    const QVariant v = Db.driver()->handle();
+    // The driver names the handle's type by libpq's struct (pg_conn*), or by its typedef.
+    if (v.isValid() && (qstrcmp(v.typeName(), "pg_conn*") == 0 || qstrcmp(v.typeName(), "PGconn*") == 0))
+        return *static_cast<PgConn* const*>(v.constData());
+    return nullptr;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
 // Cancelling a statement in flight
 
 struct TCancelToken::Private {
@@ -518,7 +598,8 @@ struct TCancelToken::Private {
     std::atomic<bool> cancelled{false};
     sqlite3* sqlite = nullptr;   // the session running a statement now
     std::shared_ptr<SqliteWait> wait;
-    PGcancel* pg = nullptr;
+    PgCancel* pg = nullptr;
+    const LibPq* pq = nullptr;   // set with pg
 };
 
 TCancelToken::TCancelToken() : d(std::make_unique<Private>()) {}
@@ -544,7 +625,7 @@ void TCancelToken::Cancel()
         sqlite3_interrupt(d->sqlite);
     if (d->pg) {
         char error[256];
-        PQcancel(d->pg, error, int(sizeof error));
+        d->pq->cancel(d->pg, error, int(sizeof error));
     }
 }
 
@@ -561,11 +642,11 @@ void TCancelToken::Enter(const QSqlDatabase& Db)
             d->wait->cancel.store(false);
         return;
     }
-    if (!Db.driver())
-        return;
-    const QVariant v = Db.driver()->handle();
-    if (v.isValid() && (qstrcmp(v.typeName(), "pg_conn*") == 0 || qstrcmp(v.typeName(), "PGconn*") == 0))
-        d->pg = PQgetCancel(*static_cast<PGconn* const*>(v.constData()));
+    if (PgConn* conn = PgHandle(Db)) {
+        d->pq = FindLibPq();
+        if (d->pq)
+            d->pg = d->pq->getCancel(conn);
+    }
 }
 
 void TCancelToken::Leave()
@@ -574,7 +655,7 @@ void TCancelToken::Leave()
     d->sqlite = nullptr;
     d->wait.reset();
     if (d->pg) {
-        PQfreeCancel(d->pg);
+        d->pq->freeCancel(d->pg);
         d->pg = nullptr;
     }
 }
@@ -587,18 +668,15 @@ bool TADOConnection::ReadOnly()
 
 bool TADOConnection::BackslashEscapes()
 {
-    QSqlDatabase db = Database();
-    if (!db.driver())
+    PgConn* conn = PgHandle(Database());
+    if (!conn)
         return false;
-    const QVariant v = db.driver()->handle();
-    // The driver names the handle's type by libpq's struct (pg_conn*), or by its typedef.
-    if (v.isValid() && (qstrcmp(v.typeName(), "pg_conn*") == 0 || qstrcmp(v.typeName(), "PGconn*") == 0)) {
-        // The server reports every change of the setting to the client, so this
-        // is the session's own value, also after a SET of someone else's.
-        const char* value = PQparameterStatus(*static_cast<PGconn* const*>(v.constData()), "standard_conforming_strings");
-        return !value || qstrcmp(value, "on") != 0;
-    }
-    return false;
+    // The server reports every change of the setting to the client, so this is
+    // the session's own value, also after a SET of someone else's. Unread, the
+    // session is taken to escape: quoting backslashes twice is the safe side.
+    const LibPq* pq = FindLibPq();
+    const char* value = pq ? pq->parameterStatus(conn, "standard_conforming_strings") : nullptr;
+    return !value || qstrcmp(value, "on") != 0;
 }
 
 EDatabaseError TADOConnection::StatementFailed(QSqlDatabase db, const QSqlError& error)

@@ -10,6 +10,7 @@
 #include <QMainWindow>
 #include <QMdiSubWindow>
 #include <QFile>
+#include <QFileInfo>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -101,14 +102,9 @@ TEST(NextGridManager, ColumnsFollowTheDefinitionsHiddenOnesIncluded)
     Host h;
     TNextGrid grid;
     TNextGridManager m(nullptr, Definitions(), QStringLiteral("ngdBudgetAdj"));
-    EXPECT_EQ(QDir::cleanPath(m.LayoutFile), QDir::cleanPath(h.dir.filePath(QStringLiteral("ngdBudgetAdj.for"))));
     EXPECT_FALSE(m.ShowTotal());
     EXPECT_FALSE(m.Loading);
     EXPECT_FALSE(m.AllowTotalEdit());
-    Application = nullptr;   // no host application: the running program's folder
-    EXPECT_EQ(QDir::cleanPath(TNextGridManager(nullptr, {}, QStringLiteral("g")).LayoutFile),
-              QDir::cleanPath(QCoreApplication::applicationDirPath() + QStringLiteral("/g.for")));
-    Application = &h.app;
     m.CreateColumns(&grid);
     ASSERT_EQ(grid.Columns().Count(), 9);
     EXPECT_EQ(grid.Options(), TGridOptions(goHeader) | goSelectFullRow);
@@ -371,6 +367,31 @@ TEST(NextGridManager, LayoutFileBesideTheHostReplacesTheDefinitionsByOrder)
     // No shown type-1 text column before NumId: the label lands there.
     EXPECT_EQ(grid.Cells(1, 3), QString());
     EXPECT_EQ(grid.Cells(2, 3), QStringLiteral("合计"));
+}
+
+TEST(NextGridManager, TheLayoutFileIsTheUsersThenTheSystemsThenTheHosts)
+{
+    Host h;
+    QTemporaryDir user, system;
+    const QByteArray savedHome = qgetenv("XDG_CONFIG_HOME"), savedDirs = qgetenv("XDG_CONFIG_DIRS");
+    qputenv("XDG_CONFIG_HOME", user.path().toLocal8Bit());
+    qputenv("XDG_CONFIG_DIRS", system.path().toLocal8Bit());
+    const QString mine = user.filePath(QStringLiteral("veltrane/g.for"));
+    const QString shared = system.filePath(QStringLiteral("veltrane/g.for"));
+    const QString beside = h.dir.filePath(QStringLiteral("g.for"));
+    auto found = [] { return QDir::cleanPath(TNextGridManager(nullptr, {}, QStringLiteral("g")).LayoutFile); };
+    // None yet: the user's, never the program's folder (which may be /usr/bin).
+    EXPECT_EQ(found(), mine);
+    // Each place wins over the ones after it.
+    for (const QString& path : {beside, shared, mine}) {
+        QDir().mkpath(QFileInfo(path).path());
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.close();
+        EXPECT_EQ(found(), path);
+    }
+    qputenv("XDG_CONFIG_HOME", savedHome);
+    qputenv("XDG_CONFIG_DIRS", savedDirs);
 }
 
 TEST(NextGridManager, RejectedLayoutFilesLeaveTheDefinitionsInForce)

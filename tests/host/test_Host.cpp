@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -103,7 +104,7 @@ TEST_F(Host, HelpListsEveryOptionAndBadInputIsRefusedClearly)
     const HostRun help = Exec({QStringLiteral("--help")});
     EXPECT_EQ(help.code, 0);
     for (const char* option : {"--config", "--year", "--unit ", "--unit-field", "--office", "--param", "--connection",
-                               "--token", "--module", "--screen", "--script", "--trace-sql", "--create-demo", "--records",
+                               "--token", "--module", "--screen", "--script", "--trace-sql", "--create-demo", "--records", "--version",
                                "AskBeforeDelete", "DefaultBType", "ReportDelete", "FinanceOfficeFlag", "OfficeColumns",
                                "OfficeFilter"})
         EXPECT_TRUE(help.out.contains(QString::fromLatin1(option))) << option;
@@ -121,6 +122,18 @@ TEST_F(Host, HelpListsEveryOptionAndBadInputIsRefusedClearly)
     const HostRun noExport = Script(QStringLiteral("open\n"), {QStringLiteral("--module"), Bin(QStringLiteral("libtoolkit.so"))});
     EXPECT_EQ(noExport.code, 2);
     EXPECT_TRUE(noExport.err.contains(QStringLiteral("ShowPlugInWindow"))) << qPrintable(noExport.err);
+}
+
+TEST_F(Host, VersionAndTheModuleOfTheBuildTree)
+{
+    const HostRun version = Exec({QStringLiteral("--version")});
+    EXPECT_EQ(version.code, 0);
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^veltrane-host \\d+\\.\\d+\\.\\d+\n$")).match(version.out).hasMatch())
+        << qPrintable(version.out);
+    // Run from the build tree, the host takes the module beside it, not an installed one.
+    const HostRun module = Script(QStringLiteral("module\n"));
+    EXPECT_EQ(module.code, 0) << qPrintable(module.err);
+    EXPECT_EQ(module.lines(), QStringList{QStringLiteral("module ") + QFileInfo(Bin(QStringLiteral("libbVeltrane.so"))).canonicalFilePath()});
 }
 
 TEST_F(Host, ScriptStopsAtAFailingLineAndNamesIt)
