@@ -133,18 +133,18 @@ TEST(OutputSurvives, TheLayoutIsKeptWhenTheHostQuitsAndPasswordsNeverShow)
     ASSERT_TRUE(settings.open(QIODevice::ReadOnly)) << "nothing remembered on quit";
     EXPECT_TRUE(settings.readAll().contains("treePane=false"));
 
-    const Result bad = Exec({QStringLiteral("--connection"),
-                             QStringLiteral("Provider=PostgreSQL;Server=127.0.0.1;Port=1;Database=x;UID=u;PWD=s3cr3t"),
-                             QStringLiteral("--script"), QStringLiteral("-")},
-                            "open\n");
+    // A host that cannot connect with that connection string, and what it printed.
+    auto refused = [](const QString& connection) {
+        return Exec({QStringLiteral("--connection"), connection, QStringLiteral("--script"), QStringLiteral("-")},
+                    "open\n");
+    };
+    const Result bad = refused(QStringLiteral("Provider=PostgreSQL;Server=127.0.0.1;Port=1;Database=x;UID=u;PWD=s3cr3t"));
     EXPECT_NE(bad.code, 0);
     EXPECT_FALSE((bad.out + bad.err).contains(QStringLiteral("s3cr3t"))) << qPrintable(bad.err);
     EXPECT_TRUE(bad.err.contains(QStringLiteral("PWD=***"))) << qPrintable(bad.err);
     // In braces, as ODBC writes a password with a ';' in it: hidden whole.
-    const Result braced = Exec({QStringLiteral("--connection"),
-                                QStringLiteral("Provider=PostgreSQL;Server=127.0.0.1;Port=1;Database=x;UID=u;PWD={top;secret9}"),
-                                QStringLiteral("--script"), QStringLiteral("-")},
-                               "open\n");
+    const Result braced =
+        refused(QStringLiteral("Provider=PostgreSQL;Server=127.0.0.1;Port=1;Database=x;UID=u;PWD={top;secret9}"));
     EXPECT_NE(braced.code, 0);
     EXPECT_FALSE((braced.out + braced.err).contains(QStringLiteral("secret9"))) << qPrintable(braced.err);
     EXPECT_TRUE(bad.err.contains(QStringLiteral("无法连接数据库，请检查网络"))) << qPrintable(bad.err);
