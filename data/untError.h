@@ -8,6 +8,7 @@
 #include <QString>
 #include <exception>
 #include <optional>
+#include <utility>
 
 struct TError {
     QString Message;
@@ -24,7 +25,42 @@ struct TError {
     }
 };
 
-// Empty on success.
+// The one shape of a result that can fail, across every layer: the value, or
+// the TError that says why there is none. TResult<> carries no value: it is a
+// success or an error. Callers test it (`if (!r) ... r.Error()`) before use.
+template <class T = void>
+class [[nodiscard]] TResult {
+public:
+    TResult(T Value) : FValue(std::move(Value)) {}
+    TResult(TError Error) : FError(std::move(Error)) {}
+    bool Ok() const { return FValue.has_value(); }
+    explicit operator bool() const { return Ok(); }
+    const T& Value() const& { return *FValue; }
+    T& Value() & { return *FValue; }
+    T Take() { return std::move(*FValue); }
+    // An empty error on success.
+    const TError& Error() const { return FError; }
+
+private:
+    std::optional<T> FValue;
+    TError FError;
+};
+
+template <>
+class [[nodiscard]] TResult<void> {
+public:
+    TResult() = default;   // success
+    TResult(TError Error) : FFailed(true), FError(std::move(Error)) {}
+    bool Ok() const { return !FFailed; }
+    explicit operator bool() const { return Ok(); }
+    const TError& Error() const { return FError; }
+
+private:
+    bool FFailed = false;
+    TError FError;
+};
+
+// Empty on success (older shape; new code returns TResult<>).
 using TOutcome = std::optional<TError>;
 
 // The error as the user reads it: what happened and what to do, in the module's
