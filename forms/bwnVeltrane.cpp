@@ -146,6 +146,8 @@ void TbfrmVeltrane::Wire()
     connect(FController, &TRecordController::workEnded, this, [this] { HideIdlePanel(); });
     connect(FController, &TRecordController::loadFinished, this,
             [this](std::shared_ptr<TGridRows> cells) { LoadDone(std::move(*cells)); });
+    connect(FController, &TRecordController::rowsArrived, this,
+            [this](std::shared_ptr<TGridRows> cells) { RowsArrived(std::move(*cells)); });
     connect(FController, &TRecordController::loadFailed, this, [this](const TError& e) { LoadFailed(e); });
     connect(FController, &TRecordController::runProgress, this, [this](int done, int total) { RunProgress(done, total); });
     connect(FController, &TRecordController::runFinished, this, [this](const TRunReport& r) { RunFinished(r); });
@@ -328,6 +330,8 @@ void TbfrmVeltrane::TickAll(const QString& Text)
     if (chk < 0)
         return;
     const bool tick = Text == QLatin1String("True");
+    // While rows still arrive, 全选 takes them too; 全不选 ends that.
+    FTickArriving = tick && FController->Loading();
     const int rows = ngdBudgetAdj->RowCount();
     std::vector<int> which;
     which.reserve(size_t(rows));
@@ -516,6 +520,9 @@ void TbfrmVeltrane::CancelWork()
     }
     if (!FController->Cancel())
         return;
+    // The rows of a load stopped part way stand for no view: none stay.
+    if (FGridManager && FGridManager->Partial())
+        ngdBudgetAdj->ClearRows();
     FRunText = QStringLiteral("已取消提取数据");
     HideIdlePanel();
     UpdateButtons();
@@ -615,7 +622,7 @@ void TbfrmVeltrane::UpdateStatus()
     const int loaded = ngdBudgetAdj->RowCount() - (footer >= 0 ? 1 : 0);
     QString text;
     if (FController->Loading())
-        text = QStringLiteral("正在加载…");
+        text = FController->LoadedRows() > 0 ? LoadingText(FController->LoadedRows()) : QStringLiteral("正在加载…");
     else if (summary && shown < loaded)
         text = QStringLiteral("已筛选：显示 %1 / 共 %2 行（%3 条）　已选 %4 行（%5 条）　金额 %6 元")
                    .arg(shown).arg(loaded).arg(shownRecords).arg(ticked).arg(tickedRecords).arg(MoneyText(cents));
@@ -649,7 +656,9 @@ void TbfrmVeltrane::UpdateButtons()
     tbtnCancel->setEnabled(false);
     // A read-only database takes no write: nothing offers one.
     const bool readOnly = FController->Journal() == TRecordController::TJournalState::ReadOnly;
-    if (ngdBudgetAdj->RowCount() > 0 && !Running() && !readOnly) {
+    // While rows still arrive the confirmation waits for all of them: a run
+    // works on the view as a whole.
+    if (ngdBudgetAdj->RowCount() > 0 && !Running() && !FController->Loading() && !readOnly) {
         if (rbtnNO->isChecked())
             tbtnConfirm->setEnabled(true);
         if (rbtnOK->isChecked())
@@ -732,33 +741,50 @@ void TbfrmVeltrane::LoadRecords()
     UpdateButtons();
 }
 
+void TbfrmVeltrane::RowsArrived(TGridRows&& Cells)
+{
+    const int from = ngdBudgetAdj->FooterRow() >= 0 ? ngdBudgetAdj->RowCount() - 1 : ngdBudgetAdj->RowCount();
+    FGridManager->AddRows(ngdBudgetAdj, std::move(Cells), false);
+    // Readable at once: the columns fit the first rows (and again all of them at the end).
+    if (from == 0)
+        AfterRecordsLoaded();
+    TickArrived(from, false);
+    UpdateButtons();
+    UpdateStatus();
+}
+
 void TbfrmVeltrane::LoadDone(TGridRows&& Cells)
 {
-    FGridManager->ApplyRows(ngdBudgetAdj, std::move(Cells));
+    const int from = ngdBudgetAdj->FooterRow() >= 0 ? ngdBudgetAdj->RowCount() - 1 : ngdBudgetAdj->RowCount();
+    if (FGridManager->Partial())
+        FGridManager->AddRows(ngdBudgetAdj, std::move(Cells), true);
+    else
+        FGridManager->ApplyRows(ngdBudgetAdj, std::move(Cells));
+    TickArrived(from, true);
     ApplySort();
-    RetickKept();
     AfterRecordsLoaded();
     UpdateButtons();
     UpdateStatus();
 }
 
-void TbfrmVeltrane::RetickKept()
+void TbfrmVeltrane::TickArrived(int From, bool Final)
 {
+    // The rows a run left unwritten are ticked again as they arrive, and so are
+    // all rows after 全选 while they were still coming.
     const TRecordSetRef records = Records();
     const int chk = TickColumn();
-    if (FKeepTicked.isEmpty() || !records || chk < 0) {
-        FKeepTicked.clear();
-        return;
-    }
     std::vector<int> which;
     const int rows = ngdBudgetAdj->RowCount();
-    for (int r = 0; r < rows; ++r) {
+    for (int r = qMax(0, From); records && chk >= 0 && (FTickArriving || !FKeepTicked.isEmpty()) && r < rows; ++r) {
         const int record = ngdBudgetAdj->LoadedRow(r);
         if (r != ngdBudgetAdj->FooterRow() && record >= 0 && record < records->Count()
-            && FKeepTicked.contains(records->Identity(record)))
+            && (FTickArriving ? ngdBudgetAdj->IsRowShown(r) : FKeepTicked.contains(records->Identity(record))))
             which.push_back(r);
     }
-    FKeepTicked.clear();
+    if (Final) {
+        FKeepTicked.clear();
+        FTickArriving = false;
+    }
     if (!which.empty())
         ngdBudgetAdj->SetColumnCells(chk, which, QStringLiteral("True"));
 }

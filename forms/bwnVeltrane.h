@@ -146,6 +146,7 @@ private:
     QPointer<QWidget> FJournalWindow;
 
     void LoadDone(TGridRows&& Cells);
+    void RowsArrived(TGridRows&& Cells);
     void LoadFailed(const TError& Error);
     bool ActionAllowed(QToolButton* Button);
     // The rows of the record set the user has ticked among those shown, in the
@@ -174,7 +175,9 @@ private:
     // The rows the latest run did not write (by identity), ticked again when its
     // reload arrives.
     QSet<QString> FKeepTicked;
-    void RetickKept();
+    bool FTickArriving = false;   // 全选 while rows still arrive
+    // Ticks the rows from From on that FKeepTicked or 全选 asks for; Final: the last part.
+    void TickArrived(int From, bool Final);
     // The units the top node covers when it is selected (empty otherwise).
     QStringList FUnitScope;
     QString FBType;

@@ -438,5 +438,8 @@ void TbfrmVeltrane::PlaceProcessPanel()
     const QRect area(ngdBudgetAdj->mapTo(form, QPoint(0, 0)), ngdBudgetAdj->size());
     QRect r(QPoint(0, 0), pnprocess->sizeHint().expandedTo(QSize(320, 120)));
     r.moveCenter(area.center());
+    // Over rows that are arriving it keeps to the bottom: the first stay readable.
+    if (ngdBudgetAdj->RowCount() > 0 && FController->Loading())
+        r.moveBottom(area.bottom() - 8);
     pnprocess->setGeometry(r);
 }

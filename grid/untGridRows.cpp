@@ -13,6 +13,8 @@ constexpr int AmountPlaces = 6;
 
 const QString TotalOutOfRangeText = QStringLiteral("超出范围");
 
+QString LoadingText(int Rows) { return QStringLiteral("正在加载… 已有 %1 条").arg(Rows); }
+
 QString GeneralFloatText(double Value)
 {
     if (Value == 0 || !std::isfinite(Value))
@@ -37,6 +39,7 @@ TGridRowsBuilder::TGridRowsBuilder(const TGridLoadPlan& Plan) : FPlan(Plan)
     FRows.Cells = TNxCellStore(Plan.Columns);
     const int columns = int(FPlan.Fields.size());
     FValueColumns = FPlan.NumberRows ? columns - 1 : columns;
+    FSums.resize(size_t(columns));
 }
 
 void TGridRowsBuilder::Reserve(int Rows)
@@ -66,14 +69,62 @@ void TGridRowsBuilder::Add(const TADOQuery& q)
         // An amount as the database computed it may carry floating-point noise
         // (126.27378799999998 for 126.273788): kept to the places an amount has.
         const QStringView text = q.CellText(rec, f);
-        if (FPlan.Fields[size_t(i)].DataKind == 0 && TDecimalSum::NeedsRounding(text, AmountPlaces))
+        const bool amount = FPlan.Fields[size_t(i)].DataKind == 0;
+        if (amount && TDecimalSum::NeedsRounding(text, AmountPlaces))
             cells.SetText(i, r, TDecimalSum::Rounded(text, AmountPlaces));
         else
             cells.SetText(i, r, text);
+        // Exact: a total is the sum of the amounts as shown, however many.
+        if (amount) {
+            const QByteArrayView shown = cells.Utf8(i, r);
+            FSums[size_t(i)].Add(shown.data(), size_t(shown.size()));
+        }
     }
     if (FPlan.NumberRows && columns > 0)
-        cells.SetText(columns - 1, r, QString::number(r + 1));
+        cells.SetText(columns - 1, r, QString::number(FTaken + r + 1));
     ++FRows.Records;
+}
+
+void TGridRowsBuilder::Rank(TGridRows& Rows) const
+{
+    // Fitting the columns lays out the widest texts only: found here, not on the
+    // interface thread, for every row.
+    constexpr size_t measured = 12;
+    TNxCellStore& cells = Rows.Cells;
+    for (size_t c = 0; c < FPlan.Fit.size() && int(c) < cells.ColumnCount(); ++c)
+        if (FPlan.Fit[c] != 0)
+            cells.RankWidest(int(c), FPlan.Advances, FPlan.Fit[c] == 2, Rows.FooterRow, measured);
+}
+
+TGridRows TGridRowsBuilder::TakeRows()
+{
+    TGridRows part;
+    part.ShowTotal = FPlan.ShowTotal;
+    part.HalveTotal = FPlan.HalveTotal;
+    part.Cells = std::move(FRows.Cells);
+    part.Cells.TruncateRows(FNext);
+    part.Cells.Squeeze();
+    part.Records = FNext;
+    // A totals row that says the rows are still coming: no sum until all are there.
+    if (FPlan.ShowTotal && part.Cells.RowCount() > 0) {
+        part.Cells.AddRows(1);
+        const int t = part.Cells.RowCount() - 1;
+        for (size_t i = 0; i < FPlan.Fields.size(); ++i) {
+            const TGridLoadPlan::Field& d = FPlan.Fields[i];
+            if (d.DataKind == 1 && d.ShowKind == 1) {
+                part.Cells.SetText(int(i), t, LoadingText(FTaken + FNext));
+                break;
+            }
+        }
+        for (int i = 0; i < int(FPlan.Fields.size()); ++i)
+            part.Cells.SetColor(i, t, kTotalColor);
+        part.FooterRow = t;
+    }
+    Rank(part);
+    FRows.Cells = TNxCellStore(FPlan.Columns);
+    FTaken += FNext;
+    FNext = 0;
+    return part;
 }
 
 TGridRows TGridRowsBuilder::Finish(bool Stopped)
@@ -85,19 +136,14 @@ TGridRows TGridRowsBuilder::Finish(bool Stopped)
     bool hasNumber = false;
     for (const TGridLoadPlan::Field& f : FPlan.Fields)
         hasNumber = hasNumber || f.DataKind == 0;
-    if (!Stopped && FPlan.ShowTotal && hasNumber && cells.RowCount() > 0) {
+    if (!Stopped && FPlan.ShowTotal && hasNumber && Rows() > 0) {
         cells.AddRows(1);
         const int t = cells.RowCount() - 1;
         bool labelled = false;
         for (int i = 0; i < columns; ++i) {
             const TGridLoadPlan::Field& d = FPlan.Fields[size_t(i)];
             if (d.DataKind == 0) {
-                // Exact: a total is the sum of the amounts shown, however many.
-                TDecimalSum sum;
-                for (int r = 0; r < t; ++r) {
-                    const QByteArrayView text = cells.Utf8(i, r);
-                    sum.Add(text.data(), size_t(text.size()));
-                }
+                TDecimalSum sum = FSums[size_t(i)];
                 if (FPlan.HalveTotal)
                     sum.Halve();
                 cells.SetText(i, t, TotalText(sum));
@@ -110,11 +156,6 @@ TGridRows TGridRowsBuilder::Finish(bool Stopped)
         FRows.FooterRow = t;
     }
     cells.Squeeze();
-    // Fitting the columns lays out the widest texts only: found here, not on the
-    // interface thread, for every row.
-    constexpr size_t measured = 12;
-    for (size_t c = 0; c < FPlan.Fit.size() && int(c) < cells.ColumnCount(); ++c)
-        if (FPlan.Fit[c] != 0)
-            cells.RankWidest(int(c), FPlan.Advances, FPlan.Fit[c] == 2, FRows.FooterRow, measured);
+    Rank(FRows);
     return std::move(FRows);
 }

@@ -48,16 +48,25 @@ public:
     void Add(const TADOQuery& Query);
     // Room for that many rows at once, when their number is known.
     void Reserve(int Rows);
-    int Rows() const { return FNext; }
-    // The rows with the totals row after them (none when stopped early or empty).
+    // Rows added so far, those taken by TakeRows included.
+    int Rows() const { return FTaken + FNext; }
+    // The rows added since the last take, ranked for fitting, without a totals
+    // row: the first part of a load that arrives in parts. Row numbers and totals
+    // go on over every part.
+    TGridRows TakeRows();
+    // The rows not taken with the totals row after them (none when stopped early
+    // or empty), which sums every row added.
     TGridRows Finish(bool Stopped);
 
 private:
+    void Rank(TGridRows& Rows) const;
     TGridLoadPlan FPlan;
     TGridRows FRows;
     std::vector<int> FSource;   // query column of each plan field, -1 none; empty until the first row
     int FValueColumns = 0;
-    int FNext = 0;   // the row the next Add fills
+    int FNext = 0;    // the row of FRows the next Add fills
+    int FTaken = 0;   // rows handed over by TakeRows
+    std::vector<TDecimalSum> FSums;   // per plan field, of the amounts added
 };
 
 // Up to 15 significant digits, no thousands separators, no trailing zeros.
@@ -66,6 +75,8 @@ QString GeneralFloatText(double Value);
 // fits a number (reading it as 0.00 would be a plainly wrong total).
 QString TotalText(double Value);
 extern const QString TotalOutOfRangeText;
+// What the totals row and the status line say while a load's rows still arrive.
+QString LoadingText(int Rows);
 
 // The exact sum's text, or 超出范围 when it left the range.
 QString TotalText(const TDecimalSum& Sum);

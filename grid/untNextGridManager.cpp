@@ -289,7 +289,7 @@ void TNextGridManager::FinishLoad(TNextGrid* Grid, bool Complete)
 {
     // The load is over however it ended; only a complete one selects a row.
     Loading = false;
-    if (Complete && Grid->RowCount() > 0)
+    if (Complete && Grid->RowCount() > 0 && Grid->SelectedRow() < 0)
         Grid->SelectRow(0);
 }
 
@@ -298,6 +298,32 @@ void TNextGridManager::ApplyRows(TNextGrid* Grid, TGridRows&& Rows)
     BeginLoad(Grid, Rows.ShowTotal, Rows.HalveTotal);
     const bool complete = PutRows(Grid, std::move(Rows));
     FinishLoad(Grid, complete);
+}
+
+void TNextGridManager::AddRows(TNextGrid* Grid, TGridRows&& Rows, bool Final)
+{
+    if (!FPartial) {
+        BeginLoad(Grid, Rows.ShowTotal, Rows.HalveTotal);
+        FPartial = true;
+    }
+    if (Rows.Cells.ColumnCount() != Grid->Columns().Count()) {
+        Grid->ClearRows();
+        FPartial = false;
+        FinishLoad(Grid, false);
+        return;
+    }
+    const bool first = Grid->RowCount() == 0;
+    Grid->AppendCells(Rows.Cells, Rows.FooterRow);
+    FTotalRowAdded = Grid->FooterRow() >= 0;
+    if (first && Grid->RowCount() > 0)
+        Grid->SelectRow(0);
+    if (!Final)
+        return;
+    FPartial = false;
+    // The loader summed every row; a filter that narrows them needs its own sums.
+    if (Grid->ShownRowCount() != Grid->RowCount())
+        UpdateTotals(Grid);
+    FinishLoad(Grid, !Rows.Stopped);
 }
 
 void TNextGridManager::GetCellValue(TNextGrid* Grid, int Row, const QString& FieldName, QString& Value) const
@@ -321,7 +347,8 @@ void TNextGridManager::GridKeyPress(TNextGrid* Sender, QChar& Key)
 
 void TNextGridManager::UpdateTotals(TNextGrid* Grid)
 {
-    if (!Grid || !FShowTotal || !FTotalRowAdded)
+    // A totals row of rows still arriving holds no sums: none as if final.
+    if (!Grid || !FShowTotal || !FTotalRowAdded || FPartial)
         return;
     const int t = Grid->FooterRow();
     if (t < 0)

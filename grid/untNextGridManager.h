@@ -53,6 +53,12 @@ public:
     static TGridRows FillRows(const TGridLoadPlan& Plan, TADOQuery* Query,
                               const std::function<bool(int RowNo, int RecordCount)>& RowLoaded = {});
     void ApplyRows(TNextGrid* Grid, TGridRows&& Rows);
+    // A load whose rows arrive in parts: each part goes after the rows the grid
+    // has (with a totals row that says more are coming); Final is the last, with
+    // the totals of every row.
+    void AddRows(TNextGrid* Grid, TGridRows&& Rows, bool Final);
+    // Between the first part of a load and its last.
+    bool Partial() const { return FPartial; }
 
     void GridBeforeEdit(TNextGrid* Sender, int ACol, int ARow, bool& Accept);
     void GridKeyPress(TNextGrid* Sender, QChar& Key);
@@ -82,6 +88,7 @@ private:
     bool FHalveTotal = false;
     bool FAllowTotalEdit = false;
     bool FTotalRowAdded = false;
+    bool FPartial = false;
 };
 
 // The largest layout file read; a larger one is ignored.

@@ -94,6 +94,11 @@ TRecordController::TLoadStart TRecordController::Load(const TView& View,
     FState = TState::Loading;
     auto* load = new TRecordLoad(FContext.Conn, sql, plan, f, FGeneration);
     load->OnTerminate = [this](TThread* t) { LoadDone(static_cast<TRecordLoad*>(t)); };
+    load->OnPart = [this, generation = FGeneration](std::shared_ptr<TRecordLoad::TPart> part) {
+        PartArrived(generation, part);
+    };
+    FLoadClock.start();
+    FTimings = {};
     FLoads.push_back(load);
     emit loadStarted();
     load->Resume();
@@ -111,12 +116,33 @@ void TRecordController::LoadDone(TRecordLoad* Load)
         return;
     if (Load->Failure()) {
         FState = TState::Failed;
+        FRecords.reset();   // its first parts stand for no complete view
         emit loadFailed(*Load->Failure());
         return;
     }
     FState = TState::Loaded;
-    FRecords = Load->Records();
+    if (FRecords)
+        FRecords->Append(*Load->Records());
+    else
+        FRecords = Load->Records();
     emit loadFinished(std::make_shared<TGridRows>(Load->TakeCells()));
+    if (FTimings.First < 0)
+        FTimings.First = FLoadClock.elapsed();
+    FTimings.All = FLoadClock.elapsed();
+    FTimings.Rows = LoadedRows();
+}
+
+void TRecordController::PartArrived(int Generation, const std::shared_ptr<TRecordLoad::TPart>& Part)
+{
+    if (Generation != FGeneration)
+        return;
+    if (FRecords)
+        FRecords->Append(*Part->Records);
+    else
+        FRecords = Part->Records;
+    emit rowsArrived(std::make_shared<TGridRows>(std::move(Part->Cells)));
+    if (FTimings.First < 0)
+        FTimings.First = FLoadClock.elapsed();
 }
 
 void TRecordController::Drop(TRecordLoad* Load)
@@ -146,12 +172,13 @@ bool TRecordController::Cancel()
     FLoads.clear();
     ++FGeneration;
     FState = TState::Failed;
+    FRecords.reset();
     return true;
 }
 
 bool TRecordController::StartRun(TRunKind Kind, std::vector<int> Rows, int CancelAfter)
 {
-    if (FRun || !FRecords || Rows.empty() || Kind == TRunKind::Undo)
+    if (FRun || !FRecords || Loading() || Rows.empty() || Kind == TRunKind::Undo)
         return false;
     TRunRequest request;
     request.Kind = Kind;

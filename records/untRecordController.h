@@ -7,6 +7,7 @@
 // constant, the grid's cells to adopt, a run's report.
 #include "records/untModuleContext.h"
 #include "records/untRecordWork.h"
+#include <QElapsedTimer>
 #include <QObject>
 #include <functional>
 #include <memory>
@@ -50,10 +51,21 @@ public:
     // The shown rows may no longer be the database's (刷新): the next Load goes ahead.
     void MarkStale() { FWrittenSinceLoad = true; }
     bool Loading() const { return !FLoads.empty(); }
+    // The rows of the latest load so far (Records() has them too): counts while
+    // Loading(), final after.
+    int LoadedRows() const { return FRecords ? FRecords->Count() : 0; }
+    // The figures of the latest load that ended: milliseconds from its start to
+    // its first rows on hand and to its last, and how many rows it brought.
+    struct TLoadTimings {
+        qint64 First = -1, All = -1;
+        int Rows = 0;
+    };
+    const TLoadTimings& Timings() const { return FTimings; }
     bool Running() const { return FRun != nullptr; }
     bool Busy() const { return Loading() || Running(); }
 
-    // Starts a run over rows of Records() (false when one is on or no rows).
+    // Starts a run over rows of Records() (false when one is on, rows are still
+    // arriving or none are given).
     bool StartRun(TRunKind Kind, std::vector<int> Rows, int CancelAfter);
 
     // The journal of writes: whether the database has it (asked again by
@@ -103,6 +115,9 @@ public:
 
 signals:
     void loadStarted();
+    // A part of a detail load, ahead of its end: Records() has grown by its rows;
+    // Cells are the grid's to add after the rows it has.
+    void rowsArrived(std::shared_ptr<TGridRows> Cells);
     // A worker ended (a stale load too): whether the controller is busy may have changed.
     void workEnded();
     // The rows of the latest load: Records() is theirs now; Cells are the grid's to adopt.
@@ -113,6 +128,7 @@ signals:
 
 private:
     void LoadDone(TRecordLoad* Load);
+    void PartArrived(int Generation, const std::shared_ptr<TRecordLoad::TPart>& Part);
     // A load no longer wanted: stopped at once, and it goes by itself.
     void Drop(TRecordLoad* Load);
     bool Start(TRunRequest Request);
@@ -121,8 +137,10 @@ private:
 
     enum class TState { None, Loading, Loaded, Failed };
     TModuleContext FContext;
-    TRecordSetRef FRecords;
+    std::shared_ptr<TRecordSet> FRecords;   // grows while its load's parts arrive
     QString FLastSQL;
+    QElapsedTimer FLoadClock;
+    TLoadTimings FTimings;
     TState FState = TState::None;
     bool FWrittenSinceLoad = false;
     int FGeneration = 0;

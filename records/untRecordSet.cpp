@@ -97,12 +97,23 @@ void TRecordSetBuilder::Add(const TADOQuery& q)
     }
 }
 
-TRecordSetRef TRecordSetBuilder::Finish()
+std::shared_ptr<TRecordSet> TRecordSetBuilder::TakeRows()
 {
     FSet->FCells.TruncateRows(FNext);
     FSet->FCells.Squeeze();
     FSet->FCents.shrink_to_fit();
     FSet->FCounts.shrink_to_fit();
     FSet->FNullKeys.shrink_to_fit();
-    return TRecordSetRef(std::move(FSet));
+    std::shared_ptr<TRecordSet> taken(std::move(FSet));
+    FSet = std::make_unique<TRecordSet>(taken->View());
+    FNext = 0;
+    return taken;
+}
+
+void TRecordSet::Append(const TRecordSet& More)
+{
+    FCells.Append(More.FCells);
+    FCents.insert(FCents.end(), More.FCents.begin(), More.FCents.end());
+    FCounts.insert(FCounts.end(), More.FCounts.begin(), More.FCounts.end());
+    FNullKeys.insert(FNullKeys.end(), More.FNullKeys.begin(), More.FNullKeys.end());
 }

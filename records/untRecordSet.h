@@ -46,6 +46,8 @@ public:
     long long AmountCents(int Row) const;
 
     qint64 Bytes() const;
+    // The rows of a later part of the same load, after these.
+    void Append(const TRecordSet& More);
 
 private:
     friend class TRecordSetBuilder;
@@ -68,7 +70,10 @@ class TRecordSetBuilder {
 public:
     explicit TRecordSetBuilder(const TRecordFilter& View);
     void Add(const TADOQuery& Query);
-    TRecordSetRef Finish();
+    // The rows added since the last take, as a set of their own (a part of a
+    // load that arrives in parts; TRecordSet::Append joins them).
+    std::shared_ptr<TRecordSet> TakeRows();
+    TRecordSetRef Finish() { return TakeRows(); }
 
 private:
     std::unique_ptr<TRecordSet> FSet;

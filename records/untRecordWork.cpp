@@ -125,15 +125,29 @@ void TRecordLoad::Execute()
         // result is never held as a whole beside them.
         TGridRowsBuilder cells(FPlan);
         TRecordSetBuilder records(FView);
+        // A summary's sums need every record: its rows come whole, at the end.
+        const bool parts = FView.Detail && OnPart;
+        QElapsedTimer sinceLast;
+        int pending = 0, handed = 0;
         q.OpenRows([&] {
             cells.Add(q);
             records.Add(q);
+            ++pending;
+            // The first rows at once; then parts few enough that adding each to
+            // the grid stays a small share of the interface's time.
+            if (parts && (handed == 0 ? pending >= FirstPartRows : pending >= 4096 && sinceLast.elapsed() >= 250)) {
+                auto part = std::make_shared<TPart>(TPart{cells.TakeRows(), records.TakeRows()});
+                Queue([this, part] { OnPart(part); });
+                ++handed;
+                pending = 0;
+                sinceLast.start();
+            }
             return !FCancel.load();
         });
         if (FCancel.load())
             return;
         FCells = cells.Finish(false);
-        FRecords = records.Finish();
+        FRecords = records.TakeRows();
     } catch (const std::exception& e) {
         FFailure = TError::From(e);
     }

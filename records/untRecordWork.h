@@ -30,9 +30,19 @@ public:
 
     const int Generation;
     const QString SQL;
+    // A detail load hands its rows over in parts as they arrive, so that the
+    // first are on screen at once: FirstPartRows, then every so often more. Called
+    // on the interface thread before the completion, never after the load is
+    // deleted; the completion brings the rows not yet handed over.
+    struct TPart {
+        TGridRows Cells;
+        std::shared_ptr<TRecordSet> Records;
+    };
+    std::function<void(std::shared_ptr<TPart>)> OnPart;   // set before Resume
+    static constexpr int FirstPartRows = 100;
     // After completion: what it made, or why it made nothing.
     const TOutcome& Failure() const { return FFailure; }
-    TRecordSetRef Records() const { return FRecords; }
+    std::shared_ptr<TRecordSet> Records() const { return FRecords; }
     TGridRows TakeCells() { return std::move(FCells); }
 
 protected:
@@ -45,7 +55,7 @@ private:
     std::atomic<bool> FCancel{false};
     TCancelToken FToken;
     TGridRows FCells;
-    TRecordSetRef FRecords;
+    std::shared_ptr<TRecordSet> FRecords;
     TOutcome FFailure;
 };
 

@@ -359,6 +359,8 @@ void TNextGrid::AdoptCells(TNxCellStore&& cells, int footerRow)
     FTickAnchor = -1;
 }
 
+void TNextGrid::AppendCells(const TNxCellStore& cells, int footerRow) { FModel->AppendCells(cells, footerRow); }
+
 int TNextGrid::ShownRowCount() const { return FModel->ShownCount(); }
 
 int TNextGrid::ShownRow(int index) const { return FModel->StoreRow(index); }

@@ -93,6 +93,10 @@ public:
     // Replaces every row by the given cells (made with as many columns as the
     // grid has, possibly on another thread); footerRow is the totals row or -1.
     void AdoptCells(TNxCellStore&& cells, int footerRow = -1);
+    // Adds rows after the others (the parts of a load as they arrive), in place of
+    // a totals row that was last; footerRow is the totals row among the new ones.
+    // The rows already shown stay where they are on screen.
+    void AppendCells(const TNxCellStore& cells, int footerRow = -1);
 
     // Nested; the view is told of the changes once, at the outermost end.
     void BeginUpdate();

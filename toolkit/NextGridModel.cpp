@@ -114,7 +114,46 @@ void TNxCellStore::TruncateRows(int count)
     }
     if (!FOrigin.empty())
         FOrigin.resize(size_t(count));
+    // A colour of a dropped row must not colour a row added there later.
+    for (auto it = FColors.begin(); it != FColors.end();)
+        it = int(it.key() & 0xFFFFFFFFu) >= count ? FColors.erase(it) : std::next(it);
     FRows = count;
+}
+
+void TNxCellStore::Append(const TNxCellStore& more)
+{
+    if (more.ColumnCount() != ColumnCount())
+        throw std::invalid_argument("the cells do not have the grid's columns");
+    if (qint64(FRows) + more.FRows > std::numeric_limits<int>::max())
+        throw std::length_error("too many grid rows");
+    const int first = FRows;
+    for (size_t k = 0; k < FColumns.size(); ++k) {
+        const Column& add = *more.FColumns[k];
+        const bool ranked = FColumns[k]->ranked && add.ranked;
+        std::vector<int> widest = ranked ? FColumns[k]->widest : std::vector<int>();
+        Column& c = Own(k);
+        // The entries after the pool's leading empty one, moved by where they land.
+        const size_t shift = c.pool.size() - 1;
+        if (c.pool.size() + add.pool.size() > std::numeric_limits<quint32>::max())
+            throw std::length_error("grid column holds more than 4 GiB of text");
+        c.pool.insert(c.pool.end(), add.pool.begin() + 1, add.pool.end());
+        c.at.reserve(c.at.size() + add.at.size());
+        for (const quint32 slot : add.at)
+            c.at.push_back(slot == 0 ? 0 : quint32(slot + shift));
+        c.text += add.text;
+        c.garbage += add.garbage;
+        if (ranked) {
+            for (const int r : add.widest)
+                widest.push_back(r + first);
+            c.widest = std::move(widest);
+            c.ranked = true;
+        }
+    }
+    FRows += more.FRows;
+    for (int r = first; !FOrigin.empty() && r < FRows; ++r)
+        FOrigin.push_back(r);
+    for (auto it = more.FColors.cbegin(); it != more.FColors.cend(); ++it)
+        FColors.insert(ColorKey(int(it.key() >> 32), first + int(it.key() & 0xFFFFFFFFu)), it.value());
 }
 
 void TNxCellStore::ClearRows()
@@ -568,6 +607,36 @@ void TNextGridModel::AdoptCells(TNxCellStore&& cells)
     ComputeShown();
     if (!batched)
         endResetModel();
+    ShownChanged();
+}
+
+void TNextGridModel::AppendCells(const TNxCellStore& cells, int footer)
+{
+    int& gridFooter = FGrid->FFooterRow;
+    const auto change = [&] {
+        // A totals row that was last stood for the rows before these: it goes.
+        if (gridFooter >= 0 && gridFooter == Rows() - 1)
+            FCells.TruncateRows(Rows() - 1);
+        const int first = Rows();
+        FCells.Append(cells);
+        gridFooter = footer >= 0 && footer < cells.RowCount() ? first + footer : -1;
+    };
+    if (Batched() || FMapped || !FGrid->ActiveConditions().empty() || (gridFooter >= 0 && gridFooter != Rows() - 1)) {
+        ResetShown(change);
+        return;
+    }
+    // Rows join the end of the view: what the user looks at stays where it is.
+    if (gridFooter >= 0) {
+        beginRemoveRows(QModelIndex(), Rows() - 1, Rows() - 1);
+        FCells.TruncateRows(Rows() - 1);
+        gridFooter = -1;
+        endRemoveRows();
+    }
+    if (cells.RowCount() > 0) {
+        beginInsertRows(QModelIndex(), Rows(), Rows() + cells.RowCount() - 1);
+        change();
+        endInsertRows();
+    }
     ShownChanged();
 }
 

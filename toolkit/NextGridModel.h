@@ -53,6 +53,10 @@ public:
     void ClearRows();
     // Drops the rows from count on (the room a fill took ahead of need).
     void TruncateRows(int count);
+    // Adds the rows of more (as many columns) after these: the rows of a load
+    // that arrive in parts. A column ranked in both stays ranked by the rows
+    // ranked in either.
+    void Append(const TNxCellStore& more);
     void Clear();   // columns too
 
     // Out-of-range cells read as empty and ignore writes (the setters say false).
@@ -156,6 +160,9 @@ private:
     void AddRows(int count);
     // Replaces every row by those of cells, which has as many columns.
     void AdoptCells(TNxCellStore&& cells);
+    // Adds the rows of cells after the others, in place of a totals row that was
+    // last; footer is the new totals row among them, -1 for none.
+    void AppendCells(const TNxCellStore& cells, int footer);
     void SortRows(int col, bool ascending, int footerRow);
     void ColumnHeaderChanged(int col);
 

@@ -567,3 +567,51 @@ TEST(WindowWork, TheJournalWindowListsTheWindowsWritesAndSearchesByRecord)
     win->mnuJournal->trigger();
     EXPECT_EQ(win->Handle()->findChildren<TbfrmJournal*>().size(), 1);
 }
+
+TEST(WindowWork, ADetailViewShowsItsFirstRowsWhileTheRestArrive)
+{
+    HostFixture host(3000);
+    Window win(host);
+    win->trvList->SetSelected(win->trvList->GetFirstNode());   // every unit: a few hundred rows
+    win.idle();
+    auto* controller = win->findChild<TRecordController*>();
+    ASSERT_NE(controller, nullptr);
+    struct Seen {
+        int parts = 0, rows = -1;
+        QString footer, status;
+        bool confirmable = true;
+    } seen;
+    // After the window has taken the part: what the user sees of it.
+    QObject::connect(controller, &TRecordController::rowsArrived, win.w, [&] {
+        if (seen.parts++ > 0)
+            return;
+        seen.rows = win.rows();
+        for (int c = 0; c < win.grid()->Columns().Count(); ++c)
+            seen.footer += win.grid()->Cells(c, win.rows() - 1);
+        win->UpdateButtons();
+        seen.confirmable = win->tbtnConfirm->isEnabled();
+        seen.status = win->StatusText();
+        // 全选 while rows still come takes them too.
+        win->pmuAll->trigger();
+    });
+    win->rbtnDetail->click();
+    win.idle();
+    const int records = win.rows() - 1;
+    ASSERT_GE(seen.parts, 1) << records;
+    ASSERT_GT(records, TRecordLoad::FirstPartRows);
+    // The first part: its rows and a totals row that says more are coming, no
+    // sum as if final, and no confirmation of a view still arriving.
+    EXPECT_EQ(seen.rows, TRecordLoad::FirstPartRows + 1);
+    EXPECT_TRUE(seen.footer.contains(LoadingText(TRecordLoad::FirstPartRows))) << qPrintable(seen.footer);
+    EXPECT_FALSE(seen.confirmable);
+    EXPECT_TRUE(seen.status.startsWith(QStringLiteral("正在加载… 已有 "))) << qPrintable(seen.status);
+    // At the end: every row, each numbered once, all ticked, the exact total.
+    for (int r = 0; r < records; r += 97)
+        EXPECT_EQ(win.cell("NumId", r), QString::number(r + 1)) << r;
+    EXPECT_TRUE(win->StatusText().startsWith(QStringLiteral("共 %1 条　已选 %1 条").arg(records))) << qPrintable(win->StatusText());
+    TDecimalSum sum;
+    for (int r = 0; r < records; ++r)
+        sum.Add(win.cell("budgmoney", r));
+    EXPECT_EQ(win.cell("budgmoney", records), sum.Text());
+    EXPECT_TRUE(win->tbtnConfirm->isEnabled());
+}

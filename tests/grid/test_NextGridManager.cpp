@@ -5,6 +5,9 @@
 #include "toolkit/Forms.h"
 #include "toolkit/NextGrid.h"
 
+#include "toolkit/ADODataset.h"
+
+#include <QAbstractItemModelTester>
 #include <QThread>
 #include <QDir>
 #include <QMainWindow>
@@ -514,4 +517,52 @@ TEST(NextGridManager, ATotalTooLargeForANumberSaysSo)
     EXPECT_EQ(TotalText(-(1e308 + 1e308)), QStringLiteral("超出范围"));
     EXPECT_EQ(TotalText(3.75), QStringLiteral("3.75"));
     EXPECT_EQ(TotalText(0), QStringLiteral("0"));
+}
+
+TEST(NextGridManager, ALoadInPartsEndsAsTheSameRowsAndTotalsAsOneLoad)
+{
+    Host h;
+    ThreeRecords(h);
+    h.Sql(QStringLiteral("insert into rec values('4','0','102001','03',0.1,0.00001,null,'e4')"));
+    h.Sql(QStringLiteral("insert into rec values('5','0','102002','03',0.2,0.00002,null,'e5')"));
+    TNextGrid whole, parts;
+    TNextGridManager m(nullptr, Definitions(), QStringLiteral("ngdBudgetAdj"));
+    m.CreateColumns(&whole);
+    m.LoadRows(&whole, kRecords, true, false, true);
+
+    TNextGridManager p(nullptr, Definitions(), QStringLiteral("ngdBudgetAdj"));
+    p.CreateColumns(&parts);
+    QAbstractItemModelTester tester(parts.Model(), QAbstractItemModelTester::FailureReportingMode::Fatal);
+    const int money = parts.Columns().FindByName(QStringLiteral("budgmoney"));
+    const int budgid = parts.Columns().FindByName(QStringLiteral("budgid"));
+    IARQueryRef query;
+    ASSERT_TRUE(OpenDefSQL(kRecords, query));
+    TADOQuery* q = query->GetQuery();
+    TGridRowsBuilder builder(p.PlanLoad(&parts, true, false, true));
+    q->First();
+    for (int part = 0; part < 2; ++part) {
+        for (int i = 0; i < 2; ++i, q->Next())
+            builder.Add(*q);
+        p.AddRows(&parts, builder.TakeRows(), false);
+        ASSERT_TRUE(p.Partial());
+        // Rows so far and a totals row that says more are coming, with no sum.
+        EXPECT_EQ(parts.RowCount(), 2 * part + 3);
+        EXPECT_EQ(parts.FooterRow(), 2 * part + 2);
+        EXPECT_EQ(parts.Cells(budgid, parts.FooterRow()), LoadingText(2 * part + 2));
+        EXPECT_EQ(parts.Cells(money, parts.FooterRow()), QString());
+        // A filter's totals wait for the last part; the former totals row left no colour behind.
+        parts.SetColumnFilter(money, part == 0 ? QStringLiteral(">=0") : QString());
+        p.UpdateTotals(&parts);
+        EXPECT_EQ(parts.Cells(money, parts.FooterRow()), QString());
+        EXPECT_FALSE(parts.CellColor(money, 2 * part).isValid());
+    }
+    for (; !q->Eof(); q->Next())
+        builder.Add(*q);
+    p.AddRows(&parts, builder.Finish(false), true);
+    EXPECT_FALSE(p.Partial());
+    ASSERT_EQ(parts.RowCount(), whole.RowCount());
+    EXPECT_EQ(parts.FooterRow(), whole.FooterRow());
+    for (int c = 0; c < whole.Columns().Count(); ++c)
+        EXPECT_EQ(Column(parts, c), Column(whole, c)) << c;
+    EXPECT_EQ(parts.CellColor(money, parts.FooterRow()), kTotal);
 }
