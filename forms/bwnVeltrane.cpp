@@ -331,7 +331,7 @@ void TbfrmVeltrane::TickAll(const QString& Text)
         return;
     const bool tick = Text == QLatin1String("True");
     // While rows still arrive, 全选 takes them too; 全不选 ends that.
-    FTickArriving = tick && FController->Loading();
+    FController->TickArriving(tick);
     const int rows = ngdBudgetAdj->RowCount();
     std::vector<int> which;
     which.reserve(size_t(rows));
@@ -492,14 +492,13 @@ void TbfrmVeltrane::RunFinished(const TRunReport& Run)
 {
     SetInputBlocked(false);
     FRunText = RunSummary(Run);
+    FKeepTicked = QSet<QString>(Run.Unwritten.cbegin(), Run.Unwritten.cend());
 
     // What succeeded leaves the view; what failed stays in it. The run's words
     // stay over its own reload, and go at the next; so do the ticks of the rows
     // it did not write (cancelled, failed, changed by others), still the user's
     // choice.
-    FKeepTicked.clear();
     if (Run.Kind != TRunKind::Delete || Run.Succeeded > 0) {
-        FKeepTicked = QSet<QString>(Run.Unwritten.cbegin(), Run.Unwritten.cend());
         FKeepRunText = true;
         LoadRecords();
     }
@@ -694,6 +693,9 @@ void TbfrmVeltrane::BuildColumns()
     QList<TDTFieldType*> table = rbtnDetail->isChecked() ? DetailColumnTable(officeColumns) : SummaryColumnTable();
     ReplaceGridManager(new TNextGridManager(this, table, QStringLiteral("ngdBudgetAdj")));
     FGridManager->CreateColumns(ngdBudgetAdj);
+    // The ticks are the records', kept by the controller: one set for every view.
+    if (TickColumn() >= 0)
+        ngdBudgetAdj->Model()->SetTickSource(TickColumn(), FController);
     // The tick, the record number and the unit code stay in view when the grid
     // scrolls sideways (as far as the columns begin with them).
     int frozen = 0;
@@ -707,10 +709,11 @@ void TbfrmVeltrane::Tell(const QString& Text) { Ask(Text, InfoCaption, MB_OK | M
 
 void TbfrmVeltrane::LoadRecords()
 {
-    if (!FKeepRunText) {
+    // Only a run's own reload ticks again the rows it did not write.
+    FController->KeepTicked(FKeepRunText ? FKeepTicked : QSet<QString>());
+    FKeepTicked.clear();
+    if (!FKeepRunText)
         FRunText.clear();
-        FKeepTicked.clear();   // only the run's own reload takes them
-    }
     FKeepRunText = false;
     FController->SetContext(HostModuleContext());
     TRecordController::TView view;
@@ -743,50 +746,25 @@ void TbfrmVeltrane::LoadRecords()
 
 void TbfrmVeltrane::RowsArrived(TGridRows&& Cells)
 {
-    const int from = ngdBudgetAdj->FooterRow() >= 0 ? ngdBudgetAdj->RowCount() - 1 : ngdBudgetAdj->RowCount();
+    const int from = ngdBudgetAdj->RowCount();
     FGridManager->AddRows(ngdBudgetAdj, std::move(Cells), false);
     // Readable at once: the columns fit the first rows (and again all of them at the end).
     if (from == 0)
         AfterRecordsLoaded();
-    TickArrived(from, false);
     UpdateButtons();
     UpdateStatus();
 }
 
 void TbfrmVeltrane::LoadDone(TGridRows&& Cells)
 {
-    const int from = ngdBudgetAdj->FooterRow() >= 0 ? ngdBudgetAdj->RowCount() - 1 : ngdBudgetAdj->RowCount();
     if (FGridManager->Partial())
         FGridManager->AddRows(ngdBudgetAdj, std::move(Cells), true);
     else
         FGridManager->ApplyRows(ngdBudgetAdj, std::move(Cells));
-    TickArrived(from, true);
     ApplySort();
     AfterRecordsLoaded();
     UpdateButtons();
     UpdateStatus();
-}
-
-void TbfrmVeltrane::TickArrived(int From, bool Final)
-{
-    // The rows a run left unwritten are ticked again as they arrive, and so are
-    // all rows after 全选 while they were still coming.
-    const TRecordSetRef records = Records();
-    const int chk = TickColumn();
-    std::vector<int> which;
-    const int rows = ngdBudgetAdj->RowCount();
-    for (int r = qMax(0, From); records && chk >= 0 && (FTickArriving || !FKeepTicked.isEmpty()) && r < rows; ++r) {
-        const int record = ngdBudgetAdj->LoadedRow(r);
-        if (r != ngdBudgetAdj->FooterRow() && record >= 0 && record < records->Count()
-            && (FTickArriving ? ngdBudgetAdj->IsRowShown(r) : FKeepTicked.contains(records->Identity(record))))
-            which.push_back(r);
-    }
-    if (Final) {
-        FKeepTicked.clear();
-        FTickArriving = false;
-    }
-    if (!which.empty())
-        ngdBudgetAdj->SetColumnCells(chk, which, QStringLiteral("True"));
 }
 
 void TbfrmVeltrane::LoadFailed(const TError& Error)

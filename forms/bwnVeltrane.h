@@ -36,6 +36,8 @@ public:
     QString LastRecordSQL() const;
     // The rows the grid shows, as loaded (null while none are).
     TRecordSetRef Records() const;
+    // The latest load's figures: to its first rows on screen, to its last, its rows.
+    const TRecordController::TLoadTimings& LoadTimings() const { return FController->Timings(); }
 
     // Long work runs on a worker: a record load (the window stays usable; a newer
     // load makes it stale) or a run of confirm, cancel or delete statements (the
@@ -175,9 +177,7 @@ private:
     // The rows the latest run did not write (by identity), ticked again when its
     // reload arrives.
     QSet<QString> FKeepTicked;
-    bool FTickArriving = false;   // 全选 while rows still arrive
-    // Ticks the rows from From on that FKeepTicked or 全选 asks for; Final: the last part.
-    void TickArrived(int From, bool Final);
+
     // The units the top node covers when it is selected (empty otherwise).
     QStringList FUnitScope;
     QString FBType;

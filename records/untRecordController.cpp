@@ -5,6 +5,7 @@
 #include "toolkit/Decimal.h"
 #include <QUuid>
 #include <algorithm>
+#include <utility>
 
 TRecordController::TRecordController(TModuleContext Context, QObject* Parent)
     : QObject(Parent), FContext(std::move(Context))
@@ -81,6 +82,10 @@ TRecordController::TLoadStart TRecordController::Load(const TView& View,
         Drop(load);
     FLoads.clear();
     FRecords.reset();
+    FTicks.clear();
+    FFooterTick = 0;
+    FTickArriving = false;
+    FKeptForLoad = std::exchange(FKeepTicked, {});
     FLastSQL.clear();
     FWrittenSinceLoad = false;
     const TGridLoadPlan plan = Prepare ? Prepare() : TGridLoadPlan{};
@@ -117,14 +122,14 @@ void TRecordController::LoadDone(TRecordLoad* Load)
     if (Load->Failure()) {
         FState = TState::Failed;
         FRecords.reset();   // its first parts stand for no complete view
+        FTicks.clear();
         emit loadFailed(*Load->Failure());
         return;
     }
     FState = TState::Loaded;
-    if (FRecords)
-        FRecords->Append(*Load->Records());
-    else
-        FRecords = Load->Records();
+    TakeRecords(Load->Records());
+    FKeptForLoad.clear();
+    FTickArriving = false;
     emit loadFinished(std::make_shared<TGridRows>(Load->TakeCells()));
     if (FTimings.First < 0)
         FTimings.First = FLoadClock.elapsed();
@@ -132,14 +137,48 @@ void TRecordController::LoadDone(TRecordLoad* Load)
     FTimings.Rows = LoadedRows();
 }
 
+void TRecordController::TakeRecords(const std::shared_ptr<TRecordSet>& Part)
+{
+    const int from = FRecords ? FRecords->Count() : 0;
+    if (FRecords)
+        FRecords->Append(*Part);
+    else
+        FRecords = Part;
+    FTicks.resize(size_t(FRecords->Count()), 0);
+    if (!FTickArriving && FKeptForLoad.isEmpty())
+        return;
+    for (int r = from; r < FRecords->Count(); ++r)
+        if (FTickArriving || FKeptForLoad.contains(FRecords->Identity(r)))
+            FTicks[size_t(r)] = 1;
+}
+
+int TRecordController::Ticked(int Row) const
+{
+    const quint8 t = Row >= 0 && size_t(Row) < FTicks.size() ? FTicks[size_t(Row)] : Row >= 0 ? FFooterTick : 0;
+    return t == 0 ? -1 : t == 1 ? 1 : 0;
+}
+
+QString TRecordController::TickText(int Row) const
+{
+    static const QString texts[] = {QString(), QStringLiteral("True"), QStringLiteral("false"), QStringLiteral("False")};
+    // 0: never written, null: the cell's own text holds.
+    const quint8 t = Row >= 0 && size_t(Row) < FTicks.size() ? FTicks[size_t(Row)] : Row >= 0 ? FFooterTick : 0;
+    return texts[t & 3];
+}
+
+void TRecordController::SetTickText(int Row, QStringView Text)
+{
+    if (Row < 0)
+        return;
+    const quint8 t = Text == u"True" ? 1 : Text == u"false" ? 2 : 3;
+    (size_t(Row) < FTicks.size() ? FTicks[size_t(Row)] : FFooterTick) = t;
+}
+
 void TRecordController::PartArrived(int Generation, const std::shared_ptr<TRecordLoad::TPart>& Part)
 {
     if (Generation != FGeneration)
         return;
-    if (FRecords)
-        FRecords->Append(*Part->Records);
-    else
-        FRecords = Part->Records;
+    TakeRecords(Part->Records);
     emit rowsArrived(std::make_shared<TGridRows>(std::move(Part->Cells)));
     if (FTimings.First < 0)
         FTimings.First = FLoadClock.elapsed();
@@ -173,6 +212,7 @@ bool TRecordController::Cancel()
     ++FGeneration;
     FState = TState::Failed;
     FRecords.reset();
+    FTicks.clear();
     return true;
 }
 

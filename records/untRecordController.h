@@ -9,11 +9,12 @@
 #include "records/untRecordWork.h"
 #include <QElapsedTimer>
 #include <QObject>
+#include <QSet>
 #include <functional>
 #include <memory>
 #include <vector>
 
-class TRecordController : public QObject {
+class TRecordController : public QObject, public TNxTickSource {
     Q_OBJECT
 public:
     explicit TRecordController(TModuleContext Context, QObject* Parent = nullptr);
@@ -63,6 +64,18 @@ public:
     const TLoadTimings& Timings() const { return FTimings; }
     bool Running() const { return FRun != nullptr; }
     bool Busy() const { return Loading() || Running(); }
+
+    // The ticks, by row of Records() (the grid's check-box column reads and writes
+    // them here, whatever view shows the rows): cleared by each load; the rows
+    // KeepTicked names, and after TickArriving every row, come ticked as they arrive.
+    int Ticked(int Row) const override;
+    QString TickText(int Row) const override;
+    void SetTickText(int Row, QStringView Text) override;
+    // The records (by TRecordSet::Identity) to tick again in the next load: a
+    // run's unwritten rows in its reload. Any other load forgets them.
+    void KeepTicked(QSet<QString> Identities) { FKeepTicked = std::move(Identities); }
+    // 全选 while rows still arrive: the rest come ticked; false ends it.
+    void TickArriving(bool On) { FTickArriving = On && Loading(); }
 
     // Starts a run over rows of Records() (false when one is on, rows are still
     // arriving or none are given).
@@ -129,6 +142,13 @@ signals:
 private:
     void LoadDone(TRecordLoad* Load);
     void PartArrived(int Generation, const std::shared_ptr<TRecordLoad::TPart>& Part);
+    // Adds a part's records, ticked where asked.
+    void TakeRecords(const std::shared_ptr<TRecordSet>& Part);
+    // 0 never written, 1 "True", 2 "false", 3 any other untick ("False").
+    std::vector<quint8> FTicks;
+    quint8 FFooterTick = 0;   // a row past the records: the totals row
+    QSet<QString> FKeepTicked, FKeptForLoad;
+    bool FTickArriving = false;
     // A load no longer wanted: stopped at once, and it goes by itself.
     void Drop(TRecordLoad* Load);
     bool Start(TRunRequest Request);

@@ -516,9 +516,27 @@ int TNextGridModel::columnCount(const QModelIndex& parent) const
     return parent.isValid() ? 0 : FCells.ColumnCount();
 }
 
+bool TNextGridModel::WriteCell(int col, int row, QStringView text)
+{
+    if (!TickColumn(col))
+        return FCells.SetText(col, row, text);
+    if (row < 0 || row >= Rows())
+        return false;
+    FTickSource->SetTickText(FCells.Origin(row), text);
+    return true;
+}
+
+void TNextGridModel::SetTickSource(int col, TNxTickSource* Source)
+{
+    FTickSource = Source;
+    FTickCol = Source ? col : -1;
+    if (!Batched() && Rows() > 0 && col >= 0 && col < columnCount())
+        emit dataChanged(index(0, col), index(ShownCount() - 1, col));
+}
+
 void TNextGridModel::SetText(int col, int row, QStringView text)
 {
-    if (FCells.SetText(col, row, text) && !Batched()) {
+    if (WriteCell(col, row, text) && !Batched()) {
         const int v = ViewRow(row);
         if (v < 0)
             return;
@@ -554,6 +572,8 @@ void TNextGridModel::ClearColumns()
     if (!batched)
         beginResetModel();
     FCells.Clear();
+    FTickSource = nullptr;
+    FTickCol = -1;
     FGrid->FColumns.FItems.clear();
     ComputeShown();
     if (!batched)
@@ -691,7 +711,7 @@ int TNextGridModel::UserSetChecks(int col, const std::vector<int>& rows, bool ti
             FGrid->OnBeforeEdit(FGrid, col, row, accept);
         if (!accept)
             continue;
-        FCells.SetText(col, row, tick ? u"True" : u"False");
+        WriteCell(col, row, tick ? u"True" : u"False");
         ++changed;
         const int v = ViewRow(row);
         if (v >= 0) {
@@ -709,7 +729,7 @@ void TNextGridModel::SetTexts(int col, const std::vector<int>& rows, QStringView
 {
     int top = std::numeric_limits<int>::max(), bottom = -1;
     for (int row : rows) {
-        if (!FCells.SetText(col, row, text))
+        if (!WriteCell(col, row, text))
             continue;
         const int v = ViewRow(row);
         if (v >= 0) {

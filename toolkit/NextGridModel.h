@@ -115,6 +115,21 @@ private:
     QHash<quint64, QColor> FColors;   // only cells whose colour was set
 };
 
+// Where the ticks of a grid's check-box column live when they are not its cells'
+// texts: with the records its rows stand for, by each row's load place (a sort
+// moves rows, their load place stays), so that every view of the rows reads the
+// same ticks. A row whose tick was never written reads as its cell (the load's
+// text); then the text written last: "True" ticked, an untick ("false", "False").
+class TOOLKIT_EXPORT TNxTickSource {
+public:
+    virtual ~TNxTickSource() = default;
+    // 1 ticked, 0 unticked, -1 never written (the cell's text holds).
+    virtual int Ticked(int LoadedRow) const = 0;
+    // The text written last; null when never.
+    virtual QString TickText(int LoadedRow) const = 0;
+    virtual void SetTickText(int LoadedRow, QStringView Text) = 0;
+};
+
 // The item model behind the view. Changes made inside a batch of the grid are
 // announced as one reset when the batch ends.
 class TOOLKIT_EXPORT TNextGridModel : public QAbstractTableModel {
@@ -134,8 +149,19 @@ public:
     // Raw store access for the grid.
     const TNxCellStore& Cells() const { return FCells; }
     int Rows() const { return FCells.RowCount(); }
-    QString Text(int col, int row) const { return FCells.Text(col, row); }
-    bool TextIsTicked(int col, int row) const { return FCells.TextIsTicked(col, row); }
+    QString Text(int col, int row) const
+    {
+        QString text = TickColumn(col) ? FTickSource->TickText(FCells.Origin(row)) : QString();
+        return text.isNull() ? FCells.Text(col, row) : text;
+    }
+    bool TextIsTicked(int col, int row) const
+    {
+        const int t = TickColumn(col) && row >= 0 && row < Rows() ? FTickSource->Ticked(FCells.Origin(row)) : -1;
+        return t < 0 ? FCells.TextIsTicked(col, row) : t == 1;
+    }
+    // The ticks of check-box column col are Source's from now on (null: the
+    // cells' again). Kept until the columns are cleared.
+    void SetTickSource(int col, TNxTickSource* Source);
     double Number(int col, int row, bool* ok = nullptr) const { return FCells.Number(col, row, ok); }
     void SetText(int col, int row, QStringView text);
     QColor Color(int col, int row) const { return FCells.Color(col, row); }
@@ -177,8 +203,14 @@ private:
     // A program's write of one text into many cells of a column, announced once.
     void SetTexts(int col, const std::vector<int>& rows, QStringView text);
 
+    bool TickColumn(int col) const { return FTickSource && col == FTickCol; }
+    // A program's or user's write of one cell, ticks to their source.
+    bool WriteCell(int col, int row, QStringView text);
+
     TNextGrid* FGrid;
     TNxCellStore FCells;
+    TNxTickSource* FTickSource = nullptr;
+    int FTickCol = -1;
     bool FResetting = false;
     // While mapped: the shown store rows, ascending, then the totals row.
     bool FMapped = false;

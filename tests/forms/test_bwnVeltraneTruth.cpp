@@ -5,6 +5,7 @@
 #include "tests/forms/WindowFixture.h"
 #include "toolkit/NextGrid.h"
 #include "toolkit/NextGridFilter.h"
+#include "records/untRecordController.h"
 #include <QAction>
 #include <QClipboard>
 #include <QFrame>
@@ -150,4 +151,34 @@ TEST(WindowTruth, TheTickNumberAndUnitStayInViewWhenScrollingSideways)
     const QRect box = frozen->visualRect(g->Model()->index(1, win.col("chk")));
     QTest::mouseClick(frozen->viewport(), Qt::LeftButton, {}, box.center());
     EXPECT_EQ(win.cell("chk", g->ShownRow(1)), QStringLiteral("True"));
+}
+
+TEST(WindowTruth, ATickIsItsRecordsThroughASortAndEveryViewReadsIt)
+{
+    HostFixture host(300);
+    Window win(host);
+    win->rbtnDetail->click();
+    win.idle();
+    TNextGrid* g = win.grid();
+    const QString id = win.cell("budgid", 2);
+    ASSERT_TRUE(g->UserToggleCheck(win.col("chk"), 2));
+    g->SortByColumn(win.col("budgmoney"), false);
+    int row = -1;
+    for (int r = 0; r + 1 < win.rows(); ++r)
+        if (win.cell("budgid", r) == id)
+            row = r;
+    ASSERT_GE(row, 0);
+    const QModelIndex box = g->Model()->index(g->Model()->ViewRow(row), win.col("chk"));
+    EXPECT_EQ(g->FrozenView()->model()->data(box, Qt::CheckStateRole).toInt(), int(Qt::Checked));
+    EXPECT_EQ(win->findChild<TRecordController*>()->Ticked(g->LoadedRow(row)), 1);
+    int ticked = 0;
+    for (int r = 0; r < win.rows(); ++r)
+        ticked += win.cell("chk", r) == QLatin1String("True") ? 1 : 0;
+    EXPECT_EQ(ticked, 1);
+    host.ClearSent();
+    win->tbtnConfirm->click();
+    win.idle();
+    const QStringList updates = host.Sent(QStringLiteral("update"));
+    ASSERT_EQ(updates.size(), 1);
+    EXPECT_TRUE(updates[0].contains(QStringLiteral("budgid='%1'").arg(id))) << qPrintable(updates[0]);
 }
