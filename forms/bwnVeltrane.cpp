@@ -604,7 +604,9 @@ void TbfrmVeltrane::UpdateStatus()
     int shown = 0, ticked = 0;
     long long shownRecords = 0, tickedRecords = 0;
     long long cents = 0;
-    for (int i = 0; i < shownRows; ++i) {
+    // While rows arrive the line says how many: counting them all at each part
+    // would only hold the window up.
+    for (int i = 0; i < shownRows && !FController->Loading(); ++i) {
         const int r = ngdBudgetAdj->ShownRow(i);
         if (r == footer)
             continue;

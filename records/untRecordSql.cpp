@@ -49,6 +49,10 @@ QString SummaryKeyConditions(TAdoConn* Conn, const TSummaryKey& Key)
 
 }  // namespace
 
+namespace {
+const char* const DetailOrder = "order by eid,bkid,mid,bid,ipid,pid";
+}
+
 QString UnitCondition(TAdoConn* Conn, const TRecordFilter& f)
 {
     if (f.UnitScope.isEmpty())
@@ -164,6 +168,21 @@ QString RecordQuerySQL(TAdoConn* Conn, const TRecordFilter& f)
     const QString year = QString::number(f.DataYear);
 
     QString sql;
+    if (f.Detail && f.UnitScope.size() > 1) {
+        // Over several units the rows of each come in the order of the index, and
+        // the database merges them: an OR of the ranges would sort every record
+        // before the first row could be shown.
+        QStringList parts;
+        for (const QString& unit : f.UnitScope) {
+            TRecordFilter one = f;
+            one.UnitScope.clear();
+            one.UnitCode = unit;
+            QString part = RecordQuerySQL(Conn, one);
+            part.chop(int(qstrlen(DetailOrder)));
+            parts << part;
+        }
+        return parts.join(QStringLiteral(" union all ")) + QLatin1String(DetailOrder);
+    }
     if (f.Detail) {
         sql = QStringLiteral(
                   " select 0 as chk,'' as NumId,BudgId,Eid,ecode,ename,Mid,mname,Bid,bname, Iid,iname,BKid,bkname,"
@@ -174,7 +193,7 @@ QString RecordQuerySQL(TAdoConn* Conn, const TRecordFilter& f)
               + QStringLiteral(" and ") + UnitCondition(Conn, f) + conditions
               + QStringLiteral(" and  BType='") + Q(Conn, f.BType) + QStringLiteral("' ")
               + QStringLiteral(" and deptclass='") + Q(Conn, f.DeptClass) + QStringLiteral("'")
-              + QStringLiteral("order by eid,bkid,mid,bid,ipid,pid");
+              + QLatin1String(DetailOrder);
         return sql;
     }
     QString sub;
