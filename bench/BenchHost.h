@@ -9,6 +9,7 @@
 #include "forms/bwnVeltrane.h"
 #include "plugin/untGlobals.h"
 #include "plugin/untPlugIn.h"
+#include "plugin/untResRefManager.h"
 #include "toolkit/Forms.h"
 #include <QApplication>
 #include <QElapsedTimer>
@@ -67,7 +68,7 @@ inline TbfrmVeltrane* OpenWindow(Host& host, double* ms)
     QElapsedTimer t;
     t.start();
     ShowPlugInWindowBody("TbfrmVeltrane", &host.context);
-    auto* w = qobject_cast<TbfrmVeltrane*>(OpenPlugInWindow(QStringLiteral("TbfrmVeltrane")));
+    auto* w = qobject_cast<TbfrmVeltrane*>(ResRefManager->LookupResource(QStringLiteral("TbfrmVeltrane")));
     if (w)
         w->WaitIdle();   // the records are in the grid
     if (ms)

@@ -8,7 +8,6 @@
 #include "bench/BenchStats.h"
 #include "data/untDefData.h"
 #include "grid/untNextGridManager.h"
-#include "plugin/untGlobals.h"
 #include "toolkit/NextGrid.h"
 
 #include <QApplication>
@@ -21,6 +20,10 @@
 #include <vector>
 
 namespace {
+
+// The data layer's Def connection during a load: the bench's own manager's.
+TDbManager* BenchManager = nullptr;
+TAdoConn* BenchDefConnection() { return BenchManager ? BenchManager->GetConnection(DefConnectionName) : nullptr; }
 
 struct ColumnDef {
     const char* caption;
@@ -215,9 +218,8 @@ Figures Run(int rows, int repeats)
 
     TDbManager manager;
     manager.ConnectionString = QStringLiteral("Provider=SQLITE;Data Source=") + path;
-    TPubVariables vars{};
-    vars.DbManager = &manager;
-    PubVariables = &vars;
+    BenchManager = &manager;
+    SetDefConnectionSource(&BenchDefConnection);
 
     const QString sql = RecordSQL();
     std::vector<double> b1, load, paint, jump;
@@ -252,7 +254,8 @@ Figures Run(int rows, int repeats)
         f.rssPerRow = double(ResidentBytes() - rssBefore) / rows;
         f.total = grid.Cells(19, rows);
     }
-    PubVariables = nullptr;
+    SetDefConnectionSource(nullptr);
+    BenchManager = nullptr;
     f.b1 = Median(b1);
     f.load = Median(load);
     f.paint = Median(paint);

@@ -1,6 +1,4 @@
 #include "budget/gunLookupLists.h"
-#include "data/untDefData.h"
-#include "plugin/untGlobals.h"
 #include <QComboBox>
 #include <QSignalBlocker>
 
@@ -17,7 +15,7 @@ void SelectIndex(QComboBox* Box, int index)
 
 }  // namespace
 
-void FillSecretList(QComboBox* Box, bool WithAll)
+void FillSecretList(QComboBox* Box, bool WithAll, const QString& UnitSecretFlag)
 {
     if (!Box)
         return;
@@ -27,12 +25,10 @@ void FillSecretList(QComboBox* Box, bool WithAll)
     Box->addItem(QStringLiteral("非密"));
     if (WithAll)
         Box->addItem(AllEntry);
-    const THostRecord* unit = PubVariables ? PubVariables->UnitRecord : nullptr;
-    const QString flag = unit ? RecordFieldText(unit, 17) : QString();
-    Box->setCurrentIndex(flag == QLatin1String("1") ? 1 : 0);
+    Box->setCurrentIndex(UnitSecretFlag == QLatin1String("1") ? 1 : 0);
 }
 
-void FillBudgetTypeList(QComboBox* Box, bool WithAll, bool WithTemporary)
+void FillBudgetTypeList(QComboBox* Box, bool WithAll, bool WithTemporary, int DefaultBType)
 {
     if (!Box)
         return;
@@ -42,12 +38,10 @@ void FillBudgetTypeList(QComboBox* Box, bool WithAll, bool WithTemporary)
         Box->addItem(AllEntry);
     Box->addItem(QStringLiteral("控制数"));
     Box->addItem(QStringLiteral("预算数"));
-    const TSysParams* params = PubVariables ? PubVariables->SysParams : nullptr;
-    const int defaultType = params ? params->DefaultBType : 0;
     if (WithTemporary) {
         Box->addItem(QStringLiteral("临时指标"));
-        SelectIndex(Box, defaultType);
+        SelectIndex(Box, DefaultBType);
     } else {
-        SelectIndex(Box, defaultType == 2 ? 0 : defaultType);
+        SelectIndex(Box, DefaultBType == 2 ? 0 : DefaultBType);
     }
 }

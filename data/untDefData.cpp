@@ -74,34 +74,28 @@ QString SysParamText(const char* value)
     return FromGbk(value);
 }
 
-bool IsFinanceOffice(const THostRecord* Unit, bool FinanceOfficeFlag)
+bool IsFinanceOffice(const QString& UnitCode, bool FinanceOfficeFlag)
 {
-    if (!Unit)
+    if (UnitCode.size() != 6)
         return false;
-    const QString code = RecordFieldText(Unit, 0);
-    if (code.size() != 6)
-        return false;
-    if (code.mid(3, 3) != QLatin1String("001"))
+    if (UnitCode.mid(3, 3) != QLatin1String("001"))
         return false;
     return FinanceOfficeFlag;
 }
 
-bool IsSingleUnit(const THostRecord* Unit, bool FinanceOfficeFlag)
+bool IsSingleUnit(TAdoConn* Conn, const QString& UnitCode, bool FinanceOfficeFlag)
 {
-    if (!Unit || IsFinanceOffice(Unit, FinanceOfficeFlag))
+    if (UnitCode.isEmpty() || IsFinanceOffice(UnitCode, FinanceOfficeFlag))
         return false;
-    const QString code = RecordFieldText(Unit, 0);
-    const QString prefix = WithoutLastCharacters(code, 3);
-    IARQueryRef q;
-    QString quoted;
+    const QString prefix = WithoutLastCharacters(UnitCode, 3);
     try {
-        quoted = QuotedValue(DefConnection(), prefix);
-    } catch (const Exception&) {
-        return false;   // a code no statement can carry: show the tree
+        IARQueryRef q;
+        OpenQuery(Conn, QStringLiteral("select * from pubdept where eid like '") + QuotedValue(Conn, prefix)
+                            + QStringLiteral("%'"), q);
+        return q->GetQuery()->RecordCount() <= 2;
+    } catch (...) {
+        return false;   // a code no statement can carry, or no count to judge by: show the tree
     }
-    if (!OpenDefSQL(QStringLiteral("select * from pubdept where eid like '") + quoted + QStringLiteral("%'"), q))
-        return false;   // no count to judge by: show the tree
-    return q->GetQuery()->RecordCount() <= 2;
 }
 
 namespace {

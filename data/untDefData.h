@@ -20,9 +20,11 @@ TOutcome ExecOn(TAdoConn* Conn, const QString& SQL);
 bool OpenDefSQL(const QString& SQL, IARQueryRef& Query);
 QString RecordFieldText(const THostField* Field);           // Null or missing: empty
 QString RecordFieldText(const THostRecord* Record, int index);
-// FinanceOfficeFlag: the system parameter of that name is "1".
-bool IsFinanceOffice(const THostRecord* Unit, bool FinanceOfficeFlag);
-bool IsSingleUnit(const THostRecord* Unit, bool FinanceOfficeFlag);
+// The operator's unit by its code (empty: none); FinanceOfficeFlag: the system
+// parameter of that name is "1". IsSingleUnit asks Conn how many units share the
+// unit's parent.
+bool IsFinanceOffice(const QString& UnitCode, bool FinanceOfficeFlag);
+bool IsSingleUnit(TAdoConn* Conn, const QString& UnitCode, bool FinanceOfficeFlag);
 // Unit codes by characters, not by UTF-16 units: a code may hold a character
 // outside the basic plane (two units), which must not be cut in two.
 QString FirstCharacters(const QString& Text, int Count);

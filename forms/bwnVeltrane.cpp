@@ -45,7 +45,7 @@ int Ask(const QString& text, const QString& caption, int flags)
 TbfrmVeltrane::TbfrmVeltrane(TComponent* AOwner) : TfrmBsTrvTC(AOwner)
 {
     BuildLayout();
-    FController = new TRecordController(HostModuleContext(), this);
+    FController = new TRecordController(TModuleContext{}, this);
     // Short work shows no panel: it would only flicker.
     FProcessTimer = new QTimer(this);
     FProcessTimer->setSingleShot(true);
@@ -74,6 +74,18 @@ TbfrmVeltrane::~TbfrmVeltrane()
     if (DytDept)
         DytDept->Free();
     ReplaceGridManager(nullptr);
+}
+
+void TbfrmVeltrane::SetModuleContext(const TModuleContext& Context, TModuleContextSource Source)
+{
+    FContextSource = std::move(Source);
+    FController->SetContext(Context);
+}
+
+void TbfrmVeltrane::RefreshContext()
+{
+    if (FContextSource)
+        FController->SetContext(FContextSource());
 }
 
 void TbfrmVeltrane::Wire()
@@ -156,9 +168,9 @@ void TbfrmVeltrane::Wire()
 void TbfrmVeltrane::FormCreate()
 {
     TfrmBsCld::FormCreate();
-    FController->SetContext(HostModuleContext());
-    const QString code = FController->Context().UnitCode;
-    if (IsSingleUnit(PubVariables ? PubVariables->UnitRecord : nullptr, FController->Context().FinanceOfficeFlag)) {
+    const TModuleContext& c = FController->Context();
+    const QString code = c.UnitCode;
+    if (IsSingleUnit(c.Conn, code, c.FinanceOfficeFlag)) {
         trvList->hide();
         rgpShowEid->hide();
         Panel1->setFixedHeight(150);
@@ -175,8 +187,8 @@ void TbfrmVeltrane::FormShow()
     TfrmBase::FormShow();
     ++FShowing;
     FRefusalReported = false;
-    FillSecretList(cobSecret, true);
-    FillBudgetTypeList(cobBType, false, true);
+    FillSecretList(cobSecret, true, FController->Context().UnitSecretFlag);
+    FillBudgetTypeList(cobBType, false, true, FController->Context().DefaultBType);
     FBType = QString::number(cobBType->currentIndex());
     RestoreViewChoice();
     BuildDeptTree();
@@ -467,7 +479,7 @@ void TbfrmVeltrane::StartRun(TRunKind Kind)
         Ask(NothingTicked, ConfirmCaption, MB_OK | MB_ICONEXCLAMATION);
         return;
     }
-    FController->SetContext(HostModuleContext());
+    RefreshContext();
     if (!RunAgreed(Kind, rows))
         return;
     const int cancelAfter = FCancelAfter;
@@ -717,7 +729,7 @@ void TbfrmVeltrane::LoadRecords()
     if (!FKeepRunText)
         FRunText.clear();
     FKeepRunText = false;
-    FController->SetContext(HostModuleContext());
+    RefreshContext();
     TRecordController::TView view;
     view.Detail = rbtnDetail->isChecked();
     view.Status = rbtnNO->isChecked() ? TStatusView::Unconfirmed

@@ -7,6 +7,8 @@
 #include "forms/bwnVeltraneLayout.h"
 #include "forms/wnBsTrvTC.h"
 #include "grid/untGridExport.h"
+#include "plugin/untIVeltraneWindow.h"
+#include "records/untModuleContext.h"
 #include "records/untRecordController.h"
 #include <QHash>
 #include <QPointer>
@@ -19,18 +21,19 @@ class QTimer;
 class TNextGridManager;
 class TTreeNode;
 
-class TbfrmVeltrane : public TfrmBsTrvTC, public TVeltraneControls {
+class TbfrmVeltrane : public TfrmBsTrvTC, public TVeltraneControls, public IVeltraneWindow {
     Q_OBJECT
-    Q_PROPERTY(QString FUnitCode READ UnitCode)
-    Q_PROPERTY(QString FBType READ BType)
-    Q_PROPERTY(bool Busy READ Busy)
-    Q_PROPERTY(QString StatusText READ StatusText)
+    Q_INTERFACES(IVeltraneWindow)
 public:
     Q_INVOKABLE explicit TbfrmVeltrane(TComponent* AOwner = nullptr);
     ~TbfrmVeltrane() override;
 
-    QString UnitCode() const { return FUnitCode; }
-    QString BType() const { return FBType; }
+    // The host's values, handed over by whoever makes the window before its
+    // FormCreate runs, and where they are read again at each action.
+    void SetModuleContext(const TModuleContext& Context, TModuleContextSource Source);
+
+    QString UnitCode() const override { return FUnitCode; }
+    QString BType() const override { return FBType; }
     TNextGridManager* GridManager() const { return FGridManager; }
     // The record query of the latest load (empty when none could be built).
     QString LastRecordSQL() const;
@@ -42,23 +45,18 @@ public:
     // Long work runs on a worker: a record load (the window stays usable; a newer
     // load makes it stale) or a run of confirm, cancel or delete statements (the
     // window takes no input but 取消 until it ends). Busy while either is on.
-    bool Busy() const;
+    bool Busy() const override;
     bool Running() const;
     // The status line under the grid: what it lists and what is ticked, and what
     // the latest run did.
-    QString StatusText() const;
+    QString StatusText() const override;
     // As 取消 on the progress panel: the run stops after the statement in flight,
     // a load is dropped.
-    Q_INVOKABLE void CancelWork();
-    // The next confirm, cancel or delete stops as if 取消 were pressed after that
-    // many statements (for scripts and tests); negative: no limit.
-    Q_INVOKABLE void SetCancelAfter(int Statements) { FCancelAfter = Statements; }
+    void CancelWork();
+    void SetCancelAfter(int Statements) override { FCancelAfter = Statements; }
     // Runs the interface's events until no work is on (tests, scripts, closing).
     void WaitIdle();
-    // The host is quitting: true when the window may go. During a run the user is
-    // asked whether to cancel it: yes waits for the cancel to land and says what was
-    // done; no keeps the host open.
-    Q_INVOKABLE bool QueryQuit();
+    bool QueryQuit() override;
 
     void FormCreate() override;
     void FormShow() override;
@@ -94,9 +92,7 @@ public:
     void HideFindBar();
     // Enter or 下一个: a new text starts a new search, the same text goes on to the next match.
     void FindBarNext();
-    // Selects the match as a click does and returns its unit code; empty when none.
-    // With next, goes on from the current match of the same text.
-    Q_INVOKABLE QString FindUnit(const QString& text, bool next);
+    TResult<QString> FindUnit(const QString& text, bool next) override;
 
     // The grid's filter row, copying, focus and fitted columns (forms/bwnVeltraneGrid.cpp).
     void AfterRecordsLoaded();
@@ -109,22 +105,16 @@ public:
     void LastRunNotice();
     void mnuRefreshClick();
     void pmuHistoryClick();
-    // The history of the record of a grid row as lines (scripts): time, operator,
-    // workstation, action, status before and after, amount.
-    Q_INVOKABLE QStringList HistoryLines(int Row);
+    TResult<QStringList> HistoryLines(int Row) override;
     // 数据操作 › 操作日志…: the journal window, one per window.
     void mnuJournalClick();
-    // The journal's entries of a filter given as script words (TJournalFilter::Parse)
-    // as lines, newest first; the first item is the error, empty when none.
-    Q_INVOKABLE QStringList JournalLines(const QStringList& Words);
-    // Every entry of such a filter written to File (.xlsx, .csv, .pdf); empty on success.
-    Q_INVOKABLE QString ExportJournal(const QString& File, const QStringList& Words);
+    TResult<QStringList> JournalLines(const QStringList& Words) override;
+    TResult<> ExportJournal(const QString& File, const QStringList& Words) override;
 
-    // Export and print (forms/bwnVeltraneOutput.cpp). Empty text on success, else
-    // the message the user would be shown. No dialogs: the host's scripts call
-    // these by name.
-    Q_INVOKABLE QString ExportGrid(const QString& file);
-    Q_INVOKABLE QString PrintGridToPdf(const QString& file);
+    // Export and print (forms/bwnVeltraneOutput.cpp). A failure is the message the
+    // user would be shown.
+    TResult<> ExportGrid(const QString& file) override;
+    TResult<> PrintGridToPdf(const QString& file) override;
     void mnuExportClick();
     void mnuPrintPreviewClick();
     void mnuPrintClick();
@@ -144,7 +134,8 @@ private:
     void Wire();
     // Says once in the process when the database has no journal or is read-only.
     void JournalNotice();
-    QList<QStringList> RowHistory(int Row, QString* Title);
+    // Failure, when given, takes a failure to read it instead of a message box.
+    QList<QStringList> RowHistory(int Row, QString* Title, TError* Failure = nullptr);
     QPointer<QWidget> FJournalWindow;
 
     void LoadDone(TGridRows&& Cells);
@@ -173,6 +164,8 @@ private:
     void Tell(const QString& Text);   // a message box with the module's caption and icon
 
     TRecordController* FController = nullptr;
+    TModuleContextSource FContextSource;
+    void RefreshContext();
     QString FUnitCode;
     // The rows the latest run did not write (by identity), ticked again when its
     // reload arrives.

@@ -94,10 +94,11 @@ void TbfrmVeltrane::HideFindBar()
 
 void TbfrmVeltrane::FindBarNext()
 {
-    FindUnit(edtFind->text(), true);
+    // The bar itself says what was found or why nothing was.
+    static_cast<void>(FindUnit(edtFind->text(), true));
 }
 
-QString TbfrmVeltrane::FindUnit(const QString& text, bool next)
+TResult<QString> TbfrmVeltrane::FindUnit(const QString& text, bool next)
 {
     // A script's search shows in the bar, so that Enter there goes on from it.
     if (edtFind->text() != text)
@@ -108,6 +109,7 @@ QString TbfrmVeltrane::FindUnit(const QString& text, bool next)
         lblFind->hide();
         return eid;
     }
+    bool failed = false;
     try {
         if (TNodeItem* node = DytFind->Find(text, next))
             eid = node->Info()->Id;
@@ -115,10 +117,14 @@ QString TbfrmVeltrane::FindUnit(const QString& text, bool next)
             status = QStringLiteral("没有找到匹配的单位");
     } catch (const Exception& e) {
         status = QStringLiteral("查找失败：") + e.Message();
+        failed = true;
     } catch (const std::exception& e) {
         status = QStringLiteral("查找失败：") + QString::fromUtf8(e.what());
+        failed = true;
     }
     lblFind->setText(status);
     lblFind->setVisible(!status.isEmpty());
+    if (failed)
+        return TError{status};
     return eid;
 }

@@ -128,7 +128,7 @@ void TbfrmVeltrane::mnuUndoRunClick()
     FProcessTimer->start();
 }
 
-QList<QStringList> TbfrmVeltrane::RowHistory(int Row, QString* Title)
+QList<QStringList> TbfrmVeltrane::RowHistory(int Row, QString* Title, TError* Failure)
 {
     const TRecordSetRef records = Records();
     const int record = ngdBudgetAdj->LoadedRow(Row);
@@ -145,15 +145,24 @@ QList<QStringList> TbfrmVeltrane::RowHistory(int Row, QString* Title)
         rows = FController->History(id, year, &error);
         return true;
     });
-    if (!error.Message.isEmpty())
-        Tell(QStringLiteral("无法读取操作记录：%1").arg(AdvisedMessage(error)));
+    if (error.Message.isEmpty())
+        return rows;
+    const QString text = QStringLiteral("无法读取操作记录：%1").arg(AdvisedMessage(error));
+    if (Failure)
+        *Failure = {text, error.Kind};
+    else
+        Tell(text);
     return rows;
 }
 
-QStringList TbfrmVeltrane::HistoryLines(int Row)
+TResult<QStringList> TbfrmVeltrane::HistoryLines(int Row)
 {
+    TError failure;
+    const QList<QStringList> entries = RowHistory(Row, nullptr, &failure);
+    if (!failure.Message.isEmpty())
+        return failure;
     QStringList lines;
-    for (const QStringList& e : RowHistory(Row, nullptr))
+    for (const QStringList& e : entries)
         lines << QStringList{JournalLocalTime(e.value(0)), e.value(1), e.value(2), TJournalActions::Caption(e.value(3)),
                              JournalStatusName(e.value(4)) + QStringLiteral("→") + JournalStatusName(e.value(5)), e.value(6)}
                      .join(QLatin1Char('\t'));
@@ -211,14 +220,14 @@ void TbfrmVeltrane::mnuJournalClick()
     FJournalWindow->activateWindow();
 }
 
-QStringList TbfrmVeltrane::JournalLines(const QStringList& Words)
+TResult<QStringList> TbfrmVeltrane::JournalLines(const QStringList& Words)
 {
     TJournalFilter filter;
     QString why;
     if (!TJournalFilter::Parse(Words, &filter, &why))
-        return {why};
+        return TError{why};
     if (FController->CheckJournal() != TRecordController::TJournalState::Present)
-        return {QStringLiteral("数据库中没有可读的操作日志表（BusiBudgetAdjLog）")};
+        return TError{QStringLiteral("数据库中没有可读的操作日志表（BusiBudgetAdjLog）")};
     std::vector<TJournalRow> rows;
     TError error;
     TAdoConn* conn = FController->Context().Conn;
@@ -230,8 +239,8 @@ QStringList TbfrmVeltrane::JournalLines(const QStringList& Words)
         return true;
     });
     if (!error.Message.isEmpty())
-        return {QStringLiteral("无法读取操作日志：%1").arg(AdvisedMessage(error))};
-    QStringList lines{QString()};
+        return TError{QStringLiteral("无法读取操作日志：%1").arg(AdvisedMessage(error)), error.Kind};
+    QStringList lines;
     for (const TJournalRow& r : rows)
         lines << QStringList{QString::number(r.LogId), JournalLocalTime(r.LoggedAt), r.Operator, r.Workstation, r.Action,
                              r.DataYear, r.BudgId, r.Eid, r.OldStatus, r.NewStatus, r.BudgMoney}
@@ -239,14 +248,14 @@ QStringList TbfrmVeltrane::JournalLines(const QStringList& Words)
     return lines;
 }
 
-QString TbfrmVeltrane::ExportJournal(const QString& File, const QStringList& Words)
+TResult<> TbfrmVeltrane::ExportJournal(const QString& File, const QStringList& Words)
 {
     TJournalFilter filter;
     QString why;
     if (!TJournalFilter::Parse(Words, &filter, &why))
-        return why;
+        return TError{why};
     if (FController->CheckJournal() != TRecordController::TJournalState::Present)
-        return QStringLiteral("数据库中没有可读的操作日志表（BusiBudgetAdjLog）");
+        return TError{QStringLiteral("数据库中没有可读的操作日志表（BusiBudgetAdjLog）")};
     const TModuleContext& c = FController->Context();
     TAdoConn* conn = c.Conn;
     const QString op = c.Operator;
@@ -257,5 +266,7 @@ QString TbfrmVeltrane::ExportJournal(const QString& File, const QStringList& Wor
         });
         return true;
     });
-    return why;
+    if (!why.isEmpty())
+        return TError{why};
+    return {};
 }

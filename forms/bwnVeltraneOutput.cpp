@@ -162,11 +162,13 @@ TGridPrintHeading TbfrmVeltrane::OutputHeading() const
     return {Caption(), OutputDetails(), QStringLiteral("budgmoney"), FController->Context().Operator, {}};
 }
 
-QString TbfrmVeltrane::ExportGrid(const QString& file)
+TResult<> TbfrmVeltrane::ExportGrid(const QString& file)
 {
     QString error;
     ExportTo(file, &error);
-    return error;
+    if (!error.isEmpty())
+        return TError{error};
+    return {};
 }
 
 bool TbfrmVeltrane::ExportTo(const QString& file, QString* error)
@@ -189,7 +191,7 @@ bool TbfrmVeltrane::ExportTo(const QString& file, QString* error)
     return result == TExportResult::Done;
 }
 
-QString TbfrmVeltrane::PrintGridToPdf(const QString& file)
+TResult<> TbfrmVeltrane::PrintGridToPdf(const QString& file)
 {
     QString error;
     const TGridSnapshot snapshot = ngdBudgetAdj->Snapshot();
@@ -201,7 +203,9 @@ QString TbfrmVeltrane::PrintGridToPdf(const QString& file)
         });
         return true;
     });
-    return error;
+    if (!error.isEmpty())
+        return TError{error};
+    return {};
 }
 
 void TbfrmVeltrane::mnuExportClick()

@@ -2,7 +2,6 @@
 
 #include "data/untDefData.h"
 #include "grid/untLayoutFile.h"
-#include "plugin/untGlobals.h"
 #include <QMainWindow>
 #include <QMdiSubWindow>
 #include "toolkit/Forms.h"
@@ -21,17 +20,18 @@ namespace {
 
 // Hourglass for the whole load, also when it ends by an exception.
 struct CursorGuard {
-    CursorGuard()
+    explicit CursorGuard(TScreen* s) : screen(s)
     {
-        if (Screen)
-            Screen->SetCursor(crHourGlass);
+        if (screen)
+            screen->SetCursor(crHourGlass);
     }
     ~CursorGuard() { Restore(); }
     void Restore()
     {
-        if (Screen)
-            Screen->SetCursor(crDefault);
+        if (screen)
+            screen->SetCursor(crDefault);
     }
+    TScreen* screen;
 };
 
 struct UpdateGuard {
@@ -40,9 +40,13 @@ struct UpdateGuard {
     TNextGrid* grid;
 };
 
-QString HostFolder()
+// The application is the owner itself or the first one up its owner chain.
+QString HostFolder(TComponent* Owner)
 {
-    const QString exe = Application ? Application->ExeName() : QString();
+    TComponent* c = Owner;
+    while (c && !qobject_cast<TApplication*>(c))
+        c = c->Owner();
+    const QString exe = c ? static_cast<TApplication*>(c)->ExeName() : QString();
     return exe.isEmpty() ? QCoreApplication::applicationDirPath() : QFileInfo(exe).absolutePath();
 }
 
@@ -50,13 +54,13 @@ QString HostFolder()
 // each of the system's (XDG_CONFIG_HOME and XDG_CONFIG_DIRS on Linux, each with
 // veltrane/ under it), then beside the host program. Where there is none, it is
 // the user's: the one place of the three a user can write to.
-QString FindLayoutFile(const QString& GridName)
+QString FindLayoutFile(TComponent* Owner, const QString& GridName)
 {
     const QString file = GridName + QStringLiteral(".for");
     QStringList candidates;
     for (const QString& dir : QStandardPaths::standardLocations(QStandardPaths::GenericConfigLocation))
         candidates << QDir(dir).filePath(QStringLiteral("veltrane/") + file);
-    candidates << QDir(HostFolder()).filePath(file);
+    candidates << QDir(HostFolder(Owner)).filePath(file);
     for (const QString& path : std::as_const(candidates))
         if (QFileInfo(path).isFile())
             return path;
@@ -81,11 +85,11 @@ TDTFieldType* NewDTFieldType(const QString& Caption, const QString& FieldName, q
     return d;
 }
 
-TNextGridManager::TNextGridManager(TComponent* Owner, const QList<TDTFieldType*>& Fields, const QString& GridName)
-    : FFields(Fields)
+TNextGridManager::TNextGridManager(TComponent* Owner, const QList<TDTFieldType*>& Fields, const QString& GridName,
+                                   TScreen* Screen)
+    : FFields(Fields), FScreen(Screen)
 {
-    Q_UNUSED(Owner);
-    LayoutFile = FindLayoutFile(GridName);
+    LayoutFile = FindLayoutFile(Owner, GridName);
 }
 
 TNextGridManager::~TNextGridManager() { qDeleteAll(FFields); }
@@ -207,7 +211,7 @@ void TNextGridManager::LoadRows(TNextGrid* Grid, const QString& SQL, bool ShowTo
                                 bool NumberRows)
 {
     BeginLoad(Grid, ShowTotal, HalveTotal);
-    CursorGuard cursor;
+    CursorGuard cursor(FScreen);
     bool complete = false;
     {
         // Every change of the load in one batch: the view is told once, at its end.

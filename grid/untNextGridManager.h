@@ -11,6 +11,7 @@
 #include <optional>
 
 class TComponent;
+class TScreen;
 class TNextGrid;
 class TADOQuery;
 
@@ -34,8 +35,11 @@ public:
     using TRowLoadedEvent =
         std::function<void(TNextGridManager* Sender, TADOQuery* Fields, int RowNo, int RecordCount)>;
 
-    // Takes ownership of the definitions. Owner is not used.
-    TNextGridManager(TComponent* Owner, const QList<TDTFieldType*>& Fields, const QString& GridName);
+    // Takes ownership of the definitions. The host's folder, where a layout file
+    // may be, is that of Owner's application (Owner itself or up its owner chain;
+    // none: this program's); Screen, when given, shows the hourglass during LoadRows.
+    TNextGridManager(TComponent* Owner, const QList<TDTFieldType*>& Fields, const QString& GridName,
+                     TScreen* Screen = nullptr);
     ~TNextGridManager();
     TNextGridManager(const TNextGridManager&) = delete;
     TNextGridManager& operator=(const TNextGridManager&) = delete;
@@ -84,6 +88,7 @@ private:
     bool PutRows(TNextGrid* Grid, TGridRows&& Rows);   // false: the load did not complete
     void FinishLoad(TNextGrid* Grid, bool Complete);
     QList<TDTFieldType*> FFields;
+    TScreen* FScreen = nullptr;
     bool FShowTotal = false;
     bool FHalveTotal = false;
     bool FAllowTotalEdit = false;

@@ -5,6 +5,7 @@
 #include "toolkit/ADODB.h"
 #include "toolkit/ConnectionString.h"
 #include "data/untError.h"
+#include "plugin/untIVeltraneWindow.h"
 #include <QProgressDialog>
 #include <atomic>
 #include <cstdio>
@@ -175,9 +176,8 @@ TUpgradeResult UpgradeWithProgress(const QString& connection, bool console, QStr
 bool HostSession::QueryQuit()
 {
     for (TForm* f : ModuleWindows()) {
-        bool agreed = true;
-        // By name: the module's window class is the module's own.
-        if (QMetaObject::invokeMethod(f, "QueryQuit", Qt::DirectConnection, Q_RETURN_ARG(bool, agreed)) && !agreed)
+        // A window of another class has nothing to finish.
+        if (auto* w = qobject_cast<IVeltraneWindow*>(f); w && !w->QueryQuit())
             return false;
     }
     return true;
@@ -463,6 +463,19 @@ TForm* HostSession::ActiveModuleWindow() const
         if ((*it)->Visible())
             return *it;
     return windows.isEmpty() ? nullptr : windows.last();
+}
+
+IVeltraneWindow* HostSession::ActiveVeltraneWindow(const QString& Command, QString& Error) const
+{
+    TForm* f = ActiveModuleWindow();
+    if (!f) {
+        Error = QStringLiteral("没有打开的模块窗口");
+        return nullptr;
+    }
+    auto* w = qobject_cast<IVeltraneWindow*>(f);
+    if (!w)
+        Error = QStringLiteral("窗口 %1 不支持 %2").arg(f->ClassName(), Command);
+    return w;
 }
 
 void HostSession::CloseAll()

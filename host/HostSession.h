@@ -20,6 +20,7 @@ class TDbManager;
 class TAdoConn;
 class THostRecord;
 class TForm;
+class IVeltraneWindow;
 class QMdiArea;
 class QMenu;
 
@@ -64,6 +65,9 @@ public:
     QList<TForm*> ModuleWindows() const;
     // The one a user would act on: the active MDI child, else the last one shown.
     TForm* ActiveModuleWindow() const;
+    // That window as the confirmation window the scripts drive; null, with the
+    // reason in Error, when there is none or it is of a class that cannot do Command.
+    IVeltraneWindow* ActiveVeltraneWindow(const QString& Command, QString& Error) const;
 
     // Closes the module's windows while the module is still loaded.
     void CloseAll();

@@ -1,36 +1,24 @@
 // Script commands that write the record grid out: an Excel or CSV file, or a
-// PDF print. The window does the work; the host reaches it by name only, as it
-// cannot link the module's classes.
+// PDF print. The window does the work, reached by the interface it declares
+// for the host.
 #include "host/HostSession.h"
 #include "host/ScriptRunner.h"
-#include <QMainWindow>
-#include <QMdiSubWindow>
-#include <QMenu>
-#include "toolkit/Forms.h"
+#include "plugin/untIVeltraneWindow.h"
 #include <QFileInfo>
-#include <QMetaObject>
 
 namespace {
 
-// Calls a window method that takes a file name and answers with an error text.
-bool CallWithFile(HostSession& s, const char* method, const QString& file, QString& error)
+// An output of the active window to a file: its failure is the command's error.
+bool WriteOut(HostSession& s, const QString& command, const QString& file, QString& error,
+              TResult<> (IVeltraneWindow::*output)(const QString&))
 {
-    TForm* f = s.ActiveModuleWindow();
-    if (!f) {
-        error = QStringLiteral("没有打开的模块窗口");
+    IVeltraneWindow* w = s.ActiveVeltraneWindow(command, error);
+    if (!w)
         return false;
-    }
-    QString failure;
-    if (!QMetaObject::invokeMethod(f, method, Qt::DirectConnection, Q_RETURN_ARG(QString, failure),
-                                   Q_ARG(QString, file))) {
-        error = QStringLiteral("窗口 %1 不支持 %2").arg(f->ClassName(), QString::fromLatin1(method));
-        return false;
-    }
-    if (!failure.isEmpty()) {
-        error = failure;
-        return false;
-    }
-    return true;
+    const TResult<> done = (w->*output)(file);
+    if (!done)
+        error = done.Error().Message;
+    return done.Ok();
 }
 
 }  // namespace
@@ -43,13 +31,13 @@ void RegisterOutputCommands(ScriptRunner& runner)
             error = QStringLiteral("用法：export FILE（.xlsx 或 .csv）");
             return false;
         }
-        return CallWithFile(s, "ExportGrid", rest, error);
+        return WriteOut(s, QStringLiteral("export"), rest, error, &IVeltraneWindow::ExportGrid);
     });
     runner.AddCommand(QStringLiteral("print"), QStringLiteral("print FILE.pdf"), [&s](const QStringList&, const QString& rest, QString& error) {
         if (rest.isEmpty() || QFileInfo(rest).suffix().compare(QLatin1String("pdf"), Qt::CaseInsensitive) != 0) {
             error = QStringLiteral("用法：print FILE.pdf");
             return false;
         }
-        return CallWithFile(s, "PrintGridToPdf", rest, error);
+        return WriteOut(s, QStringLiteral("print"), rest, error, &IVeltraneWindow::PrintGridToPdf);
     });
 }

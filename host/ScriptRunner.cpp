@@ -1,6 +1,7 @@
 #include "host/ScriptRunner.h"
 #include "data/untDbManager.h"
 #include "host/HostSession.h"
+#include "plugin/untIVeltraneWindow.h"
 #include "toolkit/ADODB.h"
 #include <QMainWindow>
 #include <QMdiSubWindow>
@@ -47,7 +48,7 @@ void ScriptRunner::StallTick()
 bool ScriptRunner::WindowBusy() const
 {
     for (TForm* f : FSession.ModuleWindows())
-        if (f->property("Busy").toBool())
+        if (auto* w = qobject_cast<IVeltraneWindow*>(f); w && w->Busy())
             return true;
     return false;
 }

@@ -1,9 +1,8 @@
 // Script commands on the organisation tree that go through the window's own
-// operations: the host cannot link the module's classes, so it calls them by name.
+// operations, by the interface it declares for the host.
 #include "host/HostSession.h"
 #include "host/ScriptRunner.h"
-#include "toolkit/Forms.h"
-#include <QMetaObject>
+#include "plugin/untIVeltraneWindow.h"
 
 void RegisterTreeCommands(ScriptRunner& runner)
 {
@@ -13,17 +12,15 @@ void RegisterTreeCommands(ScriptRunner& runner)
             error = QStringLiteral("用法：find TEXT");
             return false;
         }
-        TForm* f = s.ActiveModuleWindow();
-        if (!f) {
-            error = QStringLiteral("没有打开的模块窗口");
+        IVeltraneWindow* w = s.ActiveVeltraneWindow(QStringLiteral("find"), error);
+        if (!w)
+            return false;
+        const TResult<QString> found = w->FindUnit(rest, false);
+        if (!found) {
+            error = found.Error().Message;
             return false;
         }
-        QString eid;
-        if (!QMetaObject::invokeMethod(f, "FindUnit", Qt::DirectConnection, Q_RETURN_ARG(QString, eid),
-                                       Q_ARG(QString, rest), Q_ARG(bool, false))) {
-            error = QStringLiteral("窗口 %1 不能查找单位").arg(QString::fromLatin1(f->metaObject()->className()));
-            return false;
-        }
+        const QString& eid = found.Value();
         ScriptRunner::Print(QStringLiteral("unit %1").arg(eid.isEmpty() ? QStringLiteral("none") : eid));
         return true;
     });

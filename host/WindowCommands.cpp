@@ -2,6 +2,7 @@
 // real widgets, found by their names.
 #include "host/HostSession.h"
 #include "host/ScriptRunner.h"
+#include "plugin/untIVeltraneWindow.h"
 #include <QMainWindow>
 #include <QMdiSubWindow>
 #include <QMenu>
@@ -233,15 +234,15 @@ void RegisterWindowCommands(ScriptRunner& runner)
             error = QStringLiteral("用法：history ROW");
             return false;
         }
-        TForm* f = Window(s, error);
-        if (!f)
+        IVeltraneWindow* w = s.ActiveVeltraneWindow(QStringLiteral("history"), error);
+        if (!w)
             return false;
-        QStringList lines;
-        if (!QMetaObject::invokeMethod(f, "HistoryLines", Qt::DirectConnection, Q_RETURN_ARG(QStringList, lines), Q_ARG(int, row))) {
-            error = QStringLiteral("窗口不能列出操作记录");
+        const TResult<QStringList> lines = w->HistoryLines(row);
+        if (!lines) {
+            error = lines.Error().Message;
             return false;
         }
-        for (const QString& l : std::as_const(lines))
+        for (const QString& l : lines.Value())
             ScriptRunner::Print(QStringLiteral("history ") + l);
         return true;
     });
@@ -249,35 +250,26 @@ void RegisterWindowCommands(ScriptRunner& runner)
                       QStringLiteral("journal [operator NAME] [action confirm|cancel|delete|undo] [from YYYY-MM-DD] "
                                      "[to YYYY-MM-DD] [unit EID] [record BUDGID] | journal export FILE [...]"),
                       [&s](const QStringList& args, const QString&, QString& error) {
-        TForm* f = Window(s, error);
-        if (!f)
+        IVeltraneWindow* w = s.ActiveVeltraneWindow(QStringLiteral("journal"), error);
+        if (!w)
             return false;
         if (args.value(0) == QLatin1String("export")) {
             if (args.size() < 2) {
                 error = QStringLiteral("用法：journal export FILE [条件…]");
                 return false;
             }
-            QString failure;
-            if (!QMetaObject::invokeMethod(f, "ExportJournal", Qt::DirectConnection, Q_RETURN_ARG(QString, failure),
-                                           Q_ARG(QString, args[1]), Q_ARG(QStringList, args.mid(2)))) {
-                error = QStringLiteral("窗口不能导出操作日志");
-                return false;
-            }
-            error = failure;
-            return failure.isEmpty();
+            const TResult<> written = w->ExportJournal(args[1], args.mid(2));
+            if (!written)
+                error = written.Error().Message;
+            return written.Ok();
         }
-        QStringList lines;
-        if (!QMetaObject::invokeMethod(f, "JournalLines", Qt::DirectConnection, Q_RETURN_ARG(QStringList, lines),
-                                       Q_ARG(QStringList, args))) {
-            error = QStringLiteral("窗口不能列出操作日志");
+        const TResult<QStringList> lines = w->JournalLines(args);
+        if (!lines) {
+            error = lines.Error().Message;
             return false;
         }
-        if (!lines.value(0).isEmpty()) {
-            error = lines.value(0);
-            return false;
-        }
-        for (qsizetype i = 1; i < lines.size(); ++i)
-            ScriptRunner::Print(QStringLiteral("journal ") + lines[i]);
+        for (const QString& l : lines.Value())
+            ScriptRunner::Print(QStringLiteral("journal ") + l);
         return true;
     });
     runner.AddCommand(QStringLiteral("key"), QStringLiteral("key SHORTCUT"), [&s](const QStringList&, const QString& rest, QString& error) {
@@ -318,18 +310,18 @@ void RegisterWindowCommands(ScriptRunner& runner)
         return true;
     });
     runner.AddCommand(QStringLiteral("state"), QStringLiteral("state"), [&s](const QStringList&, const QString&, QString& error) {
-        TForm* f = Window(s, error);
-        if (!f)
+        IVeltraneWindow* w = s.ActiveVeltraneWindow(QStringLiteral("state"), error);
+        if (!w)
             return false;
-        ScriptRunner::Print(QStringLiteral("unit %1").arg(f->property("FUnitCode").toString()));
-        ScriptRunner::Print(QStringLiteral("btype %1").arg(f->property("FBType").toString()));
+        ScriptRunner::Print(QStringLiteral("unit %1").arg(w->UnitCode()));
+        ScriptRunner::Print(QStringLiteral("btype %1").arg(w->BType()));
         return true;
     });
     runner.AddCommand(QStringLiteral("status"), QStringLiteral("status"), [&s](const QStringList&, const QString&, QString& error) {
-        TForm* f = Window(s, error);
-        if (!f)
+        IVeltraneWindow* w = s.ActiveVeltraneWindow(QStringLiteral("status"), error);
+        if (!w)
             return false;
-        ScriptRunner::Print(QStringLiteral("status %1").arg(f->property("StatusText").toString()));
+        ScriptRunner::Print(QStringLiteral("status %1").arg(w->StatusText()));
         return true;
     });
     runner.AddCommand(QStringLiteral("cancelafter"), QStringLiteral("cancelafter N"), [&s](const QStringList& args, const QString&, QString& error) {
@@ -339,13 +331,10 @@ void RegisterWindowCommands(ScriptRunner& runner)
             error = QStringLiteral("用法：cancelafter N");
             return false;
         }
-        TForm* f = Window(s, error);
-        if (!f)
+        IVeltraneWindow* w = s.ActiveVeltraneWindow(QStringLiteral("cancelafter"), error);
+        if (!w)
             return false;
-        if (!QMetaObject::invokeMethod(f, "SetCancelAfter", Q_ARG(int, n))) {
-            error = QStringLiteral("窗口不支持 cancelafter");
-            return false;
-        }
+        w->SetCancelAfter(n);
         return true;
     });
     RegisterGridCommands(runner);

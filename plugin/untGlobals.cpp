@@ -2,7 +2,6 @@
 #include "data/untDbManager.h"
 #include "data/untDefData.h"
 #include "data/untHostRecords.h"
-#include "records/untModuleContext.h"
 #include <QSysInfo>
 
 TPlugInContext* PlugInContext = nullptr;
@@ -11,37 +10,39 @@ TPlugInInfo* PlugInInfo = nullptr;
 TApplication* Application = nullptr;
 TScreen* Screen = nullptr;
 
-TAdoConn* HostDefConnection()
+namespace {
+
+TAdoConn* DefConnectionOf(const TPubVariables* Host)
 {
-    if (!PubVariables || !PubVariables->DbManager)
+    if (!Host || !Host->DbManager)
         return nullptr;
-    return PubVariables->DbManager->GetConnection(DefConnectionName);
+    return Host->DbManager->GetConnection(DefConnectionName);
 }
 
-bool HostFinanceOfficeFlag()
-{
-    const TSysParams* p = PubVariables ? PubVariables->SysParams : nullptr;
-    return p && SysParamText(p->FinanceOfficeFlag) == QLatin1String("1");
-}
+}  // namespace
 
-TModuleContext HostModuleContext()
+TAdoConn* HostDefConnection() { return DefConnectionOf(PubVariables); }
+
+TModuleContext ReadModuleContext(const TPubVariables* Host)
 {
     TModuleContext c;
-    c.Conn = HostDefConnection();
-    if (!PubVariables)
+    c.Conn = DefConnectionOf(Host);
+    if (!Host)
         return c;
-    c.DataYear = PubVariables->DataYear;
-    c.UnitCode = RecordFieldText(PubVariables->UnitRecord, 0);
-    c.UnitDeptClass = RecordFieldText(PubVariables->UnitRecord, 4);
-    c.OfficeCode = RecordFieldText(PubVariables->UserRecord, 7);
-    c.Operator = RecordFieldText(PubVariables->UserRecord, 1);
+    c.DataYear = Host->DataYear;
+    c.UnitCode = RecordFieldText(Host->UnitRecord, 0);
+    c.UnitDeptClass = RecordFieldText(Host->UnitRecord, 4);
+    c.UnitSecretFlag = RecordFieldText(Host->UnitRecord, 17);
+    c.OfficeCode = RecordFieldText(Host->UserRecord, 7);
+    c.Operator = RecordFieldText(Host->UserRecord, 1);
     c.Workstation = QSysInfo::machineHostName();
-    if (const TSysParams* p = PubVariables->SysParams) {
+    if (const TSysParams* p = Host->SysParams) {
         c.AskBeforeDelete = SysParamText(p->AskBeforeDelete) == QLatin1String("1");
         c.ReportDelete = SysParamText(p->ReportDelete) == QLatin1String("1");
         c.FinanceOfficeFlag = SysParamText(p->FinanceOfficeFlag) == QLatin1String("1");
         c.OfficeColumns = SysParamText(p->OfficeColumns) == QLatin1String("0");
         c.OfficeFilter = p->OfficeFilter;
+        c.DefaultBType = p->DefaultBType;
         bool ok = false;
         const int large = SysParamText(p->LargeRunRecords).trimmed().toInt(&ok);
         if (ok && large >= 0)
@@ -50,7 +51,7 @@ TModuleContext HostModuleContext()
     return c;
 }
 
-namespace {
-// The data layer asks the module for its connection; it reads no globals itself.
-const bool defSourceSet = (SetDefConnectionSource(&HostDefConnection), true);
-}  // namespace
+TModuleContextSource ModuleContextSource(const TPubVariables* Host)
+{
+    return [Host] { return ReadModuleContext(Host); };
+}

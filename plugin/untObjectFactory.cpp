@@ -14,7 +14,8 @@ TObjectFactory::~TObjectFactory()
     }
 }
 
-TComponent* TObjectFactory::CreateComponent(TComponent* AOwner, TClass AClass)
+TComponent* TObjectFactory::CreateComponent(TComponent* AOwner, TClass AClass,
+                                            const std::function<void(TComponent*)>& Prepare)
 {
     if (!AClass || !AClass->inherits(&TComponent::staticMetaObject))
         throw TObjectFactionError(QStringLiteral("只能创建从TComponent继承过来的类的实例！"));
@@ -26,6 +27,8 @@ TComponent* TObjectFactory::CreateComponent(TComponent* AOwner, TClass AClass)
             delete created;
             throw TObjectFactionError(QStringLiteral("创建对象失败！"));
         }
+        if (Prepare)
+            Prepare(object);
         object->AfterConstruction();
         if (auto* form = qobject_cast<TForm*>(object)) {
             // The root window centres itself when shown.

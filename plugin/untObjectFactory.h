@@ -9,6 +9,7 @@
 #include <QMutex>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 
 DECLARE_EXCEPTION(, TObjectFactionError, Exception)
 
@@ -37,9 +38,12 @@ public:
     TObjectFactory(const TObjectFactory&) = delete;
     TObjectFactory& operator=(const TObjectFactory&) = delete;
 
-    // Creates an instance of AClass owned by AOwner. Forms keep their designed
-    // position; a control gets a windowed owner as its parent.
-    static TComponent* CreateComponent(TComponent* AOwner, TClass AClass);
+    // Creates an instance of AClass owned by AOwner. Prepare, when given, runs on
+    // it between its constructor and AfterConstruction (a form's FormCreate).
+    // Forms keep their designed position; a control gets a windowed owner as its
+    // parent.
+    static TComponent* CreateComponent(TComponent* AOwner, TClass AClass,
+                                       const std::function<void(TComponent*)>& Prepare = {});
 
     long QueryInterface(const QUuid& iid, void** obj) override;
     int _AddRef() override;

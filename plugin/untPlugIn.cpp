@@ -1,6 +1,7 @@
 #include "plugin/untPlugIn.h"
 #include "forms/bwnVeltrane.h"
 #include "forms/wnBase.h"
+#include "data/untDefData.h"
 #include "plugin/untClassRegist.h"
 #include "plugin/untGlobals.h"
 #include "plugin/untResRefManager.h"
@@ -74,7 +75,7 @@ int ShowPlugInWindowBody(const char* AName, TPlugInContext* Context)
         ResRefManager->OnAfterCreate = DoAfterCreate;
         ResRefManager->OnAllReleased = DoAllReleased;
         ResRefManager->OnExisting = DoExisting;
-        OpenPlugInWindow(FromGbk(AName));
+        OpenPlugInWindow(FromGbk(AName), ReadModuleContext(Context->PubVariables), ModuleContextSource(Context->PubVariables));
         return 0;
     } catch (const std::exception& e) {
         if (Application)
@@ -86,9 +87,21 @@ int ShowPlugInWindowBody(const char* AName, TPlugInContext* Context)
     return -1;
 }
 
-QObject* OpenPlugInWindow(const QString& AName)
+QObject* OpenPlugInWindow(const QString& AName, const TModuleContext& Context, const TModuleContextSource& Source)
 {
-    return ResRefManager ? ResRefManager->GetResource(AName, true) : nullptr;
+    if (!ResRefManager)
+        return nullptr;
+    // A window already open reads the host's values of this call from now on, as
+    // one made now does from its FormCreate.
+    if (auto* open = qobject_cast<TbfrmVeltrane*>(ResRefManager->LookupResource(AName)); open && !open->IsDestroying())
+        open->SetModuleContext(Context, Source);
+    ResRefManager->OnPrepare = [&Context, &Source](TResRefManager*, QObject* AObject) {
+        if (auto* window = qobject_cast<TbfrmVeltrane*>(AObject))
+            window->SetModuleContext(Context, Source);
+    };
+    QObject* window = ResRefManager->GetResource(AName, true);
+    ResRefManager->OnPrepare = nullptr;
+    return window;
 }
 
 void DoBeforeCreate(TResRefManager*, const QString&, bool&) {}
@@ -144,6 +157,7 @@ void ModuleLoad()
     untClassRegist_Initialize();
     untPlugIn_Initialize();
     bwnVeltrane_Initialize();
+    SetDefConnectionSource(&HostDefConnection);
     DllEntryHandler(DLL_PROCESS_ATTACH_REASON);
     Loaded = true;
 }
@@ -157,6 +171,7 @@ void ModuleUnload()
     // connection on its own, once the module is gone.
     TThread::StopWorkers();
     DllEntryHandler(DLL_PROCESS_DETACH_REASON);
+    SetDefConnectionSource(nullptr);
     bwnVeltrane_Finalize();
     untPlugIn_Finalize();
     untClassRegist_Finalize();

@@ -3,6 +3,7 @@
 // resource reference manager, the library entry handler and the module's
 // explicit load and unload sequence.
 #include "plugin/untIPlugIn.h"
+#include "records/untModuleContext.h"
 #include <QString>
 
 class QObject;
@@ -18,8 +19,9 @@ extern TScreen* SavedScreen;
 // touched) or after an exception it caught itself.
 int ShowPlugInWindowBody(const char* AName, TPlugInContext* Context);
 
-// The found or created window of that class name, or null.
-QObject* OpenPlugInWindow(const QString& AName);
+// The found or created window of that class name, or null. The confirmation
+// window is handed the context and its source before its FormCreate runs.
+QObject* OpenPlugInWindow(const QString& AName, const TModuleContext& Context, const TModuleContextSource& Source);
 
 void DoBeforeCreate(TResRefManager* Sender, const QString& AName, bool& Allow);
 void DoAfterCreate(TResRefManager* Sender, QObject* AObject);
@@ -30,8 +32,9 @@ enum : int { DLL_PROCESS_DETACH_REASON = 0, DLL_PROCESS_ATTACH_REASON = 1 };
 void DllEntryHandler(int Reason);
 
 // Load: the module's own application and screen objects become the globals, then
-// the class registry, the entry unit (ResRefManager), the window unit, and the
-// entry handler with reason 1. Unload runs it backwards, reason 0 first.
+// the class registry, the entry unit (ResRefManager), the window unit, the data
+// layer's Def connection (the host's), and the entry handler with reason 1.
+// Unload runs it backwards, reason 0 first.
 void ModuleLoad();
 void ModuleUnload();
 bool ModuleLoaded();

@@ -97,7 +97,10 @@ QObject* TResRefManager::GetResource(const QString& AName, bool ANotify)
             OnBeforeCreate(this, AName, allow);
         if (!allow)
             return nullptr;
-        result = TObjectFactory::CreateComponent(Application, cls);
+        result = TObjectFactory::CreateComponent(Application, cls, [this](TComponent* made) {
+            if (OnPrepare)
+                OnPrepare(this, made);
+        });
         AddResource(result);
         if (ANotify && OnAfterCreate)
             OnAfterCreate(this, result);

@@ -8,6 +8,7 @@
 #include "toolkit/SysUtils.h"
 #include <QList>
 #include <atomic>
+#include <functional>
 
 DECLARE_EXCEPTION(, TExceptResRefManager, Exception)
 
@@ -60,6 +61,10 @@ public:
     TBeforeCreateEvent OnBeforeCreate = nullptr;
     TAfterCreateEvent OnAfterCreate = nullptr;
     TExistingEvent OnExisting = nullptr;
+    // Runs on an object GetResource makes, after its constructor and before its
+    // AfterConstruction (a form's FormCreate): what the object needs from its
+    // caller is handed over here.
+    std::function<void(TResRefManager* Sender, QObject* AObject)> OnPrepare;
 
 private:
     std::atomic<int> FRefCount{0};

@@ -1,6 +1,5 @@
 #include "tree/untDynamicTree.h"
 #include "data/untSqlDialect.h"
-#include "plugin/untGlobals.h"
 #include "toolkit/ADODB.h"
 #include "toolkit/Forms.h"
 #include "tree/untQueryThread.h"
@@ -11,15 +10,25 @@ namespace {
 
 const QString kMissingProperty = QStringLiteral("没有指定%S属性值！");
 
-bool ApplicationClosing()
+// The tree's application is the first one up its owner chain (a window's owner).
+TApplication* ApplicationOf(const TComponent* Tree)
 {
-    return (Application && Application->Terminated()) || QCoreApplication::closingDown();
+    for (TComponent* o = Tree->Owner(); o; o = o->Owner())
+        if (auto* app = qobject_cast<TApplication*>(o))
+            return app;
+    return nullptr;
 }
 
-void ProcessPendingMessages()
+bool ApplicationClosing(const TComponent* Tree)
 {
-    if (Application)
-        Application->ProcessMessages();
+    const TApplication* app = ApplicationOf(Tree);
+    return (app && app->Terminated()) || QCoreApplication::closingDown();
+}
+
+void ProcessPendingMessages(const TComponent* Tree)
+{
+    if (TApplication* app = ApplicationOf(Tree))
+        app->ProcessMessages();
     else
         QCoreApplication::processEvents();
 }
@@ -227,7 +236,7 @@ void TDynamicTree::TreeViewDestroyed(QObject* view)
 
 bool TDynamicTree::CanLoad()
 {
-    const bool ok = FActive && FAdoConn && FAdoConn->Connected() && FTreeView && !ApplicationClosing()
+    const bool ok = FActive && FAdoConn && FAdoConn->Connected() && FTreeView && !ApplicationClosing(this)
         && !IsDesigning() && !(Owner() && Owner()->IsDesigning());
     if (!ok)
         SetActive(false);
@@ -478,7 +487,7 @@ void TDynamicTree::WorkerDataReady(TQueryThread* Worker, TADOQuery* DataSet)
         // passed since the last time: the interface answers within that, and a
         // load of many short rows does not spend most of its time asking.
         if (!FMessageSlice.isValid() || FMessageSlice.elapsed() >= 1) {
-            ProcessPendingMessages();
+            ProcessPendingMessages(this);
             if (!self)
                 break;
             FMessageSlice.start();

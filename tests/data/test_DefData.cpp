@@ -2,14 +2,17 @@
 #include "data/untHostRecords.h"
 #include "data/untSqlDialect.h"
 #include "plugin/untGlobals.h"
+#include "tests/DefConnectionScope.h"
 
 #include <QFile>
+#include <optional>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace {
 
-// The host's shared variables, built on the stack and made current.
+// The host's shared variables, built on the stack; its manager's connection is
+// the data layer's Def.
 struct Host {
     QTemporaryDir dir;
     TDbManager manager;
@@ -17,7 +20,7 @@ struct Host {
     TSysParams params{};
     QByteArray financeFlag = "0";
     TPubVariables vars{};
-    TPubVariables* saved = PubVariables;
+    std::optional<testsupport::DefConnectionScope> def;
 
     Host()
     {
@@ -29,9 +32,19 @@ struct Host {
         vars.SysParams = &params;
         vars.UnitRecord = &unit;
         vars.UserRecord = &user;
-        PubVariables = &vars;
+        def.emplace(manager);
     }
-    ~Host() { PubVariables = saved; }
+    // The checks as the window makes them, on the context the module reads of these records.
+    bool FinanceOffice() const
+    {
+        const TModuleContext c = ReadModuleContext(&vars);
+        return IsFinanceOffice(c.UnitCode, c.FinanceOfficeFlag);
+    }
+    bool SingleUnit() const
+    {
+        const TModuleContext c = ReadModuleContext(&vars);
+        return IsSingleUnit(c.Conn, c.UnitCode, c.FinanceOfficeFlag);
+    }
     void SetFinanceFlag(const char* v)
     {
         financeFlag = v;
@@ -56,7 +69,7 @@ TEST(DefData, DefConnectionComesFromTheHostsManager)
     EXPECT_EQ(h.manager.Connections.Count(), 1);
     EXPECT_EQ(h.manager.IndexOfConnection(QStringLiteral("Def")), 0);
 
-    PubVariables = nullptr;
+    h.def.reset();
     EXPECT_EQ(DefConnection(), nullptr);
     IARQueryRef q;
     EXPECT_FALSE(OpenDefSQL(QStringLiteral("select 1"), q));
@@ -120,17 +133,18 @@ TEST(DefData, FinanceOfficeNeedsSixCharactersEndingIn001AndTheFlag)
     h.SetFinanceFlag("1");
     for (const char* code : {"101", "1010010", "101001001", "101002", ""}) {
         h.unit.SetField(0, QString::fromLatin1(code));
-        EXPECT_FALSE(IsFinanceOffice(&h.unit, HostFinanceOfficeFlag())) << code;
+        EXPECT_FALSE(h.FinanceOffice()) << code;
     }
     h.unit.SetField(0, QStringLiteral("101001"));
-    EXPECT_TRUE(IsFinanceOffice(&h.unit, HostFinanceOfficeFlag()));
+    EXPECT_TRUE(h.FinanceOffice());
     h.SetFinanceFlag("0");
-    EXPECT_FALSE(IsFinanceOffice(&h.unit, HostFinanceOfficeFlag()));
+    EXPECT_FALSE(h.FinanceOffice());
     h.SetFinanceFlag(nullptr);
-    EXPECT_FALSE(IsFinanceOffice(&h.unit, HostFinanceOfficeFlag()));
+    EXPECT_FALSE(h.FinanceOffice());
     h.SetFinanceFlag(" 1");
-    EXPECT_FALSE(IsFinanceOffice(&h.unit, HostFinanceOfficeFlag()));
-    EXPECT_FALSE(IsFinanceOffice(nullptr, HostFinanceOfficeFlag()));
+    EXPECT_FALSE(h.FinanceOffice());
+    h.vars.UnitRecord = nullptr;
+    EXPECT_FALSE(h.FinanceOffice());
 }
 
 TEST(DefData, SingleUnitCountsTheParentsRangeOnARealDatabase)
@@ -141,30 +155,31 @@ TEST(DefData, SingleUnitCountsTheParentsRangeOnARealDatabase)
     h.Units({"123", "123456"});
     h.unit.SetField(0, QStringLiteral("123456"));
     sent.clear();
-    EXPECT_TRUE(IsSingleUnit(&h.unit, HostFinanceOfficeFlag()));
+    EXPECT_TRUE(h.SingleUnit());
     EXPECT_EQ(sent, QStringList{QStringLiteral("select * from pubdept where eid like '123%'")});
 
     h.Units({"123457"});
-    EXPECT_FALSE(IsSingleUnit(&h.unit, HostFinanceOfficeFlag()));
+    EXPECT_FALSE(h.SingleUnit());
     TADOConnection::SetTraceHook(nullptr);
 
     // A finance office is never single, whatever the count.
     Host f;
     f.Units({"123", "123001"});
     f.unit.SetField(0, QStringLiteral("123001"));
-    EXPECT_TRUE(IsSingleUnit(&f.unit, HostFinanceOfficeFlag()));
+    EXPECT_TRUE(f.SingleUnit());
     f.SetFinanceFlag("1");
-    EXPECT_FALSE(IsSingleUnit(&f.unit, HostFinanceOfficeFlag()));
-    EXPECT_FALSE(IsSingleUnit(nullptr, HostFinanceOfficeFlag()));
+    EXPECT_FALSE(f.SingleUnit());
+    f.vars.UnitRecord = nullptr;
+    EXPECT_FALSE(f.SingleUnit());
 }
 
 TEST(DefData, SingleUnitIsFalseWhenTheQueryCannotOpenAndQuotesAreDoubled)
 {
     Host h;   // no pubdept table at all
     h.unit.SetField(0, QStringLiteral("123456"));
-    EXPECT_FALSE(IsSingleUnit(&h.unit, HostFinanceOfficeFlag()));
+    EXPECT_FALSE(h.SingleUnit());
 
     h.Units({"12'", "12'456"});
     h.unit.SetField(0, QStringLiteral("12'456"));
-    EXPECT_TRUE(IsSingleUnit(&h.unit, HostFinanceOfficeFlag()));
+    EXPECT_TRUE(h.SingleUnit());
 }

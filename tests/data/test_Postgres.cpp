@@ -8,6 +8,7 @@
 #include "data/untSqlDialect.h"
 #include "records/untRecordSql.h"
 #include "plugin/untGlobals.h"
+#include "tests/DefConnectionScope.h"
 #include "tests/data/PgServer.h"
 
 #include <QElapsedTimer>
@@ -82,9 +83,8 @@ struct Host {
     TSysParams params{};
     QByteArray financeFlag = "0";
     TPubVariables vars{};
-    TPubVariables* saved = PubVariables;
 
-    explicit Host(const QString& cs, const QString& unitCode = QLatin1String(DemoDefaultUnit))
+    explicit Host(const QString& cs, const QString& unitCode = QLatin1String(DemoDefaultUnit)) : def(manager)
     {
         manager.ConnectionString = cs;
         params.FinanceOfficeFlag = financeFlag.constData();
@@ -95,9 +95,13 @@ struct Host {
         vars.UserRecord = &user;
         unit.SetField(0, unitCode);
         unit.SetField(4, QLatin1String(DemoDefaultDeptClass));
-        PubVariables = &vars;
     }
-    ~Host() { PubVariables = saved; }
+    bool SingleUnit() const
+    {
+        const TModuleContext c = ReadModuleContext(&vars);
+        return IsSingleUnit(c.Conn, c.UnitCode, c.FinanceOfficeFlag);
+    }
+    testsupport::DefConnectionScope def;
 };
 
 }  // namespace
@@ -284,11 +288,11 @@ TEST_F(Postgres, TreeQueriesAndSingleUnit)
 
     {
         Host host(connectionString, QLatin1String(DemoSingleUnit));
-        EXPECT_TRUE(IsSingleUnit(&host.unit, HostFinanceOfficeFlag()));
+        EXPECT_TRUE(host.SingleUnit());
     }
     {
         Host host(connectionString, QStringLiteral("101002"));
-        EXPECT_FALSE(IsSingleUnit(&host.unit, HostFinanceOfficeFlag()));
+        EXPECT_FALSE(host.SingleUnit());
     }
 }
 

@@ -1,13 +1,16 @@
 #pragma once
 #include <QSettings>
-// A host for the window tests: a real main window with its MDI area, the module's
-// globals pointing at host records, and a "Def" connection on a SQLite file in a
-// temporary folder. Every statement sent and every message box is recorded.
+// A host for the window tests: a real main window with its MDI area, host records
+// the windows are handed as the module's context (read again at each action, as
+// the module reads the host's), the module's application and screen objects, and
+// a "Def" connection on a SQLite file in a temporary folder. Every statement sent
+// and every message box is recorded.
 #include "data/untDbManager.h"
 #include "data/untDefData.h"
 #include "data/untDemoData.h"
 #include "data/untHostRecords.h"
 #include "plugin/untGlobals.h"
+#include "tests/DefConnectionScope.h"
 #include "toolkit/ADODB.h"
 #include "toolkit/Forms.h"
 #include "forms/bwnVeltrane.h"
@@ -24,6 +27,7 @@
 #include <QMutex>
 #include <QPointer>
 #include <memory>
+#include <optional>
 
 namespace windowtest {
 
@@ -71,10 +75,9 @@ public:
         pub.SysParams = &params;
         pub.UnitRecord = &unit;
 
-        savedPub = PubVariables;
+        def.emplace(db);
         savedApp = Application;
         savedScreen = Screen;
-        PubVariables = &pub;
         Application = &app;
         Screen = &screen;
         window.show();
@@ -88,12 +91,15 @@ public:
     ~HostFixture()
     {
         TADOConnection::SetTraceHook({});
-        PubVariables = savedPub;
         Application = savedApp;
         Screen = savedScreen;
     }
 
     void SetOfficeColumns(const char* value) { params.OfficeColumns = value; }
+
+    // What the module reads of the host's records now, and the source that reads them again.
+    TModuleContext Context() const { return ReadModuleContext(&pub); }
+    TModuleContextSource ContextSource() const { return ModuleContextSource(&pub); }
 
     // Runs a statement of the test's own on the "Def" connection.
     void Exec(const QString& sql)
@@ -144,9 +150,9 @@ public:
     int answer = IDOK;
     QStringList sent;
     QMutex sentLock;
+    std::optional<testsupport::DefConnectionScope> def;
 
 private:
-    TPubVariables* savedPub = nullptr;
     TApplication* savedApp = nullptr;
     TScreen* savedScreen = nullptr;
 };
@@ -162,7 +168,9 @@ inline void Spin(int rounds = 5)
 struct Window {
     explicit Window(HostFixture& h) : host(h)
     {
-        TComponent* c = TObjectFactory::CreateComponent(&h.app, &TbfrmVeltrane::staticMetaObject);
+        TComponent* c = TObjectFactory::CreateComponent(&h.app, &TbfrmVeltrane::staticMetaObject, [&h](TComponent* made) {
+            qobject_cast<TbfrmVeltrane*>(made)->SetModuleContext(h.Context(), h.ContextSource());
+        });
         w = qobject_cast<TbfrmVeltrane*>(c);
         EXPECT_NE(w, nullptr);
         w->Show();

@@ -75,8 +75,8 @@ TEST(ConfirmationWindow, LayoutAndStartState)
     EXPECT_TRUE(w->rbtnSum->isChecked());
     EXPECT_TRUE(w->rbtnNO->isChecked());
     EXPECT_EQ(w->rgpShowEid->ItemIndex(), 0);
-    EXPECT_EQ(w->property("FUnitCode").toString(), QStringLiteral("101001"));
-    EXPECT_EQ(w->property("FBType").toString(), QStringLiteral("1"));
+    EXPECT_EQ(w->UnitCode(), QStringLiteral("101001"));
+    EXPECT_EQ(w->BType(), QStringLiteral("1"));
     EXPECT_EQ(w->cobBType->currentText(), QStringLiteral("预算数"));
     EXPECT_EQ(w->cobSecret->count(), 3);
     ASSERT_GT(win.rows(), 1);

@@ -35,13 +35,22 @@ void Enter(TbfrmVeltrane* w)
     w->WaitIdle();   // the records of the unit selected
 }
 
+// As the host's find command asks it.
+TResult<QString> Ask(TbfrmVeltrane* w, const QString& text, bool next)
+{
+    IVeltraneWindow* window = qobject_cast<IVeltraneWindow*>(w);
+    if (!window)
+        return TError{QStringLiteral("no host interface")};
+    TResult<QString> found = window->FindUnit(text, next);
+    w->WaitIdle();
+    return found;
+}
+
 QString Invoke(TbfrmVeltrane* w, const QString& text, bool next)
 {
-    QString eid;
-    EXPECT_TRUE(QMetaObject::invokeMethod(w, "FindUnit", Q_RETURN_ARG(QString, eid), Q_ARG(QString, text),
-                                          Q_ARG(bool, next)));
-    w->WaitIdle();
-    return eid;
+    const TResult<QString> found = Ask(w, text, next);
+    EXPECT_TRUE(found) << qPrintable(found.Error().Message);
+    return found ? found.Value() : QString();
 }
 
 }  // namespace
@@ -74,7 +83,7 @@ TEST(FindUnit, CtrlFOpensTheBarAndEnterSelectsEachMatchWithItsRecords)
         const int reloads = win.reloads();
         Enter(w);
         EXPECT_EQ(SelectedUnit(w), eid);
-        EXPECT_EQ(w->property("FUnitCode").toString(), eid);
+        EXPECT_EQ(w->UnitCode(), eid);
         EXPECT_EQ(win.reloads(), reloads + 1) << eid.toStdString();
         EXPECT_TRUE(w->LastRecordSQL().contains(QStringLiteral("eid like '") + eid + QStringLiteral("%'")));
         EXPECT_FALSE(w->lblFind->isVisible());
@@ -117,13 +126,13 @@ TEST(FindUnit, CtrlFOpensTheBarAndEnterSelectsEachMatchWithItsRecords)
     EXPECT_EQ(w->edtFind->selectedText(), w->edtFind->text());
 }
 
-TEST(FindUnit, ThroughTheMetaObjectWithUnsafeTextsAndAfterTheTreeChanges)
+TEST(FindUnit, ThroughTheHostInterfaceWithUnsafeTextsAfterTheTreeChangesAndWhenTheSearchFails)
 {
     HostFixture host(300);
     Window win(host);
     TbfrmVeltrane* w = win.w;
     EXPECT_EQ(Invoke(w, QStringLiteral("市第二中学"), false), QStringLiteral("101003"));
-    EXPECT_EQ(w->property("FUnitCode").toString(), QStringLiteral("101003"));
+    EXPECT_EQ(w->UnitCode(), QStringLiteral("101003"));
     // The bar shows the script's text, so that Enter there goes on from it.
     EXPECT_EQ(w->edtFind->text(), QStringLiteral("市第二中学"));
 
@@ -131,7 +140,7 @@ TEST(FindUnit, ThroughTheMetaObjectWithUnsafeTextsAndAfterTheTreeChanges)
     for (const char* text : {"'", "%", "_", "101' or '1'='1", "!"})
         EXPECT_EQ(Invoke(w, QString::fromUtf8(text), false), QString()) << text;
     EXPECT_EQ(w->lblFind->text(), QStringLiteral("没有找到匹配的单位"));
-    EXPECT_EQ(w->property("FUnitCode").toString(), QStringLiteral("101003"));
+    EXPECT_EQ(w->UnitCode(), QStringLiteral("101003"));
     EXPECT_TRUE(host.Sent(QStringLiteral("select 0 as chk")).isEmpty());
     EXPECT_EQ(host.Scalar(QStringLiteral("select count(*) from pubdept where useflag='0'")), QStringLiteral("26"));
 
@@ -141,6 +150,13 @@ TEST(FindUnit, ThroughTheMetaObjectWithUnsafeTextsAndAfterTheTreeChanges)
     w->rgpShowEid->Item(1)->click();
     EXPECT_EQ(Invoke(w, QStringLiteral("商贸"), true), QStringLiteral("101004003"));
     EXPECT_EQ(SelectedUnit(w), QStringLiteral("101004003"));
+
+    // A search the database refuses is a failure, not "no such unit".
+    host.Exec(QStringLiteral("alter table pubdept rename to pubdept_gone"));
+    const TResult<QString> failed = Ask(w, QStringLiteral("市第二中学"), false);
+    ASSERT_FALSE(failed);
+    EXPECT_TRUE(failed.Error().Message.startsWith(QStringLiteral("查找失败："))) << qPrintable(failed.Error().Message);
+    EXPECT_EQ(w->lblFind->text(), failed.Error().Message);
 }
 
 TEST(FindUnit, AnOperatorOfASingleUnitCannotReachOtherUnits)
@@ -150,7 +166,7 @@ TEST(FindUnit, AnOperatorOfASingleUnitCannotReachOtherUnits)
     Window win(host);
     TbfrmVeltrane* w = win.w;
     ASSERT_TRUE(w->trvList->isHidden());
-    const QString unit = w->property("FUnitCode").toString();
+    const QString unit = w->UnitCode();
     host.window.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&host.window));
     win.grid()->setFocus();
@@ -158,5 +174,5 @@ TEST(FindUnit, AnOperatorOfASingleUnitCannotReachOtherUnits)
     EXPECT_FALSE(w->pnlFind->isVisible());
     // The hidden tree still holds the parent unit 104.
     EXPECT_EQ(Invoke(w, QStringLiteral("市档案馆"), false), QString());
-    EXPECT_EQ(w->property("FUnitCode").toString(), unit);
+    EXPECT_EQ(w->UnitCode(), unit);
 }

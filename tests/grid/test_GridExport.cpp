@@ -5,7 +5,7 @@
 #include "forms/bwnVeltrane.h"
 #include "records/untRecordSql.h"
 #include "grid/untNextGridManager.h"
-#include "plugin/untGlobals.h"
+#include "tests/DefConnectionScope.h"
 #include "tests/grid/OutputReaders.h"
 #include "toolkit/Decimal.h"
 #include "toolkit/Forms.h"
@@ -19,21 +19,19 @@
 #include <QMdiSubWindow>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <optional>
 #include <cmath>
 #include <iostream>
 
 namespace {
 
-// A host with a demo database as "Def", made current for a test.
+// A host with a demo database as "Def", and an application object whose
+// program folder holds no layout file.
 struct DemoHost {
     QTemporaryDir dir;
     TDbManager manager;
     TApplication app;
-    TScreen screen;
-    TPubVariables vars{};
-    TPubVariables* savedVars = PubVariables;
-    TApplication* savedApp = Application;
-    TScreen* savedScreen = Screen;
+    std::optional<testsupport::DefConnectionScope> def;
 
     explicit DemoHost(int records)
     {
@@ -41,24 +39,15 @@ struct DemoHost {
         QString error;
         EXPECT_TRUE(CreateDemoDatabase(db, records, &error)) << error.toStdString();
         manager.ConnectionString = QStringLiteral("Provider=SQLite;Data Source=") + db;
-        vars.DbManager = &manager;
         app.SetExeName(dir.filePath(QStringLiteral("veltrane-host")));
-        PubVariables = &vars;
-        Application = &app;
-        Screen = &screen;
-    }
-    ~DemoHost()
-    {
-        PubVariables = savedVars;
-        Application = savedApp;
-        Screen = savedScreen;
+        def.emplace(manager);
     }
 };
 
 // The window's grid of one view for the demo operator's unit range, loaded as the window loads it.
-std::unique_ptr<TNextGridManager> LoadView(TNextGrid& grid, bool detail)
+std::unique_ptr<TNextGridManager> LoadView(DemoHost& host, TNextGrid& grid, bool detail)
 {
-    auto m = std::make_unique<TNextGridManager>(nullptr, detail ? DetailColumnTable(false) : SummaryColumnTable(),
+    auto m = std::make_unique<TNextGridManager>(&host.app, detail ? DetailColumnTable(false) : SummaryColumnTable(),
                                                 QStringLiteral("ngdBudgetAdj"));
     m->CreateColumns(&grid);
     TRecordFilter f;
@@ -159,7 +148,7 @@ TEST(GridExport, BothViewsOfTheDemoDatabaseReadBackCellForCell)
     for (const View& view : {kSummary, kDetail}) {
         SCOPED_TRACE(view.detail ? "detail" : "summary");
         TNextGrid grid;
-        const auto manager = LoadView(grid, view.detail);
+        const auto manager = LoadView(h, grid, view.detail);
         ASSERT_GT(grid.RowCount(), 10);
         ASSERT_TRUE(manager->TotalRowAdded());
         const QString xlsx = h.dir.filePath(QStringLiteral("view.xlsx"));

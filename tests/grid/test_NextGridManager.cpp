@@ -1,7 +1,7 @@
 #include "grid/untNextGridManager.h"
 
 #include "data/untDefData.h"
-#include "plugin/untGlobals.h"
+#include "tests/DefConnectionScope.h"
 #include "toolkit/Forms.h"
 #include "toolkit/NextGrid.h"
 
@@ -18,38 +18,27 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
+#include <optional>
 
 namespace {
 
 const QColor kTotal(200, 200, 255);
 
 // The host: its folder (with the layout files), its application and screen
-// objects and a "Def" connection on a SQLite file, made current for a test.
+// objects (handed to the managers) and a "Def" connection on a SQLite file.
 struct Host {
     QTemporaryDir dir;
     TDbManager manager;
     TApplication app;
     TScreen screen;
-    TPubVariables vars{};
-    TPubVariables* savedVars = PubVariables;
-    TApplication* savedApp = Application;
-    TScreen* savedScreen = Screen;
+    std::optional<testsupport::DefConnectionScope> def;
 
     Host()
     {
         QFile(dir.filePath(QStringLiteral("g.db"))).open(QIODevice::WriteOnly);
         manager.ConnectionString = QStringLiteral("Provider=SQLITE;Data Source=") + dir.filePath(QStringLiteral("g.db"));
-        vars.DbManager = &manager;
         app.SetExeName(dir.filePath(QStringLiteral("veltrane-host")));
-        PubVariables = &vars;
-        Application = &app;
-        Screen = &screen;
-    }
-    ~Host()
-    {
-        PubVariables = savedVars;
-        Application = savedApp;
-        Screen = savedScreen;
+        def.emplace(manager);
     }
     void Sql(const QString& sql) { ASSERT_TRUE(ExecDefSQL(sql)) << sql.toStdString(); }
     void WriteLayout(const QByteArray& bytes)
@@ -104,7 +93,7 @@ TEST(NextGridManager, ColumnsFollowTheDefinitionsHiddenOnesIncluded)
 {
     Host h;
     TNextGrid grid;
-    TNextGridManager m(nullptr, Definitions(), QStringLiteral("ngdBudgetAdj"));
+    TNextGridManager m(&h.app, Definitions(), QStringLiteral("ngdBudgetAdj"));
     EXPECT_FALSE(m.ShowTotal());
     EXPECT_FALSE(m.Loading);
     EXPECT_FALSE(m.AllowTotalEdit());
@@ -131,7 +120,7 @@ TEST(NextGridManager, ColumnsFollowTheDefinitionsHiddenOnesIncluded)
     EXPECT_TRUE(grid.Columns().Item(3)->Visible());
 
     // A definition of an unknown kind makes no column.
-    TNextGridManager odd(nullptr, {NewDTFieldType(QStringLiteral("x"), QStringLiteral("x"), 1, 7, 10, 0, 1),
+    TNextGridManager odd(&h.app, {NewDTFieldType(QStringLiteral("x"), QStringLiteral("x"), 1, 7, 10, 0, 1),
                                    NewDTFieldType(QStringLiteral("y"), QStringLiteral("y"), 1, 3, 10, 1, 1)},
                          QStringLiteral("other"));
     odd.CreateColumns(&grid);
@@ -144,7 +133,7 @@ TEST(NextGridManager, ThreeRecordsGiveRowNumbersAndATotalsRow)
     Host h;
     ThreeRecords(h);
     TNextGrid grid;
-    TNextGridManager m(nullptr, Definitions(), QStringLiteral("ngdBudgetAdj"));
+    TNextGridManager m(&h.app, Definitions(), QStringLiteral("ngdBudgetAdj"), &h.screen);
     m.CreateColumns(&grid);
 
     QSignalSpy resets(grid.Model(), &QAbstractItemModel::modelReset);
@@ -214,7 +203,7 @@ TEST(NextGridManager, TotalsRowRefusesUserTicksWhileOtherRowsAcceptThem)
     ThreeRecords(h);
     TNextGrid grid;
     grid.resize(600, 300);
-    TNextGridManager m(nullptr, Definitions(), QStringLiteral("ngdBudgetAdj"));
+    TNextGridManager m(&h.app, Definitions(), QStringLiteral("ngdBudgetAdj"));
     m.CreateColumns(&grid);
     grid.OnBeforeEdit = [](TNextGrid*, int, int, bool& accept) { accept = false; };   // replaced by the load
     m.LoadRows(&grid, kRecords, true, false, true);
@@ -256,7 +245,7 @@ TEST(NextGridManager, TotalsRowRefusesUserTicksWhileOtherRowsAcceptThem)
     for (TDTFieldType* d : textOnly)
         if (d->DataKind == 0)
             d->DataKind = 1;
-    TNextGridManager plain(nullptr, textOnly, QStringLiteral("ngdBudgetAdj"));
+    TNextGridManager plain(&h.app, textOnly, QStringLiteral("ngdBudgetAdj"));
     plain.CreateColumns(&grid);
     plain.LoadRows(&grid, kRecords, true, false, true);
     ASSERT_EQ(grid.RowCount(), 3);
@@ -270,7 +259,7 @@ TEST(NextGridManager, EmptyFailedAndStoppedLoads)
     Host h;
     ThreeRecords(h);
     TNextGrid grid;
-    TNextGridManager m(nullptr, Definitions(), QStringLiteral("ngdBudgetAdj"));
+    TNextGridManager m(&h.app, Definitions(), QStringLiteral("ngdBudgetAdj"), &h.screen);
     // Fewer than 3 columns: the load makes them.
     m.LoadRows(&grid, kRecords + QStringLiteral(" limit 0"), true, false, true);
     EXPECT_EQ(grid.Columns().Count(), 9);
@@ -303,9 +292,8 @@ TEST(NextGridManager, EmptyFailedAndStoppedLoads)
     EXPECT_EQ(TARQuery::LiveCount(), 0);
 
     // Without a screen object the load still runs.
-    Screen = nullptr;
-    m.OnRowLoaded = nullptr;
-    m.LoadRows(&grid, kRecords, true, false, true);
+    TNextGridManager bare(&h.app, Definitions(), QStringLiteral("ngdBudgetAdj"));
+    bare.LoadRows(&grid, kRecords, true, false, true);
     EXPECT_EQ(grid.RowCount(), 4);
 }
 
@@ -315,8 +303,7 @@ TEST(NextGridManager, LoadsNeverGoPastTheDefinitions)
     ThreeRecords(h);
     TNextGrid grid;
     // Three definitions, a query of eight fields (the grid keeps its three columns).
-    TNextGridManager m(nullptr,
-                       {NewDTFieldType(QString(), QStringLiteral("chk"), 1, 2, 20, 0, 1),
+    TNextGridManager m(&h.app, {NewDTFieldType(QString(), QStringLiteral("chk"), 1, 2, 20, 0, 1),
                         NewDTFieldType(QStringLiteral("金额"), QStringLiteral("budgmoney"), 1, 0, 80, 1, 1),
                         NewDTFieldType(QStringLiteral("序号"), QStringLiteral("NumId"), 1, 1, 40, 2, 0)},
                        QStringLiteral("ngdBudgetAdj"));
@@ -349,7 +336,7 @@ TEST(NextGridManager, LayoutFileBesideTheHostReplacesTheDefinitionsByOrder)
         "[intOrder]\r\n0=2\r\n1=0\r\n2=1\r\n"));
     h.WriteLayout(layout);
     TNextGrid grid;
-    TNextGridManager m(nullptr, Definitions(), QStringLiteral("ngdBudgetAdj"));
+    TNextGridManager m(&h.app, Definitions(), QStringLiteral("ngdBudgetAdj"));
     m.CreateColumns(&grid);
     ASSERT_EQ(m.Fields().size(), 3);
     ASSERT_EQ(grid.Columns().Count(), 3);
@@ -382,7 +369,7 @@ TEST(NextGridManager, TheLayoutFileIsTheUsersThenTheSystemsThenTheHosts)
     const QString mine = user.filePath(QStringLiteral("veltrane/g.for"));
     const QString shared = system.filePath(QStringLiteral("veltrane/g.for"));
     const QString beside = h.dir.filePath(QStringLiteral("g.for"));
-    auto found = [] { return QDir::cleanPath(TNextGridManager(nullptr, {}, QStringLiteral("g")).LayoutFile); };
+    auto found = [&h] { return QDir::cleanPath(TNextGridManager(&h.app, {}, QStringLiteral("g")).LayoutFile); };
     // None yet: the user's, never the program's folder (which may be /usr/bin).
     EXPECT_EQ(found(), mine);
     // Each place wins over the ones after it.
@@ -412,20 +399,20 @@ TEST(NextGridManager, RejectedLayoutFilesLeaveTheDefinitionsInForce)
     };
     for (const QByteArray& file : rejected) {
         h.WriteLayout(file);
-        TNextGridManager m(nullptr, Definitions(), QStringLiteral("ngdBudgetAdj"));
+        TNextGridManager m(&h.app, Definitions(), QStringLiteral("ngdBudgetAdj"));
         const TDTFieldType* first = m.Fields().first();
         EXPECT_FALSE(m.LoadColumnLayout()) << file.toStdString();
         ASSERT_EQ(m.Fields().size(), 9);
         EXPECT_EQ(m.Fields().first(), first);
     }
     QFile::remove(h.dir.filePath(QStringLiteral("ngdBudgetAdj.for")));
-    TNextGridManager missing(nullptr, Definitions(), QStringLiteral("ngdBudgetAdj"));
+    TNextGridManager missing(&h.app, Definitions(), QStringLiteral("ngdBudgetAdj"));
     EXPECT_FALSE(missing.LoadColumnLayout());
 
     // 200 is still accepted.
     QByteArray big = "[DTFormatInfo]\nhigh=200\n";
     h.WriteLayout(big);
-    TNextGridManager m(nullptr, Definitions(), QStringLiteral("ngdBudgetAdj"));
+    TNextGridManager m(&h.app, Definitions(), QStringLiteral("ngdBudgetAdj"));
     EXPECT_TRUE(m.LoadColumnLayout());
     EXPECT_EQ(m.Fields().size(), 201);
 }
@@ -437,7 +424,7 @@ TEST(NextGridManager, TotalsFollowTheRowsTheGridShows)
     h.Sql(QStringLiteral("insert into rec values('4','0','102001','03',0.1,0.00001,null,'e4')"));
     h.Sql(QStringLiteral("insert into rec values('5','0','102002','03',0.2,0.00002,null,'e5')"));
     TNextGrid grid;
-    TNextGridManager m(nullptr, Definitions(), QStringLiteral("ngdBudgetAdj"));
+    TNextGridManager m(&h.app, Definitions(), QStringLiteral("ngdBudgetAdj"));
     m.CreateColumns(&grid);
     m.LoadRows(&grid, kRecords, true, false, true);
     ASSERT_EQ(grid.RowCount(), 6);
@@ -488,14 +475,14 @@ TEST(NextGridManager, LayoutFilesAreBoundedAndReadAgainOnlyWhenChanged)
     Host h;
     const QByteArray three = "[DTFormatInfo]\nhigh=2\n[strFieldName]\n0=a\n1=b\n2=c\n[xcFieldDataType]\n0=1\n1=1\n2=1\n";
     h.WriteLayout(three);
-    TNextGridManager first(nullptr, Definitions(), QStringLiteral("ngdBudgetAdj"));
+    TNextGridManager first(&h.app, Definitions(), QStringLiteral("ngdBudgetAdj"));
     ASSERT_TRUE(first.LoadColumnLayout());
     EXPECT_EQ(first.Fields().size(), 3);
 
     // A new content is seen at the next load.
     QThread::msleep(20);
     h.WriteLayout("[DTFormatInfo]\nhigh=1\n[strFieldName]\n0=x\n1=y\n");
-    TNextGridManager second(nullptr, Definitions(), QStringLiteral("ngdBudgetAdj"));
+    TNextGridManager second(&h.app, Definitions(), QStringLiteral("ngdBudgetAdj"));
     ASSERT_TRUE(second.LoadColumnLayout());
     ASSERT_EQ(second.Fields().size(), 2);
     EXPECT_EQ(second.Fields()[0]->FieldName, QStringLiteral("x"));
@@ -506,7 +493,7 @@ TEST(NextGridManager, LayoutFilesAreBoundedAndReadAgainOnlyWhenChanged)
     while (huge.size() <= MaxLayoutFileBytes)
         huge += "; padding padding padding padding padding padding padding padding\n";
     h.WriteLayout(huge);
-    TNextGridManager third(nullptr, Definitions(), QStringLiteral("ngdBudgetAdj"));
+    TNextGridManager third(&h.app, Definitions(), QStringLiteral("ngdBudgetAdj"));
     EXPECT_FALSE(third.LoadColumnLayout());
     EXPECT_EQ(third.Fields().size(), 9);
 }

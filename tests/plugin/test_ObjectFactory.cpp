@@ -65,12 +65,15 @@ TEST(ObjectFactory, FormIsOwnedCreatedAndKeepsItsDesignedPosition)
 {
     Events.clear();
     TComponent owner;
-    TComponent* c = TObjectFactory::CreateComponent(&owner, &TFactoryForm::staticMetaObject);
+    // What the caller hands over comes between the constructor and FormCreate.
+    TComponent* c = TObjectFactory::CreateComponent(&owner, &TFactoryForm::staticMetaObject, [](TComponent* made) {
+        Events << (qobject_cast<TFactoryForm*>(made) ? QStringLiteral("prepare") : QStringLiteral("prepare?"));
+    });
     auto* form = qobject_cast<TFactoryForm*>(c);
     ASSERT_NE(form, nullptr);
     EXPECT_EQ(form->Position(), poDesigned);
     EXPECT_EQ(form->Owner(), &owner);
-    EXPECT_EQ(Events, QStringList{QStringLiteral("create")});
+    EXPECT_EQ(Events, (QStringList{QStringLiteral("prepare"), QStringLiteral("create")}));
 }
 
 TEST(ObjectFactory, ControlGetsAWindowedOwnerAsParentOnly)

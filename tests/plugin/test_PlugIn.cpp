@@ -1,3 +1,5 @@
+#include "data/untDbManager.h"
+#include "data/untDefData.h"
 #include "forms/wnBase.h"
 #include "plugin/untClassRegist.h"
 #include "plugin/untGlobals.h"
@@ -81,6 +83,19 @@ TEST_F(PlugIn, NullContextTouchesNothing)
     EXPECT_EQ(PlugInContext, nullptr);
     EXPECT_EQ(Application, ModuleOwnApplication());
     EXPECT_EQ(ResRefManager->ResourceCount(), 0);
+}
+
+TEST_F(PlugIn, TheDataLayersDefConnectionIsTheHostsWhileTheModuleIsLoaded)
+{
+    TDbManager db;
+    pub.DbManager = &db;
+    EXPECT_EQ(DefConnection(), nullptr);   // no host yet
+    EXPECT_EQ(ShowPlugInWindowBody("TModelessTestWindow", &context), 0);
+    ASSERT_NE(DefConnection(), nullptr);
+    EXPECT_EQ(DefConnection(), db.GetConnection(DefConnectionName));
+    FreeAndNil(hostApp);
+    ModuleUnload();
+    EXPECT_EQ(DefConnection(), nullptr);
 }
 
 TEST_F(PlugIn, AdoptsTheHostAndShowsAModelessWindowAtOnceCentred)

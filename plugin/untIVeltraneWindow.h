@@ -1,0 +1,56 @@
+#pragma once
+// What the host and its scripts ask of the module's confirmation window, declared
+// once for both sides. The host cannot link the module's classes: it finds this
+// interface on a window with qobject_cast<IVeltraneWindow*>, which goes by the
+// interface's name and so works across the loaded module's boundary, where a
+// dynamic_cast may not. Results that can fail carry the failure as a TError.
+#include "data/untError.h"
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+class IVeltraneWindow {
+public:
+    virtual ~IVeltraneWindow() = default;
+
+    // Work: a load, a run of statements or an output is on (scripts wait for it
+    // to end, so each line sees the result of the one before it).
+    virtual bool Busy() const = 0;
+    // The host is quitting: true when the window may go. During a run the user is
+    // asked whether to cancel it (yes waits for the cancel to land and says what
+    // was done); no keeps the host open.
+    virtual bool QueryQuit() = 0;
+    // The next confirm, cancel, delete or undo stops as if 取消 were pressed after
+    // that many statements; negative: no limit.
+    virtual void SetCancelAfter(int Statements) = 0;
+
+    // State: the unit the records are of, the budget type chosen (its index in
+    // the list, as text), and the status line under the grid.
+    virtual QString UnitCode() const = 0;
+    virtual QString BType() const = 0;
+    virtual QString StatusText() const = 0;
+
+    // Selects the tree's unit matching Text as a click does and gives its code;
+    // an empty code when none matches. With Next, goes on from the current match
+    // of the same text.
+    virtual TResult<QString> FindUnit(const QString& Text, bool Next) = 0;
+
+    // Output of the grid as shown, without dialogs: an export (.xlsx, .csv) and a
+    // print to PDF. An output the user cancelled is no failure.
+    virtual TResult<> ExportGrid(const QString& File) = 0;
+    virtual TResult<> PrintGridToPdf(const QString& File) = 0;
+
+    // The journal: the history of a grid row's record (time, operator,
+    // workstation, action, status before and after, amount), the entries of a
+    // filter given as script words (TJournalFilter::Parse), newest first, as
+    // tab-separated lines; and every entry of such a filter written to File
+    // (.xlsx, .csv, .pdf).
+    virtual TResult<QStringList> HistoryLines(int Row) = 0;
+    virtual TResult<QStringList> JournalLines(const QStringList& Words) = 0;
+    virtual TResult<> ExportJournal(const QString& File, const QStringList& Words) = 0;
+
+    // Timings of the window's work: to be declared here.
+};
+
+#define IVeltraneWindow_iid "org.veltrane.IVeltraneWindow/1"
+Q_DECLARE_INTERFACE(IVeltraneWindow, IVeltraneWindow_iid)
