@@ -327,11 +327,11 @@ void BenchTopUnit(const QString& dir, int records, int runs)
     for (int run = 0; run < runs; ++run) {
         Press(w, w->rbtnSum);
         Press(w, w->rbtnDetail);
-        first.push_back(double(w->LoadTimings().First));
-        all.push_back(double(w->LoadTimings().All));
+        first.push_back(double(w->Timings().FirstMs));
+        all.push_back(double(w->Timings().AllMs));
     }
     std::printf("top unit in 明细: first rows on screen after %.1f ms (goal <= 200), all %d after %.1f ms; ratio %.3f\n",
-                Median(first), w->LoadTimings().Rows, Median(all), Median(first) / Median(all));
+                Median(first), w->Timings().Rows, Median(all), Median(first) / Median(all));
     std::vector<int> rows;
     for (int r = 0; r < std::min(20000, detailRows); ++r)
         rows.push_back(r);

@@ -39,8 +39,11 @@ public:
     QString LastRecordSQL() const;
     // The rows the grid shows, as loaded (null while none are).
     TRecordSetRef Records() const;
-    // The latest load's figures: to its first rows on screen, to its last, its rows.
-    const TRecordController::TLoadTimings& LoadTimings() const { return FController->Timings(); }
+    TTimings Timings() const override
+    {
+        const TRecordController::TLoadTimings& t = FController->Timings();
+        return {t.First, t.All, t.Rows};
+    }
 
     // Long work runs on a worker: a record load (the window stays usable; a newer
     // load makes it stale) or a run of confirm, cancel or delete statements (the

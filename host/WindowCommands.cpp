@@ -324,6 +324,18 @@ void RegisterWindowCommands(ScriptRunner& runner)
         ScriptRunner::Print(QStringLiteral("status %1").arg(w->StatusText()));
         return true;
     });
+    runner.AddCommand(QStringLiteral("timings"), QStringLiteral("timings"), [&s](const QStringList&, const QString&, QString& error) {
+        IVeltraneWindow* w = s.ActiveVeltraneWindow(QStringLiteral("timings"), error);
+        if (!w)
+            return false;
+        const IVeltraneWindow::TTimings t = w->Timings();
+        if (t.AllMs < 0) {
+            error = QStringLiteral("尚无完成的数据提取");
+            return false;
+        }
+        ScriptRunner::Print(QStringLiteral("timings first %1 all %2 rows %3").arg(t.FirstMs).arg(t.AllMs).arg(t.Rows));
+        return true;
+    });
     runner.AddCommand(QStringLiteral("cancelafter"), QStringLiteral("cancelafter N"), [&s](const QStringList& args, const QString&, QString& error) {
         bool ok = false;
         const int n = args.size() == 1 ? args[0].toInt(&ok) : -1;

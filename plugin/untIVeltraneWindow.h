@@ -49,7 +49,14 @@ public:
     virtual TResult<QStringList> JournalLines(const QStringList& Words) = 0;
     virtual TResult<> ExportJournal(const QString& File, const QStringList& Words) = 0;
 
-    // Timings of the window's work: to be declared here.
+    // The latest load of records that ended: milliseconds from its start (the
+    // user's action) to its first rows on screen and to its last, and its rows.
+    // First is -1 before any load has ended.
+    struct TTimings {
+        qint64 FirstMs = -1, AllMs = -1;
+        int Rows = 0;
+    };
+    virtual TTimings Timings() const = 0;
 };
 
 #define IVeltraneWindow_iid "org.veltrane.IVeltraneWindow/1"

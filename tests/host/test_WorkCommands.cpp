@@ -15,7 +15,7 @@ TEST(WorkCommands, OpenLoadsOnceAndCancelafterStopsTheNextRunWhereASaid)
     ASSERT_TRUE(CreateDemo(file));
     const QString trace = dir.filePath(QStringLiteral("trace.sql"));
     const Result r = Script(file,
-                            QStringLiteral("open\nstatus\nmode detail\ntick 0 1 2 3 4\nstatus\ncancelafter 2\n"
+                            QStringLiteral("open\nstatus\nmode detail\ntimings\ntick 0 1 2 3 4\nstatus\ncancelafter 2\n"
                                            "press tbtnConfirm\nstatus\nstalls\nsql select count(*) from BusiBudgetAdj "
                                            "where status='1' and datayear=2024 and eid like '101001%' and BType='1'\n"),
                             {QStringLiteral("--trace-sql"), trace});
@@ -35,6 +35,12 @@ TEST(WorkCommands, OpenLoadsOnceAndCancelafterStopsTheNextRunWhereASaid)
     EXPECT_TRUE(status[1].contains(QStringLiteral("已选 5 条"))) << qPrintable(status[1]);
     EXPECT_TRUE(status[2].contains(QStringLiteral("已取消：已确认 2 条，"))) << qPrintable(status[2]);
     EXPECT_TRUE(status[2].endsWith(QStringLiteral("；3 条未处理"))) << qPrintable(status[2]);
+    // The 明细 load's figures: to its first rows, to its last, and its rows.
+    const QRegularExpressionMatch timings =
+        QRegularExpression(QStringLiteral("^timings first (\\d+) all (\\d+) rows (\\d+)$"), QRegularExpression::MultilineOption).match(r.out);
+    ASSERT_TRUE(timings.hasMatch()) << qPrintable(r.out);
+    EXPECT_LE(timings.captured(1).toInt(), timings.captured(2).toInt());
+    EXPECT_GT(timings.captured(3).toInt(), 4);
     const QStringList stalls = lines.filter(QRegularExpression(QStringLiteral("^stalls \\d+$")));
     ASSERT_EQ(stalls.size(), 1) << qPrintable(r.out);
 }
