@@ -160,6 +160,11 @@ void TbfrmVeltrane::Wire()
             [this](std::shared_ptr<TGridRows> cells) { LoadDone(std::move(*cells)); });
     connect(FController, &TRecordController::rowsArrived, this,
             [this](std::shared_ptr<TGridRows> cells) { RowsArrived(std::move(*cells)); });
+    connect(FController, &TRecordController::rowsCounted, this, [this](int rows) {
+        if (FGridManager)
+            FGridManager->ShowCount(ngdBudgetAdj, rows);
+        UpdateStatus();
+    });
     connect(FController, &TRecordController::loadFailed, this, [this](const TError& e) { LoadFailed(e); });
     connect(FController, &TRecordController::runProgress, this, [this](int done, int total) { RunProgress(done, total); });
     connect(FController, &TRecordController::runFinished, this, [this](const TRunReport& r) { RunFinished(r); });

@@ -81,7 +81,7 @@ void TGridRowsBuilder::Add(const TADOQuery& q)
         }
     }
     if (FPlan.NumberRows && columns > 0)
-        cells.SetText(columns - 1, r, QString::number(FTaken + r + 1));
+        cells.SetText(columns - 1, r, QString::number(r + 1));
     ++FRows.Records;
 }
 
@@ -96,23 +96,20 @@ void TGridRowsBuilder::Rank(TGridRows& Rows) const
             cells.RankWidest(int(c), FPlan.Advances, FPlan.Fit[c] == 2, Rows.FooterRow, measured);
 }
 
-TGridRows TGridRowsBuilder::TakeRows()
+TGridRows TGridRowsBuilder::CopyRows(int From) const
 {
     TGridRows part;
     part.ShowTotal = FPlan.ShowTotal;
     part.HalveTotal = FPlan.HalveTotal;
-    part.Cells = std::move(FRows.Cells);
-    part.Cells.TruncateRows(FNext);
-    part.Cells.Squeeze();
-    part.Records = FNext;
-    // A totals row that says the rows are still coming: no sum until all are there.
-    if (FPlan.ShowTotal && part.Cells.RowCount() > 0) {
+    part.Cells = FRows.Cells.Slice(From, FNext - From);
+    part.Records = part.Cells.RowCount();
+    if (FPlan.ShowTotal && part.Records > 0) {
         part.Cells.AddRows(1);
         const int t = part.Cells.RowCount() - 1;
         for (size_t i = 0; i < FPlan.Fields.size(); ++i) {
             const TGridLoadPlan::Field& d = FPlan.Fields[i];
             if (d.DataKind == 1 && d.ShowKind == 1) {
-                part.Cells.SetText(int(i), t, LoadingText(FTaken + FNext));
+                part.Cells.SetText(int(i), t, LoadingText(FNext));
                 break;
             }
         }
@@ -121,9 +118,6 @@ TGridRows TGridRowsBuilder::TakeRows()
         part.FooterRow = t;
     }
     Rank(part);
-    FRows.Cells = TNxCellStore(FPlan.Columns);
-    FTaken += FNext;
-    FNext = 0;
     return part;
 }
 
@@ -136,7 +130,7 @@ TGridRows TGridRowsBuilder::Finish(bool Stopped)
     bool hasNumber = false;
     for (const TGridLoadPlan::Field& f : FPlan.Fields)
         hasNumber = hasNumber || f.DataKind == 0;
-    if (!Stopped && FPlan.ShowTotal && hasNumber && Rows() > 0) {
+    if (!Stopped && FPlan.ShowTotal && hasNumber && cells.RowCount() > 0) {
         cells.AddRows(1);
         const int t = cells.RowCount() - 1;
         bool labelled = false;

@@ -48,14 +48,11 @@ public:
     void Add(const TADOQuery& Query);
     // Room for that many rows at once, when their number is known.
     void Reserve(int Rows);
-    // Rows added so far, those taken by TakeRows included.
-    int Rows() const { return FTaken + FNext; }
-    // The rows added since the last take, ranked for fitting, without a totals
-    // row: the first part of a load that arrives in parts. Row numbers and totals
-    // go on over every part.
-    TGridRows TakeRows();
-    // The rows not taken with the totals row after them (none when stopped early
-    // or empty), which sums every row added.
+    int Rows() const { return FNext; }
+    // A copy of the rows from From on, with a totals row that says more are
+    // coming and holds no sum: a first part of a load, to show while it goes on.
+    TGridRows CopyRows(int From) const;
+    // The rows with the totals row after them (none when stopped early or empty).
     TGridRows Finish(bool Stopped);
 
 private:
@@ -64,8 +61,7 @@ private:
     TGridRows FRows;
     std::vector<int> FSource;   // query column of each plan field, -1 none; empty until the first row
     int FValueColumns = 0;
-    int FNext = 0;    // the row of FRows the next Add fills
-    int FTaken = 0;   // rows handed over by TakeRows
+    int FNext = 0;   // the row the next Add fills
     std::vector<TDecimalSum> FSums;   // per plan field, of the amounts added
 };
 

@@ -310,24 +310,41 @@ void TNextGridManager::AddRows(TNextGrid* Grid, TGridRows&& Rows, bool Final)
         BeginLoad(Grid, Rows.ShowTotal, Rows.HalveTotal);
         FPartial = true;
     }
+    const bool first = Grid->RowCount() == 0;
+    bool complete = true;
     if (Rows.Cells.ColumnCount() != Grid->Columns().Count()) {
         Grid->ClearRows();
+        Final = true;
+        complete = false;
         FPartial = false;
-        FinishLoad(Grid, false);
-        return;
+    } else if (Final) {
+        // Every row of the load, in place of the first ones shown meanwhile.
+        FPartial = false;
+        complete = PutRows(Grid, std::move(Rows));
+    } else {
+        Grid->AppendCells(Rows.Cells, Rows.FooterRow);
+        FTotalRowAdded = Grid->FooterRow() >= 0;
     }
-    const bool first = Grid->RowCount() == 0;
-    Grid->AppendCells(Rows.Cells, Rows.FooterRow);
-    FTotalRowAdded = Grid->FooterRow() >= 0;
     if (first && Grid->RowCount() > 0)
         Grid->SelectRow(0);
     if (!Final)
         return;
-    FPartial = false;
     // The loader summed every row; a filter that narrows them needs its own sums.
     if (Grid->ShownRowCount() != Grid->RowCount())
         UpdateTotals(Grid);
-    FinishLoad(Grid, !Rows.Stopped);
+    FinishLoad(Grid, complete);
+}
+
+void TNextGridManager::ShowCount(TNextGrid* Grid, int Rows)
+{
+    const int t = Grid->FooterRow();
+    if (!FPartial || t < 0)
+        return;
+    for (int i = 0; i < FFields.size() && i < Grid->Columns().Count(); ++i)
+        if (FFields[i]->DataKind == 1 && FFields[i]->ShowKind == 1) {
+            Grid->SetCells(i, t, LoadingText(Rows));
+            return;
+        }
 }
 
 void TNextGridManager::GetCellValue(TNextGrid* Grid, int Row, const QString& FieldName, QString& Value) const

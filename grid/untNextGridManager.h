@@ -57,10 +57,12 @@ public:
     static TGridRows FillRows(const TGridLoadPlan& Plan, TADOQuery* Query,
                               const std::function<bool(int RowNo, int RecordCount)>& RowLoaded = {});
     void ApplyRows(TNextGrid* Grid, TGridRows&& Rows);
-    // A load whose rows arrive in parts: each part goes after the rows the grid
-    // has (with a totals row that says more are coming); Final is the last, with
-    // the totals of every row.
+    // A load that shows its first rows while it goes on: each part goes after the
+    // rows the grid has (with a totals row that says more are coming and holds no
+    // sum); Final is every row of the load with the totals, in place of the parts.
     void AddRows(TNextGrid* Grid, TGridRows&& Rows, bool Final);
+    // The totals row of the parts says how many rows the load has read so far.
+    void ShowCount(TNextGrid* Grid, int Rows);
     // Between the first part of a load and its last.
     bool Partial() const { return FPartial; }
 

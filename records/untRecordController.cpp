@@ -102,6 +102,13 @@ TRecordController::TLoadStart TRecordController::Load(const TView& View,
     load->OnPart = [this, generation = FGeneration](std::shared_ptr<TRecordLoad::TPart> part) {
         PartArrived(generation, part);
     };
+    load->OnCount = [this, generation = FGeneration](int rows) {
+        if (generation != FGeneration)
+            return;
+        FCounted = rows;
+        emit rowsCounted(rows);
+    };
+    FCounted = 0;
     FLoadClock.start();
     FTimings = {};
     FLoads.push_back(load);
@@ -127,7 +134,7 @@ void TRecordController::LoadDone(TRecordLoad* Load)
         return;
     }
     FState = TState::Loaded;
-    TakeRecords(Load->Records());
+    TakeRecords(Load->Records(), true);
     FKeptForLoad.clear();
     FTickArriving = false;
     emit loadFinished(std::make_shared<TGridRows>(Load->TakeCells()));
@@ -137,13 +144,13 @@ void TRecordController::LoadDone(TRecordLoad* Load)
     FTimings.Rows = LoadedRows();
 }
 
-void TRecordController::TakeRecords(const std::shared_ptr<TRecordSet>& Part)
+void TRecordController::TakeRecords(const std::shared_ptr<TRecordSet>& Part, bool Whole)
 {
     const int from = FRecords ? FRecords->Count() : 0;
-    if (FRecords)
+    if (FRecords && !Whole)
         FRecords->Append(*Part);
     else
-        FRecords = Part;
+        FRecords = Part;   // the whole set begins with the rows of the parts
     FTicks.resize(size_t(FRecords->Count()), 0);
     if (!FTickArriving && FKeptForLoad.isEmpty())
         return;
@@ -178,7 +185,7 @@ void TRecordController::PartArrived(int Generation, const std::shared_ptr<TRecor
 {
     if (Generation != FGeneration)
         return;
-    TakeRecords(Part->Records);
+    TakeRecords(Part->Records, false);
     emit rowsArrived(std::make_shared<TGridRows>(std::move(Part->Cells)));
     if (FTimings.First < 0)
         FTimings.First = FLoadClock.elapsed();
@@ -213,6 +220,7 @@ bool TRecordController::Cancel()
     FState = TState::Failed;
     FRecords.reset();
     FTicks.clear();
+    FCounted = 0;
     return true;
 }
 

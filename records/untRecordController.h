@@ -54,7 +54,7 @@ public:
     bool Loading() const { return !FLoads.empty(); }
     // The rows of the latest load so far (Records() has them too): counts while
     // Loading(), final after.
-    int LoadedRows() const { return FRecords ? FRecords->Count() : 0; }
+    int LoadedRows() const { return qMax(FCounted, FRecords ? FRecords->Count() : 0); }
     // The figures of the latest load that ended: milliseconds from its start to
     // its first rows on hand and to its last, and how many rows it brought.
     struct TLoadTimings {
@@ -131,6 +131,8 @@ signals:
     // A part of a detail load, ahead of its end: Records() has grown by its rows;
     // Cells are the grid's to add after the rows it has.
     void rowsArrived(std::shared_ptr<TGridRows> Cells);
+    // The load has read that many rows (LoadedRows), beyond those it showed.
+    void rowsCounted(int Rows);
     // A worker ended (a stale load too): whether the controller is busy may have changed.
     void workEnded();
     // The rows of the latest load: Records() is theirs now; Cells are the grid's to adopt.
@@ -142,8 +144,10 @@ signals:
 private:
     void LoadDone(TRecordLoad* Load);
     void PartArrived(int Generation, const std::shared_ptr<TRecordLoad::TPart>& Part);
-    // Adds a part's records, ticked where asked.
-    void TakeRecords(const std::shared_ptr<TRecordSet>& Part);
+    // Adds a part's records, or takes a load's whole set in place of its parts,
+    // ticked where asked.
+    void TakeRecords(const std::shared_ptr<TRecordSet>& Part, bool Whole);
+    int FCounted = 0;
     // 0 never written, 1 "True", 2 "false", 3 any other untick ("False").
     std::vector<quint8> FTicks;
     quint8 FFooterTick = 0;   // a row past the records: the totals row

@@ -97,22 +97,36 @@ void TRecordSetBuilder::Add(const TADOQuery& q)
     }
 }
 
-std::shared_ptr<TRecordSet> TRecordSetBuilder::TakeRows()
+std::shared_ptr<TRecordSet> TRecordSetBuilder::Finish()
 {
     FSet->FCells.TruncateRows(FNext);
     FSet->FCells.Squeeze();
     FSet->FCents.shrink_to_fit();
     FSet->FCounts.shrink_to_fit();
     FSet->FNullKeys.shrink_to_fit();
-    std::shared_ptr<TRecordSet> taken(std::move(FSet));
-    FSet = std::make_unique<TRecordSet>(taken->View());
-    FNext = 0;
-    return taken;
+    return std::shared_ptr<TRecordSet>(std::move(FSet));
+}
+
+std::shared_ptr<TRecordSet> TRecordSetBuilder::CopyRows(int From) const
+{
+    auto part = std::make_shared<TRecordSet>(FSet->View());
+    const int count = qMax(0, FNext - From);
+    part->FCells = FSet->FCells.Slice(From, count);
+    const auto slice = [From, count](const auto& v, auto& out) {
+        if (size_t(From) < v.size())
+            out.assign(v.begin() + From, v.begin() + qMin<qsizetype>(qsizetype(v.size()), qsizetype(From + count)));
+    };
+    slice(FSet->FCents, part->FCents);
+    slice(FSet->FCounts, part->FCounts);
+    slice(FSet->FNullKeys, part->FNullKeys);
+    return part;
 }
 
 void TRecordSet::Append(const TRecordSet& More)
 {
     FCells.Append(More.FCells);
+    if (FCents.size() + More.FCents.size() > FCents.capacity())
+        FCents.reserve((FCents.size() + More.FCents.size()) * 5 / 4);
     FCents.insert(FCents.end(), More.FCents.begin(), More.FCents.end());
     FCounts.insert(FCounts.end(), More.FCounts.begin(), More.FCounts.end());
     FNullKeys.insert(FNullKeys.end(), More.FNullKeys.begin(), More.FNullKeys.end());

@@ -70,10 +70,10 @@ class TRecordSetBuilder {
 public:
     explicit TRecordSetBuilder(const TRecordFilter& View);
     void Add(const TADOQuery& Query);
-    // The rows added since the last take, as a set of their own (a part of a
-    // load that arrives in parts; TRecordSet::Append joins them).
-    std::shared_ptr<TRecordSet> TakeRows();
-    TRecordSetRef Finish() { return TakeRows(); }
+    // A copy of the rows from From on, as a set of its own: a first part of a
+    // load, to act on while it goes on (TRecordSet::Append joins parts).
+    std::shared_ptr<TRecordSet> CopyRows(int From) const;
+    std::shared_ptr<TRecordSet> Finish();
 
 private:
     std::unique_ptr<TRecordSet> FSet;

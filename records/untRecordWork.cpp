@@ -128,18 +128,22 @@ void TRecordLoad::Execute()
         // A summary's sums need every record: its rows come whole, at the end.
         const bool parts = FView.Detail && OnPart;
         QElapsedTimer sinceLast;
-        int pending = 0, handed = 0;
+        int handed = 0;   // rows copied to the interface so far
         q.OpenRows([&] {
             cells.Add(q);
             records.Add(q);
-            ++pending;
-            // The first rows at once; then parts few enough that adding each to
-            // the grid stays a small share of the interface's time.
-            if (parts && (handed == 0 ? pending >= FirstPartRows : pending >= 4096 && sinceLast.elapsed() >= 250)) {
-                auto part = std::make_shared<TPart>(TPart{cells.TakeRows(), records.TakeRows()});
-                Queue([this, part] { OnPart(part); });
-                ++handed;
-                pending = 0;
+            const int rows = cells.Rows();
+            // The first rows at once; then a few screens more, a part every
+            // quarter second, copied (the load keeps its own rows whole, to hand
+            // them over at the end without a copy); beyond them only the count.
+            if (parts && (handed == 0 ? rows >= FirstPartRows : sinceLast.elapsed() >= 250)) {
+                if (handed < AheadRows) {
+                    auto part = std::make_shared<TPart>(TPart{cells.CopyRows(handed), records.CopyRows(handed)});
+                    Queue([this, part] { OnPart(part); });
+                    handed = rows;
+                } else if (OnCount) {
+                    Queue([this, rows] { OnCount(rows); });
+                }
                 sinceLast.start();
             }
             return !FCancel.load();
@@ -147,7 +151,7 @@ void TRecordLoad::Execute()
         if (FCancel.load())
             return;
         FCells = cells.Finish(false);
-        FRecords = records.TakeRows();
+        FRecords = records.Finish();
     } catch (const std::exception& e) {
         FFailure = TError::From(e);
     }

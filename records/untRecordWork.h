@@ -30,16 +30,19 @@ public:
 
     const int Generation;
     const QString SQL;
-    // A detail load hands its rows over in parts as they arrive, so that the
-    // first are on screen at once: FirstPartRows, then every so often more. Called
-    // on the interface thread before the completion, never after the load is
-    // deleted; the completion brings the rows not yet handed over.
+    // A detail load shows its first rows while it goes on: copies of the first
+    // FirstPartRows at once, then of what came since every so often, up to
+    // AheadRows in all; after those only the count of rows so far (OnCount). The
+    // completion brings every row, moved, not copied. Called on the interface
+    // thread before the completion, never after the load is deleted.
     struct TPart {
         TGridRows Cells;
         std::shared_ptr<TRecordSet> Records;
     };
     std::function<void(std::shared_ptr<TPart>)> OnPart;   // set before Resume
+    std::function<void(int Rows)> OnCount;
     static constexpr int FirstPartRows = 100;
+    static constexpr int AheadRows = 5000;
     // After completion: what it made, or why it made nothing.
     const TOutcome& Failure() const { return FFailure; }
     std::shared_ptr<TRecordSet> Records() const { return FRecords; }

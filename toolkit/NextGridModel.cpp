@@ -120,6 +120,40 @@ void TNxCellStore::TruncateRows(int count)
     FRows = count;
 }
 
+TNxCellStore TNxCellStore::Slice(int from, int count) const
+{
+    TNxCellStore out(ColumnCount());
+    from = qBound(0, from, FRows);
+    count = qBound(0, count, FRows - from);
+    out.FRows = count;
+    for (size_t k = 0; k < FColumns.size(); ++k) {
+        const Column& c = *FColumns[k];
+        Column& o = *out.FColumns[k];
+        o.at.assign(size_t(count), 0);
+        quint32 last = 0, copied = 0;   // entries shared down the rows stay shared
+        for (int i = 0; i < count; ++i) {
+            const quint32 slot = c.at[size_t(from + i)];
+            if (slot == 0)
+                continue;
+            if (slot != last) {
+                const Entry e = ReadEntry(c.pool.data() + slot);
+                copied = quint32(o.pool.size());
+                o.pool.resize(o.pool.size() + VarintSize(e.size) + e.size);
+                std::memcpy(PutVarint(o.pool.data() + copied, e.size), e.data, e.size);
+                last = slot;
+            }
+            o.at[size_t(i)] = copied;
+            o.text += qint64(ReadEntry(o.pool.data() + copied).size);
+        }
+    }
+    for (auto it = FColors.cbegin(); it != FColors.cend(); ++it) {
+        const int r = int(it.key() & 0xFFFFFFFFu) - from;
+        if (r >= 0 && r < count)
+            out.FColors.insert(ColorKey(int(it.key() >> 32), r), it.value());
+    }
+    return out;
+}
+
 void TNxCellStore::Append(const TNxCellStore& more)
 {
     if (more.ColumnCount() != ColumnCount())
@@ -136,8 +170,15 @@ void TNxCellStore::Append(const TNxCellStore& more)
         const size_t shift = c.pool.size() - 1;
         if (c.pool.size() + add.pool.size() > std::numeric_limits<quint32>::max())
             throw std::length_error("grid column holds more than 4 GiB of text");
+        // Room for a quarter more each time it runs out: a doubling would leave
+        // up to half of a large load's memory unused once its last part is in.
+        const auto grow = [](auto& v, size_t need) {
+            if (need > v.capacity())
+                v.reserve(need + need / 4);
+        };
+        grow(c.pool, c.pool.size() + add.pool.size() - 1);
         c.pool.insert(c.pool.end(), add.pool.begin() + 1, add.pool.end());
-        c.at.reserve(c.at.size() + add.at.size());
+        grow(c.at, c.at.size() + add.at.size());
         for (const quint32 slot : add.at)
             c.at.push_back(slot == 0 ? 0 : quint32(slot + shift));
         c.text += add.text;
@@ -619,15 +660,13 @@ void TNextGridModel::AdoptCells(TNxCellStore&& cells)
 {
     if (cells.ColumnCount() != FCells.ColumnCount())
         throw std::invalid_argument("the cells do not have the grid's columns");
-    const bool batched = Batched();
-    if (!batched)
-        beginResetModel();
-    FCells = std::move(cells);
-    FCells.Squeeze();
-    ComputeShown();
-    if (!batched)
-        endResetModel();
-    ShownChanged();
+    // The rows that replace the first of a load keep what the user selected.
+    ResetShown([&] {
+        FCells = std::move(cells);
+        FCells.Squeeze();
+        if (Batched())
+            ComputeShown();
+    });
 }
 
 void TNextGridModel::AppendCells(const TNxCellStore& cells, int footer)

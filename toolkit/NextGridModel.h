@@ -57,6 +57,8 @@ public:
     // that arrive in parts. A column ranked in both stays ranked by the rows
     // ranked in either.
     void Append(const TNxCellStore& more);
+    // A store of its own with count rows from row from on (their colours too).
+    TNxCellStore Slice(int from, int count) const;
     void Clear();   // columns too
 
     // Out-of-range cells read as empty and ignore writes (the setters say false).
