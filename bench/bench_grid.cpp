@@ -236,7 +236,10 @@ Figures Run(int rows, int repeats)
         const qint64 rssBefore = ResidentBytes();
         QElapsedTimer t;
         t.start();
-        m.LoadRows(&grid, sql, true, false, true);
+        if (const TResult<> loaded = m.LoadRows(&grid, sql, true, false, true); !loaded) {
+            std::fprintf(stderr, "load failed: %s\n", qPrintable(loaded.Error().Message));
+            std::exit(1);
+        }
         load.push_back(double(t.nsecsElapsed()) / 1e6);
         if (grid.RowCount() != rows + 1) {
             std::fprintf(stderr, "loaded %d rows, expected %d\n", grid.RowCount(), rows + 1);

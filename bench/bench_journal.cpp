@@ -119,8 +119,8 @@ int main(int argc, char** argv)
         });
         size_t all = 0;
         const double whole = Time([&] {
-            TError e;
-            all = FetchJournal(&conn, s.filter, &e).size();
+            const TResult<std::vector<TJournalRow>> rows = FetchJournal(&conn, s.filter);
+            all = rows ? rows.Value().size() : 0;
         });
         std::printf("| %s | %.1f | %.1f | %.1f | %.0f | %zu |\n", s.name, bare, first, bare > 0 ? first / bare : 0.0,
                     whole, all);

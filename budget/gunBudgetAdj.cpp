@@ -43,37 +43,27 @@ void TBudgetAdj::SetNumber(int position, double value)
         FNumbers[std::size_t(position - 13)] = value;
 }
 
-QString BudgetAdjDeleteSQL(const TBudgetAdj& Record, const QString& Condition, TAdoConn* Conn)
+TRecordChange BudgetAdjDelete(const TBudgetAdj& Record, const QString& Condition, TAdoConn* Conn)
 {
-    QString sql = QStringLiteral(" delete from busibudgetAdj  where datayear=") + QString::number(Record.DataYear);
+    TRecordChange change{QStringLiteral(" delete from busibudgetAdj "),
+                         QStringLiteral(" where datayear=") + QString::number(Record.DataYear)};
     if (Condition.isEmpty())
-        sql += QStringLiteral(" and BudgId='") + QuotedValue(Conn, Record.BudgId) + QStringLiteral("'");
+        change.Condition += QStringLiteral(" and BudgId='") + QuotedValue(Conn, Record.BudgId) + QStringLiteral("'");
     else
-        sql += Condition;
-    return sql;
+        change.Condition += Condition;
+    return change;
 }
 
-bool TBudgetAdjManage::DeleteRecord(const TBudgetAdj* Record, const QString& Condition)
-{
-    return DeleteRecord(Record, Condition, nullptr);
-}
-
-bool TBudgetAdjManage::DeleteRecord(const TBudgetAdj* Record, const QString& Condition, TError* Error,
-                                    TAdoConn* Conn)
+TResult<int> TBudgetAdjManage::DeleteRecord(const TBudgetAdj* Record, const QString& Condition, TAdoConn* Conn)
 {
     if (!Record)
-        return false;
+        return TError{QStringLiteral("无法确定对应的预算指标")};
     TAdoConn* conn = Conn ? Conn : DefConnection();
     QString sql;
     try {
         sql = BudgetAdjDeleteSQL(*Record, Condition, conn);
     } catch (const std::exception& e) {
-        if (Error)
-            *Error = TError::From(e);
-        return false;
+        return TError::From(e);
     }
-    const TOutcome failure = ExecOn(conn, sql);
-    if (failure && Error)
-        *Error = *failure;
-    return !failure;
+    return ExecOn(conn, sql);
 }

@@ -38,13 +38,23 @@ public:
     Q_INVOKABLE explicit TBudgetAdjManage(TComponent* AOwner = nullptr) : TUserTable(AOwner) {}
 
     // Deletes the rows of the record's year with its BudgId (empty condition) or
-    // matching Condition, which starts with its own " and ...". False when the
-    // statement failed.
-    bool DeleteRecord(const TBudgetAdj* Record, const QString& Condition);
-    // The same on Conn (the "Def" connection when null), from the thread that
-    // runs it, saying why it failed.
-    bool DeleteRecord(const TBudgetAdj* Record, const QString& Condition, TError* Error, TAdoConn* Conn = nullptr);
+    // matching Condition, which starts with its own " and ...", on Conn (the "Def"
+    // connection when null), from the thread that runs it: the rows deleted.
+    TResult<int> DeleteRecord(const TBudgetAdj* Record, const QString& Condition, TAdoConn* Conn = nullptr);
+};
+
+// A statement that changes records of the table, made of its two parts: what it
+// does, and its condition (" where ..."). The journal's entries select the records
+// under the same condition, so both parts are kept as they were built.
+struct TRecordChange {
+    QString Head;
+    QString Condition;
+    QString Text() const { return Head + Condition; }
 };
 
 // The statement DeleteRecord runs; the key is quoted for Conn (see QuotedValue).
-QString BudgetAdjDeleteSQL(const TBudgetAdj& Record, const QString& Condition, TAdoConn* Conn = nullptr);
+TRecordChange BudgetAdjDelete(const TBudgetAdj& Record, const QString& Condition, TAdoConn* Conn = nullptr);
+inline QString BudgetAdjDeleteSQL(const TBudgetAdj& Record, const QString& Condition, TAdoConn* Conn = nullptr)
+{
+    return BudgetAdjDelete(Record, Condition, Conn).Text();
+}

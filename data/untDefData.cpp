@@ -18,24 +18,15 @@ TAdoConn* DefConnection()
     return source ? source() : nullptr;
 }
 
-bool ExecDefSQL(const QString& SQL)
+TResult<int> ExecDefSQL(const QString& SQL)
 {
-    return ExecDefSQL(SQL, nullptr);
+    return ExecOn(DefConnection(), SQL);
 }
 
-bool ExecDefSQL(const QString& SQL, TError* Error)
-{
-    const TOutcome failure = ExecOn(DefConnection(), SQL);
-    if (failure && Error)
-        *Error = *failure;
-    return !failure;
-}
-
-TOutcome ExecOn(TAdoConn* Conn, const QString& SQL)
+TResult<int> ExecOn(TAdoConn* Conn, const QString& SQL)
 {
     try {
-        ExecSQL(Conn, SQL);
-        return std::nullopt;
+        return ExecSQL(Conn, SQL);
     } catch (const std::exception& e) {
         return TError::From(e);
     } catch (...) {
@@ -43,15 +34,16 @@ TOutcome ExecOn(TAdoConn* Conn, const QString& SQL)
     }
 }
 
-bool OpenDefSQL(const QString& SQL, IARQueryRef& Query)
+TResult<IARQueryRef> OpenDefSQL(const QString& SQL)
 {
     try {
         IARQueryRef q;
         OpenQuery(DefConnection(), SQL, q);
-        Query = q;
-        return true;
+        return q;
+    } catch (const std::exception& e) {
+        return TError::From(e);
     } catch (...) {
-        return false;
+        return TError{QStringLiteral("执行SQL语句失败")};
     }
 }
 

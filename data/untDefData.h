@@ -1,6 +1,6 @@
 #pragma once
 // The module's "Def" wrappers over the host's connection manager, host record
-// fields as text, and the login-unit checks. Database errors become false results.
+// fields as text, and the login-unit checks. Database errors become failed results.
 #include "data/untDbManager.h"
 #include "data/untError.h"
 
@@ -12,12 +12,12 @@ class THostRecord;
 using TDefConnectionSource = TAdoConn* (*)();
 void SetDefConnectionSource(TDefConnectionSource Source);
 TAdoConn* DefConnection();
-bool ExecDefSQL(const QString& SQL);
-// The same, saying why it failed (*Error, when given).
-bool ExecDefSQL(const QString& SQL, TError* Error);
-// A statement on a given connection, from the thread that runs it: the failure as a value.
-TOutcome ExecOn(TAdoConn* Conn, const QString& SQL);
-bool OpenDefSQL(const QString& SQL, IARQueryRef& Query);
+// A statement on the "Def" connection: the records it changed, or why it failed.
+TResult<int> ExecDefSQL(const QString& SQL);
+// The same on a given connection, from the thread that runs it.
+TResult<int> ExecOn(TAdoConn* Conn, const QString& SQL);
+// A query on the "Def" connection, opened.
+TResult<IARQueryRef> OpenDefSQL(const QString& SQL);
 QString RecordFieldText(const THostField* Field);           // Null or missing: empty
 QString RecordFieldText(const THostRecord* Record, int index);
 // The operator's unit by its code (empty: none); FinanceOfficeFlag: the system

@@ -60,7 +60,8 @@ private:
     TError FError;
 };
 
-// Empty on success (older shape; new code returns TResult<>).
+// Empty on success: the older shape, still read by the record controller's
+// load; everything else returns TResult.
 using TOutcome = std::optional<TError>;
 
 // The error as the user reads it: what happened and what to do, in the module's

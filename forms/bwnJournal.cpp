@@ -42,24 +42,19 @@ QString WriteJournal(TAdoConn* Conn, const TJournalFilter& Filter, const QString
     const bool pdf = QFileInfo(File).suffix().compare(QLatin1String("pdf"), Qt::CaseInsensitive) == 0;
     if (!pdf && ExportFormatOf(File) == TExportFormat::Unknown)
         return QStringLiteral("不支持的文件类型“%1”：请选择 .xlsx、.csv 或 .pdf 文件").arg(QFileInfo(File).suffix());
-    TError error;
     bool stopped = false;
-    const std::vector<TJournalRow> rows = FetchJournal(Conn, Filter, &error, [&](int done) {
+    const TResult<std::vector<TJournalRow>> rows = FetchJournal(Conn, Filter, [&](int done) {
         stopped = Progress && !Progress(done);
         return !stopped;
     });
-    if (!error.Message.isEmpty())
-        return QStringLiteral("无法读取操作日志：%1").arg(AdvisedMessage(error));
+    if (!rows)
+        return QStringLiteral("无法读取操作日志：%1").arg(AdvisedMessage(rows.Error()));
     if (stopped)
         return {};
-    const TGridSnapshot snapshot = JournalSnapshot(rows);
-    QString why;
-    if (pdf) {
-        PrintGridToPdf(snapshot, Heading(Filter, Operator), File, &why);
-        return why;
-    }
-    ExportGrid(snapshot, File, &why, {}, Heading(Filter, Operator));
-    return why;
+    const TGridSnapshot snapshot = JournalSnapshot(rows.Value());
+    if (pdf)
+        return PrintGridToPdf(snapshot, Heading(Filter, Operator), File).Error().Message;
+    return ExportGrid(snapshot, File, {}, Heading(Filter, Operator)).Error().Message;
 }
 
 TbfrmJournal::TbfrmJournal(TAdoConn* Conn, const QString& Operator, const QString& Unit, QWidget* Parent)
@@ -199,8 +194,8 @@ void TbfrmJournal::btnSearchClick()
 void TbfrmJournal::UpdateStatus()
 {
     const int n = FModel->Count();
-    if (!FModel->LastError().Message.isEmpty())
-        FStatus->setText(QStringLiteral("无法读取操作日志：%1").arg(AdvisedMessage(FModel->LastError())));
+    if (!FModel->LastFetch())
+        FStatus->setText(QStringLiteral("无法读取操作日志：%1").arg(AdvisedMessage(FModel->LastFetch().Error())));
     else if (FModel->Fetching())
         FStatus->setText(QStringLiteral("正在加载… 已有 %1 条").arg(n));
     else if (FModel->AtEnd())
@@ -246,10 +241,11 @@ void TbfrmJournal::StartOutput(TOutput Kind)
                 FTaskError = WriteJournal(conn, filter, file, op, progress);
                 return;
             }
-            TError error;
-            *rows = FetchJournal(conn, filter, &error, progress);
-            if (!error.Message.isEmpty())
-                FTaskError = QStringLiteral("无法读取操作日志：%1").arg(AdvisedMessage(error));
+            TResult<std::vector<TJournalRow>> fetched = FetchJournal(conn, filter, progress);
+            if (fetched)
+                *rows = fetched.Take();
+            else
+                FTaskError = QStringLiteral("无法读取操作日志：%1").arg(AdvisedMessage(fetched.Error()));
         },
         [this](int done, int) {
             if (FProgress)
@@ -272,9 +268,9 @@ void TbfrmJournal::StartOutput(TOutput Kind)
             QPrinter printer(QPrinter::HighResolution);
             ChooseOrientation(snapshot, printer);
             const int pages = GridPageLayout(snapshot, printer).PageCount;
-            QString error;
-            if (!PreviewGrid(snapshot, Heading(filter, FOperator), this, &error, 0, qMin(pages, PreviewPages) - 1))
-                QMessageBox::warning(this, Title, error);
+            const TResult<> shown = PreviewGrid(snapshot, Heading(filter, FOperator), this, 0, qMin(pages, PreviewPages) - 1);
+            if (!shown)
+                QMessageBox::warning(this, Title, shown.Error().Message);
         }
     };
     UpdateStatus();

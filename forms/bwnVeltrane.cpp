@@ -253,8 +253,8 @@ void TbfrmVeltrane::BuildDeptTree()
     DytDept->SetTreeView(trvList);
     DytDept->SetActive(true);
     // A tree whose query the database refused would read as a range without units.
-    if (!DytDept->LoadError().isEmpty())
-        Tell(QStringLiteral("无法加载单位树：%1").arg(DytDept->LoadError()));
+    if (!DytDept->LastBuild())
+        Tell(QStringLiteral("无法加载单位树：%1").arg(DytDept->LastBuild().Error().Message));
 }
 
 void TbfrmVeltrane::trvListChange(TTreeNode* Node)

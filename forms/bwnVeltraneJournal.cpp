@@ -222,26 +222,24 @@ void TbfrmVeltrane::mnuJournalClick()
 
 TResult<QStringList> TbfrmVeltrane::JournalLines(const QStringList& Words)
 {
-    TJournalFilter filter;
-    QString why;
-    if (!TJournalFilter::Parse(Words, &filter, &why))
-        return TError{why};
+    const TResult<TJournalFilter> parsed = TJournalFilter::Parse(Words);
+    if (!parsed)
+        return parsed.Error();
     if (FController->CheckJournal() != TRecordController::TJournalState::Present)
         return TError{QStringLiteral("数据库中没有可读的操作日志表（BusiBudgetAdjLog）")};
-    std::vector<TJournalRow> rows;
-    TError error;
+    TResult<std::vector<TJournalRow>> rows{std::vector<TJournalRow>{}};
     TAdoConn* conn = FController->Context().Conn;
-    RunOutput(QStringLiteral("正在读取操作日志…"), [&, conn, filter](TBackgroundTask& t) {
-        rows = FetchJournal(conn, filter, &error, [&t](int done) {
+    RunOutput(QStringLiteral("正在读取操作日志…"), [&, conn, filter = parsed.Value()](TBackgroundTask& t) {
+        rows = FetchJournal(conn, filter, [&t](int done) {
             t.Report(done, 0);
             return !t.Cancelled();
         });
         return true;
     });
-    if (!error.Message.isEmpty())
-        return TError{QStringLiteral("无法读取操作日志：%1").arg(AdvisedMessage(error)), error.Kind};
+    if (!rows)
+        return TError{QStringLiteral("无法读取操作日志：%1").arg(AdvisedMessage(rows.Error())), rows.Error().Kind};
     QStringList lines;
-    for (const TJournalRow& r : rows)
+    for (const TJournalRow& r : rows.Value())
         lines << QStringList{QString::number(r.LogId), JournalLocalTime(r.LoggedAt), r.Operator, r.Workstation, r.Action,
                              r.DataYear, r.BudgId, r.Eid, r.OldStatus, r.NewStatus, r.BudgMoney}
                      .join(QLatin1Char('\t'));
@@ -250,16 +248,16 @@ TResult<QStringList> TbfrmVeltrane::JournalLines(const QStringList& Words)
 
 TResult<> TbfrmVeltrane::ExportJournal(const QString& File, const QStringList& Words)
 {
-    TJournalFilter filter;
-    QString why;
-    if (!TJournalFilter::Parse(Words, &filter, &why))
-        return TError{why};
+    const TResult<TJournalFilter> parsed = TJournalFilter::Parse(Words);
+    if (!parsed)
+        return parsed.Error();
     if (FController->CheckJournal() != TRecordController::TJournalState::Present)
         return TError{QStringLiteral("数据库中没有可读的操作日志表（BusiBudgetAdjLog）")};
     const TModuleContext& c = FController->Context();
     TAdoConn* conn = c.Conn;
     const QString op = c.Operator;
-    RunOutput(QStringLiteral("正在导出操作日志：%1").arg(File), [&, conn, op, filter](TBackgroundTask& t) {
+    QString why;
+    RunOutput(QStringLiteral("正在导出操作日志：%1").arg(File), [&, conn, op, filter = parsed.Value()](TBackgroundTask& t) {
         why = WriteJournal(conn, filter, File, op, [&t](int done) {
             t.Report(done, 0);
             return !t.Cancelled();

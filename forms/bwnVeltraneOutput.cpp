@@ -173,13 +173,12 @@ TResult<> TbfrmVeltrane::ExportGrid(const QString& file)
 
 bool TbfrmVeltrane::ExportTo(const QString& file, QString* error)
 {
-    TExportResult result = TExportResult::Failed;
-    QString why;
+    TResult<TOutputEnd> result = TOutputEnd::Cancelled;
     const TGridSnapshot snapshot = ngdBudgetAdj->Snapshot();
     const TGridPrintHeading heading = OutputHeading();
     RunOutput(QStringLiteral("正在导出：%1").arg(QFileInfo(file).fileName()), [&, snapshot, heading](TBackgroundTask& t) {
         result = ::ExportGrid(
-            snapshot, file, &why,
+            snapshot, file,
             [&t](int done, int total) {
                 t.Report(done, total);
                 return !t.Cancelled();
@@ -187,8 +186,8 @@ bool TbfrmVeltrane::ExportTo(const QString& file, QString* error)
             heading);
         return true;
     });
-    *error = result == TExportResult::Failed ? why : QString();
-    return result == TExportResult::Done;
+    *error = result.Error().Message;
+    return result && result.Value() == TOutputEnd::Done;
 }
 
 TResult<> TbfrmVeltrane::PrintGridToPdf(const QString& file)
@@ -197,10 +196,10 @@ TResult<> TbfrmVeltrane::PrintGridToPdf(const QString& file)
     const TGridSnapshot snapshot = ngdBudgetAdj->Snapshot();
     const TGridPrintHeading heading = OutputHeading();
     RunOutput(QStringLiteral("正在打印到：%1").arg(QFileInfo(file).fileName()), [&, snapshot, heading](TBackgroundTask& t) {
-        ::PrintGridToPdf(snapshot, heading, file, &error, [&t](int done, int total) {
-            t.Report(done, total);
-            return !t.Cancelled();
-        });
+        error = ::PrintGridToPdf(snapshot, heading, file, [&t](int done, int total) {
+                    t.Report(done, total);
+                    return !t.Cancelled();
+                }).Error().Message;
         return true;
     });
     if (!error.isEmpty())
@@ -319,9 +318,8 @@ void TbfrmVeltrane::mnuPrintPreviewClick()
         if (pages > LongPrintPages && !ChoosePages(pages, &first, &last))
             return;
     }
-    QString error;
-    if (!PreviewGrid(snapshot, OutputHeading(), Handle(), &error, first, last))
-        OutputMessage(error, MB_OK | MB_ICONEXCLAMATION);
+    if (const TResult<> shown = PreviewGrid(snapshot, OutputHeading(), Handle(), first, last); !shown)
+        OutputMessage(shown.Error().Message, MB_OK | MB_ICONEXCLAMATION);
 }
 
 void TbfrmVeltrane::mnuPrintClick()
@@ -345,10 +343,12 @@ void TbfrmVeltrane::mnuPrintClick()
     const TGridPrintHeading heading = OutputHeading();
     bool printed = false;
     RunOutput(QStringLiteral("正在打印…"), [&, snapshot, heading, printer](TBackgroundTask& t) {
-        printed = PaintGrid(snapshot, heading, *printer, &error, first, last, [&t](int done, int total) {
+        const TResult<TOutputEnd> painted = PaintGrid(snapshot, heading, *printer, first, last, [&t](int done, int total) {
             t.Report(done, total);
             return !t.Cancelled();
         });
+        printed = painted && painted.Value() == TOutputEnd::Done;
+        error = painted.Error().Message;
         return true;
     });
     if (!error.isEmpty())

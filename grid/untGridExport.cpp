@@ -17,6 +17,8 @@
 
 namespace {
 
+enum class TExportResult { Done, Failed, Cancelled };
+
 // Rows between two progress reports: often enough for a responsive dialog, rare
 // enough to cost nothing.
 constexpr int kProgressStep = 2048;
@@ -507,40 +509,31 @@ QString OutputFileError(const QString& FileName, const QString& Reason)
     return QStringLiteral("无法写入文件“%1”：%2").arg(QDir::toNativeSeparators(FileName), Reason);
 }
 
-TExportResult ExportGrid(const TNextGrid& Grid, const QString& FileName, QString* Error,
-                         const TExportProgress& Progress, const TGridPrintHeading& Heading)
+TResult<TOutputEnd> ExportGrid(const TNextGrid& Grid, const QString& FileName, const TExportProgress& Progress,
+                               const TGridPrintHeading& Heading)
 {
-    if (Grid.Updating()) {
-        if (Error)
-            *Error = QStringLiteral("表格正在更新，请稍后再导出");
-        return TExportResult::Failed;
-    }
-    return ExportGrid(Grid.Snapshot(), FileName, Error, Progress, Heading);
+    if (Grid.Updating())
+        return TError{QStringLiteral("表格正在更新，请稍后再导出")};
+    return ExportGrid(Grid.Snapshot(), FileName, Progress, Heading);
 }
 
-TExportResult ExportGrid(const TGridSnapshot& Grid, const QString& FileName, QString* Error,
-                         const TExportProgress& Progress, const TGridPrintHeading& Heading)
+TResult<TOutputEnd> ExportGrid(const TGridSnapshot& Grid, const QString& FileName, const TExportProgress& Progress,
+                               const TGridPrintHeading& Heading)
 {
-    QString scratch;
-    QString& error = Error ? *Error : scratch;
-    error.clear();
     const TExportFormat format = ExportFormatOf(FileName);
-    if (format == TExportFormat::Unknown) {
-        error = QStringLiteral("不支持的导出格式“%1”：请选择 .xlsx（Excel 工作簿）或 .csv 文件")
-                    .arg(QFileInfo(FileName).suffix());
-        return TExportResult::Failed;
-    }
+    if (format == TExportFormat::Unknown)
+        return TError{QStringLiteral("不支持的导出格式“%1”：请选择 .xlsx（Excel 工作簿）或 .csv 文件")
+                          .arg(QFileInfo(FileName).suffix())};
     const TGridSnapshot& shown = Grid;
-    if (shown.Columns.empty()) {
-        error = QStringLiteral("表格中没有可导出的列");
-        return TExportResult::Failed;
-    }
+    if (shown.Columns.empty())
+        return TError{QStringLiteral("表格中没有可导出的列")};
 
     TOutputFile out(FileName);
-    if (!out.Open(&error))
-        return TExportResult::Failed;
+    if (TResult<> opened = out.Open(); !opened)
+        return opened.Error();
     Reporter reporter{Progress, int(shown.Rows.size()), TExportResult::Done, QString()};
     TExportResult result = TExportResult::Failed;
+    QString error;
     try {
         if (format == TExportFormat::Csv) {
             result = WriteCsv(shown, out.File(), FileName, reporter, &error);
@@ -553,14 +546,14 @@ TExportResult ExportGrid(const TGridSnapshot& Grid, const QString& FileName, QSt
         error = QStringLiteral("内存不足，无法导出");
         result = TExportResult::Failed;
     }
-    if (result == TExportResult::Done && !out.Commit(&error))
-        result = TExportResult::Failed;
-    if (result == TExportResult::Cancelled)
-        error.clear();
     // Anything but success: the temporary file goes with `out`.
-    if (result == TExportResult::Failed && error.isEmpty())
-        error = OutputFileError(FileName, QStringLiteral("未知错误"));
-    return result;
+    if (result == TExportResult::Cancelled)
+        return TOutputEnd::Cancelled;
+    if (result == TExportResult::Failed)
+        return TError{error.isEmpty() ? OutputFileError(FileName, QStringLiteral("未知错误")) : error};
+    if (TResult<> committed = out.Commit(); !committed)
+        return committed.Error();
+    return TOutputEnd::Done;
 }
 
 // ---------------------------------------------------------------- TOutputFile
@@ -571,12 +564,10 @@ TOutputFile::~TOutputFile() = default;   // QTemporaryFile removes an uncommitte
 
 QString TOutputFile::TemporaryName() const { return FFile ? FFile->fileName() : QString(); }
 
-bool TOutputFile::Open(QString* Error)
+TResult<> TOutputFile::Open()
 {
-    if (FTarget.trimmed().isEmpty()) {
-        *Error = QStringLiteral("没有指定文件名");
-        return false;
-    }
+    if (FTarget.trimmed().isEmpty())
+        return TError{QStringLiteral("没有指定文件名")};
 #ifdef Q_OS_UNIX
     // Past a file-size limit a write fails with EFBIG, told as 文件过大, instead
     // of the signal ending the whole program.
@@ -595,23 +586,16 @@ bool TOutputFile::Open(QString* Error)
     if (info.exists() && info.isFile()
         && (!info.isWritable() || !(info.permissions() & QFile::WriteOwner))) {
         // Its owner made it so: not replaced behind their back.
-        *Error = OutputFileError(FTarget, QStringLiteral("文件是只读的，没有替换它"));
-        return false;
+        return TError{OutputFileError(FTarget, QStringLiteral("文件是只读的，没有替换它"))};
     }
-    if (info.isDir()) {
-        *Error = OutputFileError(FTarget, QStringLiteral("已有同名的文件夹"));
-        return false;
-    }
-    if (!folder.exists()) {
-        *Error = OutputFileError(FTarget, QStringLiteral("文件夹“%1”不存在")
-                                              .arg(QDir::toNativeSeparators(folder.absoluteFilePath())));
-        return false;
-    }
-    if (!folder.isDir()) {
-        *Error = OutputFileError(FTarget, QStringLiteral("“%1”不是文件夹")
-                                              .arg(QDir::toNativeSeparators(folder.absoluteFilePath())));
-        return false;
-    }
+    if (info.isDir())
+        return TError{OutputFileError(FTarget, QStringLiteral("已有同名的文件夹"))};
+    if (!folder.exists())
+        return TError{OutputFileError(FTarget, QStringLiteral("文件夹“%1”不存在")
+                                              .arg(QDir::toNativeSeparators(folder.absoluteFilePath())))};
+    if (!folder.isDir())
+        return TError{OutputFileError(FTarget, QStringLiteral("“%1”不是文件夹")
+                                              .arg(QDir::toNativeSeparators(folder.absoluteFilePath())))};
     // Hidden, beside the target, with its extension (the PDF printer goes by it).
     QString pattern = QLatin1Char('.') + info.completeBaseName() + QStringLiteral("-XXXXXX");
     if (!info.suffix().isEmpty())
@@ -620,28 +604,24 @@ bool TOutputFile::Open(QString* Error)
     errno = 0;
     if (!FFile->open()) {
         const int e = errno;
-        *Error = OutputFileError(FTarget, e ? Reason(std::error_code(e, std::generic_category()))
-                                            : FFile->errorString());
+        const TError failure{OutputFileError(FTarget, e ? Reason(std::error_code(e, std::generic_category()))
+                                                        : FFile->errorString())};
         FFile.reset();
-        return false;
+        return failure;
     }
-    return true;
+    return {};
 }
 
-bool TOutputFile::Commit(QString* Error)
+TResult<> TOutputFile::Commit()
 {
-    if (!FFile) {
-        *Error = OutputFileError(FTarget, QStringLiteral("临时文件未创建"));
-        return false;
-    }
+    if (!FFile)
+        return TError{OutputFileError(FTarget, QStringLiteral("临时文件未创建"))};
     if (FFile->isOpen()) {
         errno = 0;
         const bool flushed = FFile->flush();
         FFile->close();
-        if (!flushed || FFile->error() != QFileDevice::NoError) {
-            *Error = OutputFileError(FTarget, WriteReason(*FFile));
-            return false;
-        }
+        if (!flushed || FFile->error() != QFileDevice::NoError)
+            return TError{OutputFileError(FTarget, WriteReason(*FFile))};
     }
     const QString temp = FFile->fileName();
 #ifdef Q_OS_UNIX
@@ -649,10 +629,8 @@ bool TOutputFile::Commit(QString* Error)
     // or the whole new one, never an empty one.
     {
         QFile f(temp);
-        if (!f.open(QIODevice::ReadOnly) || ::fsync(f.handle()) != 0) {
-            *Error = OutputFileError(FTarget, Reason(std::error_code(errno, std::generic_category())));
-            return false;
-        }
+        if (!f.open(QIODevice::ReadOnly) || ::fsync(f.handle()) != 0)
+            return TError{OutputFileError(FTarget, Reason(std::error_code(errno, std::generic_category())))};
     }
 #endif
     // A replaced file keeps its permissions; a new one is readable by others, as
@@ -666,10 +644,8 @@ bool TOutputFile::Commit(QString* Error)
     QFile::setPermissions(temp, permissions);
     std::error_code ec;
     std::filesystem::rename(NativePath(temp), NativePath(path), ec);
-    if (ec) {
-        *Error = OutputFileError(FTarget, Reason(ec));
-        return false;
-    }
+    if (ec)
+        return TError{OutputFileError(FTarget, Reason(ec))};
     FFile->setAutoRemove(false);
-    return true;
+    return {};
 }

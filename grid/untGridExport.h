@@ -8,6 +8,7 @@
 #include <memory>
 #include <vector>
 
+#include "data/untError.h"
 #include "toolkit/GridSnapshot.h"
 
 class QTemporaryFile;
@@ -35,26 +36,27 @@ enum class TExportFormat { Unknown, Xlsx, Csv };
 // From the file name's extension, letter case aside.
 TExportFormat ExportFormatOf(const QString& FileName);
 
-enum class TExportResult { Done, Failed, Cancelled };
+// How an output that did not fail ended: complete, or cancelled by its progress.
+enum class TOutputEnd { Done, Cancelled };
 
 // Rows written so far and rows in all; returning false cancels the export.
 using TExportProgress = std::function<bool(int Done, int Total)>;
 
 // Writes what the grid shows (a snapshot of it) to FileName in the format of its
 // extension. The file appears only when complete: a failed or cancelled export
-// leaves no file of its own and an existing file of that name as it was. Failed:
-// *Error says why. What happens to the grid meanwhile changes nothing written.
+// leaves no file of its own and an existing file of that name as it was; a
+// failure says why. What happens to the grid meanwhile changes nothing written.
 // A workbook is filed as an office would and worked in as a spreadsheet user
 // expects: the heading above the table (with Details), a filter on the header
 // row, codes as text, dates as dates, 序号 and amounts as numbers in the grid's
 // format, each total as a SUBTOTAL formula over the rows above it (so that it
 // follows the filter) with its value written too, and the amount's total in
 // capitals under the table.
-TExportResult ExportGrid(const TGridSnapshot& Grid, const QString& FileName, QString* Error,
-                         const TExportProgress& Progress = {}, const TGridPrintHeading& Heading = {});
+TResult<TOutputEnd> ExportGrid(const TGridSnapshot& Grid, const QString& FileName, const TExportProgress& Progress = {},
+                               const TGridPrintHeading& Heading = {});
 // The same of the grid as it is now.
-TExportResult ExportGrid(const TNextGrid& Grid, const QString& FileName, QString* Error,
-                         const TExportProgress& Progress = {}, const TGridPrintHeading& Heading = {});
+TResult<TOutputEnd> ExportGrid(const TNextGrid& Grid, const QString& FileName, const TExportProgress& Progress = {},
+                               const TGridPrintHeading& Heading = {});
 
 // A file written under a temporary name in its target's folder and renamed onto
 // the target only by Commit, replacing what was there. Until then the target is
@@ -69,11 +71,11 @@ public:
     // Creates the temporary file, left open for writing. An existing target the
     // user may not write is refused; a target that is a symbolic link stands for
     // the file it leads to, which is replaced (the link stays).
-    bool Open(QString* Error);
+    TResult<> Open();
     QTemporaryFile& File() { return *FFile; }
     QString TemporaryName() const;
     QString Target() const { return FTarget; }
-    bool Commit(QString* Error);
+    TResult<> Commit();
 
 private:
     QString FTarget;   // as the user named it

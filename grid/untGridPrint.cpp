@@ -267,64 +267,51 @@ void ChooseOrientation(const TGridSnapshot& Grid, QPrinter& Printer)
     Printer.setPageOrientation(needed > room ? QPageLayout::Landscape : QPageLayout::Portrait);
 }
 
-bool PaintGrid(const TGridSnapshot& Grid, const TGridPrintHeading& Heading, QPrinter& Printer, QString* Error,
-               int First, int Last, const TPrintProgress& Progress)
+TResult<TOutputEnd> PaintGrid(const TGridSnapshot& Grid, const TGridPrintHeading& Heading, QPrinter& Printer,
+                              int First, int Last, const TPrintProgress& Progress)
 {
     const PageLayout layout(Grid, Printer, Heading);
-    if (layout.Shown().Columns.empty()) {
-        *Error = QStringLiteral("表格中没有可打印的列");
-        return false;
-    }
+    if (layout.Shown().Columns.empty())
+        return TError{QStringLiteral("表格中没有可打印的列")};
     const int first = First < 0 ? 0 : qMin(First, layout.PageCount - 1);
     const int last = Last < 0 ? layout.PageCount - 1 : qBound(first, Last, layout.PageCount - 1);
     const int total = last - first + 1;
     QPainter painter;
-    if (!painter.begin(&Printer)) {
-        *Error = QStringLiteral("无法开始打印，请检查打印机设置");
-        return false;
-    }
+    if (!painter.begin(&Printer))
+        return TError{QStringLiteral("无法开始打印，请检查打印机设置")};
     for (int page = first; page <= last; ++page) {
         if (Progress && !Progress(page - first, total)) {
             painter.end();
-            Error->clear();
-            return false;
+            return TOutputEnd::Cancelled;
         }
         if (page > first && !Printer.newPage()) {
             painter.end();
-            *Error = QStringLiteral("打印第 %1 页时出错").arg(page + 1);
-            return false;
+            return TError{QStringLiteral("打印第 %1 页时出错").arg(page + 1)};
         }
         layout.Paint(painter, page);
     }
     if (Progress)
         Progress(total, total);
-    if (!painter.end() || Printer.printerState() == QPrinter::Error) {
-        *Error = QStringLiteral("打印未能完成");
-        return false;
-    }
-    return true;
+    if (!painter.end() || Printer.printerState() == QPrinter::Error)
+        return TError{QStringLiteral("打印未能完成")};
+    return TOutputEnd::Done;
 }
 
-bool PrintGridToPdf(const TNextGrid& Grid, const TGridPrintHeading& Heading, const QString& FileName,
-                    QString* Error)
+TResult<TOutputEnd> PrintGridToPdf(const TNextGrid& Grid, const TGridPrintHeading& Heading, const QString& FileName)
 {
-    if (Grid.Updating()) {
-        *Error = QStringLiteral("表格正在更新，请稍后再打印");
-        return false;
-    }
-    return PrintGridToPdf(Grid.Snapshot(), Heading, FileName, Error);
+    if (Grid.Updating())
+        return TError{QStringLiteral("表格正在更新，请稍后再打印")};
+    return PrintGridToPdf(Grid.Snapshot(), Heading, FileName);
 }
 
-bool PrintGridToPdf(const TGridSnapshot& Grid, const TGridPrintHeading& Heading, const QString& FileName,
-                    QString* Error, const TPrintProgress& Progress)
+TResult<TOutputEnd> PrintGridToPdf(const TGridSnapshot& Grid, const TGridPrintHeading& Heading,
+                                   const QString& FileName, const TPrintProgress& Progress)
 {
-    if (QFileInfo(FileName).suffix().compare(QLatin1String("pdf"), Qt::CaseInsensitive) != 0) {
-        *Error = QStringLiteral("打印文件“%1”须以 .pdf 结尾").arg(FileName);
-        return false;
-    }
+    if (QFileInfo(FileName).suffix().compare(QLatin1String("pdf"), Qt::CaseInsensitive) != 0)
+        return TError{QStringLiteral("打印文件“%1”须以 .pdf 结尾").arg(FileName)};
     TOutputFile out(FileName);
-    if (!out.Open(Error))
-        return false;
+    if (TResult<> opened = out.Open(); !opened)
+        return opened.Error();
     // The printer writes the file by its name; ours stays reserved, closed.
     out.File().close();
     QPrinter printer(QPrinter::HighResolution);
@@ -334,17 +321,18 @@ bool PrintGridToPdf(const TGridSnapshot& Grid, const TGridPrintHeading& Heading,
     printer.setDocName(Heading.Title);
     printer.setCreator(Heading.Title);
     ChooseOrientation(Grid, printer);
-    QString error;
-    if (!PaintGrid(Grid, Heading, printer, &error, -1, -1, Progress)) {
-        // Cancelled: no file, no message.
-        *Error = error.isEmpty() ? QString() : OutputFileError(FileName, error);
-        return false;
-    }
-    return out.Commit(Error);
+    const TResult<TOutputEnd> painted = PaintGrid(Grid, Heading, printer, -1, -1, Progress);
+    if (!painted)
+        return TError{OutputFileError(FileName, painted.Error().Message)};
+    if (painted.Value() == TOutputEnd::Cancelled)
+        return TOutputEnd::Cancelled;   // no file, no message
+    if (TResult<> committed = out.Commit(); !committed)
+        return committed.Error();
+    return TOutputEnd::Done;
 }
 
-bool PreviewGrid(const TGridSnapshot& Grid, const TGridPrintHeading& Heading, QWidget* Parent, QString* Error,
-                 int First, int Last)
+TResult<> PreviewGrid(const TGridSnapshot& Grid, const TGridPrintHeading& Heading, QWidget* Parent, int First,
+                      int Last)
 {
     QPrinter printer(QPrinter::HighResolution);
     printer.setDocName(Heading.Title);
@@ -357,15 +345,13 @@ bool PreviewGrid(const TGridSnapshot& Grid, const TGridPrintHeading& Heading, QW
         const QRect room = screen->availableGeometry();
         dialog.resize(room.width() * 4 / 5, room.height() * 9 / 10);
     }
-    QString failure;
+    TResult<> shown;
     QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog, [&](QPrinter* p) {
-        QString error;
-        if (!PaintGrid(Grid, Heading, *p, &error, First, Last))
-            failure = error;
+        if (const TResult<TOutputEnd> painted = PaintGrid(Grid, Heading, *p, First, Last); !painted)
+            shown = painted.Error();
     });
     dialog.exec();
-    *Error = failure;
-    return failure.isEmpty();
+    return shown;
 }
 
 bool ChoosePrinter(const TGridSnapshot& Grid, QPrinter& Printer, QWidget* Parent, int* First, int* Last)

@@ -27,21 +27,20 @@ using TPrintProgress = std::function<bool(int Done, int Total)>;
 
 // Paints pages First to Last (counted from 0; -1, -1: every page) onto a printer
 // that is set up but not yet begun. May run on a worker thread (a PDF or a
-// printer, never the screen). Cancelled by Progress: false with empty *Error.
-bool PaintGrid(const TGridSnapshot& Grid, const TGridPrintHeading& Heading, QPrinter& Printer, QString* Error,
-               int First = -1, int Last = -1, const TPrintProgress& Progress = {});
+// printer, never the screen).
+TResult<TOutputEnd> PaintGrid(const TGridSnapshot& Grid, const TGridPrintHeading& Heading, QPrinter& Printer,
+                              int First = -1, int Last = -1, const TPrintProgress& Progress = {});
 
 // A PDF file on A4, no dialog. The file appears only when complete; an existing
 // file of that name stays as it was when printing fails.
-bool PrintGridToPdf(const TGridSnapshot& Grid, const TGridPrintHeading& Heading, const QString& FileName,
-                    QString* Error, const TPrintProgress& Progress = {});
-bool PrintGridToPdf(const TNextGrid& Grid, const TGridPrintHeading& Heading, const QString& FileName,
-                    QString* Error);
+TResult<TOutputEnd> PrintGridToPdf(const TGridSnapshot& Grid, const TGridPrintHeading& Heading,
+                                   const QString& FileName, const TPrintProgress& Progress = {});
+TResult<TOutputEnd> PrintGridToPdf(const TNextGrid& Grid, const TGridPrintHeading& Heading, const QString& FileName);
 
-// The print preview dialog (modal) of pages First to Last (-1, -1: all); false
-// with *Error when the pages could not be painted.
-bool PreviewGrid(const TGridSnapshot& Grid, const TGridPrintHeading& Heading, QWidget* Parent, QString* Error,
-                 int First = -1, int Last = -1);
+// The print preview dialog (modal) of pages First to Last (-1, -1: all); a
+// failure when the pages could not be painted.
+TResult<> PreviewGrid(const TGridSnapshot& Grid, const TGridPrintHeading& Heading, QWidget* Parent, int First = -1,
+                      int Last = -1);
 
 // The print dialog, with the range of pages of the grid to choose from; true with
 // the printer set up for the chosen pages (*First, *Last), false when the user

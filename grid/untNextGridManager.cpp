@@ -207,8 +207,8 @@ void TNextGridManager::BeginLoad(TNextGrid* Grid, bool ShowTotal, bool HalveTota
     Grid->OnKeyPress = [this](TNextGrid* s, QChar& k) { GridKeyPress(s, k); };
 }
 
-void TNextGridManager::LoadRows(TNextGrid* Grid, const QString& SQL, bool ShowTotal, bool HalveTotal,
-                                bool NumberRows)
+TResult<> TNextGridManager::LoadRows(TNextGrid* Grid, const QString& SQL, bool ShowTotal, bool HalveTotal,
+                                     bool NumberRows)
 {
     BeginLoad(Grid, ShowTotal, HalveTotal);
     CursorGuard cursor(FScreen);
@@ -219,11 +219,12 @@ void TNextGridManager::LoadRows(TNextGrid* Grid, const QString& SQL, bool ShowTo
         if (Grid->Columns().Count() < 3)
             CreateColumns(Grid);
         Grid->ClearRows();
-        IARQueryRef query;
-        if (!OpenDefSQL(SQL, query)) {
-            Loading = false;   // no rows; the error was dropped by the wrapper
-            return;
+        TResult<IARQueryRef> opened = OpenDefSQL(SQL);
+        if (!opened) {
+            Loading = false;   // no rows
+            return opened.Error();
         }
+        IARQueryRef query = opened.Take();
         TADOQuery* q = query->GetQuery();
         TGridRows rows = FillRows(PlanLoad(Grid, ShowTotal, HalveTotal, NumberRows), q, [this, q](int n, int count) {
             if (OnRowLoaded)
@@ -235,6 +236,7 @@ void TNextGridManager::LoadRows(TNextGrid* Grid, const QString& SQL, bool ShowTo
         complete = PutRows(Grid, std::move(rows));
     }
     FinishLoad(Grid, complete);
+    return {};
 }
 
 TGridLoadPlan TNextGridManager::PlanLoad(TNextGrid* Grid, bool ShowTotal, bool HalveTotal, bool NumberRows) const

@@ -3,6 +3,7 @@
 // the grid from a query with row numbers and a totals row, and reads cells back
 // by column name.
 #include "data/untDbManager.h"
+#include "data/untError.h"
 #include "grid/untGridRows.h"
 #include <QChar>
 #include <QList>
@@ -46,7 +47,9 @@ public:
 
     void CreateColumns(TNextGrid* Grid);
     bool LoadColumnLayout();
-    void LoadRows(TNextGrid* Grid, const QString& SQL, bool ShowTotal, bool HalveTotal, bool NumberRows);
+    // Opens SQL on the "Def" connection and fills the grid with its rows; a query
+    // that does not open leaves the grid empty and says why.
+    TResult<> LoadRows(TNextGrid* Grid, const QString& SQL, bool ShowTotal, bool HalveTotal, bool NumberRows);
     void GetCellValue(TNextGrid* Grid, int Row, const QString& FieldName, QString& Value) const;
 
     // LoadRows in three steps, for a load whose query runs on another thread:

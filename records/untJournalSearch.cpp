@@ -6,25 +6,28 @@
 #include "toolkit/NextGridColumns.h"
 #include "toolkit/Threads.h"
 #include <QDateTime>
-#include <QHash>
 #include <algorithm>
 
 // ------------------------------------------------------------------ words
 
 const QStringList& TJournalActions::Names()
 {
-    static const QStringList names{QStringLiteral("confirm"), QStringLiteral("cancel"), QStringLiteral("delete"),
-                                   QStringLiteral("undo")};
+    static const QStringList names = [] {
+        QStringList n;
+        for (const TRunKind k : RunKinds)
+            n << RunAction(k);
+        return n;
+    }();
     return names;
 }
 
 QString TJournalActions::Caption(const QString& Action)
 {
-    static const QHash<QString, QString> captions{{QStringLiteral("confirm"), QStringLiteral("确认")},
-                                                  {QStringLiteral("cancel"), QStringLiteral("撤销")},
-                                                  {QStringLiteral("delete"), QStringLiteral("删除")},
-                                                  {QStringLiteral("undo"), QStringLiteral("撤销上次操作")}};
-    return captions.value(Action, Action);
+    const std::optional<TRunKind> kind = RunKindOfAction(Action);
+    if (!kind)
+        return Action;
+    // An undo's entries are read as what the user asked for, not as its verb (恢复).
+    return *kind == TRunKind::Undo ? QStringLiteral("撤销上次操作") : RunVerb(*kind);
 }
 
 QString JournalStatusName(const QString& Status)
@@ -44,53 +47,44 @@ QString JournalLocalTime(const QString& Utc)
 
 // ------------------------------------------------------------------ filter
 
-bool TJournalFilter::Parse(const QStringList& Words, TJournalFilter* Filter, QString* Error)
+TResult<TJournalFilter> TJournalFilter::Parse(const QStringList& Words)
 {
     TJournalFilter f;
     for (qsizetype i = 0; i < Words.size(); i += 2) {
         const QString& key = Words[i];
-        if (i + 1 >= Words.size()) {
-            *Error = QStringLiteral("“%1”后缺少值").arg(key);
-            return false;
-        }
+        if (i + 1 >= Words.size())
+            return TError{QStringLiteral("“%1”后缺少值").arg(key)};
         const QString& value = Words[i + 1];
         auto day = [&](QDate* d) {
             *d = QDate::fromString(value, QStringLiteral("yyyy-MM-dd"));
-            if (!d->isValid())
-                *Error = QStringLiteral("日期“%1”无效，应为 YYYY-MM-DD").arg(value);
             return d->isValid();
         };
+        auto badDay = [&] { return TError{QStringLiteral("日期“%1”无效，应为 YYYY-MM-DD").arg(value)}; };
         bool number = false;
         if (key == QLatin1String("operator")) {
             f.Operator = value;
         } else if (key == QLatin1String("action")) {
-            if (!TJournalActions::Names().contains(value)) {
-                *Error = QStringLiteral("操作“%1”无效，应为 %2").arg(value, TJournalActions::Names().join(QLatin1Char('|')));
-                return false;
-            }
+            if (!TJournalActions::Names().contains(value))
+                return TError{QStringLiteral("操作“%1”无效，应为 %2").arg(value, TJournalActions::Names().join(QLatin1Char('|')))};
             f.Action = value;
         } else if (key == QLatin1String("from")) {
             if (!day(&f.From))
-                return false;
+                return badDay();
         } else if (key == QLatin1String("to")) {
             if (!day(&f.To))
-                return false;
+                return badDay();
         } else if (key == QLatin1String("unit")) {
             f.Unit = value;
         } else if (key == QLatin1String("record")) {
             value.toLongLong(&number);
-            if (!number) {
-                *Error = QStringLiteral("预算指标编号“%1”不是整数").arg(value);
-                return false;
-            }
+            if (!number)
+                return TError{QStringLiteral("预算指标编号“%1”不是整数").arg(value)};
             f.BudgId = value;
         } else {
-            *Error = QStringLiteral("无法识别的条件“%1”（operator、action、from、to、unit、record）").arg(key);
-            return false;
+            return TError{QStringLiteral("无法识别的条件“%1”（operator、action、from、to、unit、record）").arg(key)};
         }
     }
-    *Filter = f;
-    return true;
+    return f;
 }
 
 QString TJournalFilter::Describe() const
@@ -176,11 +170,10 @@ QString JournalSearchSQL(TAdoConn* Conn, const TJournalFilter& F, long long Befo
     }
 }
 
-std::vector<TJournalRow> FetchJournalPage(TAdoConn* Conn, const TJournalFilter& Filter, long long Before, int Limit,
-                                          TError* Error)
+TResult<std::vector<TJournalRow>> FetchJournalPage(TAdoConn* Conn, const TJournalFilter& Filter, long long Before,
+                                                   int Limit)
 {
     std::vector<TJournalRow> rows;
-    *Error = {};
     try {
         TADOQuery q;
         q.SetConnection(Conn);
@@ -204,22 +197,22 @@ std::vector<TJournalRow> FetchJournalPage(TAdoConn* Conn, const TJournalFilter& 
             rows.push_back(std::move(row));
         }
     } catch (const std::exception& e) {
-        *Error = TError::From(e);
-        rows.clear();
+        return TError::From(e);
     }
     return rows;
 }
 
-std::vector<TJournalRow> FetchJournal(TAdoConn* Conn, const TJournalFilter& Filter, TError* Error,
-                                      const std::function<bool(int)>& Progress)
+TResult<std::vector<TJournalRow>> FetchJournal(TAdoConn* Conn, const TJournalFilter& Filter,
+                                               const std::function<bool(int)>& Progress)
 {
     constexpr int page = 5000;
     std::vector<TJournalRow> all;
     long long before = 0;
     for (;;) {
-        std::vector<TJournalRow> rows = FetchJournalPage(Conn, Filter, before, page, Error);
-        if (!Error->Message.isEmpty())
-            return all;
+        TResult<std::vector<TJournalRow>> fetched = FetchJournalPage(Conn, Filter, before, page);
+        if (!fetched)
+            return fetched.Error();
+        std::vector<TJournalRow> rows = fetched.Take();
         const bool last = int(rows.size()) < page;
         if (!rows.empty())
             before = rows.back().LogId;
@@ -309,11 +302,10 @@ public:
 
     const int Generation;
     const int Limit;
-    std::vector<TJournalRow> Rows;
-    TError Error;
+    TResult<std::vector<TJournalRow>> Rows{std::vector<TJournalRow>{}};
 
 protected:
-    void Execute() override { Rows = FetchJournalPage(FConn, FFilter, FBefore, Limit, &Error); }
+    void Execute() override { Rows = FetchJournalPage(FConn, FFilter, FBefore, Limit); }
 
 private:
     TAdoConn* FConn;
@@ -338,7 +330,7 @@ void TJournalModel::Search(const TJournalFilter& Filter)
     FRows.clear();
     FRows.shrink_to_fit();
     FAtEnd = false;
-    FError = {};
+    FLastFetch = {};
     FFirstMs = -1;
     endResetModel();
     FSince.start();
@@ -366,14 +358,16 @@ void TJournalModel::Finished(TJournalFetch* Fetch)
     if (Fetch != FFetch || Fetch->Generation != FGeneration)
         return;
     FFetch = nullptr;
-    FError = Fetch->Error;
-    if (!FError.Message.isEmpty()) {
+    if (!Fetch->Rows) {
+        FLastFetch = Fetch->Rows.Error();
         FAtEnd = true;
     } else {
-        FAtEnd = int(Fetch->Rows.size()) < Fetch->Limit;
-        if (!Fetch->Rows.empty()) {
-            beginInsertRows({}, Count(), Count() + int(Fetch->Rows.size()) - 1);
-            std::move(Fetch->Rows.begin(), Fetch->Rows.end(), std::back_inserter(FRows));
+        FLastFetch = {};
+        std::vector<TJournalRow>& rows = Fetch->Rows.Value();
+        FAtEnd = int(rows.size()) < Fetch->Limit;
+        if (!rows.empty()) {
+            beginInsertRows({}, Count(), Count() + int(rows.size()) - 1);
+            std::move(rows.begin(), rows.end(), std::back_inserter(FRows));
             endInsertRows();
         }
         if (FFirstMs < 0)

@@ -8,6 +8,7 @@
 // more as its view asks (canFetchMore/fetchMore), on a worker, and drops what a
 // search it has given up on still delivers.
 #include "data/untError.h"
+#include "records/untRecordSql.h"
 #include "toolkit/GridSnapshot.h"
 #include <QAbstractTableModel>
 #include <QDate>
@@ -22,7 +23,7 @@ class TAdoConn;
 class TJournalFetch;
 class TThread;
 
-// The actions a journal entry names, in the journal's own words.
+// The actions a journal entry names, in the journal's own words (RunAction).
 struct TJournalActions {
     static const QStringList& Names();   // confirm, cancel, delete, undo
     // 确认, 撤销, 删除, 撤销上次操作; a name not of ours as it is.
@@ -42,8 +43,8 @@ struct TJournalFilter {
 
     bool operator==(const TJournalFilter&) const = default;
     // From script words: operator NAME, action A, from YYYY-MM-DD, to YYYY-MM-DD,
-    // unit EID, record BUDGID in any order. False with *Error naming the word.
-    static bool Parse(const QStringList& Words, TJournalFilter* Filter, QString* Error);
+    // unit EID, record BUDGID in any order. A failure names the word.
+    static TResult<TJournalFilter> Parse(const QStringList& Words);
     // What is filtered, for a printout's heading ("操作员：张会计　操作：确认").
     QString Describe() const;
 };
@@ -60,13 +61,13 @@ struct TJournalRow {
 // The statement of one page: entries with LogId below Before (0: from the newest),
 // at most Limit of them, newest first. Only whole numbers go into it as numbers.
 QString JournalSearchSQL(TAdoConn* Conn, const TJournalFilter& Filter, long long Before, int Limit);
-// One page, on the calling thread (a worker's). Empty *Error on success.
-std::vector<TJournalRow> FetchJournalPage(TAdoConn* Conn, const TJournalFilter& Filter, long long Before, int Limit,
-                                          TError* Error);
+// One page, on the calling thread (a worker's).
+TResult<std::vector<TJournalRow>> FetchJournalPage(TAdoConn* Conn, const TJournalFilter& Filter, long long Before,
+                                                   int Limit);
 // Every entry of a filter, page after page; Progress (entries so far) returning
-// false stops it, with what was fetched so far and an empty *Error.
-std::vector<TJournalRow> FetchJournal(TAdoConn* Conn, const TJournalFilter& Filter, TError* Error,
-                                      const std::function<bool(int Done)>& Progress = {});
+// false stops it, with what was fetched so far as its result.
+TResult<std::vector<TJournalRow>> FetchJournal(TAdoConn* Conn, const TJournalFilter& Filter,
+                                               const std::function<bool(int Done)>& Progress = {});
 
 // The entries as a grid shows them, for export and print: 时间, 操作员, 工作站,
 // 操作, 年度, 预算指标, 单位, 原状态, 新状态, 金额(元).
@@ -90,8 +91,8 @@ public:
     bool Fetching() const { return FFetch != nullptr; }
     // Every entry of the filter is here.
     bool AtEnd() const { return FAtEnd; }
-    // The last fetch's failure (empty Message: none).
-    const TError& LastError() const { return FError; }
+    // How the last fetch ended.
+    const TResult<>& LastFetch() const { return FLastFetch; }
     // Milliseconds from Search to the first page shown (-1 before it).
     qint64 FirstPageMs() const { return FFirstMs; }
 
@@ -116,7 +117,7 @@ private:
     TJournalFetch* FFetch = nullptr;
     int FGeneration = 0;
     bool FAtEnd = true;
-    TError FError;
+    TResult<> FLastFetch;
     QElapsedTimer FSince;
     qint64 FFirstMs = -1;
 };

@@ -60,7 +60,7 @@ TRecordController::TLoadStart TRecordController::Load(const TView& View,
     f.OfficeFilter = FContext.OfficeFilter;
     f.OfficeCode = FContext.OfficeCode;
     QString sql;
-    TOutcome failure;
+    std::optional<TError> failure;   // why no statement could be made
     if (!DeptClassNumber(FContext.UnitDeptClass, &f.DeptClass)) {
         failure = TError{QStringLiteral("单位部门类别无效，无法提取预算指标！")};
     } else {
@@ -126,11 +126,11 @@ void TRecordController::LoadDone(TRecordLoad* Load)
     // A newer choice made this load stale: its rows are not the ones asked for.
     if (Load->Generation != FGeneration || Load->Cancelled())
         return;
-    if (Load->Failure()) {
+    if (!Load->Result()) {
         FState = TState::Failed;
         FRecords.reset();   // its first parts stand for no complete view
         FTicks.clear();
-        emit loadFailed(*Load->Failure());
+        emit loadFailed(Load->Result().Error());
         return;
     }
     FState = TState::Loaded;

@@ -228,21 +228,21 @@ bool DeptClassNumber(const QString& Text, QString* Number)
     return true;
 }
 
-QString DetailStatusSQL(TAdoConn* Conn, const QString& Status, const QString& BudgId, std::int32_t DataYear)
+TRecordChange DetailStatusChange(TAdoConn* Conn, const QString& Status, const QString& BudgId, std::int32_t DataYear)
 {
-    return QStringLiteral("update BusiBudgetAdj  set status='") + Q(Conn, Status) + QStringLiteral("' ")
-           + QStringLiteral(" where budgid='") + Q(Conn, BudgId) + QStringLiteral("' ")
-           + QStringLiteral(" and datayear=") + QString::number(DataYear);
+    return {QStringLiteral("update BusiBudgetAdj  set status='") + Q(Conn, Status) + QStringLiteral("' "),
+            QStringLiteral(" where budgid='") + Q(Conn, BudgId) + QStringLiteral("' ")
+                + QStringLiteral(" and datayear=") + QString::number(DataYear)};
 }
 
-QString SummaryStatusSQL(TAdoConn* Conn, const QString& Status, std::int32_t DataYear, const QString& BType,
-                         const QString& DeptClass, const TSummaryKey& Key)
+TRecordChange SummaryStatusChange(TAdoConn* Conn, const QString& Status, std::int32_t DataYear, const QString& BType,
+                                  const QString& DeptClass, const TSummaryKey& Key)
 {
-    return QStringLiteral("update BusiBudgetAdj  set status='") + Q(Conn, Status) + QStringLiteral("' ")
-           + QStringLiteral(" where datayear=") + QString::number(DataYear)
-           + QStringLiteral("   and  BType='") + Q(Conn, BType) + QStringLiteral("' ")
-           + QStringLiteral("   and deptclass='") + Q(Conn, DeptClass) + QStringLiteral("'")
-           + SummaryKeyConditions(Conn, Key);
+    return {QStringLiteral("update BusiBudgetAdj  set status='") + Q(Conn, Status) + QStringLiteral("' "),
+            QStringLiteral(" where datayear=") + QString::number(DataYear)
+                + QStringLiteral("   and  BType='") + Q(Conn, BType) + QStringLiteral("' ")
+                + QStringLiteral("   and deptclass='") + Q(Conn, DeptClass) + QStringLiteral("'")
+                + SummaryKeyConditions(Conn, Key)};
 }
 
 QString SummaryDeleteCondition(TAdoConn* Conn, const QString& BType, const QString& DeptClass,
@@ -292,33 +292,82 @@ QString TwinCountSQL(TAdoConn* Conn, const QString& BudgId, std::int32_t DataYea
            + QStringLiteral("' and datayear=") + QString::number(DataYear);
 }
 
+QString RunAction(TRunKind Kind)
+{
+    switch (Kind) {
+    case TRunKind::Confirm:
+        return QStringLiteral("confirm");
+    case TRunKind::Cancel:
+        return QStringLiteral("cancel");
+    case TRunKind::Delete:
+        return QStringLiteral("delete");
+    case TRunKind::Undo:
+        break;
+    }
+    return QStringLiteral("undo");
+}
+
+QString RunVerb(TRunKind Kind)
+{
+    switch (Kind) {
+    case TRunKind::Confirm:
+        return QStringLiteral("确认");
+    case TRunKind::Cancel:
+        return QStringLiteral("撤销");
+    case TRunKind::Delete:
+        return QStringLiteral("删除");
+    case TRunKind::Undo:
+        break;
+    }
+    return QStringLiteral("恢复");
+}
+
+std::optional<TRunKind> RunKindOfAction(const QString& Action)
+{
+    for (const TRunKind k : RunKinds)
+        if (Action == RunAction(k))
+            return k;
+    return std::nullopt;
+}
+
+namespace {
+const QLatin1StringView StartMark(":start");
+const QLatin1StringView EndMark(":end");
+}  // namespace
+
+QString RunMarker(TRunKind Kind, bool End)
+{
+    return RunAction(Kind) + (End ? EndMark : StartMark);
+}
+
 namespace {
 const char* const RecordColumns =
     "eid,deptclass,BType,btypechild,mid,bid,iid,bkid,ipid,pid,ekid,IniBudgId,InputDate,filename,secret,issecret,burid";
 }
 
-QString JournalInsertSQL(TAdoConn* Conn, const TJournalEntry& e)
+QString JournalInsertSQL(TAdoConn* Conn, const TJournalEntry& e, const QString& Condition)
 {
     // A delete keeps the whole record, so that it can be put back; a change of
     // status needs no more than the status and the amount.
     // Every entry names its unit, so that the journal can be searched by unit range.
-    const bool whole = e.Action == QLatin1String("delete");
+    const bool whole = e.Kind == TRunKind::Delete;
     const QString columns = QLatin1Char(',') + (whole ? QLatin1String(RecordColumns) : QLatin1String("eid"));
     return QStringLiteral("insert into BusiBudgetAdjLog (RunId,Action,DataYear,BudgId,OldStatus,NewStatus,BudgMoney,"
                           "Operator,Workstation,LoggedAt")
-           + columns + QStringLiteral(") select '") + Q(Conn, e.RunId) + QStringLiteral("','") + Q(Conn, e.Action)
-           + QStringLiteral("',datayear,BudgId,status,")
+           + columns + QStringLiteral(") select '") + Q(Conn, e.RunId) + QStringLiteral("','")
+           + Q(Conn, RunAction(e.Kind)) + QStringLiteral("',datayear,BudgId,status,")
            + (e.NewStatus.isEmpty() ? QStringLiteral("null") : QLatin1Char('\'') + Q(Conn, e.NewStatus) + QLatin1Char('\''))
            + QStringLiteral(",BudgMoney,'") + Q(Conn, e.Operator) + QStringLiteral("','") + Q(Conn, e.Workstation)
            + QStringLiteral("','") + Q(Conn, e.LoggedAt) + QStringLiteral("'") + columns
-           + QStringLiteral(" from BusiBudgetAdj");
+           + QStringLiteral(" from BusiBudgetAdj") + Condition;
 }
 
 QString JournalOfRunSQL(TAdoConn* Conn, const QString& RunId, long long From, long long To)
 {
     return QStringLiteral("select BudgId,OldStatus,NewStatus,BudgMoney,DataYear from BusiBudgetAdjLog where LogId>")
            + QString::number(From) + QStringLiteral(" and LogId<=") + QString::number(To) + QStringLiteral(" and RunId='")
-           + Q(Conn, RunId) + QStringLiteral("' and Action in ('confirm','cancel') order by LogId");
+           + Q(Conn, RunId) + QStringLiteral("' and Action in ('") + RunAction(TRunKind::Confirm)
+           + QStringLiteral("','") + RunAction(TRunKind::Cancel) + QStringLiteral("') order by LogId");
 }
 
 QString JournalLastIdSQL()
@@ -330,8 +379,8 @@ QString JournalMarkSQL(TAdoConn* Conn, const TJournalEntry& e, bool End)
 {
     return QStringLiteral("insert into BusiBudgetAdjLog (RunId,Action,DataYear,BudgId,Operator,Workstation,LoggedAt) "
                           "values ('")
-           + Q(Conn, e.RunId) + QStringLiteral("','") + Q(Conn, e.Action)
-           + (End ? QStringLiteral(":end") : QStringLiteral(":start")) + QStringLiteral("',0,0,'") + Q(Conn, e.Operator)
+           + Q(Conn, e.RunId) + QStringLiteral("','") + Q(Conn, RunMarker(e.Kind, End))
+           + QStringLiteral("',0,0,'") + Q(Conn, e.Operator)
            + QStringLiteral("','") + Q(Conn, e.Workstation) + QStringLiteral("','") + Q(Conn, e.LoggedAt)
            + QStringLiteral("')");
 }
@@ -340,7 +389,7 @@ QString JournalRunStartsSQL(TAdoConn* Conn, const QString& Operator, const QStri
 {
     return QStringLiteral("select LogId,RunId,Action from BusiBudgetAdjLog where BudgId=0 and Operator='")
            + Q(Conn, Operator) + QStringLiteral("' and Workstation='") + Q(Conn, Workstation)
-           + QStringLiteral("' and Action like '%:start' order by LogId desc");
+           + QStringLiteral("' and Action like '%") + StartMark + QStringLiteral("' order by LogId desc");
 }
 
 QString JournalRunEntriesSQL(TAdoConn* Conn, const QString& RunId, long long After)
@@ -374,8 +423,8 @@ QStringList JournalTriggerSQL(TAdoConn* Conn, const TJournalEntry& e)
         }
         return QStringLiteral("INSERT INTO BusiBudgetAdjLog (RunId,Action,DataYear,BudgId,OldStatus,NewStatus,"
                               "BudgMoney,Operator,Workstation,LoggedAt")
-               + columns + QStringLiteral(") VALUES ('") + Q(Conn, e.RunId) + QStringLiteral("','") + Q(Conn, e.Action)
-               + QStringLiteral("',OLD.datayear,OLD.BudgId,OLD.status,") + NewStatus + QStringLiteral(",OLD.BudgMoney,'")
+               + columns + QStringLiteral(") VALUES ('") + Q(Conn, e.RunId) + QStringLiteral("','")
+               + Q(Conn, RunAction(e.Kind)) + QStringLiteral("',OLD.datayear,OLD.BudgId,OLD.status,") + NewStatus + QStringLiteral(",OLD.BudgMoney,'")
                + Q(Conn, e.Operator) + QStringLiteral("','") + Q(Conn, e.Workstation) + QStringLiteral("','")
                + Q(Conn, e.LoggedAt) + QStringLiteral("'") + old + QStringLiteral(");");
     };

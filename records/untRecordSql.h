@@ -4,9 +4,11 @@
 // is quoted for the connection's session (QuotedValue); for ordinary values the
 // text is the fixed form. A value that cannot be written safely on that
 // connection raises EDatabaseError, so no statement is made of it.
+#include "budget/gunBudgetAdj.h"
 #include <QString>
 #include <QStringList>
 #include <cstdint>
+#include <optional>
 
 class TAdoConn;
 
@@ -63,9 +65,18 @@ struct TSummaryKey {
 
 // Status updates: one record by number, or every record of a summary row's key.
 // Conn: the connection the statement will be sent on, from the thread that sends it.
-QString DetailStatusSQL(TAdoConn* Conn, const QString& Status, const QString& BudgId, std::int32_t DataYear);
-QString SummaryStatusSQL(TAdoConn* Conn, const QString& Status, std::int32_t DataYear, const QString& BType,
-                         const QString& DeptClass, const TSummaryKey& Key);
+TRecordChange DetailStatusChange(TAdoConn* Conn, const QString& Status, const QString& BudgId, std::int32_t DataYear);
+TRecordChange SummaryStatusChange(TAdoConn* Conn, const QString& Status, std::int32_t DataYear, const QString& BType,
+                                  const QString& DeptClass, const TSummaryKey& Key);
+inline QString DetailStatusSQL(TAdoConn* Conn, const QString& Status, const QString& BudgId, std::int32_t DataYear)
+{
+    return DetailStatusChange(Conn, Status, BudgId, DataYear).Text();
+}
+inline QString SummaryStatusSQL(TAdoConn* Conn, const QString& Status, std::int32_t DataYear, const QString& BType,
+                                const QString& DeptClass, const TSummaryKey& Key)
+{
+    return SummaryStatusChange(Conn, Status, DataYear, BType, DeptClass, Key).Text();
+}
 // The condition of a summary row's delete (starts with its own "and").
 QString SummaryDeleteCondition(TAdoConn* Conn, const QString& BType, const QString& DeptClass,
                                const TSummaryKey& Key);
@@ -87,20 +98,35 @@ QString SummaryGuard(TAdoConn* Conn, const TRecordFilter& View, const TSummaryKe
 // A detail row's number held by more than one record of the year.
 QString TwinCountSQL(TAdoConn* Conn, const QString& BudgId, std::int32_t DataYear);
 
+// The kinds of run; undo takes a confirm or cancel run back.
+enum class TRunKind { Confirm, Cancel, Delete, Undo };
+inline constexpr TRunKind RunKinds[] = {TRunKind::Confirm, TRunKind::Cancel, TRunKind::Delete, TRunKind::Undo};
+// The run's action as the journal names it (Action): confirm, cancel, delete, undo.
+// Every statement, marker and search spells the actions through these.
+QString RunAction(TRunKind Kind);
+// Its verb for the user: 确认, 撤销, 删除, 恢复.
+QString RunVerb(TRunKind Kind);
+// The kind an action names (none for any other text).
+std::optional<TRunKind> RunKindOfAction(const QString& Action);
+// The Action of a run's start or end entry: "<action>:start", "<action>:end".
+QString RunMarker(TRunKind Kind, bool End);
+
 // The journal of the module's writes (table BusiBudgetAdjLog).
 struct TJournalEntry {
-    QString RunId, Action, NewStatus, Operator, Workstation, LoggedAt;   // Action: confirm, cancel, delete, undo
+    QString RunId;
+    TRunKind Kind = TRunKind::Confirm;
+    QString NewStatus, Operator, Workstation, LoggedAt;
 };
-// "insert into BusiBudgetAdjLog (...) select ... from BusiBudgetAdj": one entry
-// per record of the condition that follows it (the change's own " where ...").
-QString JournalInsertSQL(TAdoConn* Conn, const TJournalEntry& Entry);
+// "insert into BusiBudgetAdjLog (...) select ... from BusiBudgetAdj" + Condition:
+// one entry per record the change of that condition touches.
+QString JournalInsertSQL(TAdoConn* Conn, const TJournalEntry& Entry, const QString& Condition);
 // A run's confirm and cancel entries in order, among the entries (From, To]:
 // BudgId, OldStatus, NewStatus, BudgMoney, DataYear.
 QString JournalOfRunSQL(TAdoConn* Conn, const QString& RunId, long long From, long long To);
 // The latest entry's number (0 for none).
 QString JournalLastIdSQL();
 // The start and the end of a run, each an entry of its own (BudgId 0, Action
-// "<action>:start" or "<action>:end"), written outside the run's changes: a run
+// RunMarker), written outside the run's changes: a run
 // with a start and no end was cut short.
 QString JournalMarkSQL(TAdoConn* Conn, const TJournalEntry& Run, bool End);
 // The starts of an operator's runs on a workstation, newest first: LogId, RunId, Action.

@@ -16,44 +16,6 @@ QString MoneyText(long long Cents)
     return FormatNumberMask(QStringLiteral("#,##0.00"), TDecimalSum::CentsText(Cents));
 }
 
-QString RunAction(TRunKind Kind)
-{
-    switch (Kind) {
-    case TRunKind::Confirm:
-        return QStringLiteral("confirm");
-    case TRunKind::Cancel:
-        return QStringLiteral("cancel");
-    case TRunKind::Delete:
-        return QStringLiteral("delete");
-    case TRunKind::Undo:
-        break;
-    }
-    return QStringLiteral("undo");
-}
-
-std::optional<TRunKind> RunKindOfAction(const QString& Action)
-{
-    for (const TRunKind k : {TRunKind::Confirm, TRunKind::Cancel, TRunKind::Delete, TRunKind::Undo})
-        if (Action == RunAction(k))
-            return k;
-    return std::nullopt;
-}
-
-QString RunVerb(TRunKind Kind)
-{
-    switch (Kind) {
-    case TRunKind::Confirm:
-        return QStringLiteral("确认");
-    case TRunKind::Cancel:
-        return QStringLiteral("撤销");
-    case TRunKind::Delete:
-        return QStringLiteral("删除");
-    case TRunKind::Undo:
-        break;
-    }
-    return QStringLiteral("恢复");
-}
-
 QString RunSummary(const TRunReport& Run)
 {
     // What the database changed, never what the screen showed.
@@ -82,7 +44,7 @@ QString RunFailureText(const TRunReport& Run)
         text += QStringLiteral("，未处理 %1 行（保持原状态）").arg(Run.NotAttempted());
     // The module's sentence first; the driver's own text (a server's is long and
     // technical) after it, under 详细信息.
-    const TError error = Run.FirstError ? *Run.FirstError : TError{};
+    const TError& error = Run.Outcome.Error();
     const QString advice = Advice(error);
     if (advice.isEmpty())
         return text + QStringLiteral("。\n错误：") + error.Message;
@@ -153,7 +115,7 @@ void TRecordLoad::Execute()
         FCells = cells.Finish(false);
         FRecords = records.Finish();
     } catch (const std::exception& e) {
-        FFailure = TError::From(e);
+        FResult = TError::From(e);
     }
 }
 
@@ -187,8 +149,7 @@ int TStatusRun::Send(int Row)
     // Written only while its records are what the user saw (see DetailGuard, SummaryGuard).
     const QString guard = summary ? SummaryGuard(FConn, view, key, set.RecordCount(Row), set.Amount(Row))
                                   : DetailGuard(FConn, view, {set.BudgId(Row), set.Eid(Row), set.Status(Row), set.Amount(Row)});
-    QString sql;
-    const QString action = RunAction(FRequest.Kind);
+    TRecordChange change;
     QString newStatus;
     if (FRequest.Kind == TRunKind::Delete) {
         TBudgetAdj record(nullptr);
@@ -196,14 +157,14 @@ int TStatusRun::Send(int Row)
         const QString which = summary ? SummaryDeleteCondition(FConn, view.BType, FRequest.DeptClass, key)
                                       : QStringLiteral(" and BudgId='") + QuotedValue(FConn, set.BudgId(Row))
                                             + QStringLiteral("'");
-        sql = BudgetAdjDeleteSQL(record, which + guard, FConn);
+        change = BudgetAdjDelete(record, which + guard, FConn);
     } else {
         newStatus = FRequest.Kind == TRunKind::Confirm ? QStringLiteral("1") : QStringLiteral("0");
-        sql = (summary ? SummaryStatusSQL(FConn, newStatus, view.DataYear, view.BType, FRequest.DeptClass, key)
-                       : DetailStatusSQL(FConn, newStatus, set.BudgId(Row), view.DataYear))
-              + guard;
+        change = summary ? SummaryStatusChange(FConn, newStatus, view.DataYear, view.BType, FRequest.DeptClass, key)
+                         : DetailStatusChange(FConn, newStatus, set.BudgId(Row), view.DataYear);
+        change.Condition += guard;
     }
-    const int changed = Write(sql, action, newStatus);
+    const int changed = Write(change, FRequest.Kind, newStatus);
     if (changed == 0 && !summary) {
         // Not written: changed by someone, or a number that stands for several records.
         TADOQuery twins;
@@ -218,23 +179,33 @@ int TStatusRun::Send(int Row)
     return changed;
 }
 
-int TStatusRun::Write(const QString& Change, const QString& Action, const QString& NewStatus)
+TResult<int> TStatusRun::SendRow(int Row)
 {
+    try {
+        return FRequest.Kind == TRunKind::Undo ? Undo(FUndo[size_t(Row)]) : Send(Row);
+    } catch (const std::exception& e) {
+        return TError::From(e);
+    }
+}
+
+int TStatusRun::Write(const TRecordChange& Change, TRunKind Kind, const QString& NewStatus)
+{
+    const QString statement = Change.Text();
     // Without a journal, and on the embedded database, where the session's own
     // journal triggers write each entry within the change's statement.
     if (!FRequest.Journal || FTriggers)
-        return ExecSQL(FConn, Change, &FToken);
+        return ExecSQL(FConn, statement, &FToken);
     // The records the change will touch are the ones its own condition finds now:
     // their entries first, then the change, both or neither.
-    const QString where = Change.mid(Change.indexOf(QLatin1String(" where ")));
     const bool sqlite = DatabaseKind(FConn) == TDbKind::SQLite;
     ExecSQL(FConn, sqlite ? QStringLiteral("BEGIN IMMEDIATE") : QStringLiteral("BEGIN"), &FToken);
     try {
-        const int logged = ExecSQL(FConn, JournalInsertSQL(FConn, {FRequest.RunId, Action, NewStatus, FRequest.Operator,
-                                                                   FRequest.Workstation, FLoggedAt})
-                                              + where,
+        const int logged = ExecSQL(FConn,
+                                   JournalInsertSQL(FConn, {FRequest.RunId, Kind, NewStatus, FRequest.Operator,
+                                                            FRequest.Workstation, FLoggedAt},
+                                                    Change.Condition),
                                    &FToken);
-        const int changed = logged == 0 ? 0 : ExecSQL(FConn, Change, &FToken);
+        const int changed = logged == 0 ? 0 : ExecSQL(FConn, statement, &FToken);
         if (changed != logged) {
             // Someone changed the records between the two: nothing of it stays.
             ExecSQL(FConn, QStringLiteral("ROLLBACK"));
@@ -260,17 +231,16 @@ int TStatusRun::Undo(const TUndoEntry& Entry)
     if (!number)
         throw EDatabaseError(QStringLiteral("操作日志中的金额“%1”不是数字").arg(Entry.Amount));
     // Back to its status before the run, where it is still as the run left it.
-    const QString change = QStringLiteral("update BusiBudgetAdj set status='") + QuotedValue(FConn, Entry.OldStatus)
-                           + QStringLiteral("' where datayear=") + QString::number(Entry.DataYear)
-                           + QStringLiteral(" and BudgId='") + QuotedValue(FConn, Entry.BudgId)
-                           + QStringLiteral("' and status='") + QuotedValue(FConn, Entry.NewStatus)
-                           + QStringLiteral("'")
-                           + (Entry.Amount.isEmpty() ? QStringLiteral(" and BudgMoney is null")
-                                                     : QStringLiteral(" and BudgMoney=") + Entry.Amount)
-                           + QStringLiteral(" and (select count(*) from BusiBudgetAdj where budgid='")
-                           + QuotedValue(FConn, Entry.BudgId) + QStringLiteral("' and datayear=")
-                           + QString::number(Entry.DataYear) + QStringLiteral(")=1");
-    return Write(change, QStringLiteral("undo"), Entry.OldStatus);
+    const TRecordChange change{
+        QStringLiteral("update BusiBudgetAdj set status='") + QuotedValue(FConn, Entry.OldStatus) + QStringLiteral("'"),
+        QStringLiteral(" where datayear=") + QString::number(Entry.DataYear) + QStringLiteral(" and BudgId='")
+            + QuotedValue(FConn, Entry.BudgId) + QStringLiteral("' and status='") + QuotedValue(FConn, Entry.NewStatus)
+            + QStringLiteral("'")
+            + (Entry.Amount.isEmpty() ? QStringLiteral(" and BudgMoney is null")
+                                      : QStringLiteral(" and BudgMoney=") + Entry.Amount)
+            + QStringLiteral(" and (select count(*) from BusiBudgetAdj where budgid='") + QuotedValue(FConn, Entry.BudgId)
+            + QStringLiteral("' and datayear=") + QString::number(Entry.DataYear) + QStringLiteral(")=1")};
+    return Write(change, TRunKind::Undo, Entry.OldStatus);
 }
 
 void TStatusRun::Execute()
@@ -293,14 +263,13 @@ void TStatusRun::Execute()
     } context{this};
     if (FRequest.Journal && DatabaseKind(FConn) == TDbKind::SQLite) {
         try {
-            const QString action = RunAction(FRequest.Kind);
             FTriggers = true;   // from here the run's end drops what it made
-            for (const QString& sql : JournalTriggerSQL(FConn, {FRequest.RunId, action, QString(), FRequest.Operator,
+            for (const QString& sql : JournalTriggerSQL(FConn, {FRequest.RunId, FRequest.Kind, QString(), FRequest.Operator,
                                                                 FRequest.Workstation, FLoggedAt}))
                 ExecSQL(FConn, sql, &FToken);
         } catch (const std::exception& e) {
             // Nothing is written without its entry: the run does not start.
-            FReport.FirstError = TError::From(e);
+            FReport.Outcome = TError::From(e);
             FReport.Failed = 1;
             FReport.Stopped = true;
             return;
@@ -320,7 +289,7 @@ void TStatusRun::Execute()
                 return true;
             });
         } catch (const std::exception& e) {
-            FReport.FirstError = TError::From(e);
+            FReport.Outcome = TError::From(e);
             FReport.Failed = 1;
             return;
         }
@@ -351,7 +320,7 @@ void TStatusRun::Execute()
     // The run's start, and (below) its end, each in a transaction of its own: a
     // run that never ends (the program killed, the computer off) is told as such
     // when the window opens again.
-    const TJournalEntry mark{FRequest.RunId, RunAction(FRequest.Kind), QString(), FRequest.Operator,
+    const TJournalEntry mark{FRequest.RunId, FRequest.Kind, QString(), FRequest.Operator,
                              FRequest.Workstation, FLoggedAt};
     bool marked = false;
     if (FRequest.Journal) {
@@ -373,7 +342,7 @@ void TStatusRun::Execute()
                 // A database busy or gone for the start is so for the first row: the run ends there.
                 r.Attempted = 1;
                 r.Failed = 1;
-                r.FirstError = failure;
+                r.Outcome = failure;
                 r.Stopped = true;
                 return;
             }
@@ -409,15 +378,9 @@ void TStatusRun::Execute()
             break;
         }
         ++r.Attempted;
-        TOutcome failure;
-        int changed = 0;
-        try {
-            changed = FRequest.Kind == TRunKind::Undo ? Undo(FUndo[size_t(row)]) : Send(row);
-        } catch (const std::exception& e) {
-            failure = TError::From(e);
-        }
+        TResult<int> sent = SendRow(row);
         // A statement stopped by 取消 may also end as "busy": its wait gave up.
-        if (failure && (failure->Kind == EDatabaseError::Cancelled || FCancel.load())) {
+        if (!sent && (sent.Error().Kind == EDatabaseError::Cancelled || FCancel.load())) {
             // 取消 stopped the statement in flight: its row stays as it was.
             --r.Attempted;
             r.Cancelled = true;
@@ -425,26 +388,25 @@ void TStatusRun::Execute()
         }
         // A row another desk holds locked past the server's lock timeout is that
         // desk's now: like a row changed since it was loaded, not written.
-        if (failure && failure->Kind == EDatabaseError::Locked) {
-            failure.reset();
-            changed = 0;
-        }
-        if (!failure && changed > 0) {
+        if (!sent && sent.Error().Kind == EDatabaseError::Locked)
+            sent = 0;
+        if (sent && sent.Value() > 0) {
             ++r.Succeeded;
             r.Written.push_back(row);
-            r.Records += changed;
+            r.Records += sent.Value();
             r.SucceededCents += FRequest.Kind == TRunKind::Undo ? TDecimalSum::CentsOf(FUndo[size_t(row)].Amount)
                                                                  : FRequest.Records->AmountCents(row);
-        } else if (!failure) {
+        } else if (sent) {
             ++r.Skipped;
         } else {
             ++r.Failed;
-            if (!r.FirstError) {
-                r.FirstError = *failure;
-                if (r.FirstError->Message.isEmpty())
-                    r.FirstError->Message = QStringLiteral("数据库操作失败");
+            if (r.Outcome) {
+                TError first = sent.Error();
+                if (first.Message.isEmpty())
+                    first.Message = QStringLiteral("数据库操作失败");
+                r.Outcome = first;
             }
-            if (failure->Persistent()) {
+            if (sent.Error().Persistent()) {
                 r.Stopped = true;
                 break;
             }

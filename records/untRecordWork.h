@@ -1,5 +1,4 @@
 #pragma once
-#include <optional>
 // The confirmation window's long work, done on a worker thread so that the
 // window stays responsive: loading the records (the grid's cells and the record
 // set together, one query row at a time), and a run of status statements, one per
@@ -43,8 +42,9 @@ public:
     std::function<void(int Rows)> OnCount;
     static constexpr int FirstPartRows = 100;
     static constexpr int AheadRows = 5000;
-    // After completion: what it made, or why it made nothing.
-    const TOutcome& Failure() const { return FFailure; }
+    // After completion: success with what it made (Records, TakeCells), or why it
+    // made nothing.
+    const TResult<>& Result() const { return FResult; }
     std::shared_ptr<TRecordSet> Records() const { return FRecords; }
     TGridRows TakeCells() { return std::move(FCells); }
 
@@ -59,12 +59,8 @@ private:
     TCancelToken FToken;
     TGridRows FCells;
     std::shared_ptr<TRecordSet> FRecords;
-    TOutcome FFailure;
+    TResult<> FResult;
 };
-
-// Undo: the records a confirm or cancel run changed, back to their status before
-// it, where they are still as it left them (from the journal).
-enum class TRunKind { Confirm, Cancel, Delete, Undo };
 
 // What a run did, handed over whole when it has ended.
 struct TRunReport {
@@ -76,7 +72,7 @@ struct TRunReport {
     int Failed = 0;
     int Records = 0;          // records the written rows changed, as the database counted them
     long long SucceededCents = 0;   // their money
-    TOutcome FirstError;
+    TResult<> Outcome;        // success, or the first failure
     bool Stopped = false;     // a persistent failure ended the run
     bool Cancelled = false;   // 取消, or the statement limit
     // The journal entries written by the run lie in (FirstLogId, LastLogId].
@@ -89,13 +85,8 @@ struct TRunReport {
     int NotAttempted() const { return Total - Attempted; }
 };
 
-// The words of a run for the user: its verb (确认, 撤销, 删除), the status line's
-// account of what it did, and its one message when rows failed (empty when none).
-QString RunVerb(TRunKind Kind);
-// The run's action as the journal names it: confirm, cancel, delete, undo.
-QString RunAction(TRunKind Kind);
-// The kind an action names (none for any other text).
-std::optional<TRunKind> RunKindOfAction(const QString& Action);
+// The words of a run for the user: the status line's account of what it did,
+// and its one message when rows failed (empty when none).
 QString RunSummary(const TRunReport& Report);
 QString RunFailureText(const TRunReport& Report);
 // An amount of cents as the window shows money: "1,234,567.89".
@@ -147,9 +138,11 @@ protected:
 private:
     // One row's statement, sent on this worker's session: the records it changed.
     int Send(int Row);
+    // The row's statement (or undo entry), its failure as a value.
+    TResult<int> SendRow(int Row);
     // A change and its journal entries in one transaction (when journaled): the
     // records changed, 0 when they were not what the statement holds them to.
-    int Write(const QString& Change, const QString& Action, const QString& NewStatus);
+    int Write(const TRecordChange& Change, TRunKind Kind, const QString& NewStatus);
     struct TUndoEntry {
         QString BudgId, OldStatus, NewStatus, Amount;
         int DataYear = 0;

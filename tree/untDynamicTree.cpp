@@ -287,13 +287,13 @@ void TDynamicTree::Attach(TNodeItem* parent, TNodeItem* node, const QString& tex
 
 void TDynamicTree::NoteLoadError(const std::exception& e)
 {
-    if (FLoadError.isEmpty())
-        FLoadError = QString::fromUtf8(e.what());
+    if (FLastBuild)
+        FLastBuild = TError::From(e);
 }
 
 void TDynamicTree::BuildTopNode()
 {
-    FLoadError.clear();
+    FLastBuild = {};
     ClearTreeView();
     const quint64 generation = FGeneration;
     auto fresh = std::make_unique<TNodeItem>(FTreeView);

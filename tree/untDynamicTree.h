@@ -2,6 +2,7 @@
 // Organisation tree: fills a tree view from any table whose rows point to their
 // parent row, all at once or as nodes are opened, on the interface thread or with
 // the SQL on a worker thread.
+#include "data/untError.h"
 #include "toolkit/Classes.h"
 #include "toolkit/ComCtrls.h"
 #include "toolkit/SysUtils.h"
@@ -142,10 +143,10 @@ public:
     bool LoadChildrenNow(TNodeItem* Node);
     // Moves whenever the tree view is cleared.
     quint64 Generation() const { return FGeneration; }
-    // The first failure the latest build of the tree passed over (a children
-    // query the database refused, say), empty when none: the tree's owner can
+    // How the latest build of the tree went: the first failure it passed over (a
+    // children query the database refused, say), so that the tree's owner can
     // tell the user why a pane stayed empty.
-    const QString& LoadError() const { return FLoadError; }
+    const TResult<>& LastBuild() const { return FLastBuild; }
     // --- end of the search's part ---
 
 private:
@@ -183,7 +184,7 @@ private:
     // Bumped whenever the tree view is cleared: node pointers held across a call
     // that may have cleared it are stale when it moved.
     quint64 FGeneration = 0;
-    QString FLoadError;
+    TResult<> FLastBuild;
     void NoteLoadError(const std::exception& e);
     QElapsedTimer FMessageSlice;   // since the background delivery last let messages through
     // The children query around the id, made again after a setting it uses changed.

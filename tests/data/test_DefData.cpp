@@ -71,33 +71,42 @@ TEST(DefData, DefConnectionComesFromTheHostsManager)
 
     h.def.reset();
     EXPECT_EQ(DefConnection(), nullptr);
-    IARQueryRef q;
-    EXPECT_FALSE(OpenDefSQL(QStringLiteral("select 1"), q));
+    EXPECT_FALSE(OpenDefSQL(QStringLiteral("select 1")));
     EXPECT_FALSE(ExecDefSQL(QStringLiteral("select 1")));
 }
 
-TEST(DefData, WrappersTurnErrorsIntoFalseAndLeaveTheCallersReference)
+TEST(DefData, WrappersTurnErrorsIntoFailedResultsAndLeaveTheCallersReference)
 {
     Host h;
     const int live = TARQuery::LiveCount();
     EXPECT_TRUE(ExecDefSQL(QStringLiteral("create table t(a text)")));
-    EXPECT_TRUE(ExecDefSQL(QStringLiteral("insert into t values('1')")));
-    EXPECT_FALSE(ExecDefSQL(QStringLiteral("insert into nowhere values(1)")));
-    EXPECT_FALSE(ExecDefSQL(QStringLiteral("this is not sql")));
+    const TResult<int> inserted = ExecDefSQL(QStringLiteral("insert into t values('1')"));
+    ASSERT_TRUE(inserted);
+    EXPECT_EQ(inserted.Value(), 1);
+    for (const char* bad : {"insert into nowhere values(1)", "this is not sql"}) {
+        const TResult<int> failed = ExecDefSQL(QString::fromLatin1(bad));
+        ASSERT_FALSE(failed) << bad;
+        EXPECT_FALSE(failed.Error().Message.isEmpty()) << bad;
+    }
 
-    IARQueryRef q;
-    EXPECT_FALSE(OpenDefSQL(QStringLiteral("select * from nowhere"), q));
-    EXPECT_FALSE(q);
+    const TResult<IARQueryRef> missing = OpenDefSQL(QStringLiteral("select * from nowhere"));
+    ASSERT_FALSE(missing);
+    EXPECT_FALSE(missing.Error().Message.isEmpty());
+    EXPECT_EQ(TARQuery::LiveCount(), live);   // one that did not open is not kept
 
-    ASSERT_TRUE(OpenDefSQL(QStringLiteral("select a from t"), q));
+    TResult<IARQueryRef> opened = OpenDefSQL(QStringLiteral("select a from t"));
+    ASSERT_TRUE(opened);
+    IARQueryRef q = opened.Take();
     TARQuery* first = q->GetQuery();
     EXPECT_EQ(first->RefCount(), 1);
-    EXPECT_FALSE(OpenDefSQL(QStringLiteral("select b from t"), q));
+    EXPECT_FALSE(OpenDefSQL(QStringLiteral("select b from t")));
     EXPECT_EQ(q->GetQuery(), first);
     EXPECT_EQ(first->RefCount(), 1);
     EXPECT_EQ(TARQuery::LiveCount(), live + 1);
 
-    ASSERT_TRUE(OpenDefSQL(QStringLiteral("select count(*) as n from t"), q));
+    opened = OpenDefSQL(QStringLiteral("select count(*) as n from t"));
+    ASSERT_TRUE(opened);
+    q = opened.Take();
     EXPECT_EQ(q->GetQuery()->FieldText(QStringLiteral("n")), QStringLiteral("1"));
     EXPECT_EQ(TARQuery::LiveCount(), live + 1);   // the first one went with its last reference
     q.Clear();

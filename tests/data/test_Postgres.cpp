@@ -410,23 +410,23 @@ TEST_F(Postgres, ConnectionLostBetweenLoadsIsReopened)
     MakeDemo(200);
     Host host(connectionString);
     const QString sql = RecordQuerySQL(DefConnection(), Filter(true, TStatusView::Any));
-    IARQueryRef q;
-    ASSERT_TRUE(OpenDefSQL(sql, q));
-    const int rows = q->GetQuery()->RecordCount();
+    TResult<IARQueryRef> q = OpenDefSQL(sql);
+    ASSERT_TRUE(q) << q.Error().Message.toStdString();
+    const int rows = q.Value()->GetQuery()->RecordCount();
     ASSERT_GT(rows, 0);
     q = IARQueryRef();
     auto session = [] {
-        IARQueryRef pid;
-        return OpenDefSQL(QStringLiteral("select pg_backend_pid()"), pid) ? pid->GetQuery()->CellText(0, 0).toString()
-                                                                           : QString();
+        const TResult<IARQueryRef> pid = OpenDefSQL(QStringLiteral("select pg_backend_pid()"));
+        return pid ? pid.Value()->GetQuery()->CellText(0, 0).toString() : QString();
     };
     const QString before = session();
     ASSERT_FALSE(before.isEmpty());
 
     ASSERT_TRUE(server.DropConnections());
     // The load that meets the dead connection is asked again on a new one.
-    ASSERT_TRUE(OpenDefSQL(sql, q));
-    EXPECT_EQ(q->GetQuery()->RecordCount(), rows);
+    q = OpenDefSQL(sql);
+    ASSERT_TRUE(q) << q.Error().Message.toStdString();
+    EXPECT_EQ(q.Value()->GetQuery()->RecordCount(), rows);
     q = IARQueryRef();
     const QString after = session();
     EXPECT_NE(after, before);

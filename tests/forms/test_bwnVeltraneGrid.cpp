@@ -141,12 +141,14 @@ TEST(ConfirmationWindowGrid, SelectAllWithAFilterTicksAndConfirmsOnlyTheShownRow
     EXPECT_EQ(ticked.size(), grid->ShownRowCount());   // the totals row is ticked as well
     EXPECT_EQ(ticked.takeLast(), QStringLiteral("合计"));
     QStringList expected;
-    IARQueryRef q;
-    ASSERT_TRUE(OpenDefSQL(QStringLiteral("select budgid from (%1) where iname like '%%2%'")
-                               .arg(win->LastRecordSQL(), kFunds), q));
-    for (q->GetQuery()->First(); !q->GetQuery()->Eof(); q->GetQuery()->Next())
-        expected << q->GetQuery()->FieldText(QStringLiteral("budgid"));
-    q.Clear();
+    {
+        const TResult<IARQueryRef> q =
+            OpenDefSQL(QStringLiteral("select budgid from (%1) where iname like '%%2%'").arg(win->LastRecordSQL(), kFunds));
+        ASSERT_TRUE(q);
+        auto* rows = q.Value()->GetQuery();
+        for (rows->First(); !rows->Eof(); rows->Next())
+            expected << rows->FieldText(QStringLiteral("budgid"));
+    }
     ticked.sort();
     expected.sort();
     ASSERT_EQ(ticked, expected);

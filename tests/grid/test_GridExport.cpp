@@ -25,6 +25,16 @@
 
 namespace {
 
+// How an export ended, and its error text.
+enum class Ended { Done, Failed, Cancelled };
+Ended Export(const TNextGrid& grid, const QString& file, QString* error, const TExportProgress& progress = {},
+             const TGridPrintHeading& heading = {})
+{
+    const TResult<TOutputEnd> r = ExportGrid(grid, file, progress, heading);
+    *error = r.Error().Message;
+    return !r ? Ended::Failed : r.Value() == TOutputEnd::Done ? Ended::Done : Ended::Cancelled;
+}
+
 // A host with a demo database as "Def", and an application object whose
 // program folder holds no layout file.
 struct DemoHost {
@@ -56,7 +66,7 @@ std::unique_ptr<TNextGridManager> LoadView(DemoHost& host, TNextGrid& grid, bool
     f.BType = QStringLiteral("1");
     f.DeptClass = QStringLiteral("2");
     f.DataYear = DemoDefaultYear;
-    m->LoadRows(&grid, RecordQuerySQL(DefConnection(), f), true, false, true);
+    EXPECT_TRUE(m->LoadRows(&grid, RecordQuerySQL(DefConnection(), f), true, false, true));
     return m;
 }
 
@@ -153,7 +163,7 @@ TEST(GridExport, BothViewsOfTheDemoDatabaseReadBackCellForCell)
         ASSERT_TRUE(manager->TotalRowAdded());
         const QString xlsx = h.dir.filePath(QStringLiteral("view.xlsx"));
         QString error;
-        ASSERT_EQ(ExportGrid(grid, xlsx, &error, {}, TGridPrintHeading{QStringLiteral("支付范围划分确认"), QString(), QStringLiteral("budgmoney"), QString(), {}}), TExportResult::Done)
+        ASSERT_EQ(Export(grid, xlsx, &error, {}, TGridPrintHeading{QStringLiteral("支付范围划分确认"), QString(), QStringLiteral("budgmoney"), QString(), {}}), Ended::Done)
             << error.toStdString();
 
         const QJsonObject book = outputcheck::ReadXlsx(xlsx);
@@ -231,7 +241,7 @@ TEST(GridExport, BothViewsOfTheDemoDatabaseReadBackCellForCell)
 
         // The CSV of the same grid: the raw stored texts, header first, totals last.
         const QString csv = h.dir.filePath(QStringLiteral("view.CSV"));
-        ASSERT_EQ(ExportGrid(grid, csv, &error), TExportResult::Done) << error.toStdString();
+        ASSERT_EQ(Export(grid, csv, &error), Ended::Done) << error.toStdString();
         const QByteArray bytes = ReadAll(csv);
         EXPECT_TRUE(bytes.startsWith("\xEF\xBB\xBF"));
         EXPECT_EQ(bytes.count("\r\n"), grid.RowCount() + 1);
@@ -255,7 +265,7 @@ TEST(GridExport, ViewOrderQuotingNumbersAndFormulaLikeTextsInBothFormats)
 
     const QString csv = dir.filePath(QStringLiteral("t.csv"));
     QString error;
-    ASSERT_EQ(ExportGrid(grid, csv, &error), TExportResult::Done) << error.toStdString();
+    ASSERT_EQ(Export(grid, csv, &error), Ended::Done) << error.toStdString();
     // Names first as the user placed them; no check box, no hidden column; texts
     // that would start a formula in a spreadsheet are kept as texts by an apostrophe.
     EXPECT_EQ(ReadAll(csv), QByteArray("\xEF\xBB\xBF"
@@ -267,7 +277,7 @@ TEST(GridExport, ViewOrderQuotingNumbersAndFormulaLikeTextsInBothFormats)
                                        ",合计,1229.25\r\n"));
 
     const QString xlsx = dir.filePath(QStringLiteral("t.XLSX"));
-    ASSERT_EQ(ExportGrid(grid, xlsx, &error), TExportResult::Done) << error.toStdString();
+    ASSERT_EQ(Export(grid, xlsx, &error), Ended::Done) << error.toStdString();
     const QJsonArray rows = outputcheck::ReadXlsx(xlsx)[QStringLiteral("rows")].toArray();
     ASSERT_EQ(rows.size(), 6);
     auto cell = [&rows](int r, int c) { return rows.at(r).toArray().at(c).toArray(); };
@@ -308,19 +318,19 @@ TEST(GridExport, FailuresTellWhyAndLeaveNoFileWhileAnExistingOneStaysAsItWas)
     FillTricky(grid);
     QString error;
 
-    EXPECT_EQ(ExportGrid(grid, dir.filePath(QStringLiteral("a.txt")), &error), TExportResult::Failed);
+    EXPECT_EQ(Export(grid, dir.filePath(QStringLiteral("a.txt")), &error), Ended::Failed);
     EXPECT_TRUE(error.contains(QStringLiteral("不支持的导出格式"))) << error.toStdString();
 
-    EXPECT_EQ(ExportGrid(grid, dir.filePath(QStringLiteral("missing/a.xlsx")), &error), TExportResult::Failed);
+    EXPECT_EQ(Export(grid, dir.filePath(QStringLiteral("missing/a.xlsx")), &error), Ended::Failed);
     EXPECT_TRUE(error.startsWith(QStringLiteral("无法写入文件"))) << error.toStdString();
     EXPECT_TRUE(error.contains(QStringLiteral("不存在"))) << error.toStdString();
 
     Write(dir.filePath(QStringLiteral("plain")), "x");
-    EXPECT_EQ(ExportGrid(grid, dir.filePath(QStringLiteral("plain/a.csv")), &error), TExportResult::Failed);
+    EXPECT_EQ(Export(grid, dir.filePath(QStringLiteral("plain/a.csv")), &error), Ended::Failed);
     EXPECT_TRUE(error.contains(QStringLiteral("不是文件夹"))) << error.toStdString();
 
     ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("folder.xlsx")));
-    EXPECT_EQ(ExportGrid(grid, dir.filePath(QStringLiteral("folder.xlsx")), &error), TExportResult::Failed);
+    EXPECT_EQ(Export(grid, dir.filePath(QStringLiteral("folder.xlsx")), &error), Ended::Failed);
     EXPECT_TRUE(error.contains(QStringLiteral("同名的文件夹"))) << error.toStdString();
     EXPECT_EQ(Entries(dir.path()), (QStringList{QStringLiteral("folder.xlsx"), QStringLiteral("plain")}));
 
@@ -329,7 +339,7 @@ TEST(GridExport, FailuresTellWhyAndLeaveNoFileWhileAnExistingOneStaysAsItWas)
     Write(kept, "the previous export");
     ASSERT_TRUE(QFile::setPermissions(kept, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup));
     grid.SetCells(4, 3, QString(40000, QLatin1Char('x')));
-    EXPECT_EQ(ExportGrid(grid, kept, &error), TExportResult::Failed);
+    EXPECT_EQ(Export(grid, kept, &error), Ended::Failed);
     EXPECT_TRUE(error.contains(QStringLiteral("第 4 行“名称”列"))) << error.toStdString();
     EXPECT_TRUE(error.contains(QStringLiteral("32767"))) << error.toStdString();
     EXPECT_EQ(ReadAll(kept), QByteArray("the previous export"));
@@ -337,22 +347,22 @@ TEST(GridExport, FailuresTellWhyAndLeaveNoFileWhileAnExistingOneStaysAsItWas)
     // Cancelled at the last report, every row written: nothing new, the old file as it was.
     grid.SetCells(4, 3, QStringLiteral("short"));
     const auto cancel = [](int done, int total) { return done < total; };
-    EXPECT_EQ(ExportGrid(grid, kept.chopped(4) + QStringLiteral("csv"), &error, cancel), TExportResult::Cancelled);
+    EXPECT_EQ(Export(grid, kept.chopped(4) + QStringLiteral("csv"), &error, cancel), Ended::Cancelled);
     EXPECT_TRUE(error.isEmpty());
-    EXPECT_EQ(ExportGrid(grid, kept, &error, cancel), TExportResult::Cancelled);
+    EXPECT_EQ(Export(grid, kept, &error, cancel), Ended::Cancelled);
     EXPECT_EQ(ReadAll(kept), QByteArray("the previous export"));
     EXPECT_EQ(Entries(dir.path()),
               (QStringList{QStringLiteral("folder.xlsx"), QStringLiteral("kept.xlsx"), QStringLiteral("plain")}));
 
     // A complete export replaces the file and keeps its permissions.
-    ASSERT_EQ(ExportGrid(grid, kept, &error), TExportResult::Done) << error.toStdString();
+    ASSERT_EQ(Export(grid, kept, &error), Ended::Done) << error.toStdString();
     EXPECT_TRUE(ReadAll(kept).startsWith("PK"));
     const QFile::Permissions modeBits = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup
                                         | QFile::WriteGroup | QFile::ExeGroup | QFile::ReadOther
                                         | QFile::WriteOther | QFile::ExeOther;
     EXPECT_EQ(QFile::permissions(kept) & modeBits, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup);
     const QString fresh = dir.filePath(QStringLiteral("fresh.csv"));
-    ASSERT_EQ(ExportGrid(grid, fresh, &error), TExportResult::Done);
+    ASSERT_EQ(Export(grid, fresh, &error), Ended::Done);
     EXPECT_TRUE(QFile::permissions(fresh) & QFile::ReadOther);
 }
 
@@ -373,12 +383,12 @@ TEST(GridExport, ProgressRunsToTheEndAndAReloadDuringItStopsTheExport)
 
     std::vector<std::pair<int, int>> reports;
     QString error;
-    ASSERT_EQ(ExportGrid(grid, dir.filePath(QStringLiteral("p.xlsx")), &error,
+    ASSERT_EQ(Export(grid, dir.filePath(QStringLiteral("p.xlsx")), &error,
                          [&reports](int done, int total) {
                              reports.emplace_back(done, total);
                              return true;
                          }),
-              TExportResult::Done);
+              Ended::Done);
     ASSERT_GE(reports.size(), 3u);
     EXPECT_EQ(reports.front(), std::make_pair(0, rows));
     EXPECT_EQ(reports.back(), std::make_pair(rows, rows));
@@ -387,13 +397,13 @@ TEST(GridExport, ProgressRunsToTheEndAndAReloadDuringItStopsTheExport)
     // when the export began, all of them, and nothing of the reload.
     const QString target = dir.filePath(QStringLiteral("reloaded.csv"));
     int calls = 0;
-    EXPECT_EQ(ExportGrid(grid, target, &error,
+    EXPECT_EQ(Export(grid, target, &error,
                          [&](int, int) {
                              if (++calls == 2)
                                  grid.ClearRows();
                              return true;
                          }),
-              TExportResult::Done);
+              Ended::Done);
     EXPECT_EQ(grid.RowCount(), 0);
     QFile csv(target);
     ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
@@ -428,7 +438,7 @@ TEST(GridExport, HundredThousandRowsOfEighteenColumns)
         QElapsedTimer t;
         t.start();
         QString error;
-        ASSERT_EQ(ExportGrid(grid, file, &error), TExportResult::Done) << error.toStdString();
+        ASSERT_EQ(Export(grid, file, &error), Ended::Done) << error.toStdString();
         const qint64 ms = t.elapsed();
         std::cout << "[ export   ] " << name << ": " << rows << " rows x 18 columns in " << ms << " ms, "
                   << QFileInfo(file).size() / 1024 << " KiB" << std::endl;

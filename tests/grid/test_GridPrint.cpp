@@ -19,6 +19,14 @@ const TGridPrintHeading kHeading{QStringLiteral("支付范围划分确认"),
                                  QStringLiteral("amount"), QStringLiteral("张会计"),
                                  QDateTime(QDate(2026, 12, 9), QTime(14, 30))};
 
+// Done: the file is there; false with the error text otherwise.
+bool PrintToPdf(const TNextGrid& grid, const QString& file, QString* error)
+{
+    const TResult<TOutputEnd> r = PrintGridToPdf(grid, kHeading, file);
+    *error = r.Error().Message;
+    return r && r.Value() == TOutputEnd::Done;
+}
+
 // Pages of rows (the totals row one of them), and one more when the closing
 // lines (capitals, sign-off) do not fit under the last row.
 int PagesFor(int rowsWithTotal, int perPage)
@@ -81,7 +89,7 @@ TEST(GridPrint, EveryRowOnceWithHeadingCaptionsAndPageNumbersOnEveryPage)
     FillRecords(grid, rows);
     const QString pdf = dir.filePath(QStringLiteral("records.pdf"));
     QString error;
-    ASSERT_TRUE(PrintGridToPdf(grid, kHeading, pdf, &error)) << error.toStdString();
+    ASSERT_TRUE(PrintToPdf(grid, pdf, &error)) << error.toStdString();
 
     const outputcheck::PdfInfo info = outputcheck::ReadPdfInfo(pdf);
     ASSERT_GT(info.pages, 1);
@@ -138,7 +146,7 @@ TEST(GridPrint, WideGridsTurnTheSheetAndStillShowEveryColumn)
     wide.AddRows(1);
     const QString pdf = dir.filePath(QStringLiteral("wide.pdf"));
     QString error;
-    ASSERT_TRUE(PrintGridToPdf(wide, kHeading, pdf, &error)) << error.toStdString();
+    ASSERT_TRUE(PrintToPdf(wide, pdf, &error)) << error.toStdString();
     const outputcheck::PdfInfo info = outputcheck::ReadPdfInfo(pdf);
     EXPECT_EQ(info.pages, 1);
     EXPECT_EQ(info.size, QStringLiteral("842 x 595"));
@@ -150,7 +158,7 @@ TEST(GridPrint, WideGridsTurnTheSheetAndStillShowEveryColumn)
     TNextGrid empty;
     AddColumn(empty, new TNxTextColumn, QStringLiteral("code"), QStringLiteral("编号"), 70);
     const QString blank = dir.filePath(QStringLiteral("empty.PDF"));
-    ASSERT_TRUE(PrintGridToPdf(empty, kHeading, blank, &error)) << error.toStdString();
+    ASSERT_TRUE(PrintToPdf(empty, blank, &error)) << error.toStdString();
     EXPECT_EQ(outputcheck::ReadPdfInfo(blank).pages, 1);
     EXPECT_TRUE(outputcheck::PdfPageText(blank, 1).contains(QStringLiteral("第 1 页，共 1 页")));
 }
@@ -161,7 +169,7 @@ TEST(GridPrint, AFailedPrintLeavesNoFileAndKeepsAnExistingOne)
     TNextGrid grid;
     FillRecords(grid, 3);
     QString error;
-    EXPECT_FALSE(PrintGridToPdf(grid, kHeading, dir.filePath(QStringLiteral("x.ps")), &error));
+    EXPECT_FALSE(PrintToPdf(grid, dir.filePath(QStringLiteral("x.ps")), &error));
     EXPECT_TRUE(error.contains(QStringLiteral(".pdf"))) << error.toStdString();
 
     const QString kept = dir.filePath(QStringLiteral("kept.pdf"));
@@ -172,7 +180,7 @@ TEST(GridPrint, AFailedPrintLeavesNoFileAndKeepsAnExistingOne)
     }
     for (int c = 0; c < grid.Columns().Count(); ++c)
         grid.Columns().Item(c)->SetVisible(false);
-    EXPECT_FALSE(PrintGridToPdf(grid, kHeading, kept, &error));
+    EXPECT_FALSE(PrintToPdf(grid, kept, &error));
     EXPECT_TRUE(error.contains(QStringLiteral("没有可打印的列"))) << error.toStdString();
     EXPECT_EQ(ReadAll(kept), QByteArray("earlier print"));
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("kept.pdf")});

@@ -147,7 +147,7 @@ TEST(NextGridManager, ThreeRecordsGiveRowNumbersAndATotalsRow)
         hourglass = hourglass && h.screen.Cursor() == crHourGlass && grid.Updating();
         loaded.emplace_back(rowNo, count);
     };
-    m.LoadRows(&grid, kRecords, true, false, true);
+    ASSERT_TRUE(m.LoadRows(&grid, kRecords, true, false, true));
 
     EXPECT_EQ(loaded, (std::vector<std::pair<int, int>>{{1, 3}, {2, 3}, {3, 3}}));
     EXPECT_TRUE(hourglass);
@@ -181,7 +181,7 @@ TEST(NextGridManager, ThreeRecordsGiveRowNumbersAndATotalsRow)
     EXPECT_EQ(grid.DisplayText(5, 1), QStringLiteral("2.25"));
 
     // Halved totals, and a reload replaces every row.
-    m.LoadRows(&grid, kRecords, true, true, true);
+    ASSERT_TRUE(m.LoadRows(&grid, kRecords, true, true, true));
     ASSERT_EQ(grid.RowCount(), 4);
     EXPECT_EQ(grid.Cells(5, 3), QStringLiteral("1.875"));
     EXPECT_EQ(GeneralFloatText(1.5 + 2.25), QStringLiteral("3.75"));
@@ -191,7 +191,7 @@ TEST(NextGridManager, ThreeRecordsGiveRowNumbersAndATotalsRow)
     EXPECT_EQ(GeneralFloatText(-0.0), QStringLiteral("0"));
 
     // Without numbering the last column takes its value from the query.
-    m.LoadRows(&grid, QStringLiteral("select budgid, budgmoney, 'n' || budgid as NumId from rec"), false, false, false);
+    ASSERT_TRUE(m.LoadRows(&grid, QStringLiteral("select budgid, budgmoney, 'n' || budgid as NumId from rec"), false, false, false));
     ASSERT_EQ(grid.RowCount(), 3);
     EXPECT_EQ(Column(grid, 8), (QStringList{"n1", "n2", "n3"}));
     EXPECT_FALSE(m.TotalRowAdded());
@@ -206,7 +206,7 @@ TEST(NextGridManager, TotalsRowRefusesUserTicksWhileOtherRowsAcceptThem)
     TNextGridManager m(&h.app, Definitions(), QStringLiteral("ngdBudgetAdj"));
     m.CreateColumns(&grid);
     grid.OnBeforeEdit = [](TNextGrid*, int, int, bool& accept) { accept = false; };   // replaced by the load
-    m.LoadRows(&grid, kRecords, true, false, true);
+    ASSERT_TRUE(m.LoadRows(&grid, kRecords, true, false, true));
     grid.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&grid));
 
@@ -247,7 +247,7 @@ TEST(NextGridManager, TotalsRowRefusesUserTicksWhileOtherRowsAcceptThem)
             d->DataKind = 1;
     TNextGridManager plain(&h.app, textOnly, QStringLiteral("ngdBudgetAdj"));
     plain.CreateColumns(&grid);
-    plain.LoadRows(&grid, kRecords, true, false, true);
+    ASSERT_TRUE(plain.LoadRows(&grid, kRecords, true, false, true));
     ASSERT_EQ(grid.RowCount(), 3);
     EXPECT_TRUE(plain.ShowTotal());
     EXPECT_FALSE(plain.TotalRowAdded());
@@ -261,16 +261,18 @@ TEST(NextGridManager, EmptyFailedAndStoppedLoads)
     TNextGrid grid;
     TNextGridManager m(&h.app, Definitions(), QStringLiteral("ngdBudgetAdj"), &h.screen);
     // Fewer than 3 columns: the load makes them.
-    m.LoadRows(&grid, kRecords + QStringLiteral(" limit 0"), true, false, true);
+    ASSERT_TRUE(m.LoadRows(&grid, kRecords + QStringLiteral(" limit 0"), true, false, true));
     EXPECT_EQ(grid.Columns().Count(), 9);
     EXPECT_EQ(grid.RowCount(), 0);
     EXPECT_FALSE(m.TotalRowAdded());
     EXPECT_FALSE(m.Loading);
     EXPECT_EQ(h.screen.Cursor(), crDefault);
 
-    m.LoadRows(&grid, kRecords, true, false, true);
+    ASSERT_TRUE(m.LoadRows(&grid, kRecords, true, false, true));
     ASSERT_EQ(grid.RowCount(), 4);
-    m.LoadRows(&grid, QStringLiteral("select * from no_such_table"), true, false, true);
+    const TResult<> failed = m.LoadRows(&grid, QStringLiteral("select * from no_such_table"), true, false, true);
+    ASSERT_FALSE(failed);
+    EXPECT_TRUE(failed.Error().Message.contains(QStringLiteral("no_such_table"))) << failed.Error().Message.toStdString();
     EXPECT_EQ(grid.RowCount(), 0);
     EXPECT_EQ(grid.Columns().Count(), 9);
     EXPECT_FALSE(grid.Updating());
@@ -282,7 +284,7 @@ TEST(NextGridManager, EmptyFailedAndStoppedLoads)
         if (rowNo == 2)
             s->Loading = false;
     };
-    m.LoadRows(&grid, kRecords, true, false, true);
+    ASSERT_TRUE(m.LoadRows(&grid, kRecords, true, false, true));
     ASSERT_EQ(grid.RowCount(), 2);
     EXPECT_EQ(Column(grid, 8), (QStringList{"1", "2"}));
     EXPECT_FALSE(m.TotalRowAdded());
@@ -293,7 +295,7 @@ TEST(NextGridManager, EmptyFailedAndStoppedLoads)
 
     // Without a screen object the load still runs.
     TNextGridManager bare(&h.app, Definitions(), QStringLiteral("ngdBudgetAdj"));
-    bare.LoadRows(&grid, kRecords, true, false, true);
+    ASSERT_TRUE(bare.LoadRows(&grid, kRecords, true, false, true));
     EXPECT_EQ(grid.RowCount(), 4);
 }
 
@@ -308,14 +310,14 @@ TEST(NextGridManager, LoadsNeverGoPastTheDefinitions)
                         NewDTFieldType(QStringLiteral("序号"), QStringLiteral("NumId"), 1, 1, 40, 2, 0)},
                        QStringLiteral("ngdBudgetAdj"));
     m.CreateColumns(&grid);
-    m.LoadRows(&grid, QStringLiteral("select * , '' as chk, '' as NumId from rec order by budgid"), true, false, true);
+    ASSERT_TRUE(m.LoadRows(&grid, QStringLiteral("select * , '' as chk, '' as NumId from rec order by budgid"), true, false, true));
     ASSERT_EQ(grid.Columns().Count(), 3);
     ASSERT_EQ(grid.RowCount(), 4);
     EXPECT_EQ(Column(grid, 1), (QStringList{"1.5", "2.25", QString(), "3.75"}));
     EXPECT_EQ(Column(grid, 2), (QStringList{"1", "2", "3", "合计"}));
 
     // A query lacking a definition's field leaves its cells empty.
-    m.LoadRows(&grid, QStringLiteral("select budgid from rec"), false, false, true);
+    ASSERT_TRUE(m.LoadRows(&grid, QStringLiteral("select budgid from rec"), false, false, true));
     ASSERT_EQ(grid.RowCount(), 3);
     EXPECT_EQ(Column(grid, 1), (QStringList{QString(), QString(), QString()}));
     EXPECT_EQ(Column(grid, 2), (QStringList{"1", "2", "3"}));
@@ -350,7 +352,7 @@ TEST(NextGridManager, LayoutFileBesideTheHostReplacesTheDefinitionsByOrder)
     EXPECT_EQ(m.Fields()[2]->Order, 2);
     EXPECT_EQ(m.Fields()[2]->OutputFlag, 1);
 
-    m.LoadRows(&grid, kRecords, true, false, true);
+    ASSERT_TRUE(m.LoadRows(&grid, kRecords, true, false, true));
     ASSERT_EQ(grid.RowCount(), 4);
     EXPECT_EQ(Column(grid, 0), (QStringList{"1.5", "2.25", QString(), "3.75"}));
     EXPECT_EQ(Column(grid, 2), (QStringList{"1", "2", "3", "合计"}));
@@ -426,7 +428,7 @@ TEST(NextGridManager, TotalsFollowTheRowsTheGridShows)
     TNextGrid grid;
     TNextGridManager m(&h.app, Definitions(), QStringLiteral("ngdBudgetAdj"));
     m.CreateColumns(&grid);
-    m.LoadRows(&grid, kRecords, true, false, true);
+    ASSERT_TRUE(m.LoadRows(&grid, kRecords, true, false, true));
     ASSERT_EQ(grid.RowCount(), 6);
     const int money = grid.Columns().FindByName(QStringLiteral("budgmoney"));
     const int wy = grid.Columns().FindByName(QStringLiteral("budgmoney_wy"));
@@ -456,14 +458,14 @@ TEST(NextGridManager, TotalsFollowTheRowsTheGridShows)
     EXPECT_EQ(grid.Cells(money, 5), loaded);
 
     // A halving load halves the shown sums as well.
-    m.LoadRows(&grid, kRecords, true, true, true);
+    ASSERT_TRUE(m.LoadRows(&grid, kRecords, true, true, true));
     grid.SetColumnFilter(money, QStringLiteral("1.5"));
     m.UpdateTotals(&grid);
     EXPECT_EQ(grid.Cells(money, 5), QStringLiteral("0.75"));
 
     // A load that added no totals row leaves the last row alone.
     grid.ClearFilters();
-    m.LoadRows(&grid, kRecords, false, false, true);
+    ASSERT_TRUE(m.LoadRows(&grid, kRecords, false, false, true));
     ASSERT_EQ(grid.RowCount(), 5);
     grid.SetColumnFilter(eid, QStringLiteral("102"));
     m.UpdateTotals(&grid);
@@ -515,16 +517,16 @@ TEST(NextGridManager, ALoadShownInPartsEndsAsTheSameRowsAndTotalsAsOneLoad)
     TNextGrid whole, parts;
     TNextGridManager m(nullptr, Definitions(), QStringLiteral("ngdBudgetAdj"));
     m.CreateColumns(&whole);
-    m.LoadRows(&whole, kRecords, true, false, true);
+    ASSERT_TRUE(m.LoadRows(&whole, kRecords, true, false, true));
 
     TNextGridManager p(nullptr, Definitions(), QStringLiteral("ngdBudgetAdj"));
     p.CreateColumns(&parts);
     QAbstractItemModelTester tester(parts.Model(), QAbstractItemModelTester::FailureReportingMode::Fatal);
     const int money = parts.Columns().FindByName(QStringLiteral("budgmoney"));
     const int budgid = parts.Columns().FindByName(QStringLiteral("budgid"));
-    IARQueryRef query;
-    ASSERT_TRUE(OpenDefSQL(kRecords, query));
-    TADOQuery* q = query->GetQuery();
+    TResult<IARQueryRef> query = OpenDefSQL(kRecords);
+    ASSERT_TRUE(query);
+    TADOQuery* q = query.Value()->GetQuery();
     TGridRowsBuilder builder(p.PlanLoad(&parts, true, false, true));
     q->First();
     for (int part = 0; part < 2; ++part) {

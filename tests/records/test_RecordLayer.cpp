@@ -300,11 +300,12 @@ TEST_P(RecordLayer, TheJournalIsSearchedByEveryFilterNewestFirstAPageAtATime)
     Exec(old + QStringLiteral("('r2','delete',2024,%1,'0',null,7.25,'李出纳','desk-2','2026-03-02T02:00:00.000Z')").arg(set->BudgId(3)));
 
     auto ids = [&](const TJournalFilter& f) {
-        TError error;
         QStringList out;
-        for (const TJournalRow& r : FetchJournal(&conn, f, &error))
-            out << r.Action + QLatin1Char(':') + r.BudgId;
-        EXPECT_TRUE(error.Message.isEmpty()) << qPrintable(error.Message);
+        const TResult<std::vector<TJournalRow>> rows = FetchJournal(&conn, f);
+        EXPECT_TRUE(rows) << qPrintable(rows.Error().Message);
+        if (rows)
+            for (const TJournalRow& r : rows.Value())
+                out << r.Action + QLatin1Char(':') + r.BudgId;
         return out;
     };
     const QString c0 = QStringLiteral("confirm:") + set->BudgId(0), c1 = QStringLiteral("confirm:") + set->BudgId(1),
@@ -347,10 +348,13 @@ TEST_P(RecordLayer, TheJournalIsSearchedByEveryFilterNewestFirstAPageAtATime)
     EXPECT_TRUE(ids(f).isEmpty());
 
     // Pages by key; the model fetches the first at once and more when asked.
-    TError error;
-    const std::vector<TJournalRow> first = FetchJournalPage(&conn, {}, 0, 2, &error);
+    const TResult<std::vector<TJournalRow>> firstPage = FetchJournalPage(&conn, {}, 0, 2);
+    ASSERT_TRUE(firstPage);
+    const std::vector<TJournalRow>& first = firstPage.Value();
     ASSERT_EQ(first.size(), 2u);
-    const std::vector<TJournalRow> next = FetchJournalPage(&conn, {}, first.back().LogId, 2, &error);
+    const TResult<std::vector<TJournalRow>> nextPage = FetchJournalPage(&conn, {}, first.back().LogId, 2);
+    ASSERT_TRUE(nextPage);
+    const std::vector<TJournalRow>& next = nextPage.Value();
     ASSERT_EQ(next.size(), 2u);
     EXPECT_LT(next.front().LogId, first.back().LogId);
     TJournalModel model(&conn);

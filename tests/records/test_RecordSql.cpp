@@ -173,9 +173,9 @@ TEST(RecordQuery, RunsOnSqlite)
     ASSERT_GT(expected, 0);
 
     f.Detail = true;
-    IARQueryRef q;
-    ASSERT_TRUE(OpenDefSQL(RecordQuerySQL(DefConnection(), f), q));
-    TADOQuery* d = q->GetQuery();
+    TResult<IARQueryRef> q = OpenDefSQL(RecordQuerySQL(DefConnection(), f));
+    ASSERT_TRUE(q);
+    TADOQuery* d = q.Value()->GetQuery();
     EXPECT_EQ(d->RecordCount(), expected);
     EXPECT_EQ(d->FieldCount(), 31);
     for (d->First(); !d->Eof(); d->Next()) {
@@ -185,8 +185,9 @@ TEST(RecordQuery, RunsOnSqlite)
     }
 
     f.Detail = false;
-    ASSERT_TRUE(OpenDefSQL(RecordQuerySQL(DefConnection(), f), q));
-    d = q->GetQuery();
+    q = OpenDefSQL(RecordQuerySQL(DefConnection(), f));
+    ASSERT_TRUE(q);
+    d = q.Value()->GetQuery();
     EXPECT_EQ(d->FieldCount(), 19);   // the 18 of the description and the row's record count
     double total = 0;
     int records = 0;
