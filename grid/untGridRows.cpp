@@ -60,7 +60,7 @@ void TGridRowsBuilder::Add(const TADOQuery& q)
     const int r = FNext++;
     // Room ahead in steps that grow with the rows: not a resize of every column per row.
     if (r >= cells.RowCount())
-        cells.AddRows(qMax(1024, cells.RowCount() / 2));
+        cells.AddRows(qMax(1024, cells.RowCount() / 4));
     const int rec = q.RecNo();
     for (int i = 0; i < FValueColumns; ++i) {
         const int f = FSource[size_t(i)];

@@ -11,7 +11,22 @@ const char* const FieldNames[] = {"BudgMoney", "BudgId", "Eid", "status", "Mid",
 
 }  // namespace
 
-TRecordSet::TRecordSet(TRecordFilter View) : FView(std::move(View)) {}
+TRecordSet::TRecordSet(TRecordFilter View) : FView(std::move(View)), FCells(ColumnCount(FView.Detail)) {}
+
+int TRecordSet::ColumnOf(bool Detail, Field f)
+{
+    // Amount and Eid first, then the kind's own fields in their order.
+    if (f == AmountField || f == EidField)
+        return f == AmountField ? 0 : 1;
+    if (Detail)
+        return f == BudgIdField ? 2 : f == StatusField ? 3 : -1;
+    return f >= MidField ? 2 + int(f) - int(MidField) : -1;
+}
+
+int TRecordSet::ColumnCount(bool Detail)
+{
+    return Detail ? 4 : 2 + int(FieldCount) - int(MidField);
+}
 
 TSummaryKey TRecordSet::Key(int Row) const
 {
@@ -75,7 +90,7 @@ void TRecordSetBuilder::Add(const TADOQuery& q)
     TNxCellStore& cells = FSet->FCells;
     const int row = FNext++;
     if (row >= cells.RowCount())
-        cells.AddRows(qMax(1024, cells.RowCount() / 2));
+        cells.AddRows(qMax(1024, cells.RowCount() / 4));
     const int rec = q.RecNo();
     quint8 nulls = 0;
     for (int f = 0; f < TRecordSet::FieldCount; ++f) {
@@ -87,8 +102,10 @@ void TRecordSetBuilder::Add(const TADOQuery& q)
                 nulls |= quint8(1u << (f - TRecordSet::MidField));
             continue;
         }
-        cells.SetText(f, row, q.CellText(rec, source));
+        cells.SetText(TRecordSet::ColumnOf(detail, TRecordSet::Field(f)), row, q.CellText(rec, source));
     }
+    if (FSet->FCents.size() == FSet->FCents.capacity())
+        FSet->FCents.reserve(FSet->FCents.size() + FSet->FCents.size() / 4 + 1024);
     FSet->FCents.push_back(FSource[TRecordSet::AmountField] < 0 ? 0 : TDecimalSum::CentsOf(q.CellText(rec, FSource[TRecordSet::AmountField])));
     if (!detail) {
         FSet->FNullKeys.push_back(nulls);

@@ -51,13 +51,22 @@ public:
 
 private:
     friend class TRecordSetBuilder;
-    // Columns of FCells; a summary set has no BudgId, Eid and Status columns.
+    // What a row holds; a summary set has no BudgId and Status, and its Eid only
+    // over the top node's scope.
     enum Field { AmountField, BudgIdField, EidField, StatusField, MidField, BkidField, PidField, IpidField,
                  BidField, IidField, FieldCount };
-    QString Text(Field f, int Row) const { return FCells.Text(int(f), Row); }
+    // A field's column in FCells, -1 for a field this kind of set has not: a
+    // detail set keeps no key codes, a summary set no record number or status.
+    static int ColumnOf(bool Detail, Field f);
+    static int ColumnCount(bool Detail);
+    QString Text(Field f, int Row) const
+    {
+        const int col = ColumnOf(Detail(), f);
+        return col < 0 ? QString() : FCells.Text(col, Row);
+    }
 
     TRecordFilter FView;
-    TNxCellStore FCells{FieldCount};
+    TNxCellStore FCells;
     std::vector<long long> FCents;
     std::vector<int> FCounts;          // summary rows, when counted
     std::vector<quint8> FNullKeys;     // summary rows: bit k for key code k (Mid..Iid) NULL

@@ -95,8 +95,12 @@ void TNxCellStore::AddRows(int count)
         throw std::length_error("too many grid rows");
     const int first = FRows;
     FRows += count;
-    for (size_t i = 0; i < FColumns.size(); ++i)
-        Own(i).at.resize(size_t(FRows), 0);
+    // The caller chose the room ahead; a resize alone would double it again.
+    for (size_t i = 0; i < FColumns.size(); ++i) {
+        std::vector<quint32>& at = Own(i).at;
+        at.reserve(size_t(FRows));
+        at.resize(size_t(FRows), 0);
+    }
     for (int r = first; !FOrigin.empty() && r < FRows; ++r)
         FOrigin.push_back(r);
 }
@@ -285,6 +289,10 @@ bool TNxCellStore::SetText(int col, int row, QStringView text)
                 throw std::length_error("grid column holds more than 4 GiB of text");
         }
         const size_t start = c.pool.size();
+        // A quarter more when full, as Append grows: a doubling leaves up to half
+        // of a large column unused, and the old block and the new live together.
+        if (start + need > c.pool.capacity())
+            c.pool.reserve(start + need + (start + need) / 4);
         c.pool.resize(start + need);
         char* out = PutVarint(c.pool.data() + start, len);
         std::memcpy(out, utf8.data(), len);
