@@ -10,6 +10,7 @@
 #include "toolkit/NextGrid.h"
 #include "toolkit/NextGridFilter.h"
 #include "tree/untDynamicTree.h"
+#include "tree/untTreeSearch.h"
 #include <QAction>
 #include <QDesktopServices>
 #include <QUrl>
@@ -168,23 +169,36 @@ void TbfrmVeltrane::Wire()
     connect(FController, &TRecordController::loadFailed, this, [this](const TError& e) { LoadFailed(e); });
     connect(FController, &TRecordController::runProgress, this, [this](int done, int total) { RunProgress(done, total); });
     connect(FController, &TRecordController::runFinished, this, [this](const TRunReport& r) { RunFinished(r); });
+    connect(FController, &TRecordController::unitChecked, this, [this](bool single) { UnitChecked(single); });
+    connect(FController, &TRecordController::journalChecked, this,
+            [this](TRecordController::TJournalState state) { JournalChecked(state); });
 }
 
 void TbfrmVeltrane::FormCreate()
 {
     TfrmBsCld::FormCreate();
-    const TModuleContext& c = FController->Context();
-    const QString code = c.UnitCode;
-    if (IsSingleUnit(c.Conn, code, c.FinanceOfficeFlag)) {
+    // Until the unit rule has answered (UnitChecked): the tree's top.
+    FUnitCode = FirstCharacters(FController->Context().UnitCode, 3);
+}
+
+void TbfrmVeltrane::UnitChecked(bool Single)
+{
+    if (FUnitChecked)
+        return;
+    FUnitChecked = true;
+    if (Single) {
+        HideFindBar();
         trvList->hide();
         rgpShowEid->hide();
         Panel1->setFixedHeight(150);
         // Without the tree the filters stay at the top of the pane.
         static_cast<QVBoxLayout*>(pnlLeft->layout())->addStretch(1);
-        FUnitCode = code;
-    } else {
-        FUnitCode = FirstCharacters(code, 3);
+        FUnitCode = FController->Context().UnitCode;
+        FUnitScope.clear();
     }
+    // Otherwise the unit the tree selected meanwhile is the one to load.
+    LoadRecords();
+    UpdateStatus();
 }
 
 void TbfrmVeltrane::FormShow()
@@ -197,12 +211,18 @@ void TbfrmVeltrane::FormShow()
     FBType = QString::number(cobBType->currentIndex());
     RestoreViewChoice();
     BuildDeptTree();
-    LoadRecords();
+    // The records wait for the unit rule: an operator of a single unit sees only
+    // that unit's, never the tree top's.
+    if (FUnitChecked)
+        LoadRecords();
+    else
+        FController->CheckSingleUnit();
     UpdateButtons();
     --FShowing;
-    JournalNotice();
-    LastRunNotice();
-    // The journal's probe also tells a read-only database: its buttons go off.
+    // The notices come with the journal's answer; its probe also tells a
+    // read-only database, whose buttons go off then.
+    FJournalNoticeDue = true;
+    FController->CheckJournal(true);
     UpdateButtons();
     UpdateStatus();
     RestoreSettings();
@@ -251,6 +271,14 @@ void TbfrmVeltrane::BuildDeptTree()
     DytDept->SetValueIsLeaf(QStringLiteral("0"));
     DytDept->SetTopVirNodeTitle(QStringLiteral("预算单位"));
     DytDept->SetTreeView(trvList);
+    // The tree's rows are read here, so its connection opens here; one that
+    // cannot is told by the tree itself.
+    if (conn && !conn->Connected()) {
+        try {
+            conn->Open();
+        } catch (const std::exception&) {
+        }
+    }
     DytDept->SetActive(true);
     // A tree whose query the database refused would read as a range without units.
     if (!DytDept->LastBuild())
@@ -559,7 +587,7 @@ void TbfrmVeltrane::ShowProcessPanel()
     pnprocess->raise();
 }
 
-bool TbfrmVeltrane::Busy() const { return FController->Busy() || FOutput; }
+bool TbfrmVeltrane::Busy() const { return FController->Busy() || FOutput || (DytFind && DytFind->Searching()); }
 
 void TbfrmVeltrane::HideIdlePanel()
 {
@@ -728,6 +756,8 @@ void TbfrmVeltrane::Tell(const QString& Text) { Ask(Text, InfoCaption, MB_OK | M
 
 void TbfrmVeltrane::LoadRecords()
 {
+    if (!FUnitChecked)
+        return;
     // Only a run's own reload ticks again the rows it did not write.
     FController->KeepTicked(FKeepRunText ? FKeepTicked : QSet<QString>());
     FKeepTicked.clear();

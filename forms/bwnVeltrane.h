@@ -47,7 +47,9 @@ public:
 
     // Long work runs on a worker: a record load (the window stays usable; a newer
     // load makes it stale) or a run of confirm, cancel or delete statements (the
-    // window takes no input but 取消 until it ends). Busy while either is on.
+    // window takes no input but 取消 until it ends). Busy while either is on, and
+    // while a question to the database (the unit rule, the journal, a search in
+    // the tree) has not been answered.
     bool Busy() const override;
     bool Running() const;
     // The status line under the grid: what it lists and what is ticked, and what
@@ -95,7 +97,7 @@ public:
     void HideFindBar();
     // Enter or 下一个: a new text starts a new search, the same text goes on to the next match.
     void FindBarNext();
-    TResult<QString> FindUnit(const QString& text, bool next) override;
+    void FindUnit(const QString& text, bool next, std::function<void(TResult<QString>)> done) override;
 
     // The grid's filter row, copying, focus and fitted columns (forms/bwnVeltraneGrid.cpp).
     void AfterRecordsLoaded();
@@ -136,7 +138,15 @@ private:
     void BuildJournalActions();
     void Wire();
     // Says once in the process when the database has no journal or is read-only.
-    void JournalNotice();
+    void JournalNotice(TRecordController::TJournalState State);
+    // The answers of the questions the window asks on workers: the unit rule
+    // (the tree and the first load wait for it) and the journal's state.
+    void UnitChecked(bool Single);
+    void JournalChecked(TRecordController::TJournalState State);
+    void OpenJournalWindow();
+    bool FUnitChecked = false;
+    bool FJournalNoticeDue = false;   // the window's showing asked: the notices follow the answer
+    bool FJournalWindowDue = false;   // 操作日志… asked
     // Failure, when given, takes a failure to read it instead of a message box.
     QList<QStringList> RowHistory(int Row, QString* Title, TError* Failure = nullptr);
     QPointer<QWidget> FJournalWindow;

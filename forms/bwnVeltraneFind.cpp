@@ -95,36 +95,44 @@ void TbfrmVeltrane::HideFindBar()
 void TbfrmVeltrane::FindBarNext()
 {
     // The bar itself says what was found or why nothing was.
-    static_cast<void>(FindUnit(edtFind->text(), true));
+    FindUnit(edtFind->text(), true, nullptr);
 }
 
-TResult<QString> TbfrmVeltrane::FindUnit(const QString& text, bool next)
+void TbfrmVeltrane::FindUnit(const QString& text, bool next, std::function<void(TResult<QString>)> done)
 {
     // A script's search shows in the bar, so that Enter there goes on from it.
     if (edtFind->text() != text)
         edtFind->setText(text);
-    QString status;
-    QString eid;
+    auto answer = [done = std::move(done)](TResult<QString> r) {
+        if (done)
+            done(std::move(r));
+    };
     if (trvList->isHidden() || TTreeSearch::Normalized(text).isEmpty()) {
         lblFind->hide();
-        return eid;
+        answer(QString());
+        return;
     }
-    bool failed = false;
-    try {
-        if (TNodeItem* node = DytFind->Find(text, next))
+    lblFind->setText(QStringLiteral("正在查找…"));
+    lblFind->setVisible(true);
+    DytFind->Find(text, next, [this, answer](TResult<TNodeItem*> found) {
+        // A newer search has the bar now.
+        if (!found && found.Error().Kind == EDatabaseError::Cancelled) {
+            answer(found.Error());
+            return;
+        }
+        QString status;
+        QString eid;
+        if (!found)
+            status = QStringLiteral("查找失败：") + found.Error().Message;
+        else if (TNodeItem* node = found.Value())
             eid = node->Info()->Id;
         else
             status = QStringLiteral("没有找到匹配的单位");
-    } catch (const Exception& e) {
-        status = QStringLiteral("查找失败：") + e.Message();
-        failed = true;
-    } catch (const std::exception& e) {
-        status = QStringLiteral("查找失败：") + QString::fromUtf8(e.what());
-        failed = true;
-    }
-    lblFind->setText(status);
-    lblFind->setVisible(!status.isEmpty());
-    if (failed)
-        return TError{status};
-    return eid;
+        lblFind->setText(status);
+        lblFind->setVisible(!status.isEmpty());
+        if (!found)
+            answer(TError{status});
+        else
+            answer(eid);
+    });
 }

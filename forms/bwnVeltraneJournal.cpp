@@ -20,6 +20,7 @@
 #include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <utility>
 
 namespace {
 
@@ -30,6 +31,8 @@ int Ask(const QString& text, const QString& caption, int flags)
 {
     return Application ? Application->MessageBox(text, caption, flags) : IDOK;
 }
+
+const QString NoJournalText = QStringLiteral("数据库中没有可读的操作日志表（BusiBudgetAdjLog）");
 
 // Once in the process: every window would say the same of one database.
 bool journalNoticeGiven = false;
@@ -65,9 +68,24 @@ void TbfrmVeltrane::BuildJournalActions()
     });
 }
 
-void TbfrmVeltrane::JournalNotice()
+void TbfrmVeltrane::JournalChecked(TRecordController::TJournalState State)
 {
-    const auto state = FController->CheckJournal();
+    if (std::exchange(FJournalNoticeDue, false)) {
+        JournalNotice(State);
+        LastRunNotice();
+    }
+    if (std::exchange(FJournalWindowDue, false)) {
+        if (State == TRecordController::TJournalState::Present)
+            OpenJournalWindow();
+        else
+            JournalNotice(State);
+    }
+    UpdateButtons();
+    UpdateStatus();
+}
+
+void TbfrmVeltrane::JournalNotice(TRecordController::TJournalState state)
+{
     if (journalNoticeGiven || state == TRecordController::TJournalState::Present)
         return;
     // A database that could not be asked says so where it is used (the load, a
@@ -87,10 +105,9 @@ void TbfrmVeltrane::LastRunNotice()
 {
     // The operator's latest run here can be taken back after a reopening too; one
     // that never ended is said, with what it did.
-    TRecordController::TJournalRun run;
-    TError error;
-    if (!FController->RecoverLastRun(&run, &error) || run.Finished)
+    if (!FController->RecoveredRun() || FController->RecoveredRun()->Finished)
         return;
+    const TRecordController::TJournalRun run = *FController->RecoveredRun();
     const QString verb = RunVerb(run.Kind);
     if (run.Records == 0) {
         Tell(QStringLiteral("上次的%1未完成，没有修改任何预算指标。").arg(verb));
@@ -207,10 +224,17 @@ void TbfrmVeltrane::pmuHistoryClick()
 
 void TbfrmVeltrane::mnuJournalClick()
 {
-    if (FController->CheckJournal() != TRecordController::TJournalState::Present) {
-        JournalNotice();
+    // A journal not known to be there is asked for first: the window opens with the answer.
+    if (FController->Journal() != TRecordController::TJournalState::Present) {
+        FJournalWindowDue = true;
+        FController->CheckJournal();
         return;
     }
+    OpenJournalWindow();
+}
+
+void TbfrmVeltrane::OpenJournalWindow()
+{
     if (!FJournalWindow) {
         const TModuleContext& c = FController->Context();
         FJournalWindow = new TbfrmJournal(c.Conn, c.Operator, QString(), Handle());
@@ -225,17 +249,21 @@ TResult<QStringList> TbfrmVeltrane::JournalLines(const QStringList& Words)
     const TResult<TJournalFilter> parsed = TJournalFilter::Parse(Words);
     if (!parsed)
         return parsed.Error();
-    if (FController->CheckJournal() != TRecordController::TJournalState::Present)
-        return TError{QStringLiteral("数据库中没有可读的操作日志表（BusiBudgetAdjLog）")};
     TResult<std::vector<TJournalRow>> rows{std::vector<TJournalRow>{}};
     TAdoConn* conn = FController->Context().Conn;
+    TJournalState journal = TJournalState::Present;
     RunOutput(QStringLiteral("正在读取操作日志…"), [&, conn, filter = parsed.Value()](TBackgroundTask& t) {
+        journal = ProbeJournal(conn).State;
+        if (journal != TJournalState::Present)
+            return true;
         rows = FetchJournal(conn, filter, [&t](int done) {
             t.Report(done, 0);
             return !t.Cancelled();
         });
         return true;
     });
+    if (journal != TJournalState::Present)
+        return TError{NoJournalText};
     if (!rows)
         return TError{QStringLiteral("无法读取操作日志：%1").arg(AdvisedMessage(rows.Error())), rows.Error().Kind};
     QStringList lines;
@@ -251,19 +279,23 @@ TResult<> TbfrmVeltrane::ExportJournal(const QString& File, const QStringList& W
     const TResult<TJournalFilter> parsed = TJournalFilter::Parse(Words);
     if (!parsed)
         return parsed.Error();
-    if (FController->CheckJournal() != TRecordController::TJournalState::Present)
-        return TError{QStringLiteral("数据库中没有可读的操作日志表（BusiBudgetAdjLog）")};
     const TModuleContext& c = FController->Context();
     TAdoConn* conn = c.Conn;
     const QString op = c.Operator;
     QString why;
+    TJournalState journal = TJournalState::Present;
     RunOutput(QStringLiteral("正在导出操作日志：%1").arg(File), [&, conn, op, filter = parsed.Value()](TBackgroundTask& t) {
+        journal = ProbeJournal(conn).State;
+        if (journal != TJournalState::Present)
+            return true;
         why = WriteJournal(conn, filter, File, op, [&t](int done) {
             t.Report(done, 0);
             return !t.Cancelled();
         });
         return true;
     });
+    if (journal != TJournalState::Present)
+        return TError{NoJournalText};
     if (!why.isEmpty())
         return TError{why};
     return {};

@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 class IVeltraneWindow {
 public:
@@ -30,10 +31,13 @@ public:
     virtual QString BType() const = 0;
     virtual QString StatusText() const = 0;
 
-    // Selects the tree's unit matching Text as a click does and gives its code;
-    // an empty code when none matches. With Next, goes on from the current match
-    // of the same text.
-    virtual TResult<QString> FindUnit(const QString& Text, bool Next) = 0;
+    // Selects the tree's unit matching Text as a click does and gives its code to
+    // Done, on the interface thread once the database has answered (maybe before
+    // FindUnit returns); an empty code when none matches. With Next, goes on from
+    // the current match of the same text. A newer search makes this one's answer
+    // stale: Done then gets a failure of kind Cancelled. Done is not called when
+    // the window goes first.
+    virtual void FindUnit(const QString& Text, bool Next, std::function<void(TResult<QString>)> Done) = 0;
 
     // Output of the grid as shown, without dialogs: an export (.xlsx, .csv) and a
     // print to PDF. An output the user cancelled is no failure.

@@ -1,5 +1,6 @@
 #include "records/untRecordController.h"
 #include "data/untDbManager.h"
+#include "data/untDefData.h"
 #include "data/untSqlDialect.h"
 #include "toolkit/ADODataset.h"
 #include "toolkit/Decimal.h"
@@ -25,7 +26,40 @@ void TRecordController::Abandon()
         delete FRun;   // stops after the statement in flight
         FRun = nullptr;
     }
+    for (TThread* question : FQuestions) {
+        question->OnTerminate = nullptr;
+        delete question;
+    }
+    FQuestions.clear();
     DropLoads();
+}
+
+void TRecordController::Ask(std::function<std::function<void()>()> Question)
+{
+    auto answer = std::make_shared<std::function<void()>>();
+    auto* task = new TBackgroundTask([question = std::move(Question), answer](TBackgroundTask&) { *answer = question(); },
+                                     nullptr);
+    task->OnTerminate = [this, answer](TThread* t) {
+        std::erase(FQuestions, t);
+        t->OnTerminate = nullptr;
+        t->deleteLater();
+        if (*answer)
+            (*answer)();
+        emit workEnded();
+    };
+    FQuestions.push_back(task);
+    task->Resume();
+}
+
+void TRecordController::CheckSingleUnit()
+{
+    TAdoConn* conn = FContext.Conn;
+    const QString code = FContext.UnitCode;
+    const bool financeOffice = FContext.FinanceOfficeFlag;
+    Ask([this, conn, code, financeOffice]() -> std::function<void()> {
+        const bool single = IsSingleUnit(conn, code, financeOffice);
+        return [this, single] { emit unitChecked(single); };
+    });
 }
 
 void TRecordController::DropLoads()
@@ -253,8 +287,7 @@ bool TRecordController::StartUndo(int CancelAfter)
 
 bool TRecordController::Start(TRunRequest request)
 {
-    if (FJournal == TJournalState::Unknown || FJournal == TJournalState::Failed)
-        CheckJournal();
+    request.AskJournal = FJournal == TJournalState::Unknown || FJournal == TJournalState::Failed;
     request.Journal = FJournal == TJournalState::Present;
     request.RunId = QUuid::createUuid().toString(QUuid::WithoutBraces);
     request.Operator = FContext.Operator;
@@ -282,6 +315,10 @@ void TRecordController::RunDone()
     FRun = nullptr;
     run->OnTerminate = nullptr;
     TRunReport report = run->Report();
+    if (FRunning.AskJournal && report.Journal.State != TJournalState::Unknown) {
+        FJournal = report.Journal.State;
+        FJournalError = report.Journal.Error;
+    }
     if (FRunning.Kind != TRunKind::Undo && FRunning.Records) {
         std::vector<int> written = report.Written;
         std::sort(written.begin(), written.end());
@@ -294,96 +331,102 @@ void TRecordController::RunDone()
     // What can be taken back: the latest confirm or cancel that changed records
     // (an undo or a delete leaves nothing to take back).
     if (FRunning.Kind == TRunKind::Confirm || FRunning.Kind == TRunKind::Cancel) {
-        if (report.Records > 0 && FRunning.Journal && report.LastLogId > report.FirstLogId)
+        if (report.Records > 0 && report.Journaled && report.LastLogId > report.FirstLogId)
             FLastRun = {FRunning.RunId, report.FirstLogId, report.LastLogId, FRunning.Kind, report.Records,
                         report.SucceededCents};
     } else {
         FLastRun = {};
     }
     emit workEnded();
+    if (FRunning.AskJournal)
+        emit journalChecked(FJournal);
     emit runFinished(report);
 }
 
-TRecordController::TJournalState TRecordController::CheckJournal()
+namespace {
+
+// The operator's newest run on this workstation, read from the end of the
+// journal: false when there is none of a kind this module knows.
+bool ReadLastRun(TAdoConn* Conn, const QString& Operator, const QString& Workstation,
+                 TRecordController::TJournalRun* Run, TRecordController::TLastRun* Last)
 {
-    FJournal = TJournalState::Missing;
-    FJournalError = {};
-    if (!FContext.Conn)
-        return FJournal;
-    try {
-        if (FContext.Conn->ReadOnly()) {
-            FJournal = TJournalState::ReadOnly;
-            return FJournal;
+    long long start = 0;
+    QString runId, action;
+    TADOQuery starts;
+    starts.SetConnection(Conn);
+    starts.SetSQLText(JournalRunStartsSQL(Conn, Operator, Workstation));
+    starts.OpenRows([&] {
+        start = starts.CellText(0, 0).toLongLong();
+        runId = starts.CellText(0, 1).toString();
+        action = starts.CellText(0, 2).toString();
+        return false;
+    });
+    if (runId.isEmpty())
+        return false;
+    const std::optional<TRunKind> named = RunKindOfAction(action.section(QLatin1Char(':'), 0, 0));
+    if (!named)
+        return false;
+    const TRunKind kind = *named;
+    TRecordController::TJournalRun found;
+    found.Kind = kind;
+    found.Finished = false;
+    long long last = start;
+    TDecimalSum money;
+    const QString changes = RunAction(kind);
+    TADOQuery entries;
+    entries.SetConnection(Conn);
+    entries.SetSQLText(JournalRunEntriesSQL(Conn, runId, start));
+    entries.OpenRows([&] {
+        const QString a = entries.CellText(0, 0).toString();
+        if (a == changes) {
+            ++found.Records;
+            if (!entries.CellIsNull(0, 1))
+                money.Add(entries.CellText(0, 1));
+            last = entries.CellText(0, 2).toLongLong();
+        } else if (a == changes + QLatin1String(":end")) {
+            found.Finished = true;
         }
-        TADOQuery probe;
-        probe.SetConnection(FContext.Conn);
-        probe.SetSQLText(JournalProbeSQL());
-        probe.Open();
-        FJournal = TJournalState::Present;
-    } catch (const std::exception& e) {
-        // A statement refused: no table of that name (or none this login may
-        // read), no journal. A lost, busy or failing database says nothing of it.
-        FJournalError = TError::From(e);
-        if (FJournalError.Kind != EDatabaseError::Statement)
-            FJournal = TJournalState::Failed;
-    }
-    return FJournal;
+        return true;
+    });
+    found.Cents = money.Cents();
+    *Run = found;
+    if ((kind == TRunKind::Confirm || kind == TRunKind::Cancel) && found.Records > 0)
+        *Last = {runId, start, last, kind, found.Records, found.Cents};
+    return true;
 }
 
-bool TRecordController::RecoverLastRun(TJournalRun* Run, TError* Error)
+}  // namespace
+
+void TRecordController::CheckJournal(bool RecoverRun)
 {
-    if (FJournal != TJournalState::Present || !FContext.Conn || Running() || FLastRun.Records > 0)
-        return false;
-    try {
-        // The newest start of this operator's runs here: read from the end.
-        long long start = 0;
-        QString runId, action;
-        TADOQuery starts;
-        starts.SetConnection(FContext.Conn);
-        starts.SetSQLText(JournalRunStartsSQL(FContext.Conn, FContext.Operator, FContext.Workstation));
-        starts.OpenRows([&] {
-            start = starts.CellText(0, 0).toLongLong();
-            runId = starts.CellText(0, 1).toString();
-            action = starts.CellText(0, 2).toString();
-            return false;
-        });
-        if (runId.isEmpty())
-            return false;
-        const std::optional<TRunKind> named = RunKindOfAction(action.section(QLatin1Char(':'), 0, 0));
-        if (!named)
-            return false;
-        const TRunKind kind = *named;
-        TJournalRun found;
-        found.Kind = kind;
-        found.Finished = false;
-        long long last = start;
-        TDecimalSum money;
-        const QString changes = RunAction(kind);
-        TADOQuery entries;
-        entries.SetConnection(FContext.Conn);
-        entries.SetSQLText(JournalRunEntriesSQL(FContext.Conn, runId, start));
-        entries.OpenRows([&] {
-            const QString a = entries.CellText(0, 0).toString();
-            if (a == changes) {
-                ++found.Records;
-                if (!entries.CellIsNull(0, 1))
-                    money.Add(entries.CellText(0, 1));
-                last = entries.CellText(0, 2).toLongLong();
-            } else if (a == changes + QLatin1String(":end")) {
-                found.Finished = true;
+    TAdoConn* conn = FContext.Conn;
+    const QString op = FContext.Operator, station = FContext.Workstation;
+    const bool recover = RecoverRun && !Running() && FLastRun.Records == 0;
+    Ask([this, conn, op, station, recover]() -> std::function<void()> {
+        const TJournalProbe probe = ProbeJournal(conn);
+        std::optional<TJournalRun> run;
+        TLastRun last;
+        if (recover && probe.State == TJournalState::Present) {
+            try {
+                TJournalRun found;
+                if (ReadLastRun(conn, op, station, &found, &last))
+                    run = found;
+            } catch (const std::exception&) {
+                // Nothing to tell of a journal that cannot be read now: no undo is offered.
             }
-            return true;
-        });
-        found.Cents = money.Cents();
-        *Run = found;
-        if ((kind == TRunKind::Confirm || kind == TRunKind::Cancel) && found.Records > 0)
-            FLastRun = {runId, start, last, kind, found.Records, found.Cents};
-        return true;
-    } catch (const std::exception& e) {
-        if (Error)
-            *Error = TError::From(e);
-        return false;
-    }
+        }
+        return [this, probe, run, last] {
+            FJournal = probe.State;
+            FJournalError = probe.Error;
+            // A run of this controller's own since the question went out is the
+            // one undo takes back.
+            if (run && !Running() && FLastRun.Records == 0) {
+                FRecovered = run;
+                FLastRun = last;
+            }
+            emit journalChecked(FJournal);
+        };
+    });
 }
 
 QList<QStringList> TRecordController::History(const QString& BudgId, std::int32_t DataYear, TError* Error) const

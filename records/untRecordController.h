@@ -12,6 +12,7 @@
 #include <QSet>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class TRecordController : public QObject, public TNxTickSource {
@@ -63,7 +64,7 @@ public:
     };
     const TLoadTimings& Timings() const { return FTimings; }
     bool Running() const { return FRun != nullptr; }
-    bool Busy() const { return Loading() || Running(); }
+    bool Busy() const { return Loading() || Running() || Asking(); }
 
     // The ticks, by row of Records() (the grid's check-box column reads and writes
     // them here, whatever view shows the rows): cleared by each load; the rows
@@ -81,14 +82,23 @@ public:
     // arriving or none are given).
     bool StartRun(TRunKind Kind, std::vector<int> Rows, int CancelAfter);
 
-    // The journal of writes: whether the database has it (asked again by
-    // CheckJournal). Missing: the table is not there (or not this login's to
-    // read); Failed: the database could not be asked (JournalError says why), so
-    // nothing is known of the table and it is asked again before a run.
-    enum class TJournalState { Unknown, Present, Missing, ReadOnly, Failed };
-    TJournalState CheckJournal();
+    // The journal of writes: whether the database has it (see TJournalState).
+    // CheckJournal asks on a worker and answers with journalChecked; with
+    // RecoverRun it also reads the operator's latest run on this workstation when
+    // the controller has none of its own (a window opened again, a program that
+    // ended during a run): a confirm or cancel that changed records can then be
+    // taken back as if this controller had made it (RecoveredRun says what the
+    // journal holds of it). A run asks by itself, on its worker, when nothing is
+    // known yet or the database could not be asked.
+    using TJournalState = ::TJournalState;
+    void CheckJournal(bool RecoverRun = false);
     TJournalState Journal() const { return FJournal; }
     const TError& JournalError() const { return FJournalError; }
+    // Questions to the database on workers whose answer has not come yet.
+    bool Asking() const { return !FQuestions.empty(); }
+    // Whether the operator's unit is alone under its parent (IsSingleUnit),
+    // asked on a worker: unitChecked answers.
+    void CheckSingleUnit();
     // The latest confirm or cancel run of this controller that changed records,
     // while it can be taken back: its records and money. Records 0: none.
     struct TLastRun {
@@ -102,18 +112,16 @@ public:
     bool CanUndo() const { return !Busy() && FJournal == TJournalState::Present && FLastRun.Records > 0; }
     // Takes the latest run back (see TRunKind::Undo).
     bool StartUndo(int CancelAfter);
-    // The operator's latest run on this workstation, read from the journal when
-    // the controller has none of its own (a window opened again, a program that
-    // ended during a run): a confirm or cancel that changed records can be taken
-    // back as if this controller had made it. False when there is none or no
-    // journal; *Finished says whether the journal has the run's end.
+    // The latest run read by CheckJournal(true); Finished says whether the
+    // journal has its end. None when there is none, no journal, or the
+    // controller had a run of its own.
     struct TJournalRun {
         TRunKind Kind = TRunKind::Confirm;
         int Records = 0;
         long long Cents = 0;
         bool Finished = true;
     };
-    bool RecoverLastRun(TJournalRun* Run, TError* Error);
+    const std::optional<TJournalRun>& RecoveredRun() const { return FRecovered; }
     // A record's journal, newest first: time (UTC), operator, workstation, action,
     // old and new status, amount; empty without a journal. May be called on a
     // worker (it reads the whole journal).
@@ -140,6 +148,8 @@ signals:
     void loadFailed(TError Error);
     void runProgress(int Done, int Total);
     void runFinished(TRunReport Report);
+    void journalChecked(TJournalState State);
+    void unitChecked(bool Single);
 
 private:
     void LoadDone(TRecordLoad* Load);
@@ -158,6 +168,10 @@ private:
     bool Start(TRunRequest Request);
     void RunDone();
     void DropLoads();
+    // Runs Question on a worker; what it returns runs on the interface thread
+    // once it has answered (not when the controller has gone first).
+    void Ask(std::function<std::function<void()>()> Question);
+    std::vector<TThread*> FQuestions;
 
     enum class TState { None, Loading, Loaded, Failed };
     TModuleContext FContext;
@@ -176,5 +190,6 @@ private:
     TJournalState FJournal = TJournalState::Unknown;
     TError FJournalError;
     TLastRun FLastRun;
+    std::optional<TJournalRun> FRecovered;
     TRunRequest FRunning;   // what the run in progress was asked
 };

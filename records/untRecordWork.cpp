@@ -54,6 +54,33 @@ QString RunFailureText(const TRunReport& Run)
     return text;
 }
 
+// ---------------------------------------------------------------- the journal
+
+TJournalProbe ProbeJournal(TAdoConn* Conn)
+{
+    TJournalProbe probe{TJournalState::Missing, {}};
+    if (!Conn)
+        return probe;
+    try {
+        if (Conn->ReadOnly()) {
+            probe.State = TJournalState::ReadOnly;
+            return probe;
+        }
+        TADOQuery q;
+        q.SetConnection(Conn);
+        q.SetSQLText(JournalProbeSQL());
+        q.Open();
+        probe.State = TJournalState::Present;
+    } catch (const std::exception& e) {
+        // A statement refused: no table of that name (or none this login may
+        // read), no journal. A lost, busy or failing database says nothing of it.
+        probe.Error = TError::From(e);
+        if (probe.Error.Kind != EDatabaseError::Statement)
+            probe.State = TJournalState::Failed;
+    }
+    return probe;
+}
+
 // ---------------------------------------------------------------- TRecordLoad
 
 TRecordLoad::TRecordLoad(TAdoConn* Conn, QString Sql, TGridLoadPlan Plan, TRecordFilter View, int Gen)
@@ -245,6 +272,11 @@ int TStatusRun::Undo(const TUndoEntry& Entry)
 
 void TStatusRun::Execute()
 {
+    if (FRequest.AskJournal) {
+        FReport.Journal = ProbeJournal(FConn);
+        FRequest.Journal = FReport.Journal.State == TJournalState::Present;
+    }
+    FReport.Journaled = FRequest.Journal;
     FLoggedAt = QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs);
     struct RunContext {
         TStatusRun* run;

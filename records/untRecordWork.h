@@ -62,6 +62,17 @@ private:
     TResult<> FResult;
 };
 
+// The journal of writes: whether the database has it. Missing: the table is not
+// there (or not this login's to read); Failed: the database could not be asked
+// (Error says why), so nothing is known of the table.
+enum class TJournalState { Unknown, Present, Missing, ReadOnly, Failed };
+struct TJournalProbe {
+    TJournalState State = TJournalState::Unknown;
+    TError Error;
+};
+// Asks on the calling thread's session of Conn: meant for workers.
+TJournalProbe ProbeJournal(TAdoConn* Conn);
+
 // What a run did, handed over whole when it has ended.
 struct TRunReport {
     TRunKind Kind = TRunKind::Confirm;
@@ -77,6 +88,9 @@ struct TRunReport {
     bool Cancelled = false;   // 取消, or the statement limit
     // The journal entries written by the run lie in (FirstLogId, LastLogId].
     long long FirstLogId = 0, LastLogId = 0;
+    // Whether the run journaled its writes, and what it found when it asked.
+    bool Journaled = false;
+    TJournalProbe Journal;
     // The rows of the record set the run wrote, in the order sent; and, filled
     // by the controller, what the rows it was given and did not write stand for
     // (TRecordSet::Identity), to find them in the next load. None for an undo.
@@ -101,7 +115,9 @@ struct TRunRequest {
     QString DeptClass;             // the department class as the record query compared it
     int CancelAfter = -1;          // stop as if cancelled after that many statements; -1 none
     // The journal: each record changed gets its entry in the same transaction.
+    // AskJournal: whether there is one is not known yet; the run asks first.
     bool Journal = false;
+    bool AskJournal = false;
     QString RunId;                 // this run's
     QString UndoRunId;             // Undo: the run to take back, its entries in (UndoFrom, UndoTo]
     long long UndoFrom = 0, UndoTo = 0;

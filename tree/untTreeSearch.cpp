@@ -2,6 +2,7 @@
 #include "data/untDbManager.h"
 #include "data/untSqlDialect.h"
 #include "toolkit/ADODB.h"
+#include "toolkit/Threads.h"
 #include "tree/untDynamicTree.h"
 #include "tree/untQueryThread.h"
 
@@ -56,6 +57,25 @@ TTreeSearch::~TTreeSearch()
 {
     if (FTree)
         FTree->RemoveFreeNotification(this);
+    FDone = nullptr;
+    DropTask();
+    for (TThread* task : FDropped) {
+        task->OnTerminate = nullptr;
+        task->FreeOnTerminate = false;
+        delete task;
+    }
+}
+
+void TTreeSearch::DropTask()
+{
+    ++FGeneration;
+    if (TThread* task = std::exchange(FTask, nullptr)) {
+        task->OnTerminate = [this](TThread* t) { std::erase(FDropped, t); };
+        task->FreeOnTerminate = true;
+        FDropped.push_back(task);
+    }
+    if (TFound done = std::exchange(FDone, nullptr))
+        done(TError{QStringLiteral("查找已被新的查找代替"), EDatabaseError::Cancelled});
 }
 
 void TTreeSearch::SetTree(TDynamicTree* v)
@@ -134,40 +154,49 @@ QString TTreeSearch::SettingsKey() const
            + FTree->FieldCaption() + sep + FTree->TopVirNodeIdValue();
 }
 
-void TTreeSearch::ReadMatches()
+TTreeSearch::TMatchQuery TTreeSearch::MatchQuery() const
 {
-    FMatches.clear();
-    FAncestors.clear();
-    const bool allRows = AllRows(FTree);
+    TMatchQuery q;
+    q.Conn = FTree->AdoConn();
+    q.Match = MatchQueryText(FText);
+    // Every row of the base query hangs under the top node there.
+    if (!AllRows(FTree))
+        q.Parents = QStringLiteral("select a.") + TrimControls(FTree->FieldId()) + QStringLiteral(",a.")
+                    + TrimControls(FTree->FieldPid()) + QStringLiteral(" from (")
+                    + TrimControls(FTree->SqlTable().join(QStringLiteral("\r\n"))) + QStringLiteral(") a");
+    q.Top = FTree->TopVirNodeIdValue();
+    return q;
+}
+
+TTreeSearch::TMatches TTreeSearch::ReadMatches(const TMatchQuery& Query)
+{
+    TMatches found;
+    const bool allRows = Query.Parents.isEmpty();
     QList<QString> parents;
     {
         TADOQuery q(nullptr);
-        q.SetConnection(FTree->AdoConn());
-        q.SetSQLText(MatchQueryText(FText));
+        q.SetConnection(Query.Conn);
+        q.SetSQLText(Query.Match);
         q.Open();
         for (int r = 0, n = q.RecordCount(); r < n; ++r) {
-            FMatches.insert(q.CellText(r, 0).toString());
+            found.Rows.insert(q.CellText(r, 0).toString());
             if (!allRows)
                 parents.append(q.CellText(r, 1).toString());
         }
     }
-    // Every row of the base query hangs under the top node there.
     if (allRows)
-        return;
-    const QString top = FTree->TopVirNodeIdValue();
-    parents.removeAll(top);
+        return found;
+    parents.removeAll(Query.Top);
     if (parents.isEmpty())
-        return;
+        return found;
 
     // Which rows lie above a match: the parent of every row, read in one go (one
     // statement whatever the number of matches and levels).
     QMultiHash<QString, QString> parentOf;
     {
         TADOQuery q(nullptr);
-        q.SetConnection(FTree->AdoConn());
-        q.SetSQLText(QStringLiteral("select a.") + TrimControls(FTree->FieldId()) + QStringLiteral(",a.")
-                     + TrimControls(FTree->FieldPid()) + QStringLiteral(" from (")
-                     + TrimControls(FTree->SqlTable().join(QStringLiteral("\r\n"))) + QStringLiteral(") a"));
+        q.SetConnection(Query.Conn);
+        q.SetSQLText(Query.Parents);
         q.Open();
         const int n = q.RecordCount();
         parentOf.reserve(n);
@@ -177,12 +206,13 @@ void TTreeSearch::ReadMatches()
     // A cycle in the data ends where an id comes round again.
     while (!parents.isEmpty()) {
         const QString id = parents.takeLast();
-        if (id == top || FAncestors.contains(id))
+        if (id == Query.Top || found.Ancestors.contains(id))
             continue;
-        FAncestors.insert(id);
+        found.Ancestors.insert(id);
         for (auto it = parentOf.constFind(id); it != parentOf.constEnd() && it.key() == id; ++it)
             parents.append(it.value());
     }
+    return found;
 }
 
 bool TTreeSearch::IsMatch(TTreeNode* Node) const
@@ -306,8 +336,9 @@ TNodeItem* TTreeSearch::Select(const Position& At)
     return generation == FTree->Generation() ? node : nullptr;
 }
 
-TNodeItem* TTreeSearch::Find(const QString& Text, bool Next)
+void TTreeSearch::Find(const QString& Text, bool Next, TFound Done)
 {
+    DropTask();
     const QString text = Normalized(Text);
     const bool goOn = Next && FTree && text == FText && !FPath.isEmpty() && FKey == SettingsKey();
     if (!goOn) {
@@ -317,28 +348,81 @@ TNodeItem* TTreeSearch::Find(const QString& Text, bool Next)
         FMatches.clear();
         FAncestors.clear();
     }
-    if (!FTree || !FTree->Active() || !FTree->TreeView() || text.isEmpty())
-        return nullptr;
-    if (!goOn) {
-        ReadMatches();
-        FKey = SettingsKey();
+    if (!FTree || !FTree->Active() || !FTree->TreeView() || text.isEmpty()) {
+        Done(nullptr);
+        return;
     }
+    if (goOn) {
+        Done(Walk(true));
+        return;
+    }
+    auto read = std::make_shared<TResult<TMatches>>(TMatches{});
+    auto* task = new TBackgroundTask(
+        [query = MatchQuery(), read](TBackgroundTask&) {
+            try {
+                *read = ReadMatches(query);
+            } catch (const std::exception& e) {
+                *read = TError::From(e);
+            }
+        },
+        nullptr);
+    task->OnTerminate = [this, generation = FGeneration, read](TThread*) { MatchesRead(generation, read); };
+    FTask = task;
+    FDone = std::move(Done);
+    FKey = SettingsKey();
+    task->Resume();
+}
+
+void TTreeSearch::MatchesRead(quint64 Generation, const std::shared_ptr<TResult<TMatches>>& Read)
+{
+    if (Generation != FGeneration)
+        return;
+    FTask->OnTerminate = nullptr;
+    FTask->deleteLater();
+    FTask = nullptr;
+    TFound done = std::exchange(FDone, nullptr);
+    const QString key = std::exchange(FKey, QString());
+    if (!FTree || !FTree->Active() || !FTree->TreeView()) {
+        done(nullptr);
+        return;
+    }
+    // The tree's settings changed meanwhile: the rows are of another query.
+    if (key != SettingsKey()) {
+        Find(FText, false, std::move(done));
+        return;
+    }
+    if (!*Read) {
+        done(Read->Error());
+        return;
+    }
+    FMatches = std::move(Read->Value().Rows);
+    FAncestors = std::move(Read->Value().Ancestors);
+    FKey = key;
+    done(Walk(false));
+}
+
+TResult<TNodeItem*> TTreeSearch::Walk(bool GoOn)
+{
     if (FMatches.isEmpty())
         return nullptr;
-
-    bool cleared = false;
-    Position at;
-    TNodeItem* found = nullptr;
-    if (goOn && Resolve(at, cleared))
-        found = Scan(at, false, cleared);
-    if (!found && !cleared && ChildCount(nullptr) > 0) {
-        // From the first node: the first search, or the wrap after the last match.
-        at = {{nullptr, 0}};
-        found = Scan(at, true, cleared);
-    }
-    if (!found || cleared) {
+    try {
+        bool cleared = false;
+        Position at;
+        TNodeItem* found = nullptr;
+        if (GoOn && Resolve(at, cleared))
+            found = Scan(at, false, cleared);
+        if (!found && !cleared && ChildCount(nullptr) > 0) {
+            // From the first node: the first search, or the wrap after the last match.
+            at = {{nullptr, 0}};
+            found = Scan(at, true, cleared);
+        }
+        if (!found || cleared) {
+            FPath.clear();
+            return nullptr;
+        }
+        return Select(at);
+    } catch (const std::exception& e) {
         FPath.clear();
-        return nullptr;
+        return TError::From(e);
     }
-    return Select(at);
 }

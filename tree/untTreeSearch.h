@@ -2,14 +2,20 @@
 // Finding a node of an organisation tree by its id or caption, also among rows
 // whose nodes are not loaded yet: the tree's base query tells which rows match
 // and under which parents they hang, and only the path down to a match is loaded.
+#include "data/untError.h"
 #include "toolkit/Classes.h"
 #include <QHash>
 #include <QList>
 #include <QSet>
 #include <QString>
+#include <functional>
+#include <memory>
 #include <utility>
+#include <vector>
 
+class TADOConnection;
 class TDynamicTree;
+class TThread;
 class TNodeItem;
 class TTreeNode;
 
@@ -22,13 +28,22 @@ public:
     TDynamicTree* Tree() const { return FTree; }
     void SetTree(TDynamicTree* v);
 
-    // Selects and returns the first row node, in tree order, whose FieldId or
-    // FieldCaption value contains Text; null when none does (the selection stays).
-    // With Next and the same text as the search before, goes on after its match,
-    // wrapping around to the first. Database failures propagate: they are not a
-    // "not found".
-    TNodeItem* Find(const QString& Text, bool Next = false);
-    TNodeItem* FindNext() { return Find(FText, true); }
+    // Selects the first row node, in tree order, whose FieldId or FieldCaption
+    // value contains Text, and gives it to Done; null when none does (the
+    // selection stays). With Next and the same text as the search before, goes on
+    // after its match, wrapping around to the first. Which rows match is read on
+    // a worker (its own session of the tree's connection); the walk down to the
+    // match loads the branches on the way as the tree loads them, on the
+    // interface thread, when the rows have come. Done runs there once, maybe
+    // before Find returns; a database failure is an error, not a "not found". A
+    // newer Find makes an older one stale: its Done gets an error of kind
+    // Cancelled at once and its rows are dropped. Done is not called when the
+    // search goes first.
+    using TFound = std::function<void(TResult<TNodeItem*> Found)>;
+    void Find(const QString& Text, bool Next, TFound Done);
+    void FindNext(TFound Done) { Find(FText, true, std::move(Done)); }
+    // A search is waiting for its rows.
+    bool Searching() const { return FTask != nullptr; }
 
     // The text searched for last, as searched (control characters dropped, trimmed).
     QString Text() const { return FText; }
@@ -51,7 +66,22 @@ private:
 
     // The tree's settings the matches were read with.
     QString SettingsKey() const;
-    void ReadMatches();
+    // The rows that match and those above a match.
+    struct TMatches {
+        QSet<QString> Rows, Ancestors;
+    };
+    struct TMatchQuery {
+        TADOConnection* Conn = nullptr;
+        QString Match, Parents;   // Parents: empty when every row hangs under the top node
+        QString Top;
+    };
+    TMatchQuery MatchQuery() const;
+    // On the worker.
+    static TMatches ReadMatches(const TMatchQuery& Query);
+    void MatchesRead(quint64 Generation, const std::shared_ptr<TResult<TMatches>>& Read);
+    // From the matches known: the walk and the selection.
+    TResult<TNodeItem*> Walk(bool GoOn);
+    void DropTask();
     bool IsMatch(TTreeNode* Node) const;
     bool MatchesBelow(const Position& At, TTreeNode* Node) const;
     TTreeNode* NodeAt(const Position& At) const;
@@ -74,4 +104,10 @@ private:
     QSet<QString> FAncestors;
     // Index and id, level by level, of the match found last.
     QList<std::pair<int, QString>> FPath;
+    quint64 FGeneration = 0;
+    TThread* FTask = nullptr;
+    TFound FDone;
+    // Stale reads still running: they end by themselves (not waited for) unless
+    // the search goes first.
+    std::vector<TThread*> FDropped;
 };

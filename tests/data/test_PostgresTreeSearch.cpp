@@ -4,6 +4,7 @@
 #include "data/untDemoData.h"
 #include "records/untRecordSql.h"
 #include "tests/data/PgServer.h"
+#include "tests/tree/TreeTestData.h"
 #include "toolkit/ComCtrls.h"
 #include "tree/untDynamicTree.h"
 #include "tree/untTreeSearch.h"
@@ -46,7 +47,9 @@ struct SearchedTree {
     {
         QStringList ids;
         for (int i = 0; i < count; ++i) {
-            TNodeItem* node = search.Find(text, i > 0);
+            const TResult<TNodeItem*> found = treetest::FindNow(search, text, i > 0);
+            EXPECT_TRUE(found) << qPrintable(found.Error().Message);
+            TNodeItem* node = found ? found.Value() : nullptr;
             ids << (node ? node->Info()->Id : QStringLiteral("none"));
         }
         return ids;

@@ -25,6 +25,7 @@
 #include <QTemporaryDir>
 #include <QTreeWidgetItemIterator>
 #include <QMutex>
+#include <QThread>
 #include <QPointer>
 #include <memory>
 #include <optional>
@@ -85,6 +86,8 @@ public:
         TADOConnection::SetTraceHook([this](const QString& sql) {
             QMutexLocker l(&sentLock);
             sent.append(sql);
+            if (QThread::currentThread() == qApp->thread())
+                sentHere.append(sql);
         });
     }
 
@@ -120,6 +123,7 @@ public:
     {
         QMutexLocker l(&sentLock);
         sent.clear();
+        sentHere.clear();
     }
 
     // Statements sent since the last call that match a prefix (case ignored).
@@ -149,6 +153,7 @@ public:
     std::vector<Message> messages;
     int answer = IDOK;
     QStringList sent;
+    QStringList sentHere;   // of those, the ones sent on the interface thread
     QMutex sentLock;
     std::optional<testsupport::DefConnectionScope> def;
 

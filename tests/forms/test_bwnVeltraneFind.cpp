@@ -41,9 +41,12 @@ TResult<QString> Ask(TbfrmVeltrane* w, const QString& text, bool next)
     IVeltraneWindow* window = qobject_cast<IVeltraneWindow*>(w);
     if (!window)
         return TError{QStringLiteral("no host interface")};
-    TResult<QString> found = window->FindUnit(text, next);
-    w->WaitIdle();
-    return found;
+    std::optional<TResult<QString>> found;
+    window->FindUnit(text, next, [&found](TResult<QString> r) { found = std::move(r); });
+    w->WaitIdle();   // the search, and the records of the unit selected
+    if (!found)
+        return TError{QStringLiteral("the search never answered")};
+    return *found;
 }
 
 QString Invoke(TbfrmVeltrane* w, const QString& text, bool next)

@@ -23,6 +23,7 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QUuid>
+#include <optional>
 
 using windowtest::HostFixture;
 using windowtest::Spin;
@@ -566,6 +567,34 @@ TEST(WindowWork, TheJournalWindowListsTheWindowsWritesAndSearchesByRecord)
     // Once per window: the menu brings the same one back.
     win->mnuJournal->trigger();
     EXPECT_EQ(win->Handle()->findChildren<TbfrmJournal*>().size(), 1);
+}
+
+TEST(WindowWork, TheInterfaceThreadSendsTheDatabaseOnlyTheTreesStatements)
+{
+    HostFixture host(300);
+    // Opening (the unit rule, the journal, the operator's last run), a search
+    // down to a unit not loaded yet, a run and its reload, the journal's lines.
+    Window win(host);
+    IVeltraneWindow* window = qobject_cast<IVeltraneWindow*>(win.w);
+    ASSERT_NE(window, nullptr);
+    std::optional<TResult<QString>> found;
+    window->FindUnit(QStringLiteral("职业"), false, [&found](TResult<QString> r) { found = std::move(r); });
+    win.idle();
+    ASSERT_TRUE(found && *found);
+    EXPECT_EQ(found->Value(), QStringLiteral("101004"));
+    win->rbtnDetail->click();
+    win.idle();
+    Tick(win, {0});
+    win->tbtnConfirm->click();
+    win.idle();
+    const TResult<QStringList> lines = window->JournalLines({});
+    ASSERT_TRUE(lines) << qPrintable(lines.Error().Message);
+    EXPECT_FALSE(lines.Value().isEmpty());
+
+    QMutexLocker l(&host.sentLock);
+    EXPECT_FALSE(host.sentHere.isEmpty());   // the tree's own loads stay here
+    for (const QString& sql : std::as_const(host.sentHere))
+        EXPECT_TRUE(sql.contains(QStringLiteral("from pubdept  where useflag='0'"))) << qPrintable(sql);
 }
 
 TEST(WindowWork, ADetailViewShowsItsFirstRowsWhileTheRestArrive)

@@ -16,6 +16,15 @@
 
 namespace {
 
+// The controller's journal probe, its answer waited for.
+TRecordController::TJournalState CheckedJournal(TRecordController& Controller)
+{
+    Controller.CheckJournal();
+    while (Controller.Asking())
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 50);
+    return Controller.Journal();
+}
+
 enum class Kind { SQLite, Postgres };
 
 class RecordLayer : public ::testing::TestWithParam<Kind> {
@@ -176,7 +185,7 @@ TEST_P(RecordLayer, ARunWritesTheChosenRowsByTheirIdentityAndReportsWhatItDid)
 
 TEST_P(RecordLayer, EveryChangeHasItsJournalEntryAndUndoTakesBackWhatIsStillAsItWasLeft)
 {
-    ASSERT_EQ(controller->CheckJournal(), TRecordController::TJournalState::Present);
+    ASSERT_EQ(CheckedJournal(*controller), TRecordController::TJournalState::Present);
     ASSERT_EQ(Load(true, {QStringLiteral("budgmoney")}), TRecordController::TLoadStart::Started);
     TRecordSetRef set = controller->Records();
     ASSERT_GE(set->Count(), 8);
@@ -388,16 +397,16 @@ TEST(RecordJournal, ADatabaseThatCannotBeAskedIsNoDatabaseWithoutJournal)
     TModuleContext c;
     c.Conn = &conn;
     TRecordController controller(c);
-    EXPECT_EQ(controller.CheckJournal(), TRecordController::TJournalState::Present);
+    EXPECT_EQ(CheckedJournal(controller), TRecordController::TJournalState::Present);
     // The file gone: the database is lost, which says nothing of its journal.
     conn.Close();
     ASSERT_TRUE(QFile::remove(path));
-    EXPECT_EQ(controller.CheckJournal(), TRecordController::TJournalState::Failed);
+    EXPECT_EQ(CheckedJournal(controller), TRecordController::TJournalState::Failed);
     EXPECT_EQ(controller.JournalError().Kind, EDatabaseError::Lost);
     // A database without the table: no journal.
     ASSERT_TRUE(CreateDemoDatabase(path, 50, &error)) << error.toStdString();
     pgtest::Exec(conn, QStringLiteral("drop table BusiBudgetAdjLog"));
-    EXPECT_EQ(controller.CheckJournal(), TRecordController::TJournalState::Missing);
+    EXPECT_EQ(CheckedJournal(controller), TRecordController::TJournalState::Missing);
 }
 
 INSTANTIATE_TEST_SUITE_P(Databases, RecordLayer, ::testing::Values(Kind::SQLite, Kind::Postgres),

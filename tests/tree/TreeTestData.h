@@ -4,10 +4,13 @@
 #include "toolkit/ADODB.h"
 #include "toolkit/ComCtrls.h"
 #include "tree/untDynamicTree.h"
+#include "tree/untTreeSearch.h"
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QTest>
 #include <atomic>
 #include <memory>
+#include <optional>
 
 namespace treetest {
 
@@ -50,5 +53,15 @@ private:
 
 // The node whose Id (as stored under Qt::UserRole) is id, or null.
 TNodeItem* FindById(TTreeView* view, const QString& id);
+
+// A search of Search's, its answer waited for.
+inline TResult<TNodeItem*> FindNow(TTreeSearch& Search, const QString& Text, bool Next = false)
+{
+    std::optional<TResult<TNodeItem*>> found;
+    Search.Find(Text, Next, [&found](TResult<TNodeItem*> r) { found = std::move(r); });
+    if (!QTest::qWaitFor([&found] { return found.has_value(); }, 60000))
+        return TError{QStringLiteral("the search never answered")};
+    return *found;
+}
 
 }  // namespace treetest

@@ -42,12 +42,19 @@ struct SearchFixture : TreeFixture {
     {
         return node ? static_cast<TNodeItem*>(node)->Info()->Id : QStringLiteral("<none>");
     }
+    TNodeItem* Find(const QString& text, bool next = false)
+    {
+        const TResult<TNodeItem*> found = FindNow(search, text, next);
+        EXPECT_TRUE(found) << qPrintable(found.Error().Message);
+        return found ? found.Value() : nullptr;
+    }
+    TNodeItem* FindNext() { return Find(search.Text(), true); }
     // Ids of the matches, first search then next after next.
     QStringList Run(const QString& text, int count)
     {
-        QStringList ids{Id(search.Find(text))};
+        QStringList ids{Id(Find(text))};
         while (ids.size() < count)
-            ids << Id(search.FindNext());
+            ids << Id(FindNext());
         return ids;
     }
     QString Selected() const { return Id(view->Selected()); }
@@ -68,7 +75,7 @@ TEST(TreeSearch, DeepMatchUnderUnexpandedNodesLoadsOnlyItsPathAndIsSelectedAsByA
     int before = f.Queries();
 
     // In the second branch: the first one is passed over without a load.
-    TNodeItem* audit = f.search.Find(QStringLiteral("审计局档案室"));
+    TNodeItem* audit = f.Find(QStringLiteral("审计局档案室"));
     ASSERT_NE(audit, nullptr);
     EXPECT_EQ(audit->Info()->Id, QStringLiteral("002001"));
     EXPECT_EQ(f.Queries() - before, 3);
@@ -77,7 +84,7 @@ TEST(TreeSearch, DeepMatchUnderUnexpandedNodesLoadsOnlyItsPathAndIsSelectedAsByA
     f.changes.clear();
     before = f.Queries();
 
-    TNodeItem* found = f.search.Find(QStringLiteral("档案科"));
+    TNodeItem* found = f.Find(QStringLiteral("档案科"));
     ASSERT_NE(found, nullptr);
     EXPECT_EQ(found->Info()->Id, QStringLiteral("001002001"));
     EXPECT_EQ(found, FindById(f.view.get(), QStringLiteral("001002001")));
@@ -114,8 +121,8 @@ TEST(TreeSearch, NextFollowsTheTreeOrderAndWrapsAround)
                                                            QStringLiteral("001002001001"), QStringLiteral("002001")}));
 
     // A new text starts again from the top even with Next.
-    EXPECT_EQ(SearchFixture::Id(f.search.Find(QStringLiteral("总局"), true)), QStringLiteral("001"));
-    EXPECT_EQ(SearchFixture::Id(f.search.Find(QStringLiteral("总局"), true)), QStringLiteral("001001"));
+    EXPECT_EQ(SearchFixture::Id(f.Find(QStringLiteral("总局"), true)), QStringLiteral("001"));
+    EXPECT_EQ(SearchFixture::Id(f.Find(QStringLiteral("总局"), true)), QStringLiteral("001001"));
 }
 
 TEST(TreeSearch, FindsByCodeOrByNameAnywhereInTheText)
@@ -134,7 +141,7 @@ TEST(TreeSearch, FindsByCodeOrByNameAnywhereInTheText)
     EXPECT_EQ(f.Run(QStringLiteral("AXB"), 2), (QStringList{QStringLiteral("007"), QStringLiteral("007")}));
     EXPECT_EQ(f.Run(QStringLiteral("o'neil"), 2), (QStringList{QStringLiteral("003"), QStringLiteral("003")}));
     // Blanks and control characters around the text do not count.
-    EXPECT_EQ(SearchFixture::Id(f.search.Find(QStringLiteral(" \t分局\n"))), QStringLiteral("001002"));
+    EXPECT_EQ(SearchFixture::Id(f.Find(QStringLiteral(" \t分局\n"))), QStringLiteral("001002"));
     EXPECT_EQ(f.search.Text(), QStringLiteral("分局"));
 
     // Without a parent filter every row hangs under the top node, and only there.
@@ -163,8 +170,8 @@ TEST(TreeSearch, QuotesAndWildcardsInTheTextMatchLiterallyAndReachSqlEscaped)
         EXPECT_EQ(f.Run(QString::fromUtf8(text), 2), (QStringList{QLatin1String(id), QLatin1String(id)})) << text;
 
     const QString hostile = QStringLiteral("x' or '1'='1");
-    EXPECT_EQ(f.search.Find(hostile), nullptr);
-    EXPECT_EQ(f.search.Find(QStringLiteral("%'; drop table pubdept; --")), nullptr);
+    EXPECT_EQ(f.Find(hostile), nullptr);
+    EXPECT_EQ(f.Find(QStringLiteral("%'; drop table pubdept; --")), nullptr);
     TADOConnection::SetTraceHook(nullptr);
 
     EXPECT_TRUE(sent.contains(f.search.MatchQueryText(QStringLiteral("'"))));
@@ -184,8 +191,8 @@ TEST(TreeSearch, NoMatchLeavesTheTreeAsItWasAndSaysSo)
     const int before = f.Queries();
     const int nodes = f.view->NodeCount();
 
-    EXPECT_EQ(f.search.Find(QStringLiteral("不存在的单位")), nullptr);
-    EXPECT_EQ(f.search.FindNext(), nullptr);
+    EXPECT_EQ(f.Find(QStringLiteral("不存在的单位")), nullptr);
+    EXPECT_EQ(f.FindNext(), nullptr);
     EXPECT_TRUE(f.search.CurrentId().isEmpty());
     // One statement each, nothing loaded, the user's node still selected.
     EXPECT_EQ(f.Queries() - before, 2);
@@ -194,17 +201,20 @@ TEST(TreeSearch, NoMatchLeavesTheTreeAsItWasAndSaysSo)
     EXPECT_TRUE(f.changes.isEmpty());
 
     // An empty text asks nothing; a unit outside the base query is not in the tree.
-    EXPECT_EQ(f.search.Find(QStringLiteral(" \t ")), nullptr);
-    EXPECT_EQ(f.search.Find(QStringLiteral("999999")), nullptr);
+    EXPECT_EQ(f.Find(QStringLiteral(" \t ")), nullptr);
+    EXPECT_EQ(f.Find(QStringLiteral("999999")), nullptr);
     EXPECT_EQ(f.Queries() - before, 3);
 }
 
 TEST(TreeSearch, ABackgroundTreeIsSearchedOnTheInterfaceThreadWithoutRowsComingTwice)
 {
     SearchFixture f(false);
-    // The top node's rows are still on their way.
+    // The top node's rows are still on their way when the walk loads it.
     ASSERT_EQ(f.tree->WorkerList().size(), 1);
-    TNodeItem* found = f.search.Find(QStringLiteral("二处档案室"));
+    auto* top = static_cast<TNodeItem*>(f.view->GetFirstNode());
+    ASSERT_TRUE(f.tree->LoadChildrenNow(top));
+    EXPECT_EQ(top->Count(), 9);
+    TNodeItem* found = f.Find(QStringLiteral("二处档案室"));
     ASSERT_NE(found, nullptr);
     EXPECT_EQ(found->Info()->Id, QStringLiteral("001002001001"));
     EXPECT_TRUE(found->Selected());
@@ -213,11 +223,12 @@ TEST(TreeSearch, ABackgroundTreeIsSearchedOnTheInterfaceThreadWithoutRowsComingT
     EXPECT_EQ(f.view->GetFirstNode()->Count(), 9);
     EXPECT_EQ(f.Selected(), QStringLiteral("001002001001"));
 
-    // A branch opened by the user and then searched before its rows came.
+    // A branch opened by the user and then loaded by a walk before its rows came.
     TNodeItem* audit = FindById(f.view.get(), QStringLiteral("002"));
     audit->SetExpanded(true);
     EXPECT_FALSE(audit->HasChildren());
-    EXPECT_EQ(SearchFixture::Id(f.search.Find(QStringLiteral("审计局档案室"))), QStringLiteral("002001"));
+    ASSERT_TRUE(f.tree->LoadChildrenNow(audit));
+    EXPECT_EQ(SearchFixture::Id(f.Find(QStringLiteral("审计局档案室"))), QStringLiteral("002001"));
     ASSERT_TRUE(f.WaitForWorkers());
     EXPECT_EQ(audit->Count(), 1);
 }
@@ -225,28 +236,47 @@ TEST(TreeSearch, ABackgroundTreeIsSearchedOnTheInterfaceThreadWithoutRowsComingT
 TEST(TreeSearch, SurvivesReloadsSettingChangesFailuresAndTheTreeGoing)
 {
     SearchFixture f;
-    EXPECT_EQ(SearchFixture::Id(f.search.Find(QStringLiteral("档案"))), QStringLiteral("001002001"));
+    EXPECT_EQ(SearchFixture::Id(f.Find(QStringLiteral("档案"))), QStringLiteral("001002001"));
     // Loaded again: next finds its place by the ids and goes on from there.
     f.tree->SetActive(false);
     f.tree->SetActive(true);
-    EXPECT_EQ(SearchFixture::Id(f.search.FindNext()), QStringLiteral("001002001001"));
+    EXPECT_EQ(SearchFixture::Id(f.FindNext()), QStringLiteral("001002001001"));
 
     // Another base query: next is a new search on it.
     f.tree->SetActive(false);
     f.tree->SetSqlTable({BaseQuery() + QStringLiteral(" and eid not like '001%'")});
     f.tree->SetActive(true);
-    EXPECT_EQ(SearchFixture::Id(f.search.FindNext()), QStringLiteral("002001"));
-    EXPECT_EQ(SearchFixture::Id(f.search.FindNext()), QStringLiteral("002001"));
+    EXPECT_EQ(SearchFixture::Id(f.FindNext()), QStringLiteral("002001"));
+    EXPECT_EQ(SearchFixture::Id(f.FindNext()), QStringLiteral("002001"));
 
     // A failing statement is an error, not a "not found".
     f.tree->SetFieldCaption(QStringLiteral("no_such_column"));
-    EXPECT_THROW(f.search.Find(QStringLiteral("档案")), EDatabaseError);
+    const TResult<TNodeItem*> failed = FindNow(f.search, QStringLiteral("档案"));
+    ASSERT_FALSE(failed);
+    EXPECT_EQ(failed.Error().Kind, EDatabaseError::Statement);
     f.tree->SetFieldCaption(QStringLiteral("ename"));
 
     // An inactive tree has nothing to find; a freed one is let go.
     f.tree->SetActive(false);
-    EXPECT_EQ(f.search.Find(QStringLiteral("档案")), nullptr);
+    EXPECT_EQ(f.Find(QStringLiteral("档案")), nullptr);
     f.tree.reset();
     EXPECT_EQ(f.search.Tree(), nullptr);
-    EXPECT_EQ(f.search.Find(QStringLiteral("档案")), nullptr);
+    EXPECT_EQ(f.Find(QStringLiteral("档案")), nullptr);
+}
+
+TEST(TreeSearch, ANewerSearchMakesTheOlderOneStale)
+{
+    SearchFixture f;
+    std::optional<TResult<TNodeItem*>> older;
+    f.search.Find(QStringLiteral("档案"), false, [&older](TResult<TNodeItem*> r) { older = std::move(r); });
+    EXPECT_TRUE(f.search.Searching());
+    EXPECT_EQ(SearchFixture::Id(f.Find(QStringLiteral("审计局档案室"))), QStringLiteral("002001"));
+    // Told at once, and its rows, when they come, select nothing.
+    ASSERT_TRUE(older.has_value());
+    ASSERT_FALSE(*older);
+    EXPECT_EQ(older->Error().Kind, EDatabaseError::Cancelled);
+    ASSERT_TRUE(f.WaitForWorkers());
+    EXPECT_FALSE(f.search.Searching());
+    EXPECT_EQ(f.Selected(), QStringLiteral("002001"));
+    EXPECT_EQ(f.changes, QStringList{QStringLiteral("002001")});
 }
