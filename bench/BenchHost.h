@@ -83,5 +83,14 @@ inline void CloseWindow(TbfrmVeltrane* w)
     QApplication::processEvents();
 }
 
+// A window's control by its object name, as a script reaches it.
+template <class T>
+T* ctl(const TForm* f, const char* name)
+{
+    T* c = f->FindControl<T>(QLatin1String(name));
+    if (!c)
+        qFatal("no control %s", name);
+    return c;
+}
 
 }  // namespace benchhost

@@ -26,6 +26,7 @@
 #include <vector>
 
 using benchhost::CloseWindow;
+using benchhost::ctl;
 using benchhost::Host;
 using benchhost::Median;
 using benchhost::OpenWindow;
@@ -155,16 +156,16 @@ double RunScript(Host& host)
     TbfrmVeltrane* w = OpenWindow(host, nullptr);
     if (!w)
         return -1;
-    Press(w, w->rbtnDetail);
-    w->ngdBudgetAdj->UserToggleCheck(0, 0);
-    w->ngdBudgetAdj->UserToggleCheck(0, 1);
-    Press(w, w->tbtnConfirm);
-    Press(w, w->rbtnSum);
-    w->pmuAll->trigger();
-    Press(w, w->tbtnConfirm);
-    Press(w, w->rbtnOK);
-    w->pmuAll->trigger();
-    Press(w, w->tbtnCancel);
+    Press(w, ctl<QRadioButton>(w, "rbtnDetail"));
+    ctl<TNextGrid>(w, "ngdBudgetAdj")->UserToggleCheck(0, 0);
+    ctl<TNextGrid>(w, "ngdBudgetAdj")->UserToggleCheck(0, 1);
+    Press(w, ctl<QToolButton>(w, "tbtnConfirm"));
+    Press(w, ctl<QRadioButton>(w, "rbtnSum"));
+    ctl<QAction>(w, "pmuAll")->trigger();
+    Press(w, ctl<QToolButton>(w, "tbtnConfirm"));
+    Press(w, ctl<QRadioButton>(w, "rbtnOK"));
+    ctl<QAction>(w, "pmuAll")->trigger();
+    Press(w, ctl<QToolButton>(w, "tbtnCancel"));
     const double ms = Ms(t);
     CloseWindow(w);
     return ms;
@@ -246,11 +247,11 @@ void BenchTopUnit(const QString& dir, int records, int runs)
     meter.Start();
     QElapsedTimer t;
     t.start();
-    w->trvList->SetSelected(w->trvList->GetFirstNode());
+    ctl<TTreeView>(w, "trvList")->SetSelected(ctl<TTreeView>(w, "trvList")->GetFirstNode());
     w->WaitIdle();
     const double summaryMs = Ms(t);
     const double summaryStall = meter.Stop();
-    const int summaryRows = w->ngdBudgetAdj->RowCount();
+    const int summaryRows = ctl<TNextGrid>(w, "ngdBudgetAdj")->RowCount();
 
     // 20 summary rows confirmed, their statements taken from the trace.
     QStringList sent;
@@ -260,11 +261,11 @@ void BenchTopUnit(const QString& dir, int records, int runs)
     });
     std::vector<double> window, bare;
     for (int run = 0; run < runs; ++run) {
-        for (int r = 0; r < 20 && r < w->ngdBudgetAdj->RowCount() - 1; ++r)
-            w->ngdBudgetAdj->UserToggleCheck(0, r);
+        for (int r = 0; r < 20 && r < ctl<TNextGrid>(w, "ngdBudgetAdj")->RowCount() - 1; ++r)
+            ctl<TNextGrid>(w, "ngdBudgetAdj")->UserToggleCheck(0, r);
         sent.clear();
         t.restart();
-        w->tbtnConfirm->click();
+        ctl<QToolButton>(w, "tbtnConfirm")->click();
         while (w->Running())
             QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
         window.push_back(Ms(t));
@@ -300,9 +301,9 @@ void BenchTopUnit(const QString& dir, int records, int runs)
             Exec(h, "delete from BusiBudgetAdjLog");
             sqlite3_close(h);
         }
-        w->rbtnOK->click();
+        ctl<QRadioButton>(w, "rbtnOK")->click();
         w->WaitIdle();
-        w->rbtnNO->click();
+        ctl<QRadioButton>(w, "rbtnNO")->click();
         w->WaitIdle();
     }
     TADOConnection::SetTraceHook({});
@@ -316,17 +317,17 @@ void BenchTopUnit(const QString& dir, int records, int runs)
     // The detail view of the top unit, then 20 000 of its rows confirmed.
     meter.Start();
     t.restart();
-    Press(w, w->rbtnDetail);
+    Press(w, ctl<QRadioButton>(w, "rbtnDetail"));
     const double detailMs = Ms(t);
     const double detailStall = meter.Stop();
-    const int detailRows = w->ngdBudgetAdj->RowCount() - 1;
+    const int detailRows = ctl<TNextGrid>(w, "ngdBudgetAdj")->RowCount() - 1;
     std::printf("top unit in 明细: %d rows loaded in %.1f ms, longest stall %.1f ms (goal <= 50)\n", detailRows,
                 detailMs, detailStall);
     // Rows on screen at once: the first part of the load against the whole of it.
     std::vector<double> first, all;
     for (int run = 0; run < runs; ++run) {
-        Press(w, w->rbtnSum);
-        Press(w, w->rbtnDetail);
+        Press(w, ctl<QRadioButton>(w, "rbtnSum"));
+        Press(w, ctl<QRadioButton>(w, "rbtnDetail"));
         first.push_back(double(w->Timings().FirstMs));
         all.push_back(double(w->Timings().AllMs));
     }
@@ -335,11 +336,11 @@ void BenchTopUnit(const QString& dir, int records, int runs)
     std::vector<int> rows;
     for (int r = 0; r < std::min(20000, detailRows); ++r)
         rows.push_back(r);
-    w->ngdBudgetAdj->SetColumnCells(0, rows, QStringLiteral("True"));
+    ctl<TNextGrid>(w, "ngdBudgetAdj")->SetColumnCells(0, rows, QStringLiteral("True"));
     QCoreApplication::processEvents();
     meter.Start();
     t.restart();
-    w->tbtnConfirm->click();
+    ctl<QToolButton>(w, "tbtnConfirm")->click();
     w->WaitIdle();
     const double confirmMs = Ms(t);
     std::printf("confirm %d detail rows (with the reload): %.1f ms, longest stall %.1f ms (goal <= 50)\n",

@@ -35,6 +35,7 @@
 namespace {
 
 using benchhost::CloseWindow;
+using benchhost::ctl;
 using benchhost::Host;
 using benchhost::Median;
 using benchhost::OpenWindow;
@@ -102,7 +103,7 @@ void BenchOpen(const QString& dir)
     double ms = 0;
     TbfrmVeltrane* w = OpenWindow(host, &ms);
     std::printf("open to first records (demo database, %d records): %.1f ms, %d grid rows\n", DemoDefaultRecords, ms,
-                w ? w->ngdBudgetAdj->RowCount() : -1);
+                w ? ctl<TNextGrid>(w, "ngdBudgetAdj")->RowCount() : -1);
     CloseWindow(w);
     double again = 0;
     w = OpenWindow(host, &again);
@@ -150,14 +151,15 @@ void BenchConfirm(const QString& dir, bool journal)
     TbfrmVeltrane* w = OpenWindow(host, nullptr);
     if (!w)
         return;
-    w->rbtnDetail->click();
+    ctl<QRadioButton>(w, "rbtnDetail")->click();
     w->WaitIdle();
     const QString reload = w->LastRecordSQL();
     QStringList statements;
-    const int budgid = w->ngdBudgetAdj->Columns().FindByName(QStringLiteral("budgid"));
-    for (int r = 0; r < w->ngdBudgetAdj->RowCount(); ++r)
-        if (r != w->ngdBudgetAdj->FooterRow())
-            statements.append(DetailStatusSQL(nullptr, QStringLiteral("1"), w->ngdBudgetAdj->Cells(budgid, r), DemoDefaultYear));
+    TNextGrid* grid = ctl<TNextGrid>(w, "ngdBudgetAdj");
+    const int budgid = grid->Columns().FindByName(QStringLiteral("budgid"));
+    for (int r = 0; r < grid->RowCount(); ++r)
+        if (r != grid->FooterRow())
+            statements.append(DetailStatusSQL(nullptr, QStringLiteral("1"), grid->Cells(budgid, r), DemoDefaultYear));
 
     // The window and the bare statements take turns, each on the same records
     // unconfirmed again, so that the disk's moods fall on both alike.
@@ -177,12 +179,12 @@ void BenchConfirm(const QString& dir, bool journal)
         // checkpointed by whichever commit comes next.
         QSqlQuery(base).exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
         // A fresh load of the unconfirmed rows, as the user would see them.
-        w->rbtnSum->click();
+        ctl<QRadioButton>(w, "rbtnSum")->click();
         w->WaitIdle();
-        w->rbtnDetail->click();
+        ctl<QRadioButton>(w, "rbtnDetail")->click();
         w->WaitIdle();
 
-        w->pmuAll->trigger();
+        ctl<QAction>(w, "pmuAll")->trigger();
         t.restart();
         w->SetCheckedStatus(QStringLiteral("1"));
         double runMs = 0;
@@ -225,16 +227,16 @@ void BenchSwitch(const QString& dir, int records)
     QElapsedTimer t;
     for (int round = 0; round < 2; ++round) {
         t.restart();
-        w->rbtnDetail->click();
+        ctl<QRadioButton>(w, "rbtnDetail")->click();
         w->WaitIdle();
         const double detail = double(t.nsecsElapsed()) / 1e6;
-        const int detailRows = w->ngdBudgetAdj->RowCount();
+        const int detailRows = ctl<TNextGrid>(w, "ngdBudgetAdj")->RowCount();
         const QString detailSql = w->LastRecordSQL();
         t.restart();
-        w->rbtnSum->click();
+        ctl<QRadioButton>(w, "rbtnSum")->click();
         w->WaitIdle();
         const double summary = double(t.nsecsElapsed()) / 1e6;
-        const int summaryRows = w->ngdBudgetAdj->RowCount();
+        const int summaryRows = ctl<TNextGrid>(w, "ngdBudgetAdj")->RowCount();
         const QString summarySql = w->LastRecordSQL();
         t.restart();
         FetchAll(base, detailSql);

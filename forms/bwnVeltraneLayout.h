@@ -45,7 +45,10 @@ private:
 QList<TDTFieldType*> DetailColumnTable(bool OfficeColumns);
 QList<TDTFieldType*> SummaryColumnTable();
 
-struct TVeltraneControls {
+// Only the window and its builders use the members; everyone else reaches a
+// control by its object name.
+class TVeltraneControls {
+protected:
     // Tool bar and menus.
     QToolButton* tbtnMod = nullptr;
     QToolButton* tbtnDel = nullptr;

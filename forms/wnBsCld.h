@@ -18,12 +18,12 @@ public:
     void FormCreate() override;
     void FormClose(TCloseAction& Action) override;
 
+protected:
     QMenu* mitemOption = nullptr;
     QMenu* mitemDataVind = nullptr;
     QFrame* ctblChild = nullptr;
     QToolBar* tblChildMain = nullptr;
 
-protected:
     // The form's top-to-bottom layout: the cool bar first, descendants add below it.
     QVBoxLayout* FormLayout() const { return FFormLayout; }
 

@@ -13,6 +13,7 @@ public:
     Q_INVOKABLE explicit TfrmBsTrvTC(TComponent* AOwner = nullptr);
     ~TfrmBsTrvTC() override;
 
+protected:
     QFrame* pnlBottom = nullptr;
     QSplitter* Splitter1 = nullptr;
     QFrame* pnlLeft = nullptr;
@@ -26,7 +27,6 @@ public:
     QFrame* pnlRightBottom = nullptr;
     QFrame* pnlBottonMessage = nullptr;
 
-protected:
     // A panel as the layout draws it: raised, or without a bevel.
     static QFrame* NewPanel(QWidget* parent, const QString& name, bool bevel);
 };

@@ -28,33 +28,13 @@ TForm* Window(HostSession& s, QString& error)
     return f;
 }
 
-// Widgets live under the window's handle; actions may also sit in the window's
-// menus, which are kept apart from the handle to be merged into the host's bar.
-template <class T>
-T* Find(TForm* f, const QString& name)
-{
-    if (QWidget* h = f->Handle())
-        if (T* w = h->findChild<T*>(name))
-            return w;
-    if (T* o = f->findChild<T*>(name))
-        return o;
-    for (QMenu* m : f->MenuItems()) {
-        if constexpr (std::is_same_v<T, QAction>)
-            if (m->menuAction()->objectName() == name)
-                return m->menuAction();
-        if (T* o = m->findChild<T*>(name))
-            return o;
-    }
-    return nullptr;
-}
-
 template <class T>
 T* Need(HostSession& s, const QString& name, QString& error)
 {
     TForm* f = Window(s, error);
     if (!f)
         return nullptr;
-    T* w = Find<T>(f, name);
+    T* w = f->FindControl<T>(name);
     if (!w)
         error = QStringLiteral("窗口中没有名为 %1 的控件").arg(name);
     return w;
@@ -197,14 +177,14 @@ void RegisterWindowCommands(ScriptRunner& runner)
         if (!f)
             return false;
         const QString& name = args[0];
-        if (auto* b = Find<QAbstractButton>(f, name)) {
+        if (auto* b = f->FindControl<QAbstractButton>(name)) {
             if (!b->isEnabled())
                 ScriptRunner::Print(QStringLiteral("disabled %1").arg(name));
             else
                 b->click();
             return true;
         }
-        if (auto* a = Find<QAction>(f, name)) {
+        if (auto* a = f->FindControl<QAction>(name)) {
             if (!a->isEnabled())
                 ScriptRunner::Print(QStringLiteral("disabled %1").arg(name));
             else

@@ -8,6 +8,7 @@
 #include <QPointer>
 #include <QWidget>
 #include <functional>
+#include <type_traits>
 
 class QMainWindow;
 class QMdiArea;
@@ -111,6 +112,31 @@ public:
     // menu bar while this MDI child is the active one.
     const QList<QMenu*>& MenuItems() const { return FMenuItems; }
     QMenu* AddMenuItem(const QString& name, const QString& caption);
+
+    // A control by its object name, as scripts and tests reach it. Widgets live
+    // under the handle; components are the form's own; actions may also sit in
+    // the menus, which are kept apart from the handle to be merged into the
+    // host's bar (a menu and its own action carry the menu's name).
+    template <class T>
+    T* FindControl(const QString& name) const
+    {
+        if (QWidget* h = Handle())
+            if (T* w = h->findChild<T*>(name))
+                return w;
+        if (T* o = findChild<T*>(name))
+            return o;
+        for (QMenu* m : FMenuItems) {
+            if (m->objectName() == name)
+                if (T* o = qobject_cast<T*>(m))
+                    return o;
+            if constexpr (std::is_same_v<T, QAction>)
+                if (m->menuAction()->objectName() == name)
+                    return m->menuAction();
+            if (T* o = m->findChild<T*>(name))
+                return o;
+        }
+        return nullptr;
+    }
 
     // The outer frame that is shown: the MDI sub-window, or the handle itself.
     QWidget* Frame() const;

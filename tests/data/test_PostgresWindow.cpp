@@ -12,6 +12,7 @@
 #include <QRadioButton>
 #include <QToolButton>
 
+using windowtest::ctl;
 using windowtest::HostFixture;
 using windowtest::Spin;
 using windowtest::Window;
@@ -42,9 +43,9 @@ struct ServerHost {
 QStringList Shown(Window& win)
 {
     QStringList out;
-    for (QTreeWidgetItemIterator it(win->trvList); *it; ++it)
+    for (QTreeWidgetItemIterator it(win.tree()); *it; ++it)
         out << (*it)->text(0);
-    for (QRadioButton* view : {win->rbtnDetail, win->rbtnSum}) {
+    for (QRadioButton* view : {ctl<QRadioButton>(win, "rbtnDetail"), ctl<QRadioButton>(win, "rbtnSum")}) {
         view->click();
         win.idle();
         out << QStringLiteral("rows %1").arg(win.rows());
@@ -86,14 +87,14 @@ TEST(PostgresWindow, ConfirmAndCancel)
         GTEST_SKIP() << pg.server.Skip;
     HostFixture& host = pg.host;
     Window win(host);
-    win->rbtnDetail->click();
+    ctl<QRadioButton>(win, "rbtnDetail")->click();
     win.idle();
     ASSERT_GT(win.rows(), 3);
     const QString a = win.cell("budgid", 0), b = win.cell("budgid", 2);
     ASSERT_TRUE(win.grid()->UserToggleCheck(0, 0));
     ASSERT_TRUE(win.grid()->UserToggleCheck(0, 2));
     const int before = win.rows();
-    win->tbtnConfirm->click();
+    ctl<QToolButton>(win, "tbtnConfirm")->click();
     win.idle();
     EXPECT_EQ(win.rows(), before - 2);
     EXPECT_EQ(host.Scalar(QStringLiteral("select count(*) from BusiBudgetAdj where datayear=2024 and status='1'"
@@ -101,15 +102,15 @@ TEST(PostgresWindow, ConfirmAndCancel)
               QStringLiteral("2"));
 
     // Back by the summary row of the key, from the confirmed view.
-    win->rbtnSum->click();
+    ctl<QRadioButton>(win, "rbtnSum")->click();
     win.idle();
-    win->rbtnOK->click();
+    ctl<QRadioButton>(win, "rbtnOK")->click();
     win.idle();
     ASSERT_GT(win.rows(), 1);
     ASSERT_TRUE(win.grid()->UserToggleCheck(0, 0));
     const QString confirmedBefore =
         host.Scalar(QStringLiteral("select count(*) from BusiBudgetAdj where datayear=2024 and status='1'"));
-    win->tbtnCancel->click();
+    ctl<QToolButton>(win, "tbtnCancel")->click();
     win.idle();
     EXPECT_LT(host.Scalar(QStringLiteral("select count(*) from BusiBudgetAdj where datayear=2024 and status='1'"))
                   .toInt(),
@@ -122,37 +123,37 @@ TEST(PostgresWindow, ALoadAfterAServerRestartReconnectsAndAFailedLoadIsReported)
     if (!pg.server.Skip.empty())
         GTEST_SKIP() << pg.server.Skip;
     Window win(pg.host);
-    win->rbtnDetail->click();
+    ctl<QRadioButton>(win, "rbtnDetail")->click();
     win.idle();
     const int rows = win.rows();
     ASSERT_GT(rows, 1);
-    EXPECT_TRUE(win->tbtnConfirm->isEnabled());
+    EXPECT_TRUE(ctl<QToolButton>(win, "tbtnConfirm")->isEnabled());
 
     // The server dropped every session: the query is asked again on a new one.
     ASSERT_TRUE(pg.server.DropConnections());
-    win->rbtnSum->click();
+    ctl<QRadioButton>(win, "rbtnSum")->click();
     win.idle();
     EXPECT_GT(win.rows(), 1);
-    EXPECT_TRUE(win->tbtnConfirm->isEnabled());
+    EXPECT_TRUE(ctl<QToolButton>(win, "tbtnConfirm")->isEnabled());
     EXPECT_TRUE(pg.host.messages.empty());
 
     // A query the server refuses is said, not shown as a grid with nothing left to confirm.
     pg.host.Scalar(QStringLiteral("select 1"));   // this thread's session comes back too
     pg.host.Exec(QStringLiteral("ALTER VIEW vwbudgetadj RENAME TO vwbudgetadj_gone"));
-    win->rbtnDetail->click();
+    ctl<QRadioButton>(win, "rbtnDetail")->click();
     win.idle();
     EXPECT_EQ(win.rows(), 0);
-    EXPECT_FALSE(win->tbtnConfirm->isEnabled());
-    EXPECT_FALSE(win->tbtnCancel->isEnabled());
+    EXPECT_FALSE(ctl<QToolButton>(win, "tbtnConfirm")->isEnabled());
+    EXPECT_FALSE(ctl<QToolButton>(win, "tbtnCancel")->isEnabled());
     ASSERT_EQ(pg.host.messages.size(), 1u);
     EXPECT_TRUE(pg.host.messages[0].text.startsWith(QStringLiteral("提取预算指标失败："))) << qPrintable(pg.host.messages[0].text);
     EXPECT_TRUE(pg.host.messages[0].text.contains(QStringLiteral("vwbudgetadj"))) << qPrintable(pg.host.messages[0].text);
 
     pg.host.Exec(QStringLiteral("ALTER VIEW vwbudgetadj_gone RENAME TO vwbudgetadj"));
-    win->rbtnSum->click();
+    ctl<QRadioButton>(win, "rbtnSum")->click();
     win.idle();
-    win->rbtnDetail->click();
+    ctl<QRadioButton>(win, "rbtnDetail")->click();
     win.idle();
     EXPECT_EQ(win.rows(), rows);
-    EXPECT_TRUE(win->tbtnConfirm->isEnabled());
+    EXPECT_TRUE(ctl<QToolButton>(win, "tbtnConfirm")->isEnabled());
 }

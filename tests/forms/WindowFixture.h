@@ -168,6 +168,17 @@ inline void Spin(int rounds = 5)
         QApplication::processEvents();
 }
 
+// A window's control by its object name, as a script reaches it; a missing one
+// fails the test.
+template <class T>
+T* ctl(const TForm* f, const char* name)
+{
+    T* c = f ? f->FindControl<T>(QLatin1String(name)) : nullptr;
+    if (!c)
+        ADD_FAILURE() << "no control " << name;
+    return c;
+}
+
 // The confirmation window made through the object factory as the module makes it,
 // shown, and freed at the end; with readers of its grid and a tree click.
 struct Window {
@@ -194,7 +205,8 @@ struct Window {
             w->Free();
     }
     TbfrmVeltrane* operator->() const { return w.data(); }
-    TNextGrid* grid() const { return w->ngdBudgetAdj; }
+    TNextGrid* grid() const { return ctl<TNextGrid>(w, "ngdBudgetAdj"); }
+    TTreeView* tree() const { return ctl<TTreeView>(w, "trvList"); }
     int rows() const { return grid()->RowCount(); }
     int col(const char* name) const { return grid()->Columns().FindByName(QLatin1String(name)); }
     QString cell(const char* name, int row) const { return grid()->Cells(col(name), row); }
@@ -202,11 +214,11 @@ struct Window {
     // Selects the tree node of that unit code as a click does.
     void select(const QString& eid)
     {
-        for (QTreeWidgetItemIterator it(w->trvList); *it; ++it) {
+        for (QTreeWidgetItemIterator it(tree()); *it; ++it) {
             auto* n = static_cast<TTreeNode*>(*it);
             auto* info = static_cast<TItemInfo*>(n->Data());
             if (info && info->Id == eid && info->Kind == 1) {
-                w->trvList->SetSelected(n);
+                tree()->SetSelected(n);
                 idle();
                 return;
             }
@@ -216,5 +228,11 @@ struct Window {
     HostFixture& host;
     QPointer<TbfrmVeltrane> w;
 };
+
+template <class T>
+T* ctl(const Window& win, const char* name)
+{
+    return ctl<T>(win.w.data(), name);
+}
 
 }  // namespace windowtest

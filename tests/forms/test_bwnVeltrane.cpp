@@ -17,6 +17,7 @@
 #include <QToolBar>
 #include <QToolButton>
 
+using windowtest::ctl;
 using windowtest::HostFixture;
 using windowtest::Spin;
 using windowtest::Window;
@@ -51,18 +52,20 @@ TEST(ConfirmationWindow, LayoutAndStartState)
                              "ngdBudgetAdj", "pnlTopMessage", "Splitter1"})
         EXPECT_NE(form->findChild<QWidget*>(QLatin1String(name)), nullptr) << name;
     // The grid takes the right pane; the lower pane of the base is gone.
-    EXPECT_TRUE(w->ngdBudgetAdj->isVisible());
-    EXPECT_GT(w->ngdBudgetAdj->height(), 400);
-    EXPECT_FALSE(w->pnlBBotton->isVisible());
+    EXPECT_TRUE(ctl<TNextGrid>(w, "ngdBudgetAdj")->isVisible());
+    EXPECT_GT(ctl<TNextGrid>(w, "ngdBudgetAdj")->height(), 400);
+    EXPECT_FALSE(ctl<QFrame>(w, "pnlBBotton")->isVisible());
     for (const char* name : {"tbtnMod", "tbtnDel", "pnprocess"})
         EXPECT_FALSE(form->findChild<QWidget*>(QLatin1String(name))->isVisible()) << name;
-    EXPECT_FALSE(w->cobSecret->isVisibleTo(w->Panel2) && w->cobSecret->y() < w->Panel2->height());
-    EXPECT_EQ(w->tbtnConfirm->text(), QStringLiteral(" 确认 "));
-    EXPECT_EQ(w->tbtnColse->toolTip(), QStringLiteral("退出"));
-    EXPECT_EQ(w->mnuConfirm->shortcut(), QKeySequence(QStringLiteral("Ctrl+E")));
-    EXPECT_EQ(w->mnuCancel->shortcut(), QKeySequence(QStringLiteral("Ctrl+D")));
-    EXPECT_TRUE(w->mnuShowUT->isChecked());
-    EXPECT_FALSE(w->tbtnConfirm->icon().isNull());
+    auto* cobSecret = ctl<QComboBox>(w, "cobSecret");
+    auto* Panel2 = ctl<QFrame>(w, "Panel2");
+    EXPECT_FALSE(cobSecret->isVisibleTo(Panel2) && cobSecret->y() < Panel2->height());
+    EXPECT_EQ(ctl<QToolButton>(w, "tbtnConfirm")->text(), QStringLiteral(" 确认 "));
+    EXPECT_EQ(ctl<QToolButton>(w, "tbtnColse")->toolTip(), QStringLiteral("退出"));
+    EXPECT_EQ(ctl<QAction>(w, "mnuConfirm")->shortcut(), QKeySequence(QStringLiteral("Ctrl+E")));
+    EXPECT_EQ(ctl<QAction>(w, "mnuCancel")->shortcut(), QKeySequence(QStringLiteral("Ctrl+D")));
+    EXPECT_TRUE(ctl<QAction>(w, "mnuShowUT")->isChecked());
+    EXPECT_FALSE(ctl<QToolButton>(w, "tbtnConfirm")->icon().isNull());
 
     // Its two menus sit in the host's menu bar while it is active.
     QStringList bar;
@@ -72,29 +75,29 @@ TEST(ConfirmationWindow, LayoutAndStartState)
     EXPECT_TRUE(bar.contains(QStringLiteral("数据操作(&P)")));
 
     // Start: summary, unconfirmed, delegated units; the first leaf is the scope.
-    EXPECT_TRUE(w->rbtnSum->isChecked());
-    EXPECT_TRUE(w->rbtnNO->isChecked());
-    EXPECT_EQ(w->rgpShowEid->ItemIndex(), 0);
+    EXPECT_TRUE(ctl<QRadioButton>(w, "rbtnSum")->isChecked());
+    EXPECT_TRUE(ctl<QRadioButton>(w, "rbtnNO")->isChecked());
+    EXPECT_EQ(ctl<TRadioGroup>(w, "rgpShowEid")->ItemIndex(), 0);
     EXPECT_EQ(w->UnitCode(), QStringLiteral("101001"));
     EXPECT_EQ(w->BType(), QStringLiteral("1"));
-    EXPECT_EQ(w->cobBType->currentText(), QStringLiteral("预算数"));
-    EXPECT_EQ(w->cobSecret->count(), 3);
+    EXPECT_EQ(ctl<QComboBox>(w, "cobBType")->currentText(), QStringLiteral("预算数"));
+    EXPECT_EQ(ctl<QComboBox>(w, "cobSecret")->count(), 3);
     ASSERT_GT(win.rows(), 1);
-    EXPECT_TRUE(w->tbtnConfirm->isEnabled());
-    EXPECT_FALSE(w->tbtnCancel->isEnabled());
+    EXPECT_TRUE(ctl<QToolButton>(w, "tbtnConfirm")->isEnabled());
+    EXPECT_FALSE(ctl<QToolButton>(w, "tbtnCancel")->isEnabled());
     EXPECT_TRUE(host.messages.empty());
 
     // The tree: top node, the top-level units, delegated units only.
-    TTreeNode* top = w->trvList->GetFirstNode();
+    TTreeNode* top = ctl<TTreeView>(w, "trvList")->GetFirstNode();
     ASSERT_NE(top, nullptr);
     EXPECT_EQ(top->Text(), QStringLiteral("预算单位"));
     EXPECT_EQ(top->Count(), 4);
     EXPECT_EQ(top->Item(0)->Text(), QStringLiteral("101 市教育局"));
     EXPECT_EQ(top->Item(0)->Item(0)->Text(), QStringLiteral("101001 市教育局本级"));
-    const int delegated = w->trvList->NodeCount();
-    w->rgpShowEid->Item(1)->click();
-    EXPECT_EQ(w->rgpShowEid->ItemIndex(), 1);
-    EXPECT_GT(w->trvList->NodeCount(), delegated);   // the units entered on others' behalf too
+    const int delegated = ctl<TTreeView>(w, "trvList")->NodeCount();
+    ctl<TRadioGroup>(w, "rgpShowEid")->Item(1)->click();
+    EXPECT_EQ(ctl<TRadioGroup>(w, "rgpShowEid")->ItemIndex(), 1);
+    EXPECT_GT(ctl<TTreeView>(w, "trvList")->NodeCount(), delegated);   // the units entered on others' behalf too
 }
 
 TEST(ConfirmationWindow, SingleUnitRule)
@@ -103,23 +106,23 @@ TEST(ConfirmationWindow, SingleUnitRule)
     host.unit.SetField(0, QString::fromLatin1(DemoSingleUnit));   // 104 and 104001: 2 rows
     {
         Window win(host);
-        EXPECT_TRUE(win->trvList->isHidden());
-        EXPECT_TRUE(win->rgpShowEid->isHidden());
-        EXPECT_EQ(win->Panel1->height(), 150);
-        EXPECT_LT(win->Panel1->y(), 10);   // the filters at the top of the pane, not in its middle
+        EXPECT_TRUE(win.tree()->isHidden());
+        EXPECT_TRUE(ctl<TRadioGroup>(win, "rgpShowEid")->isHidden());
+        EXPECT_EQ(ctl<QFrame>(win, "Panel1")->height(), 150);
+        EXPECT_LT(ctl<QFrame>(win, "Panel1")->y(), 10);   // the filters at the top of the pane, not in its middle
         EXPECT_EQ(win->UnitCode(), QStringLiteral("104001"));
     }
     host.params.FinanceOfficeFlag = "1";   // 104001 is a finance office: always the tree
     {
         Window win(host);
-        EXPECT_FALSE(win->trvList->isHidden());
+        EXPECT_FALSE(win.tree()->isHidden());
     }
     host.params.FinanceOfficeFlag = "0";
     host.Exec(QStringLiteral("insert into pubdept(eid,peid,ename) values('104002','104','市档案馆分馆')"));
     {
         Window win(host);   // 3 rows
-        EXPECT_FALSE(win->trvList->isHidden());
-        EXPECT_FALSE(win->rgpShowEid->isHidden());
+        EXPECT_FALSE(win.tree()->isHidden());
+        EXPECT_FALSE(ctl<TRadioGroup>(win, "rgpShowEid")->isHidden());
     }
 }
 
@@ -133,7 +136,7 @@ TEST(ConfirmationWindow, TopNodeCoversExactlyTheUnitsTheTreeShowsUnderIt)
     {
         // A first-level unit's operator: the tree lists the first-level units.
         Window win(host);
-        TTreeNode* top = win->trvList->GetFirstNode();
+        TTreeNode* top = win.tree()->GetFirstNode();
         ASSERT_NE(top, nullptr);
         ASSERT_GE(top->Count(), 2);
         QStringList units, prefixes;
@@ -141,7 +144,7 @@ TEST(ConfirmationWindow, TopNodeCoversExactlyTheUnitsTheTreeShowsUnderIt)
             units << static_cast<TItemInfo*>(top->Item(i)->Data())->Id;
             prefixes << QStringLiteral("eid like '%1%'").arg(units.last());
         }
-        win->trvList->SetSelected(top);
+        win.tree()->SetSelected(top);
         win.idle();
         ASSERT_GT(win.rows(), 1);
         QSet<QString> seen;
@@ -158,12 +161,12 @@ TEST(ConfirmationWindow, TopNodeCoversExactlyTheUnitsTheTreeShowsUnderIt)
     host.unit.SetField(0, QStringLiteral("101004001"));
     Window win(host);
     EXPECT_EQ(win->UnitCode(), QStringLiteral("101004001"));   // the first leaf
-    TTreeNode* top = win->trvList->GetFirstNode();
+    TTreeNode* top = win.tree()->GetFirstNode();
     ASSERT_NE(top, nullptr);
     ASSERT_EQ(top->Count(), 1);
     EXPECT_EQ(top->Item(0)->Text(), QStringLiteral("101004 市职业教育中心"));
     // A deeper unit's operator: its branch, not the whole first-level range.
-    win->trvList->SetSelected(top);
+    win.tree()->SetSelected(top);
     win.idle();
     EXPECT_EQ(win->UnitCode(), QStringLiteral("101"));
     ASSERT_GT(win.rows(), 1);
@@ -175,8 +178,8 @@ TEST(ConfirmationWindow, TopNodeCoversExactlyTheUnitsTheTreeShowsUnderIt)
     const QString others = QStringLiteral("select count(*) from BusiBudgetAdj where status='1' and eid not like '101004%'");
     const QString othersBefore = host.Scalar(others);
     host.answer = IDYES;
-    win->pmuAll->trigger();
-    win->tbtnConfirm->click();
+    ctl<QAction>(win, "pmuAll")->trigger();
+    ctl<QToolButton>(win, "tbtnConfirm")->click();
     win.idle();
     EXPECT_EQ(host.Scalar(QStringLiteral("select count(*) from BusiBudgetAdj where datayear=2024 and BType='1' and "
                                          "deptclass='2' and status='0' and eid like '101004%'")),
@@ -199,7 +202,7 @@ TEST(ConfirmationWindow, SummaryAndDetailColumnSets)
     EXPECT_EQ(win.cell("eid", last), QStringLiteral("合计"));
     EXPECT_EQ(win.cell("NumId", 0), QStringLiteral("1"));
 
-    win->rbtnDetail->click();
+    ctl<QRadioButton>(win, "rbtnDetail")->click();
     win.idle();
     EXPECT_EQ(win.grid()->Columns().Count(), 31);
     const int dlast = win.rows() - 1;
@@ -214,10 +217,10 @@ TEST(ConfirmationWindow, SummaryAndDetailColumnSets)
     EXPECT_FALSE(win.grid()->Columns()[burname]->Visible());
     EXPECT_TRUE(win.cell("burname", 0).isEmpty());
     host.SetOfficeColumns("0");
-    win->trvList->SetSelected(win->trvList->GetFirstNode());   // the whole range 101: every office
-    win->rbtnSum->click();
+    win.tree()->SetSelected(win.tree()->GetFirstNode());   // the whole range 101: every office
+    ctl<QRadioButton>(win, "rbtnSum")->click();
     win.idle();
-    win->rbtnDetail->click();
+    ctl<QRadioButton>(win, "rbtnDetail")->click();
     win.idle();
     EXPECT_TRUE(win.grid()->Columns()[win.col("burname")]->Visible());
     EXPECT_FALSE(win.cell("burname", 0).isEmpty());
@@ -226,9 +229,9 @@ TEST(ConfirmationWindow, SummaryAndDetailColumnSets)
         otherOffice |= win.cell("burid", r) != QLatin1String("03");
     EXPECT_TRUE(otherOffice);
     host.params.OfficeFilter = 1;
-    win->rbtnOK->click();
+    ctl<QRadioButton>(win, "rbtnOK")->click();
     win.idle();
-    win->rbtnNO->click();
+    ctl<QRadioButton>(win, "rbtnNO")->click();
     win.idle();
     ASSERT_GT(win.rows(), 1);
     for (int r = 0; r + 1 < win.rows(); ++r)
@@ -252,12 +255,12 @@ TEST(ConfirmationWindow, LoadsRunTheStatementsTheBuildersMake)
     // rows, and a second load would bring the same ones.
     const int before = win.reloads();
     const QString sql = win->LastRecordSQL();
-    win->cobSecret->setCurrentIndex(2);
+    ctl<QComboBox>(win, "cobSecret")->setCurrentIndex(2);
     win.idle();
     EXPECT_EQ(win.reloads(), before);
     EXPECT_EQ(win->LastRecordSQL(), sql);
 
-    win->cobBType->setCurrentIndex(2);
+    ctl<QComboBox>(win, "cobBType")->setCurrentIndex(2);
     win.idle();
     EXPECT_EQ(win->BType(), QStringLiteral("2"));
     EXPECT_TRUE(win->LastRecordSQL().contains(QStringLiteral("BType='2'")));
@@ -271,18 +274,18 @@ TEST(ConfirmationWindow, ButtonsFollowTheLoadWhileShortcutsStillAct)
     ASSERT_TRUE(QTest::qWaitForWindowActive(&host.window));
     win.grid()->setFocus();
 
-    win->rbtnOK->click();
+    ctl<QRadioButton>(win, "rbtnOK")->click();
     win.idle();
     ASSERT_GT(win.rows(), 0);
-    EXPECT_FALSE(win->tbtnConfirm->isEnabled());
-    EXPECT_TRUE(win->tbtnCancel->isEnabled());
+    EXPECT_FALSE(ctl<QToolButton>(win, "tbtnConfirm")->isEnabled());
+    EXPECT_TRUE(ctl<QToolButton>(win, "tbtnCancel")->isEnabled());
 
     host.pub.DataYear = 1999;   // nothing of that year
-    win->rbtnNO->click();
+    ctl<QRadioButton>(win, "rbtnNO")->click();
     win.idle();
     EXPECT_EQ(win.rows(), 0);
-    EXPECT_FALSE(win->tbtnConfirm->isEnabled());
-    EXPECT_FALSE(win->tbtnCancel->isEnabled());
+    EXPECT_FALSE(ctl<QToolButton>(win, "tbtnConfirm")->isEnabled());
+    EXPECT_FALSE(ctl<QToolButton>(win, "tbtnCancel")->isEnabled());
     QTest::keyClick(win.grid(), Qt::Key_E, Qt::ControlModifier);
     win.idle();
     QTest::keyClick(win.grid(), Qt::Key_D, Qt::ControlModifier);
@@ -299,7 +302,7 @@ TEST(ConfirmationWindow, ConfirmTwoDetailRowsThenCancelBySummary)
 {
     HostFixture host(300);
     Window win(host);
-    win->rbtnDetail->click();
+    ctl<QRadioButton>(win, "rbtnDetail")->click();
     win.idle();
     ASSERT_GT(win.rows(), 3);
     const QString a = win.cell("budgid", 0), b = win.cell("budgid", 2);
@@ -308,7 +311,7 @@ TEST(ConfirmationWindow, ConfirmTwoDetailRowsThenCancelBySummary)
     EXPECT_FALSE(win.grid()->UserToggleCheck(0, win.rows() - 1));   // the totals row refuses
     const int rowsBefore = win.rows();
     host.ClearSent();
-    win->tbtnConfirm->click();
+    ctl<QToolButton>(win, "tbtnConfirm")->click();
     win.idle();
     const QStringList updates = host.Sent(QStringLiteral("update"));
     ASSERT_EQ(updates.size(), 2);
@@ -323,10 +326,10 @@ TEST(ConfirmationWindow, ConfirmTwoDetailRowsThenCancelBySummary)
 
     // Ctrl+D in the unconfirmed summary view: the button is off and so are its
     // menu item and key, which would take back confirmations nobody sees here.
-    win->rbtnSum->click();
+    ctl<QRadioButton>(win, "rbtnSum")->click();
     win.idle();
-    EXPECT_FALSE(win->tbtnCancel->isEnabled());
-    EXPECT_FALSE(win->mnuCancel->isEnabled());
+    EXPECT_FALSE(ctl<QToolButton>(win, "tbtnCancel")->isEnabled());
+    EXPECT_FALSE(ctl<QAction>(win, "mnuCancel")->isEnabled());
     ASSERT_TRUE(win.grid()->UserToggleCheck(0, 0));
     const QString confirmed = Count(host, QStringLiteral("status='1'"));
     host.ClearSent();
@@ -344,16 +347,16 @@ TEST(ConfirmationWindow, SelectAllTicksTheTotalsRowWhichSendsNoStatement)
 {
     HostFixture host(300);
     Window win(host);
-    win->rbtnDetail->click();
+    ctl<QRadioButton>(win, "rbtnDetail")->click();
     win.idle();
     const int rows = win.rows();
     ASSERT_GT(rows, 1);
-    win->pmuAll->trigger();
+    ctl<QAction>(win, "pmuAll")->trigger();
     win.idle();
     for (int r = 0; r < rows; ++r)
         EXPECT_EQ(win.cell("chk", r), QStringLiteral("True"));
     host.ClearSent();
-    win->mnuConfirm->trigger();
+    ctl<QAction>(win, "mnuConfirm")->trigger();
     win.idle();
     // One statement per record; the totals row stands for none.
     const QStringList updates = host.Sent(QStringLiteral("update"));
@@ -363,16 +366,16 @@ TEST(ConfirmationWindow, SelectAllTicksTheTotalsRowWhichSendsNoStatement)
     EXPECT_EQ(Count(host, QStringLiteral("datayear=2024 and eid like '101001%' and BType='1' and status='0'")),
               QStringLiteral("0"));
 
-    win->rbtnOK->click();
+    ctl<QRadioButton>(win, "rbtnOK")->click();
     win.idle();
     ASSERT_GT(win.rows(), 1);
-    win->pmuAll->trigger();
+    ctl<QAction>(win, "pmuAll")->trigger();
     win.idle();
-    win->pmuClear->trigger();
+    ctl<QAction>(win, "pmuClear")->trigger();
     win.idle();
     EXPECT_EQ(win.cell("chk", win.rows() - 1), QStringLiteral("false"));
     host.messages.clear();
-    win->tbtnCancel->click();
+    ctl<QToolButton>(win, "tbtnCancel")->click();
     win.idle();
     ASSERT_EQ(host.messages.size(), 1u);
 }
@@ -383,18 +386,18 @@ TEST(ConfirmationWindow, DeleteAsksAndReports)
     host.params.AskBeforeDelete = "1";
     host.params.ReportDelete = "1";
     Window win(host);
-    win->rbtnDetail->click();
+    ctl<QRadioButton>(win, "rbtnDetail")->click();
     win.idle();
     const QString id = win.cell("budgid", 0);
     const QString exists = QStringLiteral("datayear=2024 and BudgId=") + id;
 
-    win->tbtnDel->click();   // nothing ticked: silent
+    ctl<QToolButton>(win, "tbtnDel")->click();   // nothing ticked: silent
     EXPECT_TRUE(host.messages.empty());
 
     win.grid()->UserToggleCheck(0, 0);
     host.answer = IDNO;
-    ASSERT_TRUE(win->tbtnDel->isEnabled());
-    win->tbtnDel->click();
+    ASSERT_TRUE(ctl<QToolButton>(win, "tbtnDel")->isEnabled());
+    ctl<QToolButton>(win, "tbtnDel")->click();
     win.idle();
     ASSERT_EQ(host.messages.size(), 1u);
     EXPECT_EQ(host.messages[0].text, QStringLiteral("是否删除选中数据？"));
@@ -453,13 +456,13 @@ TEST(ConfirmationWindow, BadDepartmentClassSendsNothing)
     Window win(host);
     EXPECT_EQ(win.rows(), 0);
     EXPECT_TRUE(host.Sent(QStringLiteral("select 0 as chk")).isEmpty());
-    EXPECT_FALSE(win->tbtnConfirm->isEnabled());
+    EXPECT_FALSE(ctl<QToolButton>(win, "tbtnConfirm")->isEnabled());
     ASSERT_EQ(host.messages.size(), 1u);   // once for the opening, though it loads twice
     EXPECT_EQ(host.messages[0].text, QStringLiteral("单位部门类别无效，无法提取预算指标！"));
     EXPECT_EQ(host.messages[0].caption, QStringLiteral("Korrindel 7.1-提示信息"));
 
     host.unit.SetField(4, QStringLiteral("02"));
-    win->rbtnDetail->click();
+    ctl<QRadioButton>(win, "rbtnDetail")->click();
     win.idle();
     EXPECT_GT(win.rows(), 0);
     EXPECT_TRUE(win->LastRecordSQL().contains(QStringLiteral("deptclass='2'")));
@@ -467,7 +470,7 @@ TEST(ConfirmationWindow, BadDepartmentClassSendsNothing)
 
     // Each later load reports it again; the freed manager's handlers leave the grid.
     host.unit.SetField(4, QVariant());
-    win->rbtnSum->click();
+    ctl<QRadioButton>(win, "rbtnSum")->click();
     win.idle();
     EXPECT_EQ(host.messages.size(), 2u);
     EXPECT_EQ(win.rows(), 0);
@@ -479,24 +482,24 @@ TEST(ConfirmationWindow, TreePaneToggles)
 {
     HostFixture host(50);
     Window win(host);
-    win->sbtnHindUT->click();
+    ctl<QToolButton>(win, "sbtnHindUT")->click();
     win.idle();
-    EXPECT_TRUE(win->pnlLeft->isHidden());
-    EXPECT_FALSE(win->mnuShowUT->isChecked());
-    win->mnuShowUT->trigger();
+    EXPECT_TRUE(ctl<QFrame>(win, "pnlLeft")->isHidden());
+    EXPECT_FALSE(ctl<QAction>(win, "mnuShowUT")->isChecked());
+    ctl<QAction>(win, "mnuShowUT")->trigger();
     win.idle();
-    EXPECT_FALSE(win->pnlLeft->isHidden());
-    EXPECT_TRUE(win->mnuShowUT->isChecked());
-    win->mnuShowUT->trigger();
+    EXPECT_FALSE(ctl<QFrame>(win, "pnlLeft")->isHidden());
+    EXPECT_TRUE(ctl<QAction>(win, "mnuShowUT")->isChecked());
+    ctl<QAction>(win, "mnuShowUT")->trigger();
     win.idle();
-    EXPECT_TRUE(win->pnlLeft->isHidden());
-    EXPECT_FALSE(win->mnuShowUT->isChecked());
-    win->mnuShowUT->trigger();
+    EXPECT_TRUE(ctl<QFrame>(win, "pnlLeft")->isHidden());
+    EXPECT_FALSE(ctl<QAction>(win, "mnuShowUT")->isChecked());
+    ctl<QAction>(win, "mnuShowUT")->trigger();
     win.idle();
 
-    win->Splitter1->setSizes({300, 347});
+    ctl<QSplitter>(win, "Splitter1")->setSizes({300, 347});
     win->Splitter1Moved(300);
-    EXPECT_EQ(win->sbtnHindUT->x(), 273);
+    EXPECT_EQ(ctl<QToolButton>(win, "sbtnHindUT")->x(), 273);
 }
 
 TEST(ConfirmationWindow, CloseFreesTheWindow)
@@ -506,7 +509,7 @@ TEST(ConfirmationWindow, CloseFreesTheWindow)
     {
         Window win(host);
         w = win.w;
-        win->tbtnColse->click();
+        ctl<QToolButton>(win, "tbtnColse")->click();
         win.idle();
         Spin();
         EXPECT_TRUE(w.isNull());

@@ -10,6 +10,7 @@
 #include <QTest>
 #include <QToolButton>
 
+using windowtest::ctl;
 using windowtest::HostFixture;
 using windowtest::Spin;
 using windowtest::Window;
@@ -18,7 +19,7 @@ namespace {
 
 QString SelectedUnit(TbfrmVeltrane* w)
 {
-    TTreeNode* node = w->trvList->Selected();
+    TTreeNode* node = ctl<TTreeView>(w, "trvList")->Selected();
     auto* info = node ? static_cast<TItemInfo*>(node->Data()) : nullptr;
     return info ? info->Id : QString();
 }
@@ -31,7 +32,7 @@ void Type(QWidget* target, const QString& text)
 
 void Enter(TbfrmVeltrane* w)
 {
-    QTest::keyClick(w->edtFind, Qt::Key_Return);
+    QTest::keyClick(ctl<QLineEdit>(w, "edtFind"), Qt::Key_Return);
     w->WaitIdle();   // the records of the unit selected
 }
 
@@ -65,21 +66,21 @@ TEST(FindUnit, CtrlFOpensTheBarAndEnterSelectsEachMatchWithItsRecords)
     TbfrmVeltrane* w = win.w;
     host.window.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&host.window));
-    EXPECT_FALSE(w->pnlFind->isVisible());
+    EXPECT_FALSE(ctl<QFrame>(w, "pnlFind")->isVisible());
 
     // From the grid, with the tree pane closed: the pane comes back with the bar.
-    w->sbtnHindUT->click();
+    ctl<QToolButton>(w, "sbtnHindUT")->click();
     win.grid()->setFocus();
     QTest::keyClick(win.grid(), Qt::Key_F, Qt::ControlModifier);
-    ASSERT_TRUE(w->pnlFind->isVisible());
-    EXPECT_TRUE(w->pnlLeft->isVisible());
-    EXPECT_TRUE(w->mnuShowUT->isChecked());
-    EXPECT_TRUE(w->edtFind->hasFocus());
-    EXPECT_EQ(w->edtFind->placeholderText(), QStringLiteral("单位编码或名称"));
-    EXPECT_LE(w->pnlFind->geometry().bottom(), w->trvList->geometry().top());
+    ASSERT_TRUE(ctl<QFrame>(w, "pnlFind")->isVisible());
+    EXPECT_TRUE(ctl<QFrame>(w, "pnlLeft")->isVisible());
+    EXPECT_TRUE(ctl<QAction>(w, "mnuShowUT")->isChecked());
+    EXPECT_TRUE(ctl<QLineEdit>(w, "edtFind")->hasFocus());
+    EXPECT_EQ(ctl<QLineEdit>(w, "edtFind")->placeholderText(), QStringLiteral("单位编码或名称"));
+    EXPECT_LE(ctl<QFrame>(w, "pnlFind")->geometry().bottom(), ctl<TTreeView>(w, "trvList")->geometry().top());
 
     // By name, then on through the matches in tree order and round again.
-    Type(w->edtFind, QStringLiteral("职业"));
+    Type(ctl<QLineEdit>(w, "edtFind"), QStringLiteral("职业"));
     const QStringList expected{QStringLiteral("101004"), QStringLiteral("101004001"), QStringLiteral("101004002"),
                                QStringLiteral("101004")};
     for (const QString& eid : expected) {
@@ -89,44 +90,44 @@ TEST(FindUnit, CtrlFOpensTheBarAndEnterSelectsEachMatchWithItsRecords)
         EXPECT_EQ(w->UnitCode(), eid);
         EXPECT_EQ(win.reloads(), reloads + 1) << eid.toStdString();
         EXPECT_TRUE(w->LastRecordSQL().contains(QStringLiteral("eid like '") + eid + QStringLiteral("%'")));
-        EXPECT_FALSE(w->lblFind->isVisible());
+        EXPECT_FALSE(ctl<QLabel>(w, "lblFind")->isVisible());
     }
     // The grid shows the unit's records, a totals row after them.
     ASSERT_GT(win.rows(), 1);
     for (int r = 0; r + 1 < win.rows(); ++r)
         EXPECT_EQ(win.cell("eid", r), QStringLiteral("101004")) << r;
-    EXPECT_TRUE(w->edtFind->hasFocus());
+    EXPECT_TRUE(ctl<QLineEdit>(w, "edtFind")->hasFocus());
 
     // A new text, typed over the old one, starts again; 下一个 does what Enter does.
-    w->edtFind->selectAll();
-    QTest::keyClicks(w->edtFind, QStringLiteral("10100"));
+    ctl<QLineEdit>(w, "edtFind")->selectAll();
+    QTest::keyClicks(ctl<QLineEdit>(w, "edtFind"), QStringLiteral("10100"));
     Enter(w);
     EXPECT_EQ(SelectedUnit(w), QStringLiteral("101001"));
-    w->tbtnFindNext->click();
+    ctl<QToolButton>(w, "tbtnFindNext")->click();
     w->WaitIdle();
     EXPECT_EQ(SelectedUnit(w), QStringLiteral("101002"));
 
     // Nothing found: said in the bar, no message box, the unit stays.
-    w->edtFind->selectAll();
-    Type(w->edtFind, QStringLiteral("没有这个单位"));
+    ctl<QLineEdit>(w, "edtFind")->selectAll();
+    Type(ctl<QLineEdit>(w, "edtFind"), QStringLiteral("没有这个单位"));
     const int reloads = win.reloads();
     Enter(w);
-    EXPECT_TRUE(w->lblFind->isVisible());
-    EXPECT_EQ(w->lblFind->text(), QStringLiteral("没有找到匹配的单位"));
+    EXPECT_TRUE(ctl<QLabel>(w, "lblFind")->isVisible());
+    EXPECT_EQ(ctl<QLabel>(w, "lblFind")->text(), QStringLiteral("没有找到匹配的单位"));
     EXPECT_TRUE(host.messages.empty());
     EXPECT_EQ(SelectedUnit(w), QStringLiteral("101002"));
     EXPECT_EQ(win.reloads(), reloads);
     // Typing again takes the notice away.
-    QTest::keyClick(w->edtFind, Qt::Key_Backspace);
-    EXPECT_FALSE(w->lblFind->isVisible());
+    QTest::keyClick(ctl<QLineEdit>(w, "edtFind"), Qt::Key_Backspace);
+    EXPECT_FALSE(ctl<QLabel>(w, "lblFind")->isVisible());
 
     // Esc closes the bar and leaves the focus on the tree; Ctrl+F there opens it again.
-    QTest::keyClick(w->edtFind, Qt::Key_Escape);
-    EXPECT_FALSE(w->pnlFind->isVisible());
-    EXPECT_TRUE(w->trvList->hasFocus());
-    QTest::keyClick(w->trvList, Qt::Key_F, Qt::ControlModifier);
-    EXPECT_TRUE(w->pnlFind->isVisible());
-    EXPECT_EQ(w->edtFind->selectedText(), w->edtFind->text());
+    QTest::keyClick(ctl<QLineEdit>(w, "edtFind"), Qt::Key_Escape);
+    EXPECT_FALSE(ctl<QFrame>(w, "pnlFind")->isVisible());
+    EXPECT_TRUE(ctl<TTreeView>(w, "trvList")->hasFocus());
+    QTest::keyClick(ctl<TTreeView>(w, "trvList"), Qt::Key_F, Qt::ControlModifier);
+    EXPECT_TRUE(ctl<QFrame>(w, "pnlFind")->isVisible());
+    EXPECT_EQ(ctl<QLineEdit>(w, "edtFind")->selectedText(), ctl<QLineEdit>(w, "edtFind")->text());
 }
 
 TEST(FindUnit, ThroughTheHostInterfaceWithUnsafeTextsAfterTheTreeChangesAndWhenTheSearchFails)
@@ -137,12 +138,12 @@ TEST(FindUnit, ThroughTheHostInterfaceWithUnsafeTextsAfterTheTreeChangesAndWhenT
     EXPECT_EQ(Invoke(w, QStringLiteral("市第二中学"), false), QStringLiteral("101003"));
     EXPECT_EQ(w->UnitCode(), QStringLiteral("101003"));
     // The bar shows the script's text, so that Enter there goes on from it.
-    EXPECT_EQ(w->edtFind->text(), QStringLiteral("市第二中学"));
+    EXPECT_EQ(ctl<QLineEdit>(w, "edtFind")->text(), QStringLiteral("市第二中学"));
 
     host.ClearSent();
     for (const char* text : {"'", "%", "_", "101' or '1'='1", "!"})
         EXPECT_EQ(Invoke(w, QString::fromUtf8(text), false), QString()) << text;
-    EXPECT_EQ(w->lblFind->text(), QStringLiteral("没有找到匹配的单位"));
+    EXPECT_EQ(ctl<QLabel>(w, "lblFind")->text(), QStringLiteral("没有找到匹配的单位"));
     EXPECT_EQ(w->UnitCode(), QStringLiteral("101003"));
     EXPECT_TRUE(host.Sent(QStringLiteral("select 0 as chk")).isEmpty());
     EXPECT_EQ(host.Scalar(QStringLiteral("select count(*) from pubdept where useflag='0'")), QStringLiteral("26"));
@@ -150,7 +151,7 @@ TEST(FindUnit, ThroughTheHostInterfaceWithUnsafeTextsAfterTheTreeChangesAndWhenT
     // A unit the delegated view leaves out is found once every unit is listed,
     // also when asked for the next match of the same text.
     EXPECT_EQ(Invoke(w, QStringLiteral("商贸"), false), QString());
-    w->rgpShowEid->Item(1)->click();
+    ctl<TRadioGroup>(w, "rgpShowEid")->Item(1)->click();
     EXPECT_EQ(Invoke(w, QStringLiteral("商贸"), true), QStringLiteral("101004003"));
     EXPECT_EQ(SelectedUnit(w), QStringLiteral("101004003"));
 
@@ -159,7 +160,7 @@ TEST(FindUnit, ThroughTheHostInterfaceWithUnsafeTextsAfterTheTreeChangesAndWhenT
     const TResult<QString> failed = Ask(w, QStringLiteral("市第二中学"), false);
     ASSERT_FALSE(failed);
     EXPECT_TRUE(failed.Error().Message.startsWith(QStringLiteral("查找失败："))) << qPrintable(failed.Error().Message);
-    EXPECT_EQ(w->lblFind->text(), failed.Error().Message);
+    EXPECT_EQ(ctl<QLabel>(w, "lblFind")->text(), failed.Error().Message);
 }
 
 TEST(FindUnit, AnOperatorOfASingleUnitCannotReachOtherUnits)
@@ -168,13 +169,13 @@ TEST(FindUnit, AnOperatorOfASingleUnitCannotReachOtherUnits)
     host.unit.SetField(0, QString::fromLatin1(DemoSingleUnit));
     Window win(host);
     TbfrmVeltrane* w = win.w;
-    ASSERT_TRUE(w->trvList->isHidden());
+    ASSERT_TRUE(ctl<TTreeView>(w, "trvList")->isHidden());
     const QString unit = w->UnitCode();
     host.window.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&host.window));
     win.grid()->setFocus();
     QTest::keyClick(win.grid(), Qt::Key_F, Qt::ControlModifier);
-    EXPECT_FALSE(w->pnlFind->isVisible());
+    EXPECT_FALSE(ctl<QFrame>(w, "pnlFind")->isVisible());
     // The hidden tree still holds the parent unit 104.
     EXPECT_EQ(Invoke(w, QStringLiteral("市档案馆"), false), QString());
     EXPECT_EQ(w->UnitCode(), unit);

@@ -14,6 +14,7 @@
 #include <QTest>
 #include <QToolButton>
 
+using windowtest::ctl;
 using windowtest::HostFixture;
 using windowtest::Spin;
 using windowtest::Window;
@@ -53,14 +54,14 @@ TEST(ConfirmationWindowGrid, FilterRowAboveTheGridNarrowsTheRowsAndTheTotals)
 {
     HostFixture host(300);
     Window win(host);
-    win->rbtnDetail->click();
+    ctl<QRadioButton>(win, "rbtnDetail")->click();
     win.idle();
     Spin();
     TNextGrid* grid = win.grid();
-    TNextGridFilterRow* strip = win->ngfBudgetAdj;
+    TNextGridFilterRow* strip = ctl<TNextGridFilterRow>(win, "ngfBudgetAdj");
     ASSERT_NE(strip, nullptr);
     EXPECT_TRUE(strip->isVisible());
-    EXPECT_EQ(strip->parentWidget(), win->pnlRightTop);
+    EXPECT_EQ(strip->parentWidget(), ctl<QFrame>(win, "pnlRightTop"));
     EXPECT_LE(strip->geometry().bottom(), grid->geometry().top());
     EXPECT_EQ(strip->Editor(win.col("chk")), nullptr);
     EXPECT_EQ(strip->Editor(win.col("ecode")), nullptr);   // hidden column
@@ -86,9 +87,9 @@ TEST(ConfirmationWindowGrid, FilterRowAboveTheGridNarrowsTheRowsAndTheTotals)
     EXPECT_NE(win.cell("budgmoney", footer), loadedTotal);
 
     // A reload (another view and back) keeps the condition and its totals.
-    win->rbtnOK->click();
+    ctl<QRadioButton>(win, "rbtnOK")->click();
     win.idle();
-    win->rbtnNO->click();
+    ctl<QRadioButton>(win, "rbtnNO")->click();
     win.idle();
     Spin();
     EXPECT_EQ(strip->Editor(win.col("iname"))->text(), kFunds);
@@ -103,22 +104,22 @@ TEST(ConfirmationWindowGrid, FilterRowAboveTheGridNarrowsTheRowsAndTheTotals)
     EXPECT_EQ(win.cell("budgmoney", grid->FooterRow()), loadedTotal);
     // The menu item hides the row and with it every condition.
     grid->SetColumnFilter(win.col("budgmoney"), QStringLiteral(">=0"));
-    win->pmuFilterRow->trigger();
+    ctl<QAction>(win, "pmuFilterRow")->trigger();
     win.idle();
     EXPECT_FALSE(strip->isVisible());
-    EXPECT_FALSE(win->pmuFilterRow->isChecked());
+    EXPECT_FALSE(ctl<QAction>(win, "pmuFilterRow")->isChecked());
     EXPECT_FALSE(grid->Filtered());
-    win->pmuFilterRow->trigger();
+    ctl<QAction>(win, "pmuFilterRow")->trigger();
     win.idle();
     EXPECT_TRUE(strip->isVisible());
-    EXPECT_TRUE(win->pmuFilterRow->isChecked());
+    EXPECT_TRUE(ctl<QAction>(win, "pmuFilterRow")->isChecked());
 }
 
 TEST(ConfirmationWindowGrid, SelectAllWithAFilterTicksAndConfirmsOnlyTheShownRows)
 {
     HostFixture host(300);
     Window win(host);
-    win->rbtnDetail->click();
+    ctl<QRadioButton>(win, "rbtnDetail")->click();
     win.idle();
     Spin();
     TNextGrid* grid = win.grid();
@@ -129,13 +130,13 @@ TEST(ConfirmationWindowGrid, SelectAllWithAFilterTicksAndConfirmsOnlyTheShownRow
             hidden = r;
     ASSERT_GE(hidden, 0);
     ASSERT_TRUE(grid->UserToggleCheck(win.col("chk"), hidden));
-    Type(win->ngfBudgetAdj->Editor(win.col("iname")), kFunds);
+    Type(ctl<TNextGridFilterRow>(win, "ngfBudgetAdj")->Editor(win.col("iname")), kFunds);
     ASSERT_FALSE(grid->IsRowShown(hidden));
-    win->pmuClear->trigger();
+    ctl<QAction>(win, "pmuClear")->trigger();
     win.idle();
     EXPECT_EQ(TickedBudgetIds(win), QStringList());
 
-    win->pmuAll->trigger();
+    ctl<QAction>(win, "pmuAll")->trigger();
     win.idle();
     QStringList ticked = TickedBudgetIds(win);
     EXPECT_EQ(ticked.size(), grid->ShownRowCount());   // the totals row is ticked as well
@@ -154,7 +155,7 @@ TEST(ConfirmationWindowGrid, SelectAllWithAFilterTicksAndConfirmsOnlyTheShownRow
     ASSERT_EQ(ticked, expected);
 
     const int confirmedBefore = host.Scalar(QStringLiteral("select count(*) from BusiBudgetAdj where status='1'")).toInt();
-    win->tbtnConfirm->click();
+    ctl<QToolButton>(win, "tbtnConfirm")->click();
     win.idle();
     Spin();
     const QString ids = QStringLiteral("'") + expected.join(QStringLiteral("','")) + QStringLiteral("'");
@@ -177,15 +178,15 @@ TEST(ConfirmationWindowGrid, KeyboardMenuCopyAndColumnsThatFitTheirText)
     // The grid has the focus once the window is shown, so the keys reach it.
     EXPECT_EQ(QApplication::focusWidget(), grid);
     QStringList menu;
-    for (QAction* a : win->pmenu->actions())
+    for (QAction* a : ctl<QMenu>(win, "pmenu")->actions())
         menu << (a->isSeparator() ? QStringLiteral("-") : a->text());
     EXPECT_EQ(menu.mid(0, 5), (QStringList{"全选", "全清", "-", "复制", "显示/隐藏筛选行"}));
-    EXPECT_EQ(win->pmuCopy->shortcut(), QKeySequence(QKeySequence::Copy));
+    EXPECT_EQ(ctl<QAction>(win, "pmuCopy")->shortcut(), QKeySequence(QKeySequence::Copy));
 
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
     EXPECT_EQ(grid->SelectedRows().size(), win.rows());
     QGuiApplication::clipboard()->clear();
-    win->pmuCopy->trigger();
+    ctl<QAction>(win, "pmuCopy")->trigger();
     win.idle();
     const QStringList lines = QGuiApplication::clipboard()->text().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), win.rows() + 1);
@@ -195,7 +196,7 @@ TEST(ConfirmationWindowGrid, KeyboardMenuCopyAndColumnsThatFitTheirText)
     EXPECT_FALSE(lines.last().contains(QLatin1Char(',')));
 
     // After a load every text fits, the bold selected row's too.
-    win->rbtnDetail->click();
+    ctl<QRadioButton>(win, "rbtnDetail")->click();
     win.idle();
     Spin();
     QFont bold = grid->font();
@@ -210,9 +211,9 @@ TEST(ConfirmationWindowGrid, KeyboardMenuCopyAndColumnsThatFitTheirText)
     }
     // A width the user gives a column outlasts the reloads.
     grid->horizontalHeader()->resizeSection(win.col("bname"), 260);
-    win->rbtnOK->click();
+    ctl<QRadioButton>(win, "rbtnOK")->click();
     win.idle();
-    win->rbtnNO->click();
+    ctl<QRadioButton>(win, "rbtnNO")->click();
     win.idle();
     Spin();
     EXPECT_EQ(grid->columnWidth(win.col("bname")), 260);

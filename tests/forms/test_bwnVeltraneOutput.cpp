@@ -19,6 +19,7 @@
 #include <QTimer>
 #include <functional>
 
+using windowtest::ctl;
 using windowtest::HostFixture;
 using windowtest::Window;
 
@@ -93,7 +94,7 @@ TEST(ConfirmationWindowOutput, TheKeyOpensTheSaveDialogWithTheUnitInTheNameAndTh
     QString proposed;
     bool seen = false;
     SaveAs(host.dir.filePath(QStringLiteral("records")), &proposed, &seen);
-    QTest::keySequence(win.grid(), win->mnuExport->shortcut());
+    QTest::keySequence(win.grid(), ctl<QAction>(win, "mnuExport")->shortcut());
     ASSERT_TRUE(seen) << "the save dialog did not open";
     EXPECT_EQ(proposed, QStringLiteral("支付范围划分确认-101001.xlsx"));
     QFile made(host.dir.filePath(QStringLiteral("records.xlsx")));
@@ -101,17 +102,18 @@ TEST(ConfirmationWindowOutput, TheKeyOpensTheSaveDialogWithTheUnitInTheNameAndTh
     EXPECT_TRUE(made.read(2) == "PK");
     // Said in the status line, with the folder a click away: no box to close.
     EXPECT_TRUE(host.messages.empty()) << host.messages[0].text.toStdString();
-    EXPECT_TRUE(win->lblOutput->isVisible());
-    EXPECT_TRUE(win->lblOutput->text().startsWith(QStringLiteral("数据已导出到：") + QDir::toNativeSeparators(made.fileName())))
-        << qPrintable(win->lblOutput->text());
-    EXPECT_TRUE(win->lblOutput->text().contains(QStringLiteral("href=\"%1\">打开文件夹")
-                                                    .arg(QUrl::fromLocalFile(host.dir.path()).toString())))
-        << qPrintable(win->lblOutput->text());
+    auto* lblOutput = ctl<QLabel>(win, "lblOutput");
+    EXPECT_TRUE(lblOutput->isVisible());
+    EXPECT_TRUE(lblOutput->text().startsWith(QStringLiteral("数据已导出到：") + QDir::toNativeSeparators(made.fileName())))
+        << qPrintable(lblOutput->text());
+    EXPECT_TRUE(lblOutput->text().contains(QStringLiteral("href=\"%1\">打开文件夹")
+                                               .arg(QUrl::fromLocalFile(host.dir.path()).toString())))
+        << qPrintable(lblOutput->text());
 
     // The other format chosen in the dialog: its extension.
     host.messages.clear();
     SaveAs(host.dir.filePath(QStringLiteral("records")), &proposed, &seen, QStringLiteral("CSV 文件（逗号分隔） (*.csv)"));
-    win->mnuExport->trigger();
+    ctl<QAction>(win, "mnuExport")->trigger();
     win.idle();
     ASSERT_TRUE(seen);
     EXPECT_TRUE(QFile::exists(host.dir.filePath(QStringLiteral("records.csv"))))
@@ -120,7 +122,7 @@ TEST(ConfirmationWindowOutput, TheKeyOpensTheSaveDialogWithTheUnitInTheNameAndTh
     // A name the export cannot take reaches the user as the module's message.
     host.messages.clear();
     SaveAs(host.dir.filePath(QStringLiteral("records.txt")), &proposed, &seen);
-    win->pmuExport->trigger();
+    ctl<QAction>(win, "pmuExport")->trigger();
     win.idle();
     ASSERT_TRUE(seen);
     ASSERT_EQ(host.messages.size(), 1u);
@@ -132,7 +134,7 @@ TEST(ConfirmationWindowOutput, TheKeyOpensTheSaveDialogWithTheUnitInTheNameAndTh
     // Cancelling the dialog does nothing at all.
     host.messages.clear();
     WhenShown<QFileDialog>(QStringLiteral("dlgExport"), [](QFileDialog* d) { d->reject(); }, &seen);
-    win->mnuExport->trigger();
+    ctl<QAction>(win, "mnuExport")->trigger();
     win.idle();
     EXPECT_TRUE(seen);
     EXPECT_TRUE(host.messages.empty());
@@ -153,7 +155,7 @@ TEST(ConfirmationWindowOutput, PreviewShowsThePagesOfTheGrid)
                                        d->reject();
                                    },
                                    &seen);
-    win->mnuPrintPreview->trigger();
+    ctl<QAction>(win, "mnuPrintPreview")->trigger();
     win.idle();
     ASSERT_TRUE(seen) << "the preview did not open";
     EXPECT_GE(pages, 1);

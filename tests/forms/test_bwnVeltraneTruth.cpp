@@ -19,6 +19,7 @@
 #include <QTableView>
 #include <QToolButton>
 
+using windowtest::ctl;
 using windowtest::HostFixture;
 using windowtest::Window;
 
@@ -26,52 +27,52 @@ TEST(WindowTruth, HiddenRowsAreToldAndOneActionShowsThemAgain)
 {
     HostFixture host(300);
     Window win(host);
-    win->rbtnDetail->click();
+    ctl<QRadioButton>(win, "rbtnDetail")->click();
     win.idle();
     const int all = win.rows() - 1;
     ASSERT_GT(all, 3);
-    QLineEdit* unit = win->ngfBudgetAdj->Editor(win.col("eid"));
+    QLineEdit* unit = ctl<TNextGridFilterRow>(win, "ngfBudgetAdj")->Editor(win.col("eid"));
     ASSERT_TRUE(unit);
     QTest::keyClicks(unit, QStringLiteral("no such unit"));
     QTest::keyClick(unit, Qt::Key_Return);
     win.idle();
     EXPECT_TRUE(win->StatusText().startsWith(QStringLiteral("已筛选：显示 0 / 共 %1 条").arg(all))) << qPrintable(win->StatusText());
     EXPECT_TRUE(unit->property("nxActive").toBool());
-    EXPECT_TRUE(win->btnClearFilter->isVisibleTo(win->pnlStatus));
+    EXPECT_TRUE(ctl<QToolButton>(win, "btnClearFilter")->isVisibleTo(ctl<QFrame>(win, "pnlStatus")));
     // Another unit: the filter stays, and the line still says rows are hidden.
     win.select(QStringLiteral("101002"));
     EXPECT_TRUE(win->StatusText().startsWith(QStringLiteral("已筛选：显示 0 / 共 "))) << qPrintable(win->StatusText());
-    win->btnClearFilter->click();
+    ctl<QToolButton>(win, "btnClearFilter")->click();
     win.idle();
     EXPECT_TRUE(win->StatusText().startsWith(QStringLiteral("共 "))) << qPrintable(win->StatusText());
-    EXPECT_FALSE(win->btnClearFilter->isVisibleTo(win->pnlStatus));
+    EXPECT_FALSE(ctl<QToolButton>(win, "btnClearFilter")->isVisibleTo(ctl<QFrame>(win, "pnlStatus")));
     // The load made the edits anew over the new columns.
-    EXPECT_TRUE(win->ngfBudgetAdj->Editor(win.col("eid"))->text().isEmpty());
+    EXPECT_TRUE(ctl<TNextGridFilterRow>(win, "ngfBudgetAdj")->Editor(win.col("eid"))->text().isEmpty());
 }
 
 TEST(WindowTruth, ARunsWordsStayOverItsReloadOnlyAndLoadingIsSaid)
 {
     HostFixture host(3000);
     Window win(host);
-    win->rbtnDetail->click();
+    ctl<QRadioButton>(win, "rbtnDetail")->click();
     win.idle();
     ASSERT_TRUE(win.grid()->UserToggleCheck(0, 0));
-    win->tbtnConfirm->click();
+    ctl<QToolButton>(win, "tbtnConfirm")->click();
     win.idle();
     EXPECT_TRUE(win->StatusText().contains(QStringLiteral("｜　已确认 1 条，"))) << qPrintable(win->StatusText());
     // The next load is of another view: the run's words go, and while it runs the line says so.
-    win->trvList->SetSelected(win->trvList->GetFirstNode());
+    win.tree()->SetSelected(win.tree()->GetFirstNode());
     EXPECT_EQ(win->StatusText(), QStringLiteral("正在加载…"));
     win.idle();
     EXPECT_FALSE(win->StatusText().contains(QStringLiteral("已确认"))) << qPrintable(win->StatusText());
 
     // A load superseded mid-way: the panel goes with the load that is wanted, and
     // 取消 then has no load to report.
-    win->rbtnSum->click();
-    win->rbtnDetail->click();
+    ctl<QRadioButton>(win, "rbtnSum")->click();
+    ctl<QRadioButton>(win, "rbtnDetail")->click();
     QTest::qWait(350);   // past the panel's delay while loads run
     win.idle();
-    EXPECT_FALSE(win->pnprocess->isVisible());
+    EXPECT_FALSE(ctl<QFrame>(win, "pnprocess")->isVisible());
     win->CancelWork();
     EXPECT_FALSE(win->StatusText().contains(QStringLiteral("已取消提取数据")));
 }
@@ -82,7 +83,7 @@ TEST(WindowTruth, CopiedCellsNeverBecomeFormulasAndAmountsCarryNoNoise)
     host.Exec(QStringLiteral("update BusiBudgetAdj set filename='=HYPERLINK(\"http://x\")', BudgMoney=1262737.88 "
                              "where datayear=2024 and eid like '101001%' and BType='1'"));
     Window win(host);
-    win->rbtnDetail->click();
+    ctl<QRadioButton>(win, "rbtnDetail")->click();
     win.idle();
     ASSERT_GT(win.rows(), 1);
     // 1262737.88 / 10000 in floating point is 126.27378799999998.
@@ -121,19 +122,19 @@ TEST(WindowTruth, FindIsOnTheToolBarAndInTheMenuAndButtonsSayTheirKeys)
 {
     HostFixture host(100);
     Window win(host);
-    EXPECT_TRUE(win->mitemOption->actions().contains(win->mnuFind));
-    EXPECT_TRUE(win->tbtnFind->toolTip().contains(QStringLiteral("Ctrl+F")));
-    EXPECT_TRUE(win->tbtnConfirm->toolTip().contains(QStringLiteral("Ctrl+E")));
-    EXPECT_TRUE(win->tbtnCancel->toolTip().contains(QStringLiteral("Ctrl+D")));
-    win->tbtnFind->click();
-    EXPECT_TRUE(win->pnlFind->isVisible());
+    EXPECT_TRUE(ctl<QMenu>(win, "mitemOption")->actions().contains(ctl<QAction>(win, "mnuFind")));
+    EXPECT_TRUE(ctl<QToolButton>(win, "tbtnFind")->toolTip().contains(QStringLiteral("Ctrl+F")));
+    EXPECT_TRUE(ctl<QToolButton>(win, "tbtnConfirm")->toolTip().contains(QStringLiteral("Ctrl+E")));
+    EXPECT_TRUE(ctl<QToolButton>(win, "tbtnCancel")->toolTip().contains(QStringLiteral("Ctrl+D")));
+    ctl<QToolButton>(win, "tbtnFind")->click();
+    EXPECT_TRUE(ctl<QFrame>(win, "pnlFind")->isVisible());
 }
 
 TEST(WindowTruth, TheTickNumberAndUnitStayInViewWhenScrollingSideways)
 {
     HostFixture host(300);
     Window win(host);
-    win->rbtnDetail->click();
+    ctl<QRadioButton>(win, "rbtnDetail")->click();
     win.idle();
     TNextGrid* g = win.grid();
     ASSERT_EQ(g->FrozenColumns(), 3);   // chk, 编号, 预算编码
@@ -157,7 +158,7 @@ TEST(WindowTruth, ATickIsItsRecordsThroughASortAndEveryViewReadsIt)
 {
     HostFixture host(300);
     Window win(host);
-    win->rbtnDetail->click();
+    ctl<QRadioButton>(win, "rbtnDetail")->click();
     win.idle();
     TNextGrid* g = win.grid();
     const QString id = win.cell("budgid", 2);
@@ -176,7 +177,7 @@ TEST(WindowTruth, ATickIsItsRecordsThroughASortAndEveryViewReadsIt)
         ticked += win.cell("chk", r) == QLatin1String("True") ? 1 : 0;
     EXPECT_EQ(ticked, 1);
     host.ClearSent();
-    win->tbtnConfirm->click();
+    ctl<QToolButton>(win, "tbtnConfirm")->click();
     win.idle();
     const QStringList updates = host.Sent(QStringLiteral("update"));
     ASSERT_EQ(updates.size(), 1);

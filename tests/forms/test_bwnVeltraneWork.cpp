@@ -25,6 +25,7 @@
 #include <QUuid>
 #include <optional>
 
+using windowtest::ctl;
 using windowtest::HostFixture;
 using windowtest::Spin;
 using windowtest::Window;
@@ -72,7 +73,7 @@ TEST(WindowWork, ARunThatMeetsAHeldLockStopsThereAndSaysWhatWasDone)
 {
     HostFixture host(300);
     Window win(host);
-    win->rbtnDetail->click();
+    ctl<QRadioButton>(win, "rbtnDetail")->click();
     win.idle();
     ASSERT_GT(win.rows(), 6);
     Tick(win, {0, 1, 2, 3, 4});
@@ -81,7 +82,7 @@ TEST(WindowWork, ARunThatMeetsAHeldLockStopsThereAndSaysWhatWasDone)
     Writer other(host.path);
     ASSERT_TRUE(other.Exec(QStringLiteral("begin immediate")));
     host.ClearSent();
-    win->tbtnConfirm->click();
+    ctl<QToolButton>(win, "tbtnConfirm")->click();
     win.idle();
     // The busy database fails every row alike: one statement waits its timeout
     // (the run's start in the journal), and nothing more is sent.
@@ -97,8 +98,8 @@ TEST(WindowWork, ARunThatMeetsAHeldLockStopsThereAndSaysWhatWasDone)
     EXPECT_TRUE(win->StatusText().contains(QStringLiteral("已确认 0 条，金额 0.00 元；1 条失败；4 条未处理")))
         << qPrintable(win->StatusText());
     // The whole line for a narrow window, and what is ticked in capitals.
-    EXPECT_TRUE(win->lblStatus->toolTip().startsWith(win->StatusText() + QStringLiteral("\n已选金额（大写）：人民币")))
-        << qPrintable(win->lblStatus->toolTip());
+    const QString tip = ctl<QLabel>(win, "lblStatus")->toolTip();
+    EXPECT_TRUE(tip.startsWith(win->StatusText() + QStringLiteral("\n已选金额（大写）：人民币"))) << qPrintable(tip);
     // The grid was loaded again: every record is still there, and the five the
     // run did not write are still ticked, ready for another try.
     EXPECT_EQ(win.cell("budgid", 0), first);
@@ -110,9 +111,9 @@ TEST(WindowWork, ARunThatMeetsAHeldLockStopsThereAndSaysWhatWasDone)
     // Once the lock is gone the same run goes through.
     ASSERT_TRUE(other.Exec(QStringLiteral("rollback")));
     host.messages.clear();
-    win->pmuClear->trigger();
+    ctl<QAction>(win, "pmuClear")->trigger();
     Tick(win, {0});
-    win->tbtnConfirm->click();
+    ctl<QToolButton>(win, "tbtnConfirm")->click();
     win.idle();
     EXPECT_TRUE(host.messages.empty());
     EXPECT_EQ(Confirmed(host, first), QStringLiteral("1"));
@@ -122,7 +123,7 @@ TEST(WindowWork, TheProgressPanelShowsOnLongWorkAndCancelStopsTheStatementInFlig
 {
     HostFixture host(300);
     Window win(host);
-    win->rbtnDetail->click();
+    ctl<QRadioButton>(win, "rbtnDetail")->click();
     win.idle();
     Tick(win, {0, 1, 2});
     const QString a = win.cell("budgid", 0), b = win.cell("budgid", 1), c = win.cell("budgid", 2);
@@ -131,16 +132,16 @@ TEST(WindowWork, TheProgressPanelShowsOnLongWorkAndCancelStopsTheStatementInFlig
     Writer other(host.path);
     ASSERT_TRUE(other.Exec(QStringLiteral("begin immediate")));
     host.ClearSent();
-    win->tbtnConfirm->click();
+    ctl<QToolButton>(win, "tbtnConfirm")->click();
     // The panel comes after a short delay; the run waits for the lock meanwhile.
-    ASSERT_TRUE(QTest::qWaitFor([&] { return win->pnprocess->isVisible(); }, 60000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ctl<QFrame>(win, "pnprocess")->isVisible(); }, 60000));
     ASSERT_TRUE(win->Running());
-    EXPECT_EQ(win->Label4->text(), QStringLiteral("正在确认…"));
-    EXPECT_EQ(win->Label5->text(), QStringLiteral("进度：0 / 3 行"));
+    EXPECT_EQ(ctl<QLabel>(win, "Label4")->text(), QStringLiteral("正在确认…"));
+    EXPECT_EQ(ctl<QLabel>(win, "Label5")->text(), QStringLiteral("进度：0 / 3 行"));
     // Nothing else of the window takes input meanwhile.
-    EXPECT_FALSE(win->pnlBottom->isEnabled());
-    EXPECT_FALSE(win->tblChildMain->isEnabled());
-    EXPECT_TRUE(win->btnProcessCancel->isEnabled());
+    EXPECT_FALSE(ctl<QFrame>(win, "pnlBottom")->isEnabled());
+    EXPECT_FALSE(ctl<QToolBar>(win, "tblChildMain")->isEnabled());
+    EXPECT_TRUE(ctl<QPushButton>(win, "btnProcessCancel")->isEnabled());
     // Closing waits for the run: nothing of it is cut short unseen.
     win->Close();
     Spin();
@@ -151,7 +152,7 @@ TEST(WindowWork, TheProgressPanelShowsOnLongWorkAndCancelStopsTheStatementInFlig
     // 取消 stops the statement in flight at once, while the other session still
     // holds its lock: that row stays as it was, and the two after it are never sent.
     // (Had the statement waited out the lock, the run would report a failure.)
-    QTest::mouseClick(win->btnProcessCancel, Qt::LeftButton);
+    QTest::mouseClick(ctl<QPushButton>(win, "btnProcessCancel"), Qt::LeftButton);
     win.idle();
     ASSERT_TRUE(other.Exec(QStringLiteral("rollback")));
     EXPECT_EQ(host.Sent(QStringLiteral("update")).size() + host.Sent(QStringLiteral("insert into BusiBudgetAdjLog")).size(), 1);
@@ -161,28 +162,28 @@ TEST(WindowWork, TheProgressPanelShowsOnLongWorkAndCancelStopsTheStatementInFlig
     EXPECT_TRUE(host.messages.empty());
     EXPECT_TRUE(win->StatusText().contains(QStringLiteral("已取消：已确认 0 条，"))) << qPrintable(win->StatusText());
     EXPECT_TRUE(win->StatusText().endsWith(QStringLiteral("；3 条未处理"))) << qPrintable(win->StatusText());
-    EXPECT_FALSE(win->pnprocess->isVisible());
-    EXPECT_TRUE(win->pnlBottom->isEnabled());
+    EXPECT_FALSE(ctl<QFrame>(win, "pnprocess")->isVisible());
+    EXPECT_TRUE(ctl<QFrame>(win, "pnlBottom")->isEnabled());
     // Nothing was written: the three stay ticked over the reload.
     for (int r = 0; r + 1 < win.rows(); ++r) {
         const QString id = win.cell("budgid", r);
         EXPECT_EQ(win.cell("chk", r) == QStringLiteral("True"), id == a || id == b || id == c) << qPrintable(id);
     }
-    win->pmuClear->trigger();
+    ctl<QAction>(win, "pmuClear")->trigger();
 
     // The statement limit of scripts stops a run the same way.
     Tick(win, {0, 1, 2, 3});
     host.ClearSent();
     win->SetCancelAfter(2);
-    win->tbtnConfirm->click();
+    ctl<QToolButton>(win, "tbtnConfirm")->click();
     win.idle();
     EXPECT_EQ(host.Sent(QStringLiteral("update")).size(), 2);
     EXPECT_TRUE(win->StatusText().contains(QStringLiteral("已取消：已确认 2 条，"))) << qPrintable(win->StatusText());
     // Only the next run: the one after it goes to its end.
-    win->pmuClear->trigger();
+    ctl<QAction>(win, "pmuClear")->trigger();
     Tick(win, {0, 1, 2});
     host.ClearSent();
-    win->tbtnConfirm->click();
+    ctl<QToolButton>(win, "tbtnConfirm")->click();
     win.idle();
     EXPECT_EQ(host.Sent(QStringLiteral("update")).size(), 3);
 }
@@ -197,11 +198,11 @@ TEST(WindowWork, ALoadMadeStaleByANewerChoiceIsDroppedAndOneLoadIsEnough)
     host.ClearSent();
     // Two clicks before the first load is back: the grid shows the second unit.
     for (const char* eid : {"101002", "101003"})
-        for (QTreeWidgetItemIterator it(win->trvList); *it; ++it) {
+        for (QTreeWidgetItemIterator it(win.tree()); *it; ++it) {
             auto* node = static_cast<TTreeNode*>(*it);
             const auto* info = static_cast<TItemInfo*>(node->Data());
             if (info && info->Kind == 1 && info->Id == QLatin1String(eid))
-                win->trvList->SetSelected(node);
+                win.tree()->SetSelected(node);
         }
     win.idle();
     EXPECT_EQ(win->UnitCode(), QStringLiteral("101003"));
@@ -217,7 +218,7 @@ TEST(WindowWork, TheStatusLineFollowsTheTicksAndSaysWhatARunDid)
     HostFixture host(300);
     Window win(host);
     // 汇总: rows and the records they stand for.
-    ASSERT_FALSE(win->rbtnDetail->isChecked());
+    ASSERT_FALSE(ctl<QRadioButton>(win, "rbtnDetail")->isChecked());
     Tick(win, {0});
     Spin();
     const QRegularExpressionMatch sums =
@@ -227,7 +228,7 @@ TEST(WindowWork, TheStatusLineFollowsTheTicksAndSaysWhatARunDid)
     EXPECT_EQ(sums.captured(2), host.Scalar(QStringLiteral("select count(*) from BusiBudgetAdj where datayear=2024 and "
                                                            "eid like '101001%' and BType='1' and deptclass='2' and status='0'")));
     EXPECT_GE(sums.captured(3).toInt(), 1);
-    win->rbtnDetail->click();
+    ctl<QRadioButton>(win, "rbtnDetail")->click();
     win.idle();
     const int records = win.rows() - 1;
     EXPECT_EQ(win->StatusText(), QStringLiteral("共 %1 条　已选 0 条　金额 0.00 元").arg(records));
@@ -237,12 +238,12 @@ TEST(WindowWork, TheStatusLineFollowsTheTicksAndSaysWhatARunDid)
     const QString money = FormatNumberMask(QStringLiteral("#,##0.00"), GeneralFloatText(amount));
     EXPECT_EQ(win->StatusText(), QStringLiteral("共 %1 条　已选 2 条　金额 %2 元").arg(records).arg(money));
     // 全选 ticks the totals row too; it counts for nothing.
-    win->pmuAll->trigger();
+    ctl<QAction>(win, "pmuAll")->trigger();
     Spin();
     EXPECT_TRUE(win->StatusText().startsWith(QStringLiteral("共 %1 条　已选 %1 条").arg(records))) << qPrintable(win->StatusText());
-    win->pmuClear->trigger();
+    ctl<QAction>(win, "pmuClear")->trigger();
     Tick(win, {0, 2});
-    win->tbtnConfirm->click();
+    ctl<QToolButton>(win, "tbtnConfirm")->click();
     win.idle();
     EXPECT_EQ(win->StatusText(), QStringLiteral("共 %1 条　已选 0 条　金额 0.00 元　｜　已确认 2 条，金额 %2 元")
                                      .arg(records - 2)
@@ -273,7 +274,7 @@ TEST(WindowWork, ALayoutWithoutKeyColumnsChangesOnlyWhatIsShown)
     ASSERT_GT(ofRow, 0);
     const int confirmed = host.Scalar(QStringLiteral("select count(*) from BusiBudgetAdj where status='1'")).toInt();
     Tick(win, {0});
-    win->tbtnConfirm->click();
+    ctl<QToolButton>(win, "tbtnConfirm")->click();
     win.idle();
     EXPECT_TRUE(host.messages.empty());
     EXPECT_EQ(host.Scalar(QStringLiteral("select count(*) from BusiBudgetAdj where ") + where).toInt(), 0);
@@ -282,7 +283,7 @@ TEST(WindowWork, ALayoutWithoutKeyColumnsChangesOnlyWhatIsShown)
 
     // The detail view without a record number column: the ticked record goes, no other.
     host.params.AskBeforeDelete = "0";
-    win->rbtnDetail->click();
+    ctl<QRadioButton>(win, "rbtnDetail")->click();
     win.idle();
     const QString id = win->Records()->BudgId(win.grid()->LoadedRow(0));
     const int all = host.Scalar(QStringLiteral("select count(*) from BusiBudgetAdj")).toInt();
@@ -300,10 +301,10 @@ TEST(WindowWork, FailedLoadsOfRecordsAndOfTheTreeAreSaid)
         Window win(host);
         ASSERT_GT(win.rows(), 1);
         host.Exec(QStringLiteral("drop view vwbudgetadj"));
-        win->rbtnDetail->click();
+        ctl<QRadioButton>(win, "rbtnDetail")->click();
         win.idle();
         EXPECT_EQ(win.rows(), 0);
-        EXPECT_FALSE(win->tbtnConfirm->isEnabled());
+        EXPECT_FALSE(ctl<QToolButton>(win, "tbtnConfirm")->isEnabled());
         ASSERT_EQ(host.messages.size(), 1u);
         EXPECT_EQ(host.messages[0].text, QStringLiteral("提取预算指标失败：数据库中缺少需要的表、视图或字段，请联系系统管理员检查数据库结构。（no such table: vwbudgetadj）"));
     }
@@ -337,11 +338,11 @@ TEST(WindowWork, TotalsOutOfRangeAndUnitCodesOfFourByteCharacters)
                   .arg(top + QStringLiteral("001")));
     host.unit.SetField(0, top + QStringLiteral("001"));
     Window win(host);
-    EXPECT_FALSE(win->trvList->isHidden());
+    EXPECT_FALSE(win.tree()->isHidden());
     EXPECT_EQ(win->UnitCode(), top + QStringLiteral("001"));   // the first leaf
     ASSERT_EQ(win.rows(), 2);
     EXPECT_EQ(win.cell("eid", 0), top + QStringLiteral("001"));
-    win->trvList->SetSelected(win->trvList->GetFirstNode());
+    win.tree()->SetSelected(win.tree()->GetFirstNode());
     win.idle();
     // The top node scopes to the first three characters, whole.
     EXPECT_EQ(win->UnitCode(), top);
@@ -355,18 +356,18 @@ TEST(WindowWork, TheWindowRemembersItsLayoutAndHidingTheTreeKeepsTheFilters)
     {
         Window win(host);
         // The « button hides the tree; the filters stay, with a button to bring it back.
-        QTest::mouseClick(win->sbtnHindUT, Qt::LeftButton);
-        EXPECT_TRUE(win->pnlLeft->isHidden());
-        EXPECT_FALSE(win->mnuShowUT->isChecked());
-        EXPECT_TRUE(win->pnlFilterStrip->isVisible());
-        EXPECT_TRUE(win->cobBType->isVisible());
-        EXPECT_TRUE(win->rbtnDetail->isVisible());
-        EXPECT_TRUE(win->sbtnShowUT->isVisible());
-        QTest::mouseClick(win->sbtnShowUT, Qt::LeftButton);
-        EXPECT_FALSE(win->pnlLeft->isHidden());
-        EXPECT_TRUE(win->mnuShowUT->isChecked());
-        EXPECT_FALSE(win->pnlFilterStrip->isVisible());
-        EXPECT_TRUE(win->cobBType->isVisible());
+        QTest::mouseClick(ctl<QToolButton>(win, "sbtnHindUT"), Qt::LeftButton);
+        EXPECT_TRUE(ctl<QFrame>(win, "pnlLeft")->isHidden());
+        EXPECT_FALSE(ctl<QAction>(win, "mnuShowUT")->isChecked());
+        EXPECT_TRUE(ctl<QFrame>(win, "pnlFilterStrip")->isVisible());
+        EXPECT_TRUE(ctl<QComboBox>(win, "cobBType")->isVisible());
+        EXPECT_TRUE(ctl<QRadioButton>(win, "rbtnDetail")->isVisible());
+        EXPECT_TRUE(ctl<QToolButton>(win, "sbtnShowUT")->isVisible());
+        QTest::mouseClick(ctl<QToolButton>(win, "sbtnShowUT"), Qt::LeftButton);
+        EXPECT_FALSE(ctl<QFrame>(win, "pnlLeft")->isHidden());
+        EXPECT_TRUE(ctl<QAction>(win, "mnuShowUT")->isChecked());
+        EXPECT_FALSE(ctl<QFrame>(win, "pnlFilterStrip")->isVisible());
+        EXPECT_TRUE(ctl<QComboBox>(win, "cobBType")->isVisible());
 
         win->sbtnHindUTClick();
         win->SetBounds(20, 30, 800, 600);
@@ -376,8 +377,8 @@ TEST(WindowWork, TheWindowRemembersItsLayoutAndHidingTheTreeKeepsTheFilters)
         Spin();
     }
     Window again(host);
-    EXPECT_TRUE(again->pnlLeft->isHidden());
-    EXPECT_TRUE(again->pnlFilterStrip->isVisible());
+    EXPECT_TRUE(ctl<QFrame>(again, "pnlLeft")->isHidden());
+    EXPECT_TRUE(ctl<QFrame>(again, "pnlFilterStrip")->isVisible());
     EXPECT_EQ(again->Frame()->geometry(), QRect(20, 30, 800, 600));
     EXPECT_EQ(again.grid()->columnWidth(again.col("bname")), 177);
 }
@@ -386,13 +387,13 @@ TEST(WindowWork, TheInterfaceThreadStaysResponsiveWhileThousandsOfRowsAreConfirm
 {
     HostFixture host(6000);
     Window win(host);
-    win->trvList->SetSelected(win->trvList->GetFirstNode());
+    win.tree()->SetSelected(win.tree()->GetFirstNode());
     win.idle();
-    win->rbtnDetail->click();
+    ctl<QRadioButton>(win, "rbtnDetail")->click();
     win.idle();
     const int rows = win.rows() - 1;
     ASSERT_GT(rows, 1000);
-    win->pmuAll->trigger();
+    ctl<QAction>(win, "pmuAll")->trigger();
     host.answer = IDYES;   // more than a thousand records: the window asks first
 
     // Turns of the event loop that came while the run was on: none if the run
@@ -405,7 +406,7 @@ TEST(WindowWork, TheInterfaceThreadStaysResponsiveWhileThousandsOfRowsAreConfirm
             ++turnsDuringRun;
     });
     beat.start();
-    win->tbtnConfirm->click();
+    ctl<QToolButton>(win, "tbtnConfirm")->click();
     win.idle();
     beat.stop();
     ASSERT_EQ(host.messages.size(), 1u);
@@ -422,17 +423,17 @@ TEST(WindowWork, TheUnitListChoiceKeepsTheSelectedUnitWhereBothListsHoldIt)
     Window win(host);
     win.select(QStringLiteral("101003"));
     const int loads = win.reloads();
-    win->rgpShowEid->Item(1)->click();   // 显示全部单位
+    ctl<TRadioGroup>(win, "rgpShowEid")->Item(1)->click();   // 显示全部单位
     win.idle();
     EXPECT_EQ(win->UnitCode(), QStringLiteral("101003"));
-    EXPECT_EQ(static_cast<TItemInfo*>(win->trvList->Selected()->Data())->Id, QStringLiteral("101003"));
+    EXPECT_EQ(static_cast<TItemInfo*>(win.tree()->Selected()->Data())->Id, QStringLiteral("101003"));
     // The same unit's records are in the grid already: nothing to load again.
     EXPECT_EQ(win.reloads(), loads);
 
     // A unit entered on another's behalf is listed only among all units; back in
     // the delegated list the tree's first unit is taken, and its records loaded once.
     win.select(QStringLiteral("101004003"));
-    win->rgpShowEid->Item(0)->click();
+    ctl<TRadioGroup>(win, "rgpShowEid")->Item(0)->click();
     win.idle();
     EXPECT_EQ(win->UnitCode(), QStringLiteral("101001"));
     EXPECT_TRUE(win->LastRecordSQL().contains(QStringLiteral("eid like '101001%'")));
@@ -442,33 +443,33 @@ TEST(WindowWork, AfterACancelledLoadAClickOnTheSameUnitOrRefreshLoadsItAgain)
 {
     HostFixture host(300);
     Window win(host);
-    win->rbtnDetail->click();
+    ctl<QRadioButton>(win, "rbtnDetail")->click();
     win.select(QStringLiteral("101002"));
     ASSERT_GT(win.rows(), 1);
     // 取消 before the worker's rows are back: the grid is empty and says why.
     TTreeNode* node = nullptr;
-    for (QTreeWidgetItemIterator it(win->trvList); *it && !node; ++it) {
+    for (QTreeWidgetItemIterator it(win.tree()); *it && !node; ++it) {
         auto* n = static_cast<TTreeNode*>(*it);
         const auto* info = static_cast<TItemInfo*>(n->Data());
         if (info && info->Kind == 1 && info->Id == QLatin1String("101003"))
             node = n;
     }
     ASSERT_TRUE(node);
-    win->trvList->SetSelected(node);
+    win.tree()->SetSelected(node);
     win->CancelWork();
     win.idle();
     ASSERT_EQ(win.rows(), 0);
     EXPECT_TRUE(win->StatusText().contains(QStringLiteral("已取消提取数据"))) << qPrintable(win->StatusText());
 
     // The unit is still the selected one: a click on it loads it.
-    const QRect at = win->trvList->visualItemRect(node);
-    QTest::mouseClick(win->trvList->viewport(), Qt::LeftButton, {}, at.center());
+    const QRect at = win.tree()->visualItemRect(node);
+    QTest::mouseClick(win.tree()->viewport(), Qt::LeftButton, {}, at.center());
     win.idle();
     ASSERT_GT(win.rows(), 1);
     EXPECT_TRUE(win->LastRecordSQL().contains(QStringLiteral("eid like '101003%'")));
     // A click on it now that its rows are there loads nothing.
     const int loads = win.reloads();
-    QTest::mouseClick(win->trvList->viewport(), Qt::LeftButton, {}, at.center());
+    QTest::mouseClick(win.tree()->viewport(), Qt::LeftButton, {}, at.center());
     win.idle();
     EXPECT_EQ(win.reloads(), loads);
 
@@ -484,9 +485,9 @@ TEST(WindowWork, AfterACancelledLoadAClickOnTheSameUnitOrRefreshLoadsItAgain)
         if (win.cell("budgid", r) == id)
             seen = win.cell("budgmoney", r) == QStringLiteral("4321.5");
     EXPECT_TRUE(seen);
-    EXPECT_TRUE(win->tbtnRefresh->isEnabled());
-    EXPECT_EQ(win->mnuRefresh->shortcut(), QKeySequence(Qt::Key_F5));
-    EXPECT_TRUE(win->mitemDataVind->actions().contains(win->mnuRefresh));
+    EXPECT_TRUE(ctl<QToolButton>(win, "tbtnRefresh")->isEnabled());
+    EXPECT_EQ(ctl<QAction>(win, "mnuRefresh")->shortcut(), QKeySequence(Qt::Key_F5));
+    EXPECT_TRUE(ctl<QMenu>(win, "mitemDataVind")->actions().contains(ctl<QAction>(win, "mnuRefresh")));
 }
 
 TEST(WindowWork, TheViewTheUnitListAndEachViewsSortAreKeptOverReloadsAndReopening)
@@ -503,7 +504,7 @@ TEST(WindowWork, TheViewTheUnitListAndEachViewsSortAreKeptOverReloadsAndReopenin
     };
     {
         Window win(host);
-        win->rbtnDetail->click();
+        ctl<QRadioButton>(win, "rbtnDetail")->click();
         win.idle();
         const int col = win.col("budgmoney");
         QTest::mouseClick(win.grid()->horizontalHeader()->viewport(), Qt::LeftButton, {},
@@ -514,24 +515,24 @@ TEST(WindowWork, TheViewTheUnitListAndEachViewsSortAreKeptOverReloadsAndReopenin
         // Qt's arrow for AscendingOrder points down: a descending sort shows it.
         EXPECT_EQ(win.grid()->horizontalHeader()->sortIndicatorOrder(), Qt::AscendingOrder);
         // A reload keeps the sort; the other view has its own (none yet).
-        win->mnuRefresh->trigger();
+        ctl<QAction>(win, "mnuRefresh")->trigger();
         win.idle();
         EXPECT_TRUE(sortedBy(win, "budgmoney", false));
-        win->rbtnSum->click();
+        ctl<QRadioButton>(win, "rbtnSum")->click();
         win.idle();
         EXPECT_EQ(win.grid()->SortColumn(), -1);
-        win->rbtnDetail->click();
+        ctl<QRadioButton>(win, "rbtnDetail")->click();
         win.idle();
         EXPECT_TRUE(sortedBy(win, "budgmoney", false));
-        win->rgpShowEid->Item(1)->click();   // 显示全部单位
+        ctl<TRadioGroup>(win, "rgpShowEid")->Item(1)->click();   // 显示全部单位
         win.idle();
         win->Close();
         Spin();
     }
     host.ClearSent();
     Window again(host);
-    EXPECT_TRUE(again->rbtnDetail->isChecked());
-    EXPECT_EQ(again->rgpShowEid->ItemIndex(), 1);
+    EXPECT_TRUE(ctl<QRadioButton>(again, "rbtnDetail")->isChecked());
+    EXPECT_EQ(ctl<TRadioGroup>(again, "rgpShowEid")->ItemIndex(), 1);
     EXPECT_EQ(again.reloads(), 1);   // opened on the remembered view: one load
     EXPECT_TRUE(sortedBy(again, "budgmoney", false));
 }
@@ -540,14 +541,14 @@ TEST(WindowWork, TheJournalWindowListsTheWindowsWritesAndSearchesByRecord)
 {
     HostFixture host(300);
     Window win(host);
-    win->rbtnDetail->click();
+    ctl<QRadioButton>(win, "rbtnDetail")->click();
     win.idle();
     Tick(win, {0, 1});
     const QString second = win.cell("budgid", 1);
-    win->tbtnConfirm->click();
+    ctl<QToolButton>(win, "tbtnConfirm")->click();
     win.idle();
 
-    win->mnuJournal->trigger();
+    ctl<QAction>(win, "mnuJournal")->trigger();
     auto* journal = win->Handle()->findChild<TbfrmJournal*>();
     ASSERT_TRUE(journal);
     auto* status = journal->findChild<QLabel*>(QStringLiteral("lblJournalStatus"));
@@ -565,7 +566,7 @@ TEST(WindowWork, TheJournalWindowListsTheWindowsWritesAndSearchesByRecord)
     ASSERT_EQ(journal->Model()->Count(), 1);
     EXPECT_EQ(journal->Model()->Row(0).BudgId, second);
     // Once per window: the menu brings the same one back.
-    win->mnuJournal->trigger();
+    ctl<QAction>(win, "mnuJournal")->trigger();
     EXPECT_EQ(win->Handle()->findChildren<TbfrmJournal*>().size(), 1);
 }
 
@@ -601,7 +602,7 @@ TEST(WindowWork, ADetailViewShowsItsFirstRowsWhileTheRestArrive)
 {
     HostFixture host(3000);
     Window win(host);
-    win->trvList->SetSelected(win->trvList->GetFirstNode());   // every unit: a few hundred rows
+    win.tree()->SetSelected(win.tree()->GetFirstNode());   // every unit: a few hundred rows
     win.idle();
     auto* controller = win->findChild<TRecordController*>();
     ASSERT_NE(controller, nullptr);
@@ -618,12 +619,12 @@ TEST(WindowWork, ADetailViewShowsItsFirstRowsWhileTheRestArrive)
         for (int c = 0; c < win.grid()->Columns().Count(); ++c)
             seen.footer += win.grid()->Cells(c, win.rows() - 1);
         win->UpdateButtons();
-        seen.confirmable = win->tbtnConfirm->isEnabled();
+        seen.confirmable = ctl<QToolButton>(win, "tbtnConfirm")->isEnabled();
         seen.status = win->StatusText();
         // 全选 while rows still come takes them too.
-        win->pmuAll->trigger();
+        ctl<QAction>(win, "pmuAll")->trigger();
     });
-    win->rbtnDetail->click();
+    ctl<QRadioButton>(win, "rbtnDetail")->click();
     win.idle();
     const int records = win.rows() - 1;
     ASSERT_GE(seen.parts, 1) << records;
@@ -642,5 +643,5 @@ TEST(WindowWork, ADetailViewShowsItsFirstRowsWhileTheRestArrive)
     for (int r = 0; r < records; ++r)
         sum.Add(win.cell("budgmoney", r));
     EXPECT_EQ(win.cell("budgmoney", records), sum.Text());
-    EXPECT_TRUE(win->tbtnConfirm->isEnabled());
+    EXPECT_TRUE(ctl<QToolButton>(win, "tbtnConfirm")->isEnabled());
 }

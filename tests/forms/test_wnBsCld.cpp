@@ -8,6 +8,8 @@
 #include <QPointer>
 #include <QSplitter>
 
+using windowtest::ctl;
+
 namespace {
 
 QStringList MenuBar(QMainWindow& w)
@@ -39,11 +41,11 @@ TEST(ChildWindowBase, OpensAsMdiChildMergesItsMenusAndFreesItselfOnClose)
     EXPECT_EQ(MenuBar(host.window).mid(MenuBar(host.window).size() - 2),
               (QStringList{"辅助功能(&S)", "数据操作(&P)"}));
     // The tree on the left, the upper and lower areas on the right.
-    EXPECT_EQ(w->Splitter1->widget(0), w->pnlLeft);
-    EXPECT_EQ(w->Splitter2->widget(1), w->pnlBBotton);
-    EXPECT_EQ(w->pnlTopMessage->height(), 23);
-    EXPECT_EQ(w->pnlBottonMessage->height(), 22);
-    EXPECT_EQ(w->trvList->parentWidget(), w->pnlLeft);
+    EXPECT_EQ(ctl<QSplitter>(w, "Splitter1")->widget(0), ctl<QFrame>(w, "pnlLeft"));
+    EXPECT_EQ(ctl<QSplitter>(w, "Splitter2")->widget(1), ctl<QFrame>(w, "pnlBBotton"));
+    EXPECT_EQ(ctl<QFrame>(w, "pnlTopMessage")->height(), 23);
+    EXPECT_EQ(ctl<QFrame>(w, "pnlBottonMessage")->height(), 22);
+    EXPECT_EQ(ctl<TTreeView>(w, "trvList")->parentWidget(), ctl<QFrame>(w, "pnlLeft"));
 
     w->Close();
     windowtest::Spin();
