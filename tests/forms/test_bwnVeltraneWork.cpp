@@ -583,10 +583,10 @@ TEST(WindowWork, TheInterfaceThreadSendsTheDatabaseOnlyTheTreesStatements)
     win.idle();
     ASSERT_TRUE(found && *found);
     EXPECT_EQ(found->Value(), QStringLiteral("101004"));
-    win->rbtnDetail->click();
+    ctl<QRadioButton>(win, "rbtnDetail")->click();
     win.idle();
     Tick(win, {0});
-    win->tbtnConfirm->click();
+    ctl<QToolButton>(win, "tbtnConfirm")->click();
     win.idle();
     const TResult<QStringList> lines = window->JournalLines({});
     ASSERT_TRUE(lines) << qPrintable(lines.Error().Message);
