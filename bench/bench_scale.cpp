@@ -26,6 +26,7 @@
 #include <vector>
 
 using benchhost::CloseWindow;
+using benchhost::WaitIdle;
 using benchhost::Host;
 using benchhost::Median;
 using benchhost::OpenWindow;
@@ -99,7 +100,7 @@ private:
 void Press(TbfrmVeltrane* w, QAbstractButton* b)
 {
     b->click();
-    w->WaitIdle();
+    WaitIdle(w);
 }
 
 // ---------------------------------------------------------------- 1. the script
@@ -247,7 +248,7 @@ void BenchTopUnit(const QString& dir, int records, int runs)
     QElapsedTimer t;
     t.start();
     w->trvList->SetSelected(w->trvList->GetFirstNode());
-    w->WaitIdle();
+    WaitIdle(w);
     const double summaryMs = Ms(t);
     const double summaryStall = meter.Stop();
     const int summaryRows = w->ngdBudgetAdj->RowCount();
@@ -268,7 +269,7 @@ void BenchTopUnit(const QString& dir, int records, int runs)
         while (w->Running())
             QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
         window.push_back(Ms(t));
-        w->WaitIdle();   // the reload
+        WaitIdle(w);   // the reload
         const QStringList statements = sent;
         // The records the window's run changed (its journal names them) go back
         // before each timing, so that the bare statements, guards and all, change
@@ -301,9 +302,9 @@ void BenchTopUnit(const QString& dir, int records, int runs)
             sqlite3_close(h);
         }
         w->rbtnOK->click();
-        w->WaitIdle();
+        WaitIdle(w);
         w->rbtnNO->click();
-        w->WaitIdle();
+        WaitIdle(w);
     }
     TADOConnection::SetTraceHook({});
     const double a = Median(window), b = Median(bare);
@@ -340,7 +341,7 @@ void BenchTopUnit(const QString& dir, int records, int runs)
     meter.Start();
     t.restart();
     w->tbtnConfirm->click();
-    w->WaitIdle();
+    WaitIdle(w);
     const double confirmMs = Ms(t);
     std::printf("confirm %d detail rows (with the reload): %.1f ms, longest stall %.1f ms (goal <= 50)\n",
                 int(rows.size()), confirmMs, meter.Stop());

@@ -35,6 +35,7 @@
 namespace {
 
 using benchhost::CloseWindow;
+using benchhost::WaitIdle;
 using benchhost::Host;
 using benchhost::Median;
 using benchhost::OpenWindow;
@@ -151,7 +152,7 @@ void BenchConfirm(const QString& dir, bool journal)
     if (!w)
         return;
     w->rbtnDetail->click();
-    w->WaitIdle();
+    WaitIdle(w);
     const QString reload = w->LastRecordSQL();
     QStringList statements;
     const int budgid = w->ngdBudgetAdj->Columns().FindByName(QStringLiteral("budgid"));
@@ -178,9 +179,9 @@ void BenchConfirm(const QString& dir, bool journal)
         QSqlQuery(base).exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
         // A fresh load of the unconfirmed rows, as the user would see them.
         w->rbtnSum->click();
-        w->WaitIdle();
+        WaitIdle(w);
         w->rbtnDetail->click();
-        w->WaitIdle();
+        WaitIdle(w);
 
         w->pmuAll->trigger();
         t.restart();
@@ -226,13 +227,13 @@ void BenchSwitch(const QString& dir, int records)
     for (int round = 0; round < 2; ++round) {
         t.restart();
         w->rbtnDetail->click();
-        w->WaitIdle();
+        WaitIdle(w);
         const double detail = double(t.nsecsElapsed()) / 1e6;
         const int detailRows = w->ngdBudgetAdj->RowCount();
         const QString detailSql = w->LastRecordSQL();
         t.restart();
         w->rbtnSum->click();
-        w->WaitIdle();
+        WaitIdle(w);
         const double summary = double(t.nsecsElapsed()) / 1e6;
         const int summaryRows = w->ngdBudgetAdj->RowCount();
         const QString summarySql = w->LastRecordSQL();

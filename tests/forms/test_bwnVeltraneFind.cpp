@@ -13,6 +13,7 @@
 using windowtest::HostFixture;
 using windowtest::Spin;
 using windowtest::Window;
+using windowtest::WaitIdle;
 
 namespace {
 
@@ -32,7 +33,7 @@ void Type(QWidget* target, const QString& text)
 void Enter(TbfrmVeltrane* w)
 {
     QTest::keyClick(w->edtFind, Qt::Key_Return);
-    w->WaitIdle();   // the records of the unit selected
+    WaitIdle(w);   // the records of the unit selected
 }
 
 // As the host's find command asks it.
@@ -42,7 +43,7 @@ TResult<QString> Ask(TbfrmVeltrane* w, const QString& text, bool next)
     if (!window)
         return TError{QStringLiteral("no host interface")};
     TResult<QString> found = window->FindUnit(text, next);
-    w->WaitIdle();
+    WaitIdle(w);
     return found;
 }
 
@@ -100,7 +101,7 @@ TEST(FindUnit, CtrlFOpensTheBarAndEnterSelectsEachMatchWithItsRecords)
     Enter(w);
     EXPECT_EQ(SelectedUnit(w), QStringLiteral("101001"));
     w->tbtnFindNext->click();
-    w->WaitIdle();
+    WaitIdle(w);
     EXPECT_EQ(SelectedUnit(w), QStringLiteral("101002"));
 
     // Nothing found: said in the bar, no message box, the unit stays.

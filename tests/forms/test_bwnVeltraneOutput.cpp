@@ -94,6 +94,7 @@ TEST(ConfirmationWindowOutput, TheKeyOpensTheSaveDialogWithTheUnitInTheNameAndTh
     bool seen = false;
     SaveAs(host.dir.filePath(QStringLiteral("records")), &proposed, &seen);
     QTest::keySequence(win.grid(), win->mnuExport->shortcut());
+    win.idle();
     ASSERT_TRUE(seen) << "the save dialog did not open";
     EXPECT_EQ(proposed, QStringLiteral("支付范围划分确认-101001.xlsx"));
     QFile made(host.dir.filePath(QStringLiteral("records.xlsx")));
