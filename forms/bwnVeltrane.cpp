@@ -63,7 +63,11 @@ TbfrmVeltrane::~TbfrmVeltrane()
     // However the window goes (closed, the host quitting, the main window's
     // close), what the user arranged is kept.
     SaveSettings();
-    delete FOutput;   // an output in progress stops
+    // An output in progress stops, unheard of: waiting for its body may run its
+    // completion, which would reach this window half gone.
+    if (FOutput)
+        FOutput->OnTerminate = nullptr;
+    delete FOutput;
     FOutput = nullptr;
     // Work on the workers ends first: it holds the connection and reports here.
     FController->Abandon();

@@ -164,3 +164,25 @@ TEST(ConfirmationWindowOutput, PreviewShowsThePagesOfTheGrid)
     EXPECT_GE(size.height(), room.height() * 3 / 4);
     EXPECT_TRUE(host.messages.empty());
 }
+
+TEST(ConfirmationWindowOutput, AnOutputAskedOfTheInterfaceRefusesASecondAndIsNotHeardOfOnceTheWindowWent)
+{
+    HostFixture host(200);
+    Window win(host);
+    IVeltraneWindow* w = qobject_cast<IVeltraneWindow*>(win.w.data());
+    ASSERT_NE(w, nullptr);
+    int ended = 0;
+    w->ExportGrid(host.dir.filePath(QStringLiteral("records.xlsx")), [&ended](const TResult<>&) { ++ended; });
+    // Started and returned: the window holds Busy until its end.
+    EXPECT_TRUE(win->Busy());
+    EXPECT_EQ(ended, 0);
+    QString refusal;
+    w->PrintGridToPdf(host.dir.filePath(QStringLiteral("records.pdf")),
+                      [&refusal](const TResult<>& r) { refusal = r.Error().Message; });
+    EXPECT_FALSE(refusal.isEmpty());
+    EXPECT_FALSE(QFile::exists(host.dir.filePath(QStringLiteral("records.pdf"))));
+    // The window goes before the end reached the interface thread.
+    win->Free();
+    windowtest::Spin();
+    EXPECT_EQ(ended, 0);
+}

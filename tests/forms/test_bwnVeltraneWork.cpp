@@ -186,6 +186,35 @@ TEST(WindowWork, TheProgressPanelShowsOnLongWorkAndCancelStopsTheStatementInFlig
     EXPECT_EQ(host.Sent(QStringLiteral("update")).size(), 3);
 }
 
+TEST(WindowWork, QuittingDuringARunStopsItAndTheWindowClosesItselfWhenTheRunHasEnded)
+{
+    HostFixture host(300);
+    Window win(host);
+    win->rbtnDetail->click();
+    win.idle();
+    Tick(win, {0, 1, 2});
+    // The first statement waits for the lock: the run is still on when the host quits.
+    Writer other(host.path);
+    ASSERT_TRUE(other.Exec(QStringLiteral("begin immediate")));
+    win->tbtnConfirm->click();
+    // The statement is waiting for the lock once the panel shows.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return win->pnprocess->isVisible(); }, 60000));
+    IVeltraneWindow* w = qobject_cast<IVeltraneWindow*>(win.w.data());
+    ASSERT_NE(w, nullptr);
+    host.answer = IDYES;
+    EXPECT_EQ(w->QueryQuit(), IVeltraneWindow::TQuitAnswer::Later);
+    // Answered at once: the run's end is still to come.
+    EXPECT_TRUE(win->Running());
+    ASSERT_EQ(host.messages.size(), 1u);
+    EXPECT_TRUE(host.messages[0].text.startsWith(QStringLiteral("正在处理选中的预算指标。是否取消"))) << qPrintable(host.messages[0].text);
+    // Asked again meanwhile, it does not ask the user twice.
+    EXPECT_EQ(w->QueryQuit(), IVeltraneWindow::TQuitAnswer::Later);
+    EXPECT_EQ(host.messages.size(), 1u);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !win.w; }, 60000));
+    ASSERT_EQ(host.messages.size(), 2u) << qPrintable(host.messages.back().text);
+    EXPECT_TRUE(host.messages[1].text.startsWith(QStringLiteral("已停止处理：已取消：已确认 0 条，"))) << qPrintable(host.messages[1].text);
+}
+
 TEST(WindowWork, ALoadMadeStaleByANewerChoiceIsDroppedAndOneLoadIsEnough)
 {
     HostFixture host(3000);
