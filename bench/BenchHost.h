@@ -63,6 +63,15 @@ struct Host {
 };
 
 // Opens the window and waits for its first records; ms: how long that took.
+// Until the window's work (a load, a run, an output) has ended.
+inline void WaitIdle(TbfrmVeltrane* w)
+{
+    // Sleeps until an event comes: the end of a worker's body always posts one.
+    while (w->Busy())
+        QApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    QApplication::processEvents();
+}
+
 inline TbfrmVeltrane* OpenWindow(Host& host, double* ms)
 {
     QElapsedTimer t;
@@ -70,7 +79,7 @@ inline TbfrmVeltrane* OpenWindow(Host& host, double* ms)
     ShowPlugInWindowBody("TbfrmVeltrane", &host.context);
     auto* w = qobject_cast<TbfrmVeltrane*>(ResRefManager->LookupResource(QStringLiteral("TbfrmVeltrane")));
     if (w)
-        w->WaitIdle();   // the records are in the grid
+        WaitIdle(w);   // the records are in the grid
     if (ms)
         *ms = double(t.nsecsElapsed()) / 1e6;
     return w;

@@ -27,6 +27,7 @@
 
 using benchhost::CloseWindow;
 using benchhost::ctl;
+using benchhost::WaitIdle;
 using benchhost::Host;
 using benchhost::Median;
 using benchhost::OpenWindow;
@@ -100,7 +101,7 @@ private:
 void Press(TbfrmVeltrane* w, QAbstractButton* b)
 {
     b->click();
-    w->WaitIdle();
+    WaitIdle(w);
 }
 
 // ---------------------------------------------------------------- 1. the script
@@ -248,7 +249,7 @@ void BenchTopUnit(const QString& dir, int records, int runs)
     QElapsedTimer t;
     t.start();
     ctl<TTreeView>(w, "trvList")->SetSelected(ctl<TTreeView>(w, "trvList")->GetFirstNode());
-    w->WaitIdle();
+    WaitIdle(w);
     const double summaryMs = Ms(t);
     const double summaryStall = meter.Stop();
     const int summaryRows = ctl<TNextGrid>(w, "ngdBudgetAdj")->RowCount();
@@ -269,7 +270,7 @@ void BenchTopUnit(const QString& dir, int records, int runs)
         while (w->Running())
             QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
         window.push_back(Ms(t));
-        w->WaitIdle();   // the reload
+        WaitIdle(w);   // the reload
         const QStringList statements = sent;
         // The records the window's run changed (its journal names them) go back
         // before each timing, so that the bare statements, guards and all, change
@@ -302,9 +303,9 @@ void BenchTopUnit(const QString& dir, int records, int runs)
             sqlite3_close(h);
         }
         ctl<QRadioButton>(w, "rbtnOK")->click();
-        w->WaitIdle();
+        WaitIdle(w);
         ctl<QRadioButton>(w, "rbtnNO")->click();
-        w->WaitIdle();
+        WaitIdle(w);
     }
     TADOConnection::SetTraceHook({});
     const double a = Median(window), b = Median(bare);
@@ -341,7 +342,7 @@ void BenchTopUnit(const QString& dir, int records, int runs)
     meter.Start();
     t.restart();
     ctl<QToolButton>(w, "tbtnConfirm")->click();
-    w->WaitIdle();
+    WaitIdle(w);
     const double confirmMs = Ms(t);
     std::printf("confirm %d detail rows (with the reload): %.1f ms, longest stall %.1f ms (goal <= 50)\n",
                 int(rows.size()), confirmMs, meter.Stop());

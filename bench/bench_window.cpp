@@ -36,6 +36,7 @@ namespace {
 
 using benchhost::CloseWindow;
 using benchhost::ctl;
+using benchhost::WaitIdle;
 using benchhost::Host;
 using benchhost::Median;
 using benchhost::OpenWindow;
@@ -152,7 +153,7 @@ void BenchConfirm(const QString& dir, bool journal)
     if (!w)
         return;
     ctl<QRadioButton>(w, "rbtnDetail")->click();
-    w->WaitIdle();
+    WaitIdle(w);
     const QString reload = w->LastRecordSQL();
     QStringList statements;
     TNextGrid* grid = ctl<TNextGrid>(w, "ngdBudgetAdj");
@@ -180,9 +181,9 @@ void BenchConfirm(const QString& dir, bool journal)
         QSqlQuery(base).exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
         // A fresh load of the unconfirmed rows, as the user would see them.
         ctl<QRadioButton>(w, "rbtnSum")->click();
-        w->WaitIdle();
+        WaitIdle(w);
         ctl<QRadioButton>(w, "rbtnDetail")->click();
-        w->WaitIdle();
+        WaitIdle(w);
 
         ctl<QAction>(w, "pmuAll")->trigger();
         t.restart();
@@ -228,13 +229,13 @@ void BenchSwitch(const QString& dir, int records)
     for (int round = 0; round < 2; ++round) {
         t.restart();
         ctl<QRadioButton>(w, "rbtnDetail")->click();
-        w->WaitIdle();
+        WaitIdle(w);
         const double detail = double(t.nsecsElapsed()) / 1e6;
         const int detailRows = ctl<TNextGrid>(w, "ngdBudgetAdj")->RowCount();
         const QString detailSql = w->LastRecordSQL();
         t.restart();
         ctl<QRadioButton>(w, "rbtnSum")->click();
-        w->WaitIdle();
+        WaitIdle(w);
         const double summary = double(t.nsecsElapsed()) / 1e6;
         const int summaryRows = ctl<TNextGrid>(w, "ngdBudgetAdj")->RowCount();
         const QString summarySql = w->LastRecordSQL();

@@ -64,7 +64,11 @@ TbfrmVeltrane::~TbfrmVeltrane()
     // However the window goes (closed, the host quitting, the main window's
     // close), what the user arranged is kept.
     SaveSettings();
-    delete FOutput;   // an output in progress stops
+    // An output in progress stops, unheard of: waiting for its body may run its
+    // completion, which would reach this window half gone.
+    if (FOutput)
+        FOutput->OnTerminate = nullptr;
+    delete FOutput;
     FOutput = nullptr;
     // Work on the workers ends first: it holds the connection and reports here.
     FController->Abandon();
@@ -538,6 +542,16 @@ void TbfrmVeltrane::RunFinished(const TRunReport& Run)
     SetInputBlocked(false);
     FRunText = RunSummary(Run);
     FKeepTicked = QSet<QString>(Run.Unwritten.cbegin(), Run.Unwritten.cend());
+    if (FCloseAfterRun) {
+        // Stopped for the host's quit: what was done is said, and the window goes
+        // without a reload.
+        FCloseAfterRun = false;
+        if (Run.Failed > 0)
+            Tell(RunFailureText(Run));
+        Tell(QStringLiteral("已停止处理：") + FRunText);
+        Close();
+        return;
+    }
 
     // What succeeded leaves the view; what failed stays in it. The run's words
     // stay over its own reload, and go at the next; so do the ticks of the rows
@@ -601,29 +615,22 @@ bool TbfrmVeltrane::Running() const { return FController->Running(); }
 QString TbfrmVeltrane::LastRecordSQL() const { return FController->LastSQL(); }
 TRecordSetRef TbfrmVeltrane::Records() const { return FController->Records(); }
 
-bool TbfrmVeltrane::QueryQuit()
+IVeltraneWindow::TQuitAnswer TbfrmVeltrane::QueryQuit()
 {
+    if (FCloseAfterRun)
+        return TQuitAnswer::Later;
     if (Running()) {
         if (Ask(QStringLiteral("正在处理选中的预算指标。是否取消尚未处理的部分并退出？\n选“否”继续处理。"), ConfirmCaption,
                 MB_YESNO | MB_ICONQUESTION)
             != IDYES)
-            return false;
+            return TQuitAnswer::Stay;
+        // The window closes from the run's end (RunFinished): the host asks again then.
+        FCloseAfterRun = true;
         CancelWork();
-        WaitIdle();
-        Tell(QStringLiteral("已停止处理：") + FRunText);
+        return TQuitAnswer::Later;
     }
     SaveSettings();
-    return true;
-}
-
-void TbfrmVeltrane::WaitIdle()
-{
-    QPointer<TbfrmVeltrane> self(this);
-    // Sleeps until an event comes: the end of a worker's body always posts one.
-    while (self && self->Busy())
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-    if (self)
-        QCoreApplication::processEvents();
+    return TQuitAnswer::Go;
 }
 
 void TbfrmVeltrane::ScheduleStatus()

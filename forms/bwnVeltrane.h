@@ -59,9 +59,7 @@ public:
     // a load is dropped.
     void CancelWork();
     void SetCancelAfter(int Statements) override { FCancelAfter = Statements; }
-    // Runs the interface's events until no work is on (tests, scripts, closing).
-    void WaitIdle();
-    bool QueryQuit() override;
+    TQuitAnswer QueryQuit() override;
 
     void FormCreate() override;
     void FormShow() override;
@@ -110,16 +108,16 @@ public:
     void LastRunNotice();
     void mnuRefreshClick();
     void pmuHistoryClick();
-    TResult<QStringList> HistoryLines(int Row) override;
+    void HistoryLines(int Row, TDone<QStringList> Done) override;
     // 数据操作 › 操作日志…: the journal window, one per window.
     void mnuJournalClick();
-    TResult<QStringList> JournalLines(const QStringList& Words) override;
-    TResult<> ExportJournal(const QString& File, const QStringList& Words) override;
+    void JournalLines(const QStringList& Words, TDone<QStringList> Done) override;
+    void ExportJournal(const QString& File, const QStringList& Words, TDone<> Done) override;
 
     // Export and print (forms/bwnVeltraneOutput.cpp). A failure is the message the
     // user would be shown.
-    TResult<> ExportGrid(const QString& file) override;
-    TResult<> PrintGridToPdf(const QString& file) override;
+    void ExportGrid(const QString& File, TDone<> Done) override;
+    void PrintGridToPdf(const QString& File, TDone<> Done) override;
     void mnuExportClick();
     void mnuPrintPreviewClick();
     void mnuPrintClick();
@@ -147,8 +145,12 @@ private:
     bool FUnitChecked = false;
     bool FJournalNoticeDue = false;   // the window's showing asked: the notices follow the answer
     bool FJournalWindowDue = false;   // 操作日志… asked
-    // Failure, when given, takes a failure to read it instead of a message box.
-    QList<QStringList> RowHistory(int Row, QString* Title, TError* Failure = nullptr);
+    // Reads the entries of a grid row's record on a worker; Done gets them with
+    // the title naming the record, no entries when the reading was cancelled.
+    // False, and Done never called, when the row shows no record or another
+    // output is on.
+    using THistoryDone = std::function<void(const QString& Title, TResult<QList<QStringList>> Entries)>;
+    bool RowHistory(int Row, THistoryDone Done);
     QPointer<QWidget> FJournalWindow;
 
     void LoadDone(TGridRows&& Cells);
@@ -191,6 +193,7 @@ private:
     int FCancelAfter = -1;
     QString FRunText;                     // what the latest run did, for the status line
     bool FKeepRunText = false;            // over the run's own reload
+    bool FCloseAfterRun = false;          // the host quits once the run stopped has ended
     bool FStatusPending = false;
     bool FTreeRebuilding = false;
     QPointer<QWidget> FFocusBeforeRun;
@@ -224,10 +227,16 @@ private:
 
     void OutputMessage(const QString& Text, int Flags);
     TGridPrintHeading OutputHeading() const;
-    // Runs an output's body on a worker with the progress panel (取消 stops it)
-    // while the window goes on; returns when it has ended, false when cancelled.
-    bool RunOutput(const QString& What, const std::function<bool(TBackgroundTask&)>& Body);
-    bool ExportTo(const QString& File, QString* Error);
+    // Starts an output's body on a worker with the progress panel (取消 stops it)
+    // and returns while the window goes on; Done(false when cancelled) runs on the
+    // interface thread when the body has ended, never when the window went first.
+    // False, and nothing started, while another output is on.
+    bool RunOutput(const QString& What, std::function<void(TBackgroundTask&)> Body, std::function<void(bool Completed)> Done);
+    // An export of the grid as shown; Done gets what failed (nothing when it was
+    // cancelled) or whether the file was written.
+    bool ExportTo(const QString& File, std::function<void(TResult<bool> Written)> Done);
+    // The refusal of an output asked for while another is on.
+    static TError OutputRefused();
     // A preview of more pages than this asks for a range first.
     static constexpr int LongPrintPages = 300;
     // A range of a long output's pages; a preview takes at most LongPrintPages.

@@ -20,6 +20,7 @@
 #include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <memory>
 #include <utility>
 
 namespace {
@@ -145,81 +146,92 @@ void TbfrmVeltrane::mnuUndoRunClick()
     FProcessTimer->start();
 }
 
-QList<QStringList> TbfrmVeltrane::RowHistory(int Row, QString* Title, TError* Failure)
+bool TbfrmVeltrane::RowHistory(int Row, THistoryDone Done)
 {
     const TRecordSetRef records = Records();
     const int record = ngdBudgetAdj->LoadedRow(Row);
     if (!records || !records->Detail() || record < 0 || record >= records->Count())
-        return {};
+        return false;
     const QString id = records->BudgId(record);
-    if (Title)
-        *Title = QStringLiteral("预算指标 %1 的操作记录").arg(id);
     // The journal is read through (it keeps no index but its key): on a worker.
-    TError error;
-    QList<QStringList> rows;
+    struct TRead {
+        TError Error;
+        QList<QStringList> Rows;
+    };
+    auto read = std::make_shared<TRead>();
     const std::int32_t year = records->View().DataYear;
-    RunOutput(QStringLiteral("正在读取操作记录…"), [&, id, year](TBackgroundTask&) {
-        rows = FController->History(id, year, &error);
-        return true;
-    });
-    if (error.Message.isEmpty())
-        return rows;
-    const QString text = QStringLiteral("无法读取操作记录：%1").arg(AdvisedMessage(error));
-    if (Failure)
-        *Failure = {text, error.Kind};
-    else
-        Tell(text);
-    return rows;
+    TRecordController* controller = FController;
+    return RunOutput(
+        QStringLiteral("正在读取操作记录…"),
+        [read, controller, id, year](TBackgroundTask&) { read->Rows = controller->History(id, year, &read->Error); },
+        [read, id, Done = std::move(Done)](bool) {
+            const QString title = QStringLiteral("预算指标 %1 的操作记录").arg(id);
+            if (read->Error.Message.isEmpty())
+                Done(title, read->Rows);
+            else
+                Done(title, TError{QStringLiteral("无法读取操作记录：%1").arg(AdvisedMessage(read->Error)), read->Error.Kind});
+        });
 }
 
-TResult<QStringList> TbfrmVeltrane::HistoryLines(int Row)
+void TbfrmVeltrane::HistoryLines(int Row, TDone<QStringList> Done)
 {
-    TError failure;
-    const QList<QStringList> entries = RowHistory(Row, nullptr, &failure);
-    if (!failure.Message.isEmpty())
-        return failure;
-    QStringList lines;
-    for (const QStringList& e : entries)
-        lines << QStringList{JournalLocalTime(e.value(0)), e.value(1), e.value(2), TJournalActions::Caption(e.value(3)),
-                             JournalStatusName(e.value(4)) + QStringLiteral("→") + JournalStatusName(e.value(5)), e.value(6)}
-                     .join(QLatin1Char('\t'));
-    return lines;
+    if (FOutput) {
+        Done(OutputRefused());
+        return;
+    }
+    const bool started = RowHistory(Row, [Done](const QString&, const TResult<QList<QStringList>>& entries) {
+        if (!entries) {
+            Done(entries.Error());
+            return;
+        }
+        QStringList lines;
+        for (const QStringList& e : entries.Value())
+            lines << QStringList{JournalLocalTime(e.value(0)), e.value(1), e.value(2), TJournalActions::Caption(e.value(3)),
+                                 JournalStatusName(e.value(4)) + QStringLiteral("→") + JournalStatusName(e.value(5)), e.value(6)}
+                         .join(QLatin1Char('\t'));
+        Done(lines);
+    });
+    if (!started)
+        Done(QStringList{});
 }
 
 void TbfrmVeltrane::pmuHistoryClick()
 {
-    QString title;
-    const QList<QStringList> entries = RowHistory(ngdBudgetAdj->SelectedRow(), &title);
-    if (title.isEmpty())
-        return;
-    QDialog dialog(Handle());
-    dialog.setObjectName(QStringLiteral("dlgHistory"));
-    dialog.setWindowTitle(title);
-    auto* layout = new QVBoxLayout(&dialog);
-    auto* table = new QTableWidget(int(entries.size()), 7, &dialog);
-    table->setObjectName(QStringLiteral("tblHistory"));
-    table->setHorizontalHeaderLabels({QStringLiteral("时间"), QStringLiteral("操作员"), QStringLiteral("工作站"),
-                                      QStringLiteral("操作"), QStringLiteral("原状态"), QStringLiteral("新状态"),
-                                      QStringLiteral("金额(元)")});
-    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    table->verticalHeader()->hide();
-    for (int r = 0; r < entries.size(); ++r) {
-        const QStringList& e = entries[r];
-        const QStringList cells{JournalLocalTime(e.value(0)), e.value(1), e.value(2), TJournalActions::Caption(e.value(3)),
-                                JournalStatusName(e.value(4)), JournalStatusName(e.value(5)),
-                                FormatNumberMask(QStringLiteral("#,##0.00"), e.value(6))};
-        for (int c = 0; c < cells.size(); ++c)
-            table->setItem(r, c, new QTableWidgetItem(cells[c]));
-    }
-    table->resizeColumnsToContents();
-    layout->addWidget(table);
-    if (entries.isEmpty())
-        layout->addWidget(new QLabel(QStringLiteral("这条预算指标还没有操作记录。"), &dialog));
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, &dialog);
-    connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
-    layout->addWidget(buttons);
-    dialog.resize(720, 360);
-    dialog.exec();
+    RowHistory(ngdBudgetAdj->SelectedRow(), [this](const QString& title, const TResult<QList<QStringList>>& read) {
+        if (!read) {
+            Tell(read.Error().Message);
+            return;
+        }
+        const QList<QStringList>& entries = read.Value();
+        QDialog dialog(Handle());
+        dialog.setObjectName(QStringLiteral("dlgHistory"));
+        dialog.setWindowTitle(title);
+        auto* layout = new QVBoxLayout(&dialog);
+        auto* table = new QTableWidget(int(entries.size()), 7, &dialog);
+        table->setObjectName(QStringLiteral("tblHistory"));
+        table->setHorizontalHeaderLabels({QStringLiteral("时间"), QStringLiteral("操作员"), QStringLiteral("工作站"),
+                                          QStringLiteral("操作"), QStringLiteral("原状态"), QStringLiteral("新状态"),
+                                          QStringLiteral("金额(元)")});
+        table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+        table->verticalHeader()->hide();
+        for (int r = 0; r < entries.size(); ++r) {
+            const QStringList& e = entries[r];
+            const QStringList cells{JournalLocalTime(e.value(0)), e.value(1), e.value(2), TJournalActions::Caption(e.value(3)),
+                                    JournalStatusName(e.value(4)), JournalStatusName(e.value(5)),
+                                    FormatNumberMask(QStringLiteral("#,##0.00"), e.value(6))};
+            for (int c = 0; c < cells.size(); ++c)
+                table->setItem(r, c, new QTableWidgetItem(cells[c]));
+        }
+        table->resizeColumnsToContents();
+        layout->addWidget(table);
+        if (entries.isEmpty())
+            layout->addWidget(new QLabel(QStringLiteral("这条预算指标还没有操作记录。"), &dialog));
+        auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, &dialog);
+        connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+        layout->addWidget(buttons);
+        dialog.resize(720, 360);
+        dialog.exec();
+    });
 }
 
 void TbfrmVeltrane::mnuJournalClick()
@@ -244,59 +256,83 @@ void TbfrmVeltrane::OpenJournalWindow()
     FJournalWindow->activateWindow();
 }
 
-TResult<QStringList> TbfrmVeltrane::JournalLines(const QStringList& Words)
+void TbfrmVeltrane::JournalLines(const QStringList& Words, TDone<QStringList> Done)
 {
     const TResult<TJournalFilter> parsed = TJournalFilter::Parse(Words);
-    if (!parsed)
-        return parsed.Error();
-    TResult<std::vector<TJournalRow>> rows{std::vector<TJournalRow>{}};
+    if (!parsed) {
+        Done(parsed.Error());
+        return;
+    }
+    struct TRead {
+        TJournalState Journal = TJournalState::Present;
+        TResult<std::vector<TJournalRow>> Rows{std::vector<TJournalRow>{}};
+    };
+    auto read = std::make_shared<TRead>();
     TAdoConn* conn = FController->Context().Conn;
-    TJournalState journal = TJournalState::Present;
-    RunOutput(QStringLiteral("正在读取操作日志…"), [&, conn, filter = parsed.Value()](TBackgroundTask& t) {
-        journal = ProbeJournal(conn).State;
-        if (journal != TJournalState::Present)
-            return true;
-        rows = FetchJournal(conn, filter, [&t](int done) {
-            t.Report(done, 0);
-            return !t.Cancelled();
+    const bool started = RunOutput(
+        QStringLiteral("正在读取操作日志…"),
+        [read, conn, filter = parsed.Value()](TBackgroundTask& t) {
+            read->Journal = ProbeJournal(conn).State;
+            if (read->Journal != TJournalState::Present)
+                return;
+            read->Rows = FetchJournal(conn, filter, [&t](int done) {
+                t.Report(done, 0);
+                return !t.Cancelled();
+            });
+        },
+        [read, Done](bool) {
+            if (read->Journal != TJournalState::Present) {
+                Done(TError{NoJournalText});
+                return;
+            }
+            const TResult<std::vector<TJournalRow>>& rows = read->Rows;
+            if (!rows) {
+                Done(TError{QStringLiteral("无法读取操作日志：%1").arg(AdvisedMessage(rows.Error())), rows.Error().Kind});
+                return;
+            }
+            QStringList lines;
+            for (const TJournalRow& r : rows.Value())
+                lines << QStringList{QString::number(r.LogId), JournalLocalTime(r.LoggedAt), r.Operator, r.Workstation, r.Action,
+                                     r.DataYear, r.BudgId, r.Eid, r.OldStatus, r.NewStatus, r.BudgMoney}
+                             .join(QLatin1Char('\t'));
+            Done(lines);
         });
-        return true;
-    });
-    if (journal != TJournalState::Present)
-        return TError{NoJournalText};
-    if (!rows)
-        return TError{QStringLiteral("无法读取操作日志：%1").arg(AdvisedMessage(rows.Error())), rows.Error().Kind};
-    QStringList lines;
-    for (const TJournalRow& r : rows.Value())
-        lines << QStringList{QString::number(r.LogId), JournalLocalTime(r.LoggedAt), r.Operator, r.Workstation, r.Action,
-                             r.DataYear, r.BudgId, r.Eid, r.OldStatus, r.NewStatus, r.BudgMoney}
-                     .join(QLatin1Char('\t'));
-    return lines;
+    if (!started)
+        Done(OutputRefused());
 }
 
-TResult<> TbfrmVeltrane::ExportJournal(const QString& File, const QStringList& Words)
+void TbfrmVeltrane::ExportJournal(const QString& File, const QStringList& Words, TDone<> Done)
 {
     const TResult<TJournalFilter> parsed = TJournalFilter::Parse(Words);
-    if (!parsed)
-        return parsed.Error();
+    if (!parsed) {
+        Done(parsed.Error());
+        return;
+    }
     const TModuleContext& c = FController->Context();
     TAdoConn* conn = c.Conn;
     const QString op = c.Operator;
-    QString why;
-    TJournalState journal = TJournalState::Present;
-    RunOutput(QStringLiteral("正在导出操作日志：%1").arg(File), [&, conn, op, filter = parsed.Value()](TBackgroundTask& t) {
-        journal = ProbeJournal(conn).State;
-        if (journal != TJournalState::Present)
-            return true;
-        why = WriteJournal(conn, filter, File, op, [&t](int done) {
-            t.Report(done, 0);
-            return !t.Cancelled();
+    struct TWrite {
+        TJournalState Journal = TJournalState::Present;
+        QString Why;
+    };
+    auto write = std::make_shared<TWrite>();
+    const bool started = RunOutput(
+        QStringLiteral("正在导出操作日志：%1").arg(File),
+        [write, conn, op, File, filter = parsed.Value()](TBackgroundTask& t) {
+            write->Journal = ProbeJournal(conn).State;
+            if (write->Journal != TJournalState::Present)
+                return;
+            write->Why = WriteJournal(conn, filter, File, op, [&t](int done) {
+                t.Report(done, 0);
+                return !t.Cancelled();
+            });
+        },
+        [write, Done](bool) {
+            if (write->Journal != TJournalState::Present)
+                Done(TError{NoJournalText});
+            else
+                Done(write->Why.isEmpty() ? TResult<>{} : TResult<>{TError{write->Why}});
         });
-        return true;
-    });
-    if (journal != TJournalState::Present)
-        return TError{NoJournalText};
-    if (!why.isEmpty())
-        return TError{why};
-    return {};
+    if (!started)
+        Done(OutputRefused());
 }

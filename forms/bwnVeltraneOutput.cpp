@@ -18,17 +18,16 @@
 #include <QProgressDialog>
 #include <QRadioButton>
 #include <QStandardPaths>
-#include <QCoreApplication>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QPointer>
 #include <QPrinter>
 #include <QProgressBar>
 #include <QSpinBox>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <memory>
 #include "toolkit/Threads.h"
 
 namespace {
@@ -124,19 +123,31 @@ QString TbfrmVeltrane::OutputDetails() const
     return parts.join(QStringLiteral("　"));
 }
 
-bool TbfrmVeltrane::RunOutput(const QString& What, const std::function<bool(TBackgroundTask&)>& Body)
+bool TbfrmVeltrane::RunOutput(const QString& What, std::function<void(TBackgroundTask&)> Body,
+                              std::function<void(bool Completed)> Done)
 {
     if (FOutput)
         return false;
     // The snapshot is the task's own: the window goes on meanwhile (a load, a
     // tick), and 取消 on the progress panel stops the output.
-    auto* task = new TBackgroundTask([Body](TBackgroundTask& t) { Body(t); }, [this](int done, int total) {
+    auto* task = new TBackgroundTask(std::move(Body), [this](int done, int total) {
         if (FOutput && !Running()) {
             Label5->setText(QStringLiteral("进度：%1 / %2").arg(done).arg(total));
             pbProcess->setRange(0, qMax(1, total));
             pbProcess->setValue(done);
         }
     });
+    // Raised only while the task is ours: the destructor deletes a task still
+    // running, and its completion with it.
+    task->OnTerminate = [this, Done = std::move(Done)](TThread* t) {
+        auto* ended = static_cast<TBackgroundTask*>(t);
+        const bool completed = !ended->Cancelled();
+        FOutput = nullptr;
+        ended->OnTerminate = nullptr;
+        ended->deleteLater();
+        HideIdlePanel();
+        Done(completed);
+    };
     FOutput = task;
     FOutputWhat = What;
     Label4->setText(What);
@@ -144,17 +155,12 @@ bool TbfrmVeltrane::RunOutput(const QString& What, const std::function<bool(TBac
     pbProcess->setRange(0, 0);
     FProcessTimer->start();
     task->Resume();
-    QPointer<TbfrmVeltrane> self(this);
-    // Sleeps until an event comes: the end of the body always posts one.
-    while (self && !task->Finished())
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-    if (!self)
-        return false;   // the window went; its destructor stopped the task
-    const bool cancelled = task->Cancelled();
-    FOutput = nullptr;
-    delete task;
-    HideIdlePanel();
-    return !cancelled;
+    return true;
+}
+
+TError TbfrmVeltrane::OutputRefused()
+{
+    return TError{QStringLiteral("正在输出，请等待完成后再试。")};
 }
 
 TGridPrintHeading TbfrmVeltrane::OutputHeading() const
@@ -162,49 +168,52 @@ TGridPrintHeading TbfrmVeltrane::OutputHeading() const
     return {Caption(), OutputDetails(), QStringLiteral("budgmoney"), FController->Context().Operator, {}};
 }
 
-TResult<> TbfrmVeltrane::ExportGrid(const QString& file)
+void TbfrmVeltrane::ExportGrid(const QString& File, TDone<> Done)
 {
-    QString error;
-    ExportTo(file, &error);
-    if (!error.isEmpty())
-        return TError{error};
-    return {};
+    if (!ExportTo(File, [Done](const TResult<bool>& written) { Done(written ? TResult<>{} : TResult<>{written.Error()}); }))
+        Done(OutputRefused());
 }
 
-bool TbfrmVeltrane::ExportTo(const QString& file, QString* error)
+bool TbfrmVeltrane::ExportTo(const QString& File, std::function<void(TResult<bool> Written)> Done)
 {
-    TResult<TOutputEnd> result = TOutputEnd::Cancelled;
+    auto result = std::make_shared<TResult<TOutputEnd>>(TOutputEnd::Cancelled);
     const TGridSnapshot snapshot = ngdBudgetAdj->Snapshot();
     const TGridPrintHeading heading = OutputHeading();
-    RunOutput(QStringLiteral("正在导出：%1").arg(QFileInfo(file).fileName()), [&, snapshot, heading](TBackgroundTask& t) {
-        result = ::ExportGrid(
-            snapshot, file,
-            [&t](int done, int total) {
-                t.Report(done, total);
-                return !t.Cancelled();
-            },
-            heading);
-        return true;
-    });
-    *error = result.Error().Message;
-    return result && result.Value() == TOutputEnd::Done;
-}
-
-TResult<> TbfrmVeltrane::PrintGridToPdf(const QString& file)
-{
-    QString error;
-    const TGridSnapshot snapshot = ngdBudgetAdj->Snapshot();
-    const TGridPrintHeading heading = OutputHeading();
-    RunOutput(QStringLiteral("正在打印到：%1").arg(QFileInfo(file).fileName()), [&, snapshot, heading](TBackgroundTask& t) {
-        error = ::PrintGridToPdf(snapshot, heading, file, [&t](int done, int total) {
+    return RunOutput(
+        QStringLiteral("正在导出：%1").arg(QFileInfo(File).fileName()),
+        [result, snapshot, heading, File](TBackgroundTask& t) {
+            *result = ::ExportGrid(
+                snapshot, File,
+                [&t](int done, int total) {
                     t.Report(done, total);
                     return !t.Cancelled();
-                }).Error().Message;
-        return true;
-    });
-    if (!error.isEmpty())
-        return TError{error};
-    return {};
+                },
+                heading);
+        },
+        [result, Done = std::move(Done)](bool) {
+            if (!*result && !result->Error().Message.isEmpty())
+                Done(result->Error());
+            else
+                Done(*result && result->Value() == TOutputEnd::Done);
+        });
+}
+
+void TbfrmVeltrane::PrintGridToPdf(const QString& File, TDone<> Done)
+{
+    auto error = std::make_shared<QString>();
+    const TGridSnapshot snapshot = ngdBudgetAdj->Snapshot();
+    const TGridPrintHeading heading = OutputHeading();
+    const bool started = RunOutput(
+        QStringLiteral("正在打印到：%1").arg(QFileInfo(File).fileName()),
+        [error, snapshot, heading, File](TBackgroundTask& t) {
+            *error = ::PrintGridToPdf(snapshot, heading, File, [&t](int done, int total) {
+                         t.Report(done, total);
+                         return !t.Cancelled();
+                     }).Error().Message;
+        },
+        [error, Done](bool) { Done(error->isEmpty() ? TResult<>{} : TResult<>{TError{*error}}); });
+    if (!started)
+        Done(OutputRefused());
 }
 
 void TbfrmVeltrane::mnuExportClick()
@@ -247,11 +256,12 @@ void TbfrmVeltrane::mnuExportClick()
             return;
     }
     FOutputFolder = QFileInfo(file).absolutePath();
-    QString error;
-    if (ExportTo(file, &error))
-        ShowOutputPlace(QStringLiteral("数据已导出到："), file);
-    else if (!error.isEmpty())
-        OutputMessage(error, MB_OK | MB_ICONEXCLAMATION);
+    ExportTo(file, [this, file](const TResult<bool>& written) {
+        if (!written)
+            OutputMessage(written.Error().Message, MB_OK | MB_ICONEXCLAMATION);
+        else if (written.Value())
+            ShowOutputPlace(QStringLiteral("数据已导出到："), file);
+    });
 }
 
 void TbfrmVeltrane::ShowOutputPlace(const QString& What, const QString& File)
@@ -339,24 +349,30 @@ void TbfrmVeltrane::mnuPrintClick()
         if (pages > LongPrintPages && !ChoosePages(pages, &first, &last, false))
             return;
     }
-    QString error;
+    struct TPrinted {
+        bool Done = false;
+        QString Error;
+    };
+    auto printed = std::make_shared<TPrinted>();
     const TGridPrintHeading heading = OutputHeading();
-    bool printed = false;
-    RunOutput(QStringLiteral("正在打印…"), [&, snapshot, heading, printer](TBackgroundTask& t) {
-        const TResult<TOutputEnd> painted = PaintGrid(snapshot, heading, *printer, first, last, [&t](int done, int total) {
-            t.Report(done, total);
-            return !t.Cancelled();
+    RunOutput(
+        QStringLiteral("正在打印…"),
+        [printed, snapshot, heading, printer, first, last](TBackgroundTask& t) {
+            const TResult<TOutputEnd> painted = PaintGrid(snapshot, heading, *printer, first, last, [&t](int done, int total) {
+                t.Report(done, total);
+                return !t.Cancelled();
+            });
+            printed->Done = painted && painted.Value() == TOutputEnd::Done;
+            printed->Error = painted.Error().Message;
+        },
+        [this, printed, printer](bool) {
+            if (!printed->Error.isEmpty())
+                OutputMessage(printed->Error, MB_OK | MB_ICONEXCLAMATION);
+            else if (printed->Done && !printer->outputFileName().isEmpty())
+                ShowOutputPlace(QStringLiteral("已打印到："), printer->outputFileName());
+            else if (printed->Done) {
+                lblOutput->setText(QStringLiteral("已送往打印机：%1").arg(printer->printerName().toHtmlEscaped()));
+                lblOutput->show();
+            }
         });
-        printed = painted && painted.Value() == TOutputEnd::Done;
-        error = painted.Error().Message;
-        return true;
-    });
-    if (!error.isEmpty())
-        OutputMessage(error, MB_OK | MB_ICONEXCLAMATION);
-    else if (printed && !printer->outputFileName().isEmpty())
-        ShowOutputPlace(QStringLiteral("已打印到："), printer->outputFileName());
-    else if (printed) {
-        lblOutput->setText(QStringLiteral("已送往打印机：%1").arg(printer->printerName().toHtmlEscaped()));
-        lblOutput->show();
-    }
 }

@@ -24,6 +24,7 @@
 #include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QStandardPaths>
+#include <QTimer>
 #if defined(_WIN32)
 #include <windows.h>
 #else
@@ -177,8 +178,28 @@ bool HostSession::QueryQuit()
 {
     for (TForm* f : ModuleWindows()) {
         // A window of another class has nothing to finish.
-        if (auto* w = qobject_cast<IVeltraneWindow*>(f); w && !w->QueryQuit())
+        auto* w = qobject_cast<IVeltraneWindow*>(f);
+        if (!w)
+            continue;
+        switch (w->QueryQuit()) {
+        case IVeltraneWindow::TQuitAnswer::Go:
+            break;
+        case IVeltraneWindow::TQuitAnswer::Stay:
             return false;
+        case IVeltraneWindow::TQuitAnswer::Later:
+            if (!FQuitPending) {
+                FQuitPending = true;
+                // Once it has gone the others are asked again, from the event
+                // loop: the window is still being destroyed here.
+                QObject::connect(f, &QObject::destroyed, &FMainWindow, [this] {
+                    QTimer::singleShot(0, &FMainWindow, [this] {
+                        FQuitPending = false;
+                        FMainWindow.close();
+                    });
+                });
+            }
+            return false;
+        }
     }
     return true;
 }

@@ -73,7 +73,10 @@ public:
     void CloseAll();
     // Quitting (文件 › 退出, the main window's close, the window manager): each
     // module window is asked first (a run in progress may keep the host open).
+    // A window that stops its run first closes itself when the run has ended:
+    // the quit is pending until then, and is tried again.
     bool QueryQuit();
+    bool QuitPending() const { return FQuitPending; }
 
     static QString DefaultDemoDatabase();
     // libbVeltrane.so, bVeltrane.dll on Windows.
@@ -96,6 +99,7 @@ private:
     HostOptions FOptions;
     QMainWindow FMainWindow;
     std::unique_ptr<QObject> FQuitGuard;
+    bool FQuitPending = false;
     QMdiArea* FMdiArea = nullptr;
     TApplication* FApplication = nullptr;
     TScreen* FScreen = nullptr;

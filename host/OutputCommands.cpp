@@ -8,36 +8,34 @@
 
 namespace {
 
-// An output of the active window to a file: its failure is the command's error.
-bool WriteOut(HostSession& s, const QString& command, const QString& file, QString& error,
-              TResult<> (IVeltraneWindow::*output)(const QString&))
+// An output of the active window to a file: its failure, when it has ended, is
+// the command's error.
+bool WriteOut(ScriptRunner& runner, const QString& command, const QString& file, QString& error,
+              void (IVeltraneWindow::*output)(const QString&, IVeltraneWindow::TDone<>))
 {
-    IVeltraneWindow* w = s.ActiveVeltraneWindow(command, error);
+    IVeltraneWindow* w = runner.Session().ActiveVeltraneWindow(command, error);
     if (!w)
         return false;
-    const TResult<> done = (w->*output)(file);
-    if (!done)
-        error = done.Error().Message;
-    return done.Ok();
+    (w->*output)(file, [end = runner.LineEnd()](const TResult<> done) { end(done.Error().Message); });
+    return true;
 }
 
 }  // namespace
 
 void RegisterOutputCommands(ScriptRunner& runner)
 {
-    HostSession& s = runner.Session();
-    runner.AddCommand(QStringLiteral("export"), QStringLiteral("export FILE"), [&s](const QStringList&, const QString& rest, QString& error) {
+    runner.AddCommand(QStringLiteral("export"), QStringLiteral("export FILE"), [&runner](const QStringList&, const QString& rest, QString& error) {
         if (rest.isEmpty()) {
             error = QStringLiteral("用法：export FILE（.xlsx 或 .csv）");
             return false;
         }
-        return WriteOut(s, QStringLiteral("export"), rest, error, &IVeltraneWindow::ExportGrid);
+        return WriteOut(runner, QStringLiteral("export"), rest, error, &IVeltraneWindow::ExportGrid);
     });
-    runner.AddCommand(QStringLiteral("print"), QStringLiteral("print FILE.pdf"), [&s](const QStringList&, const QString& rest, QString& error) {
+    runner.AddCommand(QStringLiteral("print"), QStringLiteral("print FILE.pdf"), [&runner](const QStringList&, const QString& rest, QString& error) {
         if (rest.isEmpty() || QFileInfo(rest).suffix().compare(QLatin1String("pdf"), Qt::CaseInsensitive) != 0) {
             error = QStringLiteral("用法：print FILE.pdf");
             return false;
         }
-        return WriteOut(s, QStringLiteral("print"), rest, error, &IVeltraneWindow::PrintGridToPdf);
+        return WriteOut(runner, QStringLiteral("print"), rest, error, &IVeltraneWindow::PrintGridToPdf);
     });
 }

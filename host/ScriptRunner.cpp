@@ -10,7 +10,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
-#include <QMdiSubWindow>
+#include <QPointer>
 #include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -47,6 +47,9 @@ void ScriptRunner::StallTick()
 
 bool ScriptRunner::WindowBusy() const
 {
+    // A quit waiting for a window to end its run: the lines after it wait too.
+    if (FSession.QuitPending())
+        return true;
     for (TForm* f : FSession.ModuleWindows())
         if (auto* w = qobject_cast<IVeltraneWindow*>(f); w && w->Busy())
             return true;
@@ -198,6 +201,7 @@ void ScriptRunner::RunLine()
     const QString rest = cut < 0 ? QString() : line.mid(cut).trimmed();
     const QStringList args = rest.split(space, Qt::SkipEmptyParts);
     const int lineNo = FLineNo;
+    FLine = line;
 
     auto it = FCommands.constFind(name.toLower());
     if (it == FCommands.constEnd()) {
@@ -215,10 +219,22 @@ void ScriptRunner::RunLine()
     } catch (const std::exception& e) {
         error = QString::fromUtf8(e.what());
     }
-    if (!ok) {
-        std::fprintf(stderr, "%s\n", qPrintable(QStringLiteral("脚本第%1行（%2）：%3").arg(lineNo).arg(line, error)));
-        Finish(1);
-    }
+    if (!ok)
+        Fail(lineNo, line, error);
+}
+
+void ScriptRunner::Fail(int lineNo, const QString& line, const QString& error)
+{
+    std::fprintf(stderr, "%s\n", qPrintable(QStringLiteral("脚本第%1行（%2）：%3").arg(lineNo).arg(line, error)));
+    Finish(1);
+}
+
+std::function<void(const QString& Error)> ScriptRunner::LineEnd()
+{
+    return [self = QPointer<ScriptRunner>(this), lineNo = FLineNo, line = FLine](const QString& error) {
+        if (self && !error.isEmpty())
+            self->Fail(lineNo, line, error);
+    };
 }
 
 void ScriptRunner::Finish(int code)
@@ -300,7 +316,7 @@ void ScriptRunner::RegisterBasicCommands()
     });
     AddCommand(QStringLiteral("quit"), QStringLiteral("quit"), [this](const QStringList&, const QString&, QString&) {
         // As 文件 › 退出: the main window closes, unless a module window keeps it open.
-        if (!FSession.MainWindow()->close())
+        if (!FSession.MainWindow()->close() && !FSession.QuitPending())
             Print(QStringLiteral("quit refused"));
         return true;
     });

@@ -44,6 +44,10 @@ public:
     bool TakeAnswer();
     // Holds the script for ms milliseconds, the event loop running meanwhile.
     void Pause(int ms);
+    // For a command whose work ends later (the window keeps Busy until then):
+    // the end of the line that runs now. An error given to it stops the script
+    // as the line's own failure would; an empty one is a success.
+    std::function<void(const QString& Error)> LineEnd();
 
 private:
     void RegisterBasicCommands();
@@ -53,6 +57,7 @@ private:
     void Tick(int generation, int left);
     void RunLine();
     void Finish(int code);
+    void Fail(int lineNo, const QString& line, const QString& error);
     // Whether a window of the module still has work on: the next line waits.
     bool WindowBusy() const;
     void StallTick();
@@ -62,6 +67,7 @@ private:
     std::unique_ptr<QFile> FFile;
     std::unique_ptr<QTextStream> FStream;
     int FLineNo = 0;
+    QString FLine;   // the line that runs now, as the script has it
     int FGeneration = 0;
     bool FAnswerYes = true;
     bool FFinished = false;

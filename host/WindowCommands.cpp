@@ -109,6 +109,18 @@ bool Pick(HostSession& s, const QStringList& args, const QString& a, const QStri
     return false;
 }
 
+// The lines a reading of the window gives, each after Prefix, when it has ended;
+// its failure is the line's.
+IVeltraneWindow::TDone<QStringList> PrintLines(ScriptRunner& runner, const QString& Prefix)
+{
+    return [end = runner.LineEnd(), Prefix](const TResult<QStringList>& lines) {
+        if (lines)
+            for (const QString& l : lines.Value())
+                ScriptRunner::Print(Prefix + l);
+        end(lines.Error().Message);
+    };
+}
+
 }  // namespace
 
 void RegisterGridCommands(ScriptRunner& runner);
@@ -207,7 +219,7 @@ void RegisterWindowCommands(ScriptRunner& runner)
                 a->trigger();
             return true;
         });
-    runner.AddCommand(QStringLiteral("history"), QStringLiteral("history ROW"), [&s](const QStringList& args, const QString&, QString& error) {
+    runner.AddCommand(QStringLiteral("history"), QStringLiteral("history ROW"), [&s, &runner](const QStringList& args, const QString&, QString& error) {
         bool ok = false;
         const int row = args.size() == 1 ? args[0].toInt(&ok) : -1;
         if (!ok || row < 0) {
@@ -217,19 +229,13 @@ void RegisterWindowCommands(ScriptRunner& runner)
         IVeltraneWindow* w = s.ActiveVeltraneWindow(QStringLiteral("history"), error);
         if (!w)
             return false;
-        const TResult<QStringList> lines = w->HistoryLines(row);
-        if (!lines) {
-            error = lines.Error().Message;
-            return false;
-        }
-        for (const QString& l : lines.Value())
-            ScriptRunner::Print(QStringLiteral("history ") + l);
+        w->HistoryLines(row, PrintLines(runner, QStringLiteral("history ")));
         return true;
     });
     runner.AddCommand(QStringLiteral("journal"),
                       QStringLiteral("journal [operator NAME] [action confirm|cancel|delete|undo] [from YYYY-MM-DD] "
                                      "[to YYYY-MM-DD] [unit EID] [record BUDGID] | journal export FILE [...]"),
-                      [&s](const QStringList& args, const QString&, QString& error) {
+                      [&s, &runner](const QStringList& args, const QString&, QString& error) {
         IVeltraneWindow* w = s.ActiveVeltraneWindow(QStringLiteral("journal"), error);
         if (!w)
             return false;
@@ -238,18 +244,12 @@ void RegisterWindowCommands(ScriptRunner& runner)
                 error = QStringLiteral("用法：journal export FILE [条件…]");
                 return false;
             }
-            const TResult<> written = w->ExportJournal(args[1], args.mid(2));
-            if (!written)
-                error = written.Error().Message;
-            return written.Ok();
+            w->ExportJournal(args[1], args.mid(2), [end = runner.LineEnd()](const TResult<> written) {
+                end(written.Error().Message);
+            });
+            return true;
         }
-        const TResult<QStringList> lines = w->JournalLines(args);
-        if (!lines) {
-            error = lines.Error().Message;
-            return false;
-        }
-        for (const QString& l : lines.Value())
-            ScriptRunner::Print(QStringLiteral("journal ") + l);
+        w->JournalLines(args, PrintLines(runner, QStringLiteral("journal ")));
         return true;
     });
     runner.AddCommand(QStringLiteral("key"), QStringLiteral("key SHORTCUT"), [&s](const QStringList&, const QString& rest, QString& error) {

@@ -17,10 +17,12 @@ public:
     // Work: a load, a run of statements or an output is on (scripts wait for it
     // to end, so each line sees the result of the one before it).
     virtual bool Busy() const = 0;
-    // The host is quitting: true when the window may go. During a run the user is
-    // asked whether to cancel it (yes waits for the cancel to land and says what
-    // was done); no keeps the host open.
-    virtual bool QueryQuit() = 0;
+    // The host is quitting: Go when the window may go. During a run the user is
+    // asked whether to cancel it: no keeps the host open (Stay); yes stops the run
+    // and answers Later: when the cancel has landed the window says what was done
+    // and closes itself, and the host asks again then.
+    enum class TQuitAnswer { Go, Stay, Later };
+    virtual TQuitAnswer QueryQuit() = 0;
     // The next confirm, cancel, delete or undo stops as if 取消 were pressed after
     // that many statements; negative: no limit.
     virtual void SetCancelAfter(int Statements) = 0;
@@ -39,19 +41,27 @@ public:
     // the window goes first.
     virtual void FindUnit(const QString& Text, bool Next, std::function<void(TResult<QString>)> Done) = 0;
 
+    // Outputs and journal readings run on a worker: the call starts one and
+    // returns, and Done gets its result on the interface thread when it has
+    // ended; Busy() holds until Done has returned. A window freed first stops its
+    // output and never calls Done. While another output is on, Done hears the
+    // refusal at once.
+    template <class T = void>
+    using TDone = std::function<void(TResult<T>)>;
+
     // Output of the grid as shown, without dialogs: an export (.xlsx, .csv) and a
     // print to PDF. An output the user cancelled is no failure.
-    virtual TResult<> ExportGrid(const QString& File) = 0;
-    virtual TResult<> PrintGridToPdf(const QString& File) = 0;
+    virtual void ExportGrid(const QString& File, TDone<> Done) = 0;
+    virtual void PrintGridToPdf(const QString& File, TDone<> Done) = 0;
 
     // The journal: the history of a grid row's record (time, operator,
     // workstation, action, status before and after, amount), the entries of a
     // filter given as script words (TJournalFilter::Parse), newest first, as
     // tab-separated lines; and every entry of such a filter written to File
-    // (.xlsx, .csv, .pdf).
-    virtual TResult<QStringList> HistoryLines(int Row) = 0;
-    virtual TResult<QStringList> JournalLines(const QStringList& Words) = 0;
-    virtual TResult<> ExportJournal(const QString& File, const QStringList& Words) = 0;
+    // (.xlsx, .csv, .pdf). A reading the user cancelled gives no lines.
+    virtual void HistoryLines(int Row, TDone<QStringList> Done) = 0;
+    virtual void JournalLines(const QStringList& Words, TDone<QStringList> Done) = 0;
+    virtual void ExportJournal(const QString& File, const QStringList& Words, TDone<> Done) = 0;
 
     // The latest load of records that ended: milliseconds from its start (the
     // user's action) to its first rows on screen and to its last, and its rows.
@@ -63,5 +73,5 @@ public:
     virtual TTimings Timings() const = 0;
 };
 
-#define IVeltraneWindow_iid "org.veltrane.IVeltraneWindow/1"
+#define IVeltraneWindow_iid "org.veltrane.IVeltraneWindow/2"
 Q_DECLARE_INTERFACE(IVeltraneWindow, IVeltraneWindow_iid)

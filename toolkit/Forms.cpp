@@ -388,11 +388,6 @@ int TApplication::MessageBox(const QString& Text, const QString& Caption, int Fl
     return IDOK;
 }
 
-void TApplication::ProcessMessages()
-{
-    QCoreApplication::processEvents(QEventLoop::AllEvents);
-}
-
 void TApplication::ChildActivated(TForm* form)
 {
     if (!FMainWindow)

@@ -193,7 +193,6 @@ public:
     void HandleException(QObject* Sender, const std::exception& e);
     int MessageBox(const QString& Text, const QString& Caption, int Flags);
 
-    void ProcessMessages();
     bool Terminated() const { return FTerminated; }
     void Terminate() { FTerminated = true; }
 

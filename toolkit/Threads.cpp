@@ -441,12 +441,18 @@ bool TThread::CheckSynchronize()
             qWarning("%s", e.what());
         }
     }
-    for (;;) {
+    // Only the calls waiting now: one a worker makes as soon as its last was served
+    // (a delivery in slices) waits for its own wake-up, behind the events that
+    // came meanwhile.
+    size_t waiting = 0;
+    {
+        std::lock_guard<std::mutex> lock(gSyncMutex);
+        waiting = gSyncQueue.size();
+    }
+    for (; waiting > 0; --waiting) {
         SyncRequest* request = nullptr;
         {
             std::lock_guard<std::mutex> lock(gSyncMutex);
-            if (gSyncQueue.empty())
-                break;
             request = gSyncQueue.front();
             gSyncQueue.pop_front();
         }

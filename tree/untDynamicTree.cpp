@@ -25,14 +25,6 @@ bool ApplicationClosing(const TComponent* Tree)
     return (app && app->Terminated()) || QCoreApplication::closingDown();
 }
 
-void ProcessPendingMessages(const TComponent* Tree)
-{
-    if (TApplication* app = ApplicationOf(Tree))
-        app->ProcessMessages();
-    else
-        QCoreApplication::processEvents();
-}
-
 struct QueryRelease {
     void operator()(TADOQuery* q) const
     {
@@ -362,7 +354,7 @@ void TDynamicTree::LoadChildren(TNodeItem* Node)
     auto* worker = new TQueryThread(true, query.release());
     FWorkerList.append(worker);
     worker->OnTerminate = [this](TThread* t) { WorkerTerminated(static_cast<TQueryThread*>(t)); };
-    worker->OnDataReady = [this](TQueryThread* t, TADOQuery* d) { WorkerDataReady(t, d); };
+    worker->OnDataReady = [this](TQueryThread* t, TADOQuery* d) { return WorkerDataReady(t, d); };
     worker->Node = Node;
     Node->Loader = worker;
     if (!CanLoad())
@@ -468,34 +460,26 @@ void TDynamicTree::TreeViewExpanding(QObject* Sender, TTreeNode* Node, bool& All
     }
 }
 
-void TDynamicTree::WorkerDataReady(TQueryThread* Worker, TADOQuery* DataSet)
+bool TDynamicTree::WorkerDataReady(TQueryThread* Worker, TADOQuery* DataSet)
 {
-    OwnedQuery query(DataSet);
     if (Worker->IsTerminated() || !CanLoad())
-        return;
-    // Pending messages may close the window that owns us: after each one, look
-    // whether we are still there before touching anything of ours.
+        return false;
+    // Rows are added for a millisecond at a time, then the worker hands the rest
+    // over again behind the events pending meanwhile: the interface answers
+    // within that, and a load of many short rows does not spend most of its time
+    // handing over. A handler of a row may free us (the window that owns us).
     QPointer<TDynamicTree> self(this);
-    query->First();
-    while (!query->Eof() && !Worker->IsTerminated()) {
-        if (!CanLoad())
-            break;
-        AddRowNode(nullptr, Worker, query.get());
+    QElapsedTimer slice;
+    slice.start();
+    while (!DataSet->Eof() && !Worker->IsTerminated()) {
+        AddRowNode(nullptr, Worker, DataSet);
         if (!self || !CanLoad())
-            break;
-        // Pending messages are let through between rows once a millisecond has
-        // passed since the last time: the interface answers within that, and a
-        // load of many short rows does not spend most of its time asking.
-        if (!FMessageSlice.isValid() || FMessageSlice.elapsed() >= 1) {
-            ProcessPendingMessages(this);
-            if (!self)
-                break;
-            FMessageSlice.start();
-        }
-        if (!self || !CanLoad())
-            break;
-        query->Next();
+            return false;
+        DataSet->Next();
+        if (slice.elapsed() >= 1)
+            return !DataSet->Eof();
     }
+    return false;
 }
 
 void TDynamicTree::WorkerTerminated(TQueryThread* Worker)

@@ -159,7 +159,7 @@ private:
     // Source is the node being filled (interface thread) or the worker (background).
     void AddRowNode(TNodeItem* SourceNode, TQueryThread* Worker, TADOQuery* Fields);
     void TreeViewExpanding(QObject* Sender, TTreeNode* Node, bool& AllowExpansion);
-    void WorkerDataReady(TQueryThread* Worker, TADOQuery* DataSet);
+    bool WorkerDataReady(TQueryThread* Worker, TADOQuery* DataSet);
     void WorkerTerminated(TQueryThread* Worker);
     void ApplyAutoExpand();
     TNodeItem* FirstLeafNode() const;
@@ -186,7 +186,6 @@ private:
     quint64 FGeneration = 0;
     TResult<> FLastBuild;
     void NoteLoadError(const std::exception& e);
-    QElapsedTimer FMessageSlice;   // since the background delivery last let messages through
     // The children query around the id, made again after a setting it uses changed.
     mutable QString FQueryHead, FQueryTail;
     mutable bool FQueryStale = true;

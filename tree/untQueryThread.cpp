@@ -25,18 +25,24 @@ void TQueryThread::Execute()
     if (Terminated() || !FQuery)
         return;
     FQuery->Open();
-    Synchronize([this] { DataReady(); });
+    bool more = true;
+    while (more)
+        Synchronize([this, &more] { more = DataReady(); });
 }
 
-void TQueryThread::DataReady()
+bool TQueryThread::DataReady()
 {
-    if (!Terminated() && OnDataReady) {
-        TADOQuery* query = std::exchange(FQuery, nullptr);
-        TOnDataReady handler = OnDataReady;
-        handler(this, query);
-        return;
+    if (Terminated() || !OnDataReady || !FQuery) {
+        ReleaseQuery();
+        return false;
     }
+    if (!std::exchange(FDelivered, true))
+        FQuery->First();
+    TOnDataReady handler = OnDataReady;
+    if (handler(this, FQuery))
+        return true;
     ReleaseQuery();
+    return false;
 }
 
 void TQueryThread::ReleaseQuery()

@@ -179,6 +179,17 @@ T* ctl(const TForm* f, const char* name)
     return c;
 }
 
+// Until the window's work (a load, a run, an output) has ended, or the window has gone.
+inline void WaitIdle(TbfrmVeltrane* window)
+{
+    QPointer<TbfrmVeltrane> w(window);
+    // Sleeps until an event comes: the end of a worker's body always posts one.
+    while (w && w->Busy())
+        QApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    if (w)
+        QApplication::processEvents();
+}
+
 // The confirmation window made through the object factory as the module makes it,
 // shown, and freed at the end; with readers of its grid and a tree click.
 struct Window {
@@ -196,8 +207,7 @@ struct Window {
     // Until the window's work (a load, a run of statements) has ended.
     void idle()
     {
-        if (w)
-            w->WaitIdle();
+        WaitIdle(w);
     }
     ~Window()
     {

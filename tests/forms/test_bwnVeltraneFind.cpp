@@ -14,6 +14,7 @@ using windowtest::ctl;
 using windowtest::HostFixture;
 using windowtest::Spin;
 using windowtest::Window;
+using windowtest::WaitIdle;
 
 namespace {
 
@@ -33,7 +34,7 @@ void Type(QWidget* target, const QString& text)
 void Enter(TbfrmVeltrane* w)
 {
     QTest::keyClick(ctl<QLineEdit>(w, "edtFind"), Qt::Key_Return);
-    w->WaitIdle();   // the records of the unit selected
+    WaitIdle(w);   // the records of the unit selected
 }
 
 // As the host's find command asks it.
@@ -44,7 +45,7 @@ TResult<QString> Ask(TbfrmVeltrane* w, const QString& text, bool next)
         return TError{QStringLiteral("no host interface")};
     std::optional<TResult<QString>> found;
     window->FindUnit(text, next, [&found](TResult<QString> r) { found = std::move(r); });
-    w->WaitIdle();   // the search, and the records of the unit selected
+    WaitIdle(w);   // the search, and the records of the unit selected
     if (!found)
         return TError{QStringLiteral("the search never answered")};
     return *found;
@@ -104,7 +105,7 @@ TEST(FindUnit, CtrlFOpensTheBarAndEnterSelectsEachMatchWithItsRecords)
     Enter(w);
     EXPECT_EQ(SelectedUnit(w), QStringLiteral("101001"));
     ctl<QToolButton>(w, "tbtnFindNext")->click();
-    w->WaitIdle();
+    WaitIdle(w);
     EXPECT_EQ(SelectedUnit(w), QStringLiteral("101002"));
 
     // Nothing found: said in the bar, no message box, the unit stays.

@@ -95,6 +95,7 @@ TEST(ConfirmationWindowOutput, TheKeyOpensTheSaveDialogWithTheUnitInTheNameAndTh
     bool seen = false;
     SaveAs(host.dir.filePath(QStringLiteral("records")), &proposed, &seen);
     QTest::keySequence(win.grid(), ctl<QAction>(win, "mnuExport")->shortcut());
+    win.idle();
     ASSERT_TRUE(seen) << "the save dialog did not open";
     EXPECT_EQ(proposed, QStringLiteral("支付范围划分确认-101001.xlsx"));
     QFile made(host.dir.filePath(QStringLiteral("records.xlsx")));
@@ -164,4 +165,26 @@ TEST(ConfirmationWindowOutput, PreviewShowsThePagesOfTheGrid)
     EXPECT_GE(size.width(), room.width() * 3 / 4);
     EXPECT_GE(size.height(), room.height() * 3 / 4);
     EXPECT_TRUE(host.messages.empty());
+}
+
+TEST(ConfirmationWindowOutput, AnOutputAskedOfTheInterfaceRefusesASecondAndIsNotHeardOfOnceTheWindowWent)
+{
+    HostFixture host(200);
+    Window win(host);
+    IVeltraneWindow* w = qobject_cast<IVeltraneWindow*>(win.w.data());
+    ASSERT_NE(w, nullptr);
+    int ended = 0;
+    w->ExportGrid(host.dir.filePath(QStringLiteral("records.xlsx")), [&ended](const TResult<>&) { ++ended; });
+    // Started and returned: the window holds Busy until its end.
+    EXPECT_TRUE(win->Busy());
+    EXPECT_EQ(ended, 0);
+    QString refusal;
+    w->PrintGridToPdf(host.dir.filePath(QStringLiteral("records.pdf")),
+                      [&refusal](const TResult<>& r) { refusal = r.Error().Message; });
+    EXPECT_FALSE(refusal.isEmpty());
+    EXPECT_FALSE(QFile::exists(host.dir.filePath(QStringLiteral("records.pdf"))));
+    // The window goes before the end reached the interface thread.
+    win->Free();
+    windowtest::Spin();
+    EXPECT_EQ(ended, 0);
 }

@@ -188,6 +188,36 @@ TEST(WindowWork, TheProgressPanelShowsOnLongWorkAndCancelStopsTheStatementInFlig
     EXPECT_EQ(host.Sent(QStringLiteral("update")).size(), 3);
 }
 
+TEST(WindowWork, QuittingDuringARunStopsItAndTheWindowClosesItselfWhenTheRunHasEnded)
+{
+    HostFixture host(300);
+    Window win(host);
+    ctl<QRadioButton>(win, "rbtnDetail")->click();
+    win.idle();
+    Tick(win, {0, 1, 2});
+    // The first statement waits for the lock: the run is still on when the host quits.
+    Writer other(host.path);
+    ASSERT_TRUE(other.Exec(QStringLiteral("begin immediate")));
+    ctl<QToolButton>(win, "tbtnConfirm")->click();
+    // The statement is waiting for the lock once the panel shows.
+    QFrame* panel = ctl<QFrame>(win, "pnprocess");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return panel->isVisible(); }, 60000));
+    IVeltraneWindow* w = qobject_cast<IVeltraneWindow*>(win.w.data());
+    ASSERT_NE(w, nullptr);
+    host.answer = IDYES;
+    EXPECT_EQ(w->QueryQuit(), IVeltraneWindow::TQuitAnswer::Later);
+    // Answered at once: the run's end is still to come.
+    EXPECT_TRUE(win->Running());
+    ASSERT_EQ(host.messages.size(), 1u);
+    EXPECT_TRUE(host.messages[0].text.startsWith(QStringLiteral("正在处理选中的预算指标。是否取消"))) << qPrintable(host.messages[0].text);
+    // Asked again meanwhile, it does not ask the user twice.
+    EXPECT_EQ(w->QueryQuit(), IVeltraneWindow::TQuitAnswer::Later);
+    EXPECT_EQ(host.messages.size(), 1u);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !win.w; }, 60000));
+    ASSERT_EQ(host.messages.size(), 2u) << qPrintable(host.messages.back().text);
+    EXPECT_TRUE(host.messages[1].text.startsWith(QStringLiteral("已停止处理：已取消：已确认 0 条，"))) << qPrintable(host.messages[1].text);
+}
+
 TEST(WindowWork, ALoadMadeStaleByANewerChoiceIsDroppedAndOneLoadIsEnough)
 {
     HostFixture host(3000);
@@ -588,9 +618,11 @@ TEST(WindowWork, TheInterfaceThreadSendsTheDatabaseOnlyTheTreesStatements)
     Tick(win, {0});
     ctl<QToolButton>(win, "tbtnConfirm")->click();
     win.idle();
-    const TResult<QStringList> lines = window->JournalLines({});
-    ASSERT_TRUE(lines) << qPrintable(lines.Error().Message);
-    EXPECT_FALSE(lines.Value().isEmpty());
+    std::optional<TResult<QStringList>> lines;
+    window->JournalLines({}, [&lines](TResult<QStringList> r) { lines = std::move(r); });
+    win.idle();
+    ASSERT_TRUE(lines && *lines) << qPrintable(lines ? lines->Error().Message : QStringLiteral("no answer"));
+    EXPECT_FALSE(lines->Value().isEmpty());
 
     QMutexLocker l(&host.sentLock);
     EXPECT_FALSE(host.sentHere.isEmpty());   // the tree's own loads stay here

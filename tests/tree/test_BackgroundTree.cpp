@@ -100,7 +100,10 @@ TEST(BackgroundTree, WorkerToldToStopBeforeDeliveryReleasesItsQuery)
     QPointer<TADOQuery> alive(query);
     bool delivered = false;
     auto* worker = new TQueryThread(true, query);
-    worker->OnDataReady = [&](TQueryThread*, TADOQuery*) { delivered = true; };
+    worker->OnDataReady = [&](TQueryThread*, TADOQuery*) {
+        delivered = true;
+        return false;
+    };
     worker->Terminate();
     worker->Resume();
     ASSERT_TRUE(f.WaitForWorkers());
