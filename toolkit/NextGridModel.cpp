@@ -374,14 +374,15 @@ void TNxCellStore::Squeeze()
 {
     for (size_t k = 0; k < FColumns.size(); ++k) {
         const Column& shared = *FColumns[k];
-        const bool slack = shared.pool.capacity() > shared.pool.size() + shared.pool.size() / 4
-                           || shared.at.capacity() > shared.at.size() + shared.at.size() / 4;
+        // A fill grows a column by a quarter: more than a sixteenth left over is given back.
+        const auto loose = [](const auto& v) { return v.capacity() > v.size() + v.size() / 16; };
+        const bool slack = loose(shared.pool) || loose(shared.at);
         if (!slack)
             continue;
         Column& c = Own(k);
-        if (c.pool.capacity() > c.pool.size() + c.pool.size() / 4)
+        if (loose(c.pool))
             c.pool.shrink_to_fit();
-        if (c.at.capacity() > c.at.size() + c.at.size() / 4)
+        if (loose(c.at))
             c.at.shrink_to_fit();
     }
 }
