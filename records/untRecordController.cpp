@@ -373,6 +373,7 @@ bool ReadLastRun(TAdoConn* Conn, const QString& Operator, const QString& Worksta
     long long last = start;
     TDecimalSum money;
     const QString changes = RunAction(kind);
+    const QString end = RunMarker(kind, true);
     TADOQuery entries;
     entries.SetConnection(Conn);
     entries.SetSQLText(JournalRunEntriesSQL(Conn, runId, start));
@@ -383,7 +384,7 @@ bool ReadLastRun(TAdoConn* Conn, const QString& Operator, const QString& Worksta
             if (!entries.CellIsNull(0, 1))
                 money.Add(entries.CellText(0, 1));
             last = entries.CellText(0, 2).toLongLong();
-        } else if (a == changes + QLatin1String(":end")) {
+        } else if (a == end) {
             found.Finished = true;
         }
         return true;
