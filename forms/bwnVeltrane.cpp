@@ -3,6 +3,7 @@
 #include "data/untDefData.h"
 #include "forms/untImages.h"
 #include "grid/untNextGridManager.h"
+#include "grid/untViewColumns.h"
 #include "plugin/untClassRegist.h"
 #include "plugin/untGlobals.h"
 #include "toolkit/ComCtrls.h"
