@@ -10,6 +10,7 @@
 #include "plugin/untIVeltraneWindow.h"
 #include "records/untModuleContext.h"
 #include "records/untRecordController.h"
+#include "records/untViewSettings.h"
 #include <QHash>
 #include <QPointer>
 #include <QSet>
@@ -213,10 +214,6 @@ private:
     // before the first load, so that it is the only one.
     void RestoreViewChoice();
     // The sort of each view (0 汇总, 1 明细) by column name, kept over reloads.
-    struct TViewSort {
-        QString Column;
-        bool Ascending = true;
-    };
     TViewSort FSort[2];
     int ViewIndex() const;
     void ApplySort();
