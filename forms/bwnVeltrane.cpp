@@ -4,6 +4,7 @@
 #include "forms/untImages.h"
 #include "grid/untNextGridManager.h"
 #include "grid/untViewColumns.h"
+#include "records/untRecordTexts.h"
 #include "plugin/untClassRegist.h"
 #include "plugin/untGlobals.h"
 #include "toolkit/ComCtrls.h"
@@ -496,12 +497,7 @@ bool TbfrmVeltrane::RunAgreed(TRunKind Kind, const std::vector<int>& Rows)
     }
     const TModuleContext& c = FController->Context();
     if (records > c.LargeRunRecords)
-        return Ask(QStringLiteral("%1 %2 条预算指标、金额 %3 元（%4）？")
-                       .arg(RunVerb(Kind))
-                       .arg(records)
-                       .arg(MoneyText(cents), ChineseCapitals(cents)),
-                   ConfirmCaption, MB_YESNO | MB_ICONQUESTION)
-               == IDYES;
+        return Ask(LargeRunQuestion(Kind, records, cents), ConfirmCaption, MB_YESNO | MB_ICONQUESTION) == IDYES;
     if (Kind == TRunKind::Delete && c.AskBeforeDelete)
         return Ask(QStringLiteral("是否删除选中数据？"), InfoCaption, MB_YESNO | MB_ICONQUESTION) == IDYES;
     return true;
@@ -652,54 +648,36 @@ void TbfrmVeltrane::UpdateStatus()
     const int chk = ngdBudgetAdj->Columns().FindByName(QStringLiteral("chk"));
     const TNextGridModel* model = ngdBudgetAdj->Model();
     const int shownRows = ngdBudgetAdj->ShownRowCount();
+    TStatusFacts f;
+    f.Loading = FController->Loading();
+    f.LoadedRows = FController->LoadedRows();
     // A summary row stands for several records: both are said.
-    const bool summary = records && !records->Detail();
-    int shown = 0, ticked = 0;
-    long long shownRecords = 0, tickedRecords = 0;
-    long long cents = 0;
+    f.Summary = records && !records->Detail();
     // While rows arrive the line says how many: counting them all at each part
     // would only hold the window up.
-    for (int i = 0; i < shownRows && !FController->Loading(); ++i) {
+    for (int i = 0; i < shownRows && !f.Loading; ++i) {
         const int r = ngdBudgetAdj->ShownRow(i);
         if (r == footer)
             continue;
-        ++shown;
-        const int count = summary ? qMax(0, records->RecordCount(ngdBudgetAdj->LoadedRow(r))) : 1;
-        shownRecords += count;
+        ++f.Shown;
+        const int count = f.Summary ? qMax(0, records->RecordCount(ngdBudgetAdj->LoadedRow(r))) : 1;
+        f.ShownRecords += count;
         if (chk >= 0 && model->TextIsTicked(chk, r)) {
-            ++ticked;
-            tickedRecords += count;
+            ++f.Ticked;
+            f.TickedRecords += count;
             if (records)
-                cents += records->AmountCents(ngdBudgetAdj->LoadedRow(r));
+                f.TickedCents += records->AmountCents(ngdBudgetAdj->LoadedRow(r));
         }
     }
-    const int loaded = ngdBudgetAdj->RowCount() - (footer >= 0 ? 1 : 0);
-    QString text;
-    if (FController->Loading())
-        text = FController->LoadedRows() > 0 ? LoadingText(FController->LoadedRows()) : QStringLiteral("正在加载…");
-    else if (summary && shown < loaded)
-        text = QStringLiteral("已筛选：显示 %1 / 共 %2 行（%3 条）　已选 %4 行（%5 条）　金额 %6 元")
-                   .arg(shown).arg(loaded).arg(shownRecords).arg(ticked).arg(tickedRecords).arg(MoneyText(cents));
-    else if (summary)
-        text = QStringLiteral("共 %1 行（%2 条）　已选 %3 行（%4 条）　金额 %5 元")
-                   .arg(shown).arg(shownRecords).arg(ticked).arg(tickedRecords).arg(MoneyText(cents));
-    else if (shown < loaded)
-        // Rows a filter hides are said, or the grid would read as all there is.
-        text = QStringLiteral("已筛选：显示 %1 / 共 %2 条　已选 %3 条　金额 %4 元").arg(shown).arg(loaded).arg(ticked).arg(MoneyText(cents));
-    else
-        text = QStringLiteral("共 %1 条　已选 %2 条　金额 %3 元").arg(shown).arg(ticked).arg(MoneyText(cents));
+    f.Loaded = ngdBudgetAdj->RowCount() - (footer >= 0 ? 1 : 0);
+    f.UnitScope = FUnitScope;
+    f.ReadOnly = FController->Journal() == TRecordController::TJournalState::ReadOnly;
+    f.RunText = FRunText;
     if (btnClearFilter)
         btnClearFilter->setVisible(ngdBudgetAdj->Filtered());
-    // The top node's rows are of several units: which ones.
-    if (!FUnitScope.isEmpty() && !FController->Loading())
-        text += QStringLiteral("　｜　单位：") + ScopeText();
-    if (FController->Journal() == TRecordController::TJournalState::ReadOnly)
-        text += QStringLiteral("　｜　只读：可以查看，不能确认或撤销");
-    if (!FRunText.isEmpty())
-        text += QStringLiteral("　｜　") + FRunText;
+    const QString text = StatusLineText(f);
     lblStatus->setText(text);
-    // The whole line, for a window too narrow to show it, and the ticked sum in capitals.
-    lblStatus->setToolTip(ticked > 0 ? text + QStringLiteral("\n已选金额（大写）：") + ChineseCapitals(cents) : text);
+    lblStatus->setToolTip(StatusToolTipText(text, f));
 }
 
 QString TbfrmVeltrane::StatusText() const { return lblStatus ? lblStatus->text() : QString(); }

@@ -124,8 +124,6 @@ public:
     void mnuPrintClick();
     // The unit and the filters the grid shows, for the heading of printed pages.
     QString OutputDetails() const;
-    // The units the top node covers, as the heading and the status line name them.
-    QString ScopeText() const;
     void ShowOutputPlace(const QString& What, const QString& File);
 
 private:

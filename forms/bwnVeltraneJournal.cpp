@@ -4,6 +4,7 @@
 #include "forms/bwnVeltrane.h"
 #include "forms/bwnJournal.h"
 #include "records/untJournalSearch.h"
+#include "records/untRecordTexts.h"
 #include "plugin/untGlobals.h"
 #include "toolkit/Forms.h"
 #include "toolkit/NextGrid.h"
@@ -87,53 +88,26 @@ void TbfrmVeltrane::JournalChecked(TRecordController::TJournalState State)
 
 void TbfrmVeltrane::JournalNotice(TRecordController::TJournalState state)
 {
-    if (journalNoticeGiven || state == TRecordController::TJournalState::Present)
-        return;
-    // A database that could not be asked says so where it is used (the load, a
-    // run); nothing is known of its journal, and it is asked again later.
-    if (state == TRecordController::TJournalState::Failed)
+    const std::optional<QString> text = JournalNoticeText(state);
+    if (journalNoticeGiven || !text)
         return;
     journalNoticeGiven = true;
-    if (state == TRecordController::TJournalState::ReadOnly)
-        Tell(QStringLiteral("数据库是只读的：可以查看预算指标，但修改不会成功，不记录操作日志，也不能撤销上次操作。"));
-    else
-        Tell(QStringLiteral("数据库中没有操作日志表（BusiBudgetAdjLog）：确认、撤销照常进行，但不记录操作日志，"
-                            "也不能撤销上次操作。请由数据库管理员运行 veltrane-host --upgrade，或执行 sql 文件夹中"
-                            "该数据库的升级脚本，把它添加到数据库中。"));
+    Tell(*text);
 }
 
 void TbfrmVeltrane::LastRunNotice()
 {
     // The operator's latest run here can be taken back after a reopening too; one
     // that never ended is said, with what it did.
-    if (!FController->RecoveredRun() || FController->RecoveredRun()->Finished)
-        return;
-    const TRecordController::TJournalRun run = *FController->RecoveredRun();
-    const QString verb = RunVerb(run.Kind);
-    if (run.Records == 0) {
-        Tell(QStringLiteral("上次的%1未完成，没有修改任何预算指标。").arg(verb));
-        return;
-    }
-    const bool undoable = run.Kind == TRunKind::Confirm || run.Kind == TRunKind::Cancel;
-    Tell(QStringLiteral("上次的%1未完成：已%1 %2 条，金额 %3 元，其余未处理%4")
-             .arg(verb)
-             .arg(run.Records)
-             .arg(MoneyText(run.Cents))
-             .arg(undoable ? QStringLiteral("；可用“撤销上次操作”恢复。") : QStringLiteral("。")));
+    if (FController->RecoveredRun() && !FController->RecoveredRun()->Finished)
+        Tell(UnfinishedRunText(*FController->RecoveredRun()));
 }
 
 void TbfrmVeltrane::mnuUndoRunClick()
 {
     if (Running() || !FController->CanUndo())
         return;
-    const TRecordController::TLastRun& last = FController->LastRun();
-    if (Ask(QStringLiteral("撤销上次操作：把上次%1的 %2 条预算指标（金额 %3 元）恢复到操作前的状态？\n"
-                           "此后被他人改动过的预算指标保持不变。")
-                .arg(RunVerb(last.Kind))
-                .arg(last.Records)
-                .arg(MoneyText(last.Cents)),
-            ConfirmCaption, MB_YESNO | MB_ICONQUESTION)
-        != IDYES)
+    if (Ask(UndoQuestion(FController->LastRun()), ConfirmCaption, MB_YESNO | MB_ICONQUESTION) != IDYES)
         return;
     const int cancelAfter = FCancelAfter;
     FCancelAfter = -1;

@@ -4,6 +4,7 @@
 #include "forms/bwnVeltrane.h"
 #include "grid/untGridExport.h"
 #include "grid/untGridPrint.h"
+#include "records/untRecordTexts.h"
 #include "plugin/untGlobals.h"
 #include "toolkit/ComCtrls.h"
 #include "toolkit/NextGrid.h"
@@ -98,29 +99,12 @@ void TbfrmVeltrane::OutputMessage(const QString& Text, int Flags)
         Application->MessageBox(Text, InfoCaption, Flags);
 }
 
-QString TbfrmVeltrane::ScopeText() const
-{
-    return FUnitScope.size() <= 6 ? FUnitScope.join(QStringLiteral("、"))
-                                  : QStringLiteral("%1 等 %2 个单位").arg(FUnitScope.constFirst()).arg(FUnitScope.size());
-}
-
 QString TbfrmVeltrane::OutputDetails() const
 {
-    QString unit = FUnitScope.isEmpty() ? FUnitCode : ScopeText();
-    // The tree's text names the unit; it starts with the code except at the top node.
-    if (trvList && !trvList->isHidden())
-        if (const TTreeNode* node = trvList->Selected()) {
-            const QString text = node->text(0).trimmed();
-            if (!text.isEmpty() && text != unit)
-                unit = text.startsWith(unit) ? text : unit + QLatin1Char(' ') + text;
-        }
-    const QStringList parts{
-        QStringLiteral("单位：") + unit,
-        QStringLiteral("指标类型：") + (cobBType ? cobBType->currentText() : QString()),
-        rbtnDetail && rbtnDetail->isChecked() ? QStringLiteral("明细") : QStringLiteral("汇总"),
-        rbtnOK && rbtnOK->isChecked() ? QStringLiteral("已确认") : QStringLiteral("未确认"),
-    };
-    return parts.join(QStringLiteral("　"));
+    const TTreeNode* node = trvList && !trvList->isHidden() ? trvList->Selected() : nullptr;
+    return OutputDetailsText(FUnitScope.isEmpty() ? FUnitCode : UnitScopeText(FUnitScope), node ? node->text(0) : QString(),
+                             cobBType ? cobBType->currentText() : QString(), rbtnDetail && rbtnDetail->isChecked(),
+                             rbtnOK && rbtnOK->isChecked());
 }
 
 bool TbfrmVeltrane::RunOutput(const QString& What, std::function<void(TBackgroundTask&)> Body,
