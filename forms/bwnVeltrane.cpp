@@ -8,7 +8,6 @@
 #include "plugin/untClassRegist.h"
 #include "plugin/untGlobals.h"
 #include "toolkit/ComCtrls.h"
-#include "toolkit/Decimal.h"
 #include "toolkit/NextGrid.h"
 #include "toolkit/NextGridFilter.h"
 #include "tree/untDynamicTree.h"
@@ -34,14 +33,7 @@
 
 namespace {
 
-const QString ConfirmCaption = QStringLiteral("Korrindel 7.1-操作确认");
-const QString InfoCaption = QStringLiteral("Korrindel 7.1-提示信息");
 const QString NothingTicked = QStringLiteral("请选择需要确认的预算指标信息!");
-
-int Ask(const QString& text, const QString& caption, int flags)
-{
-    return Application ? Application->MessageBox(text, caption, flags) : IDOK;
-}
 
 }  // namespace
 
@@ -360,7 +352,6 @@ void TbfrmVeltrane::mnuShowUTClick() { ShowTreePane(pnlLeft->isHidden()); }
 
 void TbfrmVeltrane::sbtnHindUTClick() { ShowTreePane(false); }
 
-
 void TbfrmVeltrane::tbtnColseClick() { Close(); }
 
 void TbfrmVeltrane::mnuRefreshClick()
@@ -442,36 +433,28 @@ bool TbfrmVeltrane::ActionAllowed(QToolButton* Button)
 {
     if (Running())
         return false;
-    if (Button->isEnabled())
-        return true;
     // A disabled action does nothing: Ctrl+D in the unconfirmed view would take
     // back confirmations the user cannot see. On an empty grid its key still
     // says what is missing.
-    if (ngdBudgetAdj->RowCount() == 0 && !Busy())
-        Ask(NothingTicked, ConfirmCaption, MB_OK | MB_ICONEXCLAMATION);
+    const bool enabled = Button->isEnabled();
+    if (!enabled && (ngdBudgetAdj->RowCount() > 0 || Busy()))
+        return false;
+    if (enabled && FirstTickedRow() >= 0)
+        return true;
+    Ask(NothingTicked, ConfirmCaption, MB_OK | MB_ICONEXCLAMATION);
     return false;
 }
 
 void TbfrmVeltrane::tbtnConfirmClick()
 {
-    if (!ActionAllowed(tbtnConfirm))
-        return;
-    if (FirstTickedRow() < 0) {
-        Ask(NothingTicked, ConfirmCaption, MB_OK | MB_ICONEXCLAMATION);
-        return;
-    }
-    SetCheckedStatus(QStringLiteral("1"));
+    if (ActionAllowed(tbtnConfirm))
+        SetCheckedStatus(QStringLiteral("1"));
 }
 
 void TbfrmVeltrane::tbtnCancelClick()
 {
-    if (!ActionAllowed(tbtnCancel))
-        return;
-    if (FirstTickedRow() < 0) {
-        Ask(NothingTicked, ConfirmCaption, MB_OK | MB_ICONEXCLAMATION);
-        return;
-    }
-    SetCheckedStatus(QStringLiteral("0"));
+    if (ActionAllowed(tbtnCancel))
+        SetCheckedStatus(QStringLiteral("0"));
 }
 
 void TbfrmVeltrane::SetCheckedStatus(const QString& Status)
@@ -489,15 +472,10 @@ void TbfrmVeltrane::tbtnDelClick()
 bool TbfrmVeltrane::RunAgreed(TRunKind Kind, const std::vector<int>& Rows)
 {
     // What the run would change, from the rows as loaded: records and money.
-    const TRecordSetRef set = Records();
-    long long records = 0, cents = 0;
-    for (const int r : Rows) {
-        records += set->Detail() ? 1 : qMax(0, set->RecordCount(r));
-        cents += set->AmountCents(r);
-    }
+    const TRecordSet::TTotals sum = Records()->Totals(Rows);
     const TModuleContext& c = FController->Context();
-    if (records > c.LargeRunRecords)
-        return Ask(LargeRunQuestion(Kind, records, cents), ConfirmCaption, MB_YESNO | MB_ICONQUESTION) == IDYES;
+    if (sum.Records > c.LargeRunRecords)
+        return Ask(LargeRunQuestion(Kind, sum.Records, sum.Cents), ConfirmCaption, MB_YESNO | MB_ICONQUESTION) == IDYES;
     if (Kind == TRunKind::Delete && c.AskBeforeDelete)
         return Ask(QStringLiteral("是否删除选中数据？"), InfoCaption, MB_YESNO | MB_ICONQUESTION) == IDYES;
     return true;
@@ -516,11 +494,16 @@ void TbfrmVeltrane::StartRun(TRunKind Kind)
     RefreshContext();
     if (!RunAgreed(Kind, rows))
         return;
-    const int cancelAfter = FCancelAfter;
-    FCancelAfter = -1;
-    Label4->setText(QStringLiteral("正在%1…").arg(RunVerb(Kind)));
+    StartWork(QStringLiteral("正在%1…").arg(RunVerb(Kind)),
+              [&](int cancelAfter) { return FController->StartRun(Kind, std::move(rows), cancelAfter); });
+}
+
+void TbfrmVeltrane::StartWork(const QString& What, const std::function<bool(int CancelAfter)>& Start)
+{
+    const int cancelAfter = std::exchange(FCancelAfter, -1);
+    Label4->setText(What);
     SetInputBlocked(true);
-    if (!FController->StartRun(Kind, std::move(rows), cancelAfter)) {
+    if (!Start(cancelAfter)) {
         SetInputBlocked(false);
         return;
     }
@@ -739,6 +722,11 @@ void TbfrmVeltrane::BuildColumns()
 }
 
 void TbfrmVeltrane::Tell(const QString& Text) { Ask(Text, InfoCaption, MB_OK | MB_ICONEXCLAMATION); }
+
+int TbfrmVeltrane::Ask(const QString& Text, const QString& Caption, int Flags)
+{
+    return Application ? Application->MessageBox(Text, Caption, Flags) : IDOK;
+}
 
 void TbfrmVeltrane::LoadRecords()
 {
