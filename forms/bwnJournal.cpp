@@ -233,10 +233,7 @@ void TbfrmJournal::StartOutput(TOutput Kind)
     const QString op = FOperator;
     FTask = new TBackgroundTask(
         [conn, filter, file, op, rows, this](TBackgroundTask& t) {
-            auto progress = [&t](int done) {
-                t.Report(done, 0);
-                return !t.Cancelled();
-            };
+            auto progress = [&t](int done) { return t.KeepGoing(done); };
             if (!file.isEmpty()) {
                 FTaskError = WriteJournal(conn, filter, file, op, progress);
                 return;

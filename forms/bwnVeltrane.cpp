@@ -3,10 +3,11 @@
 #include "data/untDefData.h"
 #include "forms/untImages.h"
 #include "grid/untNextGridManager.h"
+#include "grid/untViewColumns.h"
+#include "records/untRecordTexts.h"
 #include "plugin/untClassRegist.h"
 #include "plugin/untGlobals.h"
 #include "toolkit/ComCtrls.h"
-#include "toolkit/Decimal.h"
 #include "toolkit/NextGrid.h"
 #include "toolkit/NextGridFilter.h"
 #include "tree/untDynamicTree.h"
@@ -32,14 +33,7 @@
 
 namespace {
 
-const QString ConfirmCaption = QStringLiteral("Korrindel 7.1-操作确认");
-const QString InfoCaption = QStringLiteral("Korrindel 7.1-提示信息");
 const QString NothingTicked = QStringLiteral("请选择需要确认的预算指标信息!");
-
-int Ask(const QString& text, const QString& caption, int flags)
-{
-    return Application ? Application->MessageBox(text, caption, flags) : IDOK;
-}
 
 }  // namespace
 
@@ -358,7 +352,6 @@ void TbfrmVeltrane::mnuShowUTClick() { ShowTreePane(pnlLeft->isHidden()); }
 
 void TbfrmVeltrane::sbtnHindUTClick() { ShowTreePane(false); }
 
-
 void TbfrmVeltrane::tbtnColseClick() { Close(); }
 
 void TbfrmVeltrane::mnuRefreshClick()
@@ -440,36 +433,28 @@ bool TbfrmVeltrane::ActionAllowed(QToolButton* Button)
 {
     if (Running())
         return false;
-    if (Button->isEnabled())
-        return true;
     // A disabled action does nothing: Ctrl+D in the unconfirmed view would take
     // back confirmations the user cannot see. On an empty grid its key still
     // says what is missing.
-    if (ngdBudgetAdj->RowCount() == 0 && !Busy())
-        Ask(NothingTicked, ConfirmCaption, MB_OK | MB_ICONEXCLAMATION);
+    const bool enabled = Button->isEnabled();
+    if (!enabled && (ngdBudgetAdj->RowCount() > 0 || Busy()))
+        return false;
+    if (enabled && FirstTickedRow() >= 0)
+        return true;
+    Ask(NothingTicked, ConfirmCaption, MB_OK | MB_ICONEXCLAMATION);
     return false;
 }
 
 void TbfrmVeltrane::tbtnConfirmClick()
 {
-    if (!ActionAllowed(tbtnConfirm))
-        return;
-    if (FirstTickedRow() < 0) {
-        Ask(NothingTicked, ConfirmCaption, MB_OK | MB_ICONEXCLAMATION);
-        return;
-    }
-    SetCheckedStatus(QStringLiteral("1"));
+    if (ActionAllowed(tbtnConfirm))
+        SetCheckedStatus(QStringLiteral("1"));
 }
 
 void TbfrmVeltrane::tbtnCancelClick()
 {
-    if (!ActionAllowed(tbtnCancel))
-        return;
-    if (FirstTickedRow() < 0) {
-        Ask(NothingTicked, ConfirmCaption, MB_OK | MB_ICONEXCLAMATION);
-        return;
-    }
-    SetCheckedStatus(QStringLiteral("0"));
+    if (ActionAllowed(tbtnCancel))
+        SetCheckedStatus(QStringLiteral("0"));
 }
 
 void TbfrmVeltrane::SetCheckedStatus(const QString& Status)
@@ -487,20 +472,10 @@ void TbfrmVeltrane::tbtnDelClick()
 bool TbfrmVeltrane::RunAgreed(TRunKind Kind, const std::vector<int>& Rows)
 {
     // What the run would change, from the rows as loaded: records and money.
-    const TRecordSetRef set = Records();
-    long long records = 0, cents = 0;
-    for (const int r : Rows) {
-        records += set->Detail() ? 1 : qMax(0, set->RecordCount(r));
-        cents += set->AmountCents(r);
-    }
+    const TRecordSet::TTotals sum = Records()->Totals(Rows);
     const TModuleContext& c = FController->Context();
-    if (records > c.LargeRunRecords)
-        return Ask(QStringLiteral("%1 %2 条预算指标、金额 %3 元（%4）？")
-                       .arg(RunVerb(Kind))
-                       .arg(records)
-                       .arg(MoneyText(cents), ChineseCapitals(cents)),
-                   ConfirmCaption, MB_YESNO | MB_ICONQUESTION)
-               == IDYES;
+    if (sum.Records > c.LargeRunRecords)
+        return Ask(LargeRunQuestion(Kind, sum.Records, sum.Cents), ConfirmCaption, MB_YESNO | MB_ICONQUESTION) == IDYES;
     if (Kind == TRunKind::Delete && c.AskBeforeDelete)
         return Ask(QStringLiteral("是否删除选中数据？"), InfoCaption, MB_YESNO | MB_ICONQUESTION) == IDYES;
     return true;
@@ -519,11 +494,16 @@ void TbfrmVeltrane::StartRun(TRunKind Kind)
     RefreshContext();
     if (!RunAgreed(Kind, rows))
         return;
-    const int cancelAfter = FCancelAfter;
-    FCancelAfter = -1;
-    Label4->setText(QStringLiteral("正在%1…").arg(RunVerb(Kind)));
+    StartWork(QStringLiteral("正在%1…").arg(RunVerb(Kind)),
+              [&](int cancelAfter) { return FController->StartRun(Kind, std::move(rows), cancelAfter); });
+}
+
+void TbfrmVeltrane::StartWork(const QString& What, const std::function<bool(int CancelAfter)>& Start)
+{
+    const int cancelAfter = std::exchange(FCancelAfter, -1);
+    Label4->setText(What);
     SetInputBlocked(true);
-    if (!FController->StartRun(Kind, std::move(rows), cancelAfter)) {
+    if (!Start(cancelAfter)) {
         SetInputBlocked(false);
         return;
     }
@@ -651,54 +631,36 @@ void TbfrmVeltrane::UpdateStatus()
     const int chk = ngdBudgetAdj->Columns().FindByName(QStringLiteral("chk"));
     const TNextGridModel* model = ngdBudgetAdj->Model();
     const int shownRows = ngdBudgetAdj->ShownRowCount();
+    TStatusFacts f;
+    f.Loading = FController->Loading();
+    f.LoadedRows = FController->LoadedRows();
     // A summary row stands for several records: both are said.
-    const bool summary = records && !records->Detail();
-    int shown = 0, ticked = 0;
-    long long shownRecords = 0, tickedRecords = 0;
-    long long cents = 0;
+    f.Summary = records && !records->Detail();
     // While rows arrive the line says how many: counting them all at each part
     // would only hold the window up.
-    for (int i = 0; i < shownRows && !FController->Loading(); ++i) {
+    for (int i = 0; i < shownRows && !f.Loading; ++i) {
         const int r = ngdBudgetAdj->ShownRow(i);
         if (r == footer)
             continue;
-        ++shown;
-        const int count = summary ? qMax(0, records->RecordCount(ngdBudgetAdj->LoadedRow(r))) : 1;
-        shownRecords += count;
+        ++f.Shown;
+        const int count = f.Summary ? qMax(0, records->RecordCount(ngdBudgetAdj->LoadedRow(r))) : 1;
+        f.ShownRecords += count;
         if (chk >= 0 && model->TextIsTicked(chk, r)) {
-            ++ticked;
-            tickedRecords += count;
+            ++f.Ticked;
+            f.TickedRecords += count;
             if (records)
-                cents += records->AmountCents(ngdBudgetAdj->LoadedRow(r));
+                f.TickedCents += records->AmountCents(ngdBudgetAdj->LoadedRow(r));
         }
     }
-    const int loaded = ngdBudgetAdj->RowCount() - (footer >= 0 ? 1 : 0);
-    QString text;
-    if (FController->Loading())
-        text = FController->LoadedRows() > 0 ? LoadingText(FController->LoadedRows()) : QStringLiteral("正在加载…");
-    else if (summary && shown < loaded)
-        text = QStringLiteral("已筛选：显示 %1 / 共 %2 行（%3 条）　已选 %4 行（%5 条）　金额 %6 元")
-                   .arg(shown).arg(loaded).arg(shownRecords).arg(ticked).arg(tickedRecords).arg(MoneyText(cents));
-    else if (summary)
-        text = QStringLiteral("共 %1 行（%2 条）　已选 %3 行（%4 条）　金额 %5 元")
-                   .arg(shown).arg(shownRecords).arg(ticked).arg(tickedRecords).arg(MoneyText(cents));
-    else if (shown < loaded)
-        // Rows a filter hides are said, or the grid would read as all there is.
-        text = QStringLiteral("已筛选：显示 %1 / 共 %2 条　已选 %3 条　金额 %4 元").arg(shown).arg(loaded).arg(ticked).arg(MoneyText(cents));
-    else
-        text = QStringLiteral("共 %1 条　已选 %2 条　金额 %3 元").arg(shown).arg(ticked).arg(MoneyText(cents));
+    f.Loaded = ngdBudgetAdj->RowCount() - (footer >= 0 ? 1 : 0);
+    f.UnitScope = FUnitScope;
+    f.ReadOnly = FController->Journal() == TRecordController::TJournalState::ReadOnly;
+    f.RunText = FRunText;
     if (btnClearFilter)
         btnClearFilter->setVisible(ngdBudgetAdj->Filtered());
-    // The top node's rows are of several units: which ones.
-    if (!FUnitScope.isEmpty() && !FController->Loading())
-        text += QStringLiteral("　｜　单位：") + ScopeText();
-    if (FController->Journal() == TRecordController::TJournalState::ReadOnly)
-        text += QStringLiteral("　｜　只读：可以查看，不能确认或撤销");
-    if (!FRunText.isEmpty())
-        text += QStringLiteral("　｜　") + FRunText;
+    const QString text = StatusLineText(f);
     lblStatus->setText(text);
-    // The whole line, for a window too narrow to show it, and the ticked sum in capitals.
-    lblStatus->setToolTip(ticked > 0 ? text + QStringLiteral("\n已选金额（大写）：") + ChineseCapitals(cents) : text);
+    lblStatus->setToolTip(StatusToolTipText(text, f));
 }
 
 QString TbfrmVeltrane::StatusText() const { return lblStatus ? lblStatus->text() : QString(); }
@@ -760,6 +722,11 @@ void TbfrmVeltrane::BuildColumns()
 }
 
 void TbfrmVeltrane::Tell(const QString& Text) { Ask(Text, InfoCaption, MB_OK | MB_ICONEXCLAMATION); }
+
+int TbfrmVeltrane::Ask(const QString& Text, const QString& Caption, int Flags)
+{
+    return Application ? Application->MessageBox(Text, Caption, Flags) : IDOK;
+}
 
 void TbfrmVeltrane::LoadRecords()
 {

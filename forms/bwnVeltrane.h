@@ -10,6 +10,7 @@
 #include "plugin/untIVeltraneWindow.h"
 #include "records/untModuleContext.h"
 #include "records/untRecordController.h"
+#include "records/untViewSettings.h"
 #include <QHash>
 #include <QPointer>
 #include <QSet>
@@ -34,7 +35,6 @@ public:
 
     QString UnitCode() const override { return FUnitCode; }
     QString BType() const override { return FBType; }
-    TNextGridManager* GridManager() const { return FGridManager; }
     // The record query of the latest load (empty when none could be built).
     QString LastRecordSQL() const;
     // The rows the grid shows, as loaded (null while none are).
@@ -123,8 +123,6 @@ public:
     void mnuPrintClick();
     // The unit and the filters the grid shows, for the heading of printed pages.
     QString OutputDetails() const;
-    // The units the top node covers, as the heading and the status line name them.
-    QString ScopeText() const;
     void ShowOutputPlace(const QString& What, const QString& File);
 
 private:
@@ -161,6 +159,10 @@ private:
     // grid's order; the totals row never.
     std::vector<int> TickedRecords() const;
     void StartRun(TRunKind Kind);
+    // A run or an undo begun with What on the progress panel and the input blocked
+    // meanwhile; Start gets the row after which to cancel (-1: none) and says
+    // whether the work began.
+    void StartWork(const QString& What, const std::function<bool(int CancelAfter)>& Start);
     // A large run (more records than the host's limit) asks first, with what it
     // would change; a delete asks when the host says so. False: the user said no.
     bool RunAgreed(TRunKind Kind, const std::vector<int>& Rows);
@@ -177,6 +179,10 @@ private:
     void TickAll(const QString& Text);
     void ReplaceGridManager(TNextGridManager* Manager);
     void Tell(const QString& Text);   // a message box with the module's caption and icon
+    // A message box of the host's application; without one, the first answer.
+    static int Ask(const QString& Text, const QString& Caption, int Flags);
+    inline static const QString ConfirmCaption = QStringLiteral("Korrindel 7.1-操作确认");
+    inline static const QString InfoCaption = QStringLiteral("Korrindel 7.1-提示信息");
 
     TRecordController* FController = nullptr;
     TModuleContextSource FContextSource;
@@ -213,10 +219,6 @@ private:
     // before the first load, so that it is the only one.
     void RestoreViewChoice();
     // The sort of each view (0 汇总, 1 明细) by column name, kept over reloads.
-    struct TViewSort {
-        QString Column;
-        bool Ascending = true;
-    };
     TViewSort FSort[2];
     int ViewIndex() const;
     void ApplySort();
@@ -225,7 +227,6 @@ private:
     QHash<QString, int>& ViewColumnWidths();
     bool FSettingsRestored = false;   // shown once: what the user did is worth keeping
 
-    void OutputMessage(const QString& Text, int Flags);
     TGridPrintHeading OutputHeading() const;
     // Starts an output's body on a worker with the progress panel (取消 stops it)
     // and returns while the window goes on; Done(false when cancelled) runs on the
@@ -243,7 +244,6 @@ private:
     bool ChoosePages(int Pages, int* First, int* Last, bool Preview = true);
     QString FOutputFolder;   // where the latest export went
     TBackgroundTask* FOutput = nullptr;   // an export or print in progress
-    QString FOutputWhat;
 };
 
 // Unit initialisation and finalisation, run by the module's load and unload sequence:

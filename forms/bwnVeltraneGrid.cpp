@@ -53,7 +53,7 @@ void TbfrmVeltrane::BuildGridFeatures()
 
     // Every load brings a new grid manager: ask for the current one each time.
     connect(ngdBudgetAdj, &TNextGrid::shownRowsChanged, this, [this] {
-        TNextGridManager* manager = GridManager();
+        TNextGridManager* manager = FGridManager;
         // A load that shows every row brings the loader's totals of them: summing a
         // large grid again would only hold up the window.
         if (!manager || (manager->Loading && ngdBudgetAdj->ShownRowCount() == ngdBudgetAdj->RowCount()))

@@ -4,36 +4,24 @@
 #include "forms/bwnVeltrane.h"
 #include "forms/bwnJournal.h"
 #include "records/untJournalSearch.h"
+#include "records/untRecordTexts.h"
 #include "plugin/untGlobals.h"
 #include "toolkit/Forms.h"
 #include "toolkit/NextGrid.h"
 #include "toolkit/Threads.h"
 #include <QAction>
-#include <QDateTime>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
-#include <QProgressBar>
 #include <QRadioButton>
 #include <QTableWidget>
-#include <QTimer>
 #include <QVBoxLayout>
 #include <memory>
 #include <utility>
 
 namespace {
-
-const QString ConfirmCaption = QStringLiteral("Korrindel 7.1-操作确认");
-const QString InfoCaption = QStringLiteral("Korrindel 7.1-提示信息");
-
-int Ask(const QString& text, const QString& caption, int flags)
-{
-    return Application ? Application->MessageBox(text, caption, flags) : IDOK;
-}
-
-const QString NoJournalText = QStringLiteral("数据库中没有可读的操作日志表（BusiBudgetAdjLog）");
 
 // Once in the process: every window would say the same of one database.
 bool journalNoticeGiven = false;
@@ -87,63 +75,28 @@ void TbfrmVeltrane::JournalChecked(TRecordController::TJournalState State)
 
 void TbfrmVeltrane::JournalNotice(TRecordController::TJournalState state)
 {
-    if (journalNoticeGiven || state == TRecordController::TJournalState::Present)
-        return;
-    // A database that could not be asked says so where it is used (the load, a
-    // run); nothing is known of its journal, and it is asked again later.
-    if (state == TRecordController::TJournalState::Failed)
+    const std::optional<QString> text = JournalNoticeText(state);
+    if (journalNoticeGiven || !text)
         return;
     journalNoticeGiven = true;
-    if (state == TRecordController::TJournalState::ReadOnly)
-        Tell(QStringLiteral("数据库是只读的：可以查看预算指标，但修改不会成功，不记录操作日志，也不能撤销上次操作。"));
-    else
-        Tell(QStringLiteral("数据库中没有操作日志表（BusiBudgetAdjLog）：确认、撤销照常进行，但不记录操作日志，"
-                            "也不能撤销上次操作。请由数据库管理员运行 veltrane-host --upgrade，或执行 sql 文件夹中"
-                            "该数据库的升级脚本，把它添加到数据库中。"));
+    Tell(*text);
 }
 
 void TbfrmVeltrane::LastRunNotice()
 {
     // The operator's latest run here can be taken back after a reopening too; one
     // that never ended is said, with what it did.
-    if (!FController->RecoveredRun() || FController->RecoveredRun()->Finished)
-        return;
-    const TRecordController::TJournalRun run = *FController->RecoveredRun();
-    const QString verb = RunVerb(run.Kind);
-    if (run.Records == 0) {
-        Tell(QStringLiteral("上次的%1未完成，没有修改任何预算指标。").arg(verb));
-        return;
-    }
-    const bool undoable = run.Kind == TRunKind::Confirm || run.Kind == TRunKind::Cancel;
-    Tell(QStringLiteral("上次的%1未完成：已%1 %2 条，金额 %3 元，其余未处理%4")
-             .arg(verb)
-             .arg(run.Records)
-             .arg(MoneyText(run.Cents))
-             .arg(undoable ? QStringLiteral("；可用“撤销上次操作”恢复。") : QStringLiteral("。")));
+    if (FController->RecoveredRun() && !FController->RecoveredRun()->Finished)
+        Tell(UnfinishedRunText(*FController->RecoveredRun()));
 }
 
 void TbfrmVeltrane::mnuUndoRunClick()
 {
     if (Running() || !FController->CanUndo())
         return;
-    const TRecordController::TLastRun& last = FController->LastRun();
-    if (Ask(QStringLiteral("撤销上次操作：把上次%1的 %2 条预算指标（金额 %3 元）恢复到操作前的状态？\n"
-                           "此后被他人改动过的预算指标保持不变。")
-                .arg(RunVerb(last.Kind))
-                .arg(last.Records)
-                .arg(MoneyText(last.Cents)),
-            ConfirmCaption, MB_YESNO | MB_ICONQUESTION)
-        != IDYES)
+    if (Ask(UndoQuestion(FController->LastRun()), ConfirmCaption, MB_YESNO | MB_ICONQUESTION) != IDYES)
         return;
-    const int cancelAfter = FCancelAfter;
-    FCancelAfter = -1;
-    Label4->setText(QStringLiteral("正在撤销上次操作…"));
-    SetInputBlocked(true);
-    if (!FController->StartUndo(cancelAfter)) {
-        SetInputBlocked(false);
-        return;
-    }
-    FProcessTimer->start();
+    StartWork(QStringLiteral("正在撤销上次操作…"), [this](int cancelAfter) { return FController->StartUndo(cancelAfter); });
 }
 
 bool TbfrmVeltrane::RowHistory(int Row, THistoryDone Done)
@@ -154,23 +107,13 @@ bool TbfrmVeltrane::RowHistory(int Row, THistoryDone Done)
         return false;
     const QString id = records->BudgId(record);
     // The journal is read through (it keeps no index but its key): on a worker.
-    struct TRead {
-        TError Error;
-        QList<QStringList> Rows;
-    };
-    auto read = std::make_shared<TRead>();
+    auto read = std::make_shared<TResult<QList<QStringList>>>(QList<QStringList>{});
     const std::int32_t year = records->View().DataYear;
     TRecordController* controller = FController;
     return RunOutput(
         QStringLiteral("正在读取操作记录…"),
-        [read, controller, id, year](TBackgroundTask&) { read->Rows = controller->History(id, year, &read->Error); },
-        [read, id, Done = std::move(Done)](bool) {
-            const QString title = QStringLiteral("预算指标 %1 的操作记录").arg(id);
-            if (read->Error.Message.isEmpty())
-                Done(title, read->Rows);
-            else
-                Done(title, TError{QStringLiteral("无法读取操作记录：%1").arg(AdvisedMessage(read->Error)), read->Error.Kind});
-        });
+        [read, controller, id, year](TBackgroundTask&) { *read = controller->History(id, year); },
+        [read, id, Done = std::move(Done)](bool) { Done(QStringLiteral("预算指标 %1 的操作记录").arg(id), *read); });
 }
 
 void TbfrmVeltrane::HistoryLines(int Row, TDone<QStringList> Done)
@@ -186,9 +129,7 @@ void TbfrmVeltrane::HistoryLines(int Row, TDone<QStringList> Done)
         }
         QStringList lines;
         for (const QStringList& e : entries.Value())
-            lines << QStringList{JournalLocalTime(e.value(0)), e.value(1), e.value(2), TJournalActions::Caption(e.value(3)),
-                                 JournalStatusName(e.value(4)) + QStringLiteral("→") + JournalStatusName(e.value(5)), e.value(6)}
-                         .join(QLatin1Char('\t'));
+            lines << HistoryLine(e);
         Done(lines);
     });
     if (!started)
@@ -215,10 +156,8 @@ void TbfrmVeltrane::pmuHistoryClick()
         table->setEditTriggers(QAbstractItemView::NoEditTriggers);
         table->verticalHeader()->hide();
         for (int r = 0; r < entries.size(); ++r) {
-            const QStringList& e = entries[r];
-            const QStringList cells{JournalLocalTime(e.value(0)), e.value(1), e.value(2), TJournalActions::Caption(e.value(3)),
-                                    JournalStatusName(e.value(4)), JournalStatusName(e.value(5)),
-                                    FormatNumberMask(QStringLiteral("#,##0.00"), e.value(6))};
+            QStringList cells = HistoryCells(entries[r]);
+            cells[6] = FormatNumberMask(QStringLiteral("#,##0.00"), cells[6]);
             for (int c = 0; c < cells.size(); ++c)
                 table->setItem(r, c, new QTableWidgetItem(cells[c]));
         }
@@ -263,40 +202,14 @@ void TbfrmVeltrane::JournalLines(const QStringList& Words, TDone<QStringList> Do
         Done(parsed.Error());
         return;
     }
-    struct TRead {
-        TJournalState Journal = TJournalState::Present;
-        TResult<std::vector<TJournalRow>> Rows{std::vector<TJournalRow>{}};
-    };
-    auto read = std::make_shared<TRead>();
+    auto read = std::make_shared<TResult<QStringList>>(QStringList{});
     TAdoConn* conn = FController->Context().Conn;
     const bool started = RunOutput(
         QStringLiteral("正在读取操作日志…"),
         [read, conn, filter = parsed.Value()](TBackgroundTask& t) {
-            read->Journal = ProbeJournal(conn).State;
-            if (read->Journal != TJournalState::Present)
-                return;
-            read->Rows = FetchJournal(conn, filter, [&t](int done) {
-                t.Report(done, 0);
-                return !t.Cancelled();
-            });
+            *read = FetchJournalLines(conn, filter, [&t](int done) { return t.KeepGoing(done); });
         },
-        [read, Done](bool) {
-            if (read->Journal != TJournalState::Present) {
-                Done(TError{NoJournalText});
-                return;
-            }
-            const TResult<std::vector<TJournalRow>>& rows = read->Rows;
-            if (!rows) {
-                Done(TError{QStringLiteral("无法读取操作日志：%1").arg(AdvisedMessage(rows.Error())), rows.Error().Kind});
-                return;
-            }
-            QStringList lines;
-            for (const TJournalRow& r : rows.Value())
-                lines << QStringList{QString::number(r.LogId), JournalLocalTime(r.LoggedAt), r.Operator, r.Workstation, r.Action,
-                                     r.DataYear, r.BudgId, r.Eid, r.OldStatus, r.NewStatus, r.BudgMoney}
-                             .join(QLatin1Char('\t'));
-            Done(lines);
-        });
+        [read, Done](bool) { Done(*read); });
     if (!started)
         Done(OutputRefused());
 }
@@ -311,28 +224,19 @@ void TbfrmVeltrane::ExportJournal(const QString& File, const QStringList& Words,
     const TModuleContext& c = FController->Context();
     TAdoConn* conn = c.Conn;
     const QString op = c.Operator;
-    struct TWrite {
-        TJournalState Journal = TJournalState::Present;
-        QString Why;
-    };
-    auto write = std::make_shared<TWrite>();
+    auto written = std::make_shared<TResult<>>();
     const bool started = RunOutput(
         QStringLiteral("正在导出操作日志：%1").arg(File),
-        [write, conn, op, File, filter = parsed.Value()](TBackgroundTask& t) {
-            write->Journal = ProbeJournal(conn).State;
-            if (write->Journal != TJournalState::Present)
+        [written, conn, op, File, filter = parsed.Value()](TBackgroundTask& t) {
+            if (ProbeJournal(conn).State != TJournalState::Present) {
+                *written = TError{NoJournalText()};
                 return;
-            write->Why = WriteJournal(conn, filter, File, op, [&t](int done) {
-                t.Report(done, 0);
-                return !t.Cancelled();
-            });
+            }
+            const QString why = WriteJournal(conn, filter, File, op, [&t](int done) { return t.KeepGoing(done); });
+            if (!why.isEmpty())
+                *written = TError{why};
         },
-        [write, Done](bool) {
-            if (write->Journal != TJournalState::Present)
-                Done(TError{NoJournalText});
-            else
-                Done(write->Why.isEmpty() ? TResult<>{} : TResult<>{TError{write->Why}});
-        });
+        [written, Done](bool) { Done(*written); });
     if (!started)
         Done(OutputRefused());
 }

@@ -1,7 +1,7 @@
 #pragma once
 // The controls of the confirmation window, by the names the module gives them
-// (scripts and tests find them by these names too), and the grid's two column
-// tables. forms/bwnVeltraneLayout.cpp builds them; the window only wires them.
+// (scripts and tests find them by these names too). forms/bwnVeltraneLayout.cpp
+// builds them; the window only wires them.
 #include <QGroupBox>
 #include <QList>
 
@@ -20,7 +20,6 @@ class TDynamicTree;
 class TNextGrid;
 class TNextGridFilterRow;
 class TTreeSearch;
-struct TDTFieldType;
 
 // A group of radio buttons laid out in columns, with the index of the chosen one.
 // Changing the index (by a click or in code) raises itemIndexChanged.
@@ -39,11 +38,6 @@ private:
     QButtonGroup* FGroup = nullptr;
     QList<QRadioButton*> FItems;
 };
-
-// The grid's column definitions of the two views; the caller owns the records.
-// In the detail view the office name column follows OfficeColumns ("0": shown).
-QList<TDTFieldType*> DetailColumnTable(bool OfficeColumns);
-QList<TDTFieldType*> SummaryColumnTable();
 
 // Only the window and its builders use the members; everyone else reaches a
 // control by its object name.

@@ -4,6 +4,7 @@
 #include "forms/bwnVeltrane.h"
 #include "grid/untGridExport.h"
 #include "grid/untGridPrint.h"
+#include "records/untRecordTexts.h"
 #include "plugin/untGlobals.h"
 #include "toolkit/ComCtrls.h"
 #include "toolkit/NextGrid.h"
@@ -32,7 +33,6 @@
 
 namespace {
 
-const QString InfoCaption = QStringLiteral("Korrindel 7.1-提示信息");
 const QString XlsxFilter = QStringLiteral("Excel 工作簿 (*.xlsx)");
 const QString CsvFilter = QStringLiteral("CSV 文件（逗号分隔） (*.csv)");
 
@@ -92,35 +92,12 @@ void TbfrmVeltrane::BuildOutputActions()
         connect(a, &QAction::triggered, this, [this] { mnuPrintClick(); });
 }
 
-void TbfrmVeltrane::OutputMessage(const QString& Text, int Flags)
-{
-    if (Application)
-        Application->MessageBox(Text, InfoCaption, Flags);
-}
-
-QString TbfrmVeltrane::ScopeText() const
-{
-    return FUnitScope.size() <= 6 ? FUnitScope.join(QStringLiteral("、"))
-                                  : QStringLiteral("%1 等 %2 个单位").arg(FUnitScope.constFirst()).arg(FUnitScope.size());
-}
-
 QString TbfrmVeltrane::OutputDetails() const
 {
-    QString unit = FUnitScope.isEmpty() ? FUnitCode : ScopeText();
-    // The tree's text names the unit; it starts with the code except at the top node.
-    if (trvList && !trvList->isHidden())
-        if (const TTreeNode* node = trvList->Selected()) {
-            const QString text = node->text(0).trimmed();
-            if (!text.isEmpty() && text != unit)
-                unit = text.startsWith(unit) ? text : unit + QLatin1Char(' ') + text;
-        }
-    const QStringList parts{
-        QStringLiteral("单位：") + unit,
-        QStringLiteral("指标类型：") + (cobBType ? cobBType->currentText() : QString()),
-        rbtnDetail && rbtnDetail->isChecked() ? QStringLiteral("明细") : QStringLiteral("汇总"),
-        rbtnOK && rbtnOK->isChecked() ? QStringLiteral("已确认") : QStringLiteral("未确认"),
-    };
-    return parts.join(QStringLiteral("　"));
+    const TTreeNode* node = trvList && !trvList->isHidden() ? trvList->Selected() : nullptr;
+    return OutputDetailsText(FUnitScope.isEmpty() ? FUnitCode : UnitScopeText(FUnitScope), node ? node->text(0) : QString(),
+                             cobBType ? cobBType->currentText() : QString(), rbtnDetail && rbtnDetail->isChecked(),
+                             rbtnOK && rbtnOK->isChecked());
 }
 
 bool TbfrmVeltrane::RunOutput(const QString& What, std::function<void(TBackgroundTask&)> Body,
@@ -149,7 +126,6 @@ bool TbfrmVeltrane::RunOutput(const QString& What, std::function<void(TBackgroun
         Done(completed);
     };
     FOutput = task;
-    FOutputWhat = What;
     Label4->setText(What);
     Label5->setText(QStringLiteral("进度：准备中…"));
     pbProcess->setRange(0, 0);
@@ -182,13 +158,7 @@ bool TbfrmVeltrane::ExportTo(const QString& File, std::function<void(TResult<boo
     return RunOutput(
         QStringLiteral("正在导出：%1").arg(QFileInfo(File).fileName()),
         [result, snapshot, heading, File](TBackgroundTask& t) {
-            *result = ::ExportGrid(
-                snapshot, File,
-                [&t](int done, int total) {
-                    t.Report(done, total);
-                    return !t.Cancelled();
-                },
-                heading);
+            *result = ::ExportGrid(snapshot, File, [&t](int done, int total) { return t.KeepGoing(done, total); }, heading);
         },
         [result, Done = std::move(Done)](bool) {
             if (!*result && !result->Error().Message.isEmpty())
@@ -206,10 +176,8 @@ void TbfrmVeltrane::PrintGridToPdf(const QString& File, TDone<> Done)
     const bool started = RunOutput(
         QStringLiteral("正在打印到：%1").arg(QFileInfo(File).fileName()),
         [error, snapshot, heading, File](TBackgroundTask& t) {
-            *error = ::PrintGridToPdf(snapshot, heading, File, [&t](int done, int total) {
-                         t.Report(done, total);
-                         return !t.Cancelled();
-                     }).Error().Message;
+            const auto progress = [&t](int done, int total) { return t.KeepGoing(done, total); };
+            *error = ::PrintGridToPdf(snapshot, heading, File, progress).Error().Message;
         },
         [error, Done](bool) { Done(error->isEmpty() ? TResult<>{} : TResult<>{TError{*error}}); });
     if (!started)
@@ -258,7 +226,7 @@ void TbfrmVeltrane::mnuExportClick()
     FOutputFolder = QFileInfo(file).absolutePath();
     ExportTo(file, [this, file](const TResult<bool>& written) {
         if (!written)
-            OutputMessage(written.Error().Message, MB_OK | MB_ICONEXCLAMATION);
+            Tell(written.Error().Message);
         else if (written.Value())
             ShowOutputPlace(QStringLiteral("数据已导出到："), file);
     });
@@ -329,7 +297,7 @@ void TbfrmVeltrane::mnuPrintPreviewClick()
             return;
     }
     if (const TResult<> shown = PreviewGrid(snapshot, OutputHeading(), Handle(), first, last); !shown)
-        OutputMessage(shown.Error().Message, MB_OK | MB_ICONEXCLAMATION);
+        Tell(shown.Error().Message);
 }
 
 void TbfrmVeltrane::mnuPrintClick()
@@ -358,16 +326,14 @@ void TbfrmVeltrane::mnuPrintClick()
     RunOutput(
         QStringLiteral("正在打印…"),
         [printed, snapshot, heading, printer, first, last](TBackgroundTask& t) {
-            const TResult<TOutputEnd> painted = PaintGrid(snapshot, heading, *printer, first, last, [&t](int done, int total) {
-                t.Report(done, total);
-                return !t.Cancelled();
-            });
+            const auto progress = [&t](int done, int total) { return t.KeepGoing(done, total); };
+            const TResult<TOutputEnd> painted = PaintGrid(snapshot, heading, *printer, first, last, progress);
             printed->Done = painted && painted.Value() == TOutputEnd::Done;
             printed->Error = painted.Error().Message;
         },
         [this, printed, printer](bool) {
             if (!printed->Error.isEmpty())
-                OutputMessage(printed->Error, MB_OK | MB_ICONEXCLAMATION);
+                Tell(printed->Error);
             else if (printed->Done && !printer->outputFileName().isEmpty())
                 ShowOutputPlace(QStringLiteral("已打印到："), printer->outputFileName());
             else if (printed->Done) {

@@ -2,6 +2,7 @@
 
 #include "data/untDbManager.h"
 #include "data/untSqlDialect.h"
+#include "records/untRecordWork.h"
 #include "toolkit/ADODB.h"
 #include "toolkit/NextGridColumns.h"
 #include "toolkit/Threads.h"
@@ -43,6 +44,38 @@ QString JournalLocalTime(const QString& Utc)
 {
     const QDateTime t = QDateTime::fromString(Utc, Qt::ISODateWithMs);
     return t.isValid() ? t.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) : Utc;
+}
+
+QString NoJournalText() { return QStringLiteral("数据库中没有可读的操作日志表（BusiBudgetAdjLog）"); }
+
+TResult<QStringList> FetchJournalLines(TAdoConn* Conn, const TJournalFilter& Filter,
+                                       const std::function<bool(int Done)>& Progress)
+{
+    if (ProbeJournal(Conn).State != TJournalState::Present)
+        return TError{NoJournalText()};
+    const TResult<std::vector<TJournalRow>> rows = FetchJournal(Conn, Filter, Progress);
+    if (!rows)
+        return TError{QStringLiteral("无法读取操作日志：%1").arg(AdvisedMessage(rows.Error())), rows.Error().Kind};
+    QStringList lines;
+    for (const TJournalRow& r : rows.Value())
+        lines << QStringList{QString::number(r.LogId), JournalLocalTime(r.LoggedAt), r.Operator, r.Workstation, r.Action,
+                             r.DataYear, r.BudgId, r.Eid, r.OldStatus, r.NewStatus, r.BudgMoney}
+                     .join(QLatin1Char('\t'));
+    return lines;
+}
+
+QStringList HistoryCells(const QStringList& Entry)
+{
+    return {JournalLocalTime(Entry.value(0)), Entry.value(1), Entry.value(2), TJournalActions::Caption(Entry.value(3)),
+            JournalStatusName(Entry.value(4)), JournalStatusName(Entry.value(5)), Entry.value(6)};
+}
+
+QString HistoryLine(const QStringList& Entry)
+{
+    QStringList cells = HistoryCells(Entry);
+    const QString newStatus = cells.takeAt(5);
+    cells[4] += QStringLiteral("→") + newStatus;
+    return cells.join(QLatin1Char('\t'));
 }
 
 // ------------------------------------------------------------------ filter

@@ -69,6 +69,19 @@ TResult<std::vector<TJournalRow>> FetchJournalPage(TAdoConn* Conn, const TJourna
 TResult<std::vector<TJournalRow>> FetchJournal(TAdoConn* Conn, const TJournalFilter& Filter,
                                                const std::function<bool(int Done)>& Progress = {});
 
+// Said of a database whose journal cannot be read at all.
+QString NoJournalText();
+// Every entry of a filter as scripts read them, a tab-separated line each: LogId,
+// time, operator, workstation, action, year, record, unit, old and new status,
+// amount. Fails when the database has no journal or the reading fails.
+TResult<QStringList> FetchJournalLines(TAdoConn* Conn, const TJournalFilter& Filter,
+                                       const std::function<bool(int Done)>& Progress = {});
+// A record's journal entry (as TRecordController::History gives it) as the user
+// reads it: time, operator, workstation, action, old and new status, amount.
+QStringList HistoryCells(const QStringList& Entry);
+// The entry as one tab-separated line, the statuses as "old→new".
+QString HistoryLine(const QStringList& Entry);
+
 // The entries as a grid shows them, for export and print: 时间, 操作员, 工作站,
 // 操作, 年度, 预算指标, 单位, 原状态, 新状态, 金额(元).
 TGridSnapshot JournalSnapshot(const std::vector<TJournalRow>& Rows);

@@ -430,7 +430,7 @@ void TRecordController::CheckJournal(bool RecoverRun)
     });
 }
 
-QList<QStringList> TRecordController::History(const QString& BudgId, std::int32_t DataYear, TError* Error) const
+TResult<QList<QStringList>> TRecordController::History(const QString& BudgId, std::int32_t DataYear) const
 {
     QList<QStringList> out;
     if (FJournal != TJournalState::Present || !FContext.Conn)
@@ -447,8 +447,8 @@ QList<QStringList> TRecordController::History(const QString& BudgId, std::int32_
             out << row;
         }
     } catch (const std::exception& e) {
-        if (Error)
-            *Error = TError::From(e);
+        const TError error = TError::From(e);
+        return TError{QStringLiteral("无法读取操作记录：%1").arg(AdvisedMessage(error)), error.Kind};
     }
     return out;
 }

@@ -123,9 +123,9 @@ public:
     };
     const std::optional<TJournalRun>& RecoveredRun() const { return FRecovered; }
     // A record's journal, newest first: time (UTC), operator, workstation, action,
-    // old and new status, amount; empty without a journal. May be called on a
-    // worker (it reads the whole journal).
-    QList<QStringList> History(const QString& BudgId, std::int32_t DataYear, TError* Error) const;
+    // old and new status, amount; empty without a journal; a failure says it as
+    // the user reads it. May be called on a worker (it reads the whole journal).
+    TResult<QList<QStringList>> History(const QString& BudgId, std::int32_t DataYear) const;
     int RunTotal() const;
     // 取消: a run stops after the statement in flight; a load is dropped (true when
     // one was).

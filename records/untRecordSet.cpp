@@ -62,6 +62,16 @@ long long TRecordSet::AmountCents(int Row) const
     return Row >= 0 && size_t(Row) < FCents.size() ? FCents[size_t(Row)] : 0;
 }
 
+TRecordSet::TTotals TRecordSet::Totals(const std::vector<int>& Rows) const
+{
+    TTotals t;
+    for (const int r : Rows) {
+        t.Records += Detail() ? 1 : qMax(0, RecordCount(r));
+        t.Cents += AmountCents(r);
+    }
+    return t;
+}
+
 qint64 TRecordSet::Bytes() const
 {
     return FCells.StoreBytes() + qint64(FCents.capacity() * sizeof(long long))

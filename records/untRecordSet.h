@@ -44,6 +44,11 @@ public:
     // The amount as the database gave it (exact text, empty for NULL) and in cents.
     QString Amount(int Row) const { return Text(AmountField, Row); }
     long long AmountCents(int Row) const;
+    // What the rows stand for together: records (a summary row's count) and cents.
+    struct TTotals {
+        long long Records = 0, Cents = 0;
+    };
+    TTotals Totals(const std::vector<int>& Rows) const;
 
     qint64 Bytes() const;
     // The rows of a later part of the same load, after these.

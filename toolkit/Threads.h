@@ -107,6 +107,12 @@ public:
     bool Cancelled() const { return FCancel.load(); }
     // From the body.
     void Report(int Done, int Total);
+    // Reports, and says whether the body is to go on: false once cancelled.
+    bool KeepGoing(int Done, int Total = 0)
+    {
+        Report(Done, Total);
+        return !Cancelled();
+    }
 
 protected:
     void Execute() override;

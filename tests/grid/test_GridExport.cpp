@@ -3,6 +3,7 @@
 #include "data/untDefData.h"
 #include "data/untDemoData.h"
 #include "forms/bwnVeltrane.h"
+#include "grid/untViewColumns.h"
 #include "records/untRecordSql.h"
 #include "grid/untNextGridManager.h"
 #include "tests/DefConnectionScope.h"
