@@ -1,6 +1,7 @@
 #include "records/untRecordSql.h"
 #include "data/untDefData.h"
 #include "data/untSqlDialect.h"
+#include <iterator>
 
 namespace {
 
@@ -292,34 +293,24 @@ QString TwinCountSQL(TAdoConn* Conn, const QString& BudgId, std::int32_t DataYea
            + QStringLiteral("' and datayear=") + QString::number(DataYear);
 }
 
+namespace {
+// A kind's names, in the order of TRunKind: as the journal spells it, and its verb.
+struct TRunNames {
+    const char* Action;
+    const char* Verb;
+};
+constexpr TRunNames RunNames[] = {{"confirm", "确认"}, {"cancel", "撤销"}, {"delete", "删除"}, {"undo", "恢复"}};
+static_assert(std::size(RunNames) == std::size(RunKinds));
+}  // namespace
+
 QString RunAction(TRunKind Kind)
 {
-    switch (Kind) {
-    case TRunKind::Confirm:
-        return QStringLiteral("confirm");
-    case TRunKind::Cancel:
-        return QStringLiteral("cancel");
-    case TRunKind::Delete:
-        return QStringLiteral("delete");
-    case TRunKind::Undo:
-        break;
-    }
-    return QStringLiteral("undo");
+    return QLatin1String(RunNames[size_t(Kind)].Action);
 }
 
 QString RunVerb(TRunKind Kind)
 {
-    switch (Kind) {
-    case TRunKind::Confirm:
-        return QStringLiteral("确认");
-    case TRunKind::Cancel:
-        return QStringLiteral("撤销");
-    case TRunKind::Delete:
-        return QStringLiteral("删除");
-    case TRunKind::Undo:
-        break;
-    }
-    return QStringLiteral("恢复");
+    return QString::fromUtf8(RunNames[size_t(Kind)].Verb);
 }
 
 std::optional<TRunKind> RunKindOfAction(const QString& Action)
