@@ -41,6 +41,7 @@ TbfrmVeltrane::TbfrmVeltrane(TComponent* AOwner) : TfrmBsTrvTC(AOwner)
 {
     BuildLayout();
     FController = new TRecordController(TModuleContext{}, this);
+    ngdBudgetAdj->SetModel(FController);
     // Short work shows no panel: it would only flicker.
     FProcessTimer = new QTimer(this);
     FProcessTimer->setSingleShot(true);
@@ -66,6 +67,9 @@ TbfrmVeltrane::~TbfrmVeltrane()
     FOutput = nullptr;
     // Work on the workers ends first: it holds the connection and reports here.
     FController->Abandon();
+    // The grid goes with the window's controls, after this: its model tells no
+    // one here of the rows it drops.
+    FController->disconnect(this);
     // The tree goes first: clearing it must not raise selection changes into a
     // window that is half gone.
     if (trvList)
@@ -364,70 +368,10 @@ void TbfrmVeltrane::mnuRefreshClick()
     LoadRecords();
 }
 
-void TbfrmVeltrane::TickAll(const QString& Text)
-{
-    // Ticks only what the filter shows; clearing clears every row. One write for
-    // the column: a quarter of a million rows ticked at once stay quick.
-    const int chk = TickColumn();
-    if (chk < 0)
-        return;
-    const bool tick = Text == QLatin1String("True");
-    // While rows still arrive, 全选 takes them too; 全不选 ends that.
-    FController->TickArriving(tick);
-    const int rows = ngdBudgetAdj->RowCount();
-    std::vector<int> which;
-    which.reserve(size_t(rows));
-    for (int r = 0; r < rows; ++r)
-        if (!tick || ngdBudgetAdj->IsRowShown(r))
-            which.push_back(r);
-    ngdBudgetAdj->SetColumnCells(chk, which, Text);
-}
-
-void TbfrmVeltrane::pmuAllClick() { TickAll(QStringLiteral("True")); }
-void TbfrmVeltrane::pmuClearClick() { TickAll(QStringLiteral("false")); }
+void TbfrmVeltrane::pmuAllClick() { FController->TickAll(true); }
+void TbfrmVeltrane::pmuClearClick() { FController->TickAll(false); }
 
 void TbfrmVeltrane::tbtnModClick() {}
-
-int TbfrmVeltrane::TickColumn() const
-{
-    return FGridManager ? ngdBudgetAdj->Columns().FindByName(QStringLiteral("chk")) : -1;
-}
-
-int TbfrmVeltrane::FirstTickedRow() const
-{
-    // The column is looked up once: a grid may hold hundreds of thousands of rows.
-    const int chk = TickColumn();
-    if (chk < 0)
-        return -1;
-    const TNextGridModel* model = ngdBudgetAdj->Model();
-    const int rows = ngdBudgetAdj->RowCount();
-    for (int r = 0; r < rows; ++r)
-        if (model->TextIsTicked(chk, r))
-            return r;
-    return -1;
-}
-
-std::vector<int> TbfrmVeltrane::TickedRecords() const
-{
-    std::vector<int> out;
-    const TRecordSetRef records = Records();
-    const int chk = TickColumn();
-    if (!records || chk < 0)
-        return out;
-    const TNextGridModel* model = ngdBudgetAdj->Model();
-    const int shown = ngdBudgetAdj->ShownRowCount();
-    // In the order the user sees them; rows a filter hides are not the user's choice now.
-    for (int i = 0; i < shown; ++i) {
-        const int r = ngdBudgetAdj->ShownRow(i);
-        if (!model->TextIsTicked(chk, r))
-            continue;
-        // The totals row (and any row not of this load) stands for no record.
-        const int record = ngdBudgetAdj->LoadedRow(r);
-        if (r != ngdBudgetAdj->FooterRow() && record >= 0 && record < records->Count())
-            out.push_back(record);
-    }
-    return out;
-}
 
 bool TbfrmVeltrane::ActionAllowed(QToolButton* Button)
 {
@@ -439,7 +383,7 @@ bool TbfrmVeltrane::ActionAllowed(QToolButton* Button)
     const bool enabled = Button->isEnabled();
     if (!enabled && (ngdBudgetAdj->RowCount() > 0 || Busy()))
         return false;
-    if (enabled && FirstTickedRow() >= 0)
+    if (enabled && FController->AnyTicked())
         return true;
     Ask(NothingTicked, ConfirmCaption, MB_OK | MB_ICONEXCLAMATION);
     return false;
@@ -464,7 +408,7 @@ void TbfrmVeltrane::SetCheckedStatus(const QString& Status)
 
 void TbfrmVeltrane::tbtnDelClick()
 {
-    if (Running() || FirstTickedRow() < 0)
+    if (Running() || !FController->AnyTicked())
         return;
     StartRun(TRunKind::Delete);
 }
@@ -485,7 +429,7 @@ void TbfrmVeltrane::StartRun(TRunKind Kind)
 {
     if (Running())
         return;
-    std::vector<int> rows = TickedRecords();
+    std::vector<int> rows = FController->TickedRecords();
     if (rows.empty()) {
         // Only the totals row (or hidden rows) ticked: nothing stands for a record.
         Ask(NothingTicked, ConfirmCaption, MB_OK | MB_ICONEXCLAMATION);
@@ -626,35 +570,8 @@ void TbfrmVeltrane::ScheduleStatus()
 
 void TbfrmVeltrane::UpdateStatus()
 {
-    const TRecordSetRef records = Records();
-    const int footer = ngdBudgetAdj->FooterRow();
-    const int chk = ngdBudgetAdj->Columns().FindByName(QStringLiteral("chk"));
-    const TNextGridModel* model = ngdBudgetAdj->Model();
-    const int shownRows = ngdBudgetAdj->ShownRowCount();
-    TStatusFacts f;
-    f.Loading = FController->Loading();
-    f.LoadedRows = FController->LoadedRows();
-    // A summary row stands for several records: both are said.
-    f.Summary = records && !records->Detail();
-    // While rows arrive the line says how many: counting them all at each part
-    // would only hold the window up.
-    for (int i = 0; i < shownRows && !f.Loading; ++i) {
-        const int r = ngdBudgetAdj->ShownRow(i);
-        if (r == footer)
-            continue;
-        ++f.Shown;
-        const int count = f.Summary ? qMax(0, records->RecordCount(ngdBudgetAdj->LoadedRow(r))) : 1;
-        f.ShownRecords += count;
-        if (chk >= 0 && model->TextIsTicked(chk, r)) {
-            ++f.Ticked;
-            f.TickedRecords += count;
-            if (records)
-                f.TickedCents += records->AmountCents(ngdBudgetAdj->LoadedRow(r));
-        }
-    }
-    f.Loaded = ngdBudgetAdj->RowCount() - (footer >= 0 ? 1 : 0);
+    TStatusFacts f = FController->StatusFacts();
     f.UnitScope = FUnitScope;
-    f.ReadOnly = FController->Journal() == TRecordController::TJournalState::ReadOnly;
     f.RunText = FRunText;
     if (btnClearFilter)
         btnClearFilter->setVisible(ngdBudgetAdj->Filtered());
@@ -710,8 +627,8 @@ void TbfrmVeltrane::BuildColumns()
     ReplaceGridManager(new TNextGridManager(this, table, QStringLiteral("ngdBudgetAdj")));
     FGridManager->CreateColumns(ngdBudgetAdj);
     // The ticks are the records', kept by the controller: one set for every view.
-    if (TickColumn() >= 0)
-        ngdBudgetAdj->Model()->SetTickSource(TickColumn(), FController);
+    if (const int chk = ngdBudgetAdj->Columns().FindByName(QStringLiteral("chk")); chk >= 0)
+        FController->SetTickSource(chk, FController);
     // The tick, the record number and the unit code stay in view when the grid
     // scrolls sideways (as far as the columns begin with them).
     int frozen = 0;

@@ -155,9 +155,6 @@ private:
     void RowsArrived(TGridRows&& Cells);
     void LoadFailed(const TError& Error);
     bool ActionAllowed(QToolButton* Button);
-    // The rows of the record set the user has ticked among those shown, in the
-    // grid's order; the totals row never.
-    std::vector<int> TickedRecords() const;
     void StartRun(TRunKind Kind);
     // A run or an undo begun with What on the progress panel and the input blocked
     // meanwhile; Start gets the row after which to cancel (-1: none) and says
@@ -174,9 +171,6 @@ private:
     void SetInputBlocked(bool Blocked);
     void ScheduleStatus();
     void UpdateStatus();
-    int TickColumn() const;   // -1 when the grid has no check boxes
-    int FirstTickedRow() const;
-    void TickAll(const QString& Text);
     void ReplaceGridManager(TNextGridManager* Manager);
     void Tell(const QString& Text);   // a message box with the module's caption and icon
     // A message box of the host's application; without one, the first answer.

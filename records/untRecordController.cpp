@@ -9,7 +9,7 @@
 #include <utility>
 
 TRecordController::TRecordController(TModuleContext Context, QObject* Parent)
-    : QObject(Parent), FContext(std::move(Context))
+    : TNextGridModel(Parent), FContext(std::move(Context))
 {
 }
 
@@ -451,4 +451,76 @@ TResult<QList<QStringList>> TRecordController::History(const QString& BudgId, st
         return TError{QStringLiteral("无法读取操作记录：%1").arg(AdvisedMessage(error)), error.Kind};
     }
     return out;
+}
+
+void TRecordController::TickAll(bool Tick)
+{
+    FTickArriving = Tick && Loading();
+    const int chk = TickColumnIndex();
+    if (chk < 0)
+        return;
+    // One write for all of them: the status line counts once.
+    std::vector<int> which;
+    which.reserve(size_t(Rows()));
+    for (int r = 0; r < Rows(); ++r)
+        if (!Tick || ViewRow(r) >= 0)
+            which.push_back(r);
+    SetTexts(chk, which, Tick ? QStringLiteral("True") : QStringLiteral("false"));
+}
+
+bool TRecordController::AnyTicked() const
+{
+    const int chk = TickColumnIndex();
+    for (int r = 0; chk >= 0 && r < Rows(); ++r)
+        if (TextIsTicked(chk, r))
+            return true;
+    return false;
+}
+
+std::vector<int> TRecordController::TickedRecords() const
+{
+    std::vector<int> out;
+    const int chk = TickColumnIndex();
+    if (!FRecords || chk < 0)
+        return out;
+    const int footer = FooterRow();
+    for (int i = 0; i < ShownCount(); ++i) {
+        const int r = StoreRow(i);
+        // The totals row (and any row not of this load) stands for no record.
+        const int record = Cells().Origin(r);
+        if (r != footer && record >= 0 && record < FRecords->Count() && TextIsTicked(chk, r))
+            out.push_back(record);
+    }
+    return out;
+}
+
+TStatusFacts TRecordController::StatusFacts() const
+{
+    TStatusFacts f;
+    f.Loading = Loading();
+    f.LoadedRows = LoadedRows();
+    // A summary row stands for several records: both are said.
+    f.Summary = FRecords && !FRecords->Detail();
+    f.ReadOnly = FJournal == TJournalState::ReadOnly;
+    const int footer = FooterRow();
+    f.Loaded = Rows() - (footer >= 0 ? 1 : 0);
+    // While rows arrive the line says how many: counting them all at each part
+    // would only hold the window up.
+    const int chk = TickColumnIndex();
+    for (int i = 0; i < ShownCount() && !f.Loading; ++i) {
+        const int r = StoreRow(i);
+        if (r == footer)
+            continue;
+        ++f.Shown;
+        const int record = Cells().Origin(r);
+        const int count = f.Summary ? qMax(0, FRecords->RecordCount(record)) : 1;
+        f.ShownRecords += count;
+        if (chk >= 0 && TextIsTicked(chk, r)) {
+            ++f.Ticked;
+            f.TickedRecords += count;
+            if (FRecords)
+                f.TickedCents += FRecords->AmountCents(record);
+        }
+    }
+    return f;
 }

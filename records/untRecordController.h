@@ -7,6 +7,7 @@
 // constant, the grid's cells to adopt, a run's report.
 #include "records/untModuleContext.h"
 #include "records/untRecordWork.h"
+#include "toolkit/NextGridModel.h"
 #include <QElapsedTimer>
 #include <QObject>
 #include <QSet>
@@ -15,7 +16,23 @@
 #include <optional>
 #include <vector>
 
-class TRecordController : public QObject, public TNxTickSource {
+// What the status line under the grid says (records/untRecordTexts).
+struct TStatusFacts {
+    bool Loading = false;
+    int LoadedRows = 0;      // while loading: the rows there so far
+    bool Summary = false;    // a row stands for several records
+    int Shown = 0, Loaded = 0, Ticked = 0;
+    long long ShownRecords = 0, TickedRecords = 0, TickedCents = 0;
+    QStringList UnitScope;   // the units of the top node's rows
+    bool ReadOnly = false;
+    QString RunText;         // what the latest run, undo or cancel did
+};
+
+// The controller is the record grid's item model: the grid shows its rows (its
+// cells, with the totals row, the shown rows of the filter row and the sort), and
+// its check-box column reads and writes the ticks kept here by record, so that
+// every view of the rows reads one set of rows and one set of ticks.
+class TRecordController : public TNextGridModel, public TNxTickSource {
     Q_OBJECT
 public:
     explicit TRecordController(TModuleContext Context, QObject* Parent = nullptr);
@@ -68,15 +85,23 @@ public:
 
     // The ticks, by row of Records() (the grid's check-box column reads and writes
     // them here, whatever view shows the rows): cleared by each load; the rows
-    // KeepTicked names, and after TickArriving every row, come ticked as they arrive.
+    // KeepTicked names, and after 全选 while they arrive every row, come ticked as they arrive.
     int Ticked(int Row) const override;
     QString TickText(int Row) const override;
     void SetTickText(int Row, QStringView Text) override;
     // The records (by TRecordSet::Identity) to tick again in the next load: a
     // run's unwritten rows in its reload. Any other load forgets them.
     void KeepTicked(QSet<QString> Identities) { FKeepTicked = std::move(Identities); }
-    // 全选 while rows still arrive: the rest come ticked; false ends it.
-    void TickArriving(bool On) { FTickArriving = On && Loading(); }
+    // 全选 (true) ticks the rows shown, and while rows still arrive the rest too;
+    // 全清 (false) clears every row.
+    void TickAll(bool Tick);
+    // Whether any row is ticked, hidden ones and the totals row too.
+    bool AnyTicked() const;
+    // The rows of Records() ticked among those shown, in the grid's order; the
+    // totals row never (rows a filter hides are not the user's choice now).
+    std::vector<int> TickedRecords() const;
+    // The status line's facts of the rows shown (its unit scope and run text aside).
+    TStatusFacts StatusFacts() const;
 
     // Starts a run over rows of Records() (false when one is on, rows are still
     // arriving or none are given).

@@ -23,17 +23,6 @@ std::optional<QString> JournalNoticeText(TJournalState State);
 // Said of the operator's latest run when it never ended.
 QString UnfinishedRunText(const TRecordController::TJournalRun& Run);
 
-// What the status line under the grid says.
-struct TStatusFacts {
-    bool Loading = false;
-    int LoadedRows = 0;      // while loading: the rows there so far
-    bool Summary = false;    // a row stands for several records
-    int Shown = 0, Loaded = 0, Ticked = 0;
-    long long ShownRecords = 0, TickedRecords = 0, TickedCents = 0;
-    QStringList UnitScope;   // the units of the top node's rows
-    bool ReadOnly = false;
-    QString RunText;         // what the latest run, undo or cancel did
-};
 QString StatusLineText(const TStatusFacts& Facts);
 // The whole line, for a window too narrow to show it, and the ticked sum in capitals.
 QString StatusToolTipText(const QString& Line, const TStatusFacts& Facts);

@@ -108,6 +108,8 @@ private:
 TNextGrid::TNextGrid(QWidget* parent) : QTableView(parent), FColumns(this)
 {
     FModel = new TNextGridModel(this);
+    FModel->FGrid = this;
+    FOwnsModel = true;
     setModel(FModel);
     setItemDelegate(new TNxGridDelegate(this));
     setWordWrap(false);
@@ -129,14 +131,39 @@ TNextGrid::TNextGrid(QWidget* parent) : QTableView(parent), FColumns(this)
     hh->setFixedHeight(FHeaderSize);
     connect(hh, &QHeaderView::sectionClicked, this, &TNextGrid::HeaderClicked);
     connect(hh, &QHeaderView::sectionResized, this, &TNextGrid::SectionResized);
+    FollowModel();
+    SetOptions(FOptions);
+}
+
+void TNextGrid::FollowModel()
+{
     // The header forgets widths and hidden sections on a reset; give them back.
     connect(FModel, &QAbstractItemModel::modelAboutToBeReset, this, [this] { ++FQuietWidths; });
     connect(FModel, &QAbstractItemModel::modelReset, this, [this] {
         for (int i = 0; i < FColumns.Count(); ++i)
             ApplyColumn(i);
         --FQuietWidths;
+        UpdateFrozen();
     });
-    SetOptions(FOptions);
+    connect(FModel, &QAbstractItemModel::columnsInserted, this, [this] { UpdateFrozen(); });
+}
+
+void TNextGrid::SetModel(TNextGridModel* Model)
+{
+    if (!Model || Model == FModel || FColumns.Count() > 0 || Model->FGrid)
+        return;
+    TNextGridModel* old = std::exchange(FModel, Model);
+    old->disconnect(this);
+    Model->FGrid = this;
+    setModel(Model);
+    if (FFrozen) {
+        FFrozen->setModel(Model);
+        FFrozen->setSelectionModel(selectionModel());
+    }
+    if (FOwnsModel)
+        delete old;
+    FOwnsModel = false;
+    FollowModel();
 }
 
 TNextGrid::~TNextGrid()
@@ -144,9 +171,15 @@ TNextGrid::~TNextGrid()
     // Whoever follows the header and the model (a filter row) must not be called
     // into a grid that is half gone.
     horizontalHeader()->blockSignals(true);
-    FModel->blockSignals(true);
+    FModel->disconnect(this);
     setModel(nullptr);
-    delete FModel;
+    if (FOwnsModel) {
+        FModel->blockSignals(true);
+        delete FModel;
+    } else {
+        // A model of its owner's outlives the grid, empty.
+        FModel->Detach();
+    }
     FModel = nullptr;
 }
 
@@ -277,8 +310,6 @@ void TNextGrid::SetFrozenColumns(int Count)
         connect(horizontalHeader(), &QHeaderView::sectionResized, this, [this] { UpdateFrozen(); });
         connect(horizontalHeader(), &QHeaderView::sectionMoved, this, [this] { UpdateFrozen(); });
         connect(horizontalHeader(), &QHeaderView::sortIndicatorChanged, this, [this] { UpdateFrozen(); });
-        connect(FModel, &QAbstractItemModel::modelReset, this, [this] { UpdateFrozen(); });
-        connect(FModel, &QAbstractItemModel::columnsInserted, this, [this] { UpdateFrozen(); });
     }
     UpdateFrozen();
 }

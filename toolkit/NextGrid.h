@@ -204,6 +204,10 @@ public:
     std::function<void(TNextGrid* Sender)> OnDblClick;
 
     TNextGridModel* Model() const { return FModel; }
+    // Shows Model's rows instead of the grid's own (which goes): only before the
+    // grid has columns, and a model shows one grid. The model may outlive the
+    // grid; it is empty then.
+    void SetModel(TNextGridModel* Model);
     // Bytes held by the cell store, and the UTF-8 size of the texts it holds.
     qint64 StoreBytes() const;
     qint64 TextBytes() const;
@@ -246,6 +250,8 @@ private:
 
     TNxColumns FColumns;
     TNextGridModel* FModel = nullptr;
+    bool FOwnsModel = false;
+    void FollowModel();
     int FUpdateCount = 0;
     int FFooterRow = -1;
     TGridOptions FOptions = TGridOptions(goHeader) | goGrid;

@@ -407,8 +407,27 @@ qint64 TNxCellStore::TextBytes() const
 
 // --------------------------------------------------------------------- model
 
-TNextGridModel::TNextGridModel(TNextGrid* grid) : QAbstractTableModel(grid), FGrid(grid) {}
+TNextGridModel::TNextGridModel(QObject* parent) : QAbstractTableModel(parent) {}
 TNextGridModel::~TNextGridModel() = default;
+
+void TNextGridModel::Detach()
+{
+    beginResetModel();
+    FCells.Clear();
+    FTickSource = nullptr;
+    FTickCol = -1;
+    FMapped = false;
+    FShown.clear();
+    FShownFooter = -1;
+    FResetting = false;
+    FGrid = nullptr;
+    endResetModel();
+}
+
+int TNextGridModel::FooterRow() const
+{
+    return FGrid && FGrid->FFooterRow >= 0 && FGrid->FFooterRow < Rows() ? FGrid->FFooterRow : -1;
+}
 
 bool TNextGridModel::Batched() const { return FResetting; }
 
@@ -453,8 +472,8 @@ int TNextGridModel::ViewRow(int storeRow) const
 void TNextGridModel::ComputeShown()
 {
     const int rows = Rows();
-    const int footer = FGrid->FFooterRow >= 0 && FGrid->FFooterRow < rows ? FGrid->FFooterRow : -1;
-    const auto conditions = FGrid->ActiveConditions();
+    const int footer = FooterRow();
+    const auto conditions = FGrid ? FGrid->ActiveConditions() : decltype(FGrid->ActiveConditions()){};
     FShown.clear();
     FShownFooter = -1;
     if (conditions.empty() && (footer < 0 || footer == rows - 1)) {
@@ -492,7 +511,7 @@ void TNextGridModel::ResetShown(const std::function<void()>& change)
         return;
     }
     // The selection as store rows, in runs; a scattered one is not worth keeping.
-    QItemSelectionModel* sm = FGrid->selectionModel();
+    QItemSelectionModel* sm = FGrid ? FGrid->selectionModel() : nullptr;
     std::vector<std::pair<int, int>> selected;   // store row, column
     bool rowsWhole = false;
     int currentRow = -1, currentCol = -1;
@@ -557,7 +576,7 @@ void TNextGridModel::ResetShown(const std::function<void()>& change)
 
 void TNextGridModel::ShownChanged()
 {
-    if (!Batched())
+    if (!Batched() && FGrid)
         emit FGrid->shownRowsChanged();
 }
 
@@ -624,7 +643,8 @@ void TNextGridModel::ClearColumns()
     FCells.Clear();
     FTickSource = nullptr;
     FTickCol = -1;
-    FGrid->FColumns.FItems.clear();
+    if (FGrid)
+        FGrid->FColumns.FItems.clear();
     ComputeShown();
     if (!batched)
         endResetModel();

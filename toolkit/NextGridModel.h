@@ -132,12 +132,15 @@ public:
     virtual void SetTickText(int LoadedRow, QStringView Text) = 0;
 };
 
-// The item model behind the view. Changes made inside a batch of the grid are
-// announced as one reset when the batch ends.
+// The item model behind the view: the rows, the totals row, the filter row's
+// selection of shown rows and the sort. A grid makes its own; an owner of rows
+// (a model of its records that derives from this one) may give the grid its own
+// instead (TNextGrid::SetModel), before the grid has columns. Changes made inside
+// a batch of the grid are announced as one reset when the batch ends.
 class TOOLKIT_EXPORT TNextGridModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    explicit TNextGridModel(TNextGrid* grid);
+    explicit TNextGridModel(QObject* parent = nullptr);
     ~TNextGridModel() override;
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -176,6 +179,14 @@ public:
     int ShownCount() const { return FMapped ? int(FShown.size()) : Rows(); }
     int StoreRow(int viewRow) const;   // -1 out of range
     int ViewRow(int storeRow) const;   // -1 when not shown
+    // The store row of the totals row, -1 when none (or the model shows no grid).
+    int FooterRow() const;
+    // The check-box column whose ticks a tick source keeps, -1 when none.
+    int TickColumnIndex() const { return FTickSource ? FTickCol : -1; }
+
+protected:
+    // A program's write of one text into many cells of a column, announced once.
+    void SetTexts(int col, const std::vector<int>& rows, QStringView text);
 
 private:
     friend class TNextGrid;
@@ -202,14 +213,14 @@ private:
     void ShownChanged();
     // A user's tick of store rows through the grid's edit gate; how many changed.
     int UserSetChecks(int col, const std::vector<int>& rows, bool tick);
-    // A program's write of one text into many cells of a column, announced once.
-    void SetTexts(int col, const std::vector<int>& rows, QStringView text);
+    // The grid goes first: the model shows nothing from then on.
+    void Detach();
 
     bool TickColumn(int col) const { return FTickSource && col == FTickCol; }
     // A program's or user's write of one cell, ticks to their source.
     bool WriteCell(int col, int row, QStringView text);
 
-    TNextGrid* FGrid;
+    TNextGrid* FGrid = nullptr;
     TNxCellStore FCells;
     TNxTickSource* FTickSource = nullptr;
     int FTickCol = -1;
