@@ -10,6 +10,7 @@
 #include "toolkit/ComCtrls.h"
 #include "toolkit/NextGrid.h"
 #include "toolkit/NextGridFilter.h"
+#include "toolkit/ProgressPanel.h"
 #include "tree/untDynamicTree.h"
 #include "tree/untTreeSearch.h"
 #include <QAction>
@@ -42,10 +43,6 @@ TbfrmVeltrane::TbfrmVeltrane(TComponent* AOwner) : TfrmBsTrvTC(AOwner)
     BuildLayout();
     FController = new TRecordController(TModuleContext{}, this);
     ngdBudgetAdj->SetModel(FController);
-    // Short work shows no panel: it would only flicker.
-    FProcessTimer = new QTimer(this);
-    FProcessTimer->setSingleShot(true);
-    FProcessTimer->setInterval(300);
     Wire();
     UpdateStatus();
     BuildFindBar();
@@ -94,8 +91,8 @@ void TbfrmVeltrane::RefreshContext()
 void TbfrmVeltrane::Wire()
 {
     QWidget* form = Handle();
-    connect(FProcessTimer, &QTimer::timeout, this, [this] { ShowProcessPanel(); });
-    connect(btnProcessCancel, &QPushButton::clicked, this, [this] { CancelWork(); });
+    connect(pnprocess, &TProgressPanel::due, this, [this] { ShowProcessPanel(); });
+    connect(pnprocess, &TProgressPanel::cancelClicked, this, [this] { CancelWork(); });
     trvList->OnChange = [this](QObject*, TTreeNode* node) { trvListChange(node); };
     connect(rgpShowEid, &TRadioGroup::itemIndexChanged, this, [this] { rgpShowEidClick(); });
     connect(cobBType, qOverload<int>(&QComboBox::currentIndexChanged), this, [this] { cobMidChange(); });
@@ -154,8 +151,8 @@ void TbfrmVeltrane::Wire()
     connect(ngdBudgetAdj, &TNextGrid::shownRowsChanged, this, [this] { ScheduleStatus(); });
     // The controller's work.
     connect(FController, &TRecordController::loadStarted, this, [this] {
-        if (!Running())
-            FProcessTimer->start();
+        if (!Running() && !FOutput)
+            pnprocess->Start(QStringLiteral("正在提取数据：") + OutputDetails(), QStringLiteral("进度：正在查询数据库…"));
         UpdateStatus();
     });
     connect(FController, &TRecordController::workEnded, this, [this] { HideIdlePanel(); });
@@ -445,20 +442,17 @@ void TbfrmVeltrane::StartRun(TRunKind Kind)
 void TbfrmVeltrane::StartWork(const QString& What, const std::function<bool(int CancelAfter)>& Start)
 {
     const int cancelAfter = std::exchange(FCancelAfter, -1);
-    Label4->setText(What);
     SetInputBlocked(true);
+    pnprocess->Start(What, QStringLiteral("进度："));
     if (!Start(cancelAfter)) {
+        pnprocess->Stop();
         SetInputBlocked(false);
-        return;
     }
-    FProcessTimer->start();
 }
 
 void TbfrmVeltrane::RunProgress(int Done, int Total)
 {
-    Label5->setText(QStringLiteral("进度：%1 / %2 行").arg(Done).arg(Total));
-    pbProcess->setRange(0, qMax(1, Total));
-    pbProcess->setValue(Done);
+    pnprocess->SetStep(QStringLiteral("进度：%1 / %2 行").arg(Done).arg(Total), Done, Total);
 }
 
 void TbfrmVeltrane::RunFinished(const TRunReport& Run)
@@ -515,14 +509,8 @@ void TbfrmVeltrane::ShowProcessPanel()
 {
     if (!Busy() && !FOutput)
         return;
-    if (!Running() && !FOutput) {
-        Label4->setText(QStringLiteral("正在提取数据：") + OutputDetails());
-        Label5->setText(QStringLiteral("进度：正在查询数据库…"));
-        pbProcess->setRange(0, 0);   // a query tells nothing of its progress
-    }
-    PlaceProcessPanel();
-    pnprocess->show();
-    pnprocess->raise();
+    // Over rows that are arriving it keeps to the bottom: the first stay readable.
+    pnprocess->Show(ngdBudgetAdj->RowCount() > 0 && FController->Loading());
 }
 
 bool TbfrmVeltrane::Busy() const { return FController->Busy() || FOutput || (DytFind && DytFind->Searching()); }
@@ -532,8 +520,7 @@ void TbfrmVeltrane::HideIdlePanel()
     // The panel belongs to the work it shows: gone when none is left.
     if (Busy())
         return;
-    FProcessTimer->stop();
-    pnprocess->hide();
+    pnprocess->Stop();
 }
 bool TbfrmVeltrane::Running() const { return FController->Running(); }
 QString TbfrmVeltrane::LastRecordSQL() const { return FController->LastSQL(); }

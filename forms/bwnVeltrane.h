@@ -167,7 +167,6 @@ private:
     void RunFinished(const TRunReport& Report);
     void ShowProcessPanel();
     void HideIdlePanel();
-    void PlaceProcessPanel();
     void SetInputBlocked(bool Blocked);
     void ScheduleStatus();
     void UpdateStatus();
@@ -197,7 +196,6 @@ private:
     bool FStatusPending = false;
     bool FTreeRebuilding = false;
     QPointer<QWidget> FFocusBeforeRun;
-    QTimer* FProcessTimer = nullptr;
     QShortcut* FEmptyConfirmKey = nullptr;   // Ctrl+E/Ctrl+D on an empty grid: the hint
     QShortcut* FEmptyCancelKey = nullptr;
     // While the window is being shown its two loads report a refused load once.

@@ -6,6 +6,7 @@
 #include "grid/untNextGridManager.h"
 #include "toolkit/ComCtrls.h"
 #include "toolkit/NextGrid.h"
+#include "toolkit/ProgressPanel.h"
 #include "tree/untDynamicTree.h"
 #include <QAction>
 #include <QButtonGroup>
@@ -280,31 +281,14 @@ void TbfrmVeltrane::BuildLayout()
     statusLayout->addWidget(btnClearFilter);
     gridLayout->addWidget(pnlStatus);
 
-    // The progress panel floats over the grid. It belongs to the form itself, so
-    // that it stays usable while the rest of the window takes no input.
-    pnprocess = new QFrame(form);
+    // The progress panel floats over the grid; it is the form's own, so that it
+    // stays usable while the rest of the window takes no input.
+    pnprocess = new TProgressPanel(form, ngdBudgetAdj);
     pnprocess->setObjectName(QStringLiteral("pnprocess"));
-    pnprocess->setFrameShape(QFrame::Panel);
-    pnprocess->setFrameShadow(QFrame::Raised);
-    pnprocess->setAutoFillBackground(true);
-    auto* proc = new QVBoxLayout(pnprocess);
-    Label4 = new QLabel(QStringLiteral("正在提取数据："), pnprocess);
-    Label4->setObjectName(QStringLiteral("Label4"));
-    Label5 = new QLabel(QStringLiteral("进度："), pnprocess);
-    Label5->setObjectName(QStringLiteral("Label5"));
-    pbProcess = new QProgressBar(pnprocess);
-    pbProcess->setObjectName(QStringLiteral("pbProcess"));
-    btnProcessCancel = new QPushButton(QStringLiteral("取消"), pnprocess);
-    btnProcessCancel->setObjectName(QStringLiteral("btnProcessCancel"));
-    proc->addWidget(Label4);
-    proc->addWidget(Label5);
-    proc->addWidget(pbProcess);
-    auto* cancelRow = new QHBoxLayout;
-    cancelRow->addStretch(1);
-    cancelRow->addWidget(btnProcessCancel);
-    proc->addLayout(cancelRow);
-    pnprocess->resize(320, 130);
-    pnprocess->hide();
+    pnprocess->WhatLabel()->setObjectName(QStringLiteral("Label4"));
+    pnprocess->StepLabel()->setObjectName(QStringLiteral("Label5"));
+    pnprocess->Bar()->setObjectName(QStringLiteral("pbProcess"));
+    pnprocess->CancelButton()->setObjectName(QStringLiteral("btnProcessCancel"));
 
     DytDept = new TDynamicTree(this);
     DytDept->SetName(QStringLiteral("DytDept"));
@@ -361,16 +345,4 @@ void TbfrmVeltrane::SetInputBlocked(bool Blocked)
         if (FFocusBeforeRun)
             FFocusBeforeRun->setFocus(Qt::OtherFocusReason);
     }
-}
-
-void TbfrmVeltrane::PlaceProcessPanel()
-{
-    QWidget* form = Handle();
-    const QRect area(ngdBudgetAdj->mapTo(form, QPoint(0, 0)), ngdBudgetAdj->size());
-    QRect r(QPoint(0, 0), pnprocess->sizeHint().expandedTo(QSize(320, 120)));
-    r.moveCenter(area.center());
-    // Over rows that are arriving it keeps to the bottom: the first stay readable.
-    if (ngdBudgetAdj->RowCount() > 0 && FController->Loading())
-        r.moveBottom(area.bottom() - 8);
-    pnprocess->setGeometry(r);
 }

@@ -19,6 +19,7 @@ class QToolButton;
 class TDynamicTree;
 class TNextGrid;
 class TNextGridFilterRow;
+class TProgressPanel;
 class TTreeSearch;
 
 // A group of radio buttons laid out in columns, with the index of the chosen one.
@@ -79,11 +80,7 @@ protected:
     QMenu* pmenu = nullptr;
     QAction* pmuAll = nullptr;
     QAction* pmuClear = nullptr;
-    QFrame* pnprocess = nullptr;
-    QLabel* Label4 = nullptr;                 // what is being done
-    QLabel* Label5 = nullptr;                 // 进度：
-    QProgressBar* pbProcess = nullptr;
-    QPushButton* btnProcessCancel = nullptr;  // 取消
+    TProgressPanel* pnprocess = nullptr;      // Label4, Label5, pbProcess, btnProcessCancel
     QFrame* pnlStatus = nullptr;              // the status line under the grid
     QLabel* lblStatus = nullptr;
     QToolButton* btnClearFilter = nullptr;    // 清除筛选, while a filter is in force

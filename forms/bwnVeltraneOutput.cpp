@@ -8,6 +8,7 @@
 #include "plugin/untGlobals.h"
 #include "toolkit/ComCtrls.h"
 #include "toolkit/NextGrid.h"
+#include "toolkit/ProgressPanel.h"
 #include <QAction>
 #include <QComboBox>
 #include <QDir>
@@ -109,9 +110,7 @@ bool TbfrmVeltrane::RunOutput(const QString& What, std::function<void(TBackgroun
     // tick), and 取消 on the progress panel stops the output.
     auto* task = new TBackgroundTask(std::move(Body), [this](int done, int total) {
         if (FOutput && !Running()) {
-            Label5->setText(QStringLiteral("进度：%1 / %2").arg(done).arg(total));
-            pbProcess->setRange(0, qMax(1, total));
-            pbProcess->setValue(done);
+            pnprocess->SetStep(QStringLiteral("进度：%1 / %2").arg(done).arg(total), done, total);
         }
     });
     // Raised only while the task is ours: the destructor deletes a task still
@@ -126,10 +125,7 @@ bool TbfrmVeltrane::RunOutput(const QString& What, std::function<void(TBackgroun
         Done(completed);
     };
     FOutput = task;
-    Label4->setText(What);
-    Label5->setText(QStringLiteral("进度：准备中…"));
-    pbProcess->setRange(0, 0);
-    FProcessTimer->start();
+    pnprocess->Start(What, QStringLiteral("进度：准备中…"));
     task->Resume();
     return true;
 }

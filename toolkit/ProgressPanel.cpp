@@ -1,0 +1,70 @@
+#include "toolkit/ProgressPanel.h"
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+
+TProgressPanel::TProgressPanel(QWidget* Form, QWidget* Over) : QFrame(Form), FOver(Over)
+{
+    setFrameShape(QFrame::Panel);
+    setFrameShadow(QFrame::Raised);
+    setAutoFillBackground(true);
+    auto* rows = new QVBoxLayout(this);
+    FWhat = new QLabel(this);
+    FStep = new QLabel(this);
+    FBar = new QProgressBar(this);
+    FCancel = new QPushButton(QStringLiteral("取消"), this);
+    rows->addWidget(FWhat);
+    rows->addWidget(FStep);
+    rows->addWidget(FBar);
+    auto* cancelRow = new QHBoxLayout;
+    cancelRow->addStretch(1);
+    cancelRow->addWidget(FCancel);
+    rows->addLayout(cancelRow);
+    resize(320, 130);
+    hide();
+    // Short work shows no panel: it would only flicker.
+    FDelay = new QTimer(this);
+    FDelay->setSingleShot(true);
+    FDelay->setInterval(300);
+    connect(FDelay, &QTimer::timeout, this, &TProgressPanel::due);
+    connect(FCancel, &QPushButton::clicked, this, &TProgressPanel::cancelClicked);
+}
+
+void TProgressPanel::Start(const QString& What, const QString& Step)
+{
+    SetWhat(What);
+    SetStep(Step);
+    FDelay->start();
+}
+
+void TProgressPanel::SetWhat(const QString& What) { FWhat->setText(What); }
+
+void TProgressPanel::SetStep(const QString& Step, int Done, int Total)
+{
+    FStep->setText(Step);
+    FBar->setRange(0, Total > 0 ? Total : 0);
+    if (Total > 0)
+        FBar->setValue(Done);
+}
+
+void TProgressPanel::Show(bool AtBottom)
+{
+    QWidget* form = parentWidget();
+    const QRect area(FOver->mapTo(form, QPoint(0, 0)), FOver->size());
+    QRect r(QPoint(0, 0), sizeHint().expandedTo(QSize(320, 120)));
+    r.moveCenter(area.center());
+    if (AtBottom)
+        r.moveBottom(area.bottom() - 8);
+    setGeometry(r);
+    show();
+    raise();
+}
+
+void TProgressPanel::Stop()
+{
+    FDelay->stop();
+    hide();
+}

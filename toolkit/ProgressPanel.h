@@ -1,0 +1,43 @@
+#pragma once
+// A panel that floats over an area of a window while long work runs: what is
+// being done, how far it is, a bar and 取消. It is the window's own child, so it
+// stays usable while the rest of the window takes no input. Short work shows
+// nothing: the panel is due a moment after the work began (Start), unless the
+// work ended first (Stop); its owner then shows it (Show) if the work still runs.
+#include "toolkit/Export.h"
+#include <QFrame>
+
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QTimer;
+
+class TOOLKIT_EXPORT TProgressPanel : public QFrame {
+    Q_OBJECT
+public:
+    TProgressPanel(QWidget* Form, QWidget* Over);
+    // Work began: what it is; the panel is due after the delay.
+    void Start(const QString& What, const QString& Step);
+    void SetWhat(const QString& What);
+    // How far the work is; Total 0: unknown (the bar moves without a value).
+    void SetStep(const QString& Step, int Done = 0, int Total = 0);
+    // Over the middle of the area, or at its bottom (the rows above stay readable).
+    void Show(bool AtBottom);
+    void Stop();
+    QLabel* WhatLabel() const { return FWhat; }
+    QLabel* StepLabel() const { return FStep; }
+    QProgressBar* Bar() const { return FBar; }
+    QPushButton* CancelButton() const { return FCancel; }
+
+signals:
+    void due();
+    void cancelClicked();
+
+private:
+    QWidget* FOver;
+    QLabel* FWhat;
+    QLabel* FStep;
+    QProgressBar* FBar;
+    QPushButton* FCancel;
+    QTimer* FDelay;
+};
