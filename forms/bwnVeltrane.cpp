@@ -2,6 +2,7 @@
 #include "budget/gunLookupLists.h"
 #include "data/untDefData.h"
 #include "forms/untImages.h"
+#include "grid/untGridOutput.h"
 #include "grid/untNextGridManager.h"
 #include "grid/untViewColumns.h"
 #include "records/untRecordTexts.h"
@@ -58,12 +59,8 @@ TbfrmVeltrane::~TbfrmVeltrane()
     // However the window goes (closed, the host quitting, the main window's
     // close), what the user arranged is kept.
     SaveSettings();
-    // An output in progress stops, unheard of: waiting for its body may run its
-    // completion, which would reach this window half gone.
-    if (FOutput)
-        FOutput->OnTerminate = nullptr;
-    delete FOutput;
-    FOutput = nullptr;
+    // An output in progress stops, unheard of.
+    FOutput->Abandon();
     // Work on the workers ends first: it holds the connection and reports here.
     FController->Abandon();
     // The tree goes first: clearing it must not raise selection changes into a
@@ -552,7 +549,7 @@ void TbfrmVeltrane::RunFinished(const TRunReport& Run)
 
 void TbfrmVeltrane::CancelWork()
 {
-    if (FOutput) {
+    if (FOutput->Busy()) {
         FOutput->Cancel();
         return;
     }
@@ -569,9 +566,9 @@ void TbfrmVeltrane::CancelWork()
 
 void TbfrmVeltrane::ShowProcessPanel()
 {
-    if (!Busy() && !FOutput)
+    if (!Busy())
         return;
-    if (!Running() && !FOutput) {
+    if (!Running() && !FOutput->Busy()) {
         Label4->setText(QStringLiteral("正在提取数据：") + OutputDetails());
         Label5->setText(QStringLiteral("进度：正在查询数据库…"));
         pbProcess->setRange(0, 0);   // a query tells nothing of its progress
@@ -581,7 +578,7 @@ void TbfrmVeltrane::ShowProcessPanel()
     pnprocess->raise();
 }
 
-bool TbfrmVeltrane::Busy() const { return FController->Busy() || FOutput || (DytFind && DytFind->Searching()); }
+bool TbfrmVeltrane::Busy() const { return FController->Busy() || FOutput->Busy() || (DytFind && DytFind->Searching()); }
 
 void TbfrmVeltrane::HideIdlePanel()
 {
