@@ -1,65 +1,45 @@
 #include "forms/bwnJournal.h"
 
-#include "grid/untGridPrint.h"
+#include "grid/untGridOutput.h"
+#include "toolkit/Forms.h"
+#include "toolkit/NextGridColumns.h"
 #include "toolkit/Threads.h"
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QDir>
 #include <QDialogButtonBox>
-#include <QFileDialog>
-#include <QFileInfo>
-#include <QFormLayout>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QPrinter>
 #include <QProgressDialog>
 #include <QPushButton>
-#include <QStandardPaths>
 #include <QTableView>
+#include <QTableWidget>
 #include <QVBoxLayout>
+#include <memory>
 
 namespace {
 
 const QString Title = QStringLiteral("操作日志");
-// A preview keeps every page it shows in memory.
-constexpr int PreviewPages = 300;
-
-TGridPrintHeading Heading(const TJournalFilter& Filter, const QString& Operator)
-{
-    return {Title, Filter.Describe(), QString(), Operator, {}};
-}
 
 }  // namespace
-
-QString WriteJournal(TAdoConn* Conn, const TJournalFilter& Filter, const QString& File, const QString& Operator,
-                     const std::function<bool(int)>& Progress)
-{
-    const bool pdf = QFileInfo(File).suffix().compare(QLatin1String("pdf"), Qt::CaseInsensitive) == 0;
-    if (!pdf && ExportFormatOf(File) == TExportFormat::Unknown)
-        return QStringLiteral("不支持的文件类型“%1”：请选择 .xlsx、.csv 或 .pdf 文件").arg(QFileInfo(File).suffix());
-    bool stopped = false;
-    const TResult<std::vector<TJournalRow>> rows = FetchJournal(Conn, Filter, [&](int done) {
-        stopped = Progress && !Progress(done);
-        return !stopped;
-    });
-    if (!rows)
-        return QStringLiteral("无法读取操作日志：%1").arg(AdvisedMessage(rows.Error()));
-    if (stopped)
-        return {};
-    const TGridSnapshot snapshot = JournalSnapshot(rows.Value());
-    if (pdf)
-        return PrintGridToPdf(snapshot, Heading(Filter, Operator), File).Error().Message;
-    return ExportGrid(snapshot, File, {}, Heading(Filter, Operator)).Error().Message;
-}
 
 TbfrmJournal::TbfrmJournal(TAdoConn* Conn, const QString& Operator, const QString& Unit, QWidget* Parent)
     : QDialog(Parent), FConn(Conn), FOperator(Operator), FModel(new TJournalModel(Conn, this))
 {
+    FOutput = new TGridOutput(
+        this,
+        [this](const QString& text, int flags) {
+            if ((flags & MB_YESNO) == MB_YESNO)
+                return QMessageBox::question(this, Title, text) == QMessageBox::Yes ? int(IDYES) : int(IDNO);
+            QMessageBox::warning(this, Title, text);
+            return int(IDOK);
+        },
+        {}, this);
     setObjectName(QStringLiteral("frmJournal"));
     setWindowTitle(Title);
     setAttribute(Qt::WA_DeleteOnClose);
@@ -153,16 +133,14 @@ TbfrmJournal::TbfrmJournal(TAdoConn* Conn, const QString& Operator, const QStrin
     connect(FExport, &QPushButton::clicked, this, [this] { StartOutput(TOutput::Export); });
     connect(FPrint, &QPushButton::clicked, this, [this] { StartOutput(TOutput::Print); });
     connect(close, &QPushButton::clicked, this, &QDialog::close);
+    connect(FOutput, &TGridOutput::progress, this, [this](int done, int) {
+        if (FProgress)
+            FProgress->setLabelText(QStringLiteral("正在读取操作日志… 已有 %1 条").arg(done));
+    });
     btnSearchClick();
 }
 
-TbfrmJournal::~TbfrmJournal()
-{
-    if (FTask) {
-        FTask->OnTerminate = nullptr;
-        delete FTask;   // cancels and waits
-    }
-}
+TbfrmJournal::~TbfrmJournal() { FOutput->Abandon(); }
 
 TJournalFilter TbfrmJournal::ControlsFilter() const
 {
@@ -195,97 +173,94 @@ void TbfrmJournal::UpdateStatus()
 {
     const int n = FModel->Count();
     if (!FModel->LastFetch())
-        FStatus->setText(QStringLiteral("无法读取操作日志：%1").arg(AdvisedMessage(FModel->LastFetch().Error())));
+        FStatus->setText(JournalReadFailed(FModel->LastFetch().Error()).Message);
     else if (FModel->Fetching())
         FStatus->setText(QStringLiteral("正在加载… 已有 %1 条").arg(n));
     else if (FModel->AtEnd())
         FStatus->setText(n == 0 ? QStringLiteral("没有符合条件的操作记录") : QStringLiteral("共 %1 条").arg(n));
     else
         FStatus->setText(QStringLiteral("已显示最近的 %1 条，向下滚动显示更多").arg(n));
-    FExport->setEnabled(!FTask && n > 0);
-    FPrint->setEnabled(!FTask && n > 0);
+    FExport->setEnabled(!FOutput->Busy() && n > 0);
+    FPrint->setEnabled(!FOutput->Busy() && n > 0);
 }
 
 void TbfrmJournal::StartOutput(TOutput Kind)
 {
-    if (FTask)
+    if (FOutput->Busy())
         return;
     const TJournalFilter filter = FModel->Filter();
     QString file;
     if (Kind == TOutput::Export) {
-        const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-        QFileDialog dialog(this, QStringLiteral("导出操作日志"), folder + QStringLiteral("/操作日志.xlsx"),
-                           QStringLiteral("Excel 工作簿 (*.xlsx);;CSV 文件（逗号分隔） (*.csv);;PDF 文件 (*.pdf)"));
-        dialog.setObjectName(QStringLiteral("dlgJournalExport"));
-        dialog.setAcceptMode(QFileDialog::AcceptSave);
-        dialog.setOption(QFileDialog::DontUseNativeDialog, true);
-        dialog.setDefaultSuffix(QStringLiteral("xlsx"));
-        connect(&dialog, &QFileDialog::fileSelected, &dialog, [&file](const QString& f) { file = f; });
-        if (dialog.exec() != QDialog::Accepted || file.isEmpty())
+        file = FOutput->ChooseFile({QStringLiteral("导出操作日志"), QStringLiteral("dlgJournalExport"), QStringLiteral("操作日志.xlsx"),
+                                    {TGridOutput::XlsxFilter(), TGridOutput::CsvFilter(), QStringLiteral("PDF 文件 (*.pdf)")}});
+        if (file.isEmpty())
             return;
     }
-    FTaskFile = file;
-    FTaskError.clear();
-    FTaskCancelled = false;
-    // Every entry of the search, on a worker; a print then previews them.
-    auto rows = std::make_shared<std::vector<TJournalRow>>();
-    TAdoConn* conn = FConn;
-    const QString op = FOperator;
-    FTask = new TBackgroundTask(
-        [conn, filter, file, op, rows, this](TBackgroundTask& t) {
-            auto progress = [&t](int done) { return t.KeepGoing(done); };
-            if (!file.isEmpty()) {
-                FTaskError = WriteJournal(conn, filter, file, op, progress);
-                return;
-            }
-            TResult<std::vector<TJournalRow>> fetched = FetchJournal(conn, filter, progress);
-            if (fetched)
-                *rows = fetched.Take();
+    // Every entry of the search, on a worker: written to the file, or previewed.
+    struct TRead {
+        TResult<TOutputEnd> Written = TOutputEnd::Done;
+        std::vector<TJournalRow> Rows;
+    };
+    auto read = std::make_shared<TRead>();
+    const auto body = [conn = FConn, filter, file, op = FOperator, read](TBackgroundTask& t) {
+        auto progress = [&t](int done) { return t.KeepGoing(done); };
+        if (!file.isEmpty()) {
+            read->Written = WriteJournal(conn, filter, file, op, progress);
+        } else if (TResult<std::vector<TJournalRow>> fetched = FetchJournal(conn, filter, progress)) {
+            read->Rows = fetched.Take();
+        } else {
+            read->Written = JournalReadFailed(fetched.Error());
+        }
+    };
+    const auto done = [this, read, file, filter](bool completed) {
+        // Called from the job's own completion: the dialog goes once that has returned.
+        FProgress->deleteLater();
+        FProgress = nullptr;
+        UpdateStatus();
+        if (!read->Written) {
+            QMessageBox::warning(this, Title, read->Written.Error().Message);
+        } else if (completed && read->Written.Value() == TOutputEnd::Done) {
+            if (!file.isEmpty())
+                FStatus->setText(QStringLiteral("操作日志已导出到：%1").arg(QDir::toNativeSeparators(file)));
             else
-                FTaskError = QStringLiteral("无法读取操作日志：%1").arg(AdvisedMessage(fetched.Error()));
-        },
-        [this](int done, int) {
-            if (FProgress)
-                FProgress->setLabelText(QStringLiteral("正在读取操作日志… 已有 %1 条").arg(done));
-        });
+                FOutput->Preview(JournalSnapshot(read->Rows), JournalHeading(filter, FOperator));
+        }
+    };
     FProgress = new QProgressDialog(QStringLiteral("正在读取操作日志…"), QStringLiteral("取消"), 0, 0, this);
     FProgress->setObjectName(QStringLiteral("dlgJournalProgress"));
     FProgress->setWindowTitle(Title);
     FProgress->setMinimumDuration(300);
-    connect(FProgress, &QProgressDialog::canceled, this, [this] {
-        if (FTask) {
-            FTaskCancelled = true;
-            FTask->Cancel();
-        }
-    });
-    FTask->OnTerminate = [this, rows, filter](TThread*) {
-        OutputDone();
-        if (FTaskFile.isEmpty() && FTaskError.isEmpty() && !FTaskCancelled) {
-            const TGridSnapshot snapshot = JournalSnapshot(*rows);
-            QPrinter printer(QPrinter::HighResolution);
-            ChooseOrientation(snapshot, printer);
-            const int pages = GridPageLayout(snapshot, printer).PageCount;
-            const TResult<> shown = PreviewGrid(snapshot, Heading(filter, FOperator), this, 0, qMin(pages, PreviewPages) - 1);
-            if (!shown)
-                QMessageBox::warning(this, Title, shown.Error().Message);
-        }
-    };
+    connect(FProgress, &QProgressDialog::canceled, FOutput, &TGridOutput::Cancel);
+    FOutput->Run(QStringLiteral("正在读取操作日志…"), body, done);
     UpdateStatus();
-    FTask->Resume();
 }
 
-void TbfrmJournal::OutputDone()
+void ShowHistoryDialog(QWidget* Parent, const QString& Title, const QList<QStringList>& Entries)
 {
-    // Called from the task's own completion: it goes once that has returned.
-    FTask->deleteLater();
-    FTask = nullptr;
-    if (FProgress) {
-        FProgress->deleteLater();
-        FProgress = nullptr;
+    QDialog dialog(Parent);
+    dialog.setObjectName(QStringLiteral("dlgHistory"));
+    dialog.setWindowTitle(Title);
+    auto* layout = new QVBoxLayout(&dialog);
+    auto* table = new QTableWidget(int(Entries.size()), 7, &dialog);
+    table->setObjectName(QStringLiteral("tblHistory"));
+    table->setHorizontalHeaderLabels({QStringLiteral("时间"), QStringLiteral("操作员"), QStringLiteral("工作站"),
+                                      QStringLiteral("操作"), QStringLiteral("原状态"), QStringLiteral("新状态"),
+                                      QStringLiteral("金额(元)")});
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->verticalHeader()->hide();
+    for (int r = 0; r < Entries.size(); ++r) {
+        QStringList cells = HistoryCells(Entries[r]);
+        cells[6] = FormatNumberMask(QStringLiteral("#,##0.00"), cells[6]);
+        for (int c = 0; c < cells.size(); ++c)
+            table->setItem(r, c, new QTableWidgetItem(cells[c]));
     }
-    UpdateStatus();
-    if (!FTaskError.isEmpty())
-        QMessageBox::warning(this, Title, FTaskError);
-    else if (!FTaskFile.isEmpty() && !FTaskCancelled)
-        FStatus->setText(QStringLiteral("操作日志已导出到：%1").arg(QDir::toNativeSeparators(FTaskFile)));
+    table->resizeColumnsToContents();
+    layout->addWidget(table);
+    if (Entries.isEmpty())
+        layout->addWidget(new QLabel(QStringLiteral("这条预算指标还没有操作记录。"), &dialog));
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, &dialog);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    layout->addWidget(buttons);
+    dialog.resize(720, 360);
+    dialog.exec();
 }

@@ -3,9 +3,9 @@
 // time, unit range and record, newest first. The entries come a page at a time
 // from a worker (the table asks for more as it is scrolled down); export and
 // print take every entry of the search, fetched on a worker with progress.
-#include "grid/untGridExport.h"
 #include "records/untJournalSearch.h"
 #include <QDialog>
+#include <QList>
 
 class QCheckBox;
 class QComboBox;
@@ -16,7 +16,7 @@ class QProgressDialog;
 class QPushButton;
 class QTableView;
 class TAdoConn;
-class TBackgroundTask;
+class TGridOutput;
 
 class TbfrmJournal : public QDialog {
     Q_OBJECT
@@ -34,7 +34,6 @@ private:
     enum class TOutput { Export, Print };
     void UpdateStatus();
     void StartOutput(TOutput Kind);
-    void OutputDone();
 
     TAdoConn* FConn;
     QString FOperator;
@@ -51,15 +50,10 @@ private:
     QLabel* FStatus;
     QPushButton* FExport;
     QPushButton* FPrint;
-    TBackgroundTask* FTask = nullptr;
+    TGridOutput* FOutput;
     QProgressDialog* FProgress = nullptr;
-    QString FTaskFile;
-    QString FTaskError;
-    bool FTaskCancelled = false;
 };
 
-// Every entry of a filter written to a file (.xlsx, .csv or .pdf by its
-// extension) on the calling thread, with the journal's heading; empty on
-// success, else why not. Progress (entries fetched) returning false stops it.
-QString WriteJournal(TAdoConn* Conn, const TJournalFilter& Filter, const QString& File, const QString& Operator,
-                     const std::function<bool(int Done)>& Progress = {});
+// A record's journal entries (as TRecordController::History gives them) in a
+// modal table, newest first.
+void ShowHistoryDialog(QWidget* Parent, const QString& Title, const QList<QStringList>& Entries);

@@ -2,6 +2,7 @@
 #include "budget/gunLookupLists.h"
 #include "data/untDefData.h"
 #include "forms/untImages.h"
+#include "grid/untGridOutput.h"
 #include "grid/untNextGridManager.h"
 #include "grid/untViewColumns.h"
 #include "records/untRecordTexts.h"
@@ -21,7 +22,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QShortcut>
@@ -56,12 +56,8 @@ TbfrmVeltrane::~TbfrmVeltrane()
     // However the window goes (closed, the host quitting, the main window's
     // close), what the user arranged is kept.
     SaveSettings();
-    // An output in progress stops, unheard of: waiting for its body may run its
-    // completion, which would reach this window half gone.
-    if (FOutput)
-        FOutput->OnTerminate = nullptr;
-    delete FOutput;
-    FOutput = nullptr;
+    // An output in progress stops, unheard of.
+    FOutput->Abandon();
     // Work on the workers ends first: it holds the connection and reports here.
     FController->Abandon();
     // The grid goes with the window's controls, after this: its model tells no
@@ -151,7 +147,7 @@ void TbfrmVeltrane::Wire()
     connect(ngdBudgetAdj, &TNextGrid::shownRowsChanged, this, [this] { ScheduleStatus(); });
     // The controller's work.
     connect(FController, &TRecordController::loadStarted, this, [this] {
-        if (!Running() && !FOutput)
+        if (!Running() && !FOutput->Busy())
             pnprocess->Start(QStringLiteral("正在提取数据：") + OutputDetails(), QStringLiteral("进度：正在查询数据库…"));
         UpdateStatus();
     });
@@ -490,7 +486,7 @@ void TbfrmVeltrane::RunFinished(const TRunReport& Run)
 
 void TbfrmVeltrane::CancelWork()
 {
-    if (FOutput) {
+    if (FOutput->Busy()) {
         FOutput->Cancel();
         return;
     }
@@ -507,13 +503,13 @@ void TbfrmVeltrane::CancelWork()
 
 void TbfrmVeltrane::ShowProcessPanel()
 {
-    if (!Busy() && !FOutput)
+    if (!Busy())
         return;
     // Over rows that are arriving it keeps to the bottom: the first stay readable.
     pnprocess->Show(ngdBudgetAdj->RowCount() > 0 && FController->Loading());
 }
 
-bool TbfrmVeltrane::Busy() const { return FController->Busy() || FOutput || (DytFind && DytFind->Searching()); }
+bool TbfrmVeltrane::Busy() const { return FController->Busy() || FOutput->Busy() || (DytFind && DytFind->Searching()); }
 
 void TbfrmVeltrane::HideIdlePanel()
 {

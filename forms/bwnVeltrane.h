@@ -17,7 +17,7 @@
 #include <vector>
 
 class QShortcut;
-class TBackgroundTask;
+class TGridOutput;
 class QTimer;
 class TNextGridManager;
 class TTreeNode;
@@ -118,12 +118,8 @@ public:
     // user would be shown.
     void ExportGrid(const QString& File, TDone<> Done) override;
     void PrintGridToPdf(const QString& File, TDone<> Done) override;
-    void mnuExportClick();
-    void mnuPrintPreviewClick();
-    void mnuPrintClick();
     // The unit and the filters the grid shows, for the heading of printed pages.
     QString OutputDetails() const;
-    void ShowOutputPlace(const QString& What, const QString& File);
 
 private:
     // Builders of the controls, each the last steps of the constructor.
@@ -220,22 +216,9 @@ private:
     bool FSettingsRestored = false;   // shown once: what the user did is worth keeping
 
     TGridPrintHeading OutputHeading() const;
-    // Starts an output's body on a worker with the progress panel (取消 stops it)
-    // and returns while the window goes on; Done(false when cancelled) runs on the
-    // interface thread when the body has ended, never when the window went first.
-    // False, and nothing started, while another output is on.
-    bool RunOutput(const QString& What, std::function<void(TBackgroundTask&)> Body, std::function<void(bool Completed)> Done);
-    // An export of the grid as shown; Done gets what failed (nothing when it was
-    // cancelled) or whether the file was written.
-    bool ExportTo(const QString& File, std::function<void(TResult<bool> Written)> Done);
-    // The refusal of an output asked for while another is on.
-    static TError OutputRefused();
-    // A preview of more pages than this asks for a range first.
-    static constexpr int LongPrintPages = 300;
-    // A range of a long output's pages; a preview takes at most LongPrintPages.
-    bool ChoosePages(int Pages, int* First, int* Last, bool Preview = true);
-    QString FOutputFolder;   // where the latest export went
-    TBackgroundTask* FOutput = nullptr;   // an export or print in progress
+    // The grid's export and print, and the window's other outputs and readings
+    // on a worker, one at a time, with the progress panel (取消 stops them).
+    TGridOutput* FOutput = nullptr;
 };
 
 // Unit initialisation and finalisation, run by the module's load and unload sequence:

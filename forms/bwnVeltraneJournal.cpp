@@ -3,21 +3,15 @@
 // record's history in the detail view's context menu.
 #include "forms/bwnVeltrane.h"
 #include "forms/bwnJournal.h"
+#include "grid/untGridOutput.h"
 #include "records/untJournalSearch.h"
 #include "records/untRecordTexts.h"
-#include "plugin/untGlobals.h"
 #include "toolkit/Forms.h"
 #include "toolkit/NextGrid.h"
 #include "toolkit/Threads.h"
 #include <QAction>
-#include <QDialog>
-#include <QDialogButtonBox>
-#include <QHeaderView>
-#include <QLabel>
 #include <QMenu>
 #include <QRadioButton>
-#include <QTableWidget>
-#include <QVBoxLayout>
 #include <memory>
 #include <utility>
 
@@ -110,7 +104,7 @@ bool TbfrmVeltrane::RowHistory(int Row, THistoryDone Done)
     auto read = std::make_shared<TResult<QList<QStringList>>>(QList<QStringList>{});
     const std::int32_t year = records->View().DataYear;
     TRecordController* controller = FController;
-    return RunOutput(
+    return FOutput->Run(
         QStringLiteral("正在读取操作记录…"),
         [read, controller, id, year](TBackgroundTask&) { *read = controller->History(id, year); },
         [read, id, Done = std::move(Done)](bool) { Done(QStringLiteral("预算指标 %1 的操作记录").arg(id), *read); });
@@ -118,8 +112,8 @@ bool TbfrmVeltrane::RowHistory(int Row, THistoryDone Done)
 
 void TbfrmVeltrane::HistoryLines(int Row, TDone<QStringList> Done)
 {
-    if (FOutput) {
-        Done(OutputRefused());
+    if (FOutput->Busy()) {
+        Done(TGridOutput::Refused());
         return;
     }
     const bool started = RowHistory(Row, [Done](const QString&, const TResult<QList<QStringList>>& entries) {
@@ -139,37 +133,10 @@ void TbfrmVeltrane::HistoryLines(int Row, TDone<QStringList> Done)
 void TbfrmVeltrane::pmuHistoryClick()
 {
     RowHistory(ngdBudgetAdj->SelectedRow(), [this](const QString& title, const TResult<QList<QStringList>>& read) {
-        if (!read) {
+        if (read)
+            ShowHistoryDialog(Handle(), title, read.Value());
+        else
             Tell(read.Error().Message);
-            return;
-        }
-        const QList<QStringList>& entries = read.Value();
-        QDialog dialog(Handle());
-        dialog.setObjectName(QStringLiteral("dlgHistory"));
-        dialog.setWindowTitle(title);
-        auto* layout = new QVBoxLayout(&dialog);
-        auto* table = new QTableWidget(int(entries.size()), 7, &dialog);
-        table->setObjectName(QStringLiteral("tblHistory"));
-        table->setHorizontalHeaderLabels({QStringLiteral("时间"), QStringLiteral("操作员"), QStringLiteral("工作站"),
-                                          QStringLiteral("操作"), QStringLiteral("原状态"), QStringLiteral("新状态"),
-                                          QStringLiteral("金额(元)")});
-        table->setEditTriggers(QAbstractItemView::NoEditTriggers);
-        table->verticalHeader()->hide();
-        for (int r = 0; r < entries.size(); ++r) {
-            QStringList cells = HistoryCells(entries[r]);
-            cells[6] = FormatNumberMask(QStringLiteral("#,##0.00"), cells[6]);
-            for (int c = 0; c < cells.size(); ++c)
-                table->setItem(r, c, new QTableWidgetItem(cells[c]));
-        }
-        table->resizeColumnsToContents();
-        layout->addWidget(table);
-        if (entries.isEmpty())
-            layout->addWidget(new QLabel(QStringLiteral("这条预算指标还没有操作记录。"), &dialog));
-        auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, &dialog);
-        connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
-        layout->addWidget(buttons);
-        dialog.resize(720, 360);
-        dialog.exec();
     });
 }
 
@@ -197,46 +164,28 @@ void TbfrmVeltrane::OpenJournalWindow()
 
 void TbfrmVeltrane::JournalLines(const QStringList& Words, TDone<QStringList> Done)
 {
-    const TResult<TJournalFilter> parsed = TJournalFilter::Parse(Words);
-    if (!parsed) {
-        Done(parsed.Error());
-        return;
-    }
     auto read = std::make_shared<TResult<QStringList>>(QStringList{});
     TAdoConn* conn = FController->Context().Conn;
-    const bool started = RunOutput(
+    const bool started = FOutput->Run(
         QStringLiteral("正在读取操作日志…"),
-        [read, conn, filter = parsed.Value()](TBackgroundTask& t) {
-            *read = FetchJournalLines(conn, filter, [&t](int done) { return t.KeepGoing(done); });
+        [read, conn, Words](TBackgroundTask& t) {
+            *read = FetchJournalLines(conn, Words, [&t](int done) { return t.KeepGoing(done); });
         },
         [read, Done](bool) { Done(*read); });
     if (!started)
-        Done(OutputRefused());
+        Done(TGridOutput::Refused());
 }
 
 void TbfrmVeltrane::ExportJournal(const QString& File, const QStringList& Words, TDone<> Done)
 {
-    const TResult<TJournalFilter> parsed = TJournalFilter::Parse(Words);
-    if (!parsed) {
-        Done(parsed.Error());
-        return;
-    }
     const TModuleContext& c = FController->Context();
-    TAdoConn* conn = c.Conn;
-    const QString op = c.Operator;
     auto written = std::make_shared<TResult<>>();
-    const bool started = RunOutput(
+    const bool started = FOutput->Run(
         QStringLiteral("正在导出操作日志：%1").arg(File),
-        [written, conn, op, File, filter = parsed.Value()](TBackgroundTask& t) {
-            if (ProbeJournal(conn).State != TJournalState::Present) {
-                *written = TError{NoJournalText()};
-                return;
-            }
-            const QString why = WriteJournal(conn, filter, File, op, [&t](int done) { return t.KeepGoing(done); });
-            if (!why.isEmpty())
-                *written = TError{why};
+        [written, conn = c.Conn, op = c.Operator, File, Words](TBackgroundTask& t) {
+            *written = WriteJournal(conn, Words, File, op, [&t](int done) { return t.KeepGoing(done); });
         },
         [written, Done](bool) { Done(*written); });
     if (!started)
-        Done(OutputRefused());
+        Done(TGridOutput::Refused());
 }

@@ -104,13 +104,6 @@ protected:
     QAction* mnuUndoRun = nullptr;
     QAction* mnuJournal = nullptr;
     QAction* pmuHistory = nullptr;
-    // Export and print.
-    QAction* mnuExport = nullptr;
-    QAction* mnuPrintPreview = nullptr;
-    QAction* mnuPrint = nullptr;
-    QAction* mnuOutputSep = nullptr;
+    // Where the context menu's export and print begin (their items are the output's).
     QAction* pmuOutputSep = nullptr;
-    QAction* pmuExport = nullptr;
-    QAction* pmuPrintPreview = nullptr;
-    QAction* pmuPrint = nullptr;
 };

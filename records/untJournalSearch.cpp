@@ -2,11 +2,13 @@
 
 #include "data/untDbManager.h"
 #include "data/untSqlDialect.h"
+#include "grid/untGridPrint.h"
 #include "records/untRecordWork.h"
 #include "toolkit/ADODB.h"
 #include "toolkit/NextGridColumns.h"
 #include "toolkit/Threads.h"
 #include <QDateTime>
+#include <QFileInfo>
 #include <algorithm>
 
 // ------------------------------------------------------------------ words
@@ -48,20 +50,67 @@ QString JournalLocalTime(const QString& Utc)
 
 QString NoJournalText() { return QStringLiteral("数据库中没有可读的操作日志表（BusiBudgetAdjLog）"); }
 
-TResult<QStringList> FetchJournalLines(TAdoConn* Conn, const TJournalFilter& Filter,
+TError JournalReadFailed(const TError& Error)
+{
+    return TError{QStringLiteral("无法读取操作日志：%1").arg(AdvisedMessage(Error)), Error.Kind};
+}
+
+TResult<QStringList> FetchJournalLines(TAdoConn* Conn, const QStringList& Words,
                                        const std::function<bool(int Done)>& Progress)
 {
+    const TResult<TJournalFilter> filter = TJournalFilter::Parse(Words);
+    if (!filter)
+        return filter.Error();
     if (ProbeJournal(Conn).State != TJournalState::Present)
         return TError{NoJournalText()};
-    const TResult<std::vector<TJournalRow>> rows = FetchJournal(Conn, Filter, Progress);
+    const TResult<std::vector<TJournalRow>> rows = FetchJournal(Conn, filter.Value(), Progress);
     if (!rows)
-        return TError{QStringLiteral("无法读取操作日志：%1").arg(AdvisedMessage(rows.Error())), rows.Error().Kind};
+        return JournalReadFailed(rows.Error());
     QStringList lines;
     for (const TJournalRow& r : rows.Value())
         lines << QStringList{QString::number(r.LogId), JournalLocalTime(r.LoggedAt), r.Operator, r.Workstation, r.Action,
                              r.DataYear, r.BudgId, r.Eid, r.OldStatus, r.NewStatus, r.BudgMoney}
                      .join(QLatin1Char('\t'));
     return lines;
+}
+
+TGridPrintHeading JournalHeading(const TJournalFilter& Filter, const QString& Operator)
+{
+    return {QStringLiteral("操作日志"), Filter.Describe(), QString(), Operator, {}};
+}
+
+TResult<TOutputEnd> WriteJournal(TAdoConn* Conn, const TJournalFilter& Filter, const QString& File,
+                                 const QString& Operator, const std::function<bool(int)>& Progress)
+{
+    const bool pdf = QFileInfo(File).suffix().compare(QLatin1String("pdf"), Qt::CaseInsensitive) == 0;
+    if (!pdf && ExportFormatOf(File) == TExportFormat::Unknown)
+        return TError{QStringLiteral("不支持的文件类型“%1”：请选择 .xlsx、.csv 或 .pdf 文件").arg(QFileInfo(File).suffix())};
+    bool stopped = false;
+    const TResult<std::vector<TJournalRow>> rows = FetchJournal(Conn, Filter, [&](int done) {
+        stopped = Progress && !Progress(done);
+        return !stopped;
+    });
+    if (!rows)
+        return JournalReadFailed(rows.Error());
+    if (stopped)
+        return TOutputEnd::Cancelled;
+    const TGridSnapshot snapshot = JournalSnapshot(rows.Value());
+    if (pdf)
+        return PrintGridToPdf(snapshot, JournalHeading(Filter, Operator), File);
+    return ExportGrid(snapshot, File, {}, JournalHeading(Filter, Operator));
+}
+
+TResult<> WriteJournal(TAdoConn* Conn, const QStringList& Words, const QString& File, const QString& Operator,
+                       const std::function<bool(int)>& Progress)
+{
+    const TResult<TJournalFilter> filter = TJournalFilter::Parse(Words);
+    if (!filter)
+        return filter.Error();
+    if (ProbeJournal(Conn).State != TJournalState::Present)
+        return TError{NoJournalText()};
+    if (const TResult<TOutputEnd> written = WriteJournal(Conn, filter.Value(), File, Operator, Progress); !written)
+        return written.Error();
+    return {};
 }
 
 QStringList HistoryCells(const QStringList& Entry)

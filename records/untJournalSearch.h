@@ -8,6 +8,7 @@
 // more as its view asks (canFetchMore/fetchMore), on a worker, and drops what a
 // search it has given up on still delivers.
 #include "data/untError.h"
+#include "grid/untGridExport.h"
 #include "records/untRecordSql.h"
 #include "toolkit/GridSnapshot.h"
 #include <QAbstractTableModel>
@@ -71,11 +72,25 @@ TResult<std::vector<TJournalRow>> FetchJournal(TAdoConn* Conn, const TJournalFil
 
 // Said of a database whose journal cannot be read at all.
 QString NoJournalText();
-// Every entry of a filter as scripts read them, a tab-separated line each: LogId,
-// time, operator, workstation, action, year, record, unit, old and new status,
-// amount. Fails when the database has no journal or the reading fails.
-TResult<QStringList> FetchJournalLines(TAdoConn* Conn, const TJournalFilter& Filter,
+// "无法读取操作日志：…" of a reading that failed.
+TError JournalReadFailed(const TError& Error);
+// Every entry of a script's filter words (TJournalFilter::Parse) as scripts read
+// them, a tab-separated line each: LogId, time, operator, workstation, action,
+// year, record, unit, old and new status, amount. Fails on a word it does not
+// take, when the database has no journal or the reading fails.
+TResult<QStringList> FetchJournalLines(TAdoConn* Conn, const QStringList& Words,
                                        const std::function<bool(int Done)>& Progress = {});
+// Every entry of a filter written to a file (.xlsx, .csv or .pdf by its
+// extension) on the calling thread, under the journal's heading (Operator: who
+// prints). Progress (entries fetched) returning false stops it before the file is
+// written.
+TResult<TOutputEnd> WriteJournal(TAdoConn* Conn, const TJournalFilter& Filter, const QString& File,
+                                 const QString& Operator, const std::function<bool(int Done)>& Progress = {});
+// The same of a script's filter words, for a database that may have no journal.
+TResult<> WriteJournal(TAdoConn* Conn, const QStringList& Words, const QString& File, const QString& Operator,
+                       const std::function<bool(int Done)>& Progress = {});
+// 操作日志 and what is filtered, above the entries put out.
+TGridPrintHeading JournalHeading(const TJournalFilter& Filter, const QString& Operator);
 // A record's journal entry (as TRecordController::History gives it) as the user
 // reads it: time, operator, workstation, action, old and new status, amount.
 QStringList HistoryCells(const QStringList& Entry);
