@@ -126,7 +126,7 @@ void TbfrmVeltrane::Wire()
     connect(ngdBudgetAdj, &TNextGrid::filterChanged, this, [this] { ScheduleStatus(); });
     connect(ngdBudgetAdj, &TNextGrid::sortedByUser, this, [this](int col, bool ascending) {
         if (const TNxCustomColumn* c = ngdBudgetAdj->Columns().Item(col))
-            FSort[ViewIndex()] = {c->Name(), ascending};
+            FViews.Sort[ViewIndex()] = {c->Name(), ascending};
     });
     // The menu items follow their buttons; on an empty grid their keys still say
     // what is missing.
@@ -684,7 +684,7 @@ void TbfrmVeltrane::LoadDone(TGridRows&& Cells)
         FGridManager->AddRows(ngdBudgetAdj, std::move(Cells), true);
     else
         FGridManager->ApplyRows(ngdBudgetAdj, std::move(Cells));
-    ApplySort();
+    SortByName(ngdBudgetAdj, FViews.Sort[ViewIndex()].Column, FViews.Sort[ViewIndex()].Ascending);
     AfterRecordsLoaded();
     UpdateButtons();
     UpdateStatus();

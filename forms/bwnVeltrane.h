@@ -206,13 +206,9 @@ private:
     // 明细/汇总 and which units the tree lists, as the user left them: read
     // before the first load, so that it is the only one.
     void RestoreViewChoice();
-    // The sort of each view (0 汇总, 1 明细) by column name, kept over reloads.
-    TViewSort FSort[2];
+    // The sort and the column widths of each view (0 汇总, 1 明细), kept over reloads.
+    TViewMemory FViews;
     int ViewIndex() const;
-    void ApplySort();
-    // Widths the user gave columns, by field name, of the summary [0] and detail [1] view.
-    QHash<QString, int> FColumnWidths[2];
-    QHash<QString, int>& ViewColumnWidths();
     bool FSettingsRestored = false;   // shown once: what the user did is worth keeping
 
     TGridPrintHeading OutputHeading() const;

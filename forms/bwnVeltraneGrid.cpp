@@ -2,6 +2,7 @@
 // totals of the rows it shows, copying, keyboard focus, fitted columns.
 #include "forms/bwnVeltrane.h"
 #include "grid/untNextGridManager.h"
+#include "grid/untViewColumns.h"
 #include "toolkit/NextGrid.h"
 #include "toolkit/NextGridFilter.h"
 #include <QAction>
@@ -62,25 +63,12 @@ void TbfrmVeltrane::BuildGridFeatures()
     });
     connect(ngdBudgetAdj, &TNextGrid::columnResized, this, [this](int col, int width) {
         if (const TNxCustomColumn* column = ngdBudgetAdj->Columns().Item(col))
-            ViewColumnWidths().insert(column->Name().toLower(), width);
+            FViews.Widths[ViewIndex()].insert(column->Name().toLower(), width);
     });
     new GridFocusOnShow(Handle(), ngdBudgetAdj);
 }
 
-void TbfrmVeltrane::AfterRecordsLoaded()
-{
-    ngdBudgetAdj->FitColumnsToContent();
-    // A width the user chose outlasts the reloads.
-    const QHash<QString, int>& widths = ViewColumnWidths();
-    if (widths.isEmpty())
-        return;
-    for (int c = 0; c < ngdBudgetAdj->Columns().Count(); ++c) {
-        TNxCustomColumn* column = ngdBudgetAdj->Columns().Item(c);
-        const auto it = widths.constFind(column->Name().toLower());
-        if (it != widths.cend() && column->Visible())
-            column->SetWidth(it.value());
-    }
-}
+void TbfrmVeltrane::AfterRecordsLoaded() { FitColumns(ngdBudgetAdj, FViews.Widths[ViewIndex()]); }
 
 void TbfrmVeltrane::pmuCopyClick() { ngdBudgetAdj->CopySelection(); }
 

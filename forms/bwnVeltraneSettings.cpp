@@ -8,17 +8,7 @@
 #include "plugin/untGlobals.h"
 #include "toolkit/Forms.h"
 
-QHash<QString, int>& TbfrmVeltrane::ViewColumnWidths() { return FColumnWidths[ViewIndex()]; }
-
 int TbfrmVeltrane::ViewIndex() const { return rbtnDetail && rbtnDetail->isChecked() ? 1 : 0; }
-
-void TbfrmVeltrane::ApplySort()
-{
-    const TViewSort& sort = FSort[ViewIndex()];
-    const int col = sort.Column.isEmpty() ? -1 : ngdBudgetAdj->Columns().FindByName(sort.Column);
-    if (col >= 0 && ngdBudgetAdj->RowCount() > 0)
-        ngdBudgetAdj->SortByColumn(col, sort.Ascending);
-}
 
 void TbfrmVeltrane::RestoreViewChoice()
 {
@@ -33,9 +23,7 @@ void TbfrmVeltrane::RestoreViewChoice()
         const QSignalBlocker quiet(rgpShowEid);
         rgpShowEid->SetItemIndex(1);
     }
-    for (int view = 0; view < 2; ++view)
-        if (const std::optional<TViewSort> sort = ReadViewSort(s, view))
-            FSort[view] = *sort;
+    FViews.Read(s);
     s.endGroup();
 }
 
@@ -44,8 +32,6 @@ void TbfrmVeltrane::RestoreSettings()
     QSettings s = ViewSettingsStore();
     DropUnknownKeys(s);
     s.beginGroup(QStringLiteral("TbfrmVeltrane"));
-    for (int view = 0; view < 2; ++view)
-        FColumnWidths[view].insert(ReadColumnWidths(s, view));
     const QByteArray splitter = s.value(QStringLiteral("splitter")).toByteArray();
     if (!splitter.isEmpty())
         Splitter1->restoreState(splitter);
@@ -83,9 +69,6 @@ void TbfrmVeltrane::SaveSettings()
     s.setValue(QStringLiteral("treePane"), !pnlLeft->isHidden());
     s.setValue(QStringLiteral("detail"), rbtnDetail->isChecked());
     s.setValue(QStringLiteral("allUnits"), rgpShowEid->ItemIndex() == 1);
-    for (int view = 0; view < 2; ++view) {
-        WriteViewSort(s, view, FSort[view]);
-        WriteColumnWidths(s, view, FColumnWidths[view]);
-    }
+    FViews.Write(s);
     s.endGroup();
 }

@@ -1,5 +1,6 @@
 #include "grid/untViewColumns.h"
 #include "grid/untNextGridManager.h"
+#include "toolkit/NextGrid.h"
 
 namespace {
 
@@ -70,4 +71,22 @@ QList<TDTFieldType*> SummaryColumnTable()
         Def("指标金额(万元)", "budgmoney_wy", 1, 0, 120, 15, 1),
         Def("序号", "NumId", 1, 1, 80, 16, 0),
     };
+}
+
+void FitColumns(TNextGrid* Grid, const QHash<QString, int>& Widths)
+{
+    Grid->FitColumnsToContent();
+    for (int c = 0; c < Grid->Columns().Count() && !Widths.isEmpty(); ++c) {
+        TNxCustomColumn* column = Grid->Columns().Item(c);
+        const auto it = Widths.constFind(column->Name().toLower());
+        if (it != Widths.cend() && column->Visible())
+            column->SetWidth(it.value());
+    }
+}
+
+void SortByName(TNextGrid* Grid, const QString& Column, bool Ascending)
+{
+    const int col = Column.isEmpty() ? -1 : Grid->Columns().FindByName(Column);
+    if (col >= 0 && Grid->RowCount() > 0)
+        Grid->SortByColumn(col, Ascending);
 }

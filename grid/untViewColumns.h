@@ -3,9 +3,19 @@
 // record query (records/untRecordSql), with their captions, kinds and widths.
 #include <QList>
 
+#include <QHash>
+#include <QString>
+
 struct TDTFieldType;
+class TNextGrid;
 
 // The caller owns the records. In the detail view the office name column follows
 // OfficeColumns ("0": shown).
 QList<TDTFieldType*> DetailColumnTable(bool OfficeColumns);
 QList<TDTFieldType*> SummaryColumnTable();
+
+// Fits the columns to their contents, then gives those the user sized their
+// width (by lower-case field name): a width the user chose outlasts the reloads.
+void FitColumns(TNextGrid* Grid, const QHash<QString, int>& Widths);
+// Sorts the rows by the column of that field name, when there are both.
+void SortByName(TNextGrid* Grid, const QString& Column, bool Ascending);

@@ -82,3 +82,20 @@ void WriteColumnWidths(QSettings& Settings, int View, const QHash<QString, int>&
         stored.insert(it.key(), it.value());
     Settings.setValue(ViewKey(View), stored);
 }
+
+void TViewMemory::Read(const QSettings& Settings)
+{
+    for (int view = 0; view < 2; ++view) {
+        if (const std::optional<TViewSort> sort = ReadViewSort(Settings, view))
+            Sort[view] = *sort;
+        Widths[view].insert(ReadColumnWidths(Settings, view));
+    }
+}
+
+void TViewMemory::Write(QSettings& Settings) const
+{
+    for (int view = 0; view < 2; ++view) {
+        WriteViewSort(Settings, view, Sort[view]);
+        WriteColumnWidths(Settings, view, Widths[view]);
+    }
+}

@@ -25,3 +25,13 @@ std::optional<TViewSort> ReadViewSort(const QSettings& Settings, int View);
 void WriteViewSort(QSettings& Settings, int View, const TViewSort& Sort);
 QHash<QString, int> ReadColumnWidths(const QSettings& Settings, int View);
 void WriteColumnWidths(QSettings& Settings, int View, const QHash<QString, int>& Widths);
+
+// What the user made of each view's columns: the sort and the widths given
+// (by lower-case field name), kept over reloads and, in the window's group,
+// between sessions.
+struct TViewMemory {
+    TViewSort Sort[2];
+    QHash<QString, int> Widths[2];
+    void Read(const QSettings& Settings);
+    void Write(QSettings& Settings) const;
+};
