@@ -2,11 +2,9 @@
 // The controls of the confirmation window, by the names the module gives them
 // (scripts and tests find them by these names too). forms/bwnVeltraneLayout.cpp
 // builds them; the window only wires them.
-#include <QGroupBox>
-#include <QList>
+#include "toolkit/ExtCtrls.h"
 
 class QAction;
-class QButtonGroup;
 class QComboBox;
 class QFrame;
 class QLabel;
@@ -20,24 +18,6 @@ class TDynamicTree;
 class TNextGrid;
 class TNextGridFilterRow;
 class TTreeSearch;
-
-// A group of radio buttons laid out in columns, with the index of the chosen one.
-// Changing the index (by a click or in code) raises itemIndexChanged.
-class TRadioGroup : public QGroupBox {
-    Q_OBJECT
-    Q_PROPERTY(int ItemIndex READ ItemIndex WRITE SetItemIndex NOTIFY itemIndexChanged)
-public:
-    TRadioGroup(QWidget* parent, const QString& name, const QStringList& items, int columns);
-    int ItemIndex() const;
-    void SetItemIndex(int index);
-    QRadioButton* Item(int index) const { return FItems.value(index); }
-    int Count() const { return int(FItems.size()); }
-signals:
-    void itemIndexChanged(int index);
-private:
-    QButtonGroup* FGroup = nullptr;
-    QList<QRadioButton*> FItems;
-};
 
 // Only the window and its builders use the members; everyone else reaches a
 // control by its object name.
