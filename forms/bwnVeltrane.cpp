@@ -11,7 +11,7 @@
 #include "toolkit/NextGrid.h"
 #include "toolkit/NextGridFilter.h"
 #include "tree/untDynamicTree.h"
-#include "tree/untTreeSearch.h"
+#include "tree/untTreeFindBar.h"
 #include <QAction>
 #include <QDesktopServices>
 #include <QUrl>
@@ -581,7 +581,7 @@ void TbfrmVeltrane::ShowProcessPanel()
     pnprocess->raise();
 }
 
-bool TbfrmVeltrane::Busy() const { return FController->Busy() || FOutput || (DytFind && DytFind->Searching()); }
+bool TbfrmVeltrane::Busy() const { return FController->Busy() || FOutput || (pnlFind && pnlFind->Searching()); }
 
 void TbfrmVeltrane::HideIdlePanel()
 {

@@ -7,6 +7,7 @@
 #include "toolkit/ComCtrls.h"
 #include "toolkit/NextGrid.h"
 #include "tree/untDynamicTree.h"
+#include "tree/untTreeFindBar.h"
 #include <QAction>
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -286,7 +287,44 @@ void TbfrmVeltrane::BuildLayout()
 
 }
 
+void TbfrmVeltrane::BuildFindBar()
+{
+    pnlFind = new TTreeFindBar(pnlLeft, DytDept, this);
+    auto* left = static_cast<QVBoxLayout*>(pnlLeft->layout());
+    left->insertWidget(left->indexOf(trvList), pnlFind);
+    // On the handle, as the confirm short-cut: focus may be anywhere in the window.
+    QWidget* form = Handle();
+    mnuFind = new QAction(QStringLiteral("查找单位"), form);
+    mnuFind->setObjectName(QStringLiteral("mnuFind"));
+    mnuFind->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
+    mnuFind->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    form->addAction(mnuFind);
+    // Also where a user looks for it: the menu and the tool bar.
+    mitemOption->insertAction(mitemOption->actions().value(0), mnuFind);
+    connect(tbtnFind, &QToolButton::clicked, mnuFind, &QAction::trigger);
+    connect(mnuFind, &QAction::triggered, this, [this] { ShowFindBar(); });
+}
+
 // ---------------------------------------------------------------- the controls' states
+
+void TbfrmVeltrane::ShowFindBar()
+{
+    // An operator of a single unit has no tree to search.
+    if (trvList->isHidden())
+        return;
+    if (pnlLeft->isHidden()) {
+        pnlLeft->show();
+        mnuShowUT->setChecked(true);
+    }
+    pnlFind->Open();
+}
+
+void TbfrmVeltrane::HideFindBar() { pnlFind->Close(); }
+
+void TbfrmVeltrane::FindUnit(const QString& text, bool next, std::function<void(TResult<QString>)> done)
+{
+    pnlFind->Find(text, next, std::move(done));
+}
 
 void TbfrmVeltrane::ShowTreePane(bool Show)
 {

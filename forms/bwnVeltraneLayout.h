@@ -8,7 +8,6 @@ class QAction;
 class QComboBox;
 class QFrame;
 class QLabel;
-class QLineEdit;
 class QMenu;
 class QProgressBar;
 class QPushButton;
@@ -17,7 +16,7 @@ class QToolButton;
 class TDynamicTree;
 class TNextGrid;
 class TNextGridFilterRow;
-class TTreeSearch;
+class TTreeFindBar;
 
 // Only the window and its builders use the members; everyone else reaches a
 // control by its object name.
@@ -72,12 +71,8 @@ protected:
     QToolButton* tbtnFind = nullptr;          // 查找单位 on the tool bar
     TDynamicTree* DytDept = nullptr;
     // Finding a unit (Ctrl+F).
-    QFrame* pnlFind = nullptr;
-    QLineEdit* edtFind = nullptr;
-    QToolButton* tbtnFindNext = nullptr;
-    QLabel* lblFind = nullptr;
+    TTreeFindBar* pnlFind = nullptr;
     QAction* mnuFind = nullptr;
-    TTreeSearch* DytFind = nullptr;
     // The grid's filter row, copying and the filter row switch.
     TNextGridFilterRow* ngfBudgetAdj = nullptr;
     QAction* N2 = nullptr;
