@@ -13,7 +13,7 @@
 #include "toolkit/NextGridFilter.h"
 #include "toolkit/ProgressPanel.h"
 #include "tree/untDynamicTree.h"
-#include "tree/untTreeSearch.h"
+#include "tree/untTreeFindBar.h"
 #include <QAction>
 #include <QDesktopServices>
 #include <QUrl>
@@ -509,7 +509,7 @@ void TbfrmVeltrane::ShowProcessPanel()
     pnprocess->Show(ngdBudgetAdj->RowCount() > 0 && FController->Loading());
 }
 
-bool TbfrmVeltrane::Busy() const { return FController->Busy() || FOutput->Busy() || (DytFind && DytFind->Searching()); }
+bool TbfrmVeltrane::Busy() const { return FController->Busy() || FOutput->Busy() || (pnlFind && pnlFind->Searching()); }
 
 void TbfrmVeltrane::HideIdlePanel()
 {

@@ -90,11 +90,9 @@ public:
     void LoadRecords();
     void SetCheckedStatus(const QString& Status);
 
-    // Finding a unit in the tree (forms/bwnVeltraneFind.cpp).
+    // Finding a unit in the tree: the find bar (tree/untTreeFindBar), Ctrl+F.
     void ShowFindBar();
     void HideFindBar();
-    // Enter or 下一个: a new text starts a new search, the same text goes on to the next match.
-    void FindBarNext();
     void FindUnit(const QString& text, bool next, std::function<void(TResult<QString>)> done) override;
 
     // The grid's filter row, copying, focus and fitted columns (forms/bwnVeltraneGrid.cpp).

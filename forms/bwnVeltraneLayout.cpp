@@ -5,13 +5,13 @@
 #include "forms/untImages.h"
 #include "grid/untNextGridManager.h"
 #include "toolkit/ComCtrls.h"
+#include "toolkit/ExtCtrls.h"
 #include "toolkit/NextGrid.h"
 #include "toolkit/ProgressPanel.h"
 #include "tree/untDynamicTree.h"
+#include "tree/untTreeFindBar.h"
 #include <QAction>
-#include <QButtonGroup>
 #include <QComboBox>
-#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
@@ -26,72 +26,57 @@
 
 namespace {
 
-QToolButton* ToolButton(QToolBar* bar, const QString& name, const QString& caption, int image,
-                        QAction** placed)
+// A tool bar button; one not placed is the bar's child only, hidden.
+QToolButton* ToolButton(QToolBar* bar, const QString& name, const QString& caption, const QString& tip,
+                        int image, bool placed = true)
 {
     auto* b = new QToolButton;
     b->setObjectName(name);
     b->setText(caption);
+    b->setToolTip(tip);
     b->setIcon(ToolImage(image));
     b->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     b->setAutoRaise(true);
     b->setMinimumSize(43, 35);
-    if (bar)
-        *placed = bar->addWidget(b);
+    if (placed) {
+        bar->addWidget(b);
+    } else {
+        b->setParent(bar);
+        b->hide();
+    }
     return b;
 }
 
-QAction* ToolSeparator(QToolBar* bar, const QString& name, int width)
+void ToolSeparator(QToolBar* bar, const QString& name, int width)
 {
-    auto* s = new QFrame(bar);
-    s->setObjectName(name);
+    auto* s = NewChild<QFrame>(bar, name);
     s->setFrameShape(QFrame::VLine);
     s->setFrameShadow(QFrame::Sunken);
     s->setFixedWidth(width);
-    return bar->addWidget(s);
+    bar->addWidget(s);
 }
 
-QAction* MenuAction(QMenu* menu, const QString& name, const QString& caption, int image)
+QAction* MenuAction(QMenu* menu, const QString& name, const QString& caption, int image,
+                    const QKeySequence& shortcut = {})
 {
     QAction* a = menu->addAction(caption);
     a->setObjectName(name);
     if (image >= 0)
         a->setIcon(ToolImage(image));
+    if (!shortcut.isEmpty())
+        a->setShortcut(shortcut);
     return a;
 }
 
+QToolButton* FlatButton(QWidget* parent, const QString& name, const QString& tip)
+{
+    auto* b = NewChild<QToolButton>(parent, name);
+    b->setAutoRaise(true);
+    b->setToolTip(tip);
+    return b;
+}
+
 }  // namespace
-
-// ---------------------------------------------------------------- TRadioGroup
-
-TRadioGroup::TRadioGroup(QWidget* parent, const QString& name, const QStringList& items, int columns)
-    : QGroupBox(parent)
-{
-    setObjectName(name);
-    FGroup = new QButtonGroup(this);
-    FGroup->setExclusive(true);
-    auto* grid = new QGridLayout(this);
-    grid->setContentsMargins(8, 2, 8, 2);
-    for (int i = 0; i < items.size(); ++i) {
-        auto* b = new QRadioButton(items[i], this);
-        b->setObjectName(name + QLatin1Char('_') + QString::number(i));
-        FGroup->addButton(b, i);
-        grid->addWidget(b, i / columns, i % columns);
-        FItems.append(b);
-    }
-    connect(FGroup, &QButtonGroup::idToggled, this, [this](int id, bool checked) {
-        if (checked)
-            emit itemIndexChanged(id);
-    });
-}
-
-int TRadioGroup::ItemIndex() const { return FGroup->checkedId(); }
-
-void TRadioGroup::SetItemIndex(int index)
-{
-    if (QAbstractButton* b = FGroup->button(index))
-        b->setChecked(true);
-}
 
 // ---------------------------------------------------------------- the window's controls
 
@@ -105,36 +90,27 @@ void TbfrmVeltrane::BuildLayout()
     SetWidth(650);
     SetHeight(700);
 
-    // Tool bar: the hidden modify and delete buttons come first, as stored.
-    // The modify and delete buttons are stored hidden and never shown: kept out of
-    // the tool bar's layout so that nothing there changes their state.
-    QAction* placed = nullptr;
-    tbtnMod = ToolButton(nullptr, QStringLiteral("tbtnMod"), QStringLiteral(" 修改 "), 0, nullptr);
-    tbtnMod->setParent(tblChildMain);
-    tbtnMod->setToolTip(QStringLiteral("修改"));
-    tbtnMod->hide();
-    tbtnDel = ToolButton(nullptr, QStringLiteral("tbtnDel"), QStringLiteral(" 删除 "), 1, nullptr);
-    tbtnDel->setParent(tblChildMain);
-    tbtnDel->setToolTip(QStringLiteral("删除"));
-    tbtnDel->hide();
+    // Tool bar: the modify and delete buttons come first, as stored, hidden and
+    // never shown: kept out of the tool bar's layout so that nothing there changes
+    // their state.
+    tbtnMod = ToolButton(tblChildMain, QStringLiteral("tbtnMod"), QStringLiteral(" 修改 "), QStringLiteral("修改"), 0, false);
+    tbtnDel = ToolButton(tblChildMain, QStringLiteral("tbtnDel"), QStringLiteral(" 删除 "), QStringLiteral("删除"), 1, false);
     for (const char* name : {"ToolButton6", "ToolButton4"}) {
-        auto* sep = new QFrame(tblChildMain);
-        sep->setObjectName(QLatin1String(name));
+        auto* sep = NewChild<QFrame>(tblChildMain, QLatin1String(name));
         sep->setFrameShape(QFrame::VLine);
         sep->hide();
     }
-    tbtnConfirm = ToolButton(tblChildMain, QStringLiteral("tbtnConfirm"), QStringLiteral(" 确认 "), 9, &placed);
-    tbtnCancel = ToolButton(tblChildMain, QStringLiteral("tbtnCancel"), QStringLiteral(" 撤销 "), 7, &placed);
     // What each does and its key, for a user who hovers.
-    tbtnConfirm->setToolTip(QStringLiteral("确认选中的预算指标（Ctrl+E）"));
-    tbtnCancel->setToolTip(QStringLiteral("撤销选中预算指标的确认（Ctrl+D）"));
-    tbtnFind = ToolButton(tblChildMain, QStringLiteral("tbtnFind"), QStringLiteral(" 查找 "), 3, &placed);
-    tbtnFind->setToolTip(QStringLiteral("在单位树中查找单位（Ctrl+F）"));
-    tbtnRefresh = ToolButton(tblChildMain, QStringLiteral("tbtnRefresh"), QStringLiteral(" 刷新 "), 4, &placed);
-    tbtnRefresh->setToolTip(QStringLiteral("重新提取当前单位的预算指标（F5）"));
+    tbtnConfirm = ToolButton(tblChildMain, QStringLiteral("tbtnConfirm"), QStringLiteral(" 确认 "),
+                             QStringLiteral("确认选中的预算指标（Ctrl+E）"), 9);
+    tbtnCancel = ToolButton(tblChildMain, QStringLiteral("tbtnCancel"), QStringLiteral(" 撤销 "),
+                            QStringLiteral("撤销选中预算指标的确认（Ctrl+D）"), 7);
+    tbtnFind = ToolButton(tblChildMain, QStringLiteral("tbtnFind"), QStringLiteral(" 查找 "),
+                          QStringLiteral("在单位树中查找单位（Ctrl+F）"), 3);
+    tbtnRefresh = ToolButton(tblChildMain, QStringLiteral("tbtnRefresh"), QStringLiteral(" 刷新 "),
+                             QStringLiteral("重新提取当前单位的预算指标（F5）"), 4);
     ToolSeparator(tblChildMain, QStringLiteral("ToolButton3"), 8);
-    tbtnColse = ToolButton(tblChildMain, QStringLiteral("tbtnColse"), QStringLiteral(" 退出 "), 2, &placed);
-    tbtnColse->setToolTip(QStringLiteral("退出"));
+    tbtnColse = ToolButton(tblChildMain, QStringLiteral("tbtnColse"), QStringLiteral(" 退出 "), QStringLiteral("退出"), 2);
     tbtnConfirm->setEnabled(false);
     tbtnCancel->setEnabled(false);
 
@@ -147,12 +123,9 @@ void TbfrmVeltrane::BuildLayout()
     N1 = mitemOption->addSeparator();
     N1->setObjectName(QStringLiteral("N1"));
     mnuColse = MenuAction(mitemOption, QStringLiteral("mnuColse"), QStringLiteral("退出"), 2);
-    mnuConfirm = MenuAction(mitemDataVind, QStringLiteral("mnuConfirm"), QStringLiteral("确认"), 0);
-    mnuConfirm->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
-    mnuCancel = MenuAction(mitemDataVind, QStringLiteral("mnuCancel"), QStringLiteral("撤销"), 1);
-    mnuCancel->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_D));
-    mnuRefresh = MenuAction(mitemDataVind, QStringLiteral("mnuRefresh"), QStringLiteral("刷新"), 4);
-    mnuRefresh->setShortcut(QKeySequence(Qt::Key_F5));
+    mnuConfirm = MenuAction(mitemDataVind, QStringLiteral("mnuConfirm"), QStringLiteral("确认"), 0, Qt::CTRL | Qt::Key_E);
+    mnuCancel = MenuAction(mitemDataVind, QStringLiteral("mnuCancel"), QStringLiteral("撤销"), 1, Qt::CTRL | Qt::Key_D);
+    mnuRefresh = MenuAction(mitemDataVind, QStringLiteral("mnuRefresh"), QStringLiteral("刷新"), 4, Qt::Key_F5);
     for (QAction* a : {mnuConfirm, mnuCancel, mnuRefresh}) {
         a->setShortcutContext(Qt::WidgetWithChildrenShortcut);
         form->addAction(a);
@@ -167,42 +140,26 @@ void TbfrmVeltrane::BuildLayout()
     p1->setSpacing(0);
     p1->addStretch(1);
 
-    sbtnHindUT = new QToolButton(Panel1);
-    sbtnHindUT->setObjectName(QStringLiteral("sbtnHindUT"));
-    sbtnHindUT->setAutoRaise(true);
+    sbtnHindUT = FlatButton(Panel1, QStringLiteral("sbtnHindUT"), QStringLiteral("显示/关闭单位树"));
     sbtnHindUT->setIcon(HidePaneGlyph());
-    sbtnHindUT->setToolTip(QStringLiteral("显示/关闭单位树"));
     QFont glyphFont(QStringLiteral("宋体"));
     glyphFont.setPixelSize(16);
     glyphFont.setBold(true);
     sbtnHindUT->setFont(glyphFont);
     sbtnHindUT->setGeometry(202, 5, 21, 20);
 
-    Panel2 = new QFrame(Panel1);
-    Panel2->setObjectName(QStringLiteral("Panel2"));
+    Panel2 = NewChild<QFrame>(Panel1, QStringLiteral("Panel2"));
     Panel2->setFrameShape(QFrame::Panel);
     Panel2->setFrameShadow(QFrame::Sunken);
     Panel2->setFixedHeight(65);
-    Label2 = new QLabel(QStringLiteral("指标类型："), Panel2);
-    Label2->setObjectName(QStringLiteral("Label2"));
-    Label2->move(12, 14);
-    cobBType = new QComboBox(Panel2);
-    cobBType->setObjectName(QStringLiteral("cobBType"));
-    cobBType->setGeometry(74, 9, 145, 20);
-    rbtnSum = new QRadioButton(QStringLiteral("汇总"), Panel2);
-    rbtnSum->setObjectName(QStringLiteral("rbtnSum"));
-    rbtnSum->move(16, 40);
+    Label2 = NewChild<QLabel>(Panel2, QStringLiteral("Label2"), QStringLiteral("指标类型："), {12, 14});
+    cobBType = NewChild<QComboBox>(Panel2, QStringLiteral("cobBType"), QRect(74, 9, 145, 20));
+    rbtnSum = NewChild<QRadioButton>(Panel2, QStringLiteral("rbtnSum"), QStringLiteral("汇总"), {16, 40});
     rbtnSum->setChecked(true);
-    rbtnDetail = new QRadioButton(QStringLiteral("明细"), Panel2);
-    rbtnDetail->setObjectName(QStringLiteral("rbtnDetail"));
-    rbtnDetail->move(144, 40);
+    rbtnDetail = NewChild<QRadioButton>(Panel2, QStringLiteral("rbtnDetail"), QStringLiteral("明细"), {144, 40});
     // Below the panel's height: reachable by keyboard only, as stored.
-    Label3 = new QLabel(QStringLiteral("涉密标识："), Panel2);
-    Label3->setObjectName(QStringLiteral("Label3"));
-    Label3->move(12, 97);
-    cobSecret = new QComboBox(Panel2);
-    cobSecret->setObjectName(QStringLiteral("cobSecret"));
-    cobSecret->setGeometry(74, 92, 143, 20);
+    Label3 = NewChild<QLabel>(Panel2, QStringLiteral("Label3"), QStringLiteral("涉密标识："), {12, 97});
+    cobSecret = NewChild<QComboBox>(Panel2, QStringLiteral("cobSecret"), QRect(74, 92, 143, 20));
     p1->addWidget(Panel2);
 
     rgpShowEid = new TRadioGroup(Panel1, QStringLiteral("rgpShowEid"),
@@ -223,60 +180,45 @@ void TbfrmVeltrane::BuildLayout()
     topLayout->removeWidget(pnlTopMessage);
     topLayout->insertWidget(0, pnlTopMessage);
     pnlTopMessage->setFixedHeight(33);
-    pnlFilterStrip = new QFrame(pnlBTop);
-    pnlFilterStrip->setObjectName(QStringLiteral("pnlFilterStrip"));
+    pnlFilterStrip = NewChild<QFrame>(pnlBTop, QStringLiteral("pnlFilterStrip"));
     auto* stripLayout = new QHBoxLayout(pnlFilterStrip);
     stripLayout->setContentsMargins(2, 0, 2, 0);
-    sbtnShowUT = new QToolButton(pnlFilterStrip);
-    sbtnShowUT->setObjectName(QStringLiteral("sbtnShowUT"));
-    sbtnShowUT->setAutoRaise(true);
+    sbtnShowUT = FlatButton(pnlFilterStrip, QStringLiteral("sbtnShowUT"), QStringLiteral("显示单位树"));
     sbtnShowUT->setIcon(ShowPaneGlyph());
-    sbtnShowUT->setToolTip(QStringLiteral("显示单位树"));
     stripLayout->addWidget(sbtnShowUT, 0, Qt::AlignTop);
     stripLayout->addStretch(1);
     topLayout->insertWidget(1, pnlFilterStrip);
     pnlFilterStrip->hide();
-    rbtnNO = new QRadioButton(QStringLiteral("未确认"), pnlTopMessage);
-    rbtnNO->setObjectName(QStringLiteral("rbtnNO"));
-    rbtnNO->move(16, 8);
+    rbtnNO = NewChild<QRadioButton>(pnlTopMessage, QStringLiteral("rbtnNO"), QStringLiteral("未确认"), {16, 8});
     rbtnNO->setChecked(true);
-    rbtnOK = new QRadioButton(QStringLiteral("已确认"), pnlTopMessage);
-    rbtnOK->setObjectName(QStringLiteral("rbtnOK"));
-    rbtnOK->move(96, 8);
+    rbtnOK = NewChild<QRadioButton>(pnlTopMessage, QStringLiteral("rbtnOK"), QStringLiteral("已确认"), {96, 8});
 
     auto* gridLayout = new QVBoxLayout(pnlRightTop);
     gridLayout->setContentsMargins(1, 1, 1, 1);
-    ngdBudgetAdj = new TNextGrid(pnlRightTop);
-    ngdBudgetAdj->setObjectName(QStringLiteral("ngdBudgetAdj"));
+    ngdBudgetAdj = NewChild<TNextGrid>(pnlRightTop, QStringLiteral("ngdBudgetAdj"));
     ngdBudgetAdj->SetMouseWheelEnabled(false);
     gridLayout->addWidget(ngdBudgetAdj);
-    pmenu = new QMenu(form);
-    pmenu->setObjectName(QStringLiteral("pmenu"));
+    pmenu = NewChild<QMenu>(form, QStringLiteral("pmenu"));
     pmuAll = MenuAction(pmenu, QStringLiteral("pmuAll"), QStringLiteral("全选"), -1);
     pmuClear = MenuAction(pmenu, QStringLiteral("pmuClear"), QStringLiteral("全清"), -1);
     ngdBudgetAdj->SetPopupMenu(pmenu);
 
     // The status line under the grid: what it lists and what is ticked, and what
     // the latest run did.
-    pnlStatus = new QFrame(pnlRightTop);
-    pnlStatus->setObjectName(QStringLiteral("pnlStatus"));
+    pnlStatus = NewChild<QFrame>(pnlRightTop, QStringLiteral("pnlStatus"));
     pnlStatus->setFrameShape(QFrame::StyledPanel);
     auto* statusLayout = new QHBoxLayout(pnlStatus);
     statusLayout->setContentsMargins(6, 2, 6, 2);
-    lblStatus = new QLabel(pnlStatus);
-    lblStatus->setObjectName(QStringLiteral("lblStatus"));
+    lblStatus = NewChild<QLabel>(pnlStatus, QStringLiteral("lblStatus"));
     lblStatus->setTextInteractionFlags(Qt::TextSelectableByMouse);
     statusLayout->addWidget(lblStatus, 1);
-    lblOutput = new QLabel(pnlStatus);
-    lblOutput->setObjectName(QStringLiteral("lblOutput"));
+    lblOutput = NewChild<QLabel>(pnlStatus, QStringLiteral("lblOutput"));
     lblOutput->setTextFormat(Qt::RichText);
     lblOutput->hide();
     statusLayout->addWidget(lblOutput);
-    btnClearFilter = new QToolButton(pnlStatus);
-    btnClearFilter->setObjectName(QStringLiteral("btnClearFilter"));
+    btnClearFilter = FlatButton(pnlStatus, QStringLiteral("btnClearFilter"),
+                                QStringLiteral("清除筛选行中的全部条件（在筛选行中按 Esc）"));
     btnClearFilter->setText(QStringLiteral("清除筛选"));
-    btnClearFilter->setToolTip(QStringLiteral("清除筛选行中的全部条件（在筛选行中按 Esc）"));
-    btnClearFilter->setAutoRaise(true);
     btnClearFilter->hide();
     statusLayout->addWidget(btnClearFilter);
     gridLayout->addWidget(pnlStatus);
@@ -300,10 +242,46 @@ void TbfrmVeltrane::BuildLayout()
         static const QIcon leaf = UnitTreeImage(true);
         node->setIcon(0, info && info->IsLeaf ? leaf : branch);
     };
+}
 
+void TbfrmVeltrane::BuildFindBar()
+{
+    pnlFind = new TTreeFindBar(pnlLeft, DytDept, this);
+    auto* left = static_cast<QVBoxLayout*>(pnlLeft->layout());
+    left->insertWidget(left->indexOf(trvList), pnlFind);
+    // On the handle, as the confirm short-cut: focus may be anywhere in the window.
+    QWidget* form = Handle();
+    mnuFind = new QAction(QStringLiteral("查找单位"), form);
+    mnuFind->setObjectName(QStringLiteral("mnuFind"));
+    mnuFind->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
+    mnuFind->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    form->addAction(mnuFind);
+    // Also where a user looks for it: the menu and the tool bar.
+    mitemOption->insertAction(mitemOption->actions().value(0), mnuFind);
+    connect(tbtnFind, &QToolButton::clicked, mnuFind, &QAction::trigger);
+    connect(mnuFind, &QAction::triggered, this, [this] { ShowFindBar(); });
 }
 
 // ---------------------------------------------------------------- the controls' states
+
+void TbfrmVeltrane::ShowFindBar()
+{
+    // An operator of a single unit has no tree to search.
+    if (trvList->isHidden())
+        return;
+    if (pnlLeft->isHidden()) {
+        pnlLeft->show();
+        mnuShowUT->setChecked(true);
+    }
+    pnlFind->Open();
+}
+
+void TbfrmVeltrane::HideFindBar() { pnlFind->Close(); }
+
+void TbfrmVeltrane::FindUnit(const QString& text, bool next, std::function<void(TResult<QString>)> done)
+{
+    pnlFind->Find(text, next, std::move(done));
+}
 
 void TbfrmVeltrane::ShowTreePane(bool Show)
 {

@@ -2,43 +2,20 @@
 // The controls of the confirmation window, by the names the module gives them
 // (scripts and tests find them by these names too). forms/bwnVeltraneLayout.cpp
 // builds them; the window only wires them.
-#include <QGroupBox>
-#include <QList>
+#include "toolkit/ExtCtrls.h"
 
 class QAction;
-class QButtonGroup;
 class QComboBox;
 class QFrame;
 class QLabel;
-class QLineEdit;
 class QMenu;
-class QProgressBar;
-class QPushButton;
 class QRadioButton;
 class QToolButton;
 class TDynamicTree;
 class TNextGrid;
 class TNextGridFilterRow;
 class TProgressPanel;
-class TTreeSearch;
-
-// A group of radio buttons laid out in columns, with the index of the chosen one.
-// Changing the index (by a click or in code) raises itemIndexChanged.
-class TRadioGroup : public QGroupBox {
-    Q_OBJECT
-    Q_PROPERTY(int ItemIndex READ ItemIndex WRITE SetItemIndex NOTIFY itemIndexChanged)
-public:
-    TRadioGroup(QWidget* parent, const QString& name, const QStringList& items, int columns);
-    int ItemIndex() const;
-    void SetItemIndex(int index);
-    QRadioButton* Item(int index) const { return FItems.value(index); }
-    int Count() const { return int(FItems.size()); }
-signals:
-    void itemIndexChanged(int index);
-private:
-    QButtonGroup* FGroup = nullptr;
-    QList<QRadioButton*> FItems;
-};
+class TTreeFindBar;
 
 // Only the window and its builders use the members; everyone else reaches a
 // control by its object name.
@@ -89,12 +66,8 @@ protected:
     QToolButton* tbtnFind = nullptr;          // 查找单位 on the tool bar
     TDynamicTree* DytDept = nullptr;
     // Finding a unit (Ctrl+F).
-    QFrame* pnlFind = nullptr;
-    QLineEdit* edtFind = nullptr;
-    QToolButton* tbtnFindNext = nullptr;
-    QLabel* lblFind = nullptr;
+    TTreeFindBar* pnlFind = nullptr;
     QAction* mnuFind = nullptr;
-    TTreeSearch* DytFind = nullptr;
     // The grid's filter row, copying and the filter row switch.
     TNextGridFilterRow* ngfBudgetAdj = nullptr;
     QAction* N2 = nullptr;

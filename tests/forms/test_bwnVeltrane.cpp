@@ -65,7 +65,7 @@ TEST(ConfirmationWindow, LayoutAndStartState)
     EXPECT_EQ(ctl<QAction>(w, "mnuConfirm")->shortcut(), QKeySequence(QStringLiteral("Ctrl+E")));
     EXPECT_EQ(ctl<QAction>(w, "mnuCancel")->shortcut(), QKeySequence(QStringLiteral("Ctrl+D")));
     EXPECT_TRUE(ctl<QAction>(w, "mnuShowUT")->isChecked());
-    EXPECT_FALSE(ctl<QToolButton>(w, "tbtnConfirm")->icon().isNull());
+    EXPECT_FALSE(ctl<QToolButton>(w, "tbtnConfirm")->icon().pixmap(16, 16).isNull());
 
     // Its two menus sit in the host's menu bar while it is active.
     QStringList bar;

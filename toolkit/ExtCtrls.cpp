@@ -1,0 +1,33 @@
+#include "toolkit/ExtCtrls.h"
+#include <QButtonGroup>
+#include <QGridLayout>
+#include <QRadioButton>
+
+TRadioGroup::TRadioGroup(QWidget* parent, const QString& name, const QStringList& items, int columns)
+    : QGroupBox(parent)
+{
+    setObjectName(name);
+    FGroup = new QButtonGroup(this);
+    FGroup->setExclusive(true);
+    auto* grid = new QGridLayout(this);
+    grid->setContentsMargins(8, 2, 8, 2);
+    for (int i = 0; i < items.size(); ++i) {
+        auto* b = new QRadioButton(items[i], this);
+        b->setObjectName(name + QLatin1Char('_') + QString::number(i));
+        FGroup->addButton(b, i);
+        grid->addWidget(b, i / columns, i % columns);
+        FItems.append(b);
+    }
+    connect(FGroup, &QButtonGroup::idToggled, this, [this](int id, bool checked) {
+        if (checked)
+            emit itemIndexChanged(id);
+    });
+}
+
+int TRadioGroup::ItemIndex() const { return FGroup->checkedId(); }
+
+void TRadioGroup::SetItemIndex(int index)
+{
+    if (QAbstractButton* b = FGroup->button(index))
+        b->setChecked(true);
+}

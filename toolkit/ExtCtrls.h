@@ -1,0 +1,63 @@
+#pragma once
+// Small controls and builders for windows laid out by hand: a radio group, and
+// children made with their object name (the name scripts and tests find them by),
+// caption and place in one call.
+#include "toolkit/Export.h"
+#include <QGroupBox>
+#include <QList>
+#include <QPoint>
+#include <QRect>
+#include <QString>
+
+class QButtonGroup;
+class QRadioButton;
+
+// A group of radio buttons laid out in columns, with the index of the chosen one.
+// Changing the index (by a click or in code) raises itemIndexChanged.
+class TOOLKIT_EXPORT TRadioGroup : public QGroupBox {
+    Q_OBJECT
+    Q_PROPERTY(int ItemIndex READ ItemIndex WRITE SetItemIndex NOTIFY itemIndexChanged)
+public:
+    TRadioGroup(QWidget* parent, const QString& name, const QStringList& items, int columns);
+    int ItemIndex() const;
+    void SetItemIndex(int index);
+    QRadioButton* Item(int index) const { return FItems.value(index); }
+    int Count() const { return int(FItems.size()); }
+signals:
+    void itemIndexChanged(int index);
+private:
+    QButtonGroup* FGroup = nullptr;
+    QList<QRadioButton*> FItems;
+};
+
+template <class T>
+T* NewChild(QWidget* Parent, const QString& Name)
+{
+    auto* c = new T(Parent);
+    c->setObjectName(Name);
+    return c;
+}
+
+template <class T>
+T* NewChild(QWidget* Parent, const QString& Name, const QString& Text)
+{
+    T* c = NewChild<T>(Parent, Name);
+    c->setText(Text);
+    return c;
+}
+
+template <class T>
+T* NewChild(QWidget* Parent, const QString& Name, const QString& Text, QPoint At)
+{
+    T* c = NewChild<T>(Parent, Name, Text);
+    c->move(At);
+    return c;
+}
+
+template <class T>
+T* NewChild(QWidget* Parent, const QString& Name, QRect Place)
+{
+    T* c = NewChild<T>(Parent, Name);
+    c->setGeometry(Place);
+    return c;
+}
