@@ -86,87 +86,80 @@ void TbfrmVeltrane::RefreshContext()
 
 void TbfrmVeltrane::Wire()
 {
-    QWidget* form = Handle();
-    connect(pnprocess, &TProgressPanel::due, this, [this] { ShowProcessPanel(); });
-    connect(pnprocess, &TProgressPanel::cancelClicked, this, [this] { CancelWork(); });
+    using T = TbfrmVeltrane;
+    const std::pair<QAbstractButton*, void (T::*)()> buttons[] = {
+        {sbtnHindUT, &T::sbtnHindUTClick}, {tbtnColse, &T::tbtnColseClick}, {tbtnConfirm, &T::tbtnConfirmClick},
+        {tbtnCancel, &T::tbtnCancelClick}, {tbtnRefresh, &T::mnuRefreshClick}, {tbtnMod, &T::tbtnModClick},
+        {tbtnDel, &T::tbtnDelClick}};
+    for (const auto& [button, handler] : buttons)
+        connect(button, &QAbstractButton::clicked, this, handler);
+    const std::pair<QAction*, void (T::*)()> actions[] = {
+        {mnuShowUT, &T::mnuShowUTClick},     {mnuColse, &T::tbtnColseClick},   {pmuAll, &T::pmuAllClick},
+        {pmuClear, &T::pmuClearClick},       {mnuConfirm, &T::tbtnConfirmClick}, {mnuCancel, &T::tbtnCancelClick},
+        {mnuRefresh, &T::mnuRefreshClick}};
+    for (const auto& [action, handler] : actions)
+        connect(action, &QAction::triggered, this, handler);
+    connect(sbtnShowUT, &QToolButton::clicked, this, [this] { ShowTreePane(true); });
+    connect(pnprocess, &TProgressPanel::due, this, &T::ShowProcessPanel);
+    connect(pnprocess, &TProgressPanel::cancelClicked, this, &T::CancelWork);
     trvList->OnChange = [this](QObject*, TTreeNode* node) { trvListChange(node); };
-    connect(rgpShowEid, &TRadioGroup::itemIndexChanged, this, [this] { rgpShowEidClick(); });
-    connect(cobBType, qOverload<int>(&QComboBox::currentIndexChanged), this, [this] { cobMidChange(); });
-    connect(cobSecret, qOverload<int>(&QComboBox::currentIndexChanged), this, [this] { cobSecretChange(); });
+    connect(rgpShowEid, &TRadioGroup::itemIndexChanged, this, &T::rgpShowEidClick);
+    connect(cobBType, &QComboBox::currentIndexChanged, this, &T::cobMidChange);
+    connect(cobSecret, &QComboBox::currentIndexChanged, this, &T::cobSecretChange);
     for (QRadioButton* b : {rbtnNO, rbtnOK, rbtnSum, rbtnDetail})
         connect(b, &QRadioButton::toggled, this, [this](bool on) {
             if (on)
                 rbtnNOClick();
         });
-    connect(mnuShowUT, &QAction::triggered, this, [this] { mnuShowUTClick(); });
-    connect(sbtnHindUT, &QToolButton::clicked, this, [this] { sbtnHindUTClick(); });
-    connect(sbtnShowUT, &QToolButton::clicked, this, [this] { ShowTreePane(true); });
     connect(Splitter1, &QSplitter::splitterMoved, this, [this](int pos, int) { Splitter1Moved(pos); });
-    connect(tbtnColse, &QToolButton::clicked, this, [this] { tbtnColseClick(); });
-    connect(mnuColse, &QAction::triggered, this, [this] { tbtnColseClick(); });
-    connect(pmuAll, &QAction::triggered, this, [this] { pmuAllClick(); });
-    connect(pmuClear, &QAction::triggered, this, [this] { pmuClearClick(); });
-    connect(tbtnConfirm, &QToolButton::clicked, this, [this] { tbtnConfirmClick(); });
-    connect(mnuConfirm, &QAction::triggered, this, [this] { tbtnConfirmClick(); });
-    connect(tbtnCancel, &QToolButton::clicked, this, [this] { tbtnCancelClick(); });
-    connect(mnuCancel, &QAction::triggered, this, [this] { tbtnCancelClick(); });
-    connect(tbtnRefresh, &QToolButton::clicked, this, [this] { mnuRefreshClick(); });
-    connect(mnuRefresh, &QAction::triggered, this, [this] { mnuRefreshClick(); });
     // A click on the unit already selected loads it when its rows are not there
     // (the load was cancelled or failed): the tree reports no change then.
     connect(trvList, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* item) {
         if (item && item == trvList->currentItem() && !FController->HasRows() && !Busy())
             trvListChange(static_cast<TTreeNode*>(item));
     });
-    connect(tbtnMod, &QToolButton::clicked, this, [this] { tbtnModClick(); });
     ngdBudgetAdj->OnDblClick = [this](TNextGrid*) { tbtnModClick(); };
-    connect(tbtnDel, &QToolButton::clicked, this, [this] { tbtnDelClick(); });
     connect(lblOutput, &QLabel::linkActivated, this, [](const QString& url) { QDesktopServices::openUrl(QUrl(url)); });
     connect(btnClearFilter, &QToolButton::clicked, this, [this] { ngfBudgetAdj->ClearAll(); });
-    connect(ngdBudgetAdj, &TNextGrid::filterChanged, this, [this] { ScheduleStatus(); });
     connect(ngdBudgetAdj, &TNextGrid::sortedByUser, this, [this](int col, bool ascending) {
         if (const TNxCustomColumn* c = ngdBudgetAdj->Columns().Item(col))
             FViews.Sort[ViewIndex()] = {c->Name(), ascending};
     });
     // The menu items follow their buttons; on an empty grid their keys still say
     // what is missing.
-    FEmptyConfirmKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_E), form);
-    FEmptyCancelKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_D), form);
+    FEmptyConfirmKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_E), Handle());
+    FEmptyCancelKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_D), Handle());
     for (QShortcut* k : {FEmptyConfirmKey, FEmptyCancelKey}) {
         k->setContext(Qt::WidgetWithChildrenShortcut);
         k->setEnabled(false);
     }
-    connect(FEmptyConfirmKey, &QShortcut::activated, this, [this] { tbtnConfirmClick(); });
-    connect(FEmptyCancelKey, &QShortcut::activated, this, [this] { tbtnCancelClick(); });
+    connect(FEmptyConfirmKey, &QShortcut::activated, this, &T::tbtnConfirmClick);
+    connect(FEmptyCancelKey, &QShortcut::activated, this, &T::tbtnCancelClick);
     // The status line follows every change of the rows and their ticks, once per
     // turn of the event loop however many cells changed.
-    TNextGridModel* model = ngdBudgetAdj->Model();
-    connect(model, &QAbstractItemModel::dataChanged, this, [this] { ScheduleStatus(); });
-    connect(model, &QAbstractItemModel::modelReset, this, [this] { ScheduleStatus(); });
-    connect(ngdBudgetAdj, &TNextGrid::ticksChanged, this, [this] { ScheduleStatus(); });
-    connect(ngdBudgetAdj, &TNextGrid::shownRowsChanged, this, [this] { ScheduleStatus(); });
+    connect(FController, &QAbstractItemModel::dataChanged, this, &T::ScheduleStatus);
+    connect(FController, &QAbstractItemModel::modelReset, this, &T::ScheduleStatus);
+    for (auto change : {&TNextGrid::ticksChanged, &TNextGrid::shownRowsChanged, &TNextGrid::filterChanged})
+        connect(ngdBudgetAdj, change, this, &T::ScheduleStatus);
     // The controller's work.
     connect(FController, &TRecordController::loadStarted, this, [this] {
         if (!Running() && !FOutput->Busy())
             pnprocess->Start(QStringLiteral("正在提取数据：") + OutputDetails(), QStringLiteral("进度：正在查询数据库…"));
         UpdateStatus();
     });
-    connect(FController, &TRecordController::workEnded, this, [this] { HideIdlePanel(); });
-    connect(FController, &TRecordController::loadFinished, this,
-            [this](std::shared_ptr<TGridRows> cells) { LoadDone(std::move(*cells)); });
-    connect(FController, &TRecordController::rowsArrived, this,
-            [this](std::shared_ptr<TGridRows> cells) { RowsArrived(std::move(*cells)); });
+    connect(FController, &TRecordController::workEnded, this, &T::HideIdlePanel);
+    connect(FController, &TRecordController::loadFinished, this, &T::LoadDone);
+    connect(FController, &TRecordController::rowsArrived, this, &T::RowsArrived);
     connect(FController, &TRecordController::rowsCounted, this, [this](int rows) {
         if (FGridManager)
             FGridManager->ShowCount(ngdBudgetAdj, rows);
         UpdateStatus();
     });
-    connect(FController, &TRecordController::loadFailed, this, [this](const TError& e) { LoadFailed(e); });
-    connect(FController, &TRecordController::runProgress, this, [this](int done, int total) { RunProgress(done, total); });
-    connect(FController, &TRecordController::runFinished, this, [this](const TRunReport& r) { RunFinished(r); });
-    connect(FController, &TRecordController::unitChecked, this, [this](bool single) { UnitChecked(single); });
-    connect(FController, &TRecordController::journalChecked, this,
-            [this](TRecordController::TJournalState state) { JournalChecked(state); });
+    connect(FController, &TRecordController::loadFailed, this, &T::LoadFailed);
+    connect(FController, &TRecordController::runProgress, this, &T::RunProgress);
+    connect(FController, &TRecordController::runFinished, this, &T::RunFinished);
+    connect(FController, &TRecordController::unitChecked, this, &T::UnitChecked);
+    connect(FController, &TRecordController::journalChecked, this, &T::JournalChecked);
 }
 
 void TbfrmVeltrane::FormCreate()
@@ -454,27 +447,20 @@ void TbfrmVeltrane::RunProgress(int Done, int Total)
 void TbfrmVeltrane::RunFinished(const TRunReport& Run)
 {
     SetInputBlocked(false);
-    FRunText = RunSummary(Run);
-    FKeepTicked = QSet<QString>(Run.Unwritten.cbegin(), Run.Unwritten.cend());
     if (FCloseAfterRun) {
         // Stopped for the host's quit: what was done is said, and the window goes
         // without a reload.
         FCloseAfterRun = false;
         if (Run.Failed > 0)
             Tell(RunFailureText(Run));
-        Tell(QStringLiteral("已停止处理：") + FRunText);
+        Tell(QStringLiteral("已停止处理：") + FController->RunText());
         Close();
         return;
     }
 
-    // What succeeded leaves the view; what failed stays in it. The run's words
-    // stay over its own reload, and go at the next; so do the ticks of the rows
-    // it did not write (cancelled, failed, changed by others), still the user's
-    // choice.
-    if (Run.Kind != TRunKind::Delete || Run.Succeeded > 0) {
-        FKeepRunText = true;
-        LoadRecords();
-    }
+    // What succeeded leaves the view; what failed stays in it, ticked.
+    if (Run.Kind != TRunKind::Delete || Run.Succeeded > 0)
+        LoadRecords(true);
     UpdateStatus();
 
     if (Run.Failed > 0) {
@@ -495,7 +481,6 @@ void TbfrmVeltrane::CancelWork()
     // The rows of a load stopped part way stand for no view: none stay.
     if (FGridManager && FGridManager->Partial())
         ngdBudgetAdj->ClearRows();
-    FRunText = QStringLiteral("已取消提取数据");
     HideIdlePanel();
     UpdateButtons();
     UpdateStatus();
@@ -553,9 +538,7 @@ void TbfrmVeltrane::ScheduleStatus()
 
 void TbfrmVeltrane::UpdateStatus()
 {
-    TStatusFacts f = FController->StatusFacts();
-    f.UnitScope = FUnitScope;
-    f.RunText = FRunText;
+    const TStatusFacts f = FController->StatusFacts();
     if (btnClearFilter)
         btnClearFilter->setVisible(ngdBudgetAdj->Filtered());
     const QString text = StatusLineText(f);
@@ -567,18 +550,10 @@ QString TbfrmVeltrane::StatusText() const { return lblStatus ? lblStatus->text()
 
 void TbfrmVeltrane::UpdateButtons()
 {
-    tbtnConfirm->setEnabled(false);
-    tbtnCancel->setEnabled(false);
-    // A read-only database takes no write: nothing offers one.
-    const bool readOnly = FController->Journal() == TRecordController::TJournalState::ReadOnly;
     // While rows still arrive the confirmation waits for all of them: a run
     // works on the view as a whole.
-    if (ngdBudgetAdj->RowCount() > 0 && !Running() && !FController->Loading() && !readOnly) {
-        if (rbtnNO->isChecked())
-            tbtnConfirm->setEnabled(true);
-        if (rbtnOK->isChecked())
-            tbtnCancel->setEnabled(true);
-    }
+    tbtnConfirm->setEnabled(FController->Writable() && rbtnNO->isChecked());
+    tbtnCancel->setEnabled(FController->Writable() && rbtnOK->isChecked());
     // The menu items and their keys act exactly when their buttons do.
     mnuConfirm->setEnabled(tbtnConfirm->isEnabled());
     mnuCancel->setEnabled(tbtnCancel->isEnabled());
@@ -628,16 +603,10 @@ int TbfrmVeltrane::Ask(const QString& Text, const QString& Caption, int Flags)
     return Application ? Application->MessageBox(Text, Caption, Flags) : IDOK;
 }
 
-void TbfrmVeltrane::LoadRecords()
+void TbfrmVeltrane::LoadRecords(bool AfterRun)
 {
     if (!FUnitChecked)
         return;
-    // Only a run's own reload ticks again the rows it did not write.
-    FController->KeepTicked(FKeepRunText ? FKeepTicked : QSet<QString>());
-    FKeepTicked.clear();
-    if (!FKeepRunText)
-        FRunText.clear();
-    FKeepRunText = false;
     RefreshContext();
     TRecordController::TView view;
     view.Detail = rbtnDetail->isChecked();
@@ -655,7 +624,7 @@ void TbfrmVeltrane::LoadRecords()
             BuildColumns();
             return FGridManager->PlanLoad(ngdBudgetAdj, true, false, true);
         },
-        &error);
+        &error, AfterRun);
     if (started == TRecordController::TLoadStart::Refused) {
         // Nothing sensible can be asked of the database; the grid stays empty.
         // While the window is shown its two loads say it once.
@@ -667,10 +636,10 @@ void TbfrmVeltrane::LoadRecords()
     UpdateButtons();
 }
 
-void TbfrmVeltrane::RowsArrived(TGridRows&& Cells)
+void TbfrmVeltrane::RowsArrived(const std::shared_ptr<TGridRows>& Cells)
 {
     const int from = ngdBudgetAdj->RowCount();
-    FGridManager->AddRows(ngdBudgetAdj, std::move(Cells), false);
+    FGridManager->AddRows(ngdBudgetAdj, std::move(*Cells), false);
     // Readable at once: the columns fit the first rows (and again all of them at the end).
     if (from == 0)
         AfterRecordsLoaded();
@@ -678,12 +647,12 @@ void TbfrmVeltrane::RowsArrived(TGridRows&& Cells)
     UpdateStatus();
 }
 
-void TbfrmVeltrane::LoadDone(TGridRows&& Cells)
+void TbfrmVeltrane::LoadDone(const std::shared_ptr<TGridRows>& Cells)
 {
     if (FGridManager->Partial())
-        FGridManager->AddRows(ngdBudgetAdj, std::move(Cells), true);
+        FGridManager->AddRows(ngdBudgetAdj, std::move(*Cells), true);
     else
-        FGridManager->ApplyRows(ngdBudgetAdj, std::move(Cells));
+        FGridManager->ApplyRows(ngdBudgetAdj, std::move(*Cells));
     SortByName(ngdBudgetAdj, FViews.Sort[ViewIndex()].Column, FViews.Sort[ViewIndex()].Ascending);
     AfterRecordsLoaded();
     UpdateButtons();

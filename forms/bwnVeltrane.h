@@ -87,7 +87,8 @@ public:
     void BuildColumns();
     void UpdateButtons();
     void BuildDeptTree();
-    void LoadRecords();
+    // AfterRun: the reload of a run, which keeps what it said and the rows it did not write ticked.
+    void LoadRecords(bool AfterRun = false);
     void SetCheckedStatus(const QString& Status);
 
     // Finding a unit in the tree: the find bar (tree/untTreeFindBar), Ctrl+F.
@@ -145,8 +146,8 @@ private:
     bool RowHistory(int Row, THistoryDone Done);
     QPointer<QWidget> FJournalWindow;
 
-    void LoadDone(TGridRows&& Cells);
-    void RowsArrived(TGridRows&& Cells);
+    void LoadDone(const std::shared_ptr<TGridRows>& Cells);
+    void RowsArrived(const std::shared_ptr<TGridRows>& Cells);
     void LoadFailed(const TError& Error);
     bool ActionAllowed(QToolButton* Button);
     void StartRun(TRunKind Kind);
@@ -175,17 +176,12 @@ private:
     TModuleContextSource FContextSource;
     void RefreshContext();
     QString FUnitCode;
-    // The rows the latest run did not write (by identity), ticked again when its
-    // reload arrives.
-    QSet<QString> FKeepTicked;
 
     // The units the top node covers when it is selected (empty otherwise).
     QStringList FUnitScope;
     QString FBType;
     TNextGridManager* FGridManager = nullptr;
     int FCancelAfter = -1;
-    QString FRunText;                     // what the latest run did, for the status line
-    bool FKeepRunText = false;            // over the run's own reload
     bool FCloseAfterRun = false;          // the host quits once the run stopped has ended
     bool FStatusPending = false;
     bool FTreeRebuilding = false;

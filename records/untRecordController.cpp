@@ -81,8 +81,14 @@ void TRecordController::DropLoads()
 }
 
 TRecordController::TLoadStart TRecordController::Load(const TView& View,
-                                                      const std::function<TGridLoadPlan()>& Prepare, TError* Error)
+                                                      const std::function<TGridLoadPlan()>& Prepare, TError* Error,
+                                                      bool AfterRun)
 {
+    FView = View;
+    if (!AfterRun) {
+        FKeepTicked.clear();
+        FRunText.clear();
+    }
     TRecordFilter f;
     f.Detail = View.Detail;
     f.Status = View.Status;
@@ -255,6 +261,7 @@ bool TRecordController::Cancel()
     FRecords.reset();
     FTicks.clear();
     FCounted = 0;
+    FRunText = QStringLiteral("已取消提取数据");
     return true;
 }
 
@@ -337,6 +344,8 @@ void TRecordController::RunDone()
     } else {
         FLastRun = {};
     }
+    FRunText = RunSummary(report);
+    FKeepTicked = QSet<QString>(report.Unwritten.cbegin(), report.Unwritten.cend());
     emit workEnded();
     if (FRunning.AskJournal)
         emit journalChecked(FJournal);
@@ -502,6 +511,8 @@ TStatusFacts TRecordController::StatusFacts() const
     // A summary row stands for several records: both are said.
     f.Summary = FRecords && !FRecords->Detail();
     f.ReadOnly = FJournal == TJournalState::ReadOnly;
+    f.UnitScope = FView.UnitScope;
+    f.RunText = FRunText;
     const int footer = FooterRow();
     f.Loaded = Rows() - (footer >= 0 ? 1 : 0);
     // While rows arrive the line says how many: counting them all at each part

@@ -56,8 +56,15 @@ public:
     // on their way and nothing was written since (Skipped). Prepare is called when
     // a load goes ahead, before it starts: it readies the grid and gives the plan
     // of its cells. Refused: no statement could be made (*Error says why; the old
-    // rows are dropped all the same).
-    TLoadStart Load(const TView& View, const std::function<TGridLoadPlan()>& Prepare, TError* Error);
+    // rows are dropped all the same). AfterRun: the reload of the latest run,
+    // which keeps its RunText and ticks again the rows it did not write (still
+    // the user's choice); any other load forgets both.
+    TLoadStart Load(const TView& View, const std::function<TGridLoadPlan()>& Prepare, TError* Error,
+                    bool AfterRun = false);
+    // The view of the latest load asked for.
+    const TView& View() const { return FView; }
+    // What the latest run, undo or cancelled load did, for the status line.
+    const QString& RunText() const { return FRunText; }
     // The statement of the latest load started (empty when none could be made).
     QString LastSQL() const { return FLastSQL; }
     // The record set of the rows loaded last (null before the first, and after a
@@ -84,14 +91,12 @@ public:
     bool Busy() const { return Loading() || Running() || Asking(); }
 
     // The ticks, by row of Records() (the grid's check-box column reads and writes
-    // them here, whatever view shows the rows): cleared by each load; the rows
-    // KeepTicked names, and after 全选 while they arrive every row, come ticked as they arrive.
+    // them here, whatever view shows the rows): cleared by each load; in a run's
+    // reload its unwritten rows, and after 全选 while they arrive every row, come
+    // ticked as they arrive.
     int Ticked(int Row) const override;
     QString TickText(int Row) const override;
     void SetTickText(int Row, QStringView Text) override;
-    // The records (by TRecordSet::Identity) to tick again in the next load: a
-    // run's unwritten rows in its reload. Any other load forgets them.
-    void KeepTicked(QSet<QString> Identities) { FKeepTicked = std::move(Identities); }
     // 全选 (true) ticks the rows shown, and while rows still arrive the rest too;
     // 全清 (false) clears every row.
     void TickAll(bool Tick);
@@ -100,8 +105,11 @@ public:
     // The rows of Records() ticked among those shown, in the grid's order; the
     // totals row never (rows a filter hides are not the user's choice now).
     std::vector<int> TickedRecords() const;
-    // The status line's facts of the rows shown (its unit scope and run text aside).
+    // The status line's facts of the rows shown.
     TStatusFacts StatusFacts() const;
+    // Whether a confirm or cancel may be asked of the rows: all of them are there,
+    // no run is on, and the database takes writes.
+    bool Writable() const { return Rows() > 0 && !Running() && !Loading() && FJournal != TJournalState::ReadOnly; }
 
     // Starts a run over rows of Records() (false when one is on, rows are still
     // arriving or none are given).
@@ -186,7 +194,9 @@ private:
     // 0 never written, 1 "True", 2 "false", 3 any other untick ("False").
     std::vector<quint8> FTicks;
     quint8 FFooterTick = 0;   // a row past the records: the totals row
-    QSet<QString> FKeepTicked, FKeptForLoad;
+    QSet<QString> FKeepTicked, FKeptForLoad;   // a run's unwritten rows; those of the load in progress
+    TView FView;
+    QString FRunText;
     bool FTickArriving = false;
     // A load no longer wanted: stopped at once, and it goes by itself.
     void Drop(TRecordLoad* Load);
