@@ -29,7 +29,6 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
-#include <QTreeWidgetItemIterator>
 #include <QVBoxLayout>
 
 namespace {
@@ -236,38 +235,17 @@ void TbfrmVeltrane::FormClose(TCloseAction& Action)
 
 void TbfrmVeltrane::BuildDeptTree()
 {
-    const QString code = FController->Context().UnitCode;
-    const QString prefix = WithoutLastCharacters(code, 3);
+    const QString prefix = WithoutLastCharacters(FController->Context().UnitCode, 3);
     TAdoConn* conn = FController->Context().Conn;
+    DytDept->SetActive(false);
     QString sql;
     try {
         sql = DeptTreeSQL(conn, prefix, rgpShowEid->ItemIndex() == 0);
     } catch (const Exception& e) {
-        DytDept->SetActive(false);
         Tell(QStringLiteral("无法加载单位树：%1").arg(e.Message()));
         return;
     }
-    DytDept->SetActive(false);
-    DytDept->SetAdoConn(conn);
-    DytDept->SetSqlTable({sql});
-    DytDept->SetFieldId(QStringLiteral("eid"));
-    DytDept->SetFieldPid(QStringLiteral("peid"));
-    DytDept->SetFieldIsLeaf(QStringLiteral("leafflag"));
-    DytDept->SetFieldCaption(QStringLiteral("ename"));
-    DytDept->SetFieldText(QStringLiteral("tname"));
-    DytDept->SetTopVirNodeIdValue(WithoutLastCharacters(prefix, 3));
-    DytDept->SetValueIsLeaf(QStringLiteral("0"));
-    DytDept->SetTopVirNodeTitle(QStringLiteral("预算单位"));
-    DytDept->SetTreeView(trvList);
-    // The tree's rows are read here, so its connection opens here; one that
-    // cannot is told by the tree itself.
-    if (conn && !conn->Connected()) {
-        try {
-            conn->Open();
-        } catch (const std::exception&) {
-        }
-    }
-    DytDept->SetActive(true);
+    ShowUnitTree(DytDept, trvList, conn, sql, WithoutLastCharacters(prefix, 3));
     // A tree whose query the database refused would read as a range without units.
     if (!DytDept->LastBuild())
         Tell(QStringLiteral("无法加载单位树：%1").arg(DytDept->LastBuild().Error().Message));
@@ -283,11 +261,7 @@ void TbfrmVeltrane::trvListChange(TTreeNode* Node)
         // The top node covers the units the tree shows under it, each with the
         // units under it: neither fewer (an operator of a first-level unit sees
         // its neighbours listed) nor more (one of a deeper unit sees its branch).
-        FUnitScope.clear();
-        for (int i = 0; i < Node->childCount(); ++i)
-            if (auto* info = static_cast<TItemInfo*>(static_cast<TTreeNode*>(Node->child(i))->Data()))
-                if (!info->Id.isEmpty())
-                    FUnitScope << info->Id;
+        FUnitScope = ChildUnitIds(Node);
         if (FUnitScope == QStringList{FUnitCode})
             FUnitScope.clear();
     } else if (auto* info = static_cast<TItemInfo*>(Node->Data())) {
@@ -310,15 +284,7 @@ void TbfrmVeltrane::rgpShowEidClick()
     FTreeRebuilding = true;
     BuildDeptTree();
     FTreeRebuilding = false;
-    TTreeNode* node = nullptr;
-    if (wasTop)
-        node = trvList->GetFirstNode();
-    for (QTreeWidgetItemIterator it(trvList); *it && !node && !keep.isEmpty(); ++it) {
-        auto* n = static_cast<TTreeNode*>(*it);
-        const auto* info = static_cast<TItemInfo*>(n->Data());
-        if (info && info->Kind == 1 && info->Id == keep)
-            node = n;
-    }
+    TTreeNode* node = wasTop ? trvList->GetFirstNode() : FindUnitNode(trvList, keep);
     if (node && node != trvList->Selected()) {
         trvList->scrollToItem(node);
         trvList->SetSelected(node);   // raises trvListChange, which loads

@@ -4,6 +4,7 @@
 #include "toolkit/Forms.h"
 #include "tree/untQueryThread.h"
 #include <QCoreApplication>
+#include <QTreeWidgetItemIterator>
 #include <memory>
 
 namespace {
@@ -549,4 +550,49 @@ void TDynamicTree::ApplyAutoExpand()
         return;
     }
     }
+}
+
+void ShowUnitTree(TDynamicTree* Tree, TTreeView* View, TADOConnection* Conn, const QString& Sql, const QString& TopId)
+{
+    Tree->SetActive(false);
+    Tree->SetAdoConn(Conn);
+    Tree->SetSqlTable({Sql});
+    Tree->SetFieldId(QStringLiteral("eid"));
+    Tree->SetFieldPid(QStringLiteral("peid"));
+    Tree->SetFieldIsLeaf(QStringLiteral("leafflag"));
+    Tree->SetFieldCaption(QStringLiteral("ename"));
+    Tree->SetFieldText(QStringLiteral("tname"));
+    Tree->SetTopVirNodeIdValue(TopId);
+    Tree->SetValueIsLeaf(QStringLiteral("0"));
+    Tree->SetTopVirNodeTitle(QStringLiteral("预算单位"));
+    Tree->SetTreeView(View);
+    // A connection that cannot open is told by the tree's own build.
+    if (Conn && !Conn->Connected()) {
+        try {
+            Conn->Open();
+        } catch (const std::exception&) {
+        }
+    }
+    Tree->SetActive(true);
+}
+
+QStringList ChildUnitIds(TTreeNode* Node)
+{
+    QStringList ids;
+    for (int i = 0; Node && i < Node->childCount(); ++i)
+        if (const auto* info = static_cast<TItemInfo*>(static_cast<TTreeNode*>(Node->child(i))->Data()))
+            if (!info->Id.isEmpty())
+                ids << info->Id;
+    return ids;
+}
+
+TTreeNode* FindUnitNode(TTreeView* View, const QString& Id)
+{
+    for (QTreeWidgetItemIterator it(View); *it && !Id.isEmpty(); ++it) {
+        auto* node = static_cast<TTreeNode*>(*it);
+        const auto* info = static_cast<TItemInfo*>(node->Data());
+        if (info && info->Kind == 1 && info->Id == Id)
+            return node;
+    }
+    return nullptr;
 }

@@ -190,3 +190,13 @@ private:
     mutable QString FQueryHead, FQueryTail;
     mutable bool FQueryStale = true;
 };
+
+// Shows the organisation tree of units in View: the rows of Sql, with the unit
+// table's columns (eid, peid, leafflag, ename, tname), under a top node
+// "预算单位" whose id is TopId, read at once on Conn (opened here if it is not
+// yet). The outcome is the tree's LastBuild().
+void ShowUnitTree(TDynamicTree* Tree, TTreeView* View, TADOConnection* Conn, const QString& Sql, const QString& TopId);
+// The ids of the units right under Node.
+QStringList ChildUnitIds(TTreeNode* Node);
+// The node of the unit (not of a branch heading) with that id, null when the tree shows none.
+TTreeNode* FindUnitNode(TTreeView* View, const QString& Id);
