@@ -365,18 +365,6 @@ void TbfrmVeltrane::tbtnDelClick()
     StartRun(TRunKind::Delete);
 }
 
-bool TbfrmVeltrane::RunAgreed(TRunKind Kind, const std::vector<int>& Rows)
-{
-    // What the run would change, from the rows as loaded: records and money.
-    const TRecordSet::TTotals sum = Records()->Totals(Rows);
-    const TModuleContext& c = FController->Context();
-    if (sum.Records > c.LargeRunRecords)
-        return Ask(LargeRunQuestion(Kind, sum.Records, sum.Cents), ConfirmCaption, MB_YESNO | MB_ICONQUESTION) == IDYES;
-    if (Kind == TRunKind::Delete && c.AskBeforeDelete)
-        return Ask(QStringLiteral("是否删除选中数据？"), InfoCaption, MB_YESNO | MB_ICONQUESTION) == IDYES;
-    return true;
-}
-
 void TbfrmVeltrane::StartRun(TRunKind Kind)
 {
     if (Running())
@@ -388,7 +376,8 @@ void TbfrmVeltrane::StartRun(TRunKind Kind)
         return;
     }
     RefreshContext();
-    if (!RunAgreed(Kind, rows))
+    const std::optional<TRunQuestion> ask = RunQuestion(*FController, Kind, rows);
+    if (ask && Ask(ask->Text, ask->Large ? ConfirmCaption : InfoCaption, MB_YESNO | MB_ICONQUESTION) != IDYES)
         return;
     StartWork(QStringLiteral("正在%1…").arg(RunVerb(Kind)),
               [&](int cancelAfter) { return FController->StartRun(Kind, std::move(rows), cancelAfter); });
@@ -553,13 +542,8 @@ void TbfrmVeltrane::BuildColumns()
     // The ticks are the records', kept by the controller: one set for every view.
     if (const int chk = ngdBudgetAdj->Columns().FindByName(QStringLiteral("chk")); chk >= 0)
         FController->SetTickSource(chk, FController);
-    // The tick, the record number and the unit code stay in view when the grid
-    // scrolls sideways (as far as the columns begin with them).
-    int frozen = 0;
-    static const QStringList keep{QStringLiteral("chk"), QStringLiteral("budgid"), QStringLiteral("eid")};
-    while (frozen < ngdBudgetAdj->Columns().Count() && keep.contains(ngdBudgetAdj->Columns()[frozen]->Name().toLower()))
-        ++frozen;
-    ngdBudgetAdj->SetFrozenColumns(frozen);
+    // The tick, the record number and the unit code stay in view when the grid scrolls sideways.
+    FreezeLeadingColumns(ngdBudgetAdj, {QStringLiteral("chk"), QStringLiteral("budgid"), QStringLiteral("eid")});
 }
 
 void TbfrmVeltrane::Tell(const QString& Text) { Ask(Text, InfoCaption, MB_OK | MB_ICONEXCLAMATION); }

@@ -155,9 +155,6 @@ private:
     // meanwhile; Start gets the row after which to cancel (-1: none) and says
     // whether the work began.
     void StartWork(const QString& What, const std::function<bool(int CancelAfter)>& Start);
-    // A large run (more records than the host's limit) asks first, with what it
-    // would change; a delete asks when the host says so. False: the user said no.
-    bool RunAgreed(TRunKind Kind, const std::vector<int>& Rows);
     void RunProgress(int Done, int Total);
     void RunFinished(const TRunReport& Report);
     void ShowProcessPanel();

@@ -90,3 +90,11 @@ void SortByName(TNextGrid* Grid, const QString& Column, bool Ascending)
     if (col >= 0 && Grid->RowCount() > 0)
         Grid->SortByColumn(col, Ascending);
 }
+
+void FreezeLeadingColumns(TNextGrid* Grid, const QStringList& Names)
+{
+    int frozen = 0;
+    while (frozen < Grid->Columns().Count() && Names.contains(Grid->Columns()[frozen]->Name().toLower()))
+        ++frozen;
+    Grid->SetFrozenColumns(frozen);
+}

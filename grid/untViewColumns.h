@@ -5,6 +5,7 @@
 
 #include <QHash>
 #include <QString>
+#include <QStringList>
 
 struct TDTFieldType;
 class TNextGrid;
@@ -19,3 +20,6 @@ QList<TDTFieldType*> SummaryColumnTable();
 void FitColumns(TNextGrid* Grid, const QHash<QString, int>& Widths);
 // Sorts the rows by the column of that field name, when there are both.
 void SortByName(TNextGrid* Grid, const QString& Column, bool Ascending);
+// Keeps the leading columns among Names (lower-case field names) in view when
+// the grid scrolls sideways, as far as the columns begin with them.
+void FreezeLeadingColumns(TNextGrid* Grid, const QStringList& Names);

@@ -99,3 +99,15 @@ QString StatusToolTipText(const QString& Line, const TStatusFacts& Facts)
 {
     return Facts.Ticked > 0 ? Line + QStringLiteral("\n已选金额（大写）：") + ChineseCapitals(Facts.TickedCents) : Line;
 }
+
+std::optional<TRunQuestion> RunQuestion(const TRecordController& Controller, TRunKind Kind, const std::vector<int>& Rows)
+{
+    // What the run would change, from the rows as loaded: records and money.
+    const TRecordSet::TTotals sum = Controller.Records()->Totals(Rows);
+    const TModuleContext& c = Controller.Context();
+    if (sum.Records > c.LargeRunRecords)
+        return TRunQuestion{LargeRunQuestion(Kind, sum.Records, sum.Cents), true};
+    if (Kind == TRunKind::Delete && c.AskBeforeDelete)
+        return TRunQuestion{QStringLiteral("是否删除选中数据？"), false};
+    return std::nullopt;
+}

@@ -17,6 +17,15 @@ QString OutputDetailsText(const QString& Unit, const QString& TreeText, const QS
 
 // Asked before a run of more records than the context's LargeRunRecords.
 QString LargeRunQuestion(TRunKind Kind, long long Records, long long Cents);
+// What a run over Rows of the controller's record set asks first, if anything:
+// a large run (more records than the context's LargeRunRecords) says what it
+// would change; a delete asks when the context says so. Large: the question is a
+// confirmation of the run, not a notice.
+struct TRunQuestion {
+    QString Text;
+    bool Large = false;
+};
+std::optional<TRunQuestion> RunQuestion(const TRecordController& Controller, TRunKind Kind, const std::vector<int>& Rows);
 QString UndoQuestion(const TRecordController::TLastRun& Last);
 // Said once of a database without a usable journal; none when there is nothing to say.
 std::optional<QString> JournalNoticeText(TJournalState State);
