@@ -71,6 +71,31 @@ TEST(NextGrid, ModelPassesTheItemModelTesterThroughEveryKindOfChange)
     EXPECT_EQ(g.grid.Model()->columnCount(), 0);
 }
 
+TEST(NextGrid, AModelOfItsOwnerIsShownOnlyWhenGivenBeforeColumnsAndOutlivesTheGridEmpty)
+{
+    TNextGridModel owned;
+    {
+        TNextGrid grid;
+        grid.SetModel(&owned);
+        ASSERT_EQ(grid.Model(), &owned);
+        auto* name = new TNxTextColumn;
+        name->SetName(QStringLiteral("Name"));
+        grid.Columns().Add(name);
+        grid.AddRows(3);
+        grid.SetCells(0, 2, QStringLiteral("c"));
+        EXPECT_EQ(owned.rowCount(), 3);
+        EXPECT_EQ(owned.data(owned.index(2, 0)).toString(), QStringLiteral("c"));
+        // Once the grid has columns the rows are the model's: another is refused.
+        TNextGridModel late;
+        grid.SetModel(&late);
+        EXPECT_EQ(grid.Model(), &owned);
+    }
+    QAbstractItemModelTester tester(&owned, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    EXPECT_EQ(owned.rowCount(), 0);
+    EXPECT_EQ(owned.columnCount(), 0);
+    EXPECT_EQ(owned.FooterRow(), -1);
+}
+
 TEST(NextGrid, NumberColumnShowsTheMaskButKeepsTheText)
 {
     Grid g(4);
