@@ -6,6 +6,7 @@
 
 class QFrame;
 class QMenu;
+class QSettings;
 class QToolBar;
 class QVBoxLayout;
 
@@ -23,6 +24,12 @@ protected:
     QMenu* mitemDataVind = nullptr;
     QFrame* ctblChild = nullptr;
     QToolBar* tblChildMain = nullptr;
+
+    // The frame's place, size and maximised state under the settings' current
+    // group; restored within the screen there is now (another screen, a smaller
+    // main window): no larger than it and wholly on it.
+    void SaveFrameState(QSettings& Settings) const;
+    void RestoreFrameState(const QSettings& Settings);
 
     // The form's top-to-bottom layout: the cool bar first, descendants add below it.
     QVBoxLayout* FormLayout() const { return FFormLayout; }
