@@ -19,17 +19,17 @@ public:
     void FormCreate() override;
     void FormClose(TCloseAction& Action) override;
 
-protected:
-    QMenu* mitemOption = nullptr;
-    QMenu* mitemDataVind = nullptr;
-    QFrame* ctblChild = nullptr;
-    QToolBar* tblChildMain = nullptr;
-
     // The frame's place, size and maximised state under the settings' current
     // group; restored within the screen there is now (another screen, a smaller
     // main window): no larger than it and wholly on it.
     void SaveFrameState(QSettings& Settings) const;
     void RestoreFrameState(const QSettings& Settings);
+
+protected:
+    QMenu* mitemOption = nullptr;
+    QMenu* mitemDataVind = nullptr;
+    QFrame* ctblChild = nullptr;
+    QToolBar* tblChildMain = nullptr;
 
     // The form's top-to-bottom layout: the cool bar first, descendants add below it.
     QVBoxLayout* FormLayout() const { return FFormLayout; }
