@@ -96,10 +96,8 @@ public:
     void HideFindBar();
     void FindUnit(const QString& text, bool next, std::function<void(TResult<QString>)> done) override;
 
-    // The grid's filter row, copying, focus and fitted columns (forms/bwnVeltraneGrid.cpp).
+    // Columns fitted to the user's widths (forms/bwnVeltraneGrid.cpp).
     void AfterRecordsLoaded();
-    void pmuCopyClick();
-    void pmuFilterRowClick();
 
     // The journal (forms/bwnVeltraneJournal.cpp): 撤销上次操作 takes the latest
     // confirm or cancel back; a record's history lists its entries, newest first.

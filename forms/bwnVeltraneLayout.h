@@ -6,7 +6,6 @@
 
 class QAction;
 class QComboBox;
-class QFrame;
 class QLabel;
 class QMenu;
 class QRadioButton;
@@ -21,62 +20,35 @@ class TTreeFindBar;
 // control by its object name.
 class TVeltraneControls {
 protected:
-    // Tool bar and menus.
-    QToolButton* tbtnMod = nullptr;
-    QToolButton* tbtnDel = nullptr;
-    QToolButton* tbtnConfirm = nullptr;
-    QToolButton* tbtnCancel = nullptr;
-    QToolButton* tbtnColse = nullptr;
-    QAction* mnuShowUT = nullptr;
-    QAction* N1 = nullptr;
-    QAction* mnuColse = nullptr;
-    QAction* mnuConfirm = nullptr;
-    QAction* mnuCancel = nullptr;
-    // 刷新 (F5): the view loaded again, whatever was shown or cancelled.
-    QToolButton* tbtnRefresh = nullptr;
-    QAction* mnuRefresh = nullptr;
-    // Brings the tree pane back when the hide button took it away; the filters
-    // stay above the grid meanwhile.
-    QToolButton* sbtnShowUT = nullptr;
-    QFrame* pnlFilterStrip = nullptr;
-    // Tree pane and filters.
-    QFrame* Panel1 = nullptr;
-    QToolButton* sbtnHindUT = nullptr;
-    QFrame* Panel2 = nullptr;
-    QLabel* Label2 = nullptr;
-    QComboBox* cobBType = nullptr;
-    QRadioButton* rbtnSum = nullptr;
-    QRadioButton* rbtnDetail = nullptr;
-    QLabel* Label3 = nullptr;
-    QComboBox* cobSecret = nullptr;
+    // Tool bar and menus. 刷新 (F5) loads the view again, whatever was shown or cancelled.
+    QToolButton *tbtnMod = nullptr, *tbtnDel = nullptr, *tbtnConfirm = nullptr, *tbtnCancel = nullptr;
+    QToolButton *tbtnColse = nullptr, *tbtnRefresh = nullptr, *tbtnFind = nullptr;
+    QAction *mnuShowUT = nullptr, *N1 = nullptr, *mnuColse = nullptr, *mnuConfirm = nullptr;
+    QAction *mnuCancel = nullptr, *mnuRefresh = nullptr, *mnuFind = nullptr;
+    // Tree pane and filters. While the pane is hidden the filters move to the strip
+    // above the grid, beside the button that brings the pane back.
+    QFrame *Panel1 = nullptr, *Panel2 = nullptr, *pnlFilterStrip = nullptr;
+    QToolButton *sbtnHindUT = nullptr, *sbtnShowUT = nullptr;
+    QLabel *Label2 = nullptr, *Label3 = nullptr;
+    QComboBox *cobBType = nullptr, *cobSecret = nullptr;
+    QRadioButton *rbtnSum = nullptr, *rbtnDetail = nullptr;
     TRadioGroup* rgpShowEid = nullptr;
-    // Record area.
-    QRadioButton* rbtnNO = nullptr;
-    QRadioButton* rbtnOK = nullptr;
-    TNextGrid* ngdBudgetAdj = nullptr;
-    QMenu* pmenu = nullptr;
-    QAction* pmuAll = nullptr;
-    QAction* pmuClear = nullptr;
-    TProgressPanel* pnprocess = nullptr;      // Label4, Label5, pbProcess, btnProcessCancel
-    QFrame* pnlStatus = nullptr;              // the status line under the grid
-    QLabel* lblStatus = nullptr;
-    QToolButton* btnClearFilter = nullptr;    // 清除筛选, while a filter is in force
-    // Where the latest export or print went, with a link that opens its folder.
-    QLabel* lblOutput = nullptr;
-    QToolButton* tbtnFind = nullptr;          // 查找单位 on the tool bar
     TDynamicTree* DytDept = nullptr;
-    // Finding a unit (Ctrl+F).
-    TTreeFindBar* pnlFind = nullptr;
-    QAction* mnuFind = nullptr;
-    // The grid's filter row, copying and the filter row switch.
+    TTreeFindBar* pnlFind = nullptr;          // finding a unit (Ctrl+F)
+    // Record area: the status choice, the grid with its filter row and context menu.
+    QRadioButton *rbtnNO = nullptr, *rbtnOK = nullptr;
+    TNextGrid* ngdBudgetAdj = nullptr;
     TNextGridFilterRow* ngfBudgetAdj = nullptr;
-    QAction* N2 = nullptr;
-    QAction* pmuCopy = nullptr;
-    QAction* pmuFilterRow = nullptr;
-    // The journal: undo of the latest run, and a record's history.
-    QAction* mnuUndoRun = nullptr;
-    QAction* mnuJournal = nullptr;
-    QAction* pmuHistory = nullptr;
+    QMenu* pmenu = nullptr;
+    QAction *pmuAll = nullptr, *pmuClear = nullptr, *N2 = nullptr, *pmuCopy = nullptr, *pmuFilterRow = nullptr;
     // Where the context menu's export and print begin (their items are the output's).
     QAction* pmuOutputSep = nullptr;
+    TProgressPanel* pnprocess = nullptr;      // Label4, Label5, pbProcess, btnProcessCancel
+    // The status line under the grid; 清除筛选 while a filter is in force; where the
+    // latest export or print went, with a link that opens its folder.
+    QFrame* pnlStatus = nullptr;
+    QLabel *lblStatus = nullptr, *lblOutput = nullptr;
+    QToolButton* btnClearFilter = nullptr;
+    // The journal: undo of the latest run, and a record's history.
+    QAction *mnuUndoRun = nullptr, *mnuJournal = nullptr, *pmuHistory = nullptr;
 };

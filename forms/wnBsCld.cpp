@@ -1,7 +1,9 @@
 #include "forms/wnBsCld.h"
+#include "plugin/untGlobals.h"
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QMenu>
+#include <QSettings>
 #include <QToolBar>
 #include <QVBoxLayout>
 
@@ -60,4 +62,28 @@ void TfrmBsCld::FormCreate()
 void TfrmBsCld::FormClose(TCloseAction& Action)
 {
     Action = caFree;
+}
+
+void TfrmBsCld::SaveFrameState(QSettings& Settings) const
+{
+    if (QWidget* frame = Frame()) {
+        const bool maximized = frame->isMaximized();
+        Settings.setValue(QStringLiteral("maximized"), maximized);
+        if (!maximized)
+            Settings.setValue(QStringLiteral("geometry"), frame->geometry());
+    }
+}
+
+void TfrmBsCld::RestoreFrameState(const QSettings& Settings)
+{
+    QRect geometry = Settings.value(QStringLiteral("geometry")).toRect();
+    const QSize space = Screen && Screen->Width() > 0 ? QSize(Screen->Width(), Screen->Height()) : QSize(1024, 768);
+    if (geometry.isValid() && geometry.width() >= 200 && geometry.height() >= 150) {
+        geometry.setSize(geometry.size().boundedTo(space));
+        geometry.moveLeft(qBound(0, geometry.left(), qMax(0, space.width() - geometry.width())));
+        geometry.moveTop(qBound(0, geometry.top(), qMax(0, space.height() - geometry.height())));
+        SetBounds(geometry.left(), geometry.top(), geometry.width(), geometry.height());
+    }
+    if (Settings.value(QStringLiteral("maximized")).toBool())
+        SetWindowState(wsMaximized);
 }

@@ -6,6 +6,7 @@
 
 class QFrame;
 class QMenu;
+class QSettings;
 class QToolBar;
 class QVBoxLayout;
 
@@ -17,6 +18,12 @@ public:
 
     void FormCreate() override;
     void FormClose(TCloseAction& Action) override;
+
+    // The frame's place, size and maximised state under the settings' current
+    // group; restored within the screen there is now (another screen, a smaller
+    // main window): no larger than it and wholly on it.
+    void SaveFrameState(QSettings& Settings) const;
+    void RestoreFrameState(const QSettings& Settings);
 
 protected:
     QMenu* mitemOption = nullptr;

@@ -1,33 +1,23 @@
 #include "forms/wnBsTrvTC.h"
 #include "toolkit/ComCtrls.h"
+#include "toolkit/ExtCtrls.h"
 #include <QFrame>
+#include <QSettings>
 #include <QSplitter>
 #include <QVBoxLayout>
 
 QFrame* TfrmBsTrvTC::NewPanel(QWidget* parent, const QString& name, bool bevel)
 {
-    auto* p = new QFrame(parent);
-    p->setObjectName(name);
-    if (bevel) {
-        p->setFrameShape(QFrame::Panel);
-        p->setFrameShadow(QFrame::Raised);
-    } else {
-        p->setFrameShape(QFrame::NoFrame);
-    }
-    return p;
+    return bevel ? NewFrame(parent, name, QFrame::Panel, QFrame::Raised) : NewFrame(parent, name, QFrame::NoFrame);
 }
 
-namespace {
-
-QVBoxLayout* Column(QWidget* w, int margin)
+QVBoxLayout* TfrmBsTrvTC::NewColumn(QWidget* w, int margin)
 {
     auto* l = new QVBoxLayout(w);
     l->setContentsMargins(margin, margin, margin, margin);
     l->setSpacing(0);
     return l;
 }
-
-}  // namespace
 
 TfrmBsTrvTC::TfrmBsTrvTC(TComponent* AOwner) : TfrmBsCld(AOwner)
 {
@@ -40,7 +30,7 @@ TfrmBsTrvTC::TfrmBsTrvTC(TComponent* AOwner) : TfrmBsCld(AOwner)
     SetWindowState(wsNormal);
 
     pnlBottom = NewPanel(form, QStringLiteral("pnlBottom"), false);
-    auto* bottom = Column(pnlBottom, 0);
+    auto* bottom = NewColumn(pnlBottom, 0);
     FormLayout()->addWidget(pnlBottom, 1);
 
     Splitter1 = new QSplitter(Qt::Horizontal, pnlBottom);
@@ -50,14 +40,14 @@ TfrmBsTrvTC::TfrmBsTrvTC(TComponent* AOwner) : TfrmBsCld(AOwner)
     bottom->addWidget(Splitter1);
 
     pnlLeft = NewPanel(Splitter1, QStringLiteral("pnlLeft"), true);
-    auto* left = Column(pnlLeft, 1);
+    auto* left = NewColumn(pnlLeft, 1);
     trvList = new TTreeView(pnlLeft);
     trvList->setObjectName(QStringLiteral("trvList"));
     trvList->setIndentation(19);
     left->addWidget(trvList);
 
     pnlNo = NewPanel(Splitter1, QStringLiteral("pnlNo"), false);
-    auto* no = Column(pnlNo, 0);
+    auto* no = NewColumn(pnlNo, 0);
     Splitter2 = new QSplitter(Qt::Vertical, pnlNo);
     Splitter2->setObjectName(QStringLiteral("Splitter2"));
     Splitter2->setHandleWidth(2);
@@ -65,7 +55,7 @@ TfrmBsTrvTC::TfrmBsTrvTC(TComponent* AOwner) : TfrmBsCld(AOwner)
     no->addWidget(Splitter2);
 
     pnlBTop = NewPanel(Splitter2, QStringLiteral("pnlBTop"), false);
-    auto* top = Column(pnlBTop, 0);
+    auto* top = NewColumn(pnlBTop, 0);
     pnlRightTop = NewPanel(pnlBTop, QStringLiteral("pnlRightTop"), true);
     pnlTopMessage = NewPanel(pnlBTop, QStringLiteral("pnlTopMessage"), true);
     pnlTopMessage->setFixedHeight(23);
@@ -73,7 +63,7 @@ TfrmBsTrvTC::TfrmBsTrvTC(TComponent* AOwner) : TfrmBsCld(AOwner)
     top->addWidget(pnlTopMessage);
 
     pnlBBotton = NewPanel(Splitter2, QStringLiteral("pnlBBotton"), false);
-    auto* low = Column(pnlBBotton, 0);
+    auto* low = NewColumn(pnlBBotton, 0);
     pnlRightBottom = NewPanel(pnlBBotton, QStringLiteral("pnlRightBottom"), true);
     pnlBottonMessage = NewPanel(pnlBBotton, QStringLiteral("pnlBottonMessage"), true);
     pnlBottonMessage->setFixedHeight(22);
@@ -91,3 +81,15 @@ TfrmBsTrvTC::TfrmBsTrvTC(TComponent* AOwner) : TfrmBsCld(AOwner)
 }
 
 TfrmBsTrvTC::~TfrmBsTrvTC() = default;
+
+void TfrmBsTrvTC::SaveSplitterState(QSettings& Settings) const
+{
+    Settings.setValue(QStringLiteral("splitter"), Splitter1->saveState());
+}
+
+void TfrmBsTrvTC::RestoreSplitterState(const QSettings& Settings)
+{
+    const QByteArray state = Settings.value(QStringLiteral("splitter")).toByteArray();
+    if (!state.isEmpty())
+        Splitter1->restoreState(state);
+}

@@ -4,7 +4,9 @@
 #include "forms/wnBsCld.h"
 
 class QFrame;
+class QSettings;
 class QSplitter;
+class QVBoxLayout;
 class TTreeView;
 
 class TfrmBsTrvTC : public TfrmBsCld {
@@ -27,6 +29,12 @@ protected:
     QFrame* pnlRightBottom = nullptr;
     QFrame* pnlBottonMessage = nullptr;
 
+    // Where the user put the tree pane's splitter, under the settings' current group.
+    void SaveSplitterState(QSettings& Settings) const;
+    void RestoreSplitterState(const QSettings& Settings);
+
     // A panel as the layout draws it: raised, or without a bevel.
     static QFrame* NewPanel(QWidget* parent, const QString& name, bool bevel);
+    // A top-to-bottom layout of the widget's, its parts without spacing.
+    static QVBoxLayout* NewColumn(QWidget* w, int margin);
 };

@@ -31,3 +31,10 @@ void TRadioGroup::SetItemIndex(int index)
     if (QAbstractButton* b = FGroup->button(index))
         b->setChecked(true);
 }
+
+QFrame* NewFrame(QWidget* Parent, const QString& Name, QFrame::Shape Shape, QFrame::Shadow Shadow)
+{
+    auto* f = NewChild<QFrame>(Parent, Name);
+    f->setFrameStyle(Shape | Shadow);
+    return f;
+}

@@ -3,6 +3,7 @@
 // children made with their object name (the name scripts and tests find them by),
 // caption and place in one call.
 #include "toolkit/Export.h"
+#include <QFrame>
 #include <QGroupBox>
 #include <QList>
 #include <QPoint>
@@ -29,6 +30,17 @@ private:
     QButtonGroup* FGroup = nullptr;
     QList<QRadioButton*> FItems;
 };
+
+TOOLKIT_EXPORT QFrame* NewFrame(QWidget* Parent, const QString& Name, QFrame::Shape Shape,
+                                QFrame::Shadow Shadow = QFrame::Plain);
+
+// Gives an object made by another (a menu's separator, a panel's part) its name.
+template <class T>
+T* Named(T* Object, const QString& Name)
+{
+    Object->setObjectName(Name);
+    return Object;
+}
 
 template <class T>
 T* NewChild(QWidget* Parent, const QString& Name)

@@ -76,6 +76,9 @@ TEST(FindUnit, CtrlFOpensTheBarAndEnterSelectsEachMatchWithItsRecords)
     ASSERT_TRUE(ctl<QFrame>(w, "pnlFind")->isVisible());
     EXPECT_TRUE(ctl<QFrame>(w, "pnlLeft")->isVisible());
     EXPECT_TRUE(ctl<QAction>(w, "mnuShowUT")->isChecked());
+    // The filters with it, and the strip that stood in for the pane gone.
+    EXPECT_FALSE(ctl<QFrame>(w, "pnlFilterStrip")->isVisible());
+    EXPECT_EQ(ctl<QFrame>(w, "Panel2")->parentWidget(), ctl<QFrame>(w, "Panel1"));
     EXPECT_TRUE(ctl<QLineEdit>(w, "edtFind")->hasFocus());
     EXPECT_EQ(ctl<QLineEdit>(w, "edtFind")->placeholderText(), QStringLiteral("单位编码或名称"));
     EXPECT_LE(ctl<QFrame>(w, "pnlFind")->geometry().bottom(), ctl<TTreeView>(w, "trvList")->geometry().top());

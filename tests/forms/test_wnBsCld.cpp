@@ -6,6 +6,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPointer>
+#include <QSettings>
 #include <QSplitter>
 
 using windowtest::ctl;
@@ -52,6 +53,33 @@ TEST(ChildWindowBase, OpensAsMdiChildMergesItsMenusAndFreesItselfOnClose)
     EXPECT_TRUE(w.isNull());
     EXPECT_FALSE(MenuBar(host.window).contains(QStringLiteral("数据操作(&P)")));
     EXPECT_TRUE(host.area->subWindowList().isEmpty());
+}
+
+TEST(ChildWindowBase, AMaximisedFrameComesBackMaximisedAndKeepsItsNormalPlace)
+{
+    windowtest::HostFixture host;
+    QSettings s(QStringLiteral("Veltrane"), QStringLiteral("bVeltrane"));
+    s.setValue(QStringLiteral("geometry"), QRect(20, 30, 400, 300));
+    const auto open = [&] {
+        auto* w = qobject_cast<TfrmBsTrvTC*>(TObjectFactory::CreateComponent(&host.app, &TfrmBsTrvTC::staticMetaObject));
+        w->Show();
+        windowtest::Spin();
+        w->RestoreFrameState(s);
+        windowtest::Spin();
+        return w;
+    };
+    TfrmBsTrvTC* w = open();
+    EXPECT_EQ(w->Frame()->geometry(), QRect(20, 30, 400, 300));
+    w->SetWindowState(wsMaximized);
+    windowtest::Spin();
+    w->SaveFrameState(s);
+    w->Close();
+    windowtest::Spin();
+    EXPECT_EQ(s.value(QStringLiteral("geometry")).toRect(), QRect(20, 30, 400, 300));
+    w = open();
+    EXPECT_TRUE(w->Frame()->isMaximized());
+    w->Close();
+    windowtest::Spin();
 }
 
 TEST(ChildWindowBase, NeedsTheHostsMdiArea)
