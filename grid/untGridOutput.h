@@ -8,6 +8,8 @@
 #include <QPointer>
 #include <QStringList>
 #include <functional>
+#include <memory>
+#include <optional>
 
 class QAction;
 class QLabel;
@@ -78,6 +80,11 @@ public:
     // interface thread when it has ended, never after the component went. False,
     // and nothing started, while another output is on.
     bool Run(const QString& What, std::function<void(TBackgroundTask&)> Body, std::function<void(bool Completed)> Done);
+    // Run of a body that gives a result, which Done gets (what it threw as a
+    // failure); Refused() at once while another output is on.
+    template <class T>
+    void RunResult(const QString& What, std::function<TResult<T>(TBackgroundTask&)> Body,
+                   std::function<void(TResult<T>)> Done);
     bool Busy() const { return FJob != nullptr; }
     void Cancel();
     // An output on stops unheard of: its Done is never run. For an owner that goes.
@@ -103,3 +110,19 @@ private:
     QString FFolder;   // where the latest export went
     TBackgroundTask* FJob = nullptr;
 };
+
+template <class T>
+void TGridOutput::RunResult(const QString& What, std::function<TResult<T>(TBackgroundTask&)> Body,
+                            std::function<void(TResult<T>)> Done)
+{
+    auto result = std::make_shared<std::optional<TResult<T>>>();
+    const auto body = [result, Body = std::move(Body)](TBackgroundTask& t) {
+        try {
+            result->emplace(Body(t));
+        } catch (const std::exception& e) {
+            result->emplace(TError::From(e));
+        }
+    };
+    if (!Run(What, body, [result, Done](bool) { Done(std::move(**result)); }))
+        Done(Refused());
+}
