@@ -26,8 +26,8 @@ public:
     ~TbfrmJournal() override;
 
     TJournalModel* Model() const { return FModel; }
-    // The filter as the controls say it.
-    TJournalFilter ControlsFilter() const;
+    // The filter as the controls say it; fails when the record is no whole number.
+    TResult<TJournalFilter> ControlsFilter() const;
     void btnSearchClick();
 
 private:
