@@ -2,7 +2,6 @@
 
 #include "grid/untGridOutput.h"
 #include "toolkit/ExtCtrls.h"
-#include "toolkit/Forms.h"
 #include "toolkit/NextGridColumns.h"
 #include "toolkit/Threads.h"
 #include <QCheckBox>
@@ -16,32 +15,20 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QProgressDialog>
 #include <QPushButton>
 #include <QTableView>
 #include <QTableWidget>
 #include <QVBoxLayout>
 #include <memory>
-#include <utility>
-
-namespace {
 
 const QString Title = QStringLiteral("操作日志");
-
-}  // namespace
 
 TbfrmJournal::TbfrmJournal(TAdoConn* Conn, const QString& Operator, const QString& Unit, QWidget* Parent)
     : QDialog(Parent), FConn(Conn), FOperator(Operator), FModel(new TJournalModel(Conn, this))
 {
-    FOutput = new TGridOutput(
-        this,
-        [this](const QString& text, int flags) -> int {
-            if ((flags & MB_YESNO) == MB_YESNO)
-                return QMessageBox::question(this, Title, text) == QMessageBox::Yes ? IDYES : IDNO;
-            QMessageBox::warning(this, Title, text);
-            return IDOK;
-        },
-        {}, this);
+    FOutput = new TGridOutput(this, TGridOutput::MessageBoxes(this, Title), {}, this);
+    FOutput->ShowProgressDialogs(QStringLiteral("dlgJournalProgress"), Title,
+                                 [](int done) { return QStringLiteral("正在读取操作日志… 已有 %1 条").arg(done); });
     setObjectName(QStringLiteral("frmJournal"));
     setWindowTitle(Title);
     setAttribute(Qt::WA_DeleteOnClose);
@@ -109,23 +96,8 @@ TbfrmJournal::TbfrmJournal(TAdoConn* Conn, const QString& Operator, const QStrin
     connect(FExport, &QPushButton::clicked, this, [this] { StartOutput(TOutput::Export); });
     connect(FPrint, &QPushButton::clicked, this, [this] { StartOutput(TOutput::Print); });
     connect(close, &QPushButton::clicked, this, &QDialog::close);
-    connect(FOutput, &TGridOutput::started, this, [this](const QString& what) {
-        FProgress = new QProgressDialog(what, QStringLiteral("取消"), 0, 0, this);
-        FProgress->setObjectName(QStringLiteral("dlgJournalProgress"));
-        FProgress->setWindowTitle(Title);
-        FProgress->setMinimumDuration(300);
-        connect(FProgress, &QProgressDialog::canceled, FOutput, &TGridOutput::Cancel);
-        UpdateStatus();
-    });
-    connect(FOutput, &TGridOutput::progress, this, [this](int done, int) {
-        if (FProgress)
-            FProgress->setLabelText(QStringLiteral("正在读取操作日志… 已有 %1 条").arg(done));
-    });
-    // Raised from the job's own completion: the dialog goes once that has returned.
-    connect(FOutput, &TGridOutput::ended, this, [this] {
-        std::exchange(FProgress, nullptr)->deleteLater();
-        UpdateStatus();
-    });
+    connect(FOutput, &TGridOutput::started, this, [this] { UpdateStatus(); });
+    connect(FOutput, &TGridOutput::ended, this, [this] { UpdateStatus(); });
     btnSearchClick();
 }
 

@@ -12,7 +12,6 @@ class QComboBox;
 class QDateEdit;
 class QLabel;
 class QLineEdit;
-class QProgressDialog;
 class QPushButton;
 class QTableView;
 class TAdoConn;
@@ -51,7 +50,6 @@ private:
     QPushButton* FExport;
     QPushButton* FPrint;
     TGridOutput* FOutput;
-    QProgressDialog* FProgress = nullptr;
 };
 
 // A record's journal entries (as TRecordController::History gives them) in a

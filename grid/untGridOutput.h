@@ -58,6 +58,11 @@ public:
     TActions AddMenuItems(QMenu* Menu, QAction* Before, const QString& Prefix, QWidget* KeyScope = nullptr);
     // Where "导出到…" is said, a link to the folder with it.
     void SetPlaceLabel(QLabel* Label);
+    // Each job in a progress dialog over the window (after 300 ms), named Name
+    // and titled Caption, whose 取消 cancels it; Label says what is done so far.
+    void ShowProgressDialogs(const QString& Name, const QString& Caption, std::function<QString(int Done)> Label);
+    // Message boxes over Window: a question for MB_YESNO, else a warning.
+    static TMessage MessageBoxes(QWidget* Window, const QString& Caption);
 
     void ExportClick();
     void PreviewClick();
