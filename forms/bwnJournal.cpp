@@ -1,7 +1,7 @@
 #include "forms/bwnJournal.h"
 
 #include "grid/untGridOutput.h"
-#include "toolkit/Forms.h"
+#include "toolkit/ExtCtrls.h"
 #include "toolkit/NextGridColumns.h"
 #include "toolkit/Threads.h"
 #include <QCheckBox>
@@ -15,114 +15,77 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QProgressDialog>
 #include <QPushButton>
 #include <QTableView>
 #include <QTableWidget>
 #include <QVBoxLayout>
 #include <memory>
 
-namespace {
-
 const QString Title = QStringLiteral("操作日志");
-
-}  // namespace
 
 TbfrmJournal::TbfrmJournal(TAdoConn* Conn, const QString& Operator, const QString& Unit, QWidget* Parent)
     : QDialog(Parent), FConn(Conn), FOperator(Operator), FModel(new TJournalModel(Conn, this))
 {
-    FOutput = new TGridOutput(
-        this,
-        [this](const QString& text, int flags) {
-            if ((flags & MB_YESNO) == MB_YESNO)
-                return QMessageBox::question(this, Title, text) == QMessageBox::Yes ? int(IDYES) : int(IDNO);
-            QMessageBox::warning(this, Title, text);
-            return int(IDOK);
-        },
-        {}, this);
+    FOutput = new TGridOutput(this, TGridOutput::MessageBoxes(this, Title), {}, this);
+    FOutput->ShowProgressDialogs(QStringLiteral("dlgJournalProgress"), Title,
+                                 [](int done) { return QStringLiteral("正在读取操作日志… 已有 %1 条").arg(done); });
     setObjectName(QStringLiteral("frmJournal"));
     setWindowTitle(Title);
     setAttribute(Qt::WA_DeleteOnClose);
 
-    FOperatorEdit = new QLineEdit(this);
-    FOperatorEdit->setObjectName(QStringLiteral("edtOperator"));
-    FOperatorEdit->setPlaceholderText(QStringLiteral("全部"));
-    FAction = new QComboBox(this);
-    FAction->setObjectName(QStringLiteral("cobAction"));
-    FAction->addItem(QStringLiteral("全部"), QString());
+    const QString all = QStringLiteral("全部");
+    FOperatorEdit = NewChild<QLineEdit>(this, QStringLiteral("edtOperator"));
+    FOperatorEdit->setPlaceholderText(all);
+    FAction = NewChild<QComboBox>(this, QStringLiteral("cobAction"));
+    FAction->addItem(all, QString());
     for (const QString& a : TJournalActions::Names())
         FAction->addItem(TJournalActions::Caption(a), a);
-    FUseFrom = new QCheckBox(QStringLiteral("从"), this);
-    FUseFrom->setObjectName(QStringLiteral("chkFrom"));
-    FUseTo = new QCheckBox(QStringLiteral("到"), this);
-    FUseTo->setObjectName(QStringLiteral("chkTo"));
-    FFrom = new QDateEdit(QDate::currentDate().addMonths(-1), this);
-    FFrom->setObjectName(QStringLiteral("dtpFrom"));
-    FTo = new QDateEdit(QDate::currentDate(), this);
-    FTo->setObjectName(QStringLiteral("dtpTo"));
-    for (QDateEdit* d : {FFrom, FTo}) {
-        d->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
-        d->setCalendarPopup(true);
-        d->setEnabled(false);
+    FUseFrom = NewChild<QCheckBox>(this, QStringLiteral("chkFrom"), QStringLiteral("从"));
+    FUseTo = NewChild<QCheckBox>(this, QStringLiteral("chkTo"), QStringLiteral("到"));
+    FFrom = NewChild<QDateEdit>(this, QStringLiteral("dtpFrom"));
+    FFrom->setDate(QDate::currentDate().addMonths(-1));
+    FTo = NewChild<QDateEdit>(this, QStringLiteral("dtpTo"));
+    FTo->setDate(QDate::currentDate());
+    for (auto [use, day] : {std::pair{FUseFrom, FFrom}, std::pair{FUseTo, FTo}}) {
+        day->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
+        day->setCalendarPopup(true);
+        day->setEnabled(false);
+        connect(use, &QCheckBox::toggled, day, &QWidget::setEnabled);
     }
-    connect(FUseFrom, &QCheckBox::toggled, FFrom, &QWidget::setEnabled);
-    connect(FUseTo, &QCheckBox::toggled, FTo, &QWidget::setEnabled);
-    FUnit = new QLineEdit(Unit, this);
-    FUnit->setObjectName(QStringLiteral("edtUnit"));
+    FUnit = NewChild<QLineEdit>(this, QStringLiteral("edtUnit"), Unit);
     FUnit->setPlaceholderText(QStringLiteral("全部（单位编码：该单位及其下级）"));
-    FRecord = new QLineEdit(this);
-    FRecord->setObjectName(QStringLiteral("edtRecord"));
-    FRecord->setPlaceholderText(QStringLiteral("全部"));
-    auto* search = new QPushButton(QStringLiteral("查询"), this);
-    search->setObjectName(QStringLiteral("btnSearch"));
+    FRecord = NewChild<QLineEdit>(this, QStringLiteral("edtRecord"));
+    FRecord->setPlaceholderText(all);
+    auto* search = NewChild<QPushButton>(this, QStringLiteral("btnSearch"), QStringLiteral("查询"));
     search->setDefault(true);
 
-    auto* filters = new QGridLayout;
-    filters->addWidget(new QLabel(QStringLiteral("操作员："), this), 0, 0);
-    filters->addWidget(FOperatorEdit, 0, 1);
-    filters->addWidget(new QLabel(QStringLiteral("操作："), this), 0, 2);
-    filters->addWidget(FAction, 0, 3);
-    filters->addWidget(new QLabel(QStringLiteral("单位："), this), 0, 4);
-    filters->addWidget(FUnit, 0, 5);
-    filters->addWidget(new QLabel(QStringLiteral("时间："), this), 1, 0);
-    auto* time = new QHBoxLayout;
-    time->addWidget(FUseFrom);
-    time->addWidget(FFrom);
-    time->addWidget(FUseTo);
-    time->addWidget(FTo);
-    filters->addLayout(time, 1, 1, 1, 3);
-    filters->addWidget(new QLabel(QStringLiteral("预算指标："), this), 1, 4);
-    filters->addWidget(FRecord, 1, 5);
-    filters->addWidget(search, 0, 6, 2, 1);
-
-    FTable = new QTableView(this);
-    FTable->setObjectName(QStringLiteral("tblJournal"));
+    FTable = NewChild<QTableView>(this, QStringLiteral("tblJournal"));
     FTable->setModel(FModel);
     FTable->setSelectionBehavior(QAbstractItemView::SelectRows);
     FTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
     FTable->verticalHeader()->setDefaultSectionSize(FTable->fontMetrics().height() + 6);
     FTable->verticalHeader()->hide();
+    const TGridSnapshot columns = JournalSnapshot({});
     for (int c = 0; c < FModel->columnCount(); ++c)
-        FTable->setColumnWidth(c, JournalSnapshot({}).Columns[size_t(c)].Width);
+        FTable->setColumnWidth(c, columns.Columns[size_t(c)].Width);
     FTable->horizontalHeader()->setStretchLastSection(true);
-
-    FStatus = new QLabel(this);
-    FStatus->setObjectName(QStringLiteral("lblJournalStatus"));
-    FExport = new QPushButton(QStringLiteral("导出…"), this);
-    FExport->setObjectName(QStringLiteral("btnExport"));
-    FPrint = new QPushButton(QStringLiteral("打印…"), this);
-    FPrint->setObjectName(QStringLiteral("btnPrint"));
-    auto* close = new QPushButton(QStringLiteral("关闭"), this);
-    close->setObjectName(QStringLiteral("btnClose"));
-    auto* bottom = new QHBoxLayout;
-    bottom->addWidget(FStatus, 1);
-    bottom->addWidget(FExport);
-    bottom->addWidget(FPrint);
-    bottom->addWidget(close);
+    FStatus = NewChild<QLabel>(this, QStringLiteral("lblJournalStatus"));
+    FExport = NewChild<QPushButton>(this, QStringLiteral("btnExport"), QStringLiteral("导出…"));
+    FPrint = NewChild<QPushButton>(this, QStringLiteral("btnPrint"), QStringLiteral("打印…"));
+    auto* close = NewChild<QPushButton>(this, QStringLiteral("btnClose"), QStringLiteral("关闭"));
 
     auto* layout = new QVBoxLayout(this);
+    auto* filters = new QGridLayout;
     layout->addLayout(filters);
+    AddLabelled(filters, 0, 0, QStringLiteral("操作员："), FOperatorEdit);
+    AddLabelled(filters, 0, 2, QStringLiteral("操作："), FAction);
+    AddLabelled(filters, 0, 4, QStringLiteral("单位："), FUnit);
+    AddLabelled(filters, 1, 0, QStringLiteral("时间："), NewRow({FUseFrom, FFrom, FUseTo, FTo}), 3);
+    AddLabelled(filters, 1, 4, QStringLiteral("预算指标："), FRecord);
+    filters->addWidget(search, 0, 6, 2, 1);
     layout->addWidget(FTable, 1);
+    QHBoxLayout* bottom = NewRow({FStatus, FExport, FPrint, close});
+    bottom->setStretch(0, 1);
     layout->addLayout(bottom);
     resize(960, 560);
 
@@ -133,62 +96,44 @@ TbfrmJournal::TbfrmJournal(TAdoConn* Conn, const QString& Operator, const QStrin
     connect(FExport, &QPushButton::clicked, this, [this] { StartOutput(TOutput::Export); });
     connect(FPrint, &QPushButton::clicked, this, [this] { StartOutput(TOutput::Print); });
     connect(close, &QPushButton::clicked, this, &QDialog::close);
-    connect(FOutput, &TGridOutput::progress, this, [this](int done, int) {
-        if (FProgress)
-            FProgress->setLabelText(QStringLiteral("正在读取操作日志… 已有 %1 条").arg(done));
-    });
+    connect(FOutput, &TGridOutput::started, this, [this] { UpdateStatus(); });
+    connect(FOutput, &TGridOutput::ended, this, [this] { UpdateStatus(); });
     btnSearchClick();
 }
 
 TbfrmJournal::~TbfrmJournal() { FOutput->Abandon(); }
 
-TJournalFilter TbfrmJournal::ControlsFilter() const
+TResult<TJournalFilter> TbfrmJournal::ControlsFilter() const
 {
-    TJournalFilter f;
-    f.Operator = FOperatorEdit->text().trimmed();
-    f.Action = FAction->currentData().toString();
-    if (FUseFrom->isChecked())
-        f.From = FFrom->date();
-    if (FUseTo->isChecked())
-        f.To = FTo->date();
-    f.Unit = FUnit->text().trimmed();
-    f.BudgId = FRecord->text().trimmed();
-    return f;
+    return TJournalFilter::FromFields(FOperatorEdit->text(), FAction->currentData().toString(),
+                                      FUseFrom->isChecked() ? FFrom->date() : QDate(),
+                                      FUseTo->isChecked() ? FTo->date() : QDate(), FUnit->text(), FRecord->text());
 }
 
 void TbfrmJournal::btnSearchClick()
 {
-    const TJournalFilter f = ControlsFilter();
-    bool number = false;
-    if (!f.BudgId.isEmpty() && (f.BudgId.toLongLong(&number), !number)) {
-        FStatus->setText(QStringLiteral("预算指标编号“%1”不是整数").arg(f.BudgId));
+    const TResult<TJournalFilter> f = ControlsFilter();
+    if (!f) {
+        FStatus->setText(f.Error().Message);
         FRecord->setFocus();
         return;
     }
-    FModel->Search(f);
+    FModel->Search(f.Value());
     UpdateStatus();
 }
 
 void TbfrmJournal::UpdateStatus()
 {
-    const int n = FModel->Count();
-    if (!FModel->LastFetch())
-        FStatus->setText(JournalReadFailed(FModel->LastFetch().Error()).Message);
-    else if (FModel->Fetching())
-        FStatus->setText(QStringLiteral("正在加载… 已有 %1 条").arg(n));
-    else if (FModel->AtEnd())
-        FStatus->setText(n == 0 ? QStringLiteral("没有符合条件的操作记录") : QStringLiteral("共 %1 条").arg(n));
-    else
-        FStatus->setText(QStringLiteral("已显示最近的 %1 条，向下滚动显示更多").arg(n));
-    FExport->setEnabled(!FOutput->Busy() && n > 0);
-    FPrint->setEnabled(!FOutput->Busy() && n > 0);
+    FStatus->setText(FModel->StatusText());
+    const bool some = !FOutput->Busy() && FModel->Count() > 0;
+    FExport->setEnabled(some);
+    FPrint->setEnabled(some);
 }
 
 void TbfrmJournal::StartOutput(TOutput Kind)
 {
     if (FOutput->Busy())
         return;
-    const TJournalFilter filter = FModel->Filter();
     QString file;
     if (Kind == TOutput::Export) {
         file = FOutput->ChooseFile({QStringLiteral("导出操作日志"), QStringLiteral("dlgJournalExport"), QStringLiteral("操作日志.xlsx"),
@@ -196,43 +141,28 @@ void TbfrmJournal::StartOutput(TOutput Kind)
         if (file.isEmpty())
             return;
     }
-    // Every entry of the search, on a worker: written to the file, or previewed.
-    struct TRead {
-        TResult<TOutputEnd> Written = TOutputEnd::Done;
-        std::vector<TJournalRow> Rows;
-    };
-    auto read = std::make_shared<TRead>();
-    const auto body = [conn = FConn, filter, file, op = FOperator, read](TBackgroundTask& t) {
-        auto progress = [&t](int done) { return t.KeepGoing(done); };
-        if (!file.isEmpty()) {
-            read->Written = WriteJournal(conn, filter, file, op, progress);
-        } else if (TResult<std::vector<TJournalRow>> fetched = FetchJournal(conn, filter, progress)) {
-            read->Rows = fetched.Take();
-        } else {
-            read->Written = JournalReadFailed(fetched.Error());
-        }
-    };
-    const auto done = [this, read, file, filter](bool completed) {
-        // Called from the job's own completion: the dialog goes once that has returned.
-        FProgress->deleteLater();
-        FProgress = nullptr;
-        UpdateStatus();
-        if (!read->Written) {
-            QMessageBox::warning(this, Title, read->Written.Error().Message);
-        } else if (completed && read->Written.Value() == TOutputEnd::Done) {
+    // Every entry of the search, on a worker: written to the file, or fetched for the preview.
+    const TJournalFilter filter = FModel->Filter();
+    auto rows = std::make_shared<std::vector<TJournalRow>>();
+    FOutput->RunResult<TOutputEnd>(
+        QStringLiteral("正在读取操作日志…"),
+        [conn = FConn, filter, file, op = FOperator, rows](TBackgroundTask& t) -> TResult<TOutputEnd> {
             if (!file.isEmpty())
+                return WriteJournal(conn, filter, file, op, t.Going());
+            TResult<std::vector<TJournalRow>> fetched = FetchJournal(conn, filter, t.Going());
+            if (!fetched)
+                return JournalReadFailed(fetched.Error());
+            *rows = fetched.Take();
+            return t.Cancelled() ? TOutputEnd::Cancelled : TOutputEnd::Done;
+        },
+        [this, rows, file, filter](TResult<TOutputEnd> end) {
+            if (!end)
+                QMessageBox::warning(this, Title, end.Error().Message);
+            else if (end.Value() == TOutputEnd::Done && !file.isEmpty())
                 FStatus->setText(QStringLiteral("操作日志已导出到：%1").arg(QDir::toNativeSeparators(file)));
-            else
-                FOutput->Preview(JournalSnapshot(read->Rows), JournalHeading(filter, FOperator));
-        }
-    };
-    FProgress = new QProgressDialog(QStringLiteral("正在读取操作日志…"), QStringLiteral("取消"), 0, 0, this);
-    FProgress->setObjectName(QStringLiteral("dlgJournalProgress"));
-    FProgress->setWindowTitle(Title);
-    FProgress->setMinimumDuration(300);
-    connect(FProgress, &QProgressDialog::canceled, FOutput, &TGridOutput::Cancel);
-    FOutput->Run(QStringLiteral("正在读取操作日志…"), body, done);
-    UpdateStatus();
+            else if (end.Value() == TOutputEnd::Done)
+                FOutput->Preview(JournalSnapshot(*rows), JournalHeading(filter, FOperator));
+        });
 }
 
 void ShowHistoryDialog(QWidget* Parent, const QString& Title, const QList<QStringList>& Entries)

@@ -12,7 +12,6 @@ class QComboBox;
 class QDateEdit;
 class QLabel;
 class QLineEdit;
-class QProgressDialog;
 class QPushButton;
 class QTableView;
 class TAdoConn;
@@ -26,8 +25,8 @@ public:
     ~TbfrmJournal() override;
 
     TJournalModel* Model() const { return FModel; }
-    // The filter as the controls say it.
-    TJournalFilter ControlsFilter() const;
+    // The filter as the controls say it; fails when the record is no whole number.
+    TResult<TJournalFilter> ControlsFilter() const;
     void btnSearchClick();
 
 private:
@@ -51,7 +50,6 @@ private:
     QPushButton* FExport;
     QPushButton* FPrint;
     TGridOutput* FOutput;
-    QProgressDialog* FProgress = nullptr;
 };
 
 // A record's journal entries (as TRecordController::History gives them) in a

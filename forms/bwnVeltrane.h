@@ -102,7 +102,6 @@ public:
     // The journal (forms/bwnVeltraneJournal.cpp): 撤销上次操作 takes the latest
     // confirm or cancel back; a record's history lists its entries, newest first.
     void mnuUndoRunClick();
-    void LastRunNotice();
     void mnuRefreshClick();
     void pmuHistoryClick();
     void HistoryLines(int Row, TDone<QStringList> Done) override;
@@ -126,8 +125,6 @@ private:
     void BuildOutputActions();
     void BuildJournalActions();
     void Wire();
-    // Says once in the process when the database has no journal or is read-only.
-    void JournalNotice(TRecordController::TJournalState State);
     // The answers of the questions the window asks on workers: the unit rule
     // (the tree and the first load wait for it) and the journal's state.
     void UnitChecked(bool Single);
@@ -137,11 +134,10 @@ private:
     bool FJournalNoticeDue = false;   // the window's showing asked: the notices follow the answer
     bool FJournalWindowDue = false;   // 操作日志… asked
     // Reads the entries of a grid row's record on a worker; Done gets them with
-    // the title naming the record, no entries when the reading was cancelled.
-    // False, and Done never called, when the row shows no record or another
-    // output is on.
-    using THistoryDone = std::function<void(const QString& Title, TResult<QList<QStringList>> Entries)>;
-    bool RowHistory(int Row, THistoryDone Done);
+    // the record's number, or no number and no entries when the row shows no record,
+    // or why not (TGridOutput::Refused while another output is on).
+    using THistoryDone = std::function<void(const QString& Id, TResult<QList<QStringList>> Entries)>;
+    void RowHistory(int Row, THistoryDone Done);
     QPointer<QWidget> FJournalWindow;
 
     void LoadDone(const std::shared_ptr<TGridRows>& Cells);

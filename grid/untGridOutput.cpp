@@ -12,7 +12,9 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPrinter>
+#include <QProgressDialog>
 #include <QRegularExpression>
 #include <QSpinBox>
 #include <QStandardPaths>
@@ -39,6 +41,37 @@ TGridOutput::TGridOutput(QWidget* Window, TMessage Message, TSource Source, QObj
 TGridOutput::~TGridOutput() { Abandon(); }
 
 void TGridOutput::SetPlaceLabel(QLabel* Label) { FPlace = Label; }
+
+void TGridOutput::ShowProgressDialogs(const QString& Name, const QString& Caption, std::function<QString(int)> Label)
+{
+    auto dialog = std::make_shared<QPointer<QProgressDialog>>();
+    connect(this, &TGridOutput::started, FWindow, [this, dialog, Name, Caption](const QString& what) {
+        *dialog = new QProgressDialog(what, QStringLiteral("取消"), 0, 0, FWindow);
+        (*dialog)->setObjectName(Name);
+        (*dialog)->setWindowTitle(Caption);
+        (*dialog)->setMinimumDuration(300);
+        connect(*dialog, &QProgressDialog::canceled, this, &TGridOutput::Cancel);
+    });
+    connect(this, &TGridOutput::progress, FWindow, [dialog, Label = std::move(Label)](int done, int) {
+        if (*dialog)
+            (*dialog)->setLabelText(Label(done));
+    });
+    // Raised from the job's own completion: the dialog goes once that has returned.
+    connect(this, &TGridOutput::ended, FWindow, [dialog] {
+        if (*dialog)
+            (*dialog)->deleteLater();
+    });
+}
+
+TGridOutput::TMessage TGridOutput::MessageBoxes(QWidget* Window, const QString& Caption)
+{
+    return [Window, Caption](const QString& text, int flags) -> int {
+        if ((flags & MB_YESNO) == MB_YESNO)
+            return QMessageBox::question(Window, Caption, text) == QMessageBox::Yes ? IDYES : IDNO;
+        QMessageBox::warning(Window, Caption, text);
+        return IDOK;
+    };
+}
 
 TGridOutput::TActions TGridOutput::AddMenuItems(QMenu* Menu, QAction* Before, const QString& Prefix, QWidget* KeyScope)
 {

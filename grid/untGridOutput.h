@@ -8,6 +8,8 @@
 #include <QPointer>
 #include <QStringList>
 #include <functional>
+#include <memory>
+#include <optional>
 
 class QAction;
 class QLabel;
@@ -56,6 +58,11 @@ public:
     TActions AddMenuItems(QMenu* Menu, QAction* Before, const QString& Prefix, QWidget* KeyScope = nullptr);
     // Where "导出到…" is said, a link to the folder with it.
     void SetPlaceLabel(QLabel* Label);
+    // Each job in a progress dialog over the window (after 300 ms), named Name
+    // and titled Caption, whose 取消 cancels it; Label says what is done so far.
+    void ShowProgressDialogs(const QString& Name, const QString& Caption, std::function<QString(int Done)> Label);
+    // Message boxes over Window: a question for MB_YESNO, else a warning.
+    static TMessage MessageBoxes(QWidget* Window, const QString& Caption);
 
     void ExportClick();
     void PreviewClick();
@@ -78,6 +85,11 @@ public:
     // interface thread when it has ended, never after the component went. False,
     // and nothing started, while another output is on.
     bool Run(const QString& What, std::function<void(TBackgroundTask&)> Body, std::function<void(bool Completed)> Done);
+    // Run of a body that gives a result, which Done gets (what it threw as a
+    // failure); Refused() at once while another output is on.
+    template <class T>
+    void RunResult(const QString& What, std::function<TResult<T>(TBackgroundTask&)> Body,
+                   std::function<void(TResult<T>)> Done);
     bool Busy() const { return FJob != nullptr; }
     void Cancel();
     // An output on stops unheard of: its Done is never run. For an owner that goes.
@@ -103,3 +115,19 @@ private:
     QString FFolder;   // where the latest export went
     TBackgroundTask* FJob = nullptr;
 };
+
+template <class T>
+void TGridOutput::RunResult(const QString& What, std::function<TResult<T>(TBackgroundTask&)> Body,
+                            std::function<void(TResult<T>)> Done)
+{
+    auto result = std::make_shared<std::optional<TResult<T>>>();
+    const auto body = [result, Body = std::move(Body)](TBackgroundTask& t) {
+        try {
+            result->emplace(Body(t));
+        } catch (const std::exception& e) {
+            result->emplace(TError::From(e));
+        }
+    };
+    if (!Run(What, body, [result, Done](bool) { Done(std::move(**result)); }))
+        Done(Refused());
+}

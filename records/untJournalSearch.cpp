@@ -127,7 +127,29 @@ QString HistoryLine(const QStringList& Entry)
     return cells.join(QLatin1Char('\t'));
 }
 
+QStringList HistoryLines(const QList<QStringList>& Entries)
+{
+    QStringList lines;
+    for (const QStringList& e : Entries)
+        lines << HistoryLine(e);
+    return lines;
+}
+
 // ------------------------------------------------------------------ filter
+
+namespace {
+
+// A record's number goes into the statement as a number.
+std::optional<TError> NotARecordNumber(const QString& Value)
+{
+    bool number = false;
+    Value.toLongLong(&number);
+    if (number)
+        return std::nullopt;
+    return TError{QStringLiteral("预算指标编号“%1”不是整数").arg(Value)};
+}
+
+}  // namespace
 
 TResult<TJournalFilter> TJournalFilter::Parse(const QStringList& Words)
 {
@@ -142,7 +164,6 @@ TResult<TJournalFilter> TJournalFilter::Parse(const QStringList& Words)
             return d->isValid();
         };
         auto badDay = [&] { return TError{QStringLiteral("日期“%1”无效，应为 YYYY-MM-DD").arg(value)}; };
-        bool number = false;
         if (key == QLatin1String("operator")) {
             f.Operator = value;
         } else if (key == QLatin1String("action")) {
@@ -158,14 +179,23 @@ TResult<TJournalFilter> TJournalFilter::Parse(const QStringList& Words)
         } else if (key == QLatin1String("unit")) {
             f.Unit = value;
         } else if (key == QLatin1String("record")) {
-            value.toLongLong(&number);
-            if (!number)
-                return TError{QStringLiteral("预算指标编号“%1”不是整数").arg(value)};
+            if (const std::optional<TError> bad = NotARecordNumber(value))
+                return *bad;
             f.BudgId = value;
         } else {
             return TError{QStringLiteral("无法识别的条件“%1”（operator、action、from、to、unit、record）").arg(key)};
         }
     }
+    return f;
+}
+
+TResult<TJournalFilter> TJournalFilter::FromFields(const QString& Operator, const QString& Action, QDate From, QDate To,
+                                                   const QString& Unit, const QString& BudgId)
+{
+    const TJournalFilter f{Operator.trimmed(), Action, From, To, Unit.trimmed(), BudgId.trimmed()};
+    if (!f.BudgId.isEmpty())
+        if (const std::optional<TError> bad = NotARecordNumber(f.BudgId))
+            return *bad;
     return f;
 }
 
@@ -480,6 +510,18 @@ QVariant TJournalModel::headerData(int Section, Qt::Orientation Orientation, int
     if (Orientation != Qt::Horizontal || Role != Qt::DisplayRole || Section < 0 || Section >= kColumnCount)
         return QAbstractTableModel::headerData(Section, Orientation, Role);
     return QString::fromUtf8(kColumns[Section].Caption);
+}
+
+QString TJournalModel::StatusText() const
+{
+    const int n = Count();
+    if (!FLastFetch)
+        return JournalReadFailed(FLastFetch.Error()).Message;
+    if (Fetching())
+        return QStringLiteral("正在加载… 已有 %1 条").arg(n);
+    if (!FAtEnd)
+        return QStringLiteral("已显示最近的 %1 条，向下滚动显示更多").arg(n);
+    return n == 0 ? QStringLiteral("没有符合条件的操作记录") : QStringLiteral("共 %1 条").arg(n);
 }
 
 bool TJournalModel::canFetchMore(const QModelIndex& Parent) const

@@ -14,6 +14,7 @@
 #include <QAbstractTableModel>
 #include <QDate>
 #include <QElapsedTimer>
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -46,6 +47,10 @@ struct TJournalFilter {
     // From script words: operator NAME, action A, from YYYY-MM-DD, to YYYY-MM-DD,
     // unit EID, record BUDGID in any order. A failure names the word.
     static TResult<TJournalFilter> Parse(const QStringList& Words);
+    // From the journal window's fields, trimmed; a day not asked for is invalid.
+    // Fails when the record is no whole number.
+    static TResult<TJournalFilter> FromFields(const QString& Operator, const QString& Action, QDate From, QDate To,
+                                              const QString& Unit, const QString& BudgId);
     // What is filtered, for a printout's heading ("操作员：张会计　操作：确认").
     QString Describe() const;
 };
@@ -96,6 +101,7 @@ TGridPrintHeading JournalHeading(const TJournalFilter& Filter, const QString& Op
 QStringList HistoryCells(const QStringList& Entry);
 // The entry as one tab-separated line, the statuses as "old→new".
 QString HistoryLine(const QStringList& Entry);
+QStringList HistoryLines(const QList<QStringList>& Entries);
 
 // The entries as a grid shows them, for export and print: 时间, 操作员, 工作站,
 // 操作, 年度, 预算指标, 单位, 原状态, 新状态, 金额(元).
@@ -123,6 +129,8 @@ public:
     const TResult<>& LastFetch() const { return FLastFetch; }
     // Milliseconds from Search to the first page shown (-1 before it).
     qint64 FirstPageMs() const { return FFirstMs; }
+    // What the table shows, for the line under it.
+    QString StatusText() const;
 
     int rowCount(const QModelIndex& Parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& Parent = QModelIndex()) const override;

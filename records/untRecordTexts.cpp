@@ -55,6 +55,16 @@ std::optional<QString> JournalNoticeText(TJournalState State)
                           "该数据库的升级脚本，把它添加到数据库中。");
 }
 
+std::optional<QString> JournalNoticeOnce(TJournalState State)
+{
+    static bool given = false;
+    std::optional<QString> text = JournalNoticeText(State);
+    if (given || !text)
+        return std::nullopt;
+    given = true;
+    return text;
+}
+
 QString UnfinishedRunText(const TRecordController::TJournalRun& Run)
 {
     const QString verb = RunVerb(Run.Kind);

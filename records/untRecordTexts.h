@@ -29,6 +29,9 @@ std::optional<TRunQuestion> RunQuestion(const TRecordController& Controller, TRu
 QString UndoQuestion(const TRecordController::TLastRun& Last);
 // Said once of a database without a usable journal; none when there is nothing to say.
 std::optional<QString> JournalNoticeText(TJournalState State);
+// The same the first time there is something to say in the process: every window
+// would say the same of one database.
+std::optional<QString> JournalNoticeOnce(TJournalState State);
 // Said of the operator's latest run when it never ended.
 QString UnfinishedRunText(const TRecordController::TJournalRun& Run);
 

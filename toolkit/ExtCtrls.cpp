@@ -1,6 +1,10 @@
 #include "toolkit/ExtCtrls.h"
+#include <QAction>
 #include <QButtonGroup>
 #include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenu>
 #include <QRadioButton>
 
 TRadioGroup::TRadioGroup(QWidget* parent, const QString& name, const QStringList& items, int columns)
@@ -37,4 +41,38 @@ QFrame* NewFrame(QWidget* Parent, const QString& Name, QFrame::Shape Shape, QFra
     auto* f = NewChild<QFrame>(Parent, Name);
     f->setFrameStyle(Shape | Shadow);
     return f;
+}
+
+QAction* NewMenuItem(QMenu* Menu, const QString& Name, const QString& Caption, const QString& Tip, QAction* Before)
+{
+    auto* a = new QAction(Caption, Menu);
+    a->setObjectName(Name);
+    if (!Tip.isEmpty())
+        a->setToolTip(Tip);
+    Menu->insertAction(Before, a);
+    return a;
+}
+
+QHBoxLayout* NewRow(std::initializer_list<QWidget*> Widgets)
+{
+    auto* row = new QHBoxLayout;
+    for (QWidget* w : Widgets)
+        row->addWidget(w);
+    return row;
+}
+
+QLabel* AddLabelled(QGridLayout* Grid, int Row, int Column, const QString& Label, QWidget* Field)
+{
+    auto* label = new QLabel(Label, Grid->parentWidget());
+    Grid->addWidget(label, Row, Column);
+    Grid->addWidget(Field, Row, Column + 1);
+    return label;
+}
+
+QLabel* AddLabelled(QGridLayout* Grid, int Row, int Column, const QString& Label, QLayout* Field, int Span)
+{
+    auto* label = new QLabel(Label, Grid->parentWidget());
+    Grid->addWidget(label, Row, Column);
+    Grid->addLayout(Field, Row, Column + 1, 1, Span);
+    return label;
 }

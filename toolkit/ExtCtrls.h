@@ -1,7 +1,7 @@
 #pragma once
-// Small controls and builders for windows laid out by hand: a radio group, and
-// children made with their object name (the name scripts and tests find them by),
-// caption and place in one call.
+// Small controls and builders for windows laid out by hand: a radio group,
+// children and menu items made with their object name (the name scripts and tests
+// find them by), caption and place in one call, and rows of a layout.
 #include "toolkit/Export.h"
 #include <QFrame>
 #include <QGroupBox>
@@ -9,8 +9,15 @@
 #include <QPoint>
 #include <QRect>
 #include <QString>
+#include <initializer_list>
 
+class QAction;
 class QButtonGroup;
+class QGridLayout;
+class QHBoxLayout;
+class QLabel;
+class QLayout;
+class QMenu;
 class QRadioButton;
 
 // A group of radio buttons laid out in columns, with the index of the chosen one.
@@ -73,3 +80,13 @@ T* NewChild(QWidget* Parent, const QString& Name, QRect Place)
     c->setGeometry(Place);
     return c;
 }
+
+// A menu item at the menu's end, or before Before.
+TOOLKIT_EXPORT QAction* NewMenuItem(QMenu* Menu, const QString& Name, const QString& Caption, const QString& Tip = {},
+                                    QAction* Before = nullptr);
+// Widgets side by side, for the caller to place.
+TOOLKIT_EXPORT QHBoxLayout* NewRow(std::initializer_list<QWidget*> Widgets);
+// A label at Row/Column of Grid and its field right of it, over Span columns.
+TOOLKIT_EXPORT QLabel* AddLabelled(QGridLayout* Grid, int Row, int Column, const QString& Label, QWidget* Field);
+TOOLKIT_EXPORT QLabel* AddLabelled(QGridLayout* Grid, int Row, int Column, const QString& Label, QLayout* Field,
+                                   int Span);

@@ -113,6 +113,11 @@ public:
         Report(Done, Total);
         return !Cancelled();
     }
+    // KeepGoing for work that takes its progress as a function of the count done.
+    std::function<bool(int Done)> Going()
+    {
+        return [this](int done) { return KeepGoing(done); };
+    }
 
 protected:
     void Execute() override;

@@ -6,6 +6,8 @@
 #include "records/untRecordSql.h"
 #include "grid/untNextGridManager.h"
 #include "tests/forms/WindowFixture.h"
+#include "tests/DialogDriver.h"
+#include "grid/untGridOutput.h"
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QHeaderView>
@@ -18,6 +20,7 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QSplitter>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
@@ -574,7 +577,7 @@ TEST(WindowWork, TheJournalWindowListsTheWindowsWritesAndSearchesByRecord)
     ctl<QRadioButton>(win, "rbtnDetail")->click();
     win.idle();
     Tick(win, {0, 1});
-    const QString second = win.cell("budgid", 1);
+    const QString first = win.cell("budgid", 0), second = win.cell("budgid", 1);
     ctl<QToolButton>(win, "tbtnConfirm")->click();
     win.idle();
 
@@ -595,6 +598,23 @@ TEST(WindowWork, TheJournalWindowListsTheWindowsWritesAndSearchesByRecord)
     ASSERT_TRUE(QTest::qWaitFor([&] { return !journal->Model()->Fetching(); }, 60000));
     ASSERT_EQ(journal->Model()->Count(), 1);
     EXPECT_EQ(journal->Model()->Row(0).BudgId, second);
+    // 导出… writes the search's entries on the output's worker and says where.
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("journal.csv"));
+    QString proposed;
+    bool seen = false;
+    dialogtest::SaveAs(QStringLiteral("dlgJournalExport"), file, &proposed, &seen, TGridOutput::CsvFilter());
+    journal->findChild<QPushButton*>(QStringLiteral("btnExport"))->click();
+    ASSERT_TRUE(seen);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return status->text().startsWith(QStringLiteral("操作日志已导出到：")); }, 60000))
+        << qPrintable(status->text());
+    QFile csv(file);
+    ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
+    const QString written = QString::fromUtf8(csv.readAll());
+    const QStringList cells = written.split(QRegularExpression(QStringLiteral("[,\r\n]")));
+    EXPECT_TRUE(cells.contains(second)) << qPrintable(written);
+    EXPECT_FALSE(cells.contains(first)) << "only the search's entries";
+    EXPECT_TRUE(journal->findChild<QPushButton*>(QStringLiteral("btnPrint"))->isEnabled());
     // Once per window: the menu brings the same one back.
     ctl<QAction>(win, "mnuJournal")->trigger();
     EXPECT_EQ(win->Handle()->findChildren<TbfrmJournal*>().size(), 1);
