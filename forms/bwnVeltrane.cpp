@@ -1,7 +1,6 @@
 #include "forms/bwnVeltrane.h"
 #include "budget/gunLookupLists.h"
 #include "data/untDefData.h"
-#include "forms/untImages.h"
 #include "grid/untGridOutput.h"
 #include "grid/untNextGridManager.h"
 #include "grid/untViewColumns.h"
@@ -10,24 +9,17 @@
 #include "plugin/untGlobals.h"
 #include "toolkit/ComCtrls.h"
 #include "toolkit/NextGrid.h"
-#include "toolkit/NextGridFilter.h"
 #include "toolkit/ProgressPanel.h"
 #include "tree/untDynamicTree.h"
 #include "tree/untTreeFindBar.h"
-#include <QAction>
 #include <QDesktopServices>
 #include <QUrl>
-#include <QApplication>
 #include <QComboBox>
-#include <QHBoxLayout>
 #include <QLabel>
-#include <QMenu>
-#include <QPushButton>
 #include <QRadioButton>
 #include <QShortcut>
 #include <QSplitter>
 #include <QTimer>
-#include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
 
