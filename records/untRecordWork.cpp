@@ -300,8 +300,14 @@ void TStatusRun::Execute()
                                                                 FRequest.Workstation, FLoggedAt}))
                 ExecSQL(FConn, sql, &FToken);
         } catch (const std::exception& e) {
-            // Nothing is written without its entry: the run does not start.
-            FReport.Outcome = TError::From(e);
+            // Nothing is written without its entry: the run does not start. 取消
+            // before its first statement is a cancel, not a failure.
+            const TError failure = TError::From(e);
+            if (failure.Kind == EDatabaseError::Cancelled || FCancel.load()) {
+                FReport.Cancelled = true;
+                return;
+            }
+            FReport.Outcome = failure;
             FReport.Failed = 1;
             FReport.Stopped = true;
             return;
@@ -321,7 +327,12 @@ void TStatusRun::Execute()
                 return true;
             });
         } catch (const std::exception& e) {
-            FReport.Outcome = TError::From(e);
+            const TError failure = TError::From(e);
+            if (failure.Kind == EDatabaseError::Cancelled || FCancel.load()) {
+                FReport.Cancelled = true;
+                return;
+            }
+            FReport.Outcome = failure;
             FReport.Failed = 1;
             return;
         }

@@ -183,6 +183,32 @@ TEST_P(RecordLayer, ARunWritesTheChosenRowsByTheirIdentityAndReportsWhatItDid)
     EXPECT_EQ(controller->Records()->Count(), set->Count() - 2);
 }
 
+TEST_P(RecordLayer, ARunCancelledBeforeItsFirstStatementIsACancelNotAFailure)
+{
+    ASSERT_EQ(CheckedJournal(*controller), TRecordController::TJournalState::Present);
+    ASSERT_EQ(Load(true, {QStringLiteral("budgmoney")}), TRecordController::TLoadStart::Started);
+    TRunRequest request;
+    request.Records = controller->Records();
+    request.Rows = {0, 1};
+    request.DeptClass = request.Records->View().DeptClass;
+    request.Journal = true;
+    request.RunId = QStringLiteral("cancelled-at-once");
+    request.Operator = QStringLiteral("张会计");
+    const QString first = request.Records->BudgId(0);
+    bool ended = false;
+    TStatusRun run(controller->Context().Conn, request, {});
+    run.OnTerminate = [&](TThread*) { ended = true; };
+    run.Cancel();
+    run.Resume();
+    while (!ended)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 100);
+    EXPECT_TRUE(run.Report().Cancelled);
+    EXPECT_EQ(run.Report().Failed, 0);
+    EXPECT_EQ(run.Report().Succeeded, 0);
+    EXPECT_EQ(Scalar(QStringLiteral("select status from BusiBudgetAdj where datayear=2024 and budgid='%1'").arg(first)),
+              QStringLiteral("0"));
+}
+
 TEST_P(RecordLayer, EveryChangeHasItsJournalEntryAndUndoTakesBackWhatIsStillAsItWasLeft)
 {
     ASSERT_EQ(CheckedJournal(*controller), TRecordController::TJournalState::Present);
