@@ -190,20 +190,24 @@ struct ConnectionRegistry {
     QHash<QString, std::shared_ptr<StatementCache>> statements;
     bool alive = true;
 
-    // With the lock held, before the Qt connection of that name is removed: a
-    // kept statement would keep the driver from closing the file.
-    void ForgetStatements(const QString& name)
+    // With the lock held: the Qt connection of that name goes, its kept
+    // statements first (one kept would keep the driver from closing the file).
+    // While its thread is running one now, both go when that run lets go of the
+    // statements: taken out of the registry, the cache finalizes them and removes
+    // the connection then, on that thread.
+    void ForgetConnection(const QString& name)
     {
         const std::shared_ptr<StatementCache> cache = statements.take(name);
-        if (!cache)
-            return;
-        cache->closing = true;
-        if (cache->lock.tryLock()) {
+        if (cache) {
+            cache->closing = true;
+            if (!cache->lock.tryLock()) {
+                cache->removeOnRelease = name;
+                return;
+            }
             cache->Clear();
             cache->lock.unlock();
         }
-        // Otherwise its thread is running one now: taken out of the registry,
-        // the cache goes (finalizing them) when that run lets go of it.
+        QSqlDatabase::removeDatabase(name);
     }
 };
 
@@ -217,8 +221,7 @@ void RemoveThreadClone(const std::weak_ptr<ConnectionRegistry>& registry, QThrea
     if (it != reg->names.end() && it.value() == name) {
         reg->names.erase(it);
         reg->connected = !reg->names.isEmpty();
-        reg->ForgetStatements(name);
-        QSqlDatabase::removeDatabase(name);
+        reg->ForgetConnection(name);
     }
 }
 
@@ -264,8 +267,7 @@ struct TADOConnection::Private {
     {
         QMutexLocker l(&registry->lock);
         for (const QString& name : std::as_const(registry->names)) {
-            registry->ForgetStatements(name);
-            QSqlDatabase::removeDatabase(name);
+            registry->ForgetConnection(name);
         }
         registry->names.clear();
         registry->connected = false;
@@ -369,9 +371,8 @@ QSqlDatabase TADOConnection::ThreadDatabase(std::shared_ptr<StatementCache>* sta
             d->registry->names.remove(self);
             d->registry->connected = !d->registry->names.isEmpty();
             d->registry->lost.remove(stale);
-            d->registry->ForgetStatements(stale);
             db = QSqlDatabase();
-            QSqlDatabase::removeDatabase(stale);
+            d->registry->ForgetConnection(stale);
         }
     }
 

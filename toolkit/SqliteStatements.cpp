@@ -1,4 +1,5 @@
 #include "toolkit/SqliteStatements.h"
+#include <QSqlDatabase>
 #include <QHashFunctions>
 #include <algorithm>
 #include <cstring>
@@ -135,6 +136,8 @@ bool ShapeOfSelect(const QByteArray& s, SqlShape* shape)
 StatementCache::~StatementCache()
 {
     Clear();
+    if (!removeOnRelease.isEmpty())
+        QSqlDatabase::removeDatabase(removeOnRelease);
 }
 
 sqlite3_stmt* StatementCache::Acquire(sqlite3* h, const SqlShape& shape)

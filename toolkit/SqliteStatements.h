@@ -49,6 +49,9 @@ public:
 
     QMutex lock;
     std::atomic<bool> closing{false};
+    // The Qt connection to remove once the statements are finalized (its
+    // connection was closed while a run of its thread held them).
+    QString removeOnRelease;
     // Scratch of the owning thread, with the lock held: the text in UTF-8 and its shape.
     QByteArray text;
     SqlShape shape;
