@@ -201,7 +201,7 @@ struct ConnectionRegistry {
         if (cache) {
             cache->closing = true;
             if (!cache->lock.tryLock()) {
-                cache->removeOnRelease = name;
+                cache->onRelease = [name] { QSqlDatabase::removeDatabase(name); };
                 return;
             }
             cache->Clear();

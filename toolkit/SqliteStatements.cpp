@@ -1,5 +1,4 @@
 #include "toolkit/SqliteStatements.h"
-#include <QSqlDatabase>
 #include <QHashFunctions>
 #include <algorithm>
 #include <cstring>
@@ -136,8 +135,8 @@ bool ShapeOfSelect(const QByteArray& s, SqlShape* shape)
 StatementCache::~StatementCache()
 {
     Clear();
-    if (!removeOnRelease.isEmpty())
-        QSqlDatabase::removeDatabase(removeOnRelease);
+    if (onRelease)
+        onRelease();
 }
 
 sqlite3_stmt* StatementCache::Acquire(sqlite3* h, const SqlShape& shape)

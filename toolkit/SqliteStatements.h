@@ -15,6 +15,7 @@
 #include <QMutex>
 #include <QString>
 #include <atomic>
+#include <functional>
 #include <utility>
 #include <vector>
 
@@ -49,9 +50,9 @@ public:
 
     QMutex lock;
     std::atomic<bool> closing{false};
-    // The Qt connection to remove once the statements are finalized (its
-    // connection was closed while a run of its thread held them).
-    QString removeOnRelease;
+    // What closes the connection once the statements are finalized (it was
+    // closed while a run of its thread held them).
+    std::function<void()> onRelease;
     // Scratch of the owning thread, with the lock held: the text in UTF-8 and its shape.
     QByteArray text;
     SqlShape shape;
