@@ -23,16 +23,6 @@
 
 namespace {
 
-// A key that works wherever the focus is in the window: the host's menu bar,
-// where the window's items show, holds none of its widgets.
-QAction* WindowKey(QWidget* form, QAction* a, const QKeySequence& key)
-{
-    a->setShortcut(key);
-    a->setShortcutContext(Qt::WidgetWithChildrenShortcut);
-    form->addAction(a);
-    return a;
-}
-
 QToolButton* FlatButton(QWidget* parent, const char* name, const QString& tip)
 {
     auto* b = NewChild<QToolButton>(parent, QLatin1String(name));
@@ -41,7 +31,7 @@ QToolButton* FlatButton(QWidget* parent, const char* name, const QString& tip)
     return b;
 }
 
-QHBoxLayout* NewRow(QWidget* w, int h, int v)
+QHBoxLayout* RowLayout(QWidget* w, int h, int v)
 {
     auto* l = new QHBoxLayout(w);
     l->setContentsMargins(h, v, h, v);
@@ -98,7 +88,7 @@ void TbfrmVeltrane::BuildLayout()
         QAction* a = Named(menu->addAction(caption), QLatin1String(name));
         if (image >= 0)
             a->setIcon(ToolImage(image));
-        return key.isEmpty() ? a : WindowKey(form, a, key);
+        return key.isEmpty() ? a : ScopedKey(form, a, key);
     };
     mnuShowUT = item(mitemOption, "mnuShowUT", QStringLiteral("显示/关闭单位树"), -1);
     mnuShowUT->setCheckable(true);
@@ -154,7 +144,7 @@ void TbfrmVeltrane::BuildLayout()
     topLayout->insertWidget(0, pnlTopMessage);
     pnlTopMessage->setFixedHeight(33);
     pnlFilterStrip = NewChild<QFrame>(pnlBTop, QStringLiteral("pnlFilterStrip"));
-    QHBoxLayout* stripLayout = NewRow(pnlFilterStrip, 2, 0);
+    QHBoxLayout* stripLayout = RowLayout(pnlFilterStrip, 2, 0);
     sbtnShowUT = FlatButton(pnlFilterStrip, "sbtnShowUT", QStringLiteral("显示单位树"));
     sbtnShowUT->setIcon(ShowPaneGlyph());
     stripLayout->addWidget(sbtnShowUT, 0, Qt::AlignTop);
@@ -178,7 +168,7 @@ void TbfrmVeltrane::BuildLayout()
     // The status line under the grid: what it lists and what is ticked, and what
     // the latest run did.
     pnlStatus = NewFrame(pnlRightTop, QStringLiteral("pnlStatus"), QFrame::StyledPanel);
-    QHBoxLayout* statusLayout = NewRow(pnlStatus, 6, 2);
+    QHBoxLayout* statusLayout = RowLayout(pnlStatus, 6, 2);
     lblStatus = NewChild<QLabel>(pnlStatus, QStringLiteral("lblStatus"));
     lblStatus->setTextInteractionFlags(Qt::TextSelectableByMouse);
     statusLayout->addWidget(lblStatus, 1);
@@ -218,7 +208,7 @@ void TbfrmVeltrane::BuildFindBar()
     left->insertWidget(left->indexOf(trvList), pnlFind);
     // A key of the window's, as the confirm key; also where a user looks for it:
     // the menu and the tool bar.
-    mnuFind = WindowKey(Handle(), Named(new QAction(QStringLiteral("查找单位"), Handle()), QStringLiteral("mnuFind")),
+    mnuFind = ScopedKey(Handle(), Named(new QAction(QStringLiteral("查找单位"), Handle()), QStringLiteral("mnuFind")),
                         Qt::CTRL | Qt::Key_F);
     mitemOption->insertAction(mitemOption->actions().value(0), mnuFind);
     connect(tbtnFind, &QToolButton::clicked, mnuFind, &QAction::trigger);

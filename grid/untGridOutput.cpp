@@ -1,6 +1,7 @@
 #include "grid/untGridOutput.h"
 
 #include "grid/untGridPrint.h"
+#include "toolkit/ExtCtrls.h"
 #include "toolkit/Forms.h"
 #include "toolkit/Threads.h"
 #include <QAction>
@@ -75,33 +76,22 @@ TGridOutput::TMessage TGridOutput::MessageBoxes(QWidget* Window, const QString& 
 
 TGridOutput::TActions TGridOutput::AddMenuItems(QMenu* Menu, QAction* Before, const QString& Prefix, QWidget* KeyScope)
 {
-    const auto item = [&](const QString& name, const QString& caption) {
-        auto* a = new QAction(caption, Menu);
-        a->setObjectName(Prefix + name);
-        return a;
-    };
-    TActions a{item(QStringLiteral("Export"), QStringLiteral("导出…")),
-               item(QStringLiteral("PrintPreview"), QStringLiteral("打印预览…")),
-               item(QStringLiteral("Print"), QStringLiteral("打印…")), nullptr};
+    // Without Before the separator comes first, at the menu's end; with it, after them.
+    TActions a{};
+    if (!Before)
+        a.Separator = Menu->addSeparator();
+    a.Export = NewMenuItem(Menu, Prefix + QStringLiteral("Export"), QStringLiteral("导出…"), {}, Before);
+    a.Preview = NewMenuItem(Menu, Prefix + QStringLiteral("PrintPreview"), QStringLiteral("打印预览…"), {}, Before);
+    a.Print = NewMenuItem(Menu, Prefix + QStringLiteral("Print"), QStringLiteral("打印…"), {}, Before);
+    if (Before)
+        a.Separator = Menu->insertSeparator(Before);
+    a.Separator->setObjectName(Prefix + QStringLiteral("OutputSep"));
     if (KeyScope) {
         a.Export->setToolTip(QStringLiteral("把表格导出为 Excel 或 CSV 文件"));
-        a.Export->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
-        a.Preview->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F2));
-        a.Print->setShortcut(QKeySequence(QKeySequence::Print));
+        ScopedKey(KeyScope, a.Export, Qt::CTRL | Qt::Key_S);
+        ScopedKey(KeyScope, a.Preview, Qt::CTRL | Qt::Key_F2);
+        ScopedKey(KeyScope, a.Print, QKeySequence::Print);
     }
-    if (Before) {
-        Menu->insertActions(Before, {a.Export, a.Preview, a.Print});
-        a.Separator = Menu->insertSeparator(Before);
-    } else {
-        a.Separator = Menu->addSeparator();
-        Menu->addActions({a.Export, a.Preview, a.Print});
-    }
-    a.Separator->setObjectName(Prefix + QStringLiteral("OutputSep"));
-    if (KeyScope)
-        for (QAction* key : {a.Export, a.Preview, a.Print}) {
-            key->setShortcutContext(Qt::WidgetWithChildrenShortcut);
-            KeyScope->addAction(key);
-        }
     connect(a.Export, &QAction::triggered, this, [this] { ExportClick(); });
     connect(a.Preview, &QAction::triggered, this, [this] { PreviewClick(); });
     connect(a.Print, &QAction::triggered, this, [this] { PrintClick(); });

@@ -43,6 +43,14 @@ QFrame* NewFrame(QWidget* Parent, const QString& Name, QFrame::Shape Shape, QFra
     return f;
 }
 
+QAction* ScopedKey(QWidget* Scope, QAction* Action, const QKeySequence& Key)
+{
+    Action->setShortcut(Key);
+    Action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    Scope->addAction(Action);
+    return Action;
+}
+
 QAction* NewMenuItem(QMenu* Menu, const QString& Name, const QString& Caption, const QString& Tip, QAction* Before)
 {
     auto* a = new QAction(Caption, Menu);

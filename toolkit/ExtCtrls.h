@@ -5,6 +5,7 @@
 #include "toolkit/Export.h"
 #include <QFrame>
 #include <QGroupBox>
+#include <QKeySequence>
 #include <QList>
 #include <QPoint>
 #include <QRect>
@@ -81,6 +82,9 @@ T* NewChild(QWidget* Parent, const QString& Name, QRect Place)
     return c;
 }
 
+// Action's key, working wherever the focus is inside Scope (a window's keys:
+// the host's menu bar, where the window's items show, holds none of its widgets).
+TOOLKIT_EXPORT QAction* ScopedKey(QWidget* Scope, QAction* Action, const QKeySequence& Key);
 // A menu item at the menu's end, or before Before.
 TOOLKIT_EXPORT QAction* NewMenuItem(QMenu* Menu, const QString& Name, const QString& Caption, const QString& Tip = {},
                                     QAction* Before = nullptr);

@@ -33,11 +33,7 @@ TTreeFindBar::TTreeFindBar(QWidget* Parent, TDynamicTree* Tree, TComponent* Owne
     rows->addWidget(lblFind);
     hide();
 
-    auto* close = new QAction(this);
-    close->setObjectName(QStringLiteral("mnuFindClose"));
-    close->setShortcut(QKeySequence(Qt::Key_Escape));
-    close->setShortcutContext(Qt::WidgetWithChildrenShortcut);
-    addAction(close);
+    QAction* close = ScopedKey(this, Named(new QAction(this), QStringLiteral("mnuFindClose")), Qt::Key_Escape);
 
     FSearch = new TTreeSearch(Owner);
     FSearch->SetName(QStringLiteral("DytFind"));
