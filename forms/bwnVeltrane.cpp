@@ -23,16 +23,17 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-namespace {
-
-const QString NothingTicked = QStringLiteral("请选择需要确认的预算指标信息!");
-
-}  // namespace
-
 TbfrmVeltrane::TbfrmVeltrane(TComponent* AOwner) : TfrmBsTrvTC(AOwner)
 {
     BuildLayout();
     FController = new TRecordController(TModuleContext{}, this);
+    FController->SetPrompter([](const TRecordController::TPrompt& p) {
+        using P = TRecordController::TPrompt;
+        static const int flags[] = {MB_OK | MB_ICONINFORMATION, MB_OK | MB_ICONEXCLAMATION, MB_OK | MB_ICONEXCLAMATION,
+                                    MB_YESNO | MB_ICONQUESTION, MB_YESNO | MB_ICONQUESTION};
+        const bool weighty = p.Kind == P::Refusal || p.Kind == P::WeightyQuestion;
+        return Ask(p.Text, weighty ? ConfirmCaption : InfoCaption, flags[p.Kind]) == IDYES;
+    });
     ngdBudgetAdj->SetModel(FController);
     Wire();
     UpdateStatus();
@@ -65,14 +66,8 @@ TbfrmVeltrane::~TbfrmVeltrane()
 
 void TbfrmVeltrane::SetModuleContext(const TModuleContext& Context, TModuleContextSource Source)
 {
-    FContextSource = std::move(Source);
     FController->SetContext(Context);
-}
-
-void TbfrmVeltrane::RefreshContext()
-{
-    if (FContextSource)
-        FController->SetContext(FContextSource());
+    FController->SetContextSource(std::move(Source));
 }
 
 void TbfrmVeltrane::Wire()
@@ -148,9 +143,23 @@ void TbfrmVeltrane::Wire()
     });
     connect(FController, &TRecordController::loadFailed, this, &T::LoadFailed);
     connect(FController, &TRecordController::runProgress, this, &T::RunProgress);
-    connect(FController, &TRecordController::runFinished, this, &T::RunFinished);
+    connect(FController, &TRecordController::workStarting, this, [this](const QString& what) {
+        SetInputBlocked(true);
+        pnprocess->Start(what, QStringLiteral("进度："));
+    });
+    connect(FController, &TRecordController::runEnded, this, [this](bool reload) {
+        SetInputBlocked(false);
+        if (reload)
+            LoadRecords(true);
+        UpdateStatus();
+    });
+    connect(FController, &TRecordController::closeWanted, this, [this] { Close(); });
     connect(FController, &TRecordController::unitChecked, this, &T::UnitChecked);
-    connect(FController, &TRecordController::journalChecked, this, &T::JournalChecked);
+    connect(FController, &TRecordController::journalChecked, this, [this] {
+        UpdateButtons();
+        UpdateStatus();
+    });
+    connect(FController, &TRecordController::journalWindowWanted, this, &T::OpenJournalWindow);
 }
 
 void TbfrmVeltrane::FormCreate()
@@ -200,8 +209,7 @@ void TbfrmVeltrane::FormShow()
     --FShowing;
     // The notices come with the journal's answer; its probe also tells a
     // read-only database, whose buttons go off then.
-    FJournalNoticeDue = true;
-    FController->CheckJournal(true);
+    FController->CheckJournalOnShow();
     UpdateButtons();
     UpdateStatus();
     RestoreSettings();
@@ -211,12 +219,8 @@ void TbfrmVeltrane::FormShow()
 
 void TbfrmVeltrane::FormClose(TCloseAction& Action)
 {
-    // A run in progress is not cut short unseen: the window stays until it ends
-    // or the user stops it, and then says what was done.
-    if (Running()) {
+    if (!FController->MayClose()) {
         Action = caNone;
-        Ask(QStringLiteral("正在处理选中的预算指标，请等待完成或点击“取消”后再关闭窗口。"), InfoCaption,
-            MB_OK | MB_ICONEXCLAMATION);
         return;
     }
     SaveSettings();
@@ -317,104 +321,32 @@ void TbfrmVeltrane::pmuClearClick() { FController->TickAll(false); }
 
 void TbfrmVeltrane::tbtnModClick() {}
 
-bool TbfrmVeltrane::ActionAllowed(QToolButton* Button)
-{
-    if (Running())
-        return false;
-    // A disabled action does nothing: Ctrl+D in the unconfirmed view would take
-    // back confirmations the user cannot see. On an empty grid its key still
-    // says what is missing.
-    const bool enabled = Button->isEnabled();
-    if (!enabled && (ngdBudgetAdj->RowCount() > 0 || Busy()))
-        return false;
-    if (enabled && FController->AnyTicked())
-        return true;
-    Ask(NothingTicked, ConfirmCaption, MB_OK | MB_ICONEXCLAMATION);
-    return false;
-}
-
 void TbfrmVeltrane::tbtnConfirmClick()
 {
-    if (ActionAllowed(tbtnConfirm))
+    if (FController->MayRun(TRunKind::Confirm))
         SetCheckedStatus(QStringLiteral("1"));
 }
 
 void TbfrmVeltrane::tbtnCancelClick()
 {
-    if (ActionAllowed(tbtnCancel))
+    if (FController->MayRun(TRunKind::Cancel))
         SetCheckedStatus(QStringLiteral("0"));
 }
 
 void TbfrmVeltrane::SetCheckedStatus(const QString& Status)
 {
-    StartRun(Status == QLatin1String("1") ? TRunKind::Confirm : TRunKind::Cancel);
+    FController->RequestRun(Status == QLatin1String("1") ? TRunKind::Confirm : TRunKind::Cancel);
 }
 
 void TbfrmVeltrane::tbtnDelClick()
 {
-    if (Running() || !FController->AnyTicked())
-        return;
-    StartRun(TRunKind::Delete);
-}
-
-void TbfrmVeltrane::StartRun(TRunKind Kind)
-{
-    if (Running())
-        return;
-    std::vector<int> rows = FController->TickedRecords();
-    if (rows.empty()) {
-        // Only the totals row (or hidden rows) ticked: nothing stands for a record.
-        Ask(NothingTicked, ConfirmCaption, MB_OK | MB_ICONEXCLAMATION);
-        return;
-    }
-    RefreshContext();
-    const std::optional<TRunQuestion> ask = RunQuestion(*FController, Kind, rows);
-    if (ask && Ask(ask->Text, ask->Large ? ConfirmCaption : InfoCaption, MB_YESNO | MB_ICONQUESTION) != IDYES)
-        return;
-    StartWork(QStringLiteral("正在%1…").arg(RunVerb(Kind)),
-              [&](int cancelAfter) { return FController->StartRun(Kind, std::move(rows), cancelAfter); });
-}
-
-void TbfrmVeltrane::StartWork(const QString& What, const std::function<bool(int CancelAfter)>& Start)
-{
-    const int cancelAfter = std::exchange(FCancelAfter, -1);
-    SetInputBlocked(true);
-    pnprocess->Start(What, QStringLiteral("进度："));
-    if (!Start(cancelAfter)) {
-        pnprocess->Stop();
-        SetInputBlocked(false);
-    }
+    if (!Running() && FController->AnyTicked())
+        FController->RequestRun(TRunKind::Delete);
 }
 
 void TbfrmVeltrane::RunProgress(int Done, int Total)
 {
     pnprocess->SetStep(QStringLiteral("进度：%1 / %2 行").arg(Done).arg(Total), Done, Total);
-}
-
-void TbfrmVeltrane::RunFinished(const TRunReport& Run)
-{
-    SetInputBlocked(false);
-    if (FCloseAfterRun) {
-        // Stopped for the host's quit: what was done is said, and the window goes
-        // without a reload.
-        FCloseAfterRun = false;
-        if (Run.Failed > 0)
-            Tell(RunFailureText(Run));
-        Tell(QStringLiteral("已停止处理：") + FController->RunText());
-        Close();
-        return;
-    }
-
-    // What succeeded leaves the view; what failed stays in it, ticked.
-    if (Run.Kind != TRunKind::Delete || Run.Succeeded > 0)
-        LoadRecords(true);
-    UpdateStatus();
-
-    if (Run.Failed > 0) {
-        Tell(RunFailureText(Run));
-    } else if (Run.Kind == TRunKind::Delete && !Run.Cancelled && FController->Context().ReportDelete) {
-        Ask(QStringLiteral("数据删除成功。"), InfoCaption, MB_OK | MB_ICONINFORMATION);
-    }
 }
 
 void TbfrmVeltrane::CancelWork()
@@ -456,17 +388,13 @@ TRecordSetRef TbfrmVeltrane::Records() const { return FController->Records(); }
 
 IVeltraneWindow::TQuitAnswer TbfrmVeltrane::QueryQuit()
 {
-    if (FCloseAfterRun)
+    switch (FController->QueryQuit()) {
+    case TRecordController::TQuit::Stay:
+        return TQuitAnswer::Stay;
+    case TRecordController::TQuit::Later:
         return TQuitAnswer::Later;
-    if (Running()) {
-        if (Ask(QStringLiteral("正在处理选中的预算指标。是否取消尚未处理的部分并退出？\n选“否”继续处理。"), ConfirmCaption,
-                MB_YESNO | MB_ICONQUESTION)
-            != IDYES)
-            return TQuitAnswer::Stay;
-        // The window closes from the run's end (RunFinished): the host asks again then.
-        FCloseAfterRun = true;
-        CancelWork();
-        return TQuitAnswer::Later;
+    case TRecordController::TQuit::Go:
+        break;
     }
     SaveSettings();
     return TQuitAnswer::Go;
@@ -499,8 +427,8 @@ void TbfrmVeltrane::UpdateButtons()
 {
     // While rows still arrive the confirmation waits for all of them: a run
     // works on the view as a whole.
-    tbtnConfirm->setEnabled(FController->Writable() && rbtnNO->isChecked());
-    tbtnCancel->setEnabled(FController->Writable() && rbtnOK->isChecked());
+    tbtnConfirm->setEnabled(FController->CanRun(TRunKind::Confirm));
+    tbtnCancel->setEnabled(FController->CanRun(TRunKind::Cancel));
     // The menu items and their keys act exactly when their buttons do.
     mnuConfirm->setEnabled(tbtnConfirm->isEnabled());
     mnuCancel->setEnabled(tbtnCancel->isEnabled());
@@ -549,7 +477,7 @@ void TbfrmVeltrane::LoadRecords(bool AfterRun)
 {
     if (!FUnitChecked)
         return;
-    RefreshContext();
+    FController->RefreshContext();
     TRecordController::TView view;
     view.Detail = rbtnDetail->isChecked();
     view.Status = rbtnNO->isChecked() ? TStatusView::Unconfirmed
@@ -601,13 +529,11 @@ void TbfrmVeltrane::LoadDone(const std::shared_ptr<TGridRows>& Cells)
     UpdateStatus();
 }
 
-void TbfrmVeltrane::LoadFailed(const TError& Error)
+void TbfrmVeltrane::LoadFailed()
 {
     ngdBudgetAdj->ClearRows();
     UpdateButtons();
     UpdateStatus();
-    // An empty grid would read as "nothing left to confirm".
-    Tell(QStringLiteral("提取预算指标失败：%1").arg(AdvisedMessage(Error)));
 }
 
 void bwnVeltrane_Initialize()

@@ -58,7 +58,7 @@ public:
     // As 取消 on the progress panel: the run stops after the statement in flight,
     // a load is dropped.
     void CancelWork();
-    void SetCancelAfter(int Statements) override { FCancelAfter = Statements; }
+    void SetCancelAfter(int Statements) override { FController->SetCancelAfter(Statements); }
     TQuitAnswer QueryQuit() override;
 
     void FormCreate() override;
@@ -125,14 +125,10 @@ private:
     void BuildOutputActions();
     void BuildJournalActions();
     void Wire();
-    // The answers of the questions the window asks on workers: the unit rule
-    // (the tree and the first load wait for it) and the journal's state.
+    // The unit rule's answer, asked on a worker: the tree and the first load wait for it.
     void UnitChecked(bool Single);
-    void JournalChecked(TRecordController::TJournalState State);
     void OpenJournalWindow();
     bool FUnitChecked = false;
-    bool FJournalNoticeDue = false;   // the window's showing asked: the notices follow the answer
-    bool FJournalWindowDue = false;   // 操作日志… asked
     // Reads the entries of a grid row's record on a worker; Done gets them with
     // the record's number, or no number and no entries when the row shows no record,
     // or why not (TGridOutput::Refused while another output is on).
@@ -142,15 +138,8 @@ private:
 
     void LoadDone(const std::shared_ptr<TGridRows>& Cells);
     void RowsArrived(const std::shared_ptr<TGridRows>& Cells);
-    void LoadFailed(const TError& Error);
-    bool ActionAllowed(QToolButton* Button);
-    void StartRun(TRunKind Kind);
-    // A run or an undo begun with What on the progress panel and the input blocked
-    // meanwhile; Start gets the row after which to cancel (-1: none) and says
-    // whether the work began.
-    void StartWork(const QString& What, const std::function<bool(int CancelAfter)>& Start);
+    void LoadFailed();
     void RunProgress(int Done, int Total);
-    void RunFinished(const TRunReport& Report);
     void ShowProcessPanel();
     void HideIdlePanel();
     void SetInputBlocked(bool Blocked);
@@ -164,16 +153,12 @@ private:
     inline static const QString InfoCaption = QStringLiteral("Korrindel 7.1-提示信息");
 
     TRecordController* FController = nullptr;
-    TModuleContextSource FContextSource;
-    void RefreshContext();
     QString FUnitCode;
 
     // The units the top node covers when it is selected (empty otherwise).
     QStringList FUnitScope;
     QString FBType;
     TNextGridManager* FGridManager = nullptr;
-    int FCancelAfter = -1;
-    bool FCloseAfterRun = false;          // the host quits once the run stopped has ended
     bool FStatusPending = false;
     bool FTreeRebuilding = false;
     QPointer<QWidget> FFocusBeforeRun;

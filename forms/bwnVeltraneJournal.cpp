@@ -35,29 +35,7 @@ void TbfrmVeltrane::BuildJournalActions()
     });
 }
 
-void TbfrmVeltrane::JournalChecked(TRecordController::TJournalState State)
-{
-    const bool shown = std::exchange(FJournalNoticeDue, false);
-    const bool windowAsked = std::exchange(FJournalWindowDue, false);
-    if (shown || windowAsked)
-        if (const std::optional<QString> notice = JournalNoticeOnce(State))
-            Tell(*notice);
-    // The operator's latest run here can be taken back after a reopening too; one
-    // that never ended is said, with what it did.
-    if (shown && FController->RecoveredRun() && !FController->RecoveredRun()->Finished)
-        Tell(UnfinishedRunText(*FController->RecoveredRun()));
-    if (windowAsked && State == TJournalState::Present)
-        OpenJournalWindow();
-    UpdateButtons();
-    UpdateStatus();
-}
-
-void TbfrmVeltrane::mnuUndoRunClick()
-{
-    if (!Running() && FController->CanUndo()
-        && Ask(UndoQuestion(FController->LastRun()), ConfirmCaption, MB_YESNO | MB_ICONQUESTION) == IDYES)
-        StartWork(QStringLiteral("正在撤销上次操作…"), [this](int cancelAfter) { return FController->StartUndo(cancelAfter); });
-}
+void TbfrmVeltrane::mnuUndoRunClick() { FController->RequestUndo(); }
 
 void TbfrmVeltrane::RowHistory(int Row, THistoryDone Done)
 {
@@ -89,14 +67,7 @@ void TbfrmVeltrane::pmuHistoryClick()
     });
 }
 
-void TbfrmVeltrane::mnuJournalClick()
-{
-    if (FController->Journal() == TJournalState::Present)
-        return OpenJournalWindow();
-    // Not known to be there: asked for first, and the window opens with the answer.
-    FJournalWindowDue = true;
-    FController->CheckJournal();
-}
+void TbfrmVeltrane::mnuJournalClick() { FController->OpenJournal(); }
 
 void TbfrmVeltrane::OpenJournalWindow()
 {

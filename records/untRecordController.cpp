@@ -1,4 +1,5 @@
 #include "records/untRecordController.h"
+#include "records/untRecordTexts.h"
 #include "data/untDbManager.h"
 #include "data/untDefData.h"
 #include "data/untSqlDialect.h"
@@ -171,6 +172,8 @@ void TRecordController::LoadDone(TRecordLoad* Load)
         FRecords.reset();   // its first parts stand for no complete view
         FTicks.clear();
         emit loadFailed(Load->Result().Error());
+        // An empty grid would read as "nothing left to confirm".
+        Say(TPrompt::Warning, QStringLiteral("提取预算指标失败：%1").arg(AdvisedMessage(Load->Result().Error())));
         return;
     }
     FState = TState::Loaded;
@@ -348,8 +351,9 @@ void TRecordController::RunDone()
     FKeepTicked = QSet<QString>(report.Unwritten.cbegin(), report.Unwritten.cend());
     emit workEnded();
     if (FRunning.AskJournal)
-        emit journalChecked(FJournal);
+        JournalAnswered();
     emit runFinished(report);
+    RunSaid(report);
 }
 
 namespace {
@@ -434,7 +438,7 @@ void TRecordController::CheckJournal(bool RecoverRun)
                 FRecovered = run;
                 FLastRun = last;
             }
-            emit journalChecked(FJournal);
+            JournalAnswered();
         };
     });
 }
@@ -534,4 +538,149 @@ TStatusFacts TRecordController::StatusFacts() const
         }
     }
     return f;
+}
+
+// ---------------------------------------------------------------- the user's actions
+
+namespace {
+
+const QString NothingTicked = QStringLiteral("请选择需要确认的预算指标信息!");
+
+}  // namespace
+
+void TRecordController::RefreshContext()
+{
+    if (FContextSource)
+        FContext = FContextSource();
+}
+
+bool TRecordController::CanRun(TRunKind Kind) const
+{
+    return Writable() && FView.Status == (Kind == TRunKind::Confirm ? TStatusView::Unconfirmed : TStatusView::Confirmed);
+}
+
+bool TRecordController::MayRun(TRunKind Kind)
+{
+    if (Running())
+        return false;
+    // An action that is off does nothing: a cancel in the unconfirmed view would
+    // take back confirmations the user cannot see. On an empty grid its key still
+    // says what is missing.
+    const bool enabled = CanRun(Kind);
+    if (!enabled && (Rows() > 0 || Busy()))
+        return false;
+    if (enabled && AnyTicked())
+        return true;
+    Say(TPrompt::Refusal, NothingTicked);
+    return false;
+}
+
+void TRecordController::RequestRun(TRunKind Kind)
+{
+    if (Running())
+        return;
+    std::vector<int> rows = TickedRecords();
+    if (rows.empty()) {
+        // Only the totals row (or hidden rows) ticked: nothing stands for a record.
+        Say(TPrompt::Refusal, NothingTicked);
+        return;
+    }
+    RefreshContext();
+    const std::optional<TRunQuestion> ask = RunQuestion(*this, Kind, rows);
+    if (ask && !Say(ask->Large ? TPrompt::WeightyQuestion : TPrompt::Question, ask->Text))
+        return;
+    StartWork(QStringLiteral("正在%1…").arg(RunVerb(Kind)),
+              [&](int cancelAfter) { return StartRun(Kind, std::move(rows), cancelAfter); });
+}
+
+void TRecordController::RequestUndo()
+{
+    if (!Running() && CanUndo() && Say(TPrompt::WeightyQuestion, UndoQuestion(FLastRun)))
+        StartWork(QStringLiteral("正在撤销上次操作…"), [this](int cancelAfter) { return StartUndo(cancelAfter); });
+}
+
+void TRecordController::StartWork(const QString& What, const std::function<bool(int CancelAfter)>& Start)
+{
+    const int cancelAfter = std::exchange(FCancelAfter, -1);
+    emit workStarting(What);
+    if (!Start(cancelAfter)) {
+        emit workEnded();
+        emit runEnded(false);
+    }
+}
+
+void TRecordController::RunSaid(const TRunReport& Run)
+{
+    if (std::exchange(FQuitAfterRun, false)) {
+        // Stopped for the host's quit: what was done is said, and the window goes
+        // without a reload.
+        emit runEnded(false);
+        if (Run.Failed > 0)
+            Say(TPrompt::Warning, RunFailureText(Run));
+        Say(TPrompt::Warning, QStringLiteral("已停止处理：") + FRunText);
+        emit closeWanted();
+        return;
+    }
+    // What succeeded leaves the view; what failed stays in it, ticked.
+    emit runEnded(Run.Kind != TRunKind::Delete || Run.Succeeded > 0);
+    if (Run.Failed > 0)
+        Say(TPrompt::Warning, RunFailureText(Run));
+    else if (Run.Kind == TRunKind::Delete && !Run.Cancelled && FContext.ReportDelete)
+        Say(TPrompt::Notice, QStringLiteral("数据删除成功。"));
+}
+
+TRecordController::TQuit TRecordController::QueryQuit()
+{
+    if (FQuitAfterRun)
+        return TQuit::Later;
+    if (!Running())
+        return TQuit::Go;
+    if (!Say(TPrompt::WeightyQuestion,
+             QStringLiteral("正在处理选中的预算指标。是否取消尚未处理的部分并退出？\n选“否”继续处理。")))
+        return TQuit::Stay;
+    // The window closes from the run's end (closeWanted): the host asks again then.
+    FQuitAfterRun = true;
+    Cancel();
+    return TQuit::Later;
+}
+
+bool TRecordController::MayClose()
+{
+    // A run in progress is not cut short unseen: the window stays until it ends
+    // or the user stops it, and then says what was done.
+    if (!Running())
+        return true;
+    Say(TPrompt::Warning, QStringLiteral("正在处理选中的预算指标，请等待完成或点击“取消”后再关闭窗口。"));
+    return false;
+}
+
+void TRecordController::CheckJournalOnShow()
+{
+    FJournalNoticeDue = true;
+    CheckJournal(true);
+}
+
+void TRecordController::OpenJournal()
+{
+    if (FJournal == TJournalState::Present)
+        return emit journalWindowWanted();
+    // Not known to be there: asked for first, and the window opens with the answer.
+    FJournalWindowDue = true;
+    CheckJournal();
+}
+
+void TRecordController::JournalAnswered()
+{
+    const bool shown = std::exchange(FJournalNoticeDue, false);
+    const bool windowAsked = std::exchange(FJournalWindowDue, false);
+    if (shown || windowAsked)
+        if (const std::optional<QString> notice = JournalNoticeOnce(FJournal))
+            Say(TPrompt::Warning, *notice);
+    // The operator's latest run here can be taken back after a reopening too; one
+    // that never ended is said, with what it did.
+    if (shown && FRecovered && !FRecovered->Finished)
+        Say(TPrompt::Warning, UnfinishedRunText(*FRecovered));
+    if (windowAsked && FJournal == TJournalState::Present)
+        emit journalWindowWanted();
+    emit journalChecked(FJournal);
 }

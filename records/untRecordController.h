@@ -39,9 +39,22 @@ public:
     ~TRecordController() override;
 
     const TModuleContext& Context() const { return FContext; }
-    // The host's values as they are now: the window reads them at each action of
-    // the user (a host may change its parameters while the window is open).
+    // The host's values as they are now: read again through Source at each action
+    // of the user (a host may change its parameters while the window is open).
     void SetContext(TModuleContext Context) { FContext = std::move(Context); }
+    void SetContextSource(TModuleContextSource Source) { FContextSource = std::move(Source); }
+    void RefreshContext();
+
+    // How the controller speaks to the user: a notice, or a question answered yes
+    // (true) or no. A Refusal says why an action does nothing; a weighty question
+    // is one the user confirms (a large run, an undo, a quit during a run). The
+    // window shows them as message boxes; without a prompter nothing is said and
+    // every question is answered yes.
+    struct TPrompt {
+        enum TKind { Notice, Warning, Refusal, Question, WeightyQuestion } Kind;
+        QString Text;
+    };
+    void SetPrompter(std::function<bool(const TPrompt&)> Prompter) { FPrompter = std::move(Prompter); }
 
     // The view the window shows, with the host's values of the context.
     struct TView {
@@ -115,6 +128,28 @@ public:
     // arriving or none are given).
     bool StartRun(TRunKind Kind, std::vector<int> Rows, int CancelAfter);
 
+    // The user's confirm and cancel, as the window offers them. CanRun: the rows
+    // are writable and the view lists those the run changes (a confirm the
+    // unconfirmed, a cancel the confirmed). MayRun: whether the action goes on to
+    // RequestRun; what is missing is said when nothing is ticked, or on an empty
+    // grid (where the keys still answer), never while a run is on.
+    bool CanRun(TRunKind Kind) const;
+    bool MayRun(TRunKind Kind);
+    // A run over the ticked rows shown, after what it asks first (RunQuestion):
+    // workStarting, then runProgress and runFinished. What it did is said after
+    // runEnded, which tells whether its rows are to be loaded again.
+    void RequestRun(TRunKind Kind);
+    // 撤销上次操作, asked first.
+    void RequestUndo();
+    // The next run or undo stops after that many statements (the scripts' 取消).
+    void SetCancelAfter(int Statements) { FCancelAfter = Statements; }
+    // The host's quit: Go, or Stay when the user keeps the run going, or Later
+    // while a run stops for it (closeWanted follows its end).
+    enum class TQuit { Go, Stay, Later };
+    TQuit QueryQuit();
+    // Whether the window may close now: not while a run is on (said).
+    bool MayClose();
+
     // The journal of writes: whether the database has it (see TJournalState).
     // CheckJournal asks on a worker and answers with journalChecked; with
     // RecoverRun it also reads the operator's latest run on this workstation when
@@ -125,6 +160,12 @@ public:
     // known yet or the database could not be asked.
     using TJournalState = ::TJournalState;
     void CheckJournal(bool RecoverRun = false);
+    // The window came on screen: the journal is asked for with the operator's
+    // latest run, and what there is to say of either is said with the answer.
+    void CheckJournalOnShow();
+    // 操作日志…: journalWindowWanted once the journal is known to be there
+    // (asked first when it is not known; a missing one is said).
+    void OpenJournal();
     TJournalState Journal() const { return FJournal; }
     const TError& JournalError() const { return FJournalError; }
     // Questions to the database on workers whose answer has not come yet.
@@ -181,6 +222,13 @@ signals:
     void loadFailed(TError Error);
     void runProgress(int Done, int Total);
     void runFinished(TRunReport Report);
+    // A run or undo asked by the user begins (What: for the progress panel) or ends
+    // (Reload: its rows are to be loaded again; a run that did not begin ends too).
+    void workStarting(QString What);
+    void runEnded(bool Reload);
+    // The run stopped for the host's quit has ended and said what it did.
+    void closeWanted();
+    void journalWindowWanted();
     void journalChecked(TJournalState State);
     void unitChecked(bool Single);
 
@@ -227,4 +275,16 @@ private:
     TLastRun FLastRun;
     std::optional<TJournalRun> FRecovered;
     TRunRequest FRunning;   // what the run in progress was asked
+
+    bool Say(TPrompt::TKind Kind, const QString& Text) const { return !FPrompter || FPrompter({Kind, Text}); }
+    // A run or an undo the user asked for, begun with What on the progress panel.
+    void StartWork(const QString& What, const std::function<bool(int CancelAfter)>& Start);
+    void RunSaid(const TRunReport& Report);
+    void JournalAnswered();
+    std::function<bool(const TPrompt&)> FPrompter;
+    TModuleContextSource FContextSource;
+    int FCancelAfter = -1;
+    bool FQuitAfterRun = false;
+    bool FJournalNoticeDue = false;   // the window's showing asked: the notices follow the answer
+    bool FJournalWindowDue = false;   // 操作日志… asked
 };
