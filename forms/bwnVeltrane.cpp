@@ -2,7 +2,7 @@
 #include "budget/gunLookupLists.h"
 #include "data/untDefData.h"
 #include "grid/untGridOutput.h"
-#include "grid/untNextGridManager.h"
+#include "grid/untGridLoad.h"
 #include "grid/untViewColumns.h"
 #include "records/untRecordTexts.h"
 #include "plugin/untClassRegist.h"
@@ -35,6 +35,7 @@ TbfrmVeltrane::TbfrmVeltrane(TComponent* AOwner) : TfrmBsTrvTC(AOwner)
         return Ask(p.Text, weighty ? ConfirmCaption : InfoCaption, flags[p.Kind]) == IDYES;
     });
     ngdBudgetAdj->SetModel(FController);
+    FGridLoad = new TGridLoad(ngdBudgetAdj, this, QStringLiteral("ngdBudgetAdj"));
     Wire();
     UpdateStatus();
     BuildFindBar();
@@ -61,7 +62,7 @@ TbfrmVeltrane::~TbfrmVeltrane()
         trvList->OnChange = nullptr;
     if (DytDept)
         DytDept->Free();
-    ReplaceGridManager(nullptr);
+    FGridLoad->End();
 }
 
 void TbfrmVeltrane::SetModuleContext(const TModuleContext& Context, TModuleContextSource Source)
@@ -107,10 +108,6 @@ void TbfrmVeltrane::Wire()
     ngdBudgetAdj->OnDblClick = [this](TNextGrid*) { tbtnModClick(); };
     connect(lblOutput, &QLabel::linkActivated, this, [](const QString& url) { QDesktopServices::openUrl(QUrl(url)); });
     connect(btnClearFilter, &QToolButton::clicked, this, [this] { ngfBudgetAdj->ClearAll(); });
-    connect(ngdBudgetAdj, &TNextGrid::sortedByUser, this, [this](int col, bool ascending) {
-        if (const TNxCustomColumn* c = ngdBudgetAdj->Columns().Item(col))
-            FViews.Sort[ViewIndex()] = {c->Name(), ascending};
-    });
     // The menu items follow their buttons; on an empty grid their keys still say
     // what is missing.
     FEmptyConfirmKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_E), Handle());
@@ -137,8 +134,7 @@ void TbfrmVeltrane::Wire()
     connect(FController, &TRecordController::loadFinished, this, &T::LoadDone);
     connect(FController, &TRecordController::rowsArrived, this, &T::RowsArrived);
     connect(FController, &TRecordController::rowsCounted, this, [this](int rows) {
-        if (FGridManager)
-            FGridManager->ShowCount(ngdBudgetAdj, rows);
+        FGridLoad->Count(rows);
         UpdateStatus();
     });
     connect(FController, &TRecordController::loadFailed, this, &T::LoadFailed);
@@ -226,7 +222,7 @@ void TbfrmVeltrane::FormClose(TCloseAction& Action)
     SaveSettings();
     TfrmBsCld::FormClose(Action);
     FController->Abandon();
-    ReplaceGridManager(nullptr);
+    FGridLoad->End();
 }
 
 void TbfrmVeltrane::BuildDeptTree()
@@ -357,9 +353,7 @@ void TbfrmVeltrane::CancelWork()
     }
     if (!FController->Cancel())
         return;
-    // The rows of a load stopped part way stand for no view: none stay.
-    if (FGridManager && FGridManager->Partial())
-        ngdBudgetAdj->ClearRows();
+    FGridLoad->Stop();
     HideIdlePanel();
     UpdateButtons();
     UpdateStatus();
@@ -441,29 +435,15 @@ void TbfrmVeltrane::UpdateButtons()
         mnuUndoRun->setEnabled(FController->CanUndo());
 }
 
-void TbfrmVeltrane::ReplaceGridManager(TNextGridManager* Manager)
-{
-    TNextGridManager* old = FGridManager;
-    FGridManager = Manager;
-    if (old && ngdBudgetAdj) {
-        // The grid must never call into a freed manager, also when no load follows.
-        ngdBudgetAdj->OnBeforeEdit = nullptr;
-        ngdBudgetAdj->OnKeyPress = nullptr;
-    }
-    delete old;
-}
-
 void TbfrmVeltrane::BuildColumns()
 {
     const bool officeColumns = FController->Context().OfficeColumns;
-    QList<TDTFieldType*> table = rbtnDetail->isChecked() ? DetailColumnTable(officeColumns) : SummaryColumnTable();
-    ReplaceGridManager(new TNextGridManager(this, table, QStringLiteral("ngdBudgetAdj")));
-    FGridManager->CreateColumns(ngdBudgetAdj);
+    // The tick, the record number and the unit code stay in view when the grid scrolls sideways.
+    FGridLoad->Begin(rbtnDetail->isChecked() ? DetailColumnTable(officeColumns) : SummaryColumnTable(),
+                     {QStringLiteral("chk"), QStringLiteral("budgid"), QStringLiteral("eid")}, &FViews.Views[ViewIndex()]);
     // The ticks are the records', kept by the controller: one set for every view.
     if (const int chk = ngdBudgetAdj->Columns().FindByName(QStringLiteral("chk")); chk >= 0)
         FController->SetTickSource(chk, FController);
-    // The tick, the record number and the unit code stay in view when the grid scrolls sideways.
-    FreezeLeadingColumns(ngdBudgetAdj, {QStringLiteral("chk"), QStringLiteral("budgid"), QStringLiteral("eid")});
 }
 
 void TbfrmVeltrane::Tell(const QString& Text) { Ask(Text, InfoCaption, MB_OK | MB_ICONEXCLAMATION); }
@@ -492,7 +472,7 @@ void TbfrmVeltrane::LoadRecords(bool AfterRun)
         [this] {
             ngdBudgetAdj->ClearRows();
             BuildColumns();
-            return FGridManager->PlanLoad(ngdBudgetAdj, true, false, true);
+            return FGridLoad->Plan();
         },
         &error, AfterRun);
     if (started == TRecordController::TLoadStart::Refused) {
@@ -508,23 +488,14 @@ void TbfrmVeltrane::LoadRecords(bool AfterRun)
 
 void TbfrmVeltrane::RowsArrived(const std::shared_ptr<TGridRows>& Cells)
 {
-    const int from = ngdBudgetAdj->RowCount();
-    FGridManager->AddRows(ngdBudgetAdj, std::move(*Cells), false);
-    // Readable at once: the columns fit the first rows (and again all of them at the end).
-    if (from == 0)
-        AfterRecordsLoaded();
+    FGridLoad->Arrive(std::move(*Cells));
     UpdateButtons();
     UpdateStatus();
 }
 
 void TbfrmVeltrane::LoadDone(const std::shared_ptr<TGridRows>& Cells)
 {
-    if (FGridManager->Partial())
-        FGridManager->AddRows(ngdBudgetAdj, std::move(*Cells), true);
-    else
-        FGridManager->ApplyRows(ngdBudgetAdj, std::move(*Cells));
-    SortByName(ngdBudgetAdj, FViews.Sort[ViewIndex()].Column, FViews.Sort[ViewIndex()].Ascending);
-    AfterRecordsLoaded();
+    FGridLoad->Finish(std::move(*Cells));
     UpdateButtons();
     UpdateStatus();
 }

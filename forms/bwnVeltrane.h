@@ -19,7 +19,7 @@
 class QShortcut;
 class TGridOutput;
 class QTimer;
-class TNextGridManager;
+class TGridLoad;
 class TTreeNode;
 
 class TbfrmVeltrane : public TfrmBsTrvTC, public TVeltraneControls, public IVeltraneWindow {
@@ -96,9 +96,6 @@ public:
     void HideFindBar();
     void FindUnit(const QString& text, bool next, std::function<void(TResult<QString>)> done) override;
 
-    // Columns fitted to the user's widths (forms/bwnVeltraneGrid.cpp).
-    void AfterRecordsLoaded();
-
     // The journal (forms/bwnVeltraneJournal.cpp): 撤销上次操作 takes the latest
     // confirm or cancel back; a record's history lists its entries, newest first.
     void mnuUndoRunClick();
@@ -145,7 +142,6 @@ private:
     void SetInputBlocked(bool Blocked);
     void ScheduleStatus();
     void UpdateStatus();
-    void ReplaceGridManager(TNextGridManager* Manager);
     void Tell(const QString& Text);   // a message box with the module's caption and icon
     // A message box of the host's application; without one, the first answer.
     static int Ask(const QString& Text, const QString& Caption, int Flags);
@@ -158,7 +154,8 @@ private:
     // The units the top node covers when it is selected (empty otherwise).
     QStringList FUnitScope;
     QString FBType;
-    TNextGridManager* FGridManager = nullptr;
+    // The grid's side of each load: its manager, the rows as they arrive.
+    TGridLoad* FGridLoad = nullptr;
     bool FStatusPending = false;
     bool FTreeRebuilding = false;
     QPointer<QWidget> FFocusBeforeRun;

@@ -3,8 +3,11 @@
 // above the grid, the status line under it and the progress panel over it.
 #include "forms/bwnVeltrane.h"
 #include "forms/untImages.h"
+#include "grid/untGridFeatures.h"
+#include "grid/untGridLoad.h"
 #include "toolkit/ComCtrls.h"
 #include "toolkit/NextGrid.h"
+#include "toolkit/NextGridFilter.h"
 #include "toolkit/ProgressPanel.h"
 #include "tree/untDynamicTree.h"
 #include "tree/untTreeFindBar.h"
@@ -213,6 +216,16 @@ void TbfrmVeltrane::BuildFindBar()
     mitemOption->insertAction(mitemOption->actions().value(0), mnuFind);
     connect(tbtnFind, &QToolButton::clicked, mnuFind, &QAction::trigger);
     connect(mnuFind, &QAction::triggered, this, [this] { ShowFindBar(); });
+}
+
+// What every record grid has: the filter row, 复制 and the filter row switch.
+void TbfrmVeltrane::BuildGridFeatures()
+{
+    const TGridFeatures f = AddGridFeatures(ngdBudgetAdj, pmenu, Handle(), [this] { return FGridLoad->Manager(); });
+    ngfBudgetAdj = Named(f.FilterRow, QStringLiteral("ngfBudgetAdj"));
+    N2 = Named(f.Separator, QStringLiteral("N2"));
+    pmuCopy = Named(f.Copy, QStringLiteral("pmuCopy"));
+    pmuFilterRow = Named(f.FilterRowSwitch, QStringLiteral("pmuFilterRow"));
 }
 
 // ---------------------------------------------------------------- the controls' states

@@ -1,14 +1,27 @@
 #pragma once
 // The record grid's column definitions of the two views: the columns of the
-// record query (records/untRecordSql), with their captions, kinds and widths.
-#include <QList>
-
+// record query (records/untRecordSql), with their captions, kinds and widths;
+// and what the user makes of a view's columns.
 #include <QHash>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
 struct TDTFieldType;
 class TNextGrid;
+
+// The sort of a view by column name.
+struct TViewSort {
+    QString Column;
+    bool Ascending = true;
+};
+
+// What the user made of a view's columns: the sort and the widths given (by
+// lower-case field name), kept over reloads.
+struct TColumnChoices {
+    TViewSort Sort;
+    QHash<QString, int> Widths;
+};
 
 // The caller owns the records. In the detail view the office name column follows
 // OfficeColumns ("0": shown).

@@ -87,15 +87,15 @@ void TViewMemory::Read(const QSettings& Settings)
 {
     for (int view = 0; view < 2; ++view) {
         if (const std::optional<TViewSort> sort = ReadViewSort(Settings, view))
-            Sort[view] = *sort;
-        Widths[view].insert(ReadColumnWidths(Settings, view));
+            Views[view].Sort = *sort;
+        Views[view].Widths.insert(ReadColumnWidths(Settings, view));
     }
 }
 
 void TViewMemory::Write(QSettings& Settings) const
 {
     for (int view = 0; view < 2; ++view) {
-        WriteViewSort(Settings, view, Sort[view]);
-        WriteColumnWidths(Settings, view, Widths[view]);
+        WriteViewSort(Settings, view, Views[view].Sort);
+        WriteColumnWidths(Settings, view, Views[view].Widths);
     }
 }

@@ -3,16 +3,11 @@
 // values of its settings file: which keys are the window's, and how each view's
 // sort and column widths are written. The window reads and sets its controls;
 // these functions know only plain values. A view is 0 (汇总) or 1 (明细).
+#include "grid/untViewColumns.h"
 #include <QHash>
 #include <QSettings>
 #include <QString>
 #include <optional>
-
-// The sort of a view by column name.
-struct TViewSort {
-    QString Column;
-    bool Ascending = true;
-};
 
 // The module's settings file of this user.
 QSettings ViewSettingsStore();
@@ -26,12 +21,10 @@ void WriteViewSort(QSettings& Settings, int View, const TViewSort& Sort);
 QHash<QString, int> ReadColumnWidths(const QSettings& Settings, int View);
 void WriteColumnWidths(QSettings& Settings, int View, const QHash<QString, int>& Widths);
 
-// What the user made of each view's columns: the sort and the widths given
-// (by lower-case field name), kept over reloads and, in the window's group,
-// between sessions.
+// What the user made of each view's columns, kept over reloads and, in the
+// window's group, between sessions.
 struct TViewMemory {
-    TViewSort Sort[2];
-    QHash<QString, int> Widths[2];
+    TColumnChoices Views[2];
     void Read(const QSettings& Settings);
     void Write(QSettings& Settings) const;
 };
