@@ -17,7 +17,6 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QRadioButton>
-#include <QShortcut>
 #include <QSplitter>
 #include <QTimer>
 #include <QToolButton>
@@ -108,22 +107,20 @@ void TbfrmVeltrane::Wire()
     ngdBudgetAdj->OnDblClick = [this](TNextGrid*) { tbtnModClick(); };
     connect(lblOutput, &QLabel::linkActivated, this, [](const QString& url) { QDesktopServices::openUrl(QUrl(url)); });
     connect(btnClearFilter, &QToolButton::clicked, this, [this] { ngfBudgetAdj->ClearAll(); });
-    // The menu items follow their buttons; on an empty grid their keys still say
-    // what is missing.
-    FEmptyConfirmKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_E), Handle());
-    FEmptyCancelKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_D), Handle());
-    for (QShortcut* k : {FEmptyConfirmKey, FEmptyCancelKey}) {
-        k->setContext(Qt::WidgetWithChildrenShortcut);
-        k->setEnabled(false);
-    }
-    connect(FEmptyConfirmKey, &QShortcut::activated, this, &T::tbtnConfirmClick);
-    connect(FEmptyCancelKey, &QShortcut::activated, this, &T::tbtnCancelClick);
+    // The menu items follow their buttons; while they are off their keys still
+    // say what is missing (on an empty grid: the action's own check).
+    KeyWhileOff(Handle(), mnuConfirm, [this] { tbtnConfirmClick(); });
+    KeyWhileOff(Handle(), mnuCancel, [this] { tbtnCancelClick(); });
     // The status line follows every change of the rows and their ticks, once per
     // turn of the event loop however many cells changed.
-    connect(FController, &QAbstractItemModel::dataChanged, this, &T::ScheduleStatus);
-    connect(FController, &QAbstractItemModel::modelReset, this, &T::ScheduleStatus);
+    auto* status = new QTimer(this);
+    status->setSingleShot(true);
+    connect(status, &QTimer::timeout, this, &T::UpdateStatus);
+    const auto schedule = [status] { status->start(0); };
+    connect(FController, &QAbstractItemModel::dataChanged, status, schedule);
+    connect(FController, &QAbstractItemModel::modelReset, status, schedule);
     for (auto change : {&TNextGrid::ticksChanged, &TNextGrid::shownRowsChanged, &TNextGrid::filterChanged})
-        connect(ngdBudgetAdj, change, this, &T::ScheduleStatus);
+        connect(ngdBudgetAdj, change, status, schedule);
     // The controller's work.
     connect(FController, &TRecordController::loadStarted, this, [this] {
         if (!Running() && !FOutput->Busy())
@@ -394,17 +391,6 @@ IVeltraneWindow::TQuitAnswer TbfrmVeltrane::QueryQuit()
     return TQuitAnswer::Go;
 }
 
-void TbfrmVeltrane::ScheduleStatus()
-{
-    if (FStatusPending)
-        return;
-    FStatusPending = true;
-    QTimer::singleShot(0, this, [this] {
-        FStatusPending = false;
-        UpdateStatus();
-    });
-}
-
 void TbfrmVeltrane::UpdateStatus()
 {
     const TStatusFacts f = FController->StatusFacts();
@@ -428,9 +414,6 @@ void TbfrmVeltrane::UpdateButtons()
     mnuCancel->setEnabled(tbtnCancel->isEnabled());
     tbtnRefresh->setEnabled(!Running());
     mnuRefresh->setEnabled(!Running());
-    const bool empty = ngdBudgetAdj->RowCount() == 0 && !Running();
-    FEmptyConfirmKey->setEnabled(empty);
-    FEmptyCancelKey->setEnabled(empty);
     if (mnuUndoRun)
         mnuUndoRun->setEnabled(FController->CanUndo());
 }

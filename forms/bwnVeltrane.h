@@ -16,7 +16,6 @@
 #include <QSet>
 #include <vector>
 
-class QShortcut;
 class TGridOutput;
 class QTimer;
 class TGridLoad;
@@ -140,7 +139,6 @@ private:
     void ShowProcessPanel();
     void HideIdlePanel();
     void SetInputBlocked(bool Blocked);
-    void ScheduleStatus();
     void UpdateStatus();
     void Tell(const QString& Text);   // a message box with the module's caption and icon
     // A message box of the host's application; without one, the first answer.
@@ -156,11 +154,7 @@ private:
     QString FBType;
     // The grid's side of each load: its manager, the rows as they arrive.
     TGridLoad* FGridLoad = nullptr;
-    bool FStatusPending = false;
     bool FTreeRebuilding = false;
-    QPointer<QWidget> FFocusBeforeRun;
-    QShortcut* FEmptyConfirmKey = nullptr;   // Ctrl+E/Ctrl+D on an empty grid: the hint
-    QShortcut* FEmptyCancelKey = nullptr;
     // While the window is being shown its two loads report a refused load once.
     int FShowing = 0;
     bool FRefusalReported = false;

@@ -12,7 +12,6 @@
 #include "tree/untDynamicTree.h"
 #include "tree/untTreeFindBar.h"
 #include <QAction>
-#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QMenu>
@@ -266,20 +265,9 @@ void TbfrmVeltrane::Splitter1Moved(int Pos) { sbtnHindUT->move(Pos - 27, sbtnHin
 void TbfrmVeltrane::SetInputBlocked(bool Blocked)
 {
     // Everything but the progress panel: no filter, tick or action may change
-    // what the run works on. Disabling takes the focus away; it comes back after.
-    if (Blocked) {
-        QWidget* focus = QApplication::focusWidget();
-        FFocusBeforeRun = focus && Handle()->isAncestorOf(focus) ? focus : nullptr;
-    }
-    pnlBottom->setEnabled(!Blocked);
-    tblChildMain->setEnabled(!Blocked);
-    for (QMenu* m : {mitemOption, mitemDataVind})
-        m->menuAction()->setEnabled(!Blocked);
-    for (QAction* a : pmenu->actions())
-        a->setEnabled(!Blocked);
-    if (!Blocked) {
+    // what the run works on.
+    pnprocess->BlockInput(Blocked, {pnlBottom, tblChildMain},
+                          pmenu->actions() << mitemOption->menuAction() << mitemDataVind->menuAction());
+    if (!Blocked)
         UpdateButtons();
-        if (FFocusBeforeRun)
-            FFocusBeforeRun->setFocus(Qt::OtherFocusReason);
-    }
 }

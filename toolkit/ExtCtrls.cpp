@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QRadioButton>
+#include <QShortcut>
 
 TRadioGroup::TRadioGroup(QWidget* parent, const QString& name, const QStringList& items, int columns)
     : QGroupBox(parent)
@@ -49,6 +50,16 @@ QAction* ScopedKey(QWidget* Scope, QAction* Action, const QKeySequence& Key)
     Action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
     Scope->addAction(Action);
     return Action;
+}
+
+QShortcut* KeyWhileOff(QWidget* Scope, QAction* Action, std::function<void()> Off)
+{
+    auto* key = new QShortcut(Action->shortcut(), Scope);
+    key->setContext(Qt::WidgetWithChildrenShortcut);
+    key->setEnabled(!Action->isEnabled());
+    QObject::connect(Action, &QAction::enabledChanged, key, [key](bool on) { key->setEnabled(!on); });
+    QObject::connect(key, &QShortcut::activated, Action, std::move(Off));
+    return key;
 }
 
 QAction* NewMenuItem(QMenu* Menu, const QString& Name, const QString& Caption, const QString& Tip, QAction* Before)

@@ -10,6 +10,7 @@
 #include <QPoint>
 #include <QRect>
 #include <QString>
+#include <functional>
 #include <initializer_list>
 
 class QAction;
@@ -20,6 +21,7 @@ class QLabel;
 class QLayout;
 class QMenu;
 class QRadioButton;
+class QShortcut;
 
 // A group of radio buttons laid out in columns, with the index of the chosen one.
 // Changing the index (by a click or in code) raises itemIndexChanged.
@@ -85,6 +87,8 @@ T* NewChild(QWidget* Parent, const QString& Name, QRect Place)
 // Action's key, working wherever the focus is inside Scope (a window's keys:
 // the host's menu bar, where the window's items show, holds none of its widgets).
 TOOLKIT_EXPORT QAction* ScopedKey(QWidget* Scope, QAction* Action, const QKeySequence& Key);
+// Action's key while the action is off: Off runs then (to say what is missing).
+TOOLKIT_EXPORT QShortcut* KeyWhileOff(QWidget* Scope, QAction* Action, std::function<void()> Off);
 // A menu item at the menu's end, or before Before.
 TOOLKIT_EXPORT QAction* NewMenuItem(QMenu* Menu, const QString& Name, const QString& Caption, const QString& Tip = {},
                                     QAction* Before = nullptr);

@@ -1,4 +1,6 @@
 #include "toolkit/ProgressPanel.h"
+#include <QAction>
+#include <QApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QProgressBar>
@@ -67,4 +69,18 @@ void TProgressPanel::Stop()
 {
     FDelay->stop();
     hide();
+}
+
+void TProgressPanel::BlockInput(bool Blocked, const QList<QWidget*>& Areas, const QList<QAction*>& Actions)
+{
+    if (Blocked) {
+        QWidget* focus = QApplication::focusWidget();
+        FFocusBefore = focus && parentWidget()->isAncestorOf(focus) ? focus : nullptr;
+    }
+    for (QWidget* w : Areas)
+        w->setEnabled(!Blocked);
+    for (QAction* a : Actions)
+        a->setEnabled(!Blocked);
+    if (!Blocked && FFocusBefore)
+        FFocusBefore->setFocus(Qt::OtherFocusReason);
 }

@@ -6,7 +6,10 @@
 // work ended first (Stop); its owner then shows it (Show) if the work still runs.
 #include "toolkit/Export.h"
 #include <QFrame>
+#include <QList>
+#include <QPointer>
 
+class QAction;
 class QLabel;
 class QProgressBar;
 class QPushButton;
@@ -24,6 +27,9 @@ public:
     // Over the middle of the area, or at its bottom (the rows above stay readable).
     void Show(bool AtBottom);
     void Stop();
+    // While work that takes no input runs: Areas and Actions are off (the panel
+    // stays usable). Disabling takes the focus away; it comes back after.
+    void BlockInput(bool Blocked, const QList<QWidget*>& Areas, const QList<QAction*>& Actions);
     QLabel* WhatLabel() const { return FWhat; }
     QLabel* StepLabel() const { return FStep; }
     QProgressBar* Bar() const { return FBar; }
@@ -40,4 +46,5 @@ private:
     QProgressBar* FBar;
     QPushButton* FCancel;
     QTimer* FDelay;
+    QPointer<QWidget> FFocusBefore;
 };
