@@ -245,35 +245,20 @@ void TbfrmVeltrane::trvListChange(TTreeNode* Node)
     // While the tree is rebuilt the selection it makes is not yet the user's.
     if (!Node || FTreeRebuilding)
         return;
-    if (Node == trvList->GetFirstNode()) {
-        FUnitCode = FirstCharacters(FController->Context().UnitCode, 3);
-        // The top node covers the units the tree shows under it, each with the
-        // units under it: neither fewer (an operator of a first-level unit sees
-        // its neighbours listed) nor more (one of a deeper unit sees its branch).
-        FUnitScope = ChildUnitIds(Node);
-        if (FUnitScope == QStringList{FUnitCode})
-            FUnitScope.clear();
-    } else if (auto* info = static_cast<TItemInfo*>(Node->Data())) {
-        FUnitCode = info->Id;
-        FUnitScope.clear();
-    } else {
-        return;
+    if (const auto unit = UnitOfNode(trvList, Node, FirstCharacters(FController->Context().UnitCode, 3))) {
+        FUnitCode = unit->Code;
+        FUnitScope = unit->Scope;
+        LoadRecords();
     }
-    LoadRecords();
 }
 
 void TbfrmVeltrane::rgpShowEidClick()
 {
     // The unit the user works on stays selected when the other list holds it too,
     // and the records are loaded once, for the unit selected at the end.
-    TTreeNode* before = trvList->Selected();
-    const bool wasTop = before && before == trvList->GetFirstNode();
-    const auto* beforeInfo = before ? static_cast<TItemInfo*>(before->Data()) : nullptr;
-    const QString keep = beforeInfo && beforeInfo->Kind == 1 ? beforeInfo->Id : QString();
     FTreeRebuilding = true;
-    BuildDeptTree();
+    TTreeNode* node = NodeAfterRebuild(trvList, [this] { BuildDeptTree(); });
     FTreeRebuilding = false;
-    TTreeNode* node = wasTop ? trvList->GetFirstNode() : FindUnitNode(trvList, keep);
     if (node && node != trvList->Selected()) {
         trvList->scrollToItem(node);
         trvList->SetSelected(node);   // raises trvListChange, which loads

@@ -23,25 +23,6 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-namespace {
-
-QToolButton* FlatButton(QWidget* parent, const char* name, const QString& tip)
-{
-    auto* b = NewChild<QToolButton>(parent, QLatin1String(name));
-    b->setAutoRaise(true);
-    b->setToolTip(tip);
-    return b;
-}
-
-QHBoxLayout* RowLayout(QWidget* w, int h, int v)
-{
-    auto* l = new QHBoxLayout(w);
-    l->setContentsMargins(h, v, h, v);
-    return l;
-}
-
-}  // namespace
-
 // ---------------------------------------------------------------- the window's controls
 
 void TbfrmVeltrane::BuildLayout()
@@ -58,17 +39,7 @@ void TbfrmVeltrane::BuildLayout()
     // never shown: kept out of the tool bar's layout so that nothing there changes
     // their state. The tips say what each does and its key.
     const auto tool = [this](const char* name, const QString& caption, const QString& tip, int image, bool placed = true) {
-        auto* b = NewChild<QToolButton>(tblChildMain, QLatin1String(name), caption);
-        b->setToolTip(tip);
-        b->setIcon(ToolImage(image));
-        b->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-        b->setAutoRaise(true);
-        b->setMinimumSize(43, 35);
-        if (placed)
-            tblChildMain->addWidget(b);
-        else
-            b->hide();
-        return b;
+        return NewToolButton(tblChildMain, QLatin1String(name), caption, tip, ToolImage(image), placed);
     };
     tbtnMod = tool("tbtnMod", QStringLiteral(" 修改 "), QStringLiteral("修改"), 0, false);
     tbtnDel = tool("tbtnDel", QStringLiteral(" 删除 "), QStringLiteral("删除"), 1, false);
@@ -87,10 +58,7 @@ void TbfrmVeltrane::BuildLayout()
 
     // Menus, merged into the host's menu bar while the window is active.
     const auto item = [form](QMenu* menu, const char* name, const QString& caption, int image, QKeySequence key = {}) {
-        QAction* a = Named(menu->addAction(caption), QLatin1String(name));
-        if (image >= 0)
-            a->setIcon(ToolImage(image));
-        return key.isEmpty() ? a : ScopedKey(form, a, key);
+        return NewMenuItem(menu, QLatin1String(name), caption, image >= 0 ? ToolImage(image) : QIcon(), form, key);
     };
     mnuShowUT = item(mitemOption, "mnuShowUT", QStringLiteral("显示/关闭单位树"), -1);
     mnuShowUT->setCheckable(true);
@@ -108,7 +76,7 @@ void TbfrmVeltrane::BuildLayout()
     QVBoxLayout* p1 = NewColumn(Panel1, 0);
     p1->addStretch(1);
 
-    sbtnHindUT = FlatButton(Panel1, "sbtnHindUT", QStringLiteral("显示/关闭单位树"));
+    sbtnHindUT = NewFlatButton(Panel1, QStringLiteral("sbtnHindUT"), QStringLiteral("显示/关闭单位树"));
     sbtnHindUT->setIcon(HidePaneGlyph());
     QFont glyphFont(QStringLiteral("宋体"));
     glyphFont.setPixelSize(16);
@@ -146,8 +114,8 @@ void TbfrmVeltrane::BuildLayout()
     topLayout->insertWidget(0, pnlTopMessage);
     pnlTopMessage->setFixedHeight(33);
     pnlFilterStrip = NewChild<QFrame>(pnlBTop, QStringLiteral("pnlFilterStrip"));
-    QHBoxLayout* stripLayout = RowLayout(pnlFilterStrip, 2, 0);
-    sbtnShowUT = FlatButton(pnlFilterStrip, "sbtnShowUT", QStringLiteral("显示单位树"));
+    QHBoxLayout* stripLayout = NewRowLayout(pnlFilterStrip, {2, 0, 2, 0});
+    sbtnShowUT = NewFlatButton(pnlFilterStrip, QStringLiteral("sbtnShowUT"), QStringLiteral("显示单位树"));
     sbtnShowUT->setIcon(ShowPaneGlyph());
     stripLayout->addWidget(sbtnShowUT, 0, Qt::AlignTop);
     stripLayout->addStretch(1);
@@ -170,7 +138,7 @@ void TbfrmVeltrane::BuildLayout()
     // The status line under the grid: what it lists and what is ticked, and what
     // the latest run did.
     pnlStatus = NewFrame(pnlRightTop, QStringLiteral("pnlStatus"), QFrame::StyledPanel);
-    QHBoxLayout* statusLayout = RowLayout(pnlStatus, 6, 2);
+    QHBoxLayout* statusLayout = NewRowLayout(pnlStatus, {6, 2, 6, 2});
     lblStatus = NewChild<QLabel>(pnlStatus, QStringLiteral("lblStatus"));
     lblStatus->setTextInteractionFlags(Qt::TextSelectableByMouse);
     statusLayout->addWidget(lblStatus, 1);
@@ -178,7 +146,7 @@ void TbfrmVeltrane::BuildLayout()
     lblOutput->setTextFormat(Qt::RichText);
     lblOutput->hide();
     statusLayout->addWidget(lblOutput);
-    btnClearFilter = FlatButton(pnlStatus, "btnClearFilter", QStringLiteral("清除筛选行中的全部条件（在筛选行中按 Esc）"));
+    btnClearFilter = NewFlatButton(pnlStatus, QStringLiteral("btnClearFilter"), QStringLiteral("清除筛选行中的全部条件（在筛选行中按 Esc）"));
     btnClearFilter->setText(QStringLiteral("清除筛选"));
     btnClearFilter->hide();
     statusLayout->addWidget(btnClearFilter);
@@ -192,15 +160,7 @@ void TbfrmVeltrane::BuildLayout()
     Named(pnprocess->Bar(), QStringLiteral("pbProcess"));
     Named(pnprocess->CancelButton(), QStringLiteral("btnProcessCancel"));
 
-    DytDept = new TDynamicTree(this);
-    DytDept->SetName(QStringLiteral("DytDept"));
-    DytDept->SetLoadAll(true);
-    DytDept->SetAutoExpandKind(aekFirstLeaf);
-    DytDept->SetSyncDataLoad(true);
-    DytDept->OnAfterAddNode = [branch = UnitTreeImage(false), leaf = UnitTreeImage(true)](
-                                  QObject*, TADOQuery*, TTreeNode* node, TItemInfo* info) {
-        node->setIcon(0, info && info->IsLeaf ? leaf : branch);
-    };
+    DytDept = NewUnitTree(this, QStringLiteral("DytDept"), UnitTreeImage(false), UnitTreeImage(true));
 }
 
 void TbfrmVeltrane::BuildFindBar()

@@ -7,6 +7,8 @@
 #include <QMenu>
 #include <QRadioButton>
 #include <QShortcut>
+#include <QToolBar>
+#include <QToolButton>
 
 TRadioGroup::TRadioGroup(QWidget* parent, const QString& name, const QStringList& items, int columns)
     : QGroupBox(parent)
@@ -50,6 +52,46 @@ QAction* ScopedKey(QWidget* Scope, QAction* Action, const QKeySequence& Key)
     Action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
     Scope->addAction(Action);
     return Action;
+}
+
+QToolButton* NewToolButton(QToolBar* Bar, const QString& Name, const QString& Caption, const QString& Tip,
+                           const QIcon& Icon, bool Placed)
+{
+    auto* b = NewChild<QToolButton>(Bar, Name, Caption);
+    b->setToolTip(Tip);
+    b->setIcon(Icon);
+    b->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    b->setAutoRaise(true);
+    b->setMinimumSize(43, 35);
+    if (Placed)
+        Bar->addWidget(b);
+    else
+        b->hide();
+    return b;
+}
+
+QToolButton* NewFlatButton(QWidget* Parent, const QString& Name, const QString& Tip)
+{
+    auto* b = NewChild<QToolButton>(Parent, Name);
+    b->setAutoRaise(true);
+    b->setToolTip(Tip);
+    return b;
+}
+
+QAction* NewMenuItem(QMenu* Menu, const QString& Name, const QString& Caption, const QIcon& Icon, QWidget* KeyScope,
+                     const QKeySequence& Key)
+{
+    QAction* a = Named(Menu->addAction(Caption), Name);
+    if (!Icon.isNull())
+        a->setIcon(Icon);
+    return Key.isEmpty() ? a : ScopedKey(KeyScope, a, Key);
+}
+
+QHBoxLayout* NewRowLayout(QWidget* W, const QMargins& Margins)
+{
+    auto* l = new QHBoxLayout(W);
+    l->setContentsMargins(Margins);
+    return l;
 }
 
 QShortcut* KeyWhileOff(QWidget* Scope, QAction* Action, std::function<void()> Off)

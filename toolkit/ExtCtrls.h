@@ -4,6 +4,8 @@
 // find them by), caption and place in one call, and rows of a layout.
 #include "toolkit/Export.h"
 #include <QFrame>
+#include <QIcon>
+#include <QMargins>
 #include <QGroupBox>
 #include <QKeySequence>
 #include <QList>
@@ -22,6 +24,8 @@ class QLayout;
 class QMenu;
 class QRadioButton;
 class QShortcut;
+class QToolBar;
+class QToolButton;
 
 // A group of radio buttons laid out in columns, with the index of the chosen one.
 // Changing the index (by a click or in code) raises itemIndexChanged.
@@ -87,11 +91,22 @@ T* NewChild(QWidget* Parent, const QString& Name, QRect Place)
 // Action's key, working wherever the focus is inside Scope (a window's keys:
 // the host's menu bar, where the window's items show, holds none of its widgets).
 TOOLKIT_EXPORT QAction* ScopedKey(QWidget* Scope, QAction* Action, const QKeySequence& Key);
+// A tool bar's button as the module's windows have them: its text under its
+// picture, flat, at least 43 x 35; placed on Bar, or hidden and out of its layout.
+TOOLKIT_EXPORT QToolButton* NewToolButton(QToolBar* Bar, const QString& Name, const QString& Caption, const QString& Tip,
+                                          const QIcon& Icon, bool Placed = true);
+// A flat button with a tip (the panes' small buttons).
+TOOLKIT_EXPORT QToolButton* NewFlatButton(QWidget* Parent, const QString& Name, const QString& Tip);
+// A menu item with its picture (when not null) and its key, working within KeyScope.
+TOOLKIT_EXPORT QAction* NewMenuItem(QMenu* Menu, const QString& Name, const QString& Caption, const QIcon& Icon,
+                                    QWidget* KeyScope = nullptr, const QKeySequence& Key = {});
 // Action's key while the action is off: Off runs then (to say what is missing).
 TOOLKIT_EXPORT QShortcut* KeyWhileOff(QWidget* Scope, QAction* Action, std::function<void()> Off);
 // A menu item at the menu's end, or before Before.
 TOOLKIT_EXPORT QAction* NewMenuItem(QMenu* Menu, const QString& Name, const QString& Caption, const QString& Tip = {},
                                     QAction* Before = nullptr);
+// W's layout: its children side by side within Margins.
+TOOLKIT_EXPORT QHBoxLayout* NewRowLayout(QWidget* W, const QMargins& Margins);
 // Widgets side by side, for the caller to place.
 TOOLKIT_EXPORT QHBoxLayout* NewRow(std::initializer_list<QWidget*> Widgets);
 // A label at Row/Column of Grid and its field right of it, over Span columns.

@@ -576,6 +576,42 @@ void ShowUnitTree(TDynamicTree* Tree, TTreeView* View, TADOConnection* Conn, con
     Tree->SetActive(true);
 }
 
+TDynamicTree* NewUnitTree(TComponent* Owner, const QString& Name, const QIcon& Branch, const QIcon& Leaf)
+{
+    auto* tree = new TDynamicTree(Owner);
+    tree->SetName(Name);
+    tree->SetLoadAll(true);
+    tree->SetAutoExpandKind(aekFirstLeaf);
+    tree->SetSyncDataLoad(true);
+    tree->OnAfterAddNode = [Branch, Leaf](QObject*, TADOQuery*, TTreeNode* node, TItemInfo* info) {
+        node->setIcon(0, info && info->IsLeaf ? Leaf : Branch);
+    };
+    return tree;
+}
+
+std::optional<TUnitChoice> UnitOfNode(TTreeView* View, TTreeNode* Node, const QString& Top)
+{
+    if (Node && Node == View->GetFirstNode()) {
+        TUnitChoice top{Top, ChildUnitIds(Node)};
+        if (top.Scope == QStringList{Top})
+            top.Scope.clear();
+        return top;
+    }
+    if (const auto* info = Node ? static_cast<TItemInfo*>(Node->Data()) : nullptr)
+        return TUnitChoice{info->Id, {}};
+    return std::nullopt;
+}
+
+TTreeNode* NodeAfterRebuild(TTreeView* View, const std::function<void()>& Rebuild)
+{
+    TTreeNode* before = View->Selected();
+    const bool wasTop = before && before == View->GetFirstNode();
+    const auto* info = before ? static_cast<TItemInfo*>(before->Data()) : nullptr;
+    const QString keep = info && info->Kind == 1 ? info->Id : QString();
+    Rebuild();
+    return wasTop ? View->GetFirstNode() : FindUnitNode(View, keep);
+}
+
 QStringList ChildUnitIds(TTreeNode* Node)
 {
     QStringList ids;

@@ -7,10 +7,12 @@
 #include "toolkit/ComCtrls.h"
 #include "toolkit/SysUtils.h"
 #include <QElapsedTimer>
+#include <QIcon>
 #include <QList>
 #include <QPointer>
 #include <QStringList>
 #include <functional>
+#include <optional>
 
 class TADOConnection;
 class TADOQuery;
@@ -196,7 +198,23 @@ private:
 // "预算单位" whose id is TopId, read at once on Conn (opened here if it is not
 // yet). The outcome is the tree's LastBuild().
 void ShowUnitTree(TDynamicTree* Tree, TTreeView* View, TADOConnection* Conn, const QString& Sql, const QString& TopId);
+// A unit tree as the windows keep it: every level read at once, on the interface
+// thread, the first leaf selected after loading, branches and leaves with their pictures.
+TDynamicTree* NewUnitTree(TComponent* Owner, const QString& Name, const QIcon& Branch, const QIcon& Leaf);
 // The ids of the units right under Node.
 QStringList ChildUnitIds(TTreeNode* Node);
+// The unit range a node stands for. The top node: Top (the operator's range) and
+// the units it lists, each with the units under it: neither fewer (an operator of
+// a first-level unit sees its neighbours listed) nor more (one of a deeper unit
+// sees its branch); Scope is empty when it lists only Top itself. Any other node:
+// its unit. None for a node without a unit.
+struct TUnitChoice {
+    QString Code;
+    QStringList Scope;
+};
+std::optional<TUnitChoice> UnitOfNode(TTreeView* View, TTreeNode* Node, const QString& Top);
+// The node that shows after Rebuild what the selected one showed before: the top
+// node, or the same unit; null when the rebuilt tree does not show it.
+TTreeNode* NodeAfterRebuild(TTreeView* View, const std::function<void()>& Rebuild);
 // The node of the unit (not of a branch heading) with that id, null when the tree shows none.
 TTreeNode* FindUnitNode(TTreeView* View, const QString& Id);
