@@ -128,14 +128,25 @@ void TbfrmVeltrane::Wire()
         UpdateStatus();
     });
     connect(FController, &TRecordController::workEnded, this, &T::HideIdlePanel);
-    connect(FController, &TRecordController::loadFinished, this, &T::LoadDone);
-    connect(FController, &TRecordController::rowsArrived, this, &T::RowsArrived);
+    connect(FController, &TRecordController::loadFinished, this, [this](const std::shared_ptr<TGridRows>& cells) {
+        FGridLoad->Finish(std::move(*cells));
+        ShowState();
+    });
+    connect(FController, &TRecordController::rowsArrived, this, [this](const std::shared_ptr<TGridRows>& cells) {
+        FGridLoad->Arrive(std::move(*cells));
+        ShowState();
+    });
     connect(FController, &TRecordController::rowsCounted, this, [this](int rows) {
         FGridLoad->Count(rows);
         UpdateStatus();
     });
-    connect(FController, &TRecordController::loadFailed, this, &T::LoadFailed);
-    connect(FController, &TRecordController::runProgress, this, &T::RunProgress);
+    connect(FController, &TRecordController::loadFailed, this, [this] {
+        ngdBudgetAdj->ClearRows();
+        ShowState();
+    });
+    connect(FController, &TRecordController::runProgress, this, [this](int done, int total) {
+        pnprocess->SetStep(QStringLiteral("进度：%1 / %2 行").arg(done).arg(total), done, total);
+    });
     connect(FController, &TRecordController::workStarting, this, [this](const QString& what) {
         SetInputBlocked(true);
         pnprocess->Start(what, QStringLiteral("进度："));
@@ -148,10 +159,7 @@ void TbfrmVeltrane::Wire()
     });
     connect(FController, &TRecordController::closeWanted, this, [this] { Close(); });
     connect(FController, &TRecordController::unitChecked, this, &T::UnitChecked);
-    connect(FController, &TRecordController::journalChecked, this, [this] {
-        UpdateButtons();
-        UpdateStatus();
-    });
+    connect(FController, &TRecordController::journalChecked, this, &T::ShowState);
     connect(FController, &TRecordController::journalWindowWanted, this, &T::OpenJournalWindow);
 }
 
@@ -168,7 +176,7 @@ void TbfrmVeltrane::UnitChecked(bool Single)
         return;
     FUnitChecked = true;
     if (Single) {
-        HideFindBar();
+        pnlFind->Close();
         trvList->hide();
         rgpShowEid->hide();
         Panel1->setFixedHeight(150);
@@ -203,8 +211,7 @@ void TbfrmVeltrane::FormShow()
     // The notices come with the journal's answer; its probe also tells a
     // read-only database, whose buttons go off then.
     FController->CheckJournalOnShow();
-    UpdateButtons();
-    UpdateStatus();
+    ShowState();
     RestoreSettings();
     if (QWidget* frame = Frame())
         frame->setWindowIcon(Handle()->windowIcon());
@@ -322,11 +329,6 @@ void TbfrmVeltrane::tbtnDelClick()
         FController->RequestRun(TRunKind::Delete);
 }
 
-void TbfrmVeltrane::RunProgress(int Done, int Total)
-{
-    pnprocess->SetStep(QStringLiteral("进度：%1 / %2 行").arg(Done).arg(Total), Done, Total);
-}
-
 void TbfrmVeltrane::CancelWork()
 {
     if (FOutput->Busy()) {
@@ -337,8 +339,7 @@ void TbfrmVeltrane::CancelWork()
         return;
     FGridLoad->Stop();
     HideIdlePanel();
-    UpdateButtons();
-    UpdateStatus();
+    ShowState();
 }
 
 void TbfrmVeltrane::ShowProcessPanel()
@@ -358,22 +359,20 @@ void TbfrmVeltrane::HideIdlePanel()
         return;
     pnprocess->Stop();
 }
-bool TbfrmVeltrane::Running() const { return FController->Running(); }
-QString TbfrmVeltrane::LastRecordSQL() const { return FController->LastSQL(); }
-TRecordSetRef TbfrmVeltrane::Records() const { return FController->Records(); }
+
+IVeltraneWindow::TTimings TbfrmVeltrane::Timings() const
+{
+    const TRecordController::TLoadTimings& t = FController->Timings();
+    return {t.First, t.All, t.Rows};
+}
 
 IVeltraneWindow::TQuitAnswer TbfrmVeltrane::QueryQuit()
 {
-    switch (FController->QueryQuit()) {
-    case TRecordController::TQuit::Stay:
-        return TQuitAnswer::Stay;
-    case TRecordController::TQuit::Later:
-        return TQuitAnswer::Later;
-    case TRecordController::TQuit::Go:
-        break;
-    }
-    SaveSettings();
-    return TQuitAnswer::Go;
+    static_assert(int(TRecordController::TQuit::Later) == int(TQuitAnswer::Later), "the same answers");
+    const auto answer = TQuitAnswer(int(FController->QueryQuit()));
+    if (answer == TQuitAnswer::Go)
+        SaveSettings();
+    return answer;
 }
 
 void TbfrmVeltrane::UpdateStatus()
@@ -454,23 +453,8 @@ void TbfrmVeltrane::LoadRecords(bool AfterRun)
     UpdateButtons();
 }
 
-void TbfrmVeltrane::RowsArrived(const std::shared_ptr<TGridRows>& Cells)
+void TbfrmVeltrane::ShowState()
 {
-    FGridLoad->Arrive(std::move(*Cells));
-    UpdateButtons();
-    UpdateStatus();
-}
-
-void TbfrmVeltrane::LoadDone(const std::shared_ptr<TGridRows>& Cells)
-{
-    FGridLoad->Finish(std::move(*Cells));
-    UpdateButtons();
-    UpdateStatus();
-}
-
-void TbfrmVeltrane::LoadFailed()
-{
-    ngdBudgetAdj->ClearRows();
     UpdateButtons();
     UpdateStatus();
 }

@@ -11,14 +11,10 @@
 #include "records/untModuleContext.h"
 #include "records/untRecordController.h"
 #include "records/untViewSettings.h"
-#include <QHash>
 #include <QPointer>
-#include <QSet>
-#include <vector>
 
-class TGridOutput;
-class QTimer;
 class TGridLoad;
+class TGridOutput;
 class TTreeNode;
 
 class TbfrmVeltrane : public TfrmBsTrvTC, public TVeltraneControls, public IVeltraneWindow {
@@ -32,33 +28,33 @@ public:
     // FormCreate runs, and where they are read again at each action.
     void SetModuleContext(const TModuleContext& Context, TModuleContextSource Source);
 
+    // What the host and its scripts ask (plugin/untIVeltraneWindow.h). Busy: a
+    // record load (the window stays usable), a run (the window takes no input but
+    // 取消 until it ends), an output, or a question to the database on a worker.
+    bool Busy() const override;
+    TQuitAnswer QueryQuit() override;
+    void SetCancelAfter(int Statements) override { FController->SetCancelAfter(Statements); }
     QString UnitCode() const override { return FUnitCode; }
     QString BType() const override { return FBType; }
-    // The record query of the latest load (empty when none could be built).
-    QString LastRecordSQL() const;
-    // The rows the grid shows, as loaded (null while none are).
-    TRecordSetRef Records() const;
-    TTimings Timings() const override
-    {
-        const TRecordController::TLoadTimings& t = FController->Timings();
-        return {t.First, t.All, t.Rows};
-    }
-
-    // Long work runs on a worker: a record load (the window stays usable; a newer
-    // load makes it stale) or a run of confirm, cancel or delete statements (the
-    // window takes no input but 取消 until it ends). Busy while either is on, and
-    // while a question to the database (the unit rule, the journal, a search in
-    // the tree) has not been answered.
-    bool Busy() const override;
-    bool Running() const;
-    // The status line under the grid: what it lists and what is ticked, and what
-    // the latest run did.
     QString StatusText() const override;
+    void FindUnit(const QString& text, bool next, std::function<void(TResult<QString>)> done) override;
+    void ExportGrid(const QString& File, TDone<> Done) override;
+    void PrintGridToPdf(const QString& File, TDone<> Done) override;
+    void HistoryLines(int Row, TDone<QStringList> Done) override;
+    void JournalLines(const QStringList& Words, TDone<QStringList> Done) override;
+    void ExportJournal(const QString& File, const QStringList& Words, TDone<> Done) override;
+    TTimings Timings() const override;
+
+    bool Running() const { return FController->Running(); }
+    // The record query of the latest load (empty when none could be built), and
+    // the rows the grid shows, as loaded (null while none are).
+    QString LastRecordSQL() const { return FController->LastSQL(); }
+    TRecordSetRef Records() const { return FController->Records(); }
     // As 取消 on the progress panel: the run stops after the statement in flight,
-    // a load is dropped.
+    // a load is dropped, an output stops.
     void CancelWork();
-    void SetCancelAfter(int Statements) override { FController->SetCancelAfter(Statements); }
-    TQuitAnswer QueryQuit() override;
+    // The unit and the filters the grid shows, for the heading of printed pages.
+    QString OutputDetails() const;
 
     void FormCreate() override;
     void FormShow() override;
@@ -72,7 +68,6 @@ public:
     void rbtnNOClick();
     void mnuShowUTClick();
     void sbtnHindUTClick();
-    void ShowTreePane(bool Show);
     void Splitter1Moved(int Pos);
     void tbtnColseClick();
     void pmuAllClick();
@@ -81,6 +76,12 @@ public:
     void tbtnCancelClick();
     void tbtnModClick();
     void tbtnDelClick();
+    // 刷新 (F5); the journal (forms/bwnVeltraneJournal.cpp): 撤销上次操作, a
+    // record's 操作记录…, 操作日志… (the journal window, one per window).
+    void mnuRefreshClick();
+    void mnuUndoRunClick();
+    void pmuHistoryClick();
+    void mnuJournalClick();
 
     // Own operations.
     void BuildColumns();
@@ -89,29 +90,10 @@ public:
     // AfterRun: the reload of a run, which keeps what it said and the rows it did not write ticked.
     void LoadRecords(bool AfterRun = false);
     void SetCheckedStatus(const QString& Status);
-
-    // Finding a unit in the tree: the find bar (tree/untTreeFindBar), Ctrl+F.
+    // The tree pane, or the filters in the strip above the grid while it is hidden.
+    void ShowTreePane(bool Show);
+    // The find bar over the tree (Ctrl+F).
     void ShowFindBar();
-    void HideFindBar();
-    void FindUnit(const QString& text, bool next, std::function<void(TResult<QString>)> done) override;
-
-    // The journal (forms/bwnVeltraneJournal.cpp): 撤销上次操作 takes the latest
-    // confirm or cancel back; a record's history lists its entries, newest first.
-    void mnuUndoRunClick();
-    void mnuRefreshClick();
-    void pmuHistoryClick();
-    void HistoryLines(int Row, TDone<QStringList> Done) override;
-    // 数据操作 › 操作日志…: the journal window, one per window.
-    void mnuJournalClick();
-    void JournalLines(const QStringList& Words, TDone<QStringList> Done) override;
-    void ExportJournal(const QString& File, const QStringList& Words, TDone<> Done) override;
-
-    // Export and print (forms/bwnVeltraneOutput.cpp). A failure is the message the
-    // user would be shown.
-    void ExportGrid(const QString& File, TDone<> Done) override;
-    void PrintGridToPdf(const QString& File, TDone<> Done) override;
-    // The unit and the filters the grid shows, for the heading of printed pages.
-    QString OutputDetails() const;
 
 private:
     // Builders of the controls, each the last steps of the constructor.
@@ -123,23 +105,20 @@ private:
     void Wire();
     // The unit rule's answer, asked on a worker: the tree and the first load wait for it.
     void UnitChecked(bool Single);
-    void OpenJournalWindow();
     bool FUnitChecked = false;
+    void OpenJournalWindow();
+    QPointer<QWidget> FJournalWindow;
     // Reads the entries of a grid row's record on a worker; Done gets them with
     // the record's number, or no number and no entries when the row shows no record,
     // or why not (TGridOutput::Refused while another output is on).
     using THistoryDone = std::function<void(const QString& Id, TResult<QList<QStringList>> Entries)>;
     void RowHistory(int Row, THistoryDone Done);
-    QPointer<QWidget> FJournalWindow;
 
-    void LoadDone(const std::shared_ptr<TGridRows>& Cells);
-    void RowsArrived(const std::shared_ptr<TGridRows>& Cells);
-    void LoadFailed();
-    void RunProgress(int Done, int Total);
     void ShowProcessPanel();
     void HideIdlePanel();
     void SetInputBlocked(bool Blocked);
     void UpdateStatus();
+    void ShowState();   // the buttons and the status line
     void Tell(const QString& Text);   // a message box with the module's caption and icon
     // A message box of the host's application; without one, the first answer.
     static int Ask(const QString& Text, const QString& Caption, int Flags);
@@ -147,35 +126,31 @@ private:
     inline static const QString InfoCaption = QStringLiteral("Korrindel 7.1-提示信息");
 
     TRecordController* FController = nullptr;
-    QString FUnitCode;
-
-    // The units the top node covers when it is selected (empty otherwise).
-    QStringList FUnitScope;
-    QString FBType;
     // The grid's side of each load: its manager, the rows as they arrive.
     TGridLoad* FGridLoad = nullptr;
+    // The grid's export and print, and the window's other outputs and readings
+    // on a worker, one at a time, with the progress panel (取消 stops them).
+    TGridOutput* FOutput = nullptr;
+    QString FUnitCode;
+    QStringList FUnitScope;   // the units the top node covers when it is selected (empty otherwise)
+    QString FBType;
     bool FTreeRebuilding = false;
     // While the window is being shown its two loads report a refused load once.
     int FShowing = 0;
     bool FRefusalReported = false;
 
     // What the window remembers per user (forms/bwnVeltraneSettings.cpp): size,
-    // place and maximised state, the tree pane and its splitter, and the column
-    // widths of each view. Nothing saved yet: the window opens as designed.
+    // place and maximised state, the tree pane and its splitter, 明细/汇总 and
+    // which units the tree lists (read before the first load, so that it is the
+    // only one), and the sort and column widths of each view (0 汇总, 1 明细),
+    // kept over reloads. Nothing saved yet: the window opens as designed.
     void RestoreSettings();
     void SaveSettings();
-    // 明细/汇总 and which units the tree lists, as the user left them: read
-    // before the first load, so that it is the only one.
     void RestoreViewChoice();
-    // The sort and the column widths of each view (0 汇总, 1 明细), kept over reloads.
     TViewMemory FViews;
     int ViewIndex() const;
     bool FSettingsRestored = false;   // shown once: what the user did is worth keeping
-
     TGridPrintHeading OutputHeading() const;
-    // The grid's export and print, and the window's other outputs and readings
-    // on a worker, one at a time, with the progress panel (取消 stops them).
-    TGridOutput* FOutput = nullptr;
 };
 
 // Unit initialisation and finalisation, run by the module's load and unload sequence:

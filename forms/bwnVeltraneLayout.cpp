@@ -200,8 +200,6 @@ void TbfrmVeltrane::ShowFindBar()
     pnlFind->Open();
 }
 
-void TbfrmVeltrane::HideFindBar() { pnlFind->Close(); }
-
 void TbfrmVeltrane::FindUnit(const QString& text, bool next, std::function<void(TResult<QString>)> done)
 {
     pnlFind->Find(text, next, std::move(done));

@@ -144,7 +144,7 @@ public:
     // The next run or undo stops after that many statements (the scripts' 取消).
     void SetCancelAfter(int Statements) { FCancelAfter = Statements; }
     // The host's quit: Go, or Stay when the user keeps the run going, or Later
-    // while a run stops for it (closeWanted follows its end).
+    // while a run stops for it (closeWanted follows its end). As the host's answers.
     enum class TQuit { Go, Stay, Later };
     TQuit QueryQuit();
     // Whether the window may close now: not while a run is on (said).
