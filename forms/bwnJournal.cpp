@@ -8,7 +8,6 @@
 #include <QComboBox>
 #include <QDateEdit>
 #include <QDir>
-#include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -17,7 +16,6 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTableView>
-#include <QTableWidget>
 #include <QVBoxLayout>
 #include <memory>
 
@@ -103,6 +101,15 @@ TbfrmJournal::TbfrmJournal(TAdoConn* Conn, const QString& Operator, const QStrin
 
 TbfrmJournal::~TbfrmJournal() { FOutput->Abandon(); }
 
+void TbfrmJournal::Show(QPointer<QWidget>& Window, TAdoConn* Conn, const QString& Operator, QWidget* Parent)
+{
+    if (!Window)
+        Window = new TbfrmJournal(Conn, Operator, QString(), Parent);
+    Window->show();
+    Window->raise();
+    Window->activateWindow();
+}
+
 TResult<TJournalFilter> TbfrmJournal::ControlsFilter() const
 {
     return TJournalFilter::FromFields(FOperatorEdit->text(), FAction->currentData().toString(),
@@ -167,30 +174,13 @@ void TbfrmJournal::StartOutput(TOutput Kind)
 
 void ShowHistoryDialog(QWidget* Parent, const QString& Title, const QList<QStringList>& Entries)
 {
-    QDialog dialog(Parent);
-    dialog.setObjectName(QStringLiteral("dlgHistory"));
-    dialog.setWindowTitle(Title);
-    auto* layout = new QVBoxLayout(&dialog);
-    auto* table = new QTableWidget(int(Entries.size()), 7, &dialog);
-    table->setObjectName(QStringLiteral("tblHistory"));
-    table->setHorizontalHeaderLabels({QStringLiteral("时间"), QStringLiteral("操作员"), QStringLiteral("工作站"),
-                                      QStringLiteral("操作"), QStringLiteral("原状态"), QStringLiteral("新状态"),
-                                      QStringLiteral("金额(元)")});
-    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    table->verticalHeader()->hide();
-    for (int r = 0; r < Entries.size(); ++r) {
-        QStringList cells = HistoryCells(Entries[r]);
-        cells[6] = FormatNumberMask(QStringLiteral("#,##0.00"), cells[6]);
-        for (int c = 0; c < cells.size(); ++c)
-            table->setItem(r, c, new QTableWidgetItem(cells[c]));
+    QList<QStringList> rows;
+    for (const QStringList& entry : Entries) {
+        rows << HistoryCells(entry);
+        rows.back()[6] = FormatNumberMask(QStringLiteral("#,##0.00"), rows.back()[6]);
     }
-    table->resizeColumnsToContents();
-    layout->addWidget(table);
-    if (Entries.isEmpty())
-        layout->addWidget(new QLabel(QStringLiteral("这条预算指标还没有操作记录。"), &dialog));
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, &dialog);
-    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
-    layout->addWidget(buttons);
-    dialog.resize(720, 360);
-    dialog.exec();
+    ShowTableDialog(Parent, {QStringLiteral("dlgHistory"), QStringLiteral("tblHistory")}, Title,
+                    {QStringLiteral("时间"), QStringLiteral("操作员"), QStringLiteral("工作站"), QStringLiteral("操作"),
+                     QStringLiteral("原状态"), QStringLiteral("新状态"), QStringLiteral("金额(元)")},
+                    rows, QStringLiteral("这条预算指标还没有操作记录。"), {720, 360});
 }

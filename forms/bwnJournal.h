@@ -6,6 +6,7 @@
 #include "records/untJournalSearch.h"
 #include <QDialog>
 #include <QList>
+#include <QPointer>
 
 class QCheckBox;
 class QComboBox;
@@ -23,6 +24,8 @@ public:
     // Operator: who prints (制表人); Unit: the unit range the search starts with.
     TbfrmJournal(TAdoConn* Conn, const QString& Operator, const QString& Unit, QWidget* Parent);
     ~TbfrmJournal() override;
+    // One journal window per owner: Window, made when there is none, on top.
+    static void Show(QPointer<QWidget>& Window, TAdoConn* Conn, const QString& Operator, QWidget* Parent);
 
     TJournalModel* Model() const { return FModel; }
     // The filter as the controls say it; fails when the record is no whole number.

@@ -1,4 +1,5 @@
 #include "forms/bwnVeltrane.h"
+#include "forms/bwnJournal.h"
 #include "budget/gunLookupLists.h"
 #include "data/untDefData.h"
 #include "grid/untGridOutput.h"
@@ -160,7 +161,9 @@ void TbfrmVeltrane::Wire()
     connect(FController, &TRecordController::closeWanted, this, [this] { Close(); });
     connect(FController, &TRecordController::unitChecked, this, &T::UnitChecked);
     connect(FController, &TRecordController::journalChecked, this, &T::ShowState);
-    connect(FController, &TRecordController::journalWindowWanted, this, &T::OpenJournalWindow);
+    connect(FController, &TRecordController::journalWindowWanted, this, [this] {
+        TbfrmJournal::Show(FJournalWindow, FController->Context().Conn, FController->Context().Operator, Handle());
+    });
 }
 
 void TbfrmVeltrane::FormCreate()

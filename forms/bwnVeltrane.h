@@ -106,8 +106,7 @@ private:
     // The unit rule's answer, asked on a worker: the tree and the first load wait for it.
     void UnitChecked(bool Single);
     bool FUnitChecked = false;
-    void OpenJournalWindow();
-    QPointer<QWidget> FJournalWindow;
+    QPointer<QWidget> FJournalWindow;   // 操作日志…, one per window
     // Reads the entries of a grid row's record on a worker; Done gets them with
     // the record's number, or no number and no entries when the row shows no record,
     // or why not (TGridOutput::Refused while another output is on).

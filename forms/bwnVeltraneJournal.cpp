@@ -39,15 +39,12 @@ void TbfrmVeltrane::mnuUndoRunClick() { FController->RequestUndo(); }
 
 void TbfrmVeltrane::RowHistory(int Row, THistoryDone Done)
 {
-    const TRecordSetRef records = Records();
-    const int record = ngdBudgetAdj->LoadedRow(Row);
-    if (!records || !records->Detail() || record < 0 || record >= records->Count())
+    const TRecordController::TRecordHistory history = FController->HistoryOfRow(Row);
+    if (history.Id.isEmpty())
         return Done(QString(), QList<QStringList>{});
-    const QString id = records->BudgId(record);
-    const std::int32_t year = records->View().DataYear;
     FOutput->RunResult<QList<QStringList>>(
-        QStringLiteral("正在读取操作记录…"), [c = FController, id, year](TBackgroundTask&) { return c->History(id, year); },
-        [id, Done = std::move(Done)](TResult<QList<QStringList>> entries) { Done(id, std::move(entries)); });
+        QStringLiteral("正在读取操作记录…"), [read = history.Read](TBackgroundTask&) { return read(); },
+        [id = history.Id, Done = std::move(Done)](TResult<QList<QStringList>> entries) { Done(id, std::move(entries)); });
 }
 
 void TbfrmVeltrane::HistoryLines(int Row, TDone<QStringList> Done)
@@ -68,16 +65,6 @@ void TbfrmVeltrane::pmuHistoryClick()
 }
 
 void TbfrmVeltrane::mnuJournalClick() { FController->OpenJournal(); }
-
-void TbfrmVeltrane::OpenJournalWindow()
-{
-    const TModuleContext& c = FController->Context();
-    if (!FJournalWindow)
-        FJournalWindow = new TbfrmJournal(c.Conn, c.Operator, QString(), Handle());
-    FJournalWindow->show();
-    FJournalWindow->raise();
-    FJournalWindow->activateWindow();
-}
 
 void TbfrmVeltrane::JournalLines(const QStringList& Words, TDone<QStringList> Done)
 {

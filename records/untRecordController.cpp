@@ -466,6 +466,15 @@ TResult<QList<QStringList>> TRecordController::History(const QString& BudgId, st
     return out;
 }
 
+TRecordController::TRecordHistory TRecordController::HistoryOfRow(int Row) const
+{
+    const int record = Row >= 0 && Row < Rows() ? Cells().Origin(Row) : -1;
+    if (!FRecords || !FRecords->Detail() || record < 0 || record >= FRecords->Count())
+        return {};
+    const QString id = FRecords->BudgId(record);
+    return {id, [this, id, year = FRecords->View().DataYear] { return History(id, year); }};
+}
+
 void TRecordController::TickAll(bool Tick)
 {
     FTickArriving = Tick && Loading();

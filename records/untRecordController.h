@@ -200,6 +200,13 @@ public:
     // old and new status, amount; empty without a journal; a failure says it as
     // the user reads it. May be called on a worker (it reads the whole journal).
     TResult<QList<QStringList>> History(const QString& BudgId, std::int32_t DataYear) const;
+    // The history of the record a row of the detail view shows (Row: of the
+    // model's rows), for a worker to read; no Id for a row that shows no record.
+    struct TRecordHistory {
+        QString Id;
+        std::function<TResult<QList<QStringList>>()> Read;
+    };
+    TRecordHistory HistoryOfRow(int Row) const;
     int RunTotal() const;
     // 取消: a run stops after the statement in flight; a load is dropped (true when
     // one was).

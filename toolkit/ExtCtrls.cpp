@@ -1,6 +1,11 @@
 #include "toolkit/ExtCtrls.h"
 #include <QAction>
 #include <QButtonGroup>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QHeaderView>
+#include <QTableWidget>
+#include <QVBoxLayout>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -85,6 +90,32 @@ QAction* NewMenuItem(QMenu* Menu, const QString& Name, const QString& Caption, c
     if (!Icon.isNull())
         a->setIcon(Icon);
     return Key.isEmpty() ? a : ScopedKey(KeyScope, a, Key);
+}
+
+void ShowTableDialog(QWidget* Parent, const QStringList& Names, const QString& Title, const QStringList& Headers,
+                     const QList<QStringList>& Rows, const QString& Empty, QSize Size)
+{
+    QDialog dialog(Parent);
+    dialog.setObjectName(Names.value(0));
+    dialog.setWindowTitle(Title);
+    auto* layout = new QVBoxLayout(&dialog);
+    auto* table = new QTableWidget(int(Rows.size()), int(Headers.size()), &dialog);
+    table->setObjectName(Names.value(1));
+    table->setHorizontalHeaderLabels(Headers);
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->verticalHeader()->hide();
+    for (int r = 0; r < Rows.size(); ++r)
+        for (int c = 0; c < Rows[r].size() && c < Headers.size(); ++c)
+            table->setItem(r, c, new QTableWidgetItem(Rows[r][c]));
+    table->resizeColumnsToContents();
+    layout->addWidget(table);
+    if (Rows.isEmpty())
+        layout->addWidget(new QLabel(Empty, &dialog));
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, &dialog);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    layout->addWidget(buttons);
+    dialog.resize(Size);
+    dialog.exec();
 }
 
 QHBoxLayout* NewRowLayout(QWidget* W, const QMargins& Margins)

@@ -11,6 +11,7 @@
 #include <QList>
 #include <QPoint>
 #include <QRect>
+#include <QSize>
 #include <QString>
 #include <functional>
 #include <initializer_list>
@@ -105,6 +106,11 @@ TOOLKIT_EXPORT QShortcut* KeyWhileOff(QWidget* Scope, QAction* Action, std::func
 // A menu item at the menu's end, or before Before.
 TOOLKIT_EXPORT QAction* NewMenuItem(QMenu* Menu, const QString& Name, const QString& Caption, const QString& Tip = {},
                                     QAction* Before = nullptr);
+// A modal dialog that lists Rows under Headers, read only, with Empty said under
+// the table when there are none, and a Close button. Names: the dialog's and the table's.
+TOOLKIT_EXPORT void ShowTableDialog(QWidget* Parent, const QStringList& Names, const QString& Title,
+                                    const QStringList& Headers, const QList<QStringList>& Rows, const QString& Empty,
+                                    QSize Size);
 // W's layout: its children side by side within Margins.
 TOOLKIT_EXPORT QHBoxLayout* NewRowLayout(QWidget* W, const QMargins& Margins);
 // Widgets side by side, for the caller to place.
