@@ -13,8 +13,6 @@
 #include "toolkit/ProgressPanel.h"
 #include "tree/untDynamicTree.h"
 #include "tree/untTreeFindBar.h"
-#include <QDesktopServices>
-#include <QUrl>
 #include <QComboBox>
 #include <QLabel>
 #include <QRadioButton>
@@ -49,8 +47,9 @@ TbfrmVeltrane::~TbfrmVeltrane()
     // However the window goes (closed, the host quitting, the main window's
     // close), what the user arranged is kept.
     SaveSettings();
-    // An output in progress stops, unheard of.
+    // An output in progress stops, unheard of; the panel asks no one here.
     FOutput->Abandon();
+    pnprocess->SetWork({}, {});
     // Work on the workers ends first: it holds the connection and reports here.
     FController->Abandon();
     // The grid goes with the window's controls, after this: its model tells no
@@ -87,7 +86,9 @@ void TbfrmVeltrane::Wire()
     for (const auto& [action, handler] : actions)
         connect(action, &QAction::triggered, this, handler);
     connect(sbtnShowUT, &QToolButton::clicked, this, [this] { ShowTreePane(true); });
-    connect(pnprocess, &TProgressPanel::due, this, &T::ShowProcessPanel);
+    // The panel belongs to the work it shows: gone when none is left.
+    pnprocess->SetWork([this] { return Busy(); },
+                       [this] { return ngdBudgetAdj->RowCount() > 0 && FController->Loading(); });
     connect(pnprocess, &TProgressPanel::cancelClicked, this, &T::CancelWork);
     trvList->OnChange = [this](QObject*, TTreeNode* node) { trvListChange(node); };
     connect(rgpShowEid, &TRadioGroup::itemIndexChanged, this, &T::rgpShowEidClick);
@@ -106,7 +107,6 @@ void TbfrmVeltrane::Wire()
             trvListChange(static_cast<TTreeNode*>(item));
     });
     ngdBudgetAdj->OnDblClick = [this](TNextGrid*) { tbtnModClick(); };
-    connect(lblOutput, &QLabel::linkActivated, this, [](const QString& url) { QDesktopServices::openUrl(QUrl(url)); });
     connect(btnClearFilter, &QToolButton::clicked, this, [this] { ngfBudgetAdj->ClearAll(); });
     // The menu items follow their buttons; while they are off their keys still
     // say what is missing (on an empty grid: the action's own check).
@@ -128,7 +128,7 @@ void TbfrmVeltrane::Wire()
             pnprocess->Start(QStringLiteral("正在提取数据：") + OutputDetails(), QStringLiteral("进度：正在查询数据库…"));
         UpdateStatus();
     });
-    connect(FController, &TRecordController::workEnded, this, &T::HideIdlePanel);
+    connect(FController, &TRecordController::workEnded, pnprocess, &TProgressPanel::Idle);
     connect(FController, &TRecordController::loadFinished, this, [this](const std::shared_ptr<TGridRows>& cells) {
         FGridLoad->Finish(std::move(*cells));
         ShowState();
@@ -341,27 +341,12 @@ void TbfrmVeltrane::CancelWork()
     if (!FController->Cancel())
         return;
     FGridLoad->Stop();
-    HideIdlePanel();
+    pnprocess->Idle();
     ShowState();
-}
-
-void TbfrmVeltrane::ShowProcessPanel()
-{
-    if (!Busy())
-        return;
-    // Over rows that are arriving it keeps to the bottom: the first stay readable.
-    pnprocess->Show(ngdBudgetAdj->RowCount() > 0 && FController->Loading());
 }
 
 bool TbfrmVeltrane::Busy() const { return FController->Busy() || FOutput->Busy() || (pnlFind && pnlFind->Searching()); }
 
-void TbfrmVeltrane::HideIdlePanel()
-{
-    // The panel belongs to the work it shows: gone when none is left.
-    if (Busy())
-        return;
-    pnprocess->Stop();
-}
 
 IVeltraneWindow::TTimings TbfrmVeltrane::Timings() const
 {

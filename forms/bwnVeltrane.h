@@ -113,8 +113,6 @@ private:
     using THistoryDone = std::function<void(const QString& Id, TResult<QList<QStringList>> Entries)>;
     void RowHistory(int Row, THistoryDone Done);
 
-    void ShowProcessPanel();
-    void HideIdlePanel();
     void SetInputBlocked(bool Blocked);
     void UpdateStatus();
     void ShowState();   // the buttons and the status line

@@ -28,7 +28,7 @@ void TbfrmVeltrane::BuildOutputActions()
         if (!Running())
             pnprocess->SetStep(QStringLiteral("进度：%1 / %2").arg(done).arg(total), done, total);
     });
-    connect(FOutput, &TGridOutput::ended, this, [this] { HideIdlePanel(); });
+    connect(FOutput, &TGridOutput::ended, pnprocess, &TProgressPanel::Idle);
 }
 
 QString TbfrmVeltrane::OutputDetails() const

@@ -7,6 +7,7 @@
 #include <QAction>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -19,6 +20,7 @@
 #include <QRegularExpression>
 #include <QSpinBox>
 #include <QStandardPaths>
+#include <QUrl>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <memory>
@@ -41,7 +43,12 @@ TGridOutput::TGridOutput(QWidget* Window, TMessage Message, TSource Source, QObj
 
 TGridOutput::~TGridOutput() { Abandon(); }
 
-void TGridOutput::SetPlaceLabel(QLabel* Label) { FPlace = Label; }
+void TGridOutput::SetPlaceLabel(QLabel* Label)
+{
+    FPlace = Label;
+    // Its link opens the folder of what went there.
+    connect(Label, &QLabel::linkActivated, this, [](const QString& url) { QDesktopServices::openUrl(QUrl(url)); });
+}
 
 void TGridOutput::ShowProgressDialogs(const QString& Name, const QString& Caption, std::function<QString(int)> Label)
 {

@@ -56,7 +56,7 @@ public:
     // separator and then they go at the menu's end. KeyScope given, the items get
     // their keys, which work wherever the focus is in it.
     TActions AddMenuItems(QMenu* Menu, QAction* Before, const QString& Prefix, QWidget* KeyScope = nullptr);
-    // Where "导出到…" is said, a link to the folder with it.
+    // Where "导出到…" is said, with a link that opens the folder.
     void SetPlaceLabel(QLabel* Label);
     // Each job in a progress dialog over the window (after 300 ms), named Name
     // and titled Caption, whose 取消 cancels it; Label says what is done so far.

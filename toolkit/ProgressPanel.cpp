@@ -31,7 +31,10 @@ TProgressPanel::TProgressPanel(QWidget* Form, QWidget* Over) : QFrame(Form), FOv
     FDelay = new QTimer(this);
     FDelay->setSingleShot(true);
     FDelay->setInterval(300);
-    connect(FDelay, &QTimer::timeout, this, &TProgressPanel::due);
+    connect(FDelay, &QTimer::timeout, this, [this] {
+        if (FBusy && FBusy())
+            Show(FAtBottom && FAtBottom());
+    });
     connect(FCancel, &QPushButton::clicked, this, &TProgressPanel::cancelClicked);
 }
 
@@ -69,6 +72,18 @@ void TProgressPanel::Stop()
 {
     FDelay->stop();
     hide();
+}
+
+void TProgressPanel::SetWork(std::function<bool()> Busy, std::function<bool()> AtBottom)
+{
+    FBusy = std::move(Busy);
+    FAtBottom = std::move(AtBottom);
+}
+
+void TProgressPanel::Idle()
+{
+    if (!FBusy || !FBusy())
+        Stop();
 }
 
 void TProgressPanel::BlockInput(bool Blocked, const QList<QWidget*>& Areas, const QList<QAction*>& Actions)

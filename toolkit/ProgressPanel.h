@@ -3,11 +3,13 @@
 // being done, how far it is, a bar and 取消. It is the window's own child, so it
 // stays usable while the rest of the window takes no input. Short work shows
 // nothing: the panel is due a moment after the work began (Start), unless the
-// work ended first (Stop); its owner then shows it (Show) if the work still runs.
+// work ended first (Stop), and then shows if its owner's work is still on
+// (SetWork); it goes when none is left (Idle).
 #include "toolkit/Export.h"
 #include <QFrame>
 #include <QList>
 #include <QPointer>
+#include <functional>
 
 class QAction;
 class QLabel;
@@ -27,6 +29,11 @@ public:
     // Over the middle of the area, or at its bottom (the rows above stay readable).
     void Show(bool AtBottom);
     void Stop();
+    // Whose work the panel shows: Busy, whether any is on; AtBottom, whether to
+    // keep to the area's bottom (rows arriving above it stay readable).
+    void SetWork(std::function<bool()> Busy, std::function<bool()> AtBottom);
+    // A piece of work ended: the panel goes when no other is on.
+    void Idle();
     // While work that takes no input runs: Areas and Actions are off (the panel
     // stays usable). Disabling takes the focus away; it comes back after.
     void BlockInput(bool Blocked, const QList<QWidget*>& Areas, const QList<QAction*>& Actions);
@@ -36,7 +43,6 @@ public:
     QPushButton* CancelButton() const { return FCancel; }
 
 signals:
-    void due();
     void cancelClicked();
 
 private:
@@ -47,4 +53,5 @@ private:
     QPushButton* FCancel;
     QTimer* FDelay;
     QPointer<QWidget> FFocusBefore;
+    std::function<bool()> FBusy, FAtBottom;
 };
