@@ -1,13 +1,13 @@
 #include "forms/bwnVeltrane.h"
-#include "forms/bwnJournal.h"
 #include "budget/gunLookupLists.h"
 #include "data/untDefData.h"
-#include "grid/untGridOutput.h"
+#include "forms/bwnJournal.h"
 #include "grid/untGridLoad.h"
+#include "grid/untGridOutput.h"
 #include "grid/untViewColumns.h"
-#include "records/untRecordTexts.h"
 #include "plugin/untClassRegist.h"
 #include "plugin/untGlobals.h"
+#include "records/untRecordTexts.h"
 #include "toolkit/ComCtrls.h"
 #include "toolkit/NextGrid.h"
 #include "toolkit/ProgressPanel.h"
@@ -16,6 +16,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QRadioButton>
+#include <QSettings>
 #include <QSplitter>
 #include <QTimer>
 #include <QToolButton>
@@ -196,8 +197,7 @@ void TbfrmVeltrane::UnitChecked(bool Single)
 void TbfrmVeltrane::FormShow()
 {
     TfrmBase::FormShow();
-    ++FShowing;
-    FRefusalReported = false;
+    FController->BeginShowing();
     FillSecretList(cobSecret, true, FController->Context().UnitSecretFlag);
     FillBudgetTypeList(cobBType, false, true, FController->Context().DefaultBType);
     FBType = QString::number(cobBType->currentIndex());
@@ -210,7 +210,7 @@ void TbfrmVeltrane::FormShow()
     else
         FController->CheckSingleUnit();
     UpdateButtons();
-    --FShowing;
+    FController->EndShowing();
     // The notices come with the journal's answer; its probe also tells a
     // read-only database, whose buttons go off then.
     FController->CheckJournalOnShow();
@@ -241,8 +241,7 @@ void TbfrmVeltrane::BuildDeptTree()
     try {
         sql = DeptTreeSQL(conn, prefix, rgpShowEid->ItemIndex() == 0);
     } catch (const Exception& e) {
-        Tell(QStringLiteral("无法加载单位树：%1").arg(e.Message()));
-        return;
+        return Tell(QStringLiteral("无法加载单位树：%1").arg(e.Message()));
     }
     ShowUnitTree(DytDept, trvList, conn, sql, WithoutLastCharacters(prefix, 3));
     // A tree whose query the database refused would read as a range without units.
@@ -347,13 +346,6 @@ void TbfrmVeltrane::CancelWork()
 
 bool TbfrmVeltrane::Busy() const { return FController->Busy() || FOutput->Busy() || (pnlFind && pnlFind->Searching()); }
 
-
-IVeltraneWindow::TTimings TbfrmVeltrane::Timings() const
-{
-    const TRecordController::TLoadTimings& t = FController->Timings();
-    return {t.First, t.All, t.Rows};
-}
-
 IVeltraneWindow::TQuitAnswer TbfrmVeltrane::QueryQuit()
 {
     static_assert(int(TRecordController::TQuit::Later) == int(TQuitAnswer::Later), "the same answers");
@@ -395,7 +387,7 @@ void TbfrmVeltrane::BuildColumns()
     const bool officeColumns = FController->Context().OfficeColumns;
     // The tick, the record number and the unit code stay in view when the grid scrolls sideways.
     FGridLoad->Begin(rbtnDetail->isChecked() ? DetailColumnTable(officeColumns) : SummaryColumnTable(),
-                     {QStringLiteral("chk"), QStringLiteral("budgid"), QStringLiteral("eid")}, &FViews.Views[ViewIndex()]);
+                     {QStringLiteral("chk"), QStringLiteral("budgid"), QStringLiteral("eid")}, &FViews.Views[rbtnDetail->isChecked() ? 1 : 0]);
     // The ticks are the records', kept by the controller: one set for every view.
     if (const int chk = ngdBudgetAdj->Columns().FindByName(QStringLiteral("chk")); chk >= 0)
         FController->SetTickSource(chk, FController);
@@ -421,30 +413,62 @@ void TbfrmVeltrane::LoadRecords(bool AfterRun)
     view.UnitCode = FUnitCode;
     view.UnitScope = FUnitScope;
     view.BType = FBType;
-    TError error;
-    const auto started = FController->Load(
+    FController->Load(
         view,
         [this] {
             ngdBudgetAdj->ClearRows();
             BuildColumns();
             return FGridLoad->Plan();
         },
-        &error, AfterRun);
-    if (started == TRecordController::TLoadStart::Refused) {
-        // Nothing sensible can be asked of the database; the grid stays empty.
-        // While the window is shown its two loads say it once.
-        if (!(FShowing > 0 && FRefusalReported))
-            Tell(error.Message);
-        FRefusalReported = true;
-        UpdateStatus();
-    }
-    UpdateButtons();
+        nullptr, AfterRun);
+    ShowState();
 }
 
 void TbfrmVeltrane::ShowState()
 {
     UpdateButtons();
     UpdateStatus();
+}
+
+// ---------------------------------------------------------------- what the window remembers per user
+
+void TbfrmVeltrane::RestoreViewChoice()
+{
+    QSettings s = ViewSettingsStore();
+    s.beginGroup(QStringLiteral("TbfrmVeltrane"));
+    // Set quietly: the load that follows is the window's first and only one.
+    const QSignalBlocker a(rbtnDetail), b(rbtnSum), c(rgpShowEid);
+    if (s.value(QStringLiteral("detail")).toBool() && !rbtnDetail->isHidden())
+        rbtnDetail->setChecked(true);
+    if (s.value(QStringLiteral("allUnits")).toBool() && !rgpShowEid->isHidden())
+        rgpShowEid->SetItemIndex(1);
+    FViews.Read(s);
+}
+
+void TbfrmVeltrane::RestoreSettings()
+{
+    QSettings s = ViewSettingsStore();
+    DropUnknownKeys(s);
+    s.beginGroup(QStringLiteral("TbfrmVeltrane"));
+    RestoreSplitterState(s);
+    if (s.contains(QStringLiteral("treePane")) && !s.value(QStringLiteral("treePane")).toBool() && !pnlLeft->isHidden())
+        sbtnHindUTClick();
+    RestoreFrameState(s);
+    FSettingsRestored = true;
+}
+
+void TbfrmVeltrane::SaveSettings()
+{
+    if (!FSettingsRestored)
+        return;   // never shown: nothing of the user's to keep
+    QSettings s = ViewSettingsStore();
+    s.beginGroup(QStringLiteral("TbfrmVeltrane"));
+    SaveFrameState(s);
+    SaveSplitterState(s);
+    s.setValue(QStringLiteral("treePane"), !pnlLeft->isHidden());
+    s.setValue(QStringLiteral("detail"), rbtnDetail->isChecked());
+    s.setValue(QStringLiteral("allUnits"), rgpShowEid->ItemIndex() == 1);
+    FViews.Write(s);
 }
 
 void bwnVeltrane_Initialize()

@@ -1,21 +1,69 @@
 #pragma once
 // The payment-scope confirmation window: the user picks a unit range in the
 // organisation tree and the filters, ticks budget records and confirms them or
-// takes the confirmation back. The window is the wiring: its controls
-// (forms/bwnVeltraneLayout), the events, the messages and the status line; the
+// takes the confirmation back. The window is the wiring: its controls (built in
+// forms/bwnVeltraneLayout.cpp), the events, the messages and the status line; the
 // work is the record controller's (records/untRecordController).
-#include "forms/bwnVeltraneLayout.h"
 #include "forms/wnBsTrvTC.h"
 #include "grid/untGridExport.h"
 #include "plugin/untIVeltraneWindow.h"
 #include "records/untModuleContext.h"
 #include "records/untRecordController.h"
 #include "records/untViewSettings.h"
+#include "toolkit/ExtCtrls.h"
 #include <QPointer>
 
+class QAction;
+class QComboBox;
+class QLabel;
+class QMenu;
+class QRadioButton;
+class QToolButton;
+class TDynamicTree;
+class TNextGrid;
+class TNextGridFilterRow;
 class TGridLoad;
 class TGridOutput;
+class TProgressPanel;
+class TTreeFindBar;
 class TTreeNode;
+
+// The window's controls, by the names the module gives them (scripts and tests
+// find them by these names; only the window and its builders use the members).
+class TVeltraneControls {
+protected:
+    // Tool bar and menus. 刷新 (F5) loads the view again, whatever was shown or cancelled.
+    QToolButton *tbtnMod = nullptr, *tbtnDel = nullptr, *tbtnConfirm = nullptr, *tbtnCancel = nullptr;
+    QToolButton *tbtnColse = nullptr, *tbtnRefresh = nullptr, *tbtnFind = nullptr;
+    QAction *mnuShowUT = nullptr, *N1 = nullptr, *mnuColse = nullptr, *mnuConfirm = nullptr;
+    QAction *mnuCancel = nullptr, *mnuRefresh = nullptr, *mnuFind = nullptr;
+    // Tree pane and filters. While the pane is hidden the filters move to the strip
+    // above the grid, beside the button that brings the pane back.
+    QFrame *Panel1 = nullptr, *Panel2 = nullptr, *pnlFilterStrip = nullptr;
+    QToolButton *sbtnHindUT = nullptr, *sbtnShowUT = nullptr;
+    QLabel *Label2 = nullptr, *Label3 = nullptr;
+    QComboBox *cobBType = nullptr, *cobSecret = nullptr;
+    QRadioButton *rbtnSum = nullptr, *rbtnDetail = nullptr;
+    TRadioGroup* rgpShowEid = nullptr;
+    TDynamicTree* DytDept = nullptr;
+    TTreeFindBar* pnlFind = nullptr;          // finding a unit (Ctrl+F)
+    // Record area: the status choice, the grid with its filter row and context menu.
+    QRadioButton *rbtnNO = nullptr, *rbtnOK = nullptr;
+    TNextGrid* ngdBudgetAdj = nullptr;
+    TNextGridFilterRow* ngfBudgetAdj = nullptr;
+    QMenu* pmenu = nullptr;
+    QAction *pmuAll = nullptr, *pmuClear = nullptr, *N2 = nullptr, *pmuCopy = nullptr, *pmuFilterRow = nullptr;
+    // Where the context menu's export and print begin (their items are the output's).
+    QAction* pmuOutputSep = nullptr;
+    TProgressPanel* pnprocess = nullptr;      // Label4, Label5, pbProcess, btnProcessCancel
+    // The status line under the grid; 清除筛选 while a filter is in force; where the
+    // latest export or print went, with a link that opens its folder.
+    QFrame* pnlStatus = nullptr;
+    QLabel *lblStatus = nullptr, *lblOutput = nullptr;
+    QToolButton* btnClearFilter = nullptr;
+    // The journal: undo of the latest run, and a record's history.
+    QAction *mnuUndoRun = nullptr, *mnuJournal = nullptr, *pmuHistory = nullptr;
+};
 
 class TbfrmVeltrane : public TfrmBsTrvTC, public TVeltraneControls, public IVeltraneWindow {
     Q_OBJECT
@@ -43,7 +91,11 @@ public:
     void HistoryLines(int Row, TDone<QStringList> Done) override;
     void JournalLines(const QStringList& Words, TDone<QStringList> Done) override;
     void ExportJournal(const QString& File, const QStringList& Words, TDone<> Done) override;
-    TTimings Timings() const override;
+    TTimings Timings() const override
+    {
+        const TRecordController::TLoadTimings& t = FController->Timings();
+        return {t.First, t.All, t.Rows};
+    }
 
     bool Running() const { return FController->Running(); }
     // The record query of the latest load (empty when none could be built), and
@@ -132,9 +184,6 @@ private:
     QStringList FUnitScope;   // the units the top node covers when it is selected (empty otherwise)
     QString FBType;
     bool FTreeRebuilding = false;
-    // While the window is being shown its two loads report a refused load once.
-    int FShowing = 0;
-    bool FRefusalReported = false;
 
     // What the window remembers per user (forms/bwnVeltraneSettings.cpp): size,
     // place and maximised state, the tree pane and its splitter, 明细/汇总 and
@@ -145,7 +194,6 @@ private:
     void SaveSettings();
     void RestoreViewChoice();
     TViewMemory FViews;
-    int ViewIndex() const;
     bool FSettingsRestored = false;   // shown once: what the user did is worth keeping
     TGridPrintHeading OutputHeading() const;
 };

@@ -134,6 +134,10 @@ TRecordController::TLoadStart TRecordController::Load(const TView& View,
         FState = TState::Failed;
         if (Error)
             *Error = *failure;
+        // Nothing sensible can be asked of the database; the grid stays empty.
+        if (!(FShowing > 0 && FRefusalSaid))
+            Say(TPrompt::Warning, failure->Message);
+        FRefusalSaid = true;
         return TLoadStart::Refused;
     }
     FLastSQL = sql;

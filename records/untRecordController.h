@@ -74,6 +74,14 @@ public:
     // the user's choice); any other load forgets both.
     TLoadStart Load(const TView& View, const std::function<TGridLoadPlan()>& Prepare, TError* Error,
                     bool AfterRun = false);
+    // A refusal is said; while the window is being shown (between these) its
+    // loads say it once.
+    void BeginShowing()
+    {
+        ++FShowing;
+        FRefusalSaid = false;
+    }
+    void EndShowing() { --FShowing; }
     // The view of the latest load asked for.
     const TView& View() const { return FView; }
     // What the latest run, undo or cancelled load did, for the status line.
@@ -294,4 +302,6 @@ private:
     bool FQuitAfterRun = false;
     bool FJournalNoticeDue = false;   // the window's showing asked: the notices follow the answer
     bool FJournalWindowDue = false;   // 操作日志… asked
+    int FShowing = 0;
+    bool FRefusalSaid = false;
 };
