@@ -24,8 +24,15 @@
 
 TbfrmVeltrane::TbfrmVeltrane(TComponent* AOwner) : TfrmBsTrvTC(AOwner)
 {
-    BuildLayout();
+    // The grid shows the controller's rows from the start: what follows its model
+    // (the filter row) follows this one.
     FController = new TRecordController(TModuleContext{}, this);
+    BuildLayout();
+    FGridLoad = new TGridLoad(ngdBudgetAdj, this, QStringLiteral("ngdBudgetAdj"));
+    BuildFindBar();
+    BuildGridFeatures();
+    BuildOutputActions();
+    BuildJournalActions();
     FController->SetPrompter([](const TRecordController::TPrompt& p) {
         using P = TRecordController::TPrompt;
         static const int flags[] = {MB_OK | MB_ICONINFORMATION, MB_OK | MB_ICONEXCLAMATION, MB_OK | MB_ICONEXCLAMATION,
@@ -33,14 +40,8 @@ TbfrmVeltrane::TbfrmVeltrane(TComponent* AOwner) : TfrmBsTrvTC(AOwner)
         const bool weighty = p.Kind == P::Refusal || p.Kind == P::WeightyQuestion;
         return Ask(p.Text, weighty ? ConfirmCaption : InfoCaption, flags[p.Kind]) == IDYES;
     });
-    ngdBudgetAdj->SetModel(FController);
-    FGridLoad = new TGridLoad(ngdBudgetAdj, this, QStringLiteral("ngdBudgetAdj"));
     Wire();
     UpdateStatus();
-    BuildFindBar();
-    BuildGridFeatures();
-    BuildOutputActions();
-    BuildJournalActions();
 }
 
 TbfrmVeltrane::~TbfrmVeltrane()
@@ -83,10 +84,12 @@ void TbfrmVeltrane::Wire()
     const std::pair<QAction*, void (T::*)()> actions[] = {
         {mnuShowUT, &T::mnuShowUTClick},     {mnuColse, &T::tbtnColseClick},   {pmuAll, &T::pmuAllClick},
         {pmuClear, &T::pmuClearClick},       {mnuConfirm, &T::tbtnConfirmClick}, {mnuCancel, &T::tbtnCancelClick},
-        {mnuRefresh, &T::mnuRefreshClick}};
+        {mnuRefresh, &T::mnuRefreshClick},   {mnuUndoRun, &T::mnuUndoRunClick}, {mnuJournal, &T::mnuJournalClick},
+        {pmuHistory, &T::pmuHistoryClick},   {mnuFind, &T::ShowFindBar}};
     for (const auto& [action, handler] : actions)
         connect(action, &QAction::triggered, this, handler);
     connect(sbtnShowUT, &QToolButton::clicked, this, [this] { ShowTreePane(true); });
+    connect(tbtnFind, &QToolButton::clicked, mnuFind, &QAction::trigger);
     // The panel belongs to the work it shows: gone when none is left.
     pnprocess->SetWork([this] { return Busy(); },
                        [this] { return ngdBudgetAdj->RowCount() > 0 && FController->Loading(); });

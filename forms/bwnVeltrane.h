@@ -128,7 +128,7 @@ public:
     void tbtnCancelClick();
     void tbtnModClick();
     void tbtnDelClick();
-    // 刷新 (F5); the journal (forms/bwnVeltraneJournal.cpp): 撤销上次操作, a
+    // 刷新 (F5); the journal (forms/bwnVeltraneOutput.cpp): 撤销上次操作, a
     // record's 操作记录…, 操作日志… (the journal window, one per window).
     void mnuRefreshClick();
     void mnuUndoRunClick();
@@ -148,7 +148,7 @@ public:
     void ShowFindBar();
 
 private:
-    // Builders of the controls, each the last steps of the constructor.
+    // Builders of the controls, then their wiring: the constructor's steps.
     void BuildLayout();
     void BuildFindBar();
     void BuildGridFeatures();
@@ -185,7 +185,7 @@ private:
     QString FBType;
     bool FTreeRebuilding = false;
 
-    // What the window remembers per user (forms/bwnVeltraneSettings.cpp): size,
+    // What the window remembers per user: size,
     // place and maximised state, the tree pane and its splitter, 明细/汇总 and
     // which units the tree lists (read before the first load, so that it is the
     // only one), and the sort and column widths of each view (0 汇总, 1 明细),

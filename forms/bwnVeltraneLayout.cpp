@@ -128,6 +128,7 @@ void TbfrmVeltrane::BuildLayout()
     auto* gridLayout = new QVBoxLayout(pnlRightTop);
     gridLayout->setContentsMargins(1, 1, 1, 1);
     ngdBudgetAdj = NewChild<TNextGrid>(pnlRightTop, QStringLiteral("ngdBudgetAdj"));
+    ngdBudgetAdj->SetModel(FController);
     ngdBudgetAdj->SetMouseWheelEnabled(false);
     gridLayout->addWidget(ngdBudgetAdj);
     pmenu = NewChild<QMenu>(form, QStringLiteral("pmenu"));
@@ -173,8 +174,6 @@ void TbfrmVeltrane::BuildFindBar()
     mnuFind = ScopedKey(Handle(), Named(new QAction(QStringLiteral("查找单位"), Handle()), QStringLiteral("mnuFind")),
                         Qt::CTRL | Qt::Key_F);
     mitemOption->insertAction(mitemOption->actions().value(0), mnuFind);
-    connect(tbtnFind, &QToolButton::clicked, mnuFind, &QAction::trigger);
-    connect(mnuFind, &QAction::triggered, this, [this] { ShowFindBar(); });
 }
 
 // What every record grid has: the filter row, 复制 and the filter row switch.

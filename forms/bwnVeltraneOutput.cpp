@@ -68,9 +68,6 @@ void TbfrmVeltrane::BuildJournalActions()
     mnuJournal = NewMenuItem(mitemDataVind, QStringLiteral("mnuJournal"), QStringLiteral("操作日志…"),
                              QStringLiteral("按操作员、操作、时间、单位和预算指标查询确认、撤销、删除的记录"));
     pmuHistory = NewMenuItem(pmenu, QStringLiteral("pmuHistory"), QStringLiteral("操作记录…"), {}, pmuOutputSep);
-    connect(mnuUndoRun, &QAction::triggered, this, [this] { mnuUndoRunClick(); });
-    connect(mnuJournal, &QAction::triggered, this, [this] { mnuJournalClick(); });
-    connect(pmuHistory, &QAction::triggered, this, [this] { pmuHistoryClick(); });
     connect(mitemDataVind, &QMenu::aboutToShow, this,
             [this] { mnuJournal->setEnabled(FController->Journal() == TJournalState::Present); });
     // The history is of a record: the detail view's rows only.
