@@ -111,7 +111,6 @@ void TbfrmVeltrane::Wire()
             trvListChange(static_cast<TTreeNode*>(item));
     });
     ngdBudgetAdj->OnDblClick = [this](TNextGrid*) { tbtnModClick(); };
-    connect(btnClearFilter, &QToolButton::clicked, this, [this] { ngfBudgetAdj->ClearAll(); });
     // The menu items follow their buttons; while they are off their keys still
     // say what is missing (on an empty grid: the action's own check).
     KeyWhileOff(Handle(), mnuConfirm, [this] { tbtnConfirmClick(); });
@@ -287,13 +286,9 @@ void TbfrmVeltrane::cobMidChange()
 }
 
 void TbfrmVeltrane::cobSecretChange() { LoadRecords(); }
-
 void TbfrmVeltrane::rbtnNOClick() { LoadRecords(); }
-
 void TbfrmVeltrane::mnuShowUTClick() { ShowTreePane(pnlLeft->isHidden()); }
-
 void TbfrmVeltrane::sbtnHindUTClick() { ShowTreePane(false); }
-
 void TbfrmVeltrane::tbtnColseClick() { Close(); }
 
 void TbfrmVeltrane::mnuRefreshClick()
@@ -308,7 +303,6 @@ void TbfrmVeltrane::mnuRefreshClick()
 
 void TbfrmVeltrane::pmuAllClick() { FController->TickAll(true); }
 void TbfrmVeltrane::pmuClearClick() { FController->TickAll(false); }
-
 void TbfrmVeltrane::tbtnModClick() {}
 
 void TbfrmVeltrane::tbtnConfirmClick()
@@ -361,8 +355,6 @@ IVeltraneWindow::TQuitAnswer TbfrmVeltrane::QueryQuit()
 void TbfrmVeltrane::UpdateStatus()
 {
     const TStatusFacts f = FController->StatusFacts();
-    if (btnClearFilter)
-        btnClearFilter->setVisible(ngdBudgetAdj->Filtered());
     const QString text = StatusLineText(f);
     lblStatus->setText(text);
     lblStatus->setToolTip(StatusToolTipText(text, f));

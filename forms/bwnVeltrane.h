@@ -185,11 +185,11 @@ private:
     QString FBType;
     bool FTreeRebuilding = false;
 
-    // What the window remembers per user: size,
-    // place and maximised state, the tree pane and its splitter, 明细/汇总 and
-    // which units the tree lists (read before the first load, so that it is the
-    // only one), and the sort and column widths of each view (0 汇总, 1 明细),
-    // kept over reloads. Nothing saved yet: the window opens as designed.
+    // What the window remembers per user: size, place and maximised state, the
+    // tree pane and its splitter, 明细/汇总 and which units the tree lists (read
+    // before the first load, so that it is the only one), and the sort and column
+    // widths of each view (0 汇总, 1 明细), kept over reloads. Nothing saved yet:
+    // the window opens as designed.
     void RestoreSettings();
     void SaveSettings();
     void RestoreViewChoice();

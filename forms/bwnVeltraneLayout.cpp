@@ -171,15 +171,16 @@ void TbfrmVeltrane::BuildFindBar()
     left->insertWidget(left->indexOf(trvList), pnlFind);
     // A key of the window's, as the confirm key; also where a user looks for it:
     // the menu and the tool bar.
-    mnuFind = ScopedKey(Handle(), Named(new QAction(QStringLiteral("查找单位"), Handle()), QStringLiteral("mnuFind")),
+    mnuFind = ScopedKey(Handle(), NewMenuItem(mitemOption, QStringLiteral("mnuFind"), QStringLiteral("查找单位"), {},
+                                              mitemOption->actions().value(0)),
                         Qt::CTRL | Qt::Key_F);
-    mitemOption->insertAction(mitemOption->actions().value(0), mnuFind);
 }
 
 // What every record grid has: the filter row, 复制 and the filter row switch.
 void TbfrmVeltrane::BuildGridFeatures()
 {
-    const TGridFeatures f = AddGridFeatures(ngdBudgetAdj, pmenu, Handle(), [this] { return FGridLoad->Manager(); });
+    const TGridFeatures f =
+        AddGridFeatures(ngdBudgetAdj, pmenu, Handle(), [this] { return FGridLoad->Manager(); }, btnClearFilter);
     ngfBudgetAdj = Named(f.FilterRow, QStringLiteral("ngfBudgetAdj"));
     N2 = Named(f.Separator, QStringLiteral("N2"));
     pmuCopy = Named(f.Copy, QStringLiteral("pmuCopy"));

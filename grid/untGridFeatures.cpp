@@ -2,6 +2,7 @@
 #include "grid/untNextGridManager.h"
 #include "toolkit/NextGrid.h"
 #include "toolkit/NextGridFilter.h"
+#include <QAbstractButton>
 #include <QAction>
 #include <QBoxLayout>
 #include <QEvent>
@@ -27,7 +28,8 @@ private:
 
 }  // namespace
 
-TGridFeatures AddGridFeatures(TNextGrid* Grid, QMenu* Menu, QWidget* Window, std::function<TNextGridManager*()> Manager)
+TGridFeatures AddGridFeatures(TNextGrid* Grid, QMenu* Menu, QWidget* Window, std::function<TNextGridManager*()> Manager,
+                              QAbstractButton* ClearFilter)
 {
     QWidget* area = Grid->parentWidget();
     TGridFeatures f{new TNextGridFilterRow(Grid, area), Menu->addSeparator(), Menu->addAction(QStringLiteral("复制")),
@@ -52,6 +54,11 @@ TGridFeatures AddGridFeatures(TNextGrid* Grid, QMenu* Menu, QWidget* Window, std
         if (manager && !(manager->Loading && Grid->ShownRowCount() == Grid->RowCount()))
             manager->UpdateTotals(Grid);
     });
+    if (ClearFilter) {
+        QObject::connect(ClearFilter, &QAbstractButton::clicked, f.FilterRow, &TNextGridFilterRow::ClearAll);
+        for (auto change : {&TNextGrid::filterChanged, &TNextGrid::shownRowsChanged})
+            QObject::connect(Grid, change, ClearFilter, [Grid, ClearFilter] { ClearFilter->setVisible(Grid->Filtered()); });
+    }
     new TFocusOnShow(Window, Grid);
     return f;
 }

@@ -4,6 +4,7 @@
 // comes on screen, and a totals row that sums the rows shown.
 #include <functional>
 
+class QAbstractButton;
 class QAction;
 class QMenu;
 class QWidget;
@@ -21,5 +22,6 @@ struct TGridFeatures {
 // The filter row goes above the grid in its parent's layout, the items (after a
 // separator) at the end of Menu. Window: whose showing gives the grid the focus.
 // Manager: the grid's manager now (each load brings a new one), none between loads.
+// ClearFilter, when given, shows while a filter is in force and clears it.
 TGridFeatures AddGridFeatures(TNextGrid* Grid, QMenu* Menu, QWidget* Window,
-                              std::function<TNextGridManager*()> Manager);
+                              std::function<TNextGridManager*()> Manager, QAbstractButton* ClearFilter = nullptr);
