@@ -18,7 +18,6 @@
 #include <QRadioButton>
 #include <QSettings>
 #include <QSplitter>
-#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -117,14 +116,11 @@ void TbfrmVeltrane::Wire()
     KeyWhileOff(Handle(), mnuCancel, [this] { tbtnCancelClick(); });
     // The status line follows every change of the rows and their ticks, once per
     // turn of the event loop however many cells changed.
-    auto* status = new QTimer(this);
-    status->setSingleShot(true);
-    connect(status, &QTimer::timeout, this, &T::UpdateStatus);
-    const auto schedule = [status] { status->start(0); };
-    connect(FController, &QAbstractItemModel::dataChanged, status, schedule);
-    connect(FController, &QAbstractItemModel::modelReset, status, schedule);
+    const auto status = OncePerTurn(this, [this] { UpdateStatus(); });
+    connect(FController, &QAbstractItemModel::dataChanged, this, status);
+    connect(FController, &QAbstractItemModel::modelReset, this, status);
     for (auto change : {&TNextGrid::ticksChanged, &TNextGrid::shownRowsChanged, &TNextGrid::filterChanged})
-        connect(ngdBudgetAdj, change, status, schedule);
+        connect(ngdBudgetAdj, change, this, status);
     // The controller's work.
     connect(FController, &TRecordController::loadStarted, this, [this] {
         if (!Running() && !FOutput->Busy())
@@ -253,9 +249,6 @@ void TbfrmVeltrane::BuildDeptTree()
 
 void TbfrmVeltrane::trvListChange(TTreeNode* Node)
 {
-    // While the tree is rebuilt the selection it makes is not yet the user's.
-    if (!Node || FTreeRebuilding)
-        return;
     if (const auto unit = UnitOfNode(trvList, Node, FirstCharacters(FController->Context().UnitCode, 3))) {
         FUnitCode = unit->Code;
         FUnitScope = unit->Scope;
@@ -267,9 +260,7 @@ void TbfrmVeltrane::rgpShowEidClick()
 {
     // The unit the user works on stays selected when the other list holds it too,
     // and the records are loaded once, for the unit selected at the end.
-    FTreeRebuilding = true;
     TTreeNode* node = NodeAfterRebuild(trvList, [this] { BuildDeptTree(); });
-    FTreeRebuilding = false;
     if (node && node != trvList->Selected()) {
         trvList->scrollToItem(node);
         trvList->SetSelected(node);   // raises trvListChange, which loads

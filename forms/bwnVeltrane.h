@@ -183,7 +183,6 @@ private:
     QString FUnitCode;
     QStringList FUnitScope;   // the units the top node covers when it is selected (empty otherwise)
     QString FBType;
-    bool FTreeRebuilding = false;
 
     // What the window remembers per user: size, place and maximised state, the
     // tree pane and its splitter, 明细/汇总 and which units the tree lists (read

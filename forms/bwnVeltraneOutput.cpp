@@ -54,7 +54,6 @@ TGridPrintHeading TbfrmVeltrane::OutputHeading() const
 }
 
 void TbfrmVeltrane::ExportGrid(const QString& File, TDone<> Done) { FOutput->ExportFile(File, std::move(Done)); }
-
 void TbfrmVeltrane::PrintGridToPdf(const QString& File, TDone<> Done) { FOutput->PrintToPdf(File, std::move(Done)); }
 
 // ---------------------------------------------------------------- the journal
@@ -79,6 +78,7 @@ void TbfrmVeltrane::BuildJournalActions()
 }
 
 void TbfrmVeltrane::mnuUndoRunClick() { FController->RequestUndo(); }
+void TbfrmVeltrane::mnuJournalClick() { FController->OpenJournal(); }
 
 void TbfrmVeltrane::RowHistory(int Row, THistoryDone Done)
 {
@@ -106,8 +106,6 @@ void TbfrmVeltrane::pmuHistoryClick()
             ShowHistoryDialog(Handle(), QStringLiteral("预算指标 %1 的操作记录").arg(id), entries.Value());
     });
 }
-
-void TbfrmVeltrane::mnuJournalClick() { FController->OpenJournal(); }
 
 void TbfrmVeltrane::JournalLines(const QStringList& Words, TDone<QStringList> Done)
 {

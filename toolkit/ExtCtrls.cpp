@@ -13,6 +13,8 @@
 #include <QRadioButton>
 #include <QShortcut>
 #include <QToolBar>
+#include <QPointer>
+#include <QTimer>
 #include <QToolButton>
 
 TRadioGroup::TRadioGroup(QWidget* parent, const QString& name, const QStringList& items, int columns)
@@ -123,6 +125,18 @@ QHBoxLayout* NewRowLayout(QWidget* W, const QMargins& Margins)
     auto* l = new QHBoxLayout(W);
     l->setContentsMargins(Margins);
     return l;
+}
+
+std::function<void()> OncePerTurn(QObject* Owner, std::function<void()> Do)
+{
+    auto* timer = new QTimer(Owner);
+    timer->setSingleShot(true);
+    timer->setInterval(0);
+    QObject::connect(timer, &QTimer::timeout, Owner, std::move(Do));
+    return [timer = QPointer<QTimer>(timer)] {
+        if (timer && !timer->isActive())
+            timer->start();
+    };
 }
 
 QShortcut* KeyWhileOff(QWidget* Scope, QAction* Action, std::function<void()> Off)

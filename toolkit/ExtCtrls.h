@@ -101,6 +101,9 @@ TOOLKIT_EXPORT QToolButton* NewFlatButton(QWidget* Parent, const QString& Name, 
 // A menu item with its picture (when not null) and its key, working within KeyScope.
 TOOLKIT_EXPORT QAction* NewMenuItem(QMenu* Menu, const QString& Name, const QString& Caption, const QIcon& Icon,
                                     QWidget* KeyScope = nullptr, const QKeySequence& Key = {});
+// A call of Do at the next turn of Owner's event loop, however often it is asked
+// for before (a status line that follows every change of many cells).
+TOOLKIT_EXPORT std::function<void()> OncePerTurn(QObject* Owner, std::function<void()> Do);
 // Action's key while the action is off: Off runs then (to say what is missing).
 TOOLKIT_EXPORT QShortcut* KeyWhileOff(QWidget* Scope, QAction* Action, std::function<void()> Off);
 // A menu item at the menu's end, or before Before.

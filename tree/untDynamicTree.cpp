@@ -608,7 +608,9 @@ TTreeNode* NodeAfterRebuild(TTreeView* View, const std::function<void()>& Rebuil
     const bool wasTop = before && before == View->GetFirstNode();
     const auto* info = before ? static_cast<TItemInfo*>(before->Data()) : nullptr;
     const QString keep = info && info->Kind == 1 ? info->Id : QString();
+    TTVChangedEvent change = std::exchange(View->OnChange, nullptr);
     Rebuild();
+    View->OnChange = std::move(change);
     return wasTop ? View->GetFirstNode() : FindUnitNode(View, keep);
 }
 

@@ -214,7 +214,8 @@ struct TUnitChoice {
 };
 std::optional<TUnitChoice> UnitOfNode(TTreeView* View, TTreeNode* Node, const QString& Top);
 // The node that shows after Rebuild what the selected one showed before: the top
-// node, or the same unit; null when the rebuilt tree does not show it.
+// node, or the same unit; null when the rebuilt tree does not show it. The
+// selections of the rebuild are not the user's: the view's OnChange hears none.
 TTreeNode* NodeAfterRebuild(TTreeView* View, const std::function<void()>& Rebuild);
 // The node of the unit (not of a branch heading) with that id, null when the tree shows none.
 TTreeNode* FindUnitNode(TTreeView* View, const QString& Id);
