@@ -174,9 +174,8 @@ void TbfrmVeltrane::FormCreate()
 
 void TbfrmVeltrane::UnitChecked(bool Single)
 {
-    if (FUnitChecked)
+    if (std::exchange(FUnitChecked, true))
         return;
-    FUnitChecked = true;
     if (Single) {
         pnlFind->Close();
         trvList->hide();
@@ -194,7 +193,7 @@ void TbfrmVeltrane::UnitChecked(bool Single)
 
 void TbfrmVeltrane::FormShow()
 {
-    TfrmBase::FormShow();
+    TfrmBsCld::FormShow();
     FController->BeginShowing();
     FillSecretList(cobSecret, true, FController->Context().UnitSecretFlag);
     FillBudgetTypeList(cobBType, false, true, FController->Context().DefaultBType);
@@ -214,8 +213,6 @@ void TbfrmVeltrane::FormShow()
     FController->CheckJournalOnShow();
     ShowState();
     RestoreSettings();
-    if (QWidget* frame = Frame())
-        frame->setWindowIcon(Handle()->windowIcon());
 }
 
 void TbfrmVeltrane::FormClose(TCloseAction& Action)
@@ -370,9 +367,8 @@ void TbfrmVeltrane::UpdateButtons()
 
 void TbfrmVeltrane::BuildColumns()
 {
-    const bool officeColumns = FController->Context().OfficeColumns;
     // The tick, the record number and the unit code stay in view when the grid scrolls sideways.
-    FGridLoad->Begin(rbtnDetail->isChecked() ? DetailColumnTable(officeColumns) : SummaryColumnTable(),
+    FGridLoad->Begin(rbtnDetail->isChecked() ? DetailColumnTable(FController->Context().OfficeColumns) : SummaryColumnTable(),
                      {QStringLiteral("chk"), QStringLiteral("budgid"), QStringLiteral("eid")}, &FViews.Views[rbtnDetail->isChecked() ? 1 : 0]);
     // The ticks are the records', kept by the controller: one set for every view.
     if (const int chk = ngdBudgetAdj->Columns().FindByName(QStringLiteral("chk")); chk >= 0)
@@ -391,16 +387,11 @@ void TbfrmVeltrane::LoadRecords(bool AfterRun)
     if (!FUnitChecked)
         return;
     FController->RefreshContext();
-    TRecordController::TView view;
-    view.Detail = rbtnDetail->isChecked();
-    view.Status = rbtnNO->isChecked() ? TStatusView::Unconfirmed
-                  : rbtnOK->isChecked() ? TStatusView::Confirmed
-                                        : TStatusView::Any;
-    view.UnitCode = FUnitCode;
-    view.UnitScope = FUnitScope;
-    view.BType = FBType;
+    const TStatusView status = rbtnNO->isChecked() ? TStatusView::Unconfirmed
+                               : rbtnOK->isChecked() ? TStatusView::Confirmed
+                                                     : TStatusView::Any;
     FController->Load(
-        view,
+        {.Detail = rbtnDetail->isChecked(), .Status = status, .UnitCode = FUnitCode, .UnitScope = FUnitScope, .BType = FBType},
         [this] {
             ngdBudgetAdj->ClearRows();
             BuildColumns();

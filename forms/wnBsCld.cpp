@@ -59,6 +59,13 @@ void TfrmBsCld::FormCreate()
     FModalShow = 0;
 }
 
+void TfrmBsCld::FormShow()
+{
+    TfrmBase::FormShow();
+    if (QWidget* frame = Frame())
+        frame->setWindowIcon(Handle()->windowIcon());
+}
+
 void TfrmBsCld::FormClose(TCloseAction& Action)
 {
     Action = caFree;

@@ -17,6 +17,8 @@ public:
     ~TfrmBsCld() override;
 
     void FormCreate() override;
+    // Centred, as every window; its frame carries the form's icon.
+    void FormShow() override;
     void FormClose(TCloseAction& Action) override;
 
     // The frame's place, size and maximised state under the settings' current
