@@ -28,8 +28,6 @@ TbfrmVeltrane::TbfrmVeltrane(TComponent* AOwner) : TfrmBsTrvTC(AOwner)
     FController = new TRecordController(TModuleContext{}, this);
     BuildLayout();
     FGridLoad = new TGridLoad(ngdBudgetAdj, this, QStringLiteral("ngdBudgetAdj"));
-    BuildFindBar();
-    BuildGridFeatures();
     BuildOutputActions();
     BuildJournalActions();
     FController->SetPrompter([](const TRecordController::TPrompt& p) {
@@ -188,7 +186,6 @@ void TbfrmVeltrane::UnitChecked(bool Single)
     }
     // Otherwise the unit the tree selected meanwhile is the one to load.
     LoadRecords();
-    UpdateStatus();
 }
 
 void TbfrmVeltrane::FormShow()
@@ -206,7 +203,6 @@ void TbfrmVeltrane::FormShow()
         LoadRecords();
     else
         FController->CheckSingleUnit();
-    UpdateButtons();
     FController->EndShowing();
     // The notices come with the journal's answer; its probe also tells a
     // read-only database, whose buttons go off then.
@@ -318,10 +314,8 @@ void TbfrmVeltrane::tbtnDelClick()
 
 void TbfrmVeltrane::CancelWork()
 {
-    if (FOutput->Busy()) {
-        FOutput->Cancel();
-        return;
-    }
+    if (FOutput->Busy())
+        return FOutput->Cancel();
     if (!FController->Cancel())
         return;
     FGridLoad->Stop();
@@ -367,9 +361,10 @@ void TbfrmVeltrane::UpdateButtons()
 
 void TbfrmVeltrane::BuildColumns()
 {
+    const bool detail = rbtnDetail->isChecked();
     // The tick, the record number and the unit code stay in view when the grid scrolls sideways.
-    FGridLoad->Begin(rbtnDetail->isChecked() ? DetailColumnTable(FController->Context().OfficeColumns) : SummaryColumnTable(),
-                     {QStringLiteral("chk"), QStringLiteral("budgid"), QStringLiteral("eid")}, &FViews.Views[rbtnDetail->isChecked() ? 1 : 0]);
+    FGridLoad->Begin(detail ? DetailColumnTable(FController->Context().OfficeColumns) : SummaryColumnTable(),
+                     {QStringLiteral("chk"), QStringLiteral("budgid"), QStringLiteral("eid")}, &FViews.Views[detail ? 1 : 0]);
     // The ticks are the records', kept by the controller: one set for every view.
     if (const int chk = ngdBudgetAdj->Columns().FindByName(QStringLiteral("chk")); chk >= 0)
         FController->SetTickSource(chk, FController);
@@ -391,7 +386,8 @@ void TbfrmVeltrane::LoadRecords(bool AfterRun)
                                : rbtnOK->isChecked() ? TStatusView::Confirmed
                                                      : TStatusView::Any;
     FController->Load(
-        {.Detail = rbtnDetail->isChecked(), .Status = status, .UnitCode = FUnitCode, .UnitScope = FUnitScope, .BType = FBType},
+        {.Detail = rbtnDetail->isChecked(), .Status = status, .UnitCode = FUnitCode, .UnitScope = FUnitScope,
+         .BType = FBType},
         [this] {
             ngdBudgetAdj->ClearRows();
             BuildColumns();

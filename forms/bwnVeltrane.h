@@ -150,8 +150,6 @@ public:
 private:
     // Builders of the controls, then their wiring: the constructor's steps.
     void BuildLayout();
-    void BuildFindBar();
-    void BuildGridFeatures();
     void BuildOutputActions();
     void BuildJournalActions();
     void Wire();

@@ -60,6 +60,9 @@ void TbfrmVeltrane::BuildLayout()
     const auto item = [form](QMenu* menu, const char* name, const QString& caption, int image, QKeySequence key = {}) {
         return NewMenuItem(menu, QLatin1String(name), caption, image >= 0 ? ToolImage(image) : QIcon(), form, key);
     };
+    // Finding a unit: a key of the window's, as the confirm key; also where a user
+    // looks for it, the menu and the tool bar.
+    mnuFind = item(mitemOption, "mnuFind", QStringLiteral("查找单位"), -1, Qt::CTRL | Qt::Key_F);
     mnuShowUT = item(mitemOption, "mnuShowUT", QStringLiteral("显示/关闭单位树"), -1);
     mnuShowUT->setCheckable(true);
     mnuShowUT->setChecked(true);
@@ -76,8 +79,7 @@ void TbfrmVeltrane::BuildLayout()
     QVBoxLayout* p1 = NewColumn(Panel1, 0);
     p1->addStretch(1);
 
-    sbtnHindUT = NewFlatButton(Panel1, QStringLiteral("sbtnHindUT"), QStringLiteral("显示/关闭单位树"));
-    sbtnHindUT->setIcon(HidePaneGlyph());
+    sbtnHindUT = NewFlatButton(Panel1, QStringLiteral("sbtnHindUT"), QStringLiteral("显示/关闭单位树"), HidePaneGlyph());
     QFont glyphFont(QStringLiteral("宋体"));
     glyphFont.setPixelSize(16);
     glyphFont.setBold(true);
@@ -115,8 +117,7 @@ void TbfrmVeltrane::BuildLayout()
     pnlTopMessage->setFixedHeight(33);
     pnlFilterStrip = NewChild<QFrame>(pnlBTop, QStringLiteral("pnlFilterStrip"));
     QHBoxLayout* stripLayout = NewRowLayout(pnlFilterStrip, {2, 0, 2, 0});
-    sbtnShowUT = NewFlatButton(pnlFilterStrip, QStringLiteral("sbtnShowUT"), QStringLiteral("显示单位树"));
-    sbtnShowUT->setIcon(ShowPaneGlyph());
+    sbtnShowUT = NewFlatButton(pnlFilterStrip, QStringLiteral("sbtnShowUT"), QStringLiteral("显示单位树"), ShowPaneGlyph());
     stripLayout->addWidget(sbtnShowUT, 0, Qt::AlignTop);
     stripLayout->addStretch(1);
     topLayout->insertWidget(1, pnlFilterStrip);
@@ -147,38 +148,24 @@ void TbfrmVeltrane::BuildLayout()
     lblOutput->setTextFormat(Qt::RichText);
     lblOutput->hide();
     statusLayout->addWidget(lblOutput);
-    btnClearFilter = NewFlatButton(pnlStatus, QStringLiteral("btnClearFilter"), QStringLiteral("清除筛选行中的全部条件（在筛选行中按 Esc）"));
-    btnClearFilter->setText(QStringLiteral("清除筛选"));
+    btnClearFilter = NewFlatButton(pnlStatus, QStringLiteral("btnClearFilter"),
+                                   QStringLiteral("清除筛选行中的全部条件（在筛选行中按 Esc）"), {}, QStringLiteral("清除筛选"));
     btnClearFilter->hide();
     statusLayout->addWidget(btnClearFilter);
     gridLayout->addWidget(pnlStatus);
 
     // The progress panel floats over the grid; it is the form's own, so that it
     // stays usable while the rest of the window takes no input.
-    pnprocess = Named(new TProgressPanel(form, ngdBudgetAdj), QStringLiteral("pnprocess"));
-    Named(pnprocess->WhatLabel(), QStringLiteral("Label4"));
-    Named(pnprocess->StepLabel(), QStringLiteral("Label5"));
-    Named(pnprocess->Bar(), QStringLiteral("pbProcess"));
-    Named(pnprocess->CancelButton(), QStringLiteral("btnProcessCancel"));
+    pnprocess = new TProgressPanel(form, ngdBudgetAdj);
+    pnprocess->NameParts({QStringLiteral("pnprocess"), QStringLiteral("Label4"), QStringLiteral("Label5"),
+                          QStringLiteral("pbProcess"), QStringLiteral("btnProcessCancel")});
 
     DytDept = NewUnitTree(this, QStringLiteral("DytDept"), UnitTreeImage(false), UnitTreeImage(true));
-}
-
-void TbfrmVeltrane::BuildFindBar()
-{
     pnlFind = new TTreeFindBar(pnlLeft, DytDept, this);
     auto* left = static_cast<QVBoxLayout*>(pnlLeft->layout());
     left->insertWidget(left->indexOf(trvList), pnlFind);
-    // A key of the window's, as the confirm key; also where a user looks for it:
-    // the menu and the tool bar.
-    mnuFind = ScopedKey(Handle(), NewMenuItem(mitemOption, QStringLiteral("mnuFind"), QStringLiteral("查找单位"), {},
-                                              mitemOption->actions().value(0)),
-                        Qt::CTRL | Qt::Key_F);
-}
 
-// What every record grid has: the filter row, 复制 and the filter row switch.
-void TbfrmVeltrane::BuildGridFeatures()
-{
+    // What every record grid has: the filter row, 复制 and the filter row switch.
     const TGridFeatures f =
         AddGridFeatures(ngdBudgetAdj, pmenu, Handle(), [this] { return FGridLoad->Manager(); }, btnClearFilter);
     ngfBudgetAdj = Named(f.FilterRow, QStringLiteral("ngfBudgetAdj"));

@@ -77,11 +77,13 @@ QToolButton* NewToolButton(QToolBar* Bar, const QString& Name, const QString& Ca
     return b;
 }
 
-QToolButton* NewFlatButton(QWidget* Parent, const QString& Name, const QString& Tip)
+QToolButton* NewFlatButton(QWidget* Parent, const QString& Name, const QString& Tip, const QIcon& Icon,
+                           const QString& Text)
 {
-    auto* b = NewChild<QToolButton>(Parent, Name);
+    auto* b = NewChild<QToolButton>(Parent, Name, Text);
     b->setAutoRaise(true);
     b->setToolTip(Tip);
+    b->setIcon(Icon);
     return b;
 }
 

@@ -96,8 +96,9 @@ TOOLKIT_EXPORT QAction* ScopedKey(QWidget* Scope, QAction* Action, const QKeySeq
 // picture, flat, at least 43 x 35; placed on Bar, or hidden and out of its layout.
 TOOLKIT_EXPORT QToolButton* NewToolButton(QToolBar* Bar, const QString& Name, const QString& Caption, const QString& Tip,
                                           const QIcon& Icon, bool Placed = true);
-// A flat button with a tip (the panes' small buttons).
-TOOLKIT_EXPORT QToolButton* NewFlatButton(QWidget* Parent, const QString& Name, const QString& Tip);
+// A flat button with a tip, and its picture or text (the panes' small buttons).
+TOOLKIT_EXPORT QToolButton* NewFlatButton(QWidget* Parent, const QString& Name, const QString& Tip,
+                                          const QIcon& Icon = {}, const QString& Text = {});
 // A menu item with its picture (when not null) and its key, working within KeyScope.
 TOOLKIT_EXPORT QAction* NewMenuItem(QMenu* Menu, const QString& Name, const QString& Caption, const QIcon& Icon,
                                     QWidget* KeyScope = nullptr, const QKeySequence& Key = {});

@@ -74,6 +74,13 @@ void TProgressPanel::Stop()
     hide();
 }
 
+void TProgressPanel::NameParts(const QStringList& Names)
+{
+    const QList<QObject*> parts{this, FWhat, FStep, FBar, FCancel};
+    for (int i = 0; i < parts.size() && i < Names.size(); ++i)
+        parts[i]->setObjectName(Names[i]);
+}
+
 void TProgressPanel::SetWork(std::function<bool()> Busy, std::function<bool()> AtBottom)
 {
     FBusy = std::move(Busy);

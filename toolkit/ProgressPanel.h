@@ -9,6 +9,7 @@
 #include <QFrame>
 #include <QList>
 #include <QPointer>
+#include <QStringList>
 #include <functional>
 
 class QAction;
@@ -37,6 +38,8 @@ public:
     // While work that takes no input runs: Areas and Actions are off (the panel
     // stays usable). Disabling takes the focus away; it comes back after.
     void BlockInput(bool Blocked, const QList<QWidget*>& Areas, const QList<QAction*>& Actions);
+    // The object names of the panel and of its parts: what, step, bar, 取消.
+    void NameParts(const QStringList& Names);
     QLabel* WhatLabel() const { return FWhat; }
     QLabel* StepLabel() const { return FStep; }
     QProgressBar* Bar() const { return FBar; }
