@@ -435,6 +435,33 @@ TEST(RecordJournal, ADatabaseThatCannotBeAskedIsNoDatabaseWithoutJournal)
     EXPECT_EQ(CheckedJournal(controller), TRecordController::TJournalState::Missing);
 }
 
+// What the controller asks and says reaches the user through its prompter: an
+// action with nothing to act on says what is missing; a view no statement can be
+// made of is said once while the window is being shown, and at each load after.
+TEST(RecordController, ItSaysWhatIsMissingAndARefusedViewOnceWhileTheWindowIsShown)
+{
+    TModuleContext c;   // no database is asked: the department class is refused first
+    c.UnitDeptClass = QStringLiteral("x");
+    TRecordController controller(c);
+    QStringList said;
+    controller.SetPrompter([&](const TRecordController::TPrompt& p) {
+        said << QString::number(p.Kind) + QLatin1Char(' ') + p.Text;
+        return true;
+    });
+    EXPECT_FALSE(controller.MayRun(TRunKind::Confirm));
+    EXPECT_EQ(said, QStringList{QStringLiteral("2 请选择需要确认的预算指标信息!")});
+    said.clear();
+    const TRecordController::TView view{.Detail = true, .Status = TStatusView::Unconfirmed,
+                                        .UnitCode = QStringLiteral("101"), .UnitScope = {}, .BType = QStringLiteral("1")};
+    controller.BeginShowing();
+    for (int i = 0; i < 2; ++i)
+        EXPECT_EQ(controller.Load(view, {}, nullptr), TRecordController::TLoadStart::Refused);
+    controller.EndShowing();
+    EXPECT_EQ(said, QStringList{QStringLiteral("1 单位部门类别无效，无法提取预算指标！")});
+    controller.Load(view, {}, nullptr);
+    EXPECT_EQ(said.size(), 2);
+}
+
 INSTANTIATE_TEST_SUITE_P(Databases, RecordLayer, ::testing::Values(Kind::SQLite, Kind::Postgres),
                          [](const ::testing::TestParamInfo<Kind>& i) {
                              return i.param == Kind::SQLite ? std::string("SQLite") : std::string("Postgres");
