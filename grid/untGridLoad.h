@@ -24,9 +24,9 @@ public:
     TGridLoad(TNextGrid* Grid, TComponent* Owner, QString GridName);
     ~TGridLoad() override;
 
-    // A new load's columns: the grid's rows go, a new manager makes the columns
-    // of Table (whose definitions it takes), the leading ones among Frozen stay in
-    // view when the grid scrolls sideways. Choices: the view's, where the user's
+    // A new load's columns (the grid emptied first): a new manager makes the
+    // columns of Table (whose definitions it takes), the leading ones among Frozen
+    // stay in view when the grid scrolls sideways. Choices: the view's, where the user's
     // sorts and widths go from now on (it outlives the load).
     void Begin(const QList<TDTFieldType*>& Table, const QStringList& Frozen, TColumnChoices* Choices);
     // The plan of the load's cells, with row numbers and a totals row.

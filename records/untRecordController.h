@@ -4,7 +4,8 @@
 // stale, and a load of the rows already there is not made), and runs of confirm,
 // cancel and delete over rows of the loaded record set, with progress and 取消.
 // Results are handed over by signals as values: the record set as a shared
-// constant, the grid's cells to adopt, a run's report.
+// constant, the grid's cells to adopt, a run's report. What each of the user's
+// actions asks first and what it did is said through a prompter (TPrompt).
 #include "records/untModuleContext.h"
 #include "records/untRecordWork.h"
 #include "toolkit/NextGridModel.h"
