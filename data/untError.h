@@ -60,10 +60,6 @@ private:
     TError FError;
 };
 
-// Empty on success: the older shape, still read by the record controller's
-// load; everything else returns TResult.
-using TOutcome = std::optional<TError>;
-
 // The error as the user reads it: what happened and what to do, in the module's
 // words, with the driver's own text after it ("其他用户正在修改…（database is locked）").
 DBMANAGER_EXPORT QString AdvisedMessage(const TError& Error);

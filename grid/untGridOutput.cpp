@@ -21,7 +21,6 @@
 #include <QSpinBox>
 #include <QStandardPaths>
 #include <QUrl>
-#include <QUrl>
 #include <QVBoxLayout>
 #include <memory>
 

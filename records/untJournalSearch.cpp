@@ -140,12 +140,12 @@ QStringList HistoryLines(const QList<QStringList>& Entries)
 namespace {
 
 // A record's number goes into the statement as a number.
-std::optional<TError> NotARecordNumber(const QString& Value)
+TResult<> CheckRecordNumber(const QString& Value)
 {
     bool number = false;
     Value.toLongLong(&number);
     if (number)
-        return std::nullopt;
+        return {};
     return TError{QStringLiteral("预算指标编号“%1”不是整数").arg(Value)};
 }
 
@@ -179,8 +179,8 @@ TResult<TJournalFilter> TJournalFilter::Parse(const QStringList& Words)
         } else if (key == QLatin1String("unit")) {
             f.Unit = value;
         } else if (key == QLatin1String("record")) {
-            if (const std::optional<TError> bad = NotARecordNumber(value))
-                return *bad;
+            if (const TResult<> checked = CheckRecordNumber(value); !checked)
+                return checked.Error();
             f.BudgId = value;
         } else {
             return TError{QStringLiteral("无法识别的条件“%1”（operator、action、from、to、unit、record）").arg(key)};
@@ -194,8 +194,8 @@ TResult<TJournalFilter> TJournalFilter::FromFields(const QString& Operator, cons
 {
     const TJournalFilter f{Operator.trimmed(), Action, From, To, Unit.trimmed(), BudgId.trimmed()};
     if (!f.BudgId.isEmpty())
-        if (const std::optional<TError> bad = NotARecordNumber(f.BudgId))
-            return *bad;
+        if (const TResult<> checked = CheckRecordNumber(f.BudgId); !checked)
+            return checked.Error();
     return f;
 }
 

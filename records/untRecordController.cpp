@@ -624,22 +624,18 @@ void TRecordController::StartWork(const QString& What, const std::function<bool(
 
 void TRecordController::RunSaid(const TRunReport& Run)
 {
-    if (std::exchange(FQuitAfterRun, false)) {
-        // Stopped for the host's quit: what was done is said, and the window goes
-        // without a reload.
-        emit runEnded(false);
-        if (Run.Failed > 0)
-            Say(TPrompt::Warning, RunFailureText(Run));
-        Say(TPrompt::Warning, QStringLiteral("已停止处理：") + FRunText);
-        emit closeWanted();
-        return;
-    }
-    // What succeeded leaves the view; what failed stays in it, ticked.
-    emit runEnded(Run.Kind != TRunKind::Delete || Run.Succeeded > 0);
+    // What succeeded leaves the view; what failed stays in it, ticked. Stopped for
+    // the host's quit, the run says what was done and the window goes without a reload.
+    const bool quitting = std::exchange(FQuitAfterRun, false);
+    emit runEnded(!quitting && (Run.Kind != TRunKind::Delete || Run.Succeeded > 0));
     if (Run.Failed > 0)
         Say(TPrompt::Warning, RunFailureText(Run));
-    else if (Run.Kind == TRunKind::Delete && !Run.Cancelled && FContext.ReportDelete)
+    if (quitting) {
+        Say(TPrompt::Warning, QStringLiteral("已停止处理：") + FRunText);
+        emit closeWanted();
+    } else if (Run.Failed == 0 && Run.Kind == TRunKind::Delete && !Run.Cancelled && FContext.ReportDelete) {
         Say(TPrompt::Notice, QStringLiteral("数据删除成功。"));
+    }
 }
 
 TRecordController::TQuit TRecordController::QueryQuit()

@@ -293,6 +293,18 @@ void TStatusRun::Execute()
             }
         }
     } context{this};
+    // A run that could not begin: 取消 before its first statement is a cancel, not
+    // a failure. True when it failed.
+    const auto notBegun = [this](const std::exception& e) {
+        const TError failure = TError::From(e);
+        if (failure.Kind == EDatabaseError::Cancelled || FCancel.load()) {
+            FReport.Cancelled = true;
+            return false;
+        }
+        FReport.Outcome = failure;
+        FReport.Failed = 1;
+        return true;
+    };
     if (FRequest.Journal && DatabaseKind(FConn) == TDbKind::SQLite) {
         try {
             FTriggers = true;   // from here the run's end drops what it made
@@ -300,16 +312,9 @@ void TStatusRun::Execute()
                                                                 FRequest.Workstation, FLoggedAt}))
                 ExecSQL(FConn, sql, &FToken);
         } catch (const std::exception& e) {
-            // Nothing is written without its entry: the run does not start. 取消
-            // before its first statement is a cancel, not a failure.
-            const TError failure = TError::From(e);
-            if (failure.Kind == EDatabaseError::Cancelled || FCancel.load()) {
-                FReport.Cancelled = true;
-                return;
-            }
-            FReport.Outcome = failure;
-            FReport.Failed = 1;
-            FReport.Stopped = true;
+            // Nothing is written without its entry: the run does not start.
+            if (notBegun(e))
+                FReport.Stopped = true;
             return;
         }
     }
@@ -327,13 +332,7 @@ void TStatusRun::Execute()
                 return true;
             });
         } catch (const std::exception& e) {
-            const TError failure = TError::From(e);
-            if (failure.Kind == EDatabaseError::Cancelled || FCancel.load()) {
-                FReport.Cancelled = true;
-                return;
-            }
-            FReport.Outcome = failure;
-            FReport.Failed = 1;
+            notBegun(e);
             return;
         }
         FTotal = int(FUndo.size());

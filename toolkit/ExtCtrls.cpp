@@ -3,19 +3,19 @@
 #include <QButtonGroup>
 #include <QDialog>
 #include <QDialogButtonBox>
-#include <QHeaderView>
-#include <QTableWidget>
-#include <QVBoxLayout>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
+#include <QPointer>
 #include <QRadioButton>
 #include <QShortcut>
-#include <QToolBar>
-#include <QPointer>
+#include <QTableWidget>
 #include <QTimer>
+#include <QToolBar>
 #include <QToolButton>
+#include <QVBoxLayout>
 
 TRadioGroup::TRadioGroup(QWidget* parent, const QString& name, const QStringList& items, int columns)
     : QGroupBox(parent)
@@ -90,7 +90,7 @@ QToolButton* NewFlatButton(QWidget* Parent, const QString& Name, const QString& 
 QAction* NewMenuItem(QMenu* Menu, const QString& Name, const QString& Caption, const QIcon& Icon, QWidget* KeyScope,
                      const QKeySequence& Key)
 {
-    QAction* a = Named(Menu->addAction(Caption), Name);
+    QAction* a = NewMenuItem(Menu, Name, Caption);
     if (!Icon.isNull())
         a->setIcon(Icon);
     return Key.isEmpty() ? a : ScopedKey(KeyScope, a, Key);

@@ -4,10 +4,10 @@
 // find them by), caption and place in one call, and rows of a layout.
 #include "toolkit/Export.h"
 #include <QFrame>
-#include <QIcon>
-#include <QMargins>
 #include <QGroupBox>
+#include <QIcon>
 #include <QKeySequence>
+#include <QMargins>
 #include <QList>
 #include <QPoint>
 #include <QRect>
